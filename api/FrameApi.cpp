@@ -1,0 +1,170 @@
+// The exported frame: Initialize, DeInitialize, the load hook, the state
+// queries and setters, the last error and the catalogue choice.
+#include "api/Frame.h"
+#include "api/Globals.h"
+#include "api/LibraryState.h"
+#include "orvane/orvane.h"
+#include "support/StringResource.h"
+#include "support/Trace.h"
+#include "system/ControllerRequest.h"
+
+#include <new>
+#include <string>
+
+namespace Globals {
+bool initialised = false;
+LibraryState* state = nullptr;
+ControllerRequest* requestRecord = nullptr;
+ControllerRequest* responseRecord = nullptr;
+} // namespace Globals
+
+using namespace Globals;
+
+extern "C" {
+
+const uint32_t Revision = 0x00020000;
+
+ORVANE_API uint32_t Initialize(OrvaneInterface* api) {
+    ORV_ENTRY(u"Orvane::Initialize");
+    Frame::ResetErrorBuffers();
+    // A second Initialize builds a fresh state; the earlier one is released
+    // rather than kept unreachable.
+    initialised = false;
+    delete state;
+    state = nullptr;
+    delete requestRecord;
+    delete responseRecord;
+    requestRecord = new (std::nothrow) ControllerRequest();
+    responseRecord = new (std::nothrow) ControllerRequest();
+    if (requestRecord && responseRecord)
+        state = LibraryState::Create();
+    if (!state) {
+        delete requestRecord;
+        delete responseRecord;
+        requestRecord = responseRecord = nullptr;
+        return ORVANE_E_INIT_FAILED;
+    }
+    if (api && api->setLanguage && api->setLanguage(api, u"en", u"us") != ORVANE_OK) {
+        delete state;
+        state = nullptr;
+        delete requestRecord;
+        delete responseRecord;
+        requestRecord = responseRecord = nullptr;
+        return ORVANE_E_INIT_FAILED;
+    }
+    initialised = true;
+    ORV_EXIT(u"Orvane::Initialize");
+    return ORVANE_OK;
+}
+
+ORVANE_API uint32_t DeInitialize(OrvaneInterface*) {
+    ORV_ENTRY(u"Orvane::DeInitialize");
+    if (state && !initialised)
+        return ORVANE_E_NOT_INITIALIZED;
+    delete requestRecord;
+    delete responseRecord;
+    requestRecord = responseRecord = nullptr;
+    delete state;
+    state = nullptr;
+    initialised = false;
+    Frame::ReplaceCatalogue(nullptr);
+    ORV_EXIT(u"Orvane::DeInitialize");
+    return ORVANE_OK;
+}
+
+ORVANE_API uint32_t DllMain(void*, uint32_t, void*) {
+    ORV_ENTRY(u"Orvane::DllMain");
+    ORV_EXIT(u"Orvane::DllMain");
+    return 1;
+}
+
+ORVANE_API uint32_t IsLoaded(OrvaneInterface*, uint8_t* loaded) {
+    ORV_ENTRY(u"Orvane::IsLoaded");
+    if (!initialised)
+        return ORVANE_E_NOT_INITIALIZED;
+    *loaded = state->loaded ? 1 : 0;
+    ORV_EXIT(u"Orvane::IsLoaded");
+    return ORVANE_OK;
+}
+
+ORVANE_API uint32_t IsModified(OrvaneInterface*, uint8_t* modified) {
+    ORV_ENTRY(u"Orvane::IsModified");
+    if (!initialised)
+        return ORVANE_E_NOT_INITIALIZED;
+    if (!state->loaded) {
+        ORV_FAIL_MSG(u"Orvane::IsModified", u"Unexpected", 125);
+        return ORVANE_E_NOT_LOADED;
+    }
+    *modified = state->modified ? 1 : 0;
+    ORV_EXIT(u"Orvane::IsModified");
+    return ORVANE_OK;
+}
+
+ORVANE_API uint32_t SetDebugLevel(OrvaneInterface*, uint32_t level) {
+    ORV_ENTRY(u"Orvane::SetDebugLevel");
+    if (!initialised)
+        return ORVANE_E_NOT_INITIALIZED;
+    Trace::SetDebugLevel(level);
+    ORV_EXIT(u"Orvane::SetDebugLevel");
+    return ORVANE_OK;
+}
+
+ORVANE_API uint32_t SetProgressCallback(OrvaneInterface*, OrvaneProgressCallback callback) {
+    ORV_ENTRY(u"Orvane::SetProgressCallback");
+    if (!initialised)
+        return ORVANE_E_NOT_INITIALIZED;
+    state->progressCallback = callback;
+    ORV_EXIT(u"Orvane::SetProgressCallback");
+    return ORVANE_OK;
+}
+
+ORVANE_API uint32_t SetProgressCallbackInterval(OrvaneInterface*, uint32_t interval) {
+    ORV_ENTRY(u"Orvane::SetProgressCallbackInterval");
+    if (!initialised)
+        return ORVANE_E_NOT_INITIALIZED;
+    state->progressInterval = interval;
+    ORV_EXIT(u"Orvane::SetProgressCallbackInterval");
+    return ORVANE_OK;
+}
+
+ORVANE_API uint32_t GetLastErrorMessage(OrvaneInterface*, const OrvaneChar** message) {
+    ORV_ENTRY(u"Orvane::GetLastErrorMessage");
+    *message = nullptr;
+    if (!initialised)
+        return ORVANE_E_NOT_INITIALIZED;
+    *message = Frame::TakeLastError();
+    ORV_EXIT(u"Orvane::GetLastErrorMessage");
+    return ORVANE_OK;
+}
+
+ORVANE_API uint32_t SetLanguageLocale(OrvaneInterface*, const OrvaneChar* language,
+                                      const OrvaneChar* locale) {
+    ORV_ENTRY(u"Orvane::SetLanguageLocale");
+    StringResource* catalogue = new (std::nothrow) StringResource();
+    if (!catalogue) {
+        ORV_FAIL(u"Orvane::SetLanguageLocale", u"Memory Allocation Error");
+        return ORVANE_E_NO_MEMORY;
+    }
+    uint32_t code = StringResource::kNoPath;
+    if (language && locale) {
+        std::u16string path = std::u16string(language) + locale + u"/orvane/str/orvane.str";
+        code = catalogue->Open(path.c_str(), 0);
+        if (code == StringResource::kOk)
+            code = catalogue->LoadAll();
+    }
+    if (code != StringResource::kOk) {
+        delete catalogue;
+        ORV_FAIL(u"Orvane::SetLanguageLocale", u"Error Initializing String Resource");
+        return ORVANE_E_STRING_RESOURCE;
+    }
+    Frame::ReplaceCatalogue(catalogue);
+    ORV_EXIT(u"Orvane::SetLanguageLocale");
+    return ORVANE_OK;
+}
+
+} // extern "C"
+
+// The ELF load and unload hooks stand in for the process attach and detach
+// notifications.
+__attribute__((constructor)) static void OrvaneOnLoad() { DllMain(nullptr, 1, nullptr); }
+__attribute__((destructor)) static void OrvaneOnUnload() { DllMain(nullptr, 0, nullptr); }

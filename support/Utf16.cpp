@@ -1,0 +1,371 @@
+#include "support/Utf16.h"
+
+#include <cstdint>
+#include <climits>
+#include <cstring>
+#include <cwchar>
+
+namespace Utf16 {
+namespace {
+
+// Appends to a bounded buffer; counts what is written, never passes capacity - 1.
+struct Sink {
+    char16_t* out;
+    size_t capacity; // 0 when writing into text only
+    size_t used = 0;
+    std::u16string* text = nullptr;
+
+    void Put(char16_t c) {
+        if (text) {
+            text->push_back(c);
+            ++used;
+        } else if (used + 1 < capacity) {
+            out[used++] = c;
+        }
+    }
+    void Repeat(char16_t c, int n) {
+        for (int i = 0; i < n; ++i)
+            Put(c);
+    }
+};
+
+struct Spec {
+    bool left = false, plus = false, space = false, alt = false, zero = false;
+    int width = 0;
+    int precision = -1;
+};
+
+void PutPadded(Sink& sink, const Spec& spec, const char16_t* body, size_t length,
+               const char16_t* prefix = u"", bool numeric = false) {
+    size_t prefixLength = Length(prefix);
+    int pad = spec.width - static_cast<int>(length + prefixLength);
+    if (pad < 0)
+        pad = 0;
+    if (!spec.left && !(numeric && spec.zero))
+        sink.Repeat(u' ', pad);
+    for (size_t i = 0; i < prefixLength; ++i)
+        sink.Put(prefix[i]);
+    if (!spec.left && numeric && spec.zero)
+        sink.Repeat(u'0', pad);
+    for (size_t i = 0; i < length; ++i)
+        sink.Put(body[i]);
+    if (spec.left)
+        sink.Repeat(u' ', pad);
+}
+
+void PutInteger(Sink& sink, Spec spec, uint64_t magnitude, bool negative, unsigned base,
+                bool upper) {
+    char16_t digits[32];
+    size_t n = 0;
+    const char* set = upper ? "0123456789ABCDEF" : "0123456789abcdef";
+    while (magnitude != 0) {
+        digits[n++] = static_cast<char16_t>(set[magnitude % base]);
+        magnitude /= base;
+    }
+    // Precision gives the minimum number of digits; "%.0d" of 0 prints nothing.
+    int minDigits = spec.precision < 0 ? 1 : spec.precision;
+    char16_t body[160];
+    size_t length = 0;
+    int zeros = minDigits - static_cast<int>(n);
+    if (zeros > 120)
+        zeros = 120;
+    for (int i = 0; i < zeros; ++i)
+        body[length++] = u'0';
+    while (n > 0)
+        body[length++] = digits[--n];
+    if (spec.precision >= 0)
+        spec.zero = false;
+    const char16_t* prefix = u"";
+    if (negative)
+        prefix = u"-";
+    else if (spec.plus && base == 10)
+        prefix = u"+";
+    else if (spec.space && base == 10)
+        prefix = u" ";
+    else if (spec.alt && base == 16 && length > 0 && !(length == 1 && body[0] == u'0'))
+        prefix = upper ? u"0X" : u"0x";
+    PutPadded(sink, spec, body, length, prefix, true);
+}
+
+size_t Run(Sink& sink, const char16_t* format, va_list args) {
+    if (!format)
+        return 0;
+    for (const char16_t* p = format; *p; ++p) {
+        if (*p != u'%') {
+            sink.Put(*p);
+            continue;
+        }
+        const char16_t* start = p++;
+        Spec spec;
+        for (;; ++p) {
+            if (*p == u'-')
+                spec.left = true;
+            else if (*p == u'+')
+                spec.plus = true;
+            else if (*p == u' ')
+                spec.space = true;
+            else if (*p == u'#')
+                spec.alt = true;
+            else if (*p == u'0')
+                spec.zero = true;
+            else
+                break;
+        }
+        if (*p == u'*') {
+            spec.width = va_arg(args, int);
+            if (spec.width < 0) {
+                spec.left = true;
+                spec.width = -spec.width;
+            }
+            ++p;
+        } else {
+            while (*p >= u'0' && *p <= u'9' && spec.width < 100000)
+                spec.width = spec.width * 10 + (*p++ - u'0');
+        }
+        if (*p == u'.') {
+            ++p;
+            spec.precision = 0;
+            if (*p == u'*') {
+                spec.precision = va_arg(args, int);
+                ++p;
+            } else {
+                while (*p >= u'0' && *p <= u'9' && spec.precision < 100000)
+                    spec.precision = spec.precision * 10 + (*p++ - u'0');
+            }
+        }
+        int longs = 0;
+        bool narrow = false;
+        for (;; ++p) {
+            if (*p == u'l')
+                ++longs;
+            else if (*p == u'h')
+                narrow = true;
+            else if (*p == u'z' || *p == u'j' || *p == u't')
+                longs = 2;
+            else
+                break;
+        }
+        switch (*p) {
+        case u'%':
+            sink.Put(u'%');
+            break;
+        case u'c': {
+            char16_t c = static_cast<char16_t>(va_arg(args, int));
+            PutPadded(sink, spec, &c, 1);
+            break;
+        }
+        case u'd':
+        case u'i': {
+            int64_t v = longs >= 2 ? va_arg(args, long long)
+                        : longs == 1 ? va_arg(args, long)
+                                     : va_arg(args, int);
+            uint64_t magnitude = v < 0 ? 0 - static_cast<uint64_t>(v) : static_cast<uint64_t>(v);
+            PutInteger(sink, spec, magnitude, v < 0, 10, false);
+            break;
+        }
+        case u'u':
+        case u'x':
+        case u'X':
+        case u'o': {
+            uint64_t v = longs >= 2 ? va_arg(args, unsigned long long)
+                         : longs == 1 ? va_arg(args, unsigned long)
+                                      : va_arg(args, unsigned int);
+            unsigned base = *p == u'u' ? 10 : *p == u'o' ? 8 : 16;
+            PutInteger(sink, spec, v, false, base, *p == u'X');
+            break;
+        }
+        case u's':
+        case u'S': {
+            std::u16string converted;
+            const char16_t* s;
+            if (narrow) {
+                const char* n = va_arg(args, const char*);
+                converted = n ? FromMultibyte(n, std::strlen(n)) : std::u16string(u"(null)");
+                s = converted.c_str();
+            } else {
+                s = va_arg(args, const char16_t*);
+                if (!s)
+                    s = u"(null)";
+            }
+            size_t length = Length(s);
+            if (spec.precision >= 0 && static_cast<size_t>(spec.precision) < length)
+                length = static_cast<size_t>(spec.precision);
+            PutPadded(sink, spec, s, length);
+            break;
+        }
+        default:
+            // An unknown directive is copied as it stands.
+            for (const char16_t* q = start; q <= p && *q; ++q)
+                sink.Put(*q);
+            if (!*p)
+                --p;
+            break;
+        }
+    }
+    return sink.used;
+}
+
+} // namespace
+
+size_t Length(const char16_t* s) {
+    size_t n = 0;
+    if (s)
+        while (s[n])
+            ++n;
+    return n;
+}
+
+size_t FormatV(char16_t* out, size_t capacity, const char16_t* format, va_list args) {
+    if (!out || capacity == 0)
+        return 0;
+    Sink sink{out, capacity};
+    Run(sink, format, args);
+    out[sink.used] = 0;
+    return sink.used;
+}
+
+size_t Format(char16_t* out, size_t capacity, const char16_t* format, ...) {
+    va_list args;
+    va_start(args, format);
+    size_t n = FormatV(out, capacity, format, args);
+    va_end(args);
+    return n;
+}
+
+std::u16string FormatString(const char16_t* format, ...) {
+    std::u16string text;
+    Sink sink{nullptr, 0};
+    sink.text = &text;
+    va_list args;
+    va_start(args, format);
+    Run(sink, format, args);
+    va_end(args);
+    return text;
+}
+
+namespace {
+void AppendCodePoint(std::u16string& out, char32_t c) {
+    if (c >= 0x10000 && c <= 0x10FFFF) {
+        c -= 0x10000;
+        out.push_back(static_cast<char16_t>(0xD800 + (c >> 10)));
+        out.push_back(static_cast<char16_t>(0xDC00 + (c & 0x3FF)));
+    } else {
+        out.push_back(static_cast<char16_t>(c));
+    }
+}
+} // namespace
+
+std::u16string FromMultibyte(const char* bytes, size_t count) {
+    std::u16string out;
+    if (!bytes)
+        return out;
+    std::mbstate_t state{};
+    size_t i = 0;
+    while (i < count) {
+        wchar_t wc = 0;
+        size_t n = std::mbrtowc(&wc, bytes + i, count - i, &state);
+        if (n == 0) { // an embedded NUL byte
+            out.push_back(0);
+            ++i;
+        } else if (n == static_cast<size_t>(-1) || n == static_cast<size_t>(-2)) {
+            // A byte the locale cannot convert keeps its value.
+            out.push_back(static_cast<unsigned char>(bytes[i]));
+            ++i;
+            state = std::mbstate_t{};
+        } else {
+            AppendCodePoint(out, static_cast<char32_t>(wc));
+            i += n;
+        }
+    }
+    return out;
+}
+
+std::u16string FromMultibyte(const std::string& bytes) {
+    return FromMultibyte(bytes.data(), bytes.size());
+}
+
+bool ToMultibyte(const char16_t* text, std::string& out) {
+    out.clear();
+    if (!text)
+        return true;
+    std::mbstate_t state{};
+    for (size_t i = 0; text[i]; ++i) {
+        char32_t c = text[i];
+        if (c >= 0xD800 && c < 0xDC00 && text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+            ++i;
+        }
+        char buffer[MB_LEN_MAX];
+        size_t n = std::wcrtomb(buffer, static_cast<wchar_t>(c), &state);
+        if (n != static_cast<size_t>(-1)) {
+            // The byte rule must round-trip: a character below 0x100 that the
+            // locale writes as several bytes but reads back otherwise keeps its byte.
+            out.append(buffer, n);
+        } else if (c <= 0xFF) {
+            out.push_back(static_cast<char>(c));
+            state = std::mbstate_t{};
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::u16string FromUtf8(const std::string& utf8) {
+    std::u16string out;
+    for (size_t i = 0; i < utf8.size();) {
+        unsigned char b = static_cast<unsigned char>(utf8[i]);
+        int extra = b < 0x80 ? 0 : (b >> 5) == 6 ? 1 : (b >> 4) == 14 ? 2 : (b >> 3) == 30 ? 3 : -1;
+        if (extra < 0 || i + extra >= utf8.size() + (extra == 0 ? 1 : 0)) {
+            out.push_back(b);
+            ++i;
+            continue;
+        }
+        char32_t c = extra == 0 ? b : b & (0x3F >> extra);
+        bool ok = true;
+        for (int k = 1; k <= extra; ++k) {
+            unsigned char t = static_cast<unsigned char>(utf8[i + k]);
+            if ((t & 0xC0) != 0x80)
+                ok = false;
+            c = (c << 6) | (t & 0x3F);
+        }
+        if (!ok) {
+            out.push_back(b);
+            ++i;
+            continue;
+        }
+        AppendCodePoint(out, c);
+        i += extra + 1;
+    }
+    return out;
+}
+
+std::string ToUtf8(const std::u16string& text) {
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        char32_t c = text[i];
+        if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+            text[i + 1] < 0xE000) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+            ++i;
+        }
+        if (c < 0x80) {
+            out.push_back(static_cast<char>(c));
+        } else if (c < 0x800) {
+            out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+        } else if (c < 0x10000) {
+            out.push_back(static_cast<char>(0xE0 | (c >> 12)));
+            out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+        } else {
+            out.push_back(static_cast<char>(0xF0 | (c >> 18)));
+            out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+        }
+    }
+    return out;
+}
+
+} // namespace Utf16

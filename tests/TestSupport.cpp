@@ -1,0 +1,66 @@
+#include "TestSupport.h"
+
+#include "api/Frame.h"
+#include "support/StringResource.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+#include <string>
+
+namespace TestSupport {
+
+void LoadEnglishCatalogue() {
+    auto* catalogue = new StringResource();
+    std::string path = std::string(ORVANE_BUILD_DIR) + "/enus/orvane/str/orvane.str";
+    std::u16string wide(path.begin(), path.end());
+    if (catalogue->Open(wide.c_str(), 0) != 0 || catalogue->LoadAll() != 0) {
+        delete catalogue;
+        throw std::runtime_error("the English catalogue is not built: " + path);
+    }
+    Frame::ReplaceCatalogue(catalogue);
+}
+
+namespace {
+struct TempRoot {
+    std::filesystem::path path;
+    ~TempRoot() {
+        std::error_code ec;
+        if (!path.empty())
+            std::filesystem::remove_all(path, ec);
+    }
+};
+TempRoot g_root;
+int g_counter = 0;
+} // namespace
+
+std::string TempDir() {
+    if (g_root.path.empty()) {
+        std::string pattern = (std::filesystem::temp_directory_path() / "orvane-test-XXXXXX").string();
+        if (!mkdtemp(pattern.data()))
+            throw std::runtime_error("cannot make a temporary folder");
+        g_root.path = pattern;
+    }
+    auto dir = g_root.path / std::to_string(++g_counter);
+    std::filesystem::create_directories(dir);
+    return dir.string();
+}
+
+std::vector<uint8_t> ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::string ReadText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+} // namespace TestSupport

@@ -13,3 +13,13 @@ struct ControllerRequest {
     uint8_t reserved[3];
 };
 static_assert(sizeof(ControllerRequest) == 76, "a controller request record is 76 bytes");
+
+// Sends the request through the driver module and fills the response: the
+// request's first four bytes, the completion code and the data after it.
+// Returns the driver's result unchanged (0: an answer arrived; the caller
+// judges it by completionCode and dataLength).
+uint32_t SendRequest(const ControllerRequest* request, ControllerRequest* response,
+                     uint32_t timeoutMs);
+
+// The timeout every caller uses, in milliseconds.
+constexpr uint32_t kRequestTimeoutMs = 5000;

@@ -1,0 +1,20 @@
+// The driver module: a shared object that exports KsbSendTimedRequest and
+// KsbReceiveMessage. It is loaded with dlopen on the first controller request
+// and kept until the library is unloaded.
+#pragma once
+#include "drivers/KsbApi.h"
+
+#include <cstdint>
+#include <string>
+
+namespace DriverModule {
+// Which module: $ORVANE_DRIVER as a path, or the short names "sim" and
+// "freeipmi" for the modules installed beside liborvane.so; unset: freeipmi.
+std::string ModulePath();
+uint32_t SendTimedRequest(const KsbRequestBlock* request, uint32_t timeoutMs, uint8_t* response,
+                          uint32_t* responseLength, uint8_t* completionCode);
+uint32_t ReceiveMessage(uint8_t* message, uint32_t* length, uint32_t timeoutMs, uint32_t* flags,
+                        uint32_t reserved);
+// Closes the module, so the next request loads it again (unload, tests).
+void Unload();
+} // namespace DriverModule

@@ -1,0 +1,126 @@
+// SendRequest and the driver module loading, against a recording test driver.
+#include "drivers/KsbApi.h"
+#include "support/Trace.h"
+#include "system/ControllerRequest.h"
+#include "system/DriverModule.h"
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <dlfcn.h>
+#include <filesystem>
+#include <string>
+
+struct RecordedRequest {
+    KsbRequestBlock block;
+    uint8_t data[256];
+    uint32_t timeoutMs;
+    uint32_t responseCapacity;
+};
+
+namespace {
+
+class ControllerRequestTest : public ::testing::Test {
+  protected:
+    void TearDown() override {
+        DriverModule::Unload();
+        unsetenv("ORVANE_DRIVER");
+    }
+    // Loads the recording driver through a first request and returns its handle.
+    void* UseRecordingDriver() {
+        setenv("ORVANE_DRIVER", ORVANE_RECORDING_DRIVER, 1);
+        ControllerRequest request{}, response{};
+        SendRequest(&request, &response, kRequestTimeoutMs);
+        return dlopen(ORVANE_RECORDING_DRIVER, RTLD_NOW | RTLD_NOLOAD);
+    }
+};
+
+TEST_F(ControllerRequestTest, DriverReceivesThePackedBlockAndTheAnswerComesBack) {
+    void* driver = UseRecordingDriver();
+    ASSERT_NE(driver, nullptr);
+    auto last = reinterpret_cast<const RecordedRequest* (*)()>(dlsym(driver, "RecordingDriverLast"));
+    auto answer = reinterpret_cast<void (*)(uint32_t, uint8_t, const uint8_t*, uint32_t)>(
+        dlsym(driver, "RecordingDriverAnswer"));
+    const uint8_t answerBytes[] = {0x08, 0x01, 0x02};
+    answer(0, 0xC9, answerBytes, 3);
+
+    ControllerRequest request{};
+    request.responderAddress = 0x20;
+    request.netFn = 0x0A;
+    request.lun = 0x01;
+    request.command = 0x11;
+    request.data[0] = 0x05;
+    request.data[1] = 0x10;
+    request.data[2] = 0x00;
+    request.data[3] = 0x08;
+    request.dataLength = 4;
+    ControllerRequest response{};
+    std::memset(response.data, 0xEE, sizeof response.data);
+    ASSERT_EQ(SendRequest(&request, &response, 5000), 0u);
+
+    const RecordedRequest* seen = last();
+    EXPECT_EQ(sizeof(KsbRequestBlock), 5 + sizeof(void*) + 4);
+    EXPECT_EQ(seen->block.command, 0x11);
+    EXPECT_EQ(seen->block.responderAddress, 0x20);
+    EXPECT_EQ(seen->block.busType, 0);
+    EXPECT_EQ(seen->block.netFn, 0x0A);
+    EXPECT_EQ(seen->block.lun, 0x01);
+    EXPECT_EQ(seen->block.data, request.data);
+    EXPECT_EQ(seen->block.dataLength, 4u);
+    EXPECT_EQ(seen->timeoutMs, 5000u);
+    EXPECT_EQ(seen->responseCapacity, 64u);
+
+    EXPECT_EQ(response.responderAddress, 0x20);
+    EXPECT_EQ(response.netFn, 0x0A);
+    EXPECT_EQ(response.lun, 0x01);
+    EXPECT_EQ(response.command, 0x11);
+    EXPECT_EQ(response.completionCode, 0xC9);
+    EXPECT_EQ(response.dataLength, 3u);
+    EXPECT_EQ(response.data[2], 0x02);
+    EXPECT_EQ(response.data[3], 0x00); // the rest was zeroed
+    dlclose(driver);
+}
+
+TEST_F(ControllerRequestTest, NonZeroDriverResultPassesUpUnchanged) {
+    void* driver = UseRecordingDriver();
+    ASSERT_NE(driver, nullptr);
+    auto answer = reinterpret_cast<void (*)(uint32_t, uint8_t, const uint8_t*, uint32_t)>(
+        dlsym(driver, "RecordingDriverAnswer"));
+    answer(0x12345678, 0, nullptr, 0);
+    ControllerRequest request{}, response{};
+    EXPECT_EQ(SendRequest(&request, &response, 5000), 0x12345678u);
+    dlclose(driver);
+}
+
+TEST_F(ControllerRequestTest, MissingModuleOrFunctionGivesTheDriverResultAndALogLine) {
+    auto previous = std::filesystem::current_path();
+    std::filesystem::current_path(TestSupport::TempDir());
+    setenv("ORVANE_DRIVER", "/nonexistent/orvane-driver.so", 1);
+    ControllerRequest request{}, response{};
+    EXPECT_EQ(SendRequest(&request, &response, 5000), KSB_RESULT_NO_DRIVER);
+    std::string log = TestSupport::ReadText("DBGLOG.txt");
+    EXPECT_NE(log.find(std::string("C\0a\0n\0n\0o\0t\0 \0l\0o\0a\0d\0", 22)), std::string::npos);
+
+    DriverModule::Unload();
+    setenv("ORVANE_DRIVER", ORVANE_HALF_DRIVER, 1);
+    EXPECT_EQ(SendRequest(&request, &response, 5000), KSB_RESULT_NO_FUNCTION);
+    uint8_t message[64];
+    uint32_t length = 64, flags = 0;
+    EXPECT_EQ(DriverModule::ReceiveMessage(message, &length, 10, &flags, 0), KSB_RESULT_NO_FUNCTION);
+    std::filesystem::current_path(previous);
+}
+
+TEST_F(ControllerRequestTest, ShortNamesResolveBesideTheLibrary) {
+    setenv("ORVANE_DRIVER", "sim", 1);
+    std::string sim = DriverModule::ModulePath();
+    EXPECT_EQ(sim.substr(sim.rfind('/') + 1), "orvane-driver-sim.so");
+    unsetenv("ORVANE_DRIVER");
+    std::string byDefault = DriverModule::ModulePath();
+    EXPECT_EQ(byDefault.substr(byDefault.rfind('/') + 1), "orvane-driver-freeipmi.so");
+    setenv("ORVANE_DRIVER", "/opt/x.so", 1);
+    EXPECT_EQ(DriverModule::ModulePath(), "/opt/x.so");
+}
+
+} // namespace

@@ -1,0 +1,267 @@
+#include "system/FruTransfer.h"
+
+#include "api/Globals.h"
+#include "support/Trace.h"
+#include "system/DriverModule.h"
+
+#include <chrono>
+#include <cstring>
+#include <thread>
+
+namespace FruTransfer {
+namespace {
+
+constexpr uint32_t kDeviceReadError = 0xC0070028;
+constexpr uint32_t kDeviceWriteError = 0xC0070029;
+constexpr uint32_t kBridgeBusy = 0xFFFFFE08;
+
+constexpr uint8_t kBmcAddress = 0x20;
+constexpr uint8_t kNetFnApp = 0x06;
+constexpr uint8_t kNetFnStorage = 0x0A;
+constexpr uint8_t kCmdReadFruData = 0x11;
+constexpr uint8_t kCmdWriteFruData = 0x12;
+constexpr uint8_t kCmdMasterWriteRead = 0x52;
+constexpr uint8_t kCmdSendMessage = 0x34;
+constexpr uint8_t kCmdGetDeviceId = 0x01;
+constexpr uint8_t kDs1624sAccessMemory = 0x17;
+
+constexpr uint8_t kCcOk = 0x00;
+constexpr uint8_t kCcBusy = 0xC0;
+constexpr uint8_t kCcRequestTooLong = 0xC7;
+constexpr uint8_t kCcRequestDataLength = 0xC8;
+constexpr uint8_t kCcResponseTooLong = 0xCA;
+constexpr uint8_t kCcNotAcknowledged = 0x83;
+
+uint8_t g_bridgeSequence = 1;
+
+// Builds the read (data null) or write request of n bytes at offset.
+void BuildRequest(const DeviceAddress& d, uint32_t offset, uint8_t n, const uint8_t* data,
+                  ControllerRequest& r) {
+    std::memset(&r, 0, sizeof r);
+    uint8_t low = static_cast<uint8_t>(offset), high = static_cast<uint8_t>(offset >> 8);
+    r.responderAddress = d.controller;
+    size_t header;
+    if (d.nvsType == kKsbDevice) {
+        r.netFn = kNetFnStorage;
+        r.command = data ? kCmdWriteFruData : kCmdReadFruData;
+        r.data[0] = d.deviceId;
+        r.data[1] = low;
+        r.data[2] = high;
+        r.data[3] = n;
+        header = 3; // the count byte is only in the read form
+        r.dataLength = data ? n + 3u : 4u;
+    } else {
+        r.netFn = kNetFnApp;
+        r.lun = d.lun;
+        r.command = kCmdMasterWriteRead;
+        r.data[0] = d.bus;
+        r.data[1] = d.deviceAddress;
+        r.data[2] = data ? 0 : n;
+        if (d.nvsType == kAt24c02) {
+            r.data[3] = high;
+            r.data[4] = low;
+        } else {
+            r.data[3] = kDs1624sAccessMemory;
+            r.data[4] = low;
+        }
+        header = 5;
+        r.dataLength = data ? n + 5u : 5u;
+    }
+    if (data)
+        std::memcpy(r.data + header, data, n);
+}
+
+// FRU inventory devices on satellite controllers are reached through the BMC.
+bool IsBridged(const DeviceAddress& d) {
+    return d.nvsType == kKsbDevice && d.controller == kBmcAddress && d.bus != 0xFF &&
+           d.deviceId == 0;
+}
+
+uint32_t Send(const DeviceAddress& d, const ControllerRequest& request,
+              ControllerRequest& response) {
+    if (IsBridged(d))
+        return SendBridgedRequest(&request, &response, d.bus, d.deviceAddress, kRequestTimeoutMs);
+    return SendRequest(&request, &response, kRequestTimeoutMs);
+}
+
+// The next chunk after a "too long" answer, or 0 when even one byte failed.
+uint8_t Shrink(uint8_t chunk) {
+    if (chunk == 1)
+        return 0;
+    return chunk > 4 ? static_cast<uint8_t>(chunk - 4) : 1;
+}
+
+} // namespace
+
+uint32_t ReadDeviceData(const DeviceAddress& device, uint32_t offset, uint8_t* destination,
+                        uint16_t* count) {
+    ORV_ENTRY(u"CFru::ReadDeviceData");
+    uint32_t remaining = *count;
+    *count = 0;
+    uint8_t chunk = 8;
+    uint32_t busy = 0;
+    ControllerRequest request{}, response{};
+    while (remaining > 0) {
+        if (remaining < chunk)
+            chunk = static_cast<uint8_t>(remaining);
+        if (device.nvsType > kKsbDevice) {
+            ORV_FAIL(u"CFru::ReadDeviceData", u"Error Reading FRU");
+            return kDeviceReadError;
+        }
+        BuildRequest(device, offset, chunk, nullptr, request);
+        if (uint32_t result = Send(device, request, response))
+            return result;
+        uint8_t cc = response.completionCode;
+        if (cc == kCcRequestDataLength || cc == kCcResponseTooLong) {
+            chunk = Shrink(chunk);
+            if (chunk == 0) {
+                ORV_FAIL(u"CFru::ReadDeviceData", u"Error Reading FRU");
+                return kDeviceReadError;
+            }
+            continue;
+        }
+        if (cc == kCcBusy && ++busy <= kBusyRetries)
+            continue;
+        if (cc != kCcOk) {
+            ORV_FAIL(u"CFru::ReadDeviceData", u"Error Reading FRU");
+            return kDeviceReadError;
+        }
+        busy = 0;
+        // FRU inventory answers start with the count returned; I2C answers are
+        // the bytes alone. Bytes the answer does not hold read as 0 (the
+        // response's data was zeroed), so nothing is read past the record.
+        const uint8_t* bytes = response.data + (device.nvsType == kKsbDevice ? 1 : 0);
+        std::memcpy(destination + *count, bytes, chunk);
+        *count = static_cast<uint16_t>(*count + chunk);
+        offset += chunk;
+        remaining -= chunk;
+    }
+    ORV_EXIT(u"CFru::ReadDeviceData");
+    return 0;
+}
+
+uint32_t WriteDeviceData(const DeviceAddress& device, uint32_t offset, const uint8_t* source,
+                         uint32_t count) {
+    ORV_ENTRY(u"CFru::WriteDeviceData");
+    uint32_t remaining = count;
+    uint8_t chunk = 8;
+    uint32_t busy = 0;
+    ControllerRequest request{}, response{};
+    while (remaining > 0) {
+        if (remaining < chunk)
+            chunk = static_cast<uint8_t>(remaining);
+        if (device.nvsType > kKsbDevice) {
+            ORV_FAIL(u"CFru::WriteDeviceData", u"Error Writing FRU");
+            return kDeviceWriteError;
+        }
+        BuildRequest(device, offset, chunk, source, request);
+        if (uint32_t result = Send(device, request, response))
+            return result;
+        uint8_t cc = response.completionCode;
+        if (cc == kCcRequestTooLong) {
+            chunk = Shrink(chunk);
+            if (chunk == 0) {
+                ORV_FAIL(u"CFru::WriteDeviceData", u"Error Writing FRU");
+                return kDeviceWriteError;
+            }
+            continue;
+        }
+        if (cc == kCcBusy && ++busy <= kBusyRetries)
+            continue;
+        if (cc != kCcOk) {
+            ORV_FAIL(u"CFru::WriteDeviceData", u"Error Writing FRU");
+            return kDeviceWriteError;
+        }
+        busy = 0;
+        source += chunk;
+        offset += chunk;
+        remaining -= chunk;
+    }
+    ORV_EXIT(u"CFru::WriteDeviceData");
+    return 0;
+}
+
+uint32_t SendBridgedRequest(const ControllerRequest* request, ControllerRequest* response,
+                            uint8_t channel, uint8_t target, uint32_t timeoutMs) {
+    uint8_t sequence = g_bridgeSequence;
+    g_bridgeSequence = static_cast<uint8_t>(sequence >= 63 ? 1 : sequence + 1);
+
+    // The embedded request may carry at most what the outer record holds.
+    uint32_t inner = request->dataLength > 56 ? 56 : request->dataLength;
+    ControllerRequest outer{};
+    outer.responderAddress = kBmcAddress;
+    outer.netFn = kNetFnApp;
+    outer.command = kCmdSendMessage;
+    uint8_t* d = outer.data;
+    d[0] = channel;
+    d[1] = target;
+    d[2] = static_cast<uint8_t>((request->netFn << 2) | (request->lun & 3));
+    d[3] = static_cast<uint8_t>(-(target + d[2]));
+    d[4] = kBmcAddress;
+    d[5] = static_cast<uint8_t>((sequence << 2) | 2);
+    d[6] = request->command;
+    std::memcpy(d + 7, request->data, inner);
+    uint8_t sum = 0;
+    for (uint32_t i = 4; i < 7 + inner; ++i)
+        sum = static_cast<uint8_t>(sum + d[i]);
+    d[7 + inner] = static_cast<uint8_t>(-sum);
+    outer.dataLength = inner + 8;
+
+    for (int attempt = 1;; ++attempt) {
+        if (uint32_t result = SendRequest(&outer, response, timeoutMs))
+            return result;
+        if (response->completionCode != kCcNotAcknowledged)
+            break;
+        if (attempt == 3)
+            return kBridgeBusy;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+    }
+    if (response->completionCode != kCcOk)
+        return 0;
+
+    // Wait for the answer with our sequence number; others are skipped. When
+    // none arrives before the deadline the request has no answer: that is the
+    // driver's no-answer result, never a silent success.
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    do {
+        uint8_t message[64] = {};
+        uint32_t length = sizeof message, flags = 0;
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        uint32_t wait = left.count() > 0 ? static_cast<uint32_t>(left.count()) : 0;
+        uint32_t result = DriverModule::ReceiveMessage(message, &length, wait, &flags, 0);
+        if (result != 0) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1)); // an empty queue
+            continue;
+        }
+        if (length < 7 || length > sizeof message || (message[4] >> 2) != sequence)
+            continue;
+        *response = *request;
+        response->lun = 2;
+        response->completionCode = message[6];
+        std::memset(response->data, 0, sizeof response->data);
+        response->dataLength = length - 7;
+        std::memcpy(response->data, message + 7, response->dataLength);
+        return 0;
+    } while (std::chrono::steady_clock::now() < deadline);
+    return KSB_RESULT_TIMEOUT;
+}
+
+uint8_t NextBridgeSequence() { return g_bridgeSequence; }
+
+} // namespace FruTransfer
+
+namespace FruUtility {
+uint8_t GetIPMIRevision() {
+    ControllerRequest* request = Globals::requestRecord;
+    ControllerRequest* response = Globals::responseRecord;
+    if (!request || !response)
+        return 0;
+    std::memset(request, 0, sizeof *request);
+    request->responderAddress = FruTransfer::kBmcAddress;
+    request->netFn = FruTransfer::kNetFnApp;
+    request->command = FruTransfer::kCmdGetDeviceId;
+    SendRequest(request, response, kRequestTimeoutMs);
+    return response->data[4];
+}
+} // namespace FruUtility

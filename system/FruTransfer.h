@@ -1,0 +1,49 @@
+// Moving bytes between memory and a FRU device: the request forms of each kind
+// of storage, chunking, the reactions to completion codes, and bridging to
+// controllers behind the BMC.
+#pragma once
+#include "system/ControllerRequest.h"
+
+#include <cstdint>
+
+namespace FruTransfer {
+// Storage kinds (the locator's NVS type).
+constexpr uint32_t kAt24c02 = 0;
+constexpr uint32_t kDs1624s = 1;
+constexpr uint32_t kKsbDevice = 2;
+constexpr uint32_t kNotAccessible = 3;
+
+// Busy answers (0xC0) are resent at most this many times per chunk; then the
+// transfer fails as for any other completion code.
+constexpr uint32_t kBusyRetries = 16;
+
+// The six values that name a FRU device.
+struct DeviceAddress {
+    uint32_t nvsType;
+    uint8_t lun;
+    uint8_t bus;
+    uint8_t deviceAddress;
+    uint8_t controller;
+    uint8_t deviceId;
+};
+
+// Reads *count bytes at offset into destination; *count becomes the bytes read.
+// Returns 0, 0xC0070028, or a driver result unchanged.
+uint32_t ReadDeviceData(const DeviceAddress& device, uint32_t offset, uint8_t* destination,
+                        uint16_t* count);
+// Writes count bytes from source at offset. Returns 0, 0xC0070029, or a driver
+// result unchanged.
+uint32_t WriteDeviceData(const DeviceAddress& device, uint32_t offset, const uint8_t* source,
+                         uint32_t count);
+// Sends request to the controller at target on channel through the BMC's Send
+// Message, and waits for its answer on the receive queue.
+uint32_t SendBridgedRequest(const ControllerRequest* request, ControllerRequest* response,
+                            uint8_t channel, uint8_t target, uint32_t timeoutMs);
+// The bridge sequence number the next bridged request uses (1 to 63).
+uint8_t NextBridgeSequence();
+} // namespace FruTransfer
+
+namespace FruUtility {
+// The BMC's IPMI version byte from Get Device ID (0 when the request fails).
+uint8_t GetIPMIRevision();
+} // namespace FruUtility

@@ -7,7 +7,7 @@
 #include <cstdint>
 
 class CFru;
-struct FruLocator;
+class FruLocator;
 
 class LibraryState {
   public:

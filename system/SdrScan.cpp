@@ -1,0 +1,304 @@
+#include "system/SdrScan.h"
+
+#include "api/Globals.h"
+#include "fru/FruLocator.h"
+#include "support/Trace.h"
+#include "system/ControllerRequest.h"
+
+#include <cstring>
+#include <new>
+
+namespace Orvane {
+namespace {
+
+constexpr uint32_t kReserveFailed = 0xC0070018;
+constexpr uint32_t kReadFailed = 0xC0070019;
+constexpr uint32_t kUnsupported = 0xC007001A;
+constexpr uint32_t kBadVersion = 0xC007001B;
+constexpr uint32_t kBadHeaderLength = 0xC007001C;
+constexpr uint32_t kBadRecordLength = 0xC007001D;
+constexpr uint32_t kBadReserveLength = 0xC007001E;
+
+constexpr uint8_t kNetFnStorage = 0x0A;
+constexpr uint8_t kCmdReserveSdr = 0x22;
+constexpr uint8_t kCmdGetSdr = 0x23;
+constexpr uint8_t kSdrVersion15 = 0x51;
+constexpr uint8_t kTypeFruLocator = 0x11;
+constexpr uint8_t kTypeControllerLocator = 0x12;
+constexpr uint16_t kLastRecord = 0xFFFF;
+constexpr uint8_t kPiece = 16;
+constexpr size_t kHeaderBytes = 5;
+
+constexpr uint8_t kSupportedTypes[10] = {0x01, 0x02, 0x08, 0x09, 0x10,
+                                         0x11, 0x12, 0x13, 0x14, 0xC0};
+
+SdrScanState g_scan{};
+
+int TypeIndex(const uint8_t supported[10], uint8_t type) {
+    for (int i = 0; i < 10; ++i)
+        if (supported[i] == type)
+            return i;
+    return -1;
+}
+
+// Reserve SDR Repository; the reservation id is left in the response record.
+uint8_t Reserve() {
+    ControllerRequest* request = Globals::requestRecord;
+    std::memset(request, 0, sizeof *request);
+    request->responderAddress = 0x20;
+    request->netFn = kNetFnStorage;
+    request->command = kCmdReserveSdr;
+    SendRequest(request, Globals::responseRecord, kRequestTimeoutMs);
+    return Globals::responseRecord->completionCode;
+}
+
+// Get SDR of n bytes at offset, with the reservation of the last Reserve.
+uint8_t GetSdr(const uint8_t reservation[2], uint16_t recordId, uint8_t offset, uint8_t n) {
+    ControllerRequest* request = Globals::requestRecord;
+    std::memset(request, 0, sizeof *request);
+    request->responderAddress = 0x20;
+    request->netFn = kNetFnStorage;
+    request->command = kCmdGetSdr;
+    request->data[0] = reservation[0];
+    request->data[1] = reservation[1];
+    request->data[2] = static_cast<uint8_t>(recordId);
+    request->data[3] = static_cast<uint8_t>(recordId >> 8);
+    request->data[4] = offset;
+    request->data[5] = n;
+    request->dataLength = 6;
+    SendRequest(request, Globals::responseRecord, kRequestTimeoutMs);
+    return Globals::responseRecord->completionCode;
+}
+
+uint16_t NextRecordId() {
+    const uint8_t* d = Globals::responseRecord->data;
+    return static_cast<uint16_t>(d[0] | (d[1] << 8));
+}
+
+// The id string: length in bits 4..0 of byte 15 (31 counts as 0), bytes from 16.
+uint8_t IdStringLength(const uint8_t* record) {
+    uint8_t length = record[15] & 0x1F;
+    return length == 31 ? 0 : length;
+}
+
+void CopyIdString(const uint8_t* record, char (&target)[kIdStringBytes]) {
+    // Strings longer than the decoded record holds are cut at 17 bytes.
+    size_t length = IdStringLength(record);
+    if (length > kIdStringBytes - 1)
+        length = kIdStringBytes - 1;
+    std::memcpy(target, record + 16, length);
+    target[length] = 0;
+}
+
+uint32_t CheckLength(const uint8_t* record, const char16_t* failure) {
+    if (record[4] + kHeaderBytes != 16u + IdStringLength(record)) {
+        Trace::Write(failure, Trace::kFailure);
+        return kBadRecordLength;
+    }
+    return 0;
+}
+
+} // namespace
+
+uint32_t ScanSystemForFruLocators(FruList<FruLocator>* locators) {
+    ORV_ENTRY(u"Orvane::ScanSystemForFruLocators");
+    InitSDRStruct(g_scan);
+    GetAllSDRRecs(g_scan);
+    CreateLocatorList(g_scan, locators);
+    ORV_EXIT(u"Orvane::ScanSystemForFruLocators");
+    return 0;
+}
+
+uint32_t InitSDRStruct(SdrScanState& state) {
+    std::memcpy(state.supportedTypes, kSupportedTypes, sizeof kSupportedTypes);
+    std::memset(state.decodedCounts, 0, sizeof state.decodedCounts);
+    return 0;
+}
+
+uint32_t CountIPMI15SDRTypes(uint32_t counts[10], const uint8_t supportedTypes[10]) {
+    std::memset(counts, 0, 10 * sizeof counts[0]);
+    uint16_t recordId = 0;
+    do {
+        if (Reserve() != 0) {
+            ORV_FAIL(u"Orvane::CountIPMI15SDRTypes", u"Error Reserving SDR");
+            return kReserveFailed;
+        }
+        uint8_t reservation[2] = {Globals::responseRecord->data[0], Globals::responseRecord->data[1]};
+        if (GetSdr(reservation, recordId, 0, kHeaderBytes) != 0) {
+            ORV_FAIL(u"Orvane::CountIPMI15SDRTypes", u"Error Reading SDR");
+            return kReadFailed;
+        }
+        int index = TypeIndex(supportedTypes, Globals::responseRecord->data[2 + 3]);
+        if (index < 0) {
+            ORV_FAIL(u"Orvane::CountIPMI15SDRTypes", u"Unsupported SDR");
+            return kUnsupported;
+        }
+        ++counts[index];
+        recordId = NextRecordId();
+    } while (recordId != kLastRecord);
+    return 0;
+}
+
+uint32_t GetAllSDRRecs(SdrScanState& state) {
+    std::memset(state.decodedCounts, 0, sizeof state.decodedCounts);
+    uint32_t counts[10];
+    if (CountIPMI15SDRTypes(counts, state.supportedTypes) != 0) {
+        ORV_FAIL(u"Orvane::GetAllSDRRecs", u"Error Reading SDR");
+        return kReadFailed;
+    }
+    // SDR_MEM_Alloc: the arrays hold what the counting pass found, no more.
+    try {
+        state.fruLocatorRecords.assign(counts[TypeIndex(state.supportedTypes, kTypeFruLocator)], {});
+        state.controllerLocatorRecords.assign(
+            counts[TypeIndex(state.supportedTypes, kTypeControllerLocator)], {});
+    } catch (const std::bad_alloc&) {
+        state.fruLocatorRecords.clear();
+        state.controllerLocatorRecords.clear();
+        return kReadFailed;
+    }
+    uint16_t recordId = 0;
+    uint8_t record[kMaxRecordBytes];
+    do {
+        if (uint32_t status = ReadRecFromBMC(record, &recordId))
+            return status;
+        if (uint32_t status = DecodeSDR(state, record))
+            return status;
+    } while (recordId != kLastRecord);
+    return 0;
+}
+
+uint32_t ReadRecFromBMC(uint8_t record[kMaxRecordBytes], uint16_t* recordId) {
+    if (Reserve() != 0) {
+        ORV_FAIL(u"Orvane::ReadRecFromBMC", u"Error Reserving SDR");
+        return kReserveFailed;
+    }
+    if (Globals::responseRecord->dataLength != 2) {
+        ORV_FAIL(u"Orvane::ReadRecFromBMC", u"Bad SDR Reserve Length");
+        return kBadReserveLength;
+    }
+    uint8_t reservation[2] = {Globals::responseRecord->data[0], Globals::responseRecord->data[1]};
+    uint16_t id = *recordId;
+    std::memset(record, 0, kMaxRecordBytes);
+    if (GetSdr(reservation, id, 0, kHeaderBytes) != 0) {
+        ORV_FAIL(u"Orvane::ReadRecFromBMC", u"Error Reading SDR");
+        return kReadFailed;
+    }
+    *recordId = NextRecordId();
+    std::memcpy(record, Globals::responseRecord->data + 2, kHeaderBytes);
+    size_t total = record[4] + kHeaderBytes;
+    // A record the one-byte offset cannot reach to its end is refused.
+    if (total > kMaxRecordBytes) {
+        ORV_FAIL(u"Orvane::ReadRecFromBMC", u"Bad SDR Record Length");
+        return kBadRecordLength;
+    }
+    for (size_t offset = kHeaderBytes; offset < total;) {
+        uint8_t n = static_cast<uint8_t>(total - offset < kPiece ? total - offset : kPiece);
+        if (GetSdr(reservation, id, static_cast<uint8_t>(offset), n) != 0) {
+            ORV_FAIL(u"Orvane::ReadRecFromBMC", u"Error Reading SDR");
+            return kReadFailed;
+        }
+        std::memcpy(record + offset, Globals::responseRecord->data + 2, n);
+        offset += n;
+    }
+    return 0;
+}
+
+uint32_t DecodeSDR(SdrScanState& state, const uint8_t* record) {
+    uint8_t type = record[3];
+    int index = TypeIndex(state.supportedTypes, type);
+    if (index < 0) {
+        ORV_FAIL(u"Orvane::DecodeSDR", u"Unsupported SDR");
+        return kUnsupported;
+    }
+    uint32_t& decoded = state.decodedCounts[index];
+    uint32_t status = 0;
+    if (type == kTypeFruLocator) {
+        // A record beyond what the counting pass sized is skipped, not decoded.
+        if (decoded >= state.fruLocatorRecords.size())
+            return 0;
+        status = DecodeSDRType11V15(record, state.fruLocatorRecords[decoded]);
+    } else if (type == kTypeControllerLocator) {
+        if (decoded >= state.controllerLocatorRecords.size())
+            return 0;
+        status = DecodeSDRType12V15(record, state.controllerLocatorRecords[decoded]);
+    } else {
+        return 0;
+    }
+    if (status == 0)
+        ++decoded;
+    return status;
+}
+
+uint32_t DecodeHeader(const uint8_t* record) {
+    if (record[4] < 5) {
+        ORV_FAIL(u"Orvane::DecodeHeader", u"Bad SDR Header Length");
+        return kBadHeaderLength;
+    }
+    if (record[2] != kSdrVersion15) {
+        ORV_FAIL(u"Orvane::DecodeHeader", u"Unsupported IPMI Version");
+        return kBadVersion;
+    }
+    return 0;
+}
+
+uint32_t DecodeSDRType11V15(const uint8_t* record, FruDeviceLocatorInfo& info) {
+    if (uint32_t status = DecodeHeader(record))
+        return status;
+    if (uint32_t status = CheckLength(record, u"Orvane::DecodeSDRType11V15 - Bad SDR Record Length"))
+        return status;
+    info.accessAddress = record[5] & 0xFE;
+    info.logical = (record[7] & 0x80) != 0;
+    info.fruDeviceId = info.logical ? record[6] : record[6] & 0xFE;
+    info.accessLun = (record[7] >> 3) & 0x03;
+    info.privateBus = record[7] & 0x07;
+    info.deviceType = record[10];
+    CopyIdString(record, info.idString);
+    return 0;
+}
+
+uint32_t DecodeSDRType12V15(const uint8_t* record, ControllerLocatorInfo& info) {
+    if (uint32_t status = DecodeHeader(record))
+        return status;
+    if (uint32_t status = CheckLength(record, u"Orvane::DecodeSDRType12V15 - Bad SDR Record Length"))
+        return status;
+    info.slaveAddress = record[5] & 0xFE;
+    CopyIdString(record, info.idString);
+    return 0;
+}
+
+uint32_t CreateLocatorList(const SdrScanState& state, FruList<FruLocator>* locators) {
+    if (!locators)
+        return 0;
+    uint32_t fruCount = state.decodedCounts[TypeIndex(state.supportedTypes, kTypeFruLocator)];
+    uint32_t controllerCount =
+        state.decodedCounts[TypeIndex(state.supportedTypes, kTypeControllerLocator)];
+    for (uint32_t i = 0; i < fruCount && i < state.fruLocatorRecords.size(); ++i) {
+        const FruDeviceLocatorInfo& r = state.fruLocatorRecords[i];
+        FruLocator* locator = new (std::nothrow) FruLocator();
+        if (!locator)
+            return 0;
+        locator->deviceAddress = r.logical ? r.accessAddress : r.fruDeviceId;
+        locator->bus = (!r.logical && r.fruDeviceId == 0x20) ? 0xFF : r.privateBus;
+        locator->deviceId = r.fruDeviceId;
+        locator->controller = r.accessAddress;
+        locator->lun = r.accessLun;
+        locator->nvsType = r.deviceType == 0x02 ? 1 : r.deviceType == 0x10 ? 2 : 0;
+        locator->SetName(r.idString);
+        if (!locators->Append(locator))
+            delete locator;
+    }
+    for (uint32_t i = 0; i < controllerCount && i < state.controllerLocatorRecords.size(); ++i) {
+        const ControllerLocatorInfo& r = state.controllerLocatorRecords[i];
+        FruLocator* locator = new (std::nothrow) FruLocator();
+        if (!locator)
+            return 0;
+        locator->deviceAddress = r.slaveAddress;
+        locator->bus = r.slaveAddress == 0x20 ? 0xFF : 0;
+        locator->SetName(r.idString);
+        if (!locators->Append(locator))
+            delete locator;
+    }
+    return 0;
+}
+
+} // namespace Orvane

@@ -1,0 +1,365 @@
+#include "system/FruImage.h"
+
+#include "api/Frame.h"
+#include "fru/CFru.h"
+#include "support/Trace.h"
+#include "support/Utf16.h"
+
+#include <algorithm>
+#include <initializer_list>
+#include <new>
+
+namespace FruImage {
+namespace {
+
+constexpr uint32_t kDeviceReadError = 0xC0070028;
+constexpr uint32_t kBadInternalArea = 0xC0070011;
+constexpr uint32_t kBadProductArea = 0xC0070012;
+constexpr uint32_t kBadBoardArea = 0xC0070013;
+constexpr uint32_t kBadChassisArea = 0xC0070014;
+constexpr uint32_t kBadMultiRecArea = 0xC0070015;
+constexpr uint32_t kBadHeader = 0xC0070016;
+constexpr uint32_t kNotIpmiFru = 0xC0070025;
+constexpr uint32_t kSystemWriteError = 0xC007002E;
+constexpr uint32_t kNoMemory = 0xC007000E;
+constexpr uint32_t kUnexpected = 0xC007002F;
+
+constexpr uint32_t kMsgNotIpmiFru = 103;
+constexpr uint32_t kMsgBadInternal = 104;
+constexpr uint32_t kMsgBadProduct = 105;
+constexpr uint32_t kMsgBadBoard = 106;
+constexpr uint32_t kMsgBadChassis = 107;
+constexpr uint32_t kMsgBadMultiRec = 108;
+constexpr uint32_t kMsgBadHeader = 109;
+constexpr uint32_t kMsgWriteError = 113;
+constexpr uint32_t kMsgNoMemory = 102;
+constexpr uint32_t kMsgUnexpected = 125;
+constexpr uint32_t kMsgWriting = 64;
+constexpr uint32_t kMsgFruName = 134;
+
+constexpr uint32_t kNameBufferBytes = 200;
+
+// The last-error text of message index, formatted with the FRU's display name.
+void SetErrorNamingFru(uint32_t index, const FruLocator* locator) {
+    char16_t name[kNameBufferBytes / 2];
+    Frame::SetLastError(Frame::GetString(index),
+                        CFru::GetFriendlyFruIdentifier(locator, name, kNameBufferBytes));
+}
+
+void Progress(OrvaneProgressCallback progress, const char16_t* text) {
+    if (progress && text)
+        progress(ORVANE_PROGRESS_COMMIT, text, 0, 0);
+}
+
+} // namespace
+
+FruTransfer::DeviceAddress AddressOf(const FruLocator& l) {
+    return {l.nvsType, static_cast<uint8_t>(l.lun), l.bus, l.deviceAddress, l.controller, l.deviceId};
+}
+
+uint32_t ReadDataFromFRU(const FruLocator* locator, uint32_t offset, uint16_t count,
+                         uint8_t* destination) {
+    if (!locator || !destination) {
+        ORV_FAIL(u"CFru::ReadDataFromFRU", u"Error Reading FRU");
+        return kDeviceReadError;
+    }
+    uint16_t read = count;
+    return FruTransfer::ReadDeviceData(AddressOf(*locator), offset, destination, &read);
+}
+
+uint32_t WriteImageData(CFru& fru, uint32_t offset, uint32_t count, const uint8_t* source) {
+    ORV_ENTRY(u"CFru::WriteImageData");
+    return FruTransfer::WriteDeviceData(AddressOf(fru.locator), offset, source, count);
+}
+
+uint32_t ReadFRUHeader(CFru&, const FruLocator* locator, uint8_t* buffer) {
+    ORV_ENTRY(u"CFru::ReadFRUHeader");
+    if (!locator || !buffer) {
+        ORV_FAIL_MSG(u"CFru::ReadFRUHeader", u"Unexpected", kMsgUnexpected);
+        return kUnexpected;
+    }
+    uint32_t status = ReadDataFromFRU(locator, 0, FruDefs::kCommonHeaderBytes, buffer);
+    if (status != 0) {
+        ORV_FAIL(u"CFru::ReadFRUHeader", u"Invalid Header Area");
+        SetErrorNamingFru(kMsgBadHeader, locator);
+        return status;
+    }
+    ORV_EXIT(u"CFru::ReadFRUHeader");
+    return 0;
+}
+
+uint32_t GetCommonHeader(CFru& fru, const FruLocator* locator) {
+    ORV_ENTRY(u"CFru::GetCommonHeader");
+    if (!locator) {
+        ORV_FAIL_MSG(u"CFru::GetCommonHeader", u"Unexpected", kMsgUnexpected);
+        return kUnexpected;
+    }
+    uint8_t bytes[FruDefs::kCommonHeaderBytes] = {};
+    if (uint32_t status = ReadFRUHeader(fru, locator, bytes))
+        return status;
+    if ((bytes[0] & 0x07) != 1) {
+        ORV_FAIL_MSG(u"CFru::GetCommonHeader", u"Not IPMI FRU", kMsgNotIpmiFru);
+        return kNotIpmiFru;
+    }
+    fru.DecodeHeader(bytes);
+    if (!fru.header.IsValid()) {
+        ORV_FAIL(u"CFru::GetCommonHeader", u"Invalid Header Area");
+        SetErrorNamingFru(kMsgBadHeader, locator);
+        return kBadHeader;
+    }
+    ORV_EXIT(u"CFru::GetCommonHeader");
+    return 0;
+}
+
+uint32_t GetTypeLengthArea(const FruLocator* locator, uint8_t* buffer, uint8_t offset,
+                           uint16_t* length) {
+    ORV_ENTRY(u"CFru::GetTypeLengthArea");
+    uint8_t start[2] = {};
+    if (uint32_t status = ReadDataFromFRU(locator, offset * 8u, 2, start))
+        return status;
+    *length = static_cast<uint16_t>(start[1] * 8u);
+    // An area longer than the 512-byte buffer is refused before it is read.
+    if (*length > FruDefs::kMaxAreaBytes)
+        return kDeviceReadError;
+    uint32_t status = ReadDataFromFRU(locator, offset * 8u, *length, buffer);
+    ORV_EXIT(u"CFru::GetTypeLengthArea");
+    return status;
+}
+
+uint32_t GetBoardArea(CFru& fru, const FruLocator* locator) {
+    ORV_ENTRY(u"CFru::GetBoardArea");
+    uint8_t buffer[FruDefs::kMaxAreaBytes] = {};
+    uint16_t length = 0;
+    uint32_t status = GetTypeLengthArea(locator, buffer, fru.header.boardOffset, &length);
+    if (status != 0 || !fru.boardArea.SetData(buffer, length)) {
+        ORV_FAIL(u"CFru::GetBoardArea", u"Invalid Board Area");
+        SetErrorNamingFru(kMsgBadBoard, locator);
+        return kBadBoardArea;
+    }
+    ORV_EXIT(u"CFru::GetBoardArea");
+    return 0;
+}
+
+uint32_t GetChassisArea(CFru& fru, const FruLocator* locator) {
+    ORV_ENTRY(u"CFru::GetChassisArea");
+    uint8_t buffer[FruDefs::kMaxAreaBytes] = {};
+    uint16_t length = 0;
+    uint32_t status = GetTypeLengthArea(locator, buffer, fru.header.chassisOffset, &length);
+    if (status != 0 || !fru.chassisArea.SetData(buffer, length)) {
+        ORV_FAIL(u"CFru::GetChassisArea", u"Invalid Chassis Area");
+        SetErrorNamingFru(kMsgBadChassis, locator);
+        return kBadChassisArea;
+    }
+    ORV_EXIT(u"CFru::GetChassisArea");
+    return 0;
+}
+
+uint32_t GetProductArea(CFru& fru, const FruLocator* locator) {
+    ORV_ENTRY(u"CFru::GetProductArea");
+    uint8_t buffer[FruDefs::kMaxAreaBytes] = {};
+    uint16_t length = 0;
+    uint32_t status = GetTypeLengthArea(locator, buffer, fru.header.productOffset, &length);
+    // A failed read passes its own status on; only an oversized area counts
+    // as an invalid one.
+    bool oversized = status == kDeviceReadError && length > FruDefs::kMaxAreaBytes;
+    if (status != 0 && !oversized)
+        return status;
+    if (oversized || !fru.productArea.SetData(buffer, length)) {
+        ORV_FAIL(u"CFru::GetProductArea", u"Invalid Product Area");
+        SetErrorNamingFru(kMsgBadProduct, locator);
+        return kBadProductArea;
+    }
+    ORV_EXIT(u"CFru::GetProductArea");
+    return 0;
+}
+
+uint32_t GetInternalArea(CFru& fru, const FruLocator* locator) {
+    ORV_ENTRY(u"CFru::GetInternalArea");
+    const CFruHeader& h = fru.header;
+    if (h.internalOffset == 0) {
+        fru.internalArea.SetData(nullptr, 0, 0);
+        ORV_EXIT(u"CFru::GetInternalArea");
+        return 0;
+    }
+    // The area runs up to the next area that the header declares.
+    uint32_t next = 0;
+    for (uint8_t offset : {h.chassisOffset, h.boardOffset, h.productOffset, h.multiRecOffset})
+        if (offset != 0) {
+            next = offset;
+            break;
+        }
+    int32_t units = next == 0 ? 0 : static_cast<int32_t>(next) - h.internalOffset;
+    uint32_t length = units > 0 ? static_cast<uint32_t>(units) * 8u : 0;
+    bool refused = units < 0 || length > FruDefs::kMaxAreaBytes;
+    uint8_t buffer[FruDefs::kMaxAreaBytes] = {};
+    uint32_t status = 0;
+    if (!refused) {
+        ORV_ENTRY(u"CFru::GetFRUInternalData");
+        status = length ? ReadDataFromFRU(locator, h.internalOffset * 8u,
+                                          static_cast<uint16_t>(length), buffer)
+                        : 0;
+    }
+    if (refused || status != 0 || !fru.internalArea.SetData(buffer, length, 0)) {
+        ORV_FAIL(u"CFru::GetInternalArea", u"Invalid Internal Area");
+        SetErrorNamingFru(kMsgBadInternal, locator);
+        return kBadInternalArea;
+    }
+    ORV_EXIT(u"CFru::GetInternalArea");
+    return 0;
+}
+
+uint32_t GetMultiRecArea(CFru& fru, const FruLocator* locator) {
+    ORV_ENTRY(u"CFru::GetMultiRecArea");
+    uint32_t start = fru.header.multiRecOffset * 8u;
+    uint32_t offset = start;
+    MultiRecord* last = fru.multiRecords;
+    while (last && last->next)
+        last = last->next;
+    auto fail = [&]() {
+        ORV_FAIL(u"CFru::GetMultiRecArea", u"Invalid MultiRec Area");
+        SetErrorNamingFru(kMsgBadMultiRec, locator);
+        return kBadMultiRecArea;
+    };
+    for (;;) {
+        // A chain cannot run past the 64 KiB that FRU offsets address.
+        if (offset + 3 > 0xFFFF)
+            return fail();
+        uint8_t head[3] = {};
+        if (ReadDataFromFRU(locator, offset, 3, head) != 0)
+            return fail();
+        uint32_t length = head[2];
+        if (length == 0)
+            break;
+        uint8_t buffer[FruDefs::kMaxAreaBytes] = {};
+        if (ReadDataFromFRU(locator, offset, static_cast<uint16_t>(length + 5), buffer) != 0)
+            return fail();
+        MultiRecord* record = new (std::nothrow) MultiRecord();
+        if (!record) {
+            ORV_FAIL_MSG(u"CFru::GetMultiRecArea", u"FRU Error Allocation", kMsgNoMemory);
+            return kNoMemory;
+        }
+        std::copy(buffer, buffer + FruDefs::kMultiRecHeaderBytes, record->header);
+        std::copy(buffer + 5, buffer + 5 + length, record->data);
+        if (last)
+            last->next = record;
+        else
+            fru.multiRecords = record;
+        last = record;
+        offset += 5 + length;
+        if (record->header[1] & FruDefs::kMultiRecEndOfList)
+            break;
+    }
+    fru.multiRecLength = static_cast<uint16_t>(offset - start);
+    if (!fru.CheckMultiRecCheckSum())
+        return fail();
+    ORV_EXIT(u"CFru::GetMultiRecArea");
+    return 0;
+}
+
+uint32_t ReadFruFromSystem(CFru& fru, const FruLocator* locator) {
+    ORV_ENTRY(u"CFru::ReadFruFromSystem");
+    if (!locator) {
+        ORV_FAIL_MSG(u"CFru::ReadFruFromSystem", u"Unexpected", kMsgUnexpected);
+        return kUnexpected;
+    }
+    if (uint32_t status = GetCommonHeader(fru, locator))
+        return status;
+    const CFruHeader& h = fru.header;
+    struct Step {
+        uint8_t offset;
+        uint32_t (*read)(CFru&, const FruLocator*);
+    } steps[] = {{h.boardOffset, GetBoardArea},       {h.productOffset, GetProductArea},
+                 {h.chassisOffset, GetChassisArea},   {h.internalOffset, GetInternalArea},
+                 {h.multiRecOffset, GetMultiRecArea}};
+    for (const Step& step : steps)
+        if (step.offset != 0)
+            if (uint32_t status = step.read(fru, locator))
+                return status;
+    ORV_EXIT(u"CFru::ReadFruFromSystem");
+    return 0;
+}
+
+uint32_t LoadFromSystem(CFru& fru, const FruLocator* locator) {
+    ORV_ENTRY(u"CFru::LoadFromSystem");
+    if (!locator) {
+        ORV_FAIL_MSG(u"CFru::LoadFromSystem", u"Unexpected", kMsgUnexpected);
+        return kUnexpected;
+    }
+    fru.locator.deviceAddress = locator->deviceAddress;
+    fru.locator.bus = locator->bus;
+    fru.locator.deviceId = locator->deviceId;
+    fru.locator.controller = locator->controller;
+    fru.locator.lun = locator->lun;
+    fru.locator.nvsType = locator->nvsType;
+    fru.locator.SetName(locator->GetName());
+    return ReadFruFromSystem(fru, locator);
+}
+
+uint32_t WriteToSystem(CFru& fru, OrvaneProgressCallback progress) {
+    ORV_ENTRY(u"CFru::WriteToSystem");
+    const FruLocator& l = fru.locator;
+    char16_t identifier[100], text[100];
+    Utf16::Format(identifier, 100, Frame::GetString(kMsgFruName), l.deviceId, l.controller,
+                  l.deviceAddress, l.bus);
+    if (const char16_t* format = Frame::GetString(kMsgWriting)) {
+        Utf16::Format(text, 100, format, identifier);
+        Progress(progress, text);
+    }
+    auto fail = [&]() {
+        ORV_FAIL(u"CFru::WriteToSystem", u"Error Writing System");
+        SetErrorNamingFru(kMsgWriteError, &fru.locator);
+        return kSystemWriteError;
+    };
+    if (WriteImageData(fru, 0, FruDefs::kCommonHeaderBytes, fru.header.GetData()) != 0)
+        return fail();
+    uint32_t offset = FruDefs::kCommonHeaderBytes;
+    Progress(progress, Frame::GetString(66));
+
+    if (fru.HasInternalArea() && fru.internalArea.IsModified()) {
+        fru.internalArea.ClearModified();
+        if (WriteImageData(fru, offset, fru.internalArea.GetLength(), fru.internalArea.GetData()))
+            return fail();
+    }
+    offset += fru.internalArea.GetLength();
+    Progress(progress, Frame::GetString(67));
+
+    if (fru.HasChassisArea() && fru.chassisArea.IsModified()) {
+        fru.chassisArea.ClearModified();
+        if (WriteImageData(fru, offset, fru.chassisArea.GetLength(), fru.chassisArea.GetData()))
+            return fail();
+    }
+    offset += fru.chassisArea.GetLength();
+    Progress(progress, Frame::GetString(68));
+
+    if (fru.HasBoardArea() || fru.boardArea.IsModified()) {
+        fru.boardArea.ClearModified();
+        if (WriteImageData(fru, offset, fru.boardArea.GetLength(), fru.boardArea.GetData()))
+            return fail();
+    }
+    offset += fru.boardArea.GetLength();
+    Progress(progress, Frame::GetString(69));
+
+    if (fru.HasProductArea() && fru.productArea.IsModified()) {
+        fru.productArea.ClearModified();
+        if (WriteImageData(fru, offset, fru.productArea.GetLength(), fru.productArea.GetData()))
+            return fail();
+    }
+    offset += fru.productArea.GetLength();
+
+    if (fru.HasMultiRecArea() && fru.multiRecModified) {
+        Progress(progress, Frame::GetString(70));
+        for (MultiRecord* r = fru.multiRecords; r; r = r->next) {
+            for (uint32_t i = 0; i < FruDefs::kMultiRecHeaderBytes; ++i)
+                if (WriteImageData(fru, offset + i, 1, r->header + i))
+                    return fail();
+            if (WriteImageData(fru, offset + 5, r->DataLength(), r->data))
+                return fail();
+            offset += 5 + r->DataLength();
+        }
+        fru.multiRecModified = false;
+    }
+    ORV_EXIT(u"CFru::WriteToSystem");
+    return 0;
+}
+
+} // namespace FruImage

@@ -1,0 +1,39 @@
+// Reading a whole FRU image from its device into a CFru, and committing the
+// changed parts of an image back to its device.
+#pragma once
+#include "orvane/orvane.h"
+#include "system/FruTransfer.h"
+
+#include <cstdint>
+
+class CFru;
+class FruLocator;
+
+namespace FruImage {
+// The device address of a locator.
+FruTransfer::DeviceAddress AddressOf(const FruLocator& locator);
+// Reads count bytes at offset of the locator's device; 0xC0070028 for a null
+// locator or buffer.
+uint32_t ReadDataFromFRU(const FruLocator* locator, uint32_t offset, uint16_t count,
+                         uint8_t* destination);
+// Writes count bytes at offset of the FRU's own device.
+uint32_t WriteImageData(CFru& fru, uint32_t offset, uint32_t count, const uint8_t* source);
+
+uint32_t ReadFRUHeader(CFru& fru, const FruLocator* locator, uint8_t* buffer);
+uint32_t GetCommonHeader(CFru& fru, const FruLocator* locator);
+uint32_t GetTypeLengthArea(const FruLocator* locator, uint8_t* buffer, uint8_t offset,
+                           uint16_t* length);
+uint32_t GetBoardArea(CFru& fru, const FruLocator* locator);
+uint32_t GetChassisArea(CFru& fru, const FruLocator* locator);
+uint32_t GetProductArea(CFru& fru, const FruLocator* locator);
+uint32_t GetInternalArea(CFru& fru, const FruLocator* locator);
+uint32_t GetMultiRecArea(CFru& fru, const FruLocator* locator);
+// The header, then each declared area: board, product, chassis, internal
+// use, multi-record. The first failure's status is returned.
+uint32_t ReadFruFromSystem(CFru& fru, const FruLocator* locator);
+// Takes over the locator's address and name, then reads the image.
+uint32_t LoadFromSystem(CFru& fru, const FruLocator* locator);
+// Writes the header, every changed area and the board area whenever present,
+// reporting progress (phase 1) to the callback when there is one.
+uint32_t WriteToSystem(CFru& fru, OrvaneProgressCallback progress);
+} // namespace FruImage

@@ -1,0 +1,29 @@
+// Where a FRU device sits (address, bus, controller, storage kind) and its
+// display name.
+#pragma once
+#include <cstdint>
+
+class FruLocator {
+  public:
+    FruLocator() = default;
+    ~FruLocator();
+    FruLocator(const FruLocator&) = delete;
+    FruLocator& operator=(const FruLocator&) = delete;
+
+    // Copies the name: 0 on success, 1 for a null name (kept), 0xC007000E when
+    // the copy cannot be allocated (name left null).
+    uint32_t SetName(const char16_t* text);
+    // Converts a narrow name through the running locale: 0, or 1 on failure.
+    uint32_t SetName(const char* text);
+    const char16_t* GetName() const { return name; }
+
+    uint8_t deviceAddress = 0x20;
+    uint8_t bus = 0xFF;
+    uint8_t deviceId = 0;
+    uint8_t controller = 0x20;
+    uint32_t lun = 0;
+    uint32_t nvsType = 2;
+
+  private:
+    char16_t* name = nullptr;
+};

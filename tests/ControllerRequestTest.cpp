@@ -67,8 +67,11 @@ TEST_F(ControllerRequestTest, DriverReceivesThePackedBlockAndTheAnswerComesBack)
     EXPECT_EQ(seen->block.busType, 0);
     EXPECT_EQ(seen->block.netFn, 0x0A);
     EXPECT_EQ(seen->block.lun, 0x01);
-    EXPECT_EQ(seen->block.data, request.data);
-    EXPECT_EQ(seen->block.dataLength, 4u);
+    // Packed members are read by value: references to them would be misaligned.
+    const uint8_t* dataPointer = seen->block.data;
+    uint32_t dataLength = seen->block.dataLength;
+    EXPECT_EQ(dataPointer, request.data);
+    EXPECT_EQ(dataLength, 4u);
     EXPECT_EQ(seen->timeoutMs, 5000u);
     EXPECT_EQ(seen->responseCapacity, 64u);
 

@@ -28,7 +28,8 @@ EXPORT void RecordingDriverAnswer(uint32_t result, uint8_t completionCode, const
     g_result = result;
     g_completionCode = completionCode;
     g_answerLength = length;
-    std::memcpy(g_answer, data, length);
+    if (data)
+        std::memcpy(g_answer, data, length);
 }
 
 EXPORT uint32_t KsbSendTimedRequest(const KsbRequestBlock* request, uint32_t timeoutMs,

@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <regex>
 #include <set>
 #include <string>
 
@@ -14,7 +13,6 @@ namespace {
 std::set<std::string> DeclaredInHeader() {
     std::string header = TestSupport::ReadText(std::string(ORVANE_SOURCE_DIR) + "/include/orvane/orvane.h");
     std::set<std::string> names;
-    std::regex identifier(R"(([A-Za-z_][A-Za-z0-9_]*)\s*$)");
     size_t start = 0;
     while (start < header.size()) {
         size_t end = header.find('\n', start);
@@ -22,10 +20,13 @@ std::set<std::string> DeclaredInHeader() {
         start = end == std::string::npos ? header.size() : end + 1;
         if (line.rfind("ORVANE_API ", 0) != 0)
             continue;
+        // The declared name is the identifier just before "(" or ";".
         std::string head = line.substr(0, line.find_first_of("(;"));
-        std::smatch match;
-        if (std::regex_search(head, match, identifier))
-            names.insert(match[1]);
+        while (!head.empty() && head.back() == ' ')
+            head.pop_back();
+        size_t begin = head.find_last_not_of(
+            "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789_");
+        names.insert(head.substr(begin == std::string::npos ? 0 : begin + 1));
     }
     return names;
 }

@@ -1,0 +1,111 @@
+// The SDR scan: record reading in pieces, decoding and the locators built.
+#include "FakeBmc.h"
+#include "api/FruList.h"
+#include "fru/FruLocator.h"
+#include "orvane/orvane.h"
+#include "system/SdrScan.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+// An IPMI 1.5 type 0x11 record.
+std::vector<uint8_t> FruLocatorRecord(uint8_t access, uint8_t id, uint8_t flags, uint8_t type,
+                                      const std::string& name, uint8_t version = 0x51) {
+    std::vector<uint8_t> r = {0, 0, version, 0x11, 0, access, id, flags, 0, 0, type, 0, 0, 0, 0,
+                              static_cast<uint8_t>(0xC0 | name.size())};
+    r.insert(r.end(), name.begin(), name.end());
+    r[4] = static_cast<uint8_t>(r.size() - 5);
+    return r;
+}
+
+std::vector<uint8_t> ControllerRecord(uint8_t address, const std::string& name) {
+    std::vector<uint8_t> r = {0, 0, 0x51, 0x12, 0, address, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+                              static_cast<uint8_t>(0xC0 | name.size())};
+    r.insert(r.end(), name.begin(), name.end());
+    r[4] = static_cast<uint8_t>(r.size() - 5);
+    return r;
+}
+
+class SdrScanTest : public ::testing::Test {
+  protected:
+    void SetUp() override { ASSERT_EQ(Initialize(nullptr), ORVANE_OK); }
+    void TearDown() override {
+        list.DestroyElements();
+        DeInitialize(nullptr);
+    }
+    FruList<FruLocator> list;
+};
+
+TEST_F(SdrScanTest, BuildsLocatorsFromBothRecordTypes) {
+    FakeBmc bmc({});
+    bmc.AddRecord(ControllerRecord(0x20, "BMC"));
+    bmc.AddRecord(FruLocatorRecord(0x20, 0xA0, 0x01, 0x02, "Eeprom"));
+    bmc.AddRecord(ControllerRecord(0x22, "Satellite"));
+    bmc.AddRecord(FruLocatorRecord(0x20, 0x03, 0x80 | (1 << 3), 0x10, "Logical"));
+    EXPECT_EQ(Orvane::ScanSystemForFruLocators(&list), 0u);
+    ASSERT_EQ(list.GetCount(), 4u);
+    // Device locators first, in repository order, then the controllers.
+    FruLocator* eeprom = list.GetAt(0);
+    EXPECT_EQ(eeprom->deviceAddress, 0xA0);
+    EXPECT_EQ(eeprom->bus, 1);
+    EXPECT_EQ(eeprom->deviceId, 0xA0);
+    EXPECT_EQ(eeprom->controller, 0x20);
+    EXPECT_EQ(eeprom->nvsType, 1u);
+    EXPECT_EQ(std::u16string(eeprom->GetName()), u"Eeprom");
+    FruLocator* logical = list.GetAt(1);
+    EXPECT_EQ(logical->deviceAddress, 0x20);
+    EXPECT_EQ(logical->deviceId, 3);
+    EXPECT_EQ(logical->lun, 1u);
+    EXPECT_EQ(logical->nvsType, 2u);
+    FruLocator* bmcLocator = list.GetAt(2);
+    EXPECT_EQ(bmcLocator->deviceAddress, 0x20);
+    EXPECT_EQ(bmcLocator->bus, 0xFF);
+    FruLocator* satellite = list.GetAt(3);
+    EXPECT_EQ(satellite->deviceAddress, 0x22);
+    EXPECT_EQ(satellite->bus, 0);
+    EXPECT_EQ(satellite->controller, 0x20);
+    EXPECT_EQ(std::u16string(satellite->GetName()), u"Satellite");
+}
+
+TEST_F(SdrScanTest, ReadsEachRecordAsHeaderThenSixteenBytePieces) {
+    // A 29-byte id string makes a record length of 40.
+    FakeBmc exact({});
+    std::vector<uint8_t> record = FruLocatorRecord(0x20, 1, 0x80, 0x10, std::string(29, 'n'));
+    ASSERT_EQ(record[4], 40);
+    exact.AddRecord(record);
+    Orvane::ScanSystemForFruLocators(&list);
+    std::vector<std::vector<uint8_t>> reads;
+    for (const FakeRequest& r : exact.Log())
+        if (r.command == 0x23)
+            reads.push_back({r.data[4], r.data[5]});
+    // Counting pass: the header; then the header and the pieces.
+    EXPECT_EQ(reads, (std::vector<std::vector<uint8_t>>{{0, 5}, {0, 5}, {5, 16}, {21, 16}, {37, 8}}));
+    ASSERT_EQ(list.GetCount(), 1u);
+    EXPECT_EQ(std::u16string(list.GetAt(0)->GetName()), std::u16string(17, u'n')); // cut at 17
+}
+
+TEST_F(SdrScanTest, UnsupportedTypesAndVersionsStopTheScan) {
+    {
+        FakeBmc bmc({});
+        bmc.AddRecord(ControllerRecord(0x20, "A"));
+        std::vector<uint8_t> other = ControllerRecord(0x20, "B");
+        other[3] = 0x03;
+        bmc.AddRecord(other);
+        EXPECT_EQ(Orvane::ScanSystemForFruLocators(&list), 0u);
+        EXPECT_EQ(list.GetCount(), 0u);
+    }
+    {
+        FakeBmc bmc({});
+        bmc.AddRecord(ControllerRecord(0x20, "First"));
+        bmc.AddRecord(FruLocatorRecord(0x20, 1, 0x80, 0x10, "Old", 0x02));
+        bmc.AddRecord(ControllerRecord(0x22, "Never"));
+        EXPECT_EQ(Orvane::ScanSystemForFruLocators(&list), 0u);
+        ASSERT_EQ(list.GetCount(), 1u);
+        EXPECT_EQ(std::u16string(list.GetAt(0)->GetName()), u"First");
+    }
+}
+
+} // namespace

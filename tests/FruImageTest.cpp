@@ -1,0 +1,98 @@
+// Whole images read from a device into a CFru and committed back.
+#include "FakeBmc.h"
+#include "FruTestImages.h"
+#include "fru/CFru.h"
+#include "orvane/orvane.h"
+#include "system/FruImage.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using FruTestImages::Area;
+
+// Header, board area (offset 1, 32 bytes), product area (offset 5, 40 bytes),
+// multi-record chain of one record (offset 10).
+std::vector<uint8_t> Image() {
+    std::vector<uint8_t> header = {0x01, 0x00, 0x00, 0x01, 0x05, 0x0A, 0x00, 0x00};
+    header[7] = static_cast<uint8_t>(0x100 - (0x01 + 0x01 + 0x05 + 0x0A));
+    std::vector<uint8_t> image = header;
+    auto board = Area({0x01, 0, 0x19, 0x00, 0x00, 0x00}, {"Acme", "Board", "SN1", "PN1", ""}, 4);
+    auto product = Area({0x01, 0, 0x19}, {"Acme", "Server", "M1", "1.0", "S2", "Tag", ""}, 5);
+    image.insert(image.end(), board.begin(), board.end());
+    image.insert(image.end(), product.begin(), product.end());
+    std::vector<uint8_t> record = {0x00, 0x82, 0x02, 0x00, 0x00, 0x11, 0x22};
+    record[3] = static_cast<uint8_t>(0x100 - (0x11 + 0x22));
+    record[4] = static_cast<uint8_t>(0x100 - (0x00 + 0x82 + 0x02 + record[3]));
+    image.insert(image.end(), record.begin(), record.end());
+    image.resize(256, 0xFF);
+    return image;
+}
+
+class FruImageTest : public ::testing::Test {
+  protected:
+    void SetUp() override { ASSERT_EQ(Initialize(nullptr), ORVANE_OK); }
+    void TearDown() override { DeInitialize(nullptr); }
+    FruLocator locator; // the BMC's own FRU device 0
+};
+
+TEST_F(FruImageTest, ReadsEveryDeclaredAreaByteForByte) {
+    std::vector<uint8_t> image = Image();
+    FakeBmc bmc(image);
+    CFru fru;
+    ASSERT_EQ(FruImage::LoadFromSystem(fru, &locator), 0u);
+    EXPECT_EQ(std::vector<uint8_t>(fru.boardArea.GetData(), fru.boardArea.GetData() + 32),
+              std::vector<uint8_t>(image.begin() + 8, image.begin() + 40));
+    EXPECT_EQ(std::vector<uint8_t>(fru.productArea.GetData(), fru.productArea.GetData() + 40),
+              std::vector<uint8_t>(image.begin() + 40, image.begin() + 80));
+    ASSERT_NE(fru.multiRecords, nullptr);
+    EXPECT_EQ(fru.multiRecLength, 7);
+    EXPECT_EQ(fru.multiRecords->data[1], 0x22);
+}
+
+TEST_F(FruImageTest, CommitOfAProductChangeWritesHeaderBoardAndProduct) {
+    FakeBmc bmc(Image());
+    CFru fru;
+    ASSERT_EQ(FruImage::LoadFromSystem(fru, &locator), 0u);
+    const uint8_t tag[] = {'N', 'e', 'w'};
+    ASSERT_TRUE(fru.productArea.SetFieldData(5, tag, 3, 0xC0));
+    size_t before = bmc.Log().size();
+    ASSERT_EQ(FruImage::WriteToSystem(fru, nullptr), 0u);
+    std::vector<std::pair<uint32_t, uint32_t>> writes; // offset, bytes
+    auto log = bmc.Log();
+    for (size_t i = before; i < log.size(); ++i)
+        if (log[i].command == 0x12)
+            writes.push_back({log[i].data[1] | (log[i].data[2] << 8), log[i].length - 3});
+    std::vector<std::pair<uint32_t, uint32_t>> expected = {{0, 8}};
+    for (uint32_t o = 8; o < 80; o += 8)
+        expected.push_back({o, 8});
+    EXPECT_EQ(writes, expected);
+    // The asset tag's data follows the product header and five fields.
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(bmc.Image()) + 40 + 3 + 5 + 7 + 3 + 4 + 3 + 1, 3),
+              "New");
+}
+
+TEST_F(FruImageTest, BadHeadersAreRefused) {
+    std::vector<uint8_t> image = Image();
+    image[0] = 0x02;
+    {
+        FakeBmc bmc(image);
+        CFru fru;
+        EXPECT_EQ(FruImage::LoadFromSystem(fru, &locator), 0xC0070025u);
+    }
+    image[0] = 0x09; // only bits 2..0 are the version; the checksum is now off
+    FakeBmc bmc(image);
+    CFru fru;
+    EXPECT_EQ(FruImage::LoadFromSystem(fru, &locator), 0xC0070016u);
+}
+
+TEST_F(FruImageTest, OversizedAreasAreRefusedBeforeTheyAreRead) {
+    std::vector<uint8_t> image = Image();
+    image[8 + 1] = 0xFF; // board area of 2040 bytes
+    FakeBmc bmc(image);
+    CFru fru;
+    EXPECT_EQ(FruImage::LoadFromSystem(fru, &locator), 0xC0070013u);
+    EXPECT_EQ(bmc.Log().size(), 2u); // the header and the area's first two bytes
+}
+
+} // namespace

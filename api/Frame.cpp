@@ -40,7 +40,11 @@ const char16_t* SetLastError(const char16_t* format, ...) {
     return g_currentError;
 }
 
-void SetLastErrorMessage(uint32_t messageIndex) { SetLastError(GetString(messageIndex)); }
+void SetLastErrorMessage(uint32_t messageIndex) {
+    // Entries that name a FRU or a file take texts; where none is at hand they
+    // get empty ones, so no directive ever reads a missing argument.
+    SetLastError(GetString(messageIndex), u"", "");
+}
 
 void ResetErrorBuffers() {
     g_errorBuffers[0][0] = 0;

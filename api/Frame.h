@@ -20,8 +20,8 @@ const char16_t* GetString(uint32_t index);
 // 512-unit error buffer, cut to 511 units. Returns the buffer, or null when the
 // format is null or no buffer is current yet.
 const char16_t* SetLastError(const char16_t* format, ...);
-// The usual failure report: the catalogue entry of messageIndex, used as a
-// format without arguments, becomes the last-error text.
+// The usual failure report: the catalogue entry of messageIndex becomes the
+// last-error text; a wide or narrow text it takes is empty.
 void SetLastErrorMessage(uint32_t messageIndex);
 // Empties both error buffers and makes the first one current (Initialize).
 void ResetErrorBuffers();

@@ -124,6 +124,59 @@ ORVANE_API uint32_t SetProgressCallbackInterval(OrvaneInterface *api, uint32_t i
  * null when there was none. The text stays valid until the next call. */
 ORVANE_API uint32_t GetLastErrorMessage(OrvaneInterface *api, const OrvaneChar **message);
 
+/* ---- Lists and FRU selection ------------------------------------------- */
+
+/* List ids for SelectList. */
+#define ORVANE_LIST_SYSTEM 1u /* FRUs read from the system */
+#define ORVANE_LIST_FILE 2u   /* FRUs loaded from configuration files */
+
+/* FRU address: NVS type (0 AT24CO2, 1 DS1624S, 2 KSBDEVICE, 3 not accessible),
+ * LUN, device address, bus, controller address, FRU device id. */
+
+/* Selects a list and clears the FRU, area and field selection.
+ * ORVANE_E_NOT_LOADED before a load, ORVANE_E_BAD_ARGUMENT for another id. */
+ORVANE_API uint32_t SelectList(OrvaneInterface *api, uint32_t listId);
+/* For the system list: the FRU devices the SDR scan found and the images read;
+ * for the file list: the number of FRUs loaded from files, twice. */
+ORVANE_API uint32_t GetNumberOfFrus(OrvaneInterface *api, uint32_t *present, uint32_t *loaded);
+/* Selects the FRU at a position (0 to loaded count - 1) of the selected list. */
+ORVANE_API uint32_t SelectFru(OrvaneInterface *api, uint32_t index);
+/* Selects the first FRU of the selected list with this address;
+ * ORVANE_E_BAD_ARGUMENT when none has it. */
+ORVANE_API uint32_t SelectFruByAddress(OrvaneInterface *api, uint32_t nvsType, uint8_t lun,
+                                       uint8_t deviceAddress, uint8_t bus, uint8_t controller,
+                                       uint8_t deviceId);
+/* The selected FRU's address. */
+ORVANE_API uint32_t GetFruAddress(OrvaneInterface *api, uint32_t *nvsType, uint8_t *lun,
+                                  uint8_t *deviceAddress, uint8_t *bus, uint8_t *controller,
+                                  uint8_t *deviceId);
+/* The selected FRU's name (its SDR id string or file title), or null. Owned by
+ * the library until DeInitialize. */
+ORVANE_API uint32_t GetFruName(OrvaneInterface *api, const OrvaneChar **name);
+/* Reads the FRU at this address and appends it to the system list; a driver
+ * result or image failure is returned unchanged and nothing is added. */
+ORVANE_API uint32_t LoadFruAtAddress(OrvaneInterface *api, uint32_t nvsType, uint8_t lun,
+                                     uint8_t deviceAddress, uint8_t bus, uint8_t controller,
+                                     uint8_t deviceId);
+/* Reads the common header at this address and checks it: ORVANE_OK,
+ * ORVANE_E_NOT_IPMI_FRU, ORVANE_E_HEADER_CHECKSUM or the read's status. */
+ORVANE_API uint32_t FindFruAtAddressAndChecksumHeader(OrvaneInterface *api, uint32_t nvsType,
+                                                      uint8_t lun, uint8_t deviceAddress,
+                                                      uint8_t bus, uint8_t controller,
+                                                      uint8_t deviceId);
+/* Not implemented: returns ORVANE_E_NOT_IMPLEMENTED. */
+ORVANE_API uint32_t AddFruToSystemList(OrvaneInterface *api);
+
+/* ---- The system --------------------------------------------------------- */
+
+/* Scans the SDR repository and reads at most 17 FRU images into the system
+ * list, with progress (phase ORVANE_PROGRESS_LOAD). Unreadable devices are
+ * skipped. Does not change the selection. */
+ORVANE_API uint32_t LoadConfigurationFromSystem(OrvaneInterface *api);
+/* Writes the selected FRU of the system list back to its device, with
+ * progress (phase ORVANE_PROGRESS_COMMIT). ORVANE_E_DEVICE_WRITE on failure. */
+ORVANE_API uint32_t CommitConfigurationToSystem(OrvaneInterface *api);
+
 /* ---- Catalogue ---------------------------------------------------------- */
 
 /* Loads the message catalogue <language><locale>/orvane/str/orvane.str (from

@@ -114,6 +114,8 @@ EXPORT uint32_t KsbSendTimedRequest(const KsbRequestBlock* request, uint32_t, ui
                        request->dataLength, {}};
     std::memcpy(logged.data, request->data, request->dataLength);
     g_log.push_back(logged);
+    if (request->responderAddress != 0x20)
+        return KSB_RESULT_TIMEOUT; // only the BMC answers directly
     if (!g_codes.empty()) {
         *completionCode = g_codes.front();
         g_codes.pop_front();

@@ -1,0 +1,93 @@
+// The exported operations that load every FRU of the system and commit the
+// selected one back to its device.
+#include "api/Frame.h"
+#include "api/Globals.h"
+#include "api/LibraryState.h"
+#include "fru/CFru.h"
+#include "orvane/orvane.h"
+#include "support/Trace.h"
+#include "support/Utf16.h"
+#include "system/FruImage.h"
+#include "system/SdrScan.h"
+
+#include <new>
+
+using Globals::initialised;
+using Globals::state;
+
+namespace {
+constexpr uint32_t kMaxImagesPerLoad = 17;
+constexpr uint32_t kMsgScanning = 62;
+constexpr uint32_t kMsgReadCount = 63;
+constexpr uint32_t kMsgNoMemory = 102;
+constexpr uint32_t kMsgUnexpected = 125;
+constexpr size_t kProgressTextUnits = 256; // 255 units and the terminator
+} // namespace
+
+extern "C" {
+
+ORVANE_API uint32_t LoadConfigurationFromSystem(OrvaneInterface*) {
+    ORV_ENTRY(u"Orvane::LoadConfigurationFromSystem");
+    if (!initialised)
+        return ORVANE_E_NOT_INITIALIZED;
+    FruList<FruLocator>* locators = state->locatorList;
+    FruList<CFru>* images = state->systemList;
+    if (state->progressCallback)
+        state->progressCallback(ORVANE_PROGRESS_LOAD, Frame::GetString(kMsgScanning),
+                                locators->GetCount(), images->GetCount());
+    Orvane::ScanSystemForFruLocators(locators);
+
+    uint32_t count = locators->GetCount();
+    for (uint32_t i = 0; i < count && i < kMaxImagesPerLoad; ++i) {
+        FruLocator* locator = locators->GetAt(i);
+        if (!locator)
+            break;
+        CFru* fru = new (std::nothrow) CFru();
+        if (!fru) {
+            ORV_FAIL_MSG(u"Orvane::LoadConfigurationFromSystem", u"FRU Error Allocation",
+                         kMsgNoMemory);
+            return ORVANE_E_FRU_NO_MEMORY;
+        }
+        // A device that cannot be read is skipped.
+        if (FruImage::LoadFromSystem(*fru, locator) != 0 || !images->Append(fru)) {
+            delete fru;
+            continue;
+        }
+        char16_t text[kProgressTextUnits];
+        Utf16::Format(text, kProgressTextUnits, Frame::GetString(kMsgReadCount),
+                      images->GetCount(), locators->GetCount());
+        if (state->progressCallback)
+            state->progressCallback(ORVANE_PROGRESS_LOAD, text, images->GetCount(),
+                                    locators->GetCount());
+    }
+    state->loaded = true;
+    ORV_EXIT(u"Orvane::LoadConfigurationFromSystem");
+    return ORVANE_OK;
+}
+
+ORVANE_API uint32_t CommitConfigurationToSystem(OrvaneInterface*) {
+    ORV_ENTRY(u"Orvane::CommitConfigurationToSystem");
+    if (!initialised)
+        return ORVANE_E_NOT_INITIALIZED;
+    if (!state->loaded) {
+        ORV_FAIL_MSG(u"Orvane::CommitConfigurationToSystem", u"Unexpected", kMsgUnexpected);
+        return ORVANE_E_NOT_LOADED;
+    }
+    CFru* fru = state->selectedList == LibraryState::kSystemList &&
+                        state->selectedFru != LibraryState::kNone
+                    ? state->systemList->GetAt(state->selectedFru)
+                    : nullptr;
+    if (!fru) {
+        ORV_FAIL_MSG(u"Orvane::CommitConfigurationToSystem", u"Unexpected", kMsgUnexpected);
+        return ORVANE_E_BAD_ARGUMENT;
+    }
+    uint32_t result = ORVANE_OK;
+    if (FruImage::WriteToSystem(*fru, state->progressCallback) != 0) {
+        ORV_FAIL(u"Orvane::CommitConfigurationToSystem", u"Write FRU Error");
+        result = ORVANE_E_DEVICE_WRITE;
+    }
+    ORV_EXIT(u"Orvane::CommitConfigurationToSystem");
+    return result;
+}
+
+} // extern "C"

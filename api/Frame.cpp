@@ -15,7 +15,9 @@ char16_t g_errorBuffers[2][kErrorBufferUnits] = {};
 char16_t* g_currentError = nullptr;
 } // namespace
 
-StringResource* Catalogue() { return g_catalogue; }
+StringResource* Catalogue() {
+    return g_catalogue;
+}
 
 void ReplaceCatalogue(StringResource* catalogue) {
     if (g_catalogue == catalogue)

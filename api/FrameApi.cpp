@@ -166,5 +166,9 @@ ORVANE_API uint32_t SetLanguageLocale(OrvaneInterface*, const OrvaneChar* langua
 
 // The ELF load and unload hooks stand in for the process attach and detach
 // notifications.
-__attribute__((constructor)) static void OrvaneOnLoad() { DllMain(nullptr, 1, nullptr); }
-__attribute__((destructor)) static void OrvaneOnUnload() { DllMain(nullptr, 0, nullptr); }
+__attribute__((constructor)) static void OrvaneOnLoad() {
+    DllMain(nullptr, 1, nullptr);
+}
+__attribute__((destructor)) static void OrvaneOnUnload() {
+    DllMain(nullptr, 0, nullptr);
+}

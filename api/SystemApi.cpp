@@ -54,8 +54,8 @@ ORVANE_API uint32_t LoadConfigurationFromSystem(OrvaneInterface*) {
             continue;
         }
         char16_t text[kProgressTextUnits];
-        Utf16::Format(text, kProgressTextUnits, Frame::GetString(kMsgReadCount),
-                      images->GetCount(), locators->GetCount());
+        Utf16::Format(text, kProgressTextUnits, Frame::GetString(kMsgReadCount), images->GetCount(),
+                      locators->GetCount());
         if (state->progressCallback)
             state->progressCallback(ORVANE_PROGRESS_LOAD, text, images->GetCount(),
                                     locators->GetCount());

@@ -18,7 +18,7 @@ typedef struct KsbRequestBlock {
     uint8_t busType;
     uint8_t netFn;
     uint8_t lun;
-    const uint8_t *data;
+    const uint8_t* data;
     uint32_t dataLength;
 } KsbRequestBlock;
 #pragma pack(pop)
@@ -33,14 +33,14 @@ typedef struct KsbRequestBlock {
 
 /* Sends a request and waits up to timeoutMs for its answer. responseLength is
  * the capacity of response on entry (64) and the bytes returned on exit. */
-typedef uint32_t (*KsbSendTimedRequestFn)(const KsbRequestBlock *request, uint32_t timeoutMs,
-                                          uint8_t *response, uint32_t *responseLength,
-                                          uint8_t *completionCode);
+typedef uint32_t (*KsbSendTimedRequestFn)(const KsbRequestBlock* request, uint32_t timeoutMs,
+                                          uint8_t* response, uint32_t* responseLength,
+                                          uint8_t* completionCode);
 /* Takes one message from the controller's receive queue (answers to bridged
  * requests), waiting up to timeoutMs. length is the capacity on entry and the
  * bytes received on exit. */
-typedef uint32_t (*KsbReceiveMessageFn)(uint8_t *message, uint32_t *length, uint32_t timeoutMs,
-                                        uint32_t *flags, uint32_t reserved);
+typedef uint32_t (*KsbReceiveMessageFn)(uint8_t* message, uint32_t* length, uint32_t timeoutMs,
+                                        uint32_t* flags, uint32_t reserved);
 
 #ifdef __cplusplus
 }

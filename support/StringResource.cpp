@@ -27,7 +27,9 @@ uint32_t Le32(const unsigned char* b) {
 }
 } // namespace
 
-StringResource::~StringResource() { Release(); }
+StringResource::~StringResource() {
+    Release();
+}
 
 void StringResource::Release() {
     FreeCache();

@@ -7,8 +7,12 @@ namespace {
 uint32_t g_debugLevel = 1;
 } // namespace
 
-void SetDebugLevel(uint32_t level) { g_debugLevel = level; }
-uint32_t GetDebugLevel() { return g_debugLevel; }
+void SetDebugLevel(uint32_t level) {
+    g_debugLevel = level;
+}
+uint32_t GetDebugLevel() {
+    return g_debugLevel;
+}
 
 void Write(const char16_t* text, uint32_t level) {
     if (level > g_debugLevel || !text)

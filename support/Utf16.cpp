@@ -1,7 +1,7 @@
 #include "support/Utf16.h"
 
-#include <cstdint>
 #include <climits>
+#include <cstdint>
 #include <cstring>
 #include <cwchar>
 
@@ -156,7 +156,7 @@ size_t Run(Sink& sink, const char16_t* format, va_list args) {
         }
         case u'd':
         case u'i': {
-            int64_t v = longs >= 2 ? va_arg(args, long long)
+            int64_t v = longs >= 2   ? va_arg(args, long long)
                         : longs == 1 ? va_arg(args, long)
                                      : va_arg(args, int);
             uint64_t magnitude = v < 0 ? 0 - static_cast<uint64_t>(v) : static_cast<uint64_t>(v);
@@ -167,7 +167,7 @@ size_t Run(Sink& sink, const char16_t* format, va_list args) {
         case u'x':
         case u'X':
         case u'o': {
-            uint64_t v = longs >= 2 ? va_arg(args, unsigned long long)
+            uint64_t v = longs >= 2   ? va_arg(args, unsigned long long)
                          : longs == 1 ? va_arg(args, unsigned long)
                                       : va_arg(args, unsigned int);
             unsigned base = *p == u'u' ? 10 : *p == u'o' ? 8 : 16;

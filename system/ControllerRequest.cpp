@@ -27,7 +27,7 @@ uint32_t SendRequest(const ControllerRequest* request, ControllerRequest* respon
     response->command = request->command;
     response->completionCode = completionCode;
     // A driver may not claim more bytes than the record holds.
-    response->dataLength = responseLength > sizeof response->data ? sizeof response->data
-                                                                  : responseLength;
+    response->dataLength =
+        responseLength > sizeof response->data ? sizeof response->data : responseLength;
     return result;
 }

@@ -54,7 +54,8 @@ void Progress(OrvaneProgressCallback progress, const char16_t* text) {
 } // namespace
 
 FruTransfer::DeviceAddress AddressOf(const FruLocator& l) {
-    return {l.nvsType, static_cast<uint8_t>(l.lun), l.bus, l.deviceAddress, l.controller, l.deviceId};
+    return {l.nvsType, static_cast<uint8_t>(l.lun), l.bus, l.deviceAddress, l.controller,
+            l.deviceId};
 }
 
 uint32_t ReadDataFromFRU(const FruLocator* locator, uint32_t offset, uint16_t count,
@@ -268,8 +269,10 @@ uint32_t ReadFruFromSystem(CFru& fru, const FruLocator* locator) {
     struct Step {
         uint8_t offset;
         uint32_t (*read)(CFru&, const FruLocator*);
-    } steps[] = {{h.boardOffset, GetBoardArea},       {h.productOffset, GetProductArea},
-                 {h.chassisOffset, GetChassisArea},   {h.internalOffset, GetInternalArea},
+    } steps[] = {{h.boardOffset, GetBoardArea},
+                 {h.productOffset, GetProductArea},
+                 {h.chassisOffset, GetChassisArea},
+                 {h.internalOffset, GetInternalArea},
                  {h.multiRecOffset, GetMultiRecArea}};
     for (const Step& step : steps)
         if (step.offset != 0)

@@ -247,7 +247,9 @@ uint32_t SendBridgedRequest(const ControllerRequest* request, ControllerRequest*
     return KSB_RESULT_TIMEOUT;
 }
 
-uint8_t NextBridgeSequence() { return g_bridgeSequence; }
+uint8_t NextBridgeSequence() {
+    return g_bridgeSequence;
+}
 
 } // namespace FruTransfer
 

@@ -123,7 +123,8 @@ uint32_t CountIPMI15SDRTypes(uint32_t counts[10], const uint8_t supportedTypes[1
             ORV_FAIL(u"Orvane::CountIPMI15SDRTypes", u"Error Reserving SDR");
             return kReserveFailed;
         }
-        uint8_t reservation[2] = {Globals::responseRecord->data[0], Globals::responseRecord->data[1]};
+        uint8_t reservation[2] = {Globals::responseRecord->data[0],
+                                  Globals::responseRecord->data[1]};
         if (GetSdr(reservation, recordId, 0, kHeaderBytes) != 0) {
             ORV_FAIL(u"Orvane::CountIPMI15SDRTypes", u"Error Reading SDR");
             return kReadFailed;
@@ -148,7 +149,8 @@ uint32_t GetAllSDRRecs(SdrScanState& state) {
     }
     // SDR_MEM_Alloc: the arrays hold what the counting pass found, no more.
     try {
-        state.fruLocatorRecords.assign(counts[TypeIndex(state.supportedTypes, kTypeFruLocator)], {});
+        state.fruLocatorRecords.assign(counts[TypeIndex(state.supportedTypes, kTypeFruLocator)],
+                                       {});
         state.controllerLocatorRecords.assign(
             counts[TypeIndex(state.supportedTypes, kTypeControllerLocator)], {});
     } catch (const std::bad_alloc&) {
@@ -244,7 +246,8 @@ uint32_t DecodeHeader(const uint8_t* record) {
 uint32_t DecodeSDRType11V15(const uint8_t* record, FruDeviceLocatorInfo& info) {
     if (uint32_t status = DecodeHeader(record))
         return status;
-    if (uint32_t status = CheckLength(record, u"Orvane::DecodeSDRType11V15 - Bad SDR Record Length"))
+    if (uint32_t status =
+            CheckLength(record, u"Orvane::DecodeSDRType11V15 - Bad SDR Record Length"))
         return status;
     info.accessAddress = record[5] & 0xFE;
     info.logical = (record[7] & 0x80) != 0;
@@ -259,7 +262,8 @@ uint32_t DecodeSDRType11V15(const uint8_t* record, FruDeviceLocatorInfo& info) {
 uint32_t DecodeSDRType12V15(const uint8_t* record, ControllerLocatorInfo& info) {
     if (uint32_t status = DecodeHeader(record))
         return status;
-    if (uint32_t status = CheckLength(record, u"Orvane::DecodeSDRType12V15 - Bad SDR Record Length"))
+    if (uint32_t status =
+            CheckLength(record, u"Orvane::DecodeSDRType12V15 - Bad SDR Record Length"))
         return status;
     info.slaveAddress = record[5] & 0xFE;
     CopyIdString(record, info.idString);

@@ -31,7 +31,7 @@ struct ControllerLocatorInfo {
 };
 
 struct SdrScanState {
-    std::vector<FruDeviceLocatorInfo> fruLocatorRecords;     // sized by the counting pass
+    std::vector<FruDeviceLocatorInfo> fruLocatorRecords;         // sized by the counting pass
     std::vector<ControllerLocatorInfo> controllerLocatorRecords; // sized by the counting pass
     uint32_t decodedCounts[10];
     uint8_t supportedTypes[10];

@@ -1,9 +1,9 @@
 // SendRequest and the driver module loading, against a recording test driver.
+#include "system/ControllerRequest.h"
+#include "TestSupport.h"
 #include "drivers/KsbApi.h"
 #include "support/Trace.h"
-#include "system/ControllerRequest.h"
 #include "system/DriverModule.h"
-#include "TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -40,7 +40,8 @@ class ControllerRequestTest : public ::testing::Test {
 TEST_F(ControllerRequestTest, DriverReceivesThePackedBlockAndTheAnswerComesBack) {
     void* driver = UseRecordingDriver();
     ASSERT_NE(driver, nullptr);
-    auto last = reinterpret_cast<const RecordedRequest* (*)()>(dlsym(driver, "RecordingDriverLast"));
+    auto last =
+        reinterpret_cast<const RecordedRequest* (*)()>(dlsym(driver, "RecordingDriverLast"));
     auto answer = reinterpret_cast<void (*)(uint32_t, uint8_t, const uint8_t*, uint32_t)>(
         dlsym(driver, "RecordingDriverAnswer"));
     const uint8_t answerBytes[] = {0x08, 0x01, 0x02};
@@ -111,7 +112,8 @@ TEST_F(ControllerRequestTest, MissingModuleOrFunctionGivesTheDriverResultAndALog
     EXPECT_EQ(SendRequest(&request, &response, 5000), KSB_RESULT_NO_FUNCTION);
     uint8_t message[64];
     uint32_t length = 64, flags = 0;
-    EXPECT_EQ(DriverModule::ReceiveMessage(message, &length, 10, &flags, 0), KSB_RESULT_NO_FUNCTION);
+    EXPECT_EQ(DriverModule::ReceiveMessage(message, &length, 10, &flags, 0),
+              KSB_RESULT_NO_FUNCTION);
     std::filesystem::current_path(previous);
 }
 

@@ -11,7 +11,8 @@
 namespace {
 
 std::set<std::string> DeclaredInHeader() {
-    std::string header = TestSupport::ReadText(std::string(ORVANE_SOURCE_DIR) + "/include/orvane/orvane.h");
+    std::string header =
+        TestSupport::ReadText(std::string(ORVANE_SOURCE_DIR) + "/include/orvane/orvane.h");
     std::set<std::string> names;
     size_t start = 0;
     while (start < header.size()) {

@@ -26,8 +26,8 @@ class FakeBmc {
         handle = dlopen(ORVANE_FAKE_BMC, RTLD_NOW);
         if (!handle)
             throw std::runtime_error("the fake BMC module cannot be loaded");
-        Call<void (*)(const uint8_t*, uint32_t)>("FakeBmcReset")(image.data(),
-                                                                 static_cast<uint32_t>(image.size()));
+        Call<void (*)(const uint8_t*, uint32_t)>("FakeBmcReset")(
+            image.data(), static_cast<uint32_t>(image.size()));
     }
     ~FakeBmc() {
         DriverModule::Unload();

@@ -57,7 +57,9 @@ class FrameApiTest : public ::testing::Test {
     std::filesystem::path previous;
 };
 
-TEST_F(FrameApiTest, RevisionIsTwoPointZero) { EXPECT_EQ(Revision, 0x00020000u); }
+TEST_F(FrameApiTest, RevisionIsTwoPointZero) {
+    EXPECT_EQ(Revision, 0x00020000u);
+}
 
 TEST_F(FrameApiTest, BeforeInitializeEveryOperationRefusesAndWritesOnlyItsEntryLine) {
     Trace::SetDebugLevel(3);
@@ -71,10 +73,11 @@ TEST_F(FrameApiTest, BeforeInitializeEveryOperationRefusesAndWritesOnlyItsEntryL
     EXPECT_EQ(GetLastErrorMessage(&api, &text), ORVANE_E_NOT_INITIALIZED);
     EXPECT_EQ(text, nullptr);
     EXPECT_EQ(flag, 7);
-    EXPECT_EQ(Log(), Lines({u"Orvane::IsLoaded [ENTRY]", u"Orvane::IsModified [ENTRY]",
-                            u"Orvane::SetDebugLevel [ENTRY]", u"Orvane::SetProgressCallback [ENTRY]",
-                            u"Orvane::SetProgressCallbackInterval [ENTRY]",
-                            u"Orvane::GetLastErrorMessage [ENTRY]"}));
+    EXPECT_EQ(Log(),
+              Lines({u"Orvane::IsLoaded [ENTRY]", u"Orvane::IsModified [ENTRY]",
+                     u"Orvane::SetDebugLevel [ENTRY]", u"Orvane::SetProgressCallback [ENTRY]",
+                     u"Orvane::SetProgressCallbackInterval [ENTRY]",
+                     u"Orvane::GetLastErrorMessage [ENTRY]"}));
     EXPECT_EQ(DeInitialize(&api), ORVANE_OK); // never initialised
 }
 

@@ -1,9 +1,9 @@
 // Whole images read from a device into a CFru and committed back.
+#include "system/FruImage.h"
 #include "FakeBmc.h"
 #include "FruTestImages.h"
 #include "fru/CFru.h"
 #include "orvane/orvane.h"
-#include "system/FruImage.h"
 
 #include <gtest/gtest.h>
 
@@ -68,8 +68,9 @@ TEST_F(FruImageTest, CommitOfAProductChangeWritesHeaderBoardAndProduct) {
         expected.push_back({o, 8});
     EXPECT_EQ(writes, expected);
     // The asset tag's data follows the product header and five fields.
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(bmc.Image()) + 40 + 3 + 5 + 7 + 3 + 4 + 3 + 1, 3),
-              "New");
+    EXPECT_EQ(
+        std::string(reinterpret_cast<const char*>(bmc.Image()) + 40 + 3 + 5 + 7 + 3 + 4 + 3 + 1, 3),
+        "New");
 }
 
 TEST_F(FruImageTest, BadHeadersAreRefused) {

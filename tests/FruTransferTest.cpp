@@ -1,8 +1,8 @@
 // FRU device transfers: request forms, chunking, completion codes, bridging.
+#include "system/FruTransfer.h"
 #include "FakeBmc.h"
 #include "api/Globals.h"
 #include "orvane/orvane.h"
-#include "system/FruTransfer.h"
 
 #include <gtest/gtest.h>
 

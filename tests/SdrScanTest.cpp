@@ -1,9 +1,9 @@
 // The SDR scan: record reading in pieces, decoding and the locators built.
+#include "system/SdrScan.h"
 #include "FakeBmc.h"
 #include "api/FruList.h"
 #include "fru/FruLocator.h"
 #include "orvane/orvane.h"
-#include "system/SdrScan.h"
 
 #include <gtest/gtest.h>
 
@@ -14,16 +14,18 @@ namespace {
 // An IPMI 1.5 type 0x11 record.
 std::vector<uint8_t> FruLocatorRecord(uint8_t access, uint8_t id, uint8_t flags, uint8_t type,
                                       const std::string& name, uint8_t version = 0x51) {
-    std::vector<uint8_t> r = {0, 0, version, 0x11, 0, access, id, flags, 0, 0, type, 0, 0, 0, 0,
-                              static_cast<uint8_t>(0xC0 | name.size())};
+    std::vector<uint8_t> r = {
+        0, 0, version, 0x11, 0, access, id, flags,
+        0, 0, type,    0,    0, 0,      0,  static_cast<uint8_t>(0xC0 | name.size())};
     r.insert(r.end(), name.begin(), name.end());
     r[4] = static_cast<uint8_t>(r.size() - 5);
     return r;
 }
 
 std::vector<uint8_t> ControllerRecord(uint8_t address, const std::string& name) {
-    std::vector<uint8_t> r = {0, 0, 0x51, 0x12, 0, address, 0, 0, 0, 0, 0, 0, 0, 0, 0,
-                              static_cast<uint8_t>(0xC0 | name.size())};
+    std::vector<uint8_t> r = {
+        0, 0, 0x51, 0x12, 0, address, 0, 0,
+        0, 0, 0,    0,    0, 0,       0, static_cast<uint8_t>(0xC0 | name.size())};
     r.insert(r.end(), name.begin(), name.end());
     r[4] = static_cast<uint8_t>(r.size() - 5);
     return r;
@@ -82,7 +84,8 @@ TEST_F(SdrScanTest, ReadsEachRecordAsHeaderThenSixteenBytePieces) {
         if (r.command == 0x23)
             reads.push_back({r.data[4], r.data[5]});
     // Counting pass: the header; then the header and the pieces.
-    EXPECT_EQ(reads, (std::vector<std::vector<uint8_t>>{{0, 5}, {0, 5}, {5, 16}, {21, 16}, {37, 8}}));
+    EXPECT_EQ(reads,
+              (std::vector<std::vector<uint8_t>>{{0, 5}, {0, 5}, {5, 16}, {21, 16}, {37, 8}}));
     ASSERT_EQ(list.GetCount(), 1u);
     EXPECT_EQ(std::u16string(list.GetAt(0)->GetName()), std::u16string(17, u'n')); // cut at 17
 }

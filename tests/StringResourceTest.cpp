@@ -1,6 +1,6 @@
 // The catalogue reader's validation rules, on catalogues built by the test.
-#include "TestSupport.h"
 #include "support/StringResource.h"
+#include "TestSupport.h"
 
 #include <gtest/gtest.h>
 

@@ -12,8 +12,9 @@
 namespace {
 
 std::vector<uint8_t> LocatorRecord(uint8_t access, uint8_t id, const std::string& name) {
-    std::vector<uint8_t> r = {0, 0, 0x51, 0x11, 0, access, id, 0x80, 0, 0, 0x10, 0, 0, 0, 0,
-                              static_cast<uint8_t>(0xC0 | name.size())};
+    std::vector<uint8_t> r = {
+        0, 0, 0x51, 0x11, 0, access, id, 0x80,
+        0, 0, 0x10, 0,    0, 0,      0,  static_cast<uint8_t>(0xC0 | name.size())};
     r.insert(r.end(), name.begin(), name.end());
     r[4] = static_cast<uint8_t>(r.size() - 5);
     return r;

@@ -38,7 +38,8 @@ int g_counter = 0;
 
 std::string TempDir() {
     if (g_root.path.empty()) {
-        std::string pattern = (std::filesystem::temp_directory_path() / "orvane-test-XXXXXX").string();
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "orvane-test-XXXXXX").string();
         if (!mkdtemp(pattern.data()))
             throw std::runtime_error("cannot make a temporary folder");
         g_root.path = pattern;
@@ -55,7 +56,8 @@ std::vector<uint8_t> ReadFile(const std::string& path) {
 
 void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
 }
 
 std::string ReadText(const std::string& path) {

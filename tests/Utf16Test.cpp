@@ -8,8 +8,8 @@
 namespace {
 
 TEST(Utf16Test, FormatsLikePrintf) {
-    EXPECT_EQ(Utf16::FormatString(u"%d|%5d|%-5d|%05d|%+d|%x|%X|%#x|%02X|%u|%i|%%|%c", -42, 7, 7,
-                                  -7, 3, 255, 255, 255, 10, 4000000000u, 12, u'Z'),
+    EXPECT_EQ(Utf16::FormatString(u"%d|%5d|%-5d|%05d|%+d|%x|%X|%#x|%02X|%u|%i|%%|%c", -42, 7, 7, -7,
+                                  3, 255, 255, 255, 10, 4000000000u, 12, u'Z'),
               u"-42|    7|7    |-0007|+3|ff|FF|0xff|0A|4000000000|12|%|Z");
     EXPECT_EQ(Utf16::FormatString(u"[%ls][%.2ls][%6ls][%-4ls][%hs]", u"wide", u"wide", u"ab", u"ab",
                                   "narrow"),
@@ -40,7 +40,8 @@ TEST(Utf16Test, UnconvertibleBytesKeepTheirValue) {
 }
 
 TEST(Utf16Test, Utf8RoundTrip) {
-    std::string text = "Gr\xC3\xB6\xC3\x9F" "e \xE2\x82\xAC \xF0\x9F\x98\x80";
+    std::string text = "Gr\xC3\xB6\xC3\x9F"
+                       "e \xE2\x82\xAC \xF0\x9F\x98\x80";
     std::u16string wide = Utf16::FromUtf8(text);
     EXPECT_EQ(wide.size(), 10u);
     EXPECT_EQ(Utf16::ToUtf8(wide), text);

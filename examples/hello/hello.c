@@ -5,7 +5,7 @@
 #include <stdio.h>
 
 /* Prints a UTF-16 text; characters outside ASCII are shown as '?'. */
-static void print_text(const OrvaneChar *text) {
+static void print_text(const OrvaneChar* text) {
     for (; text && *text; ++text)
         putchar(*text < 0x80 ? (char)*text : '?');
     putchar('\n');
@@ -26,7 +26,7 @@ int main(void) {
     /* Nothing is loaded yet, so IsModified fails; the library keeps a text. */
     uint8_t modified = 0;
     status = IsModified(&api, &modified);
-    const OrvaneChar *message = NULL;
+    const OrvaneChar* message = NULL;
     GetLastErrorMessage(&api, &message);
     printf("IsModified before a load: 0x%08X: ", (unsigned)status);
     print_text(message);

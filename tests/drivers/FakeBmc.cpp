@@ -101,17 +101,25 @@ EXPORT void FakeBmcReset(const uint8_t* image, uint32_t size) {
 EXPORT void FakeBmcAddRecord(const uint8_t* record, uint32_t size) {
     g_sdr.emplace_back(record, record + size);
 }
-EXPORT void FakeBmcScriptCode(uint8_t code) { g_codes.push_back(code); }
-EXPORT const uint8_t* FakeBmcImage() { return g_image.data(); }
-EXPORT uint32_t FakeBmcLogCount() { return static_cast<uint32_t>(g_log.size()); }
-EXPORT const FakeRequest* FakeBmcLogAt(uint32_t i) { return &g_log[i]; }
+EXPORT void FakeBmcScriptCode(uint8_t code) {
+    g_codes.push_back(code);
+}
+EXPORT const uint8_t* FakeBmcImage() {
+    return g_image.data();
+}
+EXPORT uint32_t FakeBmcLogCount() {
+    return static_cast<uint32_t>(g_log.size());
+}
+EXPORT const FakeRequest* FakeBmcLogAt(uint32_t i) {
+    return &g_log[i];
+}
 
 EXPORT uint32_t KsbSendTimedRequest(const KsbRequestBlock* request, uint32_t, uint8_t* response,
                                     uint32_t* responseLength, uint8_t* completionCode) {
     if (!request || !response || !responseLength || !completionCode || request->dataLength > 64)
         return KSB_RESULT_MALFORMED;
-    FakeRequest logged{request->responderAddress, request->netFn, request->lun, request->command,
-                       request->dataLength, {}};
+    FakeRequest logged{request->responderAddress, request->netFn,      request->lun,
+                       request->command,          request->dataLength, {}};
     std::memcpy(logged.data, request->data, request->dataLength);
     g_log.push_back(logged);
     if (request->responderAddress != 0x20)
@@ -126,7 +134,8 @@ EXPORT uint32_t KsbSendTimedRequest(const KsbRequestBlock* request, uint32_t, ui
     return 0;
 }
 
-EXPORT uint32_t KsbReceiveMessage(uint8_t* message, uint32_t* length, uint32_t, uint32_t*, uint32_t) {
+EXPORT uint32_t KsbReceiveMessage(uint8_t* message, uint32_t* length, uint32_t, uint32_t*,
+                                  uint32_t) {
     if (g_queue.empty()) {
         *length = 0;
         return KSB_RESULT_TIMEOUT;

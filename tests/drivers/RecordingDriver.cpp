@@ -21,7 +21,9 @@ uint8_t g_answer[64] = {};
 uint32_t g_answerLength = 0;
 } // namespace
 
-EXPORT const RecordedRequest* RecordingDriverLast() { return &g_last; }
+EXPORT const RecordedRequest* RecordingDriverLast() {
+    return &g_last;
+}
 
 EXPORT void RecordingDriverAnswer(uint32_t result, uint8_t completionCode, const uint8_t* data,
                                   uint32_t length) {

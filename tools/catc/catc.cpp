@@ -20,9 +20,9 @@ constexpr uint32_t kEntries = 139;
 // What the library passes to each entry that takes arguments: n a number,
 // w a wide text, a a narrow text. Every other entry is a plain text.
 const std::map<uint32_t, std::string> kArguments = {
-    {35, "nnnnnn"}, {63, "nn"},  {64, "w"},  {89, "a"},  {90, "wa"},  {94, "wa"},  {95, "wa"},
-    {96, "wa"},     {97, "wa"},  {98, "a"},  {100, "a"}, {104, "w"},  {105, "w"},  {106, "w"},
-    {107, "w"},     {108, "w"},  {109, "w"}, {113, "w"}, {134, "nnnn"}, {137, "w"},
+    {35, "nnnnnn"}, {63, "nn"}, {64, "w"},  {89, "a"},  {90, "wa"},    {94, "wa"}, {95, "wa"},
+    {96, "wa"},     {97, "wa"}, {98, "a"},  {100, "a"}, {104, "w"},    {105, "w"}, {106, "w"},
+    {107, "w"},     {108, "w"}, {109, "w"}, {113, "w"}, {134, "nnnn"}, {137, "w"},
 };
 
 // The argument kinds of a text's directives, or an error text.
@@ -33,7 +33,8 @@ bool Directives(const std::string& text, std::string& kinds, std::string& error)
         size_t j = i + 1;
         while (j < text.size() && std::string("-+ #0").find(text[j]) != std::string::npos)
             ++j;
-        while (j < text.size() && (std::isdigit(static_cast<unsigned char>(text[j])) || text[j] == '.'))
+        while (j < text.size() &&
+               (std::isdigit(static_cast<unsigned char>(text[j])) || text[j] == '.'))
             ++j;
         std::string length;
         while (j < text.size() && (text[j] == 'l' || text[j] == 'h'))
@@ -98,7 +99,8 @@ int main(int argc, char** argv) {
             continue;
         size_t split = line.find_first_of(" \t");
         std::string number = line.substr(0, split);
-        size_t start = split == std::string::npos ? line.size() : line.find_first_not_of(" \t", split);
+        size_t start =
+            split == std::string::npos ? line.size() : line.find_first_not_of(" \t", split);
         std::string text = Unescape(start == std::string::npos ? "" : line.substr(start));
         char* end = nullptr;
         unsigned long index = std::strtoul(number.c_str(), &end, 10);
@@ -121,8 +123,8 @@ int main(int argc, char** argv) {
             auto expected = kArguments.find(static_cast<uint32_t>(index));
             std::string want = expected == kArguments.end() ? "" : expected->second;
             if (kinds != want)
-                fail("entry " + number + " takes arguments \"" + want + "\" but its directives are \"" +
-                     kinds + "\" (n number, w %ls, a %hs)");
+                fail("entry " + number + " takes arguments \"" + want +
+                     "\" but its directives are \"" + kinds + "\" (n number, w %ls, a %hs)");
         }
         entries.push_back(Utf16::FromUtf8(text));
     }

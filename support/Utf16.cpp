@@ -29,31 +29,31 @@ struct Sink {
     }
 };
 
-struct Spec {
+struct Conversion {
     bool left = false, plus = false, space = false, alt = false, zero = false;
     int width = 0;
     int precision = -1;
 };
 
-void PutPadded(Sink& sink, const Spec& spec, const char16_t* body, size_t length,
+void PutPadded(Sink& sink, const Conversion& conv, const char16_t* body, size_t length,
                const char16_t* prefix = u"", bool numeric = false) {
     size_t prefixLength = Length(prefix);
-    int pad = spec.width - static_cast<int>(length + prefixLength);
+    int pad = conv.width - static_cast<int>(length + prefixLength);
     if (pad < 0)
         pad = 0;
-    if (!spec.left && !(numeric && spec.zero))
+    if (!conv.left && !(numeric && conv.zero))
         sink.Repeat(u' ', pad);
     for (size_t i = 0; i < prefixLength; ++i)
         sink.Put(prefix[i]);
-    if (!spec.left && numeric && spec.zero)
+    if (!conv.left && numeric && conv.zero)
         sink.Repeat(u'0', pad);
     for (size_t i = 0; i < length; ++i)
         sink.Put(body[i]);
-    if (spec.left)
+    if (conv.left)
         sink.Repeat(u' ', pad);
 }
 
-void PutInteger(Sink& sink, Spec spec, uint64_t magnitude, bool negative, unsigned base,
+void PutInteger(Sink& sink, Conversion conv, uint64_t magnitude, bool negative, unsigned base,
                 bool upper) {
     char16_t digits[32];
     size_t n = 0;
@@ -63,7 +63,7 @@ void PutInteger(Sink& sink, Spec spec, uint64_t magnitude, bool negative, unsign
         magnitude /= base;
     }
     // Precision gives the minimum number of digits; "%.0d" of 0 prints nothing.
-    int minDigits = spec.precision < 0 ? 1 : spec.precision;
+    int minDigits = conv.precision < 0 ? 1 : conv.precision;
     char16_t body[160];
     size_t length = 0;
     int zeros = minDigits - static_cast<int>(n);
@@ -73,18 +73,18 @@ void PutInteger(Sink& sink, Spec spec, uint64_t magnitude, bool negative, unsign
         body[length++] = u'0';
     while (n > 0)
         body[length++] = digits[--n];
-    if (spec.precision >= 0)
-        spec.zero = false;
+    if (conv.precision >= 0)
+        conv.zero = false;
     const char16_t* prefix = u"";
     if (negative)
         prefix = u"-";
-    else if (spec.plus && base == 10)
+    else if (conv.plus && base == 10)
         prefix = u"+";
-    else if (spec.space && base == 10)
+    else if (conv.space && base == 10)
         prefix = u" ";
-    else if (spec.alt && base == 16 && length > 0 && !(length == 1 && body[0] == u'0'))
+    else if (conv.alt && base == 16 && length > 0 && !(length == 1 && body[0] == u'0'))
         prefix = upper ? u"0X" : u"0x";
-    PutPadded(sink, spec, body, length, prefix, true);
+    PutPadded(sink, conv, body, length, prefix, true);
 }
 
 size_t Run(Sink& sink, const char16_t* format, va_list args) {
@@ -96,41 +96,41 @@ size_t Run(Sink& sink, const char16_t* format, va_list args) {
             continue;
         }
         const char16_t* start = p++;
-        Spec spec;
+        Conversion conv;
         for (;; ++p) {
             if (*p == u'-')
-                spec.left = true;
+                conv.left = true;
             else if (*p == u'+')
-                spec.plus = true;
+                conv.plus = true;
             else if (*p == u' ')
-                spec.space = true;
+                conv.space = true;
             else if (*p == u'#')
-                spec.alt = true;
+                conv.alt = true;
             else if (*p == u'0')
-                spec.zero = true;
+                conv.zero = true;
             else
                 break;
         }
         if (*p == u'*') {
-            spec.width = va_arg(args, int);
-            if (spec.width < 0) {
-                spec.left = true;
-                spec.width = -spec.width;
+            conv.width = va_arg(args, int);
+            if (conv.width < 0) {
+                conv.left = true;
+                conv.width = -conv.width;
             }
             ++p;
         } else {
-            while (*p >= u'0' && *p <= u'9' && spec.width < 100000)
-                spec.width = spec.width * 10 + (*p++ - u'0');
+            while (*p >= u'0' && *p <= u'9' && conv.width < 100000)
+                conv.width = conv.width * 10 + (*p++ - u'0');
         }
         if (*p == u'.') {
             ++p;
-            spec.precision = 0;
+            conv.precision = 0;
             if (*p == u'*') {
-                spec.precision = va_arg(args, int);
+                conv.precision = va_arg(args, int);
                 ++p;
             } else {
-                while (*p >= u'0' && *p <= u'9' && spec.precision < 100000)
-                    spec.precision = spec.precision * 10 + (*p++ - u'0');
+                while (*p >= u'0' && *p <= u'9' && conv.precision < 100000)
+                    conv.precision = conv.precision * 10 + (*p++ - u'0');
             }
         }
         int longs = 0;
@@ -151,7 +151,7 @@ size_t Run(Sink& sink, const char16_t* format, va_list args) {
             break;
         case u'c': {
             char16_t c = static_cast<char16_t>(va_arg(args, int));
-            PutPadded(sink, spec, &c, 1);
+            PutPadded(sink, conv, &c, 1);
             break;
         }
         case u'd':
@@ -160,7 +160,7 @@ size_t Run(Sink& sink, const char16_t* format, va_list args) {
                         : longs == 1 ? va_arg(args, long)
                                      : va_arg(args, int);
             uint64_t magnitude = v < 0 ? 0 - static_cast<uint64_t>(v) : static_cast<uint64_t>(v);
-            PutInteger(sink, spec, magnitude, v < 0, 10, false);
+            PutInteger(sink, conv, magnitude, v < 0, 10, false);
             break;
         }
         case u'u':
@@ -171,7 +171,7 @@ size_t Run(Sink& sink, const char16_t* format, va_list args) {
                          : longs == 1 ? va_arg(args, unsigned long)
                                       : va_arg(args, unsigned int);
             unsigned base = *p == u'u' ? 10 : *p == u'o' ? 8 : 16;
-            PutInteger(sink, spec, v, false, base, *p == u'X');
+            PutInteger(sink, conv, v, false, base, *p == u'X');
             break;
         }
         case u's':
@@ -188,9 +188,9 @@ size_t Run(Sink& sink, const char16_t* format, va_list args) {
                     s = u"(null)";
             }
             size_t length = Length(s);
-            if (spec.precision >= 0 && static_cast<size_t>(spec.precision) < length)
-                length = static_cast<size_t>(spec.precision);
-            PutPadded(sink, spec, s, length);
+            if (conv.precision >= 0 && static_cast<size_t>(conv.precision) < length)
+                length = static_cast<size_t>(conv.precision);
+            PutPadded(sink, conv, s, length);
             break;
         }
         default:

@@ -127,12 +127,19 @@ uint32_t GetTypeLengthArea(const FruLocator* locator, uint8_t* buffer, uint8_t o
     return status;
 }
 
-uint32_t GetBoardArea(CFru& fru, const FruLocator* locator) {
-    ORV_ENTRY(u"CFru::GetBoardArea");
+namespace {
+// Reads the info area at offset into the area object; a failed read and an
+// area the object refuses are both an invalid area.
+template <typename Area> bool ReadInfoArea(Area& area, const FruLocator* locator, uint8_t offset) {
     uint8_t buffer[FruDefs::kMaxAreaBytes] = {};
     uint16_t length = 0;
-    uint32_t status = GetTypeLengthArea(locator, buffer, fru.header.boardOffset, &length);
-    if (status != 0 || !fru.boardArea.SetData(buffer, length)) {
+    return GetTypeLengthArea(locator, buffer, offset, &length) == 0 && area.SetData(buffer, length);
+}
+} // namespace
+
+uint32_t GetBoardArea(CFru& fru, const FruLocator* locator) {
+    ORV_ENTRY(u"CFru::GetBoardArea");
+    if (!ReadInfoArea(fru.boardArea, locator, fru.header.boardOffset)) {
         ORV_FAIL(u"CFru::GetBoardArea", u"Invalid Board Area");
         SetErrorNamingFru(kMsgBadBoard, locator);
         return kBadBoardArea;
@@ -143,10 +150,7 @@ uint32_t GetBoardArea(CFru& fru, const FruLocator* locator) {
 
 uint32_t GetChassisArea(CFru& fru, const FruLocator* locator) {
     ORV_ENTRY(u"CFru::GetChassisArea");
-    uint8_t buffer[FruDefs::kMaxAreaBytes] = {};
-    uint16_t length = 0;
-    uint32_t status = GetTypeLengthArea(locator, buffer, fru.header.chassisOffset, &length);
-    if (status != 0 || !fru.chassisArea.SetData(buffer, length)) {
+    if (!ReadInfoArea(fru.chassisArea, locator, fru.header.chassisOffset)) {
         ORV_FAIL(u"CFru::GetChassisArea", u"Invalid Chassis Area");
         SetErrorNamingFru(kMsgBadChassis, locator);
         return kBadChassisArea;

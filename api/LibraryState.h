@@ -1,6 +1,7 @@
 // The one library state of the process: the load and selection state, the
 // progress callback and the three lists the library owns.
 #pragma once
+#include "api/CFruProperties.h"
 #include "api/FruList.h"
 #include "orvane/orvane.h"
 
@@ -30,6 +31,7 @@ class LibraryState {
     uint32_t selectedArea = 0;
     uint32_t selectedField = kNone;
     uint32_t selectedProperty = kNone;
+    CFruProperties properties;
     OrvaneProgressCallback progressCallback = nullptr;
     uint32_t progressInterval = 1;
     FruList<CFru>* fileList = nullptr;

@@ -132,3 +132,39 @@ TEST_F(SystemApiTest, HeaderChecks) {
 }
 
 } // namespace
+
+namespace {
+
+std::u16string Property(OrvaneInterface* api, uint32_t index) {
+    const OrvaneChar* value = nullptr;
+    EXPECT_EQ(SelectProperty(api, index), ORVANE_OK);
+    EXPECT_EQ(GetPropertyValue(api, &value), ORVANE_OK);
+    return value ? value : u"<null>";
+}
+
+TEST_F(SystemApiTest, PropertiesCountModulo256) {
+    uint32_t count = 0;
+    EXPECT_EQ(GetNumberOfProperties(&api, &count), ORVANE_E_NOT_LOADED);
+    FakeBmc bmc(BoardImage());
+    ASSERT_EQ(LoadPropertiesFromSystem(&api), ORVANE_OK);
+    EXPECT_EQ(Property(&api, 1), u"0");
+    EXPECT_EQ(Property(&api, 2), u"0");
+    for (int i = 0; i < 300; ++i)
+        bmc.AddRecord(LocatorRecord(0x40, 0, "x")); // found, never readable
+    ASSERT_EQ(LoadConfigurationFromSystem(&api), ORVANE_OK);
+    ASSERT_EQ(LoadPropertiesFromSystem(&api), ORVANE_OK);
+    ASSERT_EQ(GetNumberOfProperties(&api, &count), ORVANE_OK);
+    EXPECT_EQ(count, 3u);
+    EXPECT_EQ(Property(&api, 1), u"44");
+    EXPECT_EQ(Property(&api, 2), u"0");
+    // The fake BMC does not answer Get Device ID: the version reads as 0.
+    const OrvaneChar* title = nullptr;
+    ASSERT_EQ(SelectProperty(&api, 0), ORVANE_OK);
+    ASSERT_EQ(GetPropertyTitle(&api, &title), ORVANE_OK);
+    EXPECT_NE(title, nullptr);
+    EXPECT_EQ(SelectProperty(&api, 3), ORVANE_E_BAD_ARGUMENT);
+    const OrvaneChar* value = nullptr;
+    EXPECT_EQ(GetPropertyValue(&api, &value), ORVANE_E_NOT_SELECTED);
+}
+
+} // namespace

@@ -177,6 +177,21 @@ ORVANE_API uint32_t LoadConfigurationFromSystem(OrvaneInterface* api);
  * progress (phase ORVANE_PROGRESS_COMMIT). ORVANE_E_DEVICE_WRITE on failure. */
 ORVANE_API uint32_t CommitConfigurationToSystem(OrvaneInterface* api);
 
+/* ---- System properties ------------------------------------------------- */
+
+/* Reads the three properties: 0 the BMC's IPMI version, 1 the number of FRU
+ * devices found, 2 the number of FRU images read. Does not need a load. */
+ORVANE_API uint32_t LoadPropertiesFromSystem(OrvaneInterface* api);
+/* 3 once the properties are loaded, else ORVANE_E_NOT_LOADED. */
+ORVANE_API uint32_t GetNumberOfProperties(OrvaneInterface* api, uint32_t* count);
+/* Selects property 0 to 2; ORVANE_E_BAD_ARGUMENT otherwise (none selected). */
+ORVANE_API uint32_t SelectProperty(OrvaneInterface* api, uint32_t index);
+/* The selected property's title, a catalogue text. */
+ORVANE_API uint32_t GetPropertyTitle(OrvaneInterface* api, const OrvaneChar** title);
+/* The selected property's value text, owned by the library until the next
+ * LoadPropertiesFromSystem or DeInitialize. */
+ORVANE_API uint32_t GetPropertyValue(OrvaneInterface* api, const OrvaneChar** value);
+
 /* ---- Catalogue ---------------------------------------------------------- */
 
 /* Loads the message catalogue <language><locale>/orvane/str/orvane.str (from

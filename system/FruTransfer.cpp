@@ -93,92 +93,87 @@ uint8_t Shrink(uint8_t chunk) {
 
 } // namespace
 
-uint32_t ReadDeviceData(const DeviceAddress& device, uint32_t offset, uint8_t* destination,
-                        uint16_t* count) {
-    ORV_ENTRY(u"CFru::ReadDeviceData");
-    uint32_t remaining = *count;
-    *count = 0;
+namespace {
+// One transfer loop for both directions: reads fill destination, writes send
+// source. Chunks shrink on the direction's "too long" codes and busy answers
+// are resent a bounded number of times.
+struct Direction {
+    bool write;
+    uint32_t failure;
+    const char16_t* failureLine;
+};
+
+uint32_t Transfer(const Direction& dir, const DeviceAddress& device, uint32_t offset,
+                  uint8_t* destination, const uint8_t* source, uint32_t count, uint32_t* moved) {
+    uint32_t remaining = count;
+    *moved = 0;
     uint8_t chunk = 8;
     uint32_t busy = 0;
     ControllerRequest request{}, response{};
+    auto fail = [&]() {
+        Trace::Write(dir.failureLine, Trace::kFailure);
+        return dir.failure;
+    };
     while (remaining > 0) {
         if (remaining < chunk)
             chunk = static_cast<uint8_t>(remaining);
-        if (device.nvsType > kKsbDevice) {
-            ORV_FAIL(u"CFru::ReadDeviceData", u"Error Reading FRU");
-            return kDeviceReadError;
-        }
-        BuildRequest(device, offset, chunk, nullptr, request);
+        if (device.nvsType > kKsbDevice)
+            return fail();
+        BuildRequest(device, offset, chunk, dir.write ? source + *moved : nullptr, request);
         if (uint32_t result = Send(device, request, response))
             return result;
         uint8_t cc = response.completionCode;
-        if (cc == kCcRequestDataLength || cc == kCcResponseTooLong) {
+        bool tooLong = dir.write ? cc == kCcRequestTooLong
+                                 : cc == kCcRequestDataLength || cc == kCcResponseTooLong;
+        if (tooLong) {
             chunk = Shrink(chunk);
-            if (chunk == 0) {
-                ORV_FAIL(u"CFru::ReadDeviceData", u"Error Reading FRU");
-                return kDeviceReadError;
-            }
+            if (chunk == 0)
+                return fail();
             continue;
         }
         if (cc == kCcBusy && ++busy <= kBusyRetries)
             continue;
-        if (cc != kCcOk) {
-            ORV_FAIL(u"CFru::ReadDeviceData", u"Error Reading FRU");
-            return kDeviceReadError;
-        }
+        if (cc != kCcOk)
+            return fail();
         busy = 0;
-        // FRU inventory answers start with the count returned; I2C answers are
-        // the bytes alone. Bytes the answer does not hold read as 0 (the
-        // response's data was zeroed), so nothing is read past the record.
-        const uint8_t* bytes = response.data + (device.nvsType == kKsbDevice ? 1 : 0);
-        std::memcpy(destination + *count, bytes, chunk);
-        *count = static_cast<uint16_t>(*count + chunk);
+        if (!dir.write) {
+            // FRU inventory answers start with the count returned; I2C answers
+            // are the bytes alone. Bytes the answer does not hold read as 0
+            // (the response's data was zeroed), so nothing is read past it.
+            const uint8_t* bytes = response.data + (device.nvsType == kKsbDevice ? 1 : 0);
+            std::memcpy(destination + *moved, bytes, chunk);
+        }
+        *moved += chunk;
         offset += chunk;
         remaining -= chunk;
     }
-    ORV_EXIT(u"CFru::ReadDeviceData");
     return 0;
+}
+} // namespace
+
+uint32_t ReadDeviceData(const DeviceAddress& device, uint32_t offset, uint8_t* destination,
+                        uint16_t* count) {
+    ORV_ENTRY(u"CFru::ReadDeviceData");
+    static const Direction read{false, kDeviceReadError,
+                                u"CFru::ReadDeviceData - Error Reading FRU"};
+    uint32_t moved = 0;
+    uint32_t status = Transfer(read, device, offset, destination, nullptr, *count, &moved);
+    *count = static_cast<uint16_t>(moved);
+    if (status == 0)
+        ORV_EXIT(u"CFru::ReadDeviceData");
+    return status;
 }
 
 uint32_t WriteDeviceData(const DeviceAddress& device, uint32_t offset, const uint8_t* source,
                          uint32_t count) {
     ORV_ENTRY(u"CFru::WriteDeviceData");
-    uint32_t remaining = count;
-    uint8_t chunk = 8;
-    uint32_t busy = 0;
-    ControllerRequest request{}, response{};
-    while (remaining > 0) {
-        if (remaining < chunk)
-            chunk = static_cast<uint8_t>(remaining);
-        if (device.nvsType > kKsbDevice) {
-            ORV_FAIL(u"CFru::WriteDeviceData", u"Error Writing FRU");
-            return kDeviceWriteError;
-        }
-        BuildRequest(device, offset, chunk, source, request);
-        if (uint32_t result = Send(device, request, response))
-            return result;
-        uint8_t cc = response.completionCode;
-        if (cc == kCcRequestTooLong) {
-            chunk = Shrink(chunk);
-            if (chunk == 0) {
-                ORV_FAIL(u"CFru::WriteDeviceData", u"Error Writing FRU");
-                return kDeviceWriteError;
-            }
-            continue;
-        }
-        if (cc == kCcBusy && ++busy <= kBusyRetries)
-            continue;
-        if (cc != kCcOk) {
-            ORV_FAIL(u"CFru::WriteDeviceData", u"Error Writing FRU");
-            return kDeviceWriteError;
-        }
-        busy = 0;
-        source += chunk;
-        offset += chunk;
-        remaining -= chunk;
-    }
-    ORV_EXIT(u"CFru::WriteDeviceData");
-    return 0;
+    static const Direction write{true, kDeviceWriteError,
+                                 u"CFru::WriteDeviceData - Error Writing FRU"};
+    uint32_t moved = 0;
+    uint32_t status = Transfer(write, device, offset, nullptr, source, count, &moved);
+    if (status == 0)
+        ORV_EXIT(u"CFru::WriteDeviceData");
+    return status;
 }
 
 uint32_t SendBridgedRequest(const ControllerRequest* request, ControllerRequest* response,

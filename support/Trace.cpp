@@ -1,6 +1,7 @@
 #include "support/Trace.h"
 
 #include <cstdio>
+#include <initializer_list>
 
 namespace Trace {
 namespace {
@@ -15,6 +16,10 @@ uint32_t GetDebugLevel() {
 }
 
 void Write(const char16_t* text, uint32_t level) {
+    Write(text, nullptr, nullptr, level);
+}
+
+void Write(const char16_t* text, const char16_t* middle, const char16_t* tail, uint32_t level) {
     if (level > g_debugLevel || !text)
         return;
     // Opened and closed per line so the log is complete on disk after each one.
@@ -31,8 +36,9 @@ void Write(const char16_t* text, uint32_t level) {
         buffer[used++] = static_cast<unsigned char>(c & 0xFF);
         buffer[used++] = static_cast<unsigned char>(c >> 8);
     };
-    for (const char16_t* p = text; *p; ++p)
-        put(*p);
+    for (const char16_t* part : {text, middle, tail})
+        for (const char16_t* p = part; p && *p; ++p)
+            put(*p);
     put(u'\r');
     put(u'\n');
     std::fwrite(buffer, 1, used, file);

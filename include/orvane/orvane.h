@@ -167,6 +167,75 @@ ORVANE_API uint32_t FindFruAtAddressAndChecksumHeader(OrvaneInterface* api, uint
 /* Not implemented: returns ORVANE_E_NOT_IMPLEMENTED. */
 ORVANE_API uint32_t AddFruToSystemList(OrvaneInterface* api);
 
+/* ---- Areas and fields --------------------------------------------------- */
+
+/* Area kinds for SelectAreaEnum. */
+#define ORVANE_AREA_COMMON_HEADER 1
+#define ORVANE_AREA_INTERNAL_USE 2
+#define ORVANE_AREA_CHASSIS 3
+#define ORVANE_AREA_BOARD 4
+#define ORVANE_AREA_PRODUCT 5
+#define ORVANE_AREA_MULTIRECORD 6
+
+/* The number of areas present in the selected FRU (0 to 5, without the common
+ * header). */
+ORVANE_API uint32_t GetNumberOfAreas(OrvaneInterface* api, uint32_t* count);
+/* Selects the present area at a position, in the order internal use, chassis,
+ * board, product, multi-record. Clears the field selection. */
+ORVANE_API uint32_t SelectAreaInteger(OrvaneInterface* api, uint32_t position);
+/* Selects an area by kind (ORVANE_AREA_*). An absent area returns ORVANE_OK
+ * and leaves no area selected: ask Has...Area to tell the cases apart. */
+ORVANE_API uint32_t SelectAreaEnum(OrvaneInterface* api, int32_t kind);
+/* The selected area's name, a catalogue text (not for the common header). */
+ORVANE_API uint32_t GetAreaName(OrvaneInterface* api, const OrvaneChar** name);
+/* Write 1 when the selected FRU has the area, else 0. */
+ORVANE_API uint32_t HasInternalUseArea(OrvaneInterface* api, uint8_t* present);
+ORVANE_API uint32_t HasChassisArea(OrvaneInterface* api, uint8_t* present);
+ORVANE_API uint32_t HasBoardArea(OrvaneInterface* api, uint8_t* present);
+ORVANE_API uint32_t HasProductArea(OrvaneInterface* api, uint8_t* present);
+ORVANE_API uint32_t HasMultiRecordArea(OrvaneInterface* api, uint8_t* present);
+/* The number of fields of the selected area (0 for the multi-record area). */
+ORVANE_API uint32_t GetNumberOfFields(OrvaneInterface* api, uint32_t* count);
+/* Selects a field by index, or by the area's field enumerator.
+ * ORVANE_E_UNSUPPORTED for the common header and the multi-record area. */
+ORVANE_API uint32_t SelectFieldInteger(OrvaneInterface* api, uint32_t index);
+ORVANE_API uint32_t SelectFieldEnum(OrvaneInterface* api, int32_t field);
+/* The selected field's title, a catalogue text. */
+ORVANE_API uint32_t GetFieldTitle(OrvaneInterface* api, const OrvaneChar** title);
+/* The selected field's value as text, owned by its area until the next value
+ * request on that area. */
+ORVANE_API uint32_t GetFieldStringValue(OrvaneInterface* api, const OrvaneChar** value);
+/* The selected info-area field's raw bytes, pointing into the area (valid
+ * until the area changes). */
+ORVANE_API uint32_t GetFieldDataValue(OrvaneInterface* api, const uint8_t** data,
+                                      uint32_t* length);
+/* Replaces the selected info-area field with these bytes as 8-bit text. The
+ * change stays in memory until a commit or a save. */
+ORVANE_API uint32_t SetFieldDataValue(OrvaneInterface* api, const uint8_t* data,
+                                      uint32_t length);
+/* The bytes a field of the selected info area may grow by (its padding). */
+ORVANE_API uint32_t GetMaxFieldSize(OrvaneInterface* api, uint32_t* size);
+/* Copies the selected area's bytes (common header, internal use, multi-record
+ * records) into the host's buffer; *size is the capacity on entry and the
+ * bytes written on return. */
+ORVANE_API uint32_t GetAreaData(OrvaneInterface* api, uint8_t* data, uint32_t* size);
+/* Replaces the internal use bytes (same length only) or the whole
+ * multi-record area. */
+ORVANE_API uint32_t SetAreaData(OrvaneInterface* api, const uint8_t* data, uint32_t length);
+/* The length of the internal use or multi-record area. */
+ORVANE_API uint32_t GetAreaSize(OrvaneInterface* api, uint32_t* size);
+
+/* ---- Configuration files ----------------------------------------------- */
+
+/* Reads one FRU from a configuration file, appends it to the file list and
+ * selects it there. ORVANE_E_CONFIG_FILE_READ when the file cannot be read or
+ * parsed; ORVANE_E_BAD_ARGUMENT when the path has a character the running
+ * locale cannot convert. */
+ORVANE_API uint32_t LoadConfigurationFromFile(OrvaneInterface* api, const OrvaneChar* path);
+/* Writes the selected FRU of the current list to a configuration file.
+ * ORVANE_E_FILE_CREATE or ORVANE_E_CONFIG_FILE_WRITE when writing fails. */
+ORVANE_API uint32_t SaveConfigurationToFile(OrvaneInterface* api, const OrvaneChar* path);
+
 /* ---- The system --------------------------------------------------------- */
 
 /* Scans the SDR repository and reads at most 17 FRU images into the system

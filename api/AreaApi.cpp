@@ -1,0 +1,629 @@
+// The exported area and field operations. The area classes share no base, so
+// every operation switches on the selected area kind and calls the class that
+// holds that area: the CFru itself for the common header and the multi-record
+// area, CInternalUseArea, CChassisInfoArea, CBoardInfoArea or CProductInfoArea.
+#include "api/Frame.h"
+#include "api/Globals.h"
+#include "api/LibraryState.h"
+#include "fru/CFru.h"
+#include "orvane/orvane.h"
+#include "support/Trace.h"
+
+#include <cstring>
+
+using Globals::initialised;
+using Globals::state;
+
+namespace {
+constexpr uint32_t kMsgUnexpected = 125;
+constexpr uint32_t kMsgUnsupported = 126;
+constexpr uint32_t kMsgNoSuchField = 135;
+constexpr uint8_t kTextTypeBits = 0xC0; // 8-bit text in bits 7..6 of a type/length byte
+constexpr uint32_t kHeaderBytes = 8;
+constexpr uint32_t kNoField = 0xFFFFFFFF;
+
+enum AreaKind : uint32_t {
+    kNoArea = 0,
+    kCommonHeader = 1,
+    kInternalUse = 2,
+    kChassis = 3,
+    kBoard = 4,
+    kProduct = 5,
+    kMultiRecord = 6
+};
+
+// What an operation needs selected besides the list and the FRU.
+enum class Needs { Fru, Area, Field };
+
+// How an operation reports its failures: the usual failure line and message,
+// or (the three area data operations) the message alone.
+enum class Report { Traced, Silent };
+
+void Fail(const char16_t* name, const char16_t* reason, uint32_t message, Report report) {
+    if (report == Report::Traced)
+        ORV_FAIL_AT(name, reason);
+    Frame::SetLastErrorMessage(message);
+}
+
+// The checks every operation makes after the initialised check, in their fixed
+// order: something loaded, the selection it needs, the selected FRU present in
+// the current list. Gives the selected FRU, or null with *status set.
+CFru* SelectedFru(const char16_t* name, Needs needs, uint32_t* status,
+                  Report report = Report::Traced) {
+    if (!state->loaded) {
+        Fail(name, u"Unexpected", kMsgUnexpected, report);
+        *status = ORVANE_E_NOT_LOADED;
+        return nullptr;
+    }
+    bool selected = state->selectedList != LibraryState::kNoList && state->currentList &&
+                    state->selectedFru != LibraryState::kNone;
+    if (needs != Needs::Fru)
+        selected = selected && state->selectedArea != kNoArea;
+    if (needs == Needs::Field)
+        selected = selected && state->selectedField != kNoField;
+    if (!selected) {
+        Fail(name, u"Unexpected", kMsgUnexpected, report);
+        *status = ORVANE_E_NOT_SELECTED;
+        return nullptr;
+    }
+    CFru* fru = state->currentList->GetAt(state->selectedFru);
+    if (!fru) {
+        Fail(name, u"Unexpected", kMsgUnexpected, report);
+        *status = ORVANE_E_BAD_ARGUMENT;
+        return nullptr;
+    }
+    *status = ORVANE_OK;
+    return fru;
+}
+
+bool HasArea(const CFru& fru, uint32_t kind) {
+    switch (kind) {
+    case kCommonHeader:
+        return true;
+    case kInternalUse:
+        return fru.HasInternalArea();
+    case kChassis:
+        return fru.HasChassisArea();
+    case kBoard:
+        return fru.HasBoardArea();
+    case kProduct:
+        return fru.HasProductArea();
+    case kMultiRecord:
+        return fru.HasMultiRecArea();
+    default:
+        return false;
+    }
+}
+
+void ClearAreaSelection() {
+    state->selectedArea = kNoArea;
+    state->selectedField = kNoField;
+}
+
+// Field count and enumerator lookup of the four areas that have fields.
+uint32_t FieldCount(CFru& fru, uint32_t kind) {
+    switch (kind) {
+    case kInternalUse:
+        return fru.internalArea.GetNumberOfFields();
+    case kChassis:
+        return fru.chassisArea.GetNumberOfFields();
+    case kBoard:
+        return fru.boardArea.GetNumberOfFields();
+    case kProduct:
+        return fru.productArea.GetNumberOfFields();
+    default:
+        return 0;
+    }
+}
+
+uint32_t FieldIndex(CFru& fru, uint32_t kind, int32_t fieldEnum) {
+    switch (kind) {
+    case kInternalUse:
+        return fru.internalArea.GetFieldIndexFromEnum(fieldEnum);
+    case kChassis:
+        return static_cast<uint32_t>(
+            fru.chassisArea.GetFieldIndexFromEnum(static_cast<uint32_t>(fieldEnum)));
+    case kBoard:
+        return static_cast<uint32_t>(
+            fru.boardArea.GetFieldIndexFromEnum(static_cast<uint32_t>(fieldEnum)));
+    case kProduct:
+        return static_cast<uint32_t>(
+            fru.productArea.GetFieldIndexFromEnum(static_cast<uint32_t>(fieldEnum)));
+    default:
+        return kNoField;
+    }
+}
+
+// The failure reason and message of a raw field read or write, per info area.
+struct InfoAreaFailure {
+    const char16_t* reason;
+    uint32_t message;
+};
+
+InfoAreaFailure GetDataFailure(uint32_t kind) {
+    if (kind == kChassis)
+        return {u"Failed to get Chassis Data", 128};
+    if (kind == kProduct)
+        return {u"Failed to get Product Data", 129};
+    return {u"Failed to get Board Data", 130};
+}
+
+InfoAreaFailure SetDataFailure(uint32_t kind) {
+    if (kind == kChassis)
+        return {u"Failed to set Chassis Data", 131};
+    if (kind == kProduct)
+        return {u"Failed to set Product Data", 132};
+    return {u"Failed to set Board Data", 133};
+}
+
+uint32_t HasAreaOp(const char16_t* name, uint8_t* present, uint32_t kind) {
+    ORV_ENTRY_AT(name);
+    if (!initialised)
+        return ORVANE_E_NOT_INITIALIZED;
+    uint32_t status;
+    CFru* fru = SelectedFru(name, Needs::Fru, &status);
+    if (!fru)
+        return status;
+    if (!present) {
+        ORV_FAIL_AT(name, u"Unexpected");
+        Frame::SetLastErrorMessage(kMsgUnexpected);
+        return ORVANE_E_BAD_ARGUMENT;
+    }
+    *present = HasArea(*fru, kind) ? 1 : 0;
+    ORV_EXIT_AT(name);
+    return ORVANE_OK;
+}
+
+// The start of the three area data operations: a null interface or data
+// pointer counts as a missing Initialize, and failures carry no trace line.
+CFru* AreaDataFru(const char16_t* name, const void* api, const void* data, uint32_t* status) {
+    if (!api || !data || !initialised) {
+        *status = ORVANE_E_NOT_INITIALIZED;
+        return nullptr;
+    }
+    return SelectedFru(name, Needs::Area, status, Report::Silent);
+}
+
+// A dispatch failure of an area data operation: the message, then the exit line.
+uint32_t AreaDataFailure(const char16_t* name, uint32_t code) {
+    Frame::SetLastErrorMessage(kMsgUnexpected);
+    ORV_EXIT_AT(name);
+    return code;
+}
+} // namespace
+
+extern "C" {
+
+ORVANE_API uint32_t GetNumberOfAreas(OrvaneInterface*, uint32_t* count) {
+    ORV_ENTRY(u"Orvane::GetNumberOfAreas");
+    if (!initialised)
+        return ORVANE_E_NOT_INITIALIZED;
+    uint32_t status;
+    CFru* fru = SelectedFru(u"Orvane::GetNumberOfAreas", Needs::Fru, &status);
+    if (!fru)
+        return status;
+    if (!count) {
+        ORV_FAIL_MSG(u"Orvane::GetNumberOfAreas", u"Unexpected", kMsgUnexpected);
+        return ORVANE_E_BAD_ARGUMENT;
+    }
+    *count = fru->GetNumberOfAreas();
+    ORV_EXIT(u"Orvane::GetNumberOfAreas");
+    return ORVANE_OK;
+}
+
+ORVANE_API uint32_t SelectAreaInteger(OrvaneInterface*, uint32_t position) {
+    ORV_ENTRY(u"Orvane::SelectAreaInteger");
+    if (!initialised)
+        return ORVANE_E_NOT_INITIALIZED;
+    uint32_t status;
+    CFru* fru = SelectedFru(u"Orvane::SelectAreaInteger", Needs::Fru, &status);
+    if (!fru)
+        return status;
+    ClearAreaSelection();
+    if (position >= fru->GetNumberOfAreas()) {
+        ORV_FAIL_MSG(u"Orvane::SelectAreaInteger", u"Unexpected", kMsgUnexpected);
+        return ORVANE_E_BAD_ARGUMENT;
+    }
+    // Present areas in the order internal use, chassis, board, product, multi-record.
+    uint32_t seen = 0;
+    for (uint32_t kind = kInternalUse; kind <= kMultiRecord; ++kind) {
+        if (!HasArea(*fru, kind))
+            continue;
+        if (seen++ == position) {
+            state->selectedArea = kind;
+            break;
+        }
+    }
+    ORV_EXIT(u"Orvane::SelectAreaInteger");
+    return ORVANE_OK;
+}
+
+ORVANE_API uint32_t SelectAreaEnum(OrvaneInterface*, int32_t kind) {
+    ORV_ENTRY(u"Orvane::SelectAreaEnum");
+    if (!initialised)
+        return ORVANE_E_NOT_INITIALIZED;
+    uint32_t status;
+    CFru* fru = SelectedFru(u"Orvane::SelectAreaEnum", Needs::Fru, &status);
+    if (!fru)
+        return status;
+    ClearAreaSelection();
+    if (kind < static_cast<int32_t>(kCommonHeader) || kind > static_cast<int32_t>(kMultiRecord)) {
+        ORV_FAIL_MSG(u"Orvane::SelectAreaEnum", u"Unexpected", kMsgUnexpected);
+        return ORVANE_E_BAD_ARGUMENT;
+    }
+    // An absent area is not an error: nothing is selected and the host asks
+    // the Has...Area operations to tell why.
+    if (HasArea(*fru, static_cast<uint32_t>(kind)))
+        state->selectedArea = static_cast<uint32_t>(kind);
+    ORV_EXIT(u"Orvane::SelectAreaEnum");
+    return ORVANE_OK;
+}
+
+ORVANE_API uint32_t GetAreaName(OrvaneInterface*, const OrvaneChar** name) {
+    ORV_ENTRY(u"Orvane::GetAreaName");
+    if (!initialised)
+        return ORVANE_E_NOT_INITIALIZED;
+    uint32_t status;
+    if (!SelectedFru(u"Orvane::GetAreaName", Needs::Area, &status))
+        return status;
+    static constexpr uint32_t kNameMessage[] = {0, 0, 7, 4, 5, 6, 8};
+    if (!name || state->selectedArea < kInternalUse || state->selectedArea > kMultiRecord) {
+        ORV_FAIL_MSG(u"Orvane::GetAreaName", u"Unexpected", kMsgUnexpected);
+        return ORVANE_E_BAD_ARGUMENT;
+    }
+    *name = Frame::GetString(kNameMessage[state->selectedArea]);
+    ORV_EXIT(u"Orvane::GetAreaName");
+    return ORVANE_OK;
+}
+
+ORVANE_API uint32_t HasInternalUseArea(OrvaneInterface*, uint8_t* present) {
+    return HasAreaOp(u"Orvane::HasInternalUseArea", present, kInternalUse);
+}
+
+ORVANE_API uint32_t HasChassisArea(OrvaneInterface*, uint8_t* present) {
+    return HasAreaOp(u"Orvane::HasChassisArea", present, kChassis);
+}
+
+ORVANE_API uint32_t HasBoardArea(OrvaneInterface*, uint8_t* present) {
+    return HasAreaOp(u"Orvane::HasBoardArea", present, kBoard);
+}
+
+ORVANE_API uint32_t HasProductArea(OrvaneInterface*, uint8_t* present) {
+    return HasAreaOp(u"Orvane::HasProductArea", present, kProduct);
+}
+
+ORVANE_API uint32_t HasMultiRecordArea(OrvaneInterface*, uint8_t* present) {
+    return HasAreaOp(u"Orvane::HasMultiRecordArea", present, kMultiRecord);
+}
+
+ORVANE_API uint32_t GetNumberOfFields(OrvaneInterface*, uint32_t* count) {
+    ORV_ENTRY(u"Orvane::GetNumberOfFields");
+    if (!initialised)
+        return ORVANE_E_NOT_INITIALIZED;
+    uint32_t status;
+    CFru* fru = SelectedFru(u"Orvane::GetNumberOfFields", Needs::Area, &status);
+    if (!fru)
+        return status;
+    if (!count || state->selectedArea == kCommonHeader) {
+        ORV_FAIL_MSG(u"Orvane::GetNumberOfFields", u"Unexpected", kMsgUnexpected);
+        return ORVANE_E_BAD_ARGUMENT;
+    }
+    // The multi-record area has no fields: a count of 0.
+    *count = FieldCount(*fru, state->selectedArea);
+    ORV_EXIT(u"Orvane::GetNumberOfFields");
+    return ORVANE_OK;
+}
+
+// Field selection by index (byEnum false) or by the area's enumerator.
+static uint32_t SelectField(const char16_t* name, bool byEnum, uint32_t value) {
+    ORV_ENTRY_AT(name);
+    if (!initialised)
+        return ORVANE_E_NOT_INITIALIZED;
+    uint32_t status;
+    CFru* fru = SelectedFru(name, Needs::Area, &status);
+    if (!fru)
+        return status;
+    state->selectedField = kNoField;
+    const uint32_t kind = state->selectedArea;
+    if (kind == kCommonHeader || kind == kMultiRecord) {
+        ORV_FAIL_AT(name, u"Unsupported");
+        Frame::SetLastErrorMessage(kMsgUnsupported);
+        return ORVANE_E_UNSUPPORTED;
+    }
+    const uint32_t index = byEnum ? FieldIndex(*fru, kind, static_cast<int32_t>(value)) : value;
+    if (index == kNoField || index >= FieldCount(*fru, kind)) {
+        ORV_FAIL_AT(name, u"No such FRU Field");
+        Frame::SetLastErrorMessage(kMsgNoSuchField);
+        return ORVANE_E_BAD_ARGUMENT;
+    }
+    state->selectedField = index;
+    ORV_EXIT_AT(name);
+    return ORVANE_OK;
+}
+
+ORVANE_API uint32_t SelectFieldInteger(OrvaneInterface*, uint32_t index) {
+    return SelectField(u"Orvane::SelectFieldInteger", false, index);
+}
+
+ORVANE_API uint32_t SelectFieldEnum(OrvaneInterface*, int32_t field) {
+    return SelectField(u"Orvane::SelectFieldEnum", true, static_cast<uint32_t>(field));
+}
+
+ORVANE_API uint32_t GetFieldTitle(OrvaneInterface*, const OrvaneChar** title) {
+    ORV_ENTRY(u"Orvane::GetFieldTitle");
+    if (title)
+        *title = nullptr;
+    if (!initialised)
+        return ORVANE_E_NOT_INITIALIZED;
+    uint32_t status;
+    CFru* fru = SelectedFru(u"Orvane::GetFieldTitle", Needs::Field, &status);
+    if (!fru)
+        return status;
+    const uint32_t index = state->selectedField;
+    const char16_t* text = nullptr;
+    switch (state->selectedArea) {
+    case kInternalUse:
+        text = fru->internalArea.GetFieldTitleFromIndex(index);
+        break;
+    case kChassis:
+        text = fru->chassisArea.GetFieldTitleFromIndex(index);
+        break;
+    case kBoard:
+        text = fru->boardArea.GetFieldTitleFromIndex(index);
+        break;
+    case kProduct:
+        text = fru->productArea.GetFieldTitleFromIndex(index);
+        break;
+    default:
+        ORV_FAIL_MSG(u"Orvane::GetFieldTitle", u"Unexpected", kMsgUnexpected);
+        return ORVANE_E_BAD_ARGUMENT;
+    }
+    if (!title) {
+        ORV_FAIL_MSG(u"Orvane::GetFieldTitle", u"Unexpected", kMsgUnexpected);
+        return ORVANE_E_BAD_ARGUMENT;
+    }
+    *title = text;
+    ORV_EXIT(u"Orvane::GetFieldTitle");
+    return ORVANE_OK;
+}
+
+ORVANE_API uint32_t GetFieldStringValue(OrvaneInterface*, const OrvaneChar** value) {
+    ORV_ENTRY(u"Orvane::GetFieldStringValue");
+    if (value)
+        *value = nullptr;
+    if (!initialised)
+        return ORVANE_E_NOT_INITIALIZED;
+    uint32_t status;
+    CFru* fru = SelectedFru(u"Orvane::GetFieldStringValue", Needs::Field, &status);
+    if (!fru)
+        return status;
+    if (!value) {
+        ORV_FAIL_MSG(u"Orvane::GetFieldStringValue", u"Unexpected", kMsgUnexpected);
+        return ORVANE_E_BAD_ARGUMENT;
+    }
+    const uint32_t index = state->selectedField;
+    switch (state->selectedArea) {
+    case kInternalUse:
+        *value = fru->internalArea.GetFieldValueFromIndex(index);
+        break;
+    case kChassis:
+        *value = fru->chassisArea.GetFieldValueFromIndex(index);
+        break;
+    case kBoard:
+        *value = fru->boardArea.GetFieldValueFromIndex(index);
+        break;
+    case kProduct:
+        *value = fru->productArea.GetFieldValueFromIndex(index);
+        break;
+    default:
+        ORV_FAIL_MSG(u"Orvane::GetFieldStringValue", u"Unsupported", kMsgUnsupported);
+        return ORVANE_E_BAD_ARGUMENT;
+    }
+    ORV_EXIT(u"Orvane::GetFieldStringValue");
+    return ORVANE_OK;
+}
+
+ORVANE_API uint32_t GetFieldDataValue(OrvaneInterface*, const uint8_t** data, uint32_t* length) {
+    ORV_ENTRY(u"Orvane::GetFieldDataValue");
+    if (data)
+        *data = nullptr;
+    if (length)
+        *length = 0;
+    if (!initialised)
+        return ORVANE_E_NOT_INITIALIZED;
+    uint32_t status;
+    CFru* fru = SelectedFru(u"Orvane::GetFieldDataValue", Needs::Field, &status);
+    if (!fru)
+        return status;
+    const uint32_t kind = state->selectedArea;
+    if (kind != kChassis && kind != kBoard && kind != kProduct) {
+        ORV_FAIL_MSG(u"Orvane::GetFieldDataValue", u"Unsupported", kMsgUnsupported);
+        return ORVANE_E_UNSUPPORTED;
+    }
+    if (!data || !length) {
+        ORV_FAIL_MSG(u"Orvane::GetFieldDataValue", u"Unexpected", kMsgUnexpected);
+        return ORVANE_E_BAD_ARGUMENT;
+    }
+    const uint32_t index = state->selectedField;
+    bool ok = kind == kChassis ? fru->chassisArea.GetFieldData(index, data, length)
+              : kind == kBoard ? fru->boardArea.GetFieldData(index, data, length)
+                               : fru->productArea.GetFieldData(index, data, length);
+    if (!ok) {
+        *data = nullptr;
+        *length = 0;
+        const InfoAreaFailure failure = GetDataFailure(kind);
+        ORV_FAIL_AT(u"Orvane::GetFieldDataValue", failure.reason);
+        Frame::SetLastErrorMessage(failure.message);
+        return ORVANE_E_GET_FIELD_DATA;
+    }
+    ORV_EXIT(u"Orvane::GetFieldDataValue");
+    return ORVANE_OK;
+}
+
+ORVANE_API uint32_t SetFieldDataValue(OrvaneInterface*, const uint8_t* data, uint32_t length) {
+    ORV_ENTRY(u"Orvane::SetFieldDataValue");
+    if (!initialised)
+        return ORVANE_E_NOT_INITIALIZED;
+    uint32_t status;
+    CFru* fru = SelectedFru(u"Orvane::SetFieldDataValue", Needs::Field, &status);
+    if (!fru)
+        return status;
+    const uint32_t kind = state->selectedArea;
+    if (kind != kChassis && kind != kBoard && kind != kProduct) {
+        ORV_FAIL_MSG(u"Orvane::SetFieldDataValue", u"Unsupported", kMsgUnsupported);
+        return ORVANE_E_UNSUPPORTED;
+    }
+    if (!data && length != 0) {
+        ORV_FAIL_MSG(u"Orvane::SetFieldDataValue", u"Unexpected", kMsgUnexpected);
+        return ORVANE_E_BAD_ARGUMENT;
+    }
+    // An empty field needs no bytes; the setters still get a valid pointer.
+    static const uint8_t kNoBytes[1] = {0};
+    const uint8_t* bytes = data ? data : kNoBytes;
+    const uint32_t index = state->selectedField;
+    bool ok = kind == kChassis ? fru->chassisArea.SetFieldData(index, bytes, length, kTextTypeBits)
+              : kind == kBoard ? fru->boardArea.SetFieldData(index, bytes, length, kTextTypeBits)
+                               : fru->productArea.SetFieldData(index, bytes, length, kTextTypeBits);
+    if (!ok) {
+        const InfoAreaFailure failure = SetDataFailure(kind);
+        ORV_FAIL_AT(u"Orvane::SetFieldDataValue", failure.reason);
+        Frame::SetLastErrorMessage(failure.message);
+        return ORVANE_E_SET_FIELD_DATA;
+    }
+    ORV_EXIT(u"Orvane::SetFieldDataValue");
+    return ORVANE_OK;
+}
+
+ORVANE_API uint32_t GetMaxFieldSize(OrvaneInterface*, uint32_t* size) {
+    ORV_ENTRY(u"Orvane::GetMaxFieldSize");
+    if (size)
+        *size = 0;
+    if (!initialised)
+        return ORVANE_E_NOT_INITIALIZED;
+    uint32_t status;
+    CFru* fru = SelectedFru(u"Orvane::GetMaxFieldSize", Needs::Area, &status);
+    if (!fru)
+        return status;
+    if (!size) {
+        ORV_FAIL_MSG(u"Orvane::GetMaxFieldSize", u"Unexpected", kMsgUnexpected);
+        return ORVANE_E_BAD_ARGUMENT;
+    }
+    int32_t pad = 0;
+    switch (state->selectedArea) {
+    case kCommonHeader:
+        break; // no fields: a size of 0
+    case kChassis:
+        pad = fru->chassisArea.GetPadLength();
+        break;
+    case kBoard:
+        pad = fru->boardArea.GetPadLength();
+        break;
+    case kProduct:
+        pad = fru->productArea.GetPadLength();
+        break;
+    default:
+        // The internal use and multi-record areas have no text fields to grow.
+        ORV_FAIL_MSG(u"Orvane::GetMaxFieldSize", u"Unexpected", kMsgUnsupported);
+        return ORVANE_E_UNSUPPORTED;
+    }
+    // An area whose fields already overrun its length has no room at all.
+    *size = pad > 0 ? static_cast<uint32_t>(pad) : 0;
+    ORV_EXIT(u"Orvane::GetMaxFieldSize");
+    return ORVANE_OK;
+}
+
+ORVANE_API uint32_t GetAreaData(OrvaneInterface* api, uint8_t* data, uint32_t* size) {
+    // The size is the capacity on entry and is cleared before anything else,
+    // so every failure leaves it 0.
+    const uint32_t capacity = size ? *size : 0;
+    if (size)
+        *size = 0;
+    ORV_ENTRY(u"Orvane::GetAreaData");
+    uint32_t status;
+    CFru* fru = AreaDataFru(u"Orvane::GetAreaData", api, size ? data : nullptr, &status);
+    if (!fru)
+        return status;
+    switch (state->selectedArea) {
+    case kCommonHeader:
+        if (capacity != kHeaderBytes)
+            return AreaDataFailure(u"Orvane::GetAreaData", ORVANE_E_INTERNAL);
+        fru->SerializeCommonHeader(data);
+        *size = kHeaderBytes;
+        break;
+    case kInternalUse: {
+        const uint32_t length = fru->internalArea.GetLength();
+        if (capacity < length)
+            return AreaDataFailure(u"Orvane::GetAreaData", ORVANE_E_INTERNAL);
+        if (length)
+            std::memcpy(data, fru->internalArea.GetData(), length);
+        *size = length;
+        break;
+    }
+    case kMultiRecord: {
+        uint32_t written = capacity;
+        if (fru->SerializeMultiRecArea(data, &written) != 0)
+            return AreaDataFailure(u"Orvane::GetAreaData", ORVANE_E_INTERNAL);
+        *size = written;
+        break;
+    }
+    default:
+        return AreaDataFailure(u"Orvane::GetAreaData", ORVANE_E_UNSUPPORTED);
+    }
+    ORV_EXIT(u"Orvane::GetAreaData");
+    return ORVANE_OK;
+}
+
+ORVANE_API uint32_t SetAreaData(OrvaneInterface* api, const uint8_t* data, uint32_t length) {
+    ORV_ENTRY(u"Orvane::SetAreaData");
+    uint32_t status;
+    CFru* fru = AreaDataFru(u"Orvane::SetAreaData", api, data, &status);
+    if (!fru)
+        return status;
+    switch (state->selectedArea) {
+    case kInternalUse:
+        // The internal use area keeps its length: its neighbours' offsets in
+        // the common header depend on it.
+        if (length != fru->internalArea.GetLength() || !fru->internalArea.SetData(data, length, 1))
+            return AreaDataFailure(u"Orvane::SetAreaData", ORVANE_E_UNSUPPORTED);
+        break;
+    case kMultiRecord:
+        // The multi-record length is 16 bits; a longer block is refused
+        // rather than cut.
+        if (length > 0xFFFF)
+            return AreaDataFailure(u"Orvane::SetAreaData", ORVANE_E_UNSUPPORTED);
+        status = fru->SetMultiRecArea(data, static_cast<uint16_t>(length), 1);
+        if (status != ORVANE_OK) {
+            ORV_EXIT(u"Orvane::SetAreaData");
+            return status;
+        }
+        break;
+    default:
+        return AreaDataFailure(u"Orvane::SetAreaData", ORVANE_E_UNSUPPORTED);
+    }
+    ORV_EXIT(u"Orvane::SetAreaData");
+    return ORVANE_OK;
+}
+
+ORVANE_API uint32_t GetAreaSize(OrvaneInterface* api, uint32_t* size) {
+    ORV_ENTRY(u"Orvane::GetAreaSize");
+    if (size)
+        *size = 0;
+    uint32_t status;
+    CFru* fru = AreaDataFru(u"Orvane::GetAreaSize", api, size, &status);
+    if (!fru)
+        return status;
+    switch (state->selectedArea) {
+    case kInternalUse:
+        *size = fru->internalArea.GetLength();
+        break;
+    case kMultiRecord:
+        *size = fru->multiRecLength;
+        break;
+    default:
+        return AreaDataFailure(u"Orvane::GetAreaSize", ORVANE_E_UNSUPPORTED);
+    }
+    ORV_EXIT(u"Orvane::GetAreaSize");
+    return ORVANE_OK;
+}
+
+} // extern "C"

@@ -1,0 +1,18 @@
+// The subcommands of the orvane command. Each returns the exit code.
+#pragma once
+#include "Options.h"
+#include "Session.h"
+
+namespace Commands {
+int Scan(Session& s, const Options& o);
+int Show(Session& s, const Options& o);
+int Get(Session& s, const Options& o);
+int Set(Session& s, const Options& o);
+int Save(Session& s, const Options& o);
+int Load(Session& s, const Options& o);
+int Restore(Session& s, const Options& o);
+int Props(Session& s, const Options& o);
+int Check(Session& s, const Options& o);
+// The help text of a subcommand ("" for the overview); null when unknown.
+const char* Help(const std::string& command);
+} // namespace Commands

@@ -1,0 +1,20 @@
+// The command line: a subcommand, its operands and the options, which may
+// stand anywhere after the program name.
+#pragma once
+#include <string>
+#include <vector>
+
+struct Options {
+    std::string command;
+    std::vector<std::string> operands;
+    std::string driver, system, host, user, passwordFile, interface;
+    std::string language, locale, backupDir, file, save;
+    int debugLevel = -1;
+    bool json = false, commit = false, force = false, help = false;
+
+    // Parses argv; on a usage error returns false with the reason in *error.
+    bool Parse(int argc, char** argv, std::string* error);
+    // Puts the driver and connection settings into the environment, where the
+    // library's driver modules read them.
+    void ExportEnvironment() const;
+};

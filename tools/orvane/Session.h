@@ -1,0 +1,85 @@
+// The command line's hold on the library: initialisation with the chosen
+// catalogue and debug level, the progress display, failure reports with the
+// library's last-error text, and snapshots of loaded FRUs for display.
+#pragma once
+#include "orvane/orvane.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+struct FruAddress {
+    uint32_t nvsType = 0;
+    uint8_t lun = 0, deviceAddress = 0, bus = 0, controller = 0, deviceId = 0;
+
+    // "T:L:DA:B:CA:ID", the NVS type and LUN in decimal, the rest in hex.
+    std::string Format() const;
+    static std::optional<FruAddress> Parse(const std::string& text);
+    bool operator==(const FruAddress&) const = default;
+};
+
+struct FieldView {
+    std::string key;   // stable name, e.g. "board.manufacturer"
+    std::string title; // the catalogue's title
+    std::string value; // the library's rendering
+    bool hasBytes = false;
+    std::vector<uint8_t> bytes; // raw field bytes (info areas)
+};
+
+struct AreaView {
+    int32_t kind = 0;
+    std::string key;  // "board", ...
+    std::string name; // the catalogue's area name
+    std::vector<FieldView> fields;
+    bool hasData = false;
+    std::vector<uint8_t> data; // internal use bytes or multi-record records
+    uint32_t room = 0;         // bytes a field may grow by (info areas)
+};
+
+struct FruView {
+    uint32_t position = 0;
+    std::string name;
+    FruAddress address;
+    std::vector<uint8_t> header;
+    std::vector<AreaView> areas;
+};
+
+class Session {
+  public:
+    Session() = default;
+    ~Session();
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+
+    // Initialises the library with English, then switches catalogue when a
+    // language is given. False (after a report) when that fails.
+    bool Open(const std::string& language, const std::string& locale, int debugLevel);
+    OrvaneInterface* Api() { return &api; }
+
+    // Reports a failed library call with its status and last-error text on
+    // standard error; returns the exit code for library failures.
+    int Fail(const std::string& what, uint32_t status);
+
+    // Loads every FRU of the system with progress on standard error.
+    bool LoadSystem();
+    // Selects a FRU of the selected list by position, address or name.
+    bool SelectFru(const std::string& designation, uint32_t* position);
+    // Reads everything the library shows of the FRU at a position of the
+    // selected list (selecting it).
+    bool Describe(uint32_t position, FruView* view);
+    // Number of FRUs in the selected list.
+    uint32_t Count();
+    bool SelectedAddress(FruAddress* address);
+
+  private:
+    bool DescribeArea(int32_t kind, AreaView* area);
+    OrvaneInterface api{};
+    bool open = false;
+};
+
+// Exit codes of the orvane command.
+constexpr int kExitOk = 0;
+constexpr int kExitLibrary = 1; // a library call failed
+constexpr int kExitUsage = 2;   // bad command line
+constexpr int kExitRefused = 3; // the command refused to act (sizes, one-byte text, room)

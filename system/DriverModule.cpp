@@ -32,6 +32,14 @@ void LogFailure(const std::string& why) {
     Trace::Write(line.c_str(), Trace::kFailure);
 }
 
+// A driver module's reason for a failure, written at level 1 like the library's own.
+void ModuleReason(const char* reason) {
+    if (!reason)
+        return;
+    std::u16string line = u"Orvane::Driver - " + Utf16::FromUtf8(reason);
+    Trace::Write(line.c_str(), Trace::kFailure);
+}
+
 uint32_t Load() {
     if (g_send && g_receive)
         return KSB_RESULT_OK;
@@ -55,6 +63,11 @@ uint32_t Load() {
         g_failed = true;
         return KSB_RESULT_NO_FUNCTION;
     }
+    // A module that can say why a request failed gets the library's debug log
+    // for its reasons.
+    using SetLogFn = void (*)(void (*)(const char*));
+    if (auto setLog = reinterpret_cast<SetLogFn>(dlsym(g_handle, "OrvaneDriverSetLog")))
+        setLog(ModuleReason);
     return KSB_RESULT_OK;
 }
 

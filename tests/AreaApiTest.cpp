@@ -13,36 +13,9 @@
 
 namespace {
 using FruTestImages::Area;
-
-// One multi-record with correct header and data checksums.
-std::vector<uint8_t> Record(uint8_t type, std::vector<uint8_t> data, bool last) {
-    uint8_t dataSum = 0;
-    for (uint8_t b : data)
-        dataSum = static_cast<uint8_t>(dataSum + b);
-    std::vector<uint8_t> out = {type, static_cast<uint8_t>(last ? 0x82 : 0x02),
-                                static_cast<uint8_t>(data.size()),
-                                static_cast<uint8_t>(0x100 - dataSum), 0};
-    uint8_t headSum = 0;
-    for (int i = 0; i < 4; ++i)
-        headSum = static_cast<uint8_t>(headSum + out[i]);
-    out[4] = static_cast<uint8_t>(0x100 - headSum);
-    out.insert(out.end(), data.begin(), data.end());
-    return out;
-}
-
-std::vector<uint8_t> Header(uint8_t iu, uint8_t chassis, uint8_t board, uint8_t product,
-                            uint8_t multi) {
-    std::vector<uint8_t> h = {0x01, iu, chassis, board, product, multi, 0x00, 0x00};
-    uint8_t sum = 0;
-    for (uint8_t b : h)
-        sum = static_cast<uint8_t>(sum + b);
-    h[7] = static_cast<uint8_t>(0x100 - sum);
-    return h;
-}
-
-void Put(std::vector<uint8_t>& image, size_t offset, const std::vector<uint8_t>& bytes) {
-    std::copy(bytes.begin(), bytes.end(), image.begin() + static_cast<long>(offset));
-}
+using FruTestImages::Header;
+using FruTestImages::Put;
+using FruTestImages::Record;
 
 // Every area: internal use at 8, chassis at 16, board at 40, product at 72,
 // one multi-record at 112.

@@ -1,6 +1,7 @@
 // Builds info area images for the FRU tests: header bytes, fields as
 // type/length byte and data, end marker, zero padding and checksum.
 #pragma once
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -23,6 +24,38 @@ inline std::vector<uint8_t> Area(std::vector<uint8_t> head, const std::vector<st
         sum = static_cast<uint8_t>(sum + b);
     out.push_back(static_cast<uint8_t>(0x100 - sum));
     return out;
+}
+
+// A common header with these offsets (in 8-byte units) and its checksum.
+inline std::vector<uint8_t> Header(uint8_t internalUse, uint8_t chassis, uint8_t board,
+                                   uint8_t product, uint8_t multiRecord) {
+    std::vector<uint8_t> h = {0x01, internalUse, chassis, board, product, multiRecord, 0x00, 0x00};
+    uint8_t sum = 0;
+    for (uint8_t b : h)
+        sum = static_cast<uint8_t>(sum + b);
+    h[7] = static_cast<uint8_t>(0x100 - sum);
+    return h;
+}
+
+// One multi-record with correct header and data checksums.
+inline std::vector<uint8_t> Record(uint8_t type, const std::vector<uint8_t>& data, bool last) {
+    std::vector<uint8_t> out(5 + data.size());
+    out[0] = type;
+    out[1] = static_cast<uint8_t>(last ? 0x82 : 0x02);
+    out[2] = static_cast<uint8_t>(data.size());
+    uint8_t dataSum = 0;
+    for (size_t i = 0; i < data.size(); ++i) {
+        out[5 + i] = data[i];
+        dataSum = static_cast<uint8_t>(dataSum + data[i]);
+    }
+    out[3] = static_cast<uint8_t>(0x100 - dataSum);
+    out[4] = static_cast<uint8_t>(0x100 - ((out[0] + out[1] + out[2] + out[3]) & 0xFF));
+    return out;
+}
+
+// Copies bytes into an image at an offset.
+inline void Put(std::vector<uint8_t>& image, size_t offset, const std::vector<uint8_t>& bytes) {
+    std::copy(bytes.begin(), bytes.end(), image.begin() + static_cast<long>(offset));
 }
 
 // The same image cut right after its end marker.

@@ -505,6 +505,9 @@ int Restore(Session& s, const Options& o) {
 }
 
 int Props(Session& s, const Options& o) {
+    // The counts describe the loaded system, so the system is loaded first.
+    if (!s.LoadSystem())
+        return kExitLibrary;
     if (uint32_t status = LoadPropertiesFromSystem(s.Api()); status != ORVANE_OK)
         return s.Fail("reading the system properties", status);
     uint32_t count = 0;

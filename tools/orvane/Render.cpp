@@ -26,12 +26,20 @@ void Records(std::FILE* out, const std::vector<uint8_t>& data) {
         pos = end;
     }
 }
+// The text padded with blanks to a width in characters (not bytes), so
+// titles with umlauts line up.
+std::string Padded(const std::string& utf8, size_t width) {
+    size_t characters = 0;
+    for (unsigned char c : utf8)
+        characters += (c & 0xC0) != 0x80;
+    return characters >= width ? utf8 : utf8 + std::string(width - characters, ' ');
+}
 } // namespace
 
 void ScanLine(std::FILE* out, const FruView& fru) {
-    std::fprintf(out, "%3u  %-20s %-18s %s\n", fru.position,
-                 fru.name.empty() ? "(no name)" : fru.name.c_str(), fru.address.Format().c_str(),
-                 AreaList(fru).c_str());
+    std::fprintf(out, "%3u  %s %-18s %s\n", fru.position,
+                 Padded(fru.name.empty() ? "(no name)" : fru.name, 20).c_str(),
+                 fru.address.Format().c_str(), AreaList(fru).c_str());
 }
 
 void Plain(std::FILE* out, const FruView& fru) {
@@ -52,7 +60,7 @@ void Plain(std::FILE* out, const FruView& fru) {
             continue;
         }
         for (const auto& f : area.fields)
-            std::fprintf(out, "    %-24s %-28s %s\n", f.key.c_str(), f.title.c_str(),
+            std::fprintf(out, "    %-24s %s %s\n", f.key.c_str(), Padded(f.title, 28).c_str(),
                          f.value.c_str());
     }
 }

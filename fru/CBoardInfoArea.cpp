@@ -12,6 +12,7 @@ constexpr uint32_t kTitleDate = 14;
 constexpr uint32_t kTitleCustom = 20;
 constexpr uint32_t kFirstEnum = 5;
 constexpr uint32_t kDateTextUnits = 256;
+constexpr const char16_t* kTooLong = u"FRU Data too long";
 } // namespace
 
 CBoardInfoArea::~CBoardInfoArea() {
@@ -20,32 +21,20 @@ CBoardInfoArea::~CBoardInfoArea() {
 
 bool CBoardInfoArea::SetData(const uint8_t* data, uint32_t size) {
     ORV_ENTRY(u"CBoardInfoArea::SetData");
-    bool ok = false;
-    uint32_t pos = kFieldsStart;
     bool compute = false;
-    if (!data || size == 0 || size > FruDefs::kMaxAreaBytes)
-        goto done;
-    formatVersion = data[0];
-    if (size < 2)
-        goto done;
-    length = data[1];
-    if (size > GetLength() || GetLength() > FruDefs::kMaxAreaBytes || size < 3)
-        goto done;
-    languageCode = data[2];
-    if (size < kFieldsStart + 1)
-        goto done;
-    std::memcpy(mfgDateTime, data + 3, FruDefs::kDateBytes);
-    for (auto& field : fields)
-        if (!ParseField(data, size, pos, field.typeLength, field.data))
-            goto done;
-    if (!ParseCustomField(data, size, pos))
-        goto done;
-    if (!InfoAreaCodec::ParseTail(data, size, pos, GetLength(), compute, checksum))
-        goto done;
-    if (compute)
+    bool ok = InfoAreaCodec::ParseStart(data, size, formatVersion, length);
+    if (ok) {
+        languageCode = data[2];
+        ok = size > kFieldsStart;
+    }
+    if (ok) {
+        std::memcpy(mfgDateTime, data + 3, FruDefs::kDateBytes);
+        ok = InfoAreaCodec::ParseFields(data, size, kFieldsStart, fields, kFixedCount, customFields,
+                                        customCount, GetLength(), compute, checksum);
+    }
+    if (ok && compute)
         UpdateChecksum();
-    ok = IsValid();
-done:
+    ok = ok && IsValid();
     ORV_EXIT(u"CBoardInfoArea::SetData");
     return ok;
 }
@@ -60,42 +49,31 @@ bool CBoardInfoArea::ParseCustomField(const uint8_t* in, uint32_t size, uint32_t
 }
 
 const uint8_t* CBoardInfoArea::GetData() {
-    std::memset(image, 0, sizeof image);
-    image[0] = formatVersion;
-    image[1] = length;
-    image[2] = languageCode;
-    std::memcpy(image + 3, mfgDateTime, FruDefs::kDateBytes);
-    InfoAreaCodec::Serialize(image, kFieldsStart, fields, kFixedCount, customFields, length,
+    const uint8_t head[kFieldsStart] = {formatVersion,  length,         languageCode,
+                                        mfgDateTime[0], mfgDateTime[1], mfgDateTime[2]};
+    InfoAreaCodec::Serialize(image, head, kFieldsStart, fields, kFixedCount, customFields, length,
                              checksum);
     return image;
 }
 
 bool CBoardInfoArea::SetLength(uint32_t bytes) {
-    // The image buffer holds one 512-byte area; longer lengths are refused.
-    if (bytes % FruDefs::kUnitBytes != 0 || bytes > FruDefs::kMaxAreaBytes)
+    if (!InfoAreaCodec::ToUnitLength(bytes, length))
         return false;
-    length = static_cast<uint8_t>(bytes / FruDefs::kUnitBytes);
     UpdateChecksum();
     return true;
 }
 
-static uint32_t BoardSum(uint8_t formatVersion, uint8_t length, uint8_t language,
-                         const uint8_t* date, const InfoAreaCodec::Field* fields, size_t count,
-                         const CCustomField* chain) {
-    return formatVersion + length + language + date[0] + date[1] + date[2] +
-           InfoAreaCodec::FieldSum(fields, count, chain);
+uint32_t CBoardInfoArea::Sum() const {
+    return formatVersion + length + languageCode + mfgDateTime[0] + mfgDateTime[1] +
+           mfgDateTime[2] + InfoAreaCodec::FieldSum(fields, kFixedCount, customFields);
 }
 
 bool CBoardInfoArea::IsValid() const {
-    const uint32_t sum = BoardSum(formatVersion, length, languageCode, mfgDateTime, fields,
-                                  kFixedCount, customFields);
-    return ((sum + checksum) & 0xFF) == 0;
+    return InfoAreaCodec::ChecksumHolds(Sum(), checksum);
 }
 
 uint8_t CBoardInfoArea::UpdateChecksum() {
-    const uint32_t sum = BoardSum(formatVersion, length, languageCode, mfgDateTime, fields,
-                                  kFixedCount, customFields);
-    checksum = static_cast<uint8_t>(0x100 - (sum & 0xFF));
+    checksum = InfoAreaCodec::ChecksumFor(Sum());
     return checksum;
 }
 
@@ -104,29 +82,17 @@ int32_t CBoardInfoArea::GetPadLength() const {
 }
 
 bool CBoardInfoArea::SetFixed(uint32_t field, const uint8_t* data, uint32_t len, uint8_t typeBits) {
-    using InfoAreaCodec::SetResult;
-    const SetResult result =
-        InfoAreaCodec::SetField(fields[field], data, len, typeBits, GetPadLength());
-    if (result == SetResult::Ok) {
-        UpdateChecksum();
-        return true;
-    }
-    static const char16_t* const names[kFixedCount] = {
-        u"CBoardInfoArea::SetManufacturer", u"CBoardInfoArea::SetProductName",
-        u"CBoardInfoArea::SetSerialNumber", u"CBoardInfoArea::SetPartNumber",
-        u"CBoardInfoArea::SetFileId"};
-    const char16_t* reason = result == SetResult::NullData  ? u" - Unexpected"
-                             : result == SetResult::TooLong ? u" - FRU Data too long"
-                                                            : u" - FRU Error Allocation";
-    Trace::Write(Utf16::FormatString(u"%ls%ls", names[field], reason).c_str(), Trace::kFailure);
-    if (result == SetResult::NullData)
-        Frame::SetLastErrorMessage(FruDefs::kMsgUnexpected);
-    else if (result == SetResult::TooLong)
-        Frame::SetLastError(Frame::GetString(FruDefs::kMsgTooLong),
-                            Frame::GetString(kTitleDate + 1 + field));
-    else
-        Frame::SetLastErrorMessage(FruDefs::kMsgNoMemory);
-    return false;
+    static const InfoAreaCodec::Refusal refusals[kFixedCount] = {
+        {u"CBoardInfoArea::SetManufacturer", kTooLong, kTitleDate + 1},
+        {u"CBoardInfoArea::SetProductName", kTooLong, kTitleDate + 2},
+        {u"CBoardInfoArea::SetSerialNumber", kTooLong, kTitleDate + 3},
+        {u"CBoardInfoArea::SetPartNumber", kTooLong, kTitleDate + 4},
+        {u"CBoardInfoArea::SetFileId", kTooLong, kTitleDate + 5}};
+    if (!InfoAreaCodec::SetField(fields[field], data, len, typeBits, GetPadLength(),
+                                 &refusals[field]))
+        return false;
+    UpdateChecksum();
+    return true;
 }
 
 bool CBoardInfoArea::SetManufacturer(const uint8_t* d, uint32_t n, uint8_t t) {
@@ -155,25 +121,13 @@ bool CBoardInfoArea::SetMfgDateTime(const uint8_t* data, uint32_t size) {
 
 bool CBoardInfoArea::SetCustomField(uint32_t position, const uint8_t* data, uint32_t len,
                                     uint8_t typeBits) {
-    using InfoAreaCodec::SetResult;
-    const SetResult result =
-        InfoAreaCodec::SetCustom(customFields, position, data, len, typeBits, GetPadLength());
-    switch (result) {
-    case SetResult::Ok:
-        UpdateChecksum();
-        return true;
-    case SetResult::NullData:
-        ORV_FAIL_MSG(u"CBoardInfoArea::SetCustomField", u"Unexpected", FruDefs::kMsgUnexpected);
+    static const InfoAreaCodec::Refusal refusal = {u"CBoardInfoArea::SetCustomField", kTooLong,
+                                                   kTitleCustom};
+    if (!InfoAreaCodec::SetCustom(customFields, position, data, len, typeBits, GetPadLength(),
+                                  &refusal))
         return false;
-    case SetResult::NoSuchField:
-        ORV_FAIL_MSG(u"CBoardInfoArea::SetCustomField", u"No such FRU Field",
-                     FruDefs::kMsgNoSuchField);
-        return false;
-    default:
-        ORV_FAIL(u"CBoardInfoArea::SetCustomField", u"FRU Data too long");
-        Frame::SetLastError(Frame::GetString(FruDefs::kMsgTooLong), Frame::GetString(kTitleCustom));
-        return false;
-    }
+    UpdateChecksum();
+    return true;
 }
 
 int32_t CBoardInfoArea::GetFieldIndexFromEnum(uint32_t fieldEnum) const {
@@ -212,10 +166,10 @@ const char16_t* CBoardInfoArea::GetFieldValueFromIndex(uint32_t index) {
                           parts.tm_year + 1900, parts.tm_hour, parts.tm_min, parts.tm_sec);
         text = InfoAreaCodec::CopyWide(buffer);
     } else if (index <= kFixedCount) {
-        const auto& field = fields[index - 1];
-        text = InfoAreaCodec::ToWide(field.data.get(), field.Length());
+        text = InfoAreaCodec::ToWide(fields[index - 1]);
     } else if (index < GetNumberOfFields()) {
-        if (GetCustomField(customCount + kFixedCount - index, &text) != FruDefs::kStatusOk)
+        if (GetCustomField(InfoAreaCodec::ReversedPosition(index, kFixedCount + 1, customCount),
+                           &text) != FruDefs::kStatusOk)
             return nullptr;
     } else {
         ORV_FAIL_MSG(u"CBoardInfoArea::GetFieldValueFromIndex", u"No such FRU Field",
@@ -233,30 +187,10 @@ const char16_t* CBoardInfoArea::GetFieldValueFromIndex(uint32_t index) {
 }
 
 bool CBoardInfoArea::GetFieldData(uint32_t index, const uint8_t** data, uint32_t* size) const {
-    const uint8_t* outData = nullptr;
-    uint32_t outSize = 0;
-    bool ok = true;
-    if (index == 0) {
-        outData = mfgDateTime;
-        outSize = FruDefs::kDateBytes;
-    } else if (index <= kFixedCount) {
-        outData = fields[index - 1].data.get();
-        outSize = outData ? fields[index - 1].Length() : 0;
-    } else if (index < GetNumberOfFields()) {
-        const CCustomField* field = InfoAreaCodec::CustomAt(customFields, index - kFixedCount - 1);
-        ok = field != nullptr;
-        if (ok) {
-            outData = field->data;
-            outSize = FruDefs::DecodeLength(field->typeLength);
-        }
-    } else {
-        ok = false;
-    }
-    if (data)
-        *data = outData;
-    if (size)
-        *size = outSize;
-    return ok;
+    if (index == 0)
+        return InfoAreaCodec::HandOut(mfgDateTime, FruDefs::kDateBytes, data, size);
+    return InfoAreaCodec::FieldData(fields, kFixedCount, customFields, customCount, index - 1, data,
+                                    size);
 }
 
 bool CBoardInfoArea::SetFieldData(uint32_t index, const uint8_t* data, uint32_t size,
@@ -271,7 +205,8 @@ bool CBoardInfoArea::SetFieldData(uint32_t index, const uint8_t* data, uint32_t 
     } else if (index <= kFixedCount) {
         ok = SetFixed(index - 1, data, size, typeBits);
     } else if (index < GetNumberOfFields()) {
-        ok = SetCustomField(customCount + kFixedCount - index, data, size, typeBits);
+        ok = SetCustomField(InfoAreaCodec::ReversedPosition(index, kFixedCount + 1, customCount),
+                            data, size, typeBits);
     } else {
         ORV_FAIL_MSG(u"CBoardInfoArea::SetFieldData", u"No such FRU Field",
                      FruDefs::kMsgNoSuchField);
@@ -282,29 +217,8 @@ bool CBoardInfoArea::SetFieldData(uint32_t index, const uint8_t* data, uint32_t 
     return ok;
 }
 
-uint32_t CBoardInfoArea::GetCustomField(uint32_t position, char16_t** out) const {
-    using InfoAreaCodec::CustomResult;
-    char16_t* text = nullptr;
-    const CustomResult result =
-        InfoAreaCodec::CustomValue(customFields, customCount, position, text);
-    if (out)
-        *out = nullptr;
-    switch (result) {
-    case CustomResult::Ok:
-        if (out)
-            *out = text;
-        else
-            delete[] text;
-        return FruDefs::kStatusOk;
-    case CustomResult::NoSuchField:
-        ORV_FAIL_MSG(u"CBoardInfoArea::GetCustomField", u"No such FRU Field",
-                     FruDefs::kMsgNoSuchField);
-        return FruDefs::kStatusNoSuchField;
-    case CustomResult::Unexpected:
-        ORV_FAIL_MSG(u"CBoardInfoArea::GetCustomField", u"Unexpected", FruDefs::kMsgUnexpected);
-        return FruDefs::kStatusUnexpected;
-    default:
-        Frame::SetLastErrorMessage(FruDefs::kMsgNoMemory);
-        return FruDefs::kStatusNoMemory;
-    }
+uint32_t CBoardInfoArea::GetCustomField(uint32_t position, char16_t** value) const {
+    // Unlike its sisters, the board area writes no line for an allocation failure.
+    return InfoAreaCodec::CustomValue(customFields, customCount, position, value,
+                                      u"CBoardInfoArea::GetCustomField", false);
 }

@@ -81,6 +81,7 @@ class CBoardInfoArea {
     static constexpr uint32_t kFieldsStart = 6;
 
     bool SetFixed(uint32_t field, const uint8_t* data, uint32_t length, uint8_t typeBits);
+    uint32_t Sum() const;
 
     CCustomField* customFields = nullptr;
     uint8_t formatVersion = 0;

@@ -23,29 +23,16 @@ CChassisInfoArea::~CChassisInfoArea() {
 
 bool CChassisInfoArea::SetData(const uint8_t* data, uint32_t size) {
     ORV_ENTRY(u"CChassisInfoArea::SetData");
-    bool ok = false;
-    uint32_t pos = kFieldsStart;
     bool compute = false;
-    if (!data || size == 0 || size > FruDefs::kMaxAreaBytes)
-        goto done;
-    formatVersion = data[0];
-    if (size < 2)
-        goto done;
-    length = data[1];
-    if (size > GetLength() || GetLength() > FruDefs::kMaxAreaBytes || size < 3)
-        goto done;
-    type = data[2];
-    for (auto& field : fields)
-        if (!ParseField(data, size, pos, field.typeLength, field.data))
-            goto done;
-    if (!ParseCustomField(data, size, pos))
-        goto done;
-    if (!InfoAreaCodec::ParseTail(data, size, pos, GetLength(), compute, checksum))
-        goto done;
-    if (compute)
+    bool ok = InfoAreaCodec::ParseStart(data, size, formatVersion, length);
+    if (ok) {
+        type = data[2];
+        ok = InfoAreaCodec::ParseFields(data, size, kFieldsStart, fields, kFixedCount, customFields,
+                                        customCount, GetLength(), compute, checksum);
+    }
+    if (ok && compute)
         UpdateChecksum();
-    ok = IsValid();
-done:
+    ok = ok && IsValid();
     ORV_EXIT(u"CChassisInfoArea::SetData");
     return ok;
 }
@@ -60,20 +47,15 @@ bool CChassisInfoArea::ParseCustomField(const uint8_t* in, uint32_t size, uint32
 }
 
 const uint8_t* CChassisInfoArea::GetData() {
-    std::memset(image, 0, sizeof image);
-    image[0] = formatVersion;
-    image[1] = length;
-    image[2] = type;
-    InfoAreaCodec::Serialize(image, kFieldsStart, fields, kFixedCount, customFields, length,
+    const uint8_t head[kFieldsStart] = {formatVersion, length, type};
+    InfoAreaCodec::Serialize(image, head, kFieldsStart, fields, kFixedCount, customFields, length,
                              checksum);
     return image;
 }
 
 bool CChassisInfoArea::SetLength(uint32_t bytes) {
-    // The image buffer holds one 512-byte area; longer lengths are refused.
-    if (bytes % FruDefs::kUnitBytes != 0 || bytes > FruDefs::kMaxAreaBytes)
+    if (!InfoAreaCodec::ToUnitLength(bytes, length))
         return false;
-    length = static_cast<uint8_t>(bytes / FruDefs::kUnitBytes);
     UpdateChecksum();
     return true;
 }
@@ -84,11 +66,11 @@ uint32_t CChassisInfoArea::Sum() const {
 }
 
 bool CChassisInfoArea::IsValid() const {
-    return ((Sum() + checksum) & 0xFF) == 0;
+    return InfoAreaCodec::ChecksumHolds(Sum(), checksum);
 }
 
 uint8_t CChassisInfoArea::UpdateChecksum() {
-    checksum = static_cast<uint8_t>(0x100 - (Sum() & 0xFF));
+    checksum = InfoAreaCodec::ChecksumFor(Sum());
     return checksum;
 }
 
@@ -108,26 +90,27 @@ bool CChassisInfoArea::SetType(uint8_t value) {
     return true;
 }
 
-bool CChassisInfoArea::SetPartNumber(const uint8_t* d, uint32_t n, uint8_t t) {
-    if (InfoAreaCodec::SetField(fields[kPartNumber], d, n, t, GetPadLength()) !=
-        InfoAreaCodec::SetResult::Ok)
+// The chassis setters fail silently: no trace line, no last error.
+bool CChassisInfoArea::SetFixed(uint32_t field, const uint8_t* data, uint32_t len,
+                                uint8_t typeBits) {
+    if (!InfoAreaCodec::SetField(fields[field], data, len, typeBits, GetPadLength(), nullptr))
         return false;
     UpdateChecksum();
     return true;
 }
 
+bool CChassisInfoArea::SetPartNumber(const uint8_t* d, uint32_t n, uint8_t t) {
+    return SetFixed(kPartNumber, d, n, t);
+}
+
 bool CChassisInfoArea::SetSerialNumber(const uint8_t* d, uint32_t n, uint8_t t) {
-    if (InfoAreaCodec::SetField(fields[kSerialNumber], d, n, t, GetPadLength()) !=
-        InfoAreaCodec::SetResult::Ok)
-        return false;
-    UpdateChecksum();
-    return true;
+    return SetFixed(kSerialNumber, d, n, t);
 }
 
 bool CChassisInfoArea::SetCustomField(uint32_t position, const uint8_t* data, uint32_t len,
                                       uint8_t typeBits) {
-    if (InfoAreaCodec::SetCustom(customFields, position, data, len, typeBits, GetPadLength()) !=
-        InfoAreaCodec::SetResult::Ok)
+    if (!InfoAreaCodec::SetCustom(customFields, position, data, len, typeBits, GetPadLength(),
+                                  nullptr))
         return false;
     UpdateChecksum();
     return true;
@@ -154,10 +137,10 @@ const char16_t* CChassisInfoArea::GetFieldValueFromIndex(uint32_t index) {
     if (index == 0) {
         text = InfoAreaCodec::CopyWide(GetChassisString());
     } else if (index <= kFixedCount) {
-        const auto& field = fields[index - 1];
-        text = InfoAreaCodec::ToWide(field.data.get(), field.Length());
+        text = InfoAreaCodec::ToWide(fields[index - 1]);
     } else if (index < GetNumberOfFields()) {
-        if (GetCustomField(customCount + kFixedCount - index, &text) != FruDefs::kStatusOk)
+        if (GetCustomField(InfoAreaCodec::ReversedPosition(index, kFixedCount + 1, customCount),
+                           &text) != FruDefs::kStatusOk)
             return nullptr;
     } else {
         ORV_FAIL_MSG(u"CChassisInfoArea::GetFieldValueFromIndex", u"No such FRU Field",
@@ -170,30 +153,10 @@ const char16_t* CChassisInfoArea::GetFieldValueFromIndex(uint32_t index) {
 }
 
 bool CChassisInfoArea::GetFieldData(uint32_t index, const uint8_t** data, uint32_t* size) const {
-    const uint8_t* outData = nullptr;
-    uint32_t outSize = 0;
-    bool ok = true;
-    if (index == 0) {
-        outData = &type;
-        outSize = 1;
-    } else if (index <= kFixedCount) {
-        outData = fields[index - 1].data.get();
-        outSize = outData ? fields[index - 1].Length() : 0;
-    } else if (index < GetNumberOfFields()) {
-        const CCustomField* field = InfoAreaCodec::CustomAt(customFields, index - kFixedCount - 1);
-        ok = field != nullptr;
-        if (ok) {
-            outData = field->data;
-            outSize = FruDefs::DecodeLength(field->typeLength);
-        }
-    } else {
-        ok = false;
-    }
-    if (data)
-        *data = outData;
-    if (size)
-        *size = outSize;
-    return ok;
+    if (index == 0)
+        return InfoAreaCodec::HandOut(&type, 1, data, size);
+    return InfoAreaCodec::FieldData(fields, kFixedCount, customFields, customCount, index - 1, data,
+                                    size);
 }
 
 bool CChassisInfoArea::SetFieldData(uint32_t index, const uint8_t* data, uint32_t size,
@@ -207,37 +170,15 @@ bool CChassisInfoArea::SetFieldData(uint32_t index, const uint8_t* data, uint32_
     else if (index == 2)
         ok = SetSerialNumber(data, size, typeBits);
     else if (index < GetNumberOfFields())
-        ok = SetCustomField(customCount + kFixedCount - index, data, size, typeBits);
+        ok = SetCustomField(InfoAreaCodec::ReversedPosition(index, kFixedCount + 1, customCount),
+                            data, size, typeBits);
     if (ok)
         modified = 1;
     ORV_EXIT(u"CChassisInfoArea::SetFieldData");
     return ok;
 }
 
-uint32_t CChassisInfoArea::GetCustomField(uint32_t position, char16_t** out) const {
-    using InfoAreaCodec::CustomResult;
-    char16_t* text = nullptr;
-    const CustomResult result =
-        InfoAreaCodec::CustomValue(customFields, customCount, position, text);
-    if (out)
-        *out = nullptr;
-    switch (result) {
-    case CustomResult::Ok:
-        if (out)
-            *out = text;
-        else
-            delete[] text;
-        return FruDefs::kStatusOk;
-    case CustomResult::NoSuchField:
-        ORV_FAIL_MSG(u"CChassisInfoArea::GetCustomField", u"No such FRU Field",
-                     FruDefs::kMsgNoSuchField);
-        return FruDefs::kStatusNoSuchField;
-    case CustomResult::Unexpected:
-        ORV_FAIL_MSG(u"CChassisInfoArea::GetCustomField", u"Unexpected", FruDefs::kMsgUnexpected);
-        return FruDefs::kStatusUnexpected;
-    default:
-        ORV_FAIL_MSG(u"CChassisInfoArea::GetCustomField", u"FRU Error Allocation",
-                     FruDefs::kMsgNoMemory);
-        return FruDefs::kStatusNoMemory;
-    }
+uint32_t CChassisInfoArea::GetCustomField(uint32_t position, char16_t** value) const {
+    return InfoAreaCodec::CustomValue(customFields, customCount, position, value,
+                                      u"CChassisInfoArea::GetCustomField", true);
 }

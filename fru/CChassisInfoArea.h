@@ -63,6 +63,7 @@ class CChassisInfoArea {
     static constexpr uint32_t kOverhead = 7;
     static constexpr uint32_t kFieldsStart = 3;
 
+    bool SetFixed(uint32_t field, const uint8_t* data, uint32_t length, uint8_t typeBits);
     uint32_t Sum() const;
 
     CCustomField* customFields = nullptr;

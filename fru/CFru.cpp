@@ -65,6 +65,12 @@ uint16_t CFru::GetOverallLength() const {
     return static_cast<uint16_t>(total);
 }
 
+FruLocator* CFru::GetDevLocator() {
+    ORV_ENTRY(u"CFru::GetDevLocator");
+    ORV_EXIT(u"CFru::GetDevLocator");
+    return &locator;
+}
+
 uint32_t CFru::GetFruNameString(const char16_t** name) const {
     ORV_ENTRY(u"CFru::GetFruNameString");
     if (name)

@@ -31,7 +31,7 @@ class CFru {
     bool HasMultiRecArea() const;
     uint32_t GetNumberOfAreas() const;
     uint16_t GetOverallLength() const;
-    FruLocator* GetDevLocator() { return &locator; }
+    FruLocator* GetDevLocator();
     uint32_t GetFruNameString(const char16_t** name) const;
     uint32_t SerializeCommonHeader(uint8_t* buffer);
     uint32_t DecodeHeader(const uint8_t* buffer);

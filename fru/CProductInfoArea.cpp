@@ -2,7 +2,6 @@
 
 #include "api/Frame.h"
 #include "support/Trace.h"
-#include "support/Utf16.h"
 
 #include <cstring>
 
@@ -10,6 +9,7 @@ namespace {
 constexpr uint32_t kFirstTitle = 21;
 constexpr uint32_t kTitleCustom = 28;
 constexpr uint32_t kFirstEnum = 11;
+constexpr const char16_t* kTooLong = u"FRU Data Too Long";
 } // namespace
 
 CProductInfoArea::~CProductInfoArea() {
@@ -18,29 +18,16 @@ CProductInfoArea::~CProductInfoArea() {
 
 bool CProductInfoArea::SetData(const uint8_t* data, uint32_t size) {
     ORV_ENTRY(u"CProductInfoArea::SetData");
-    bool ok = false;
-    uint32_t pos = kFieldsStart;
     bool compute = false;
-    if (!data || size == 0 || size > FruDefs::kMaxAreaBytes)
-        goto done;
-    formatVersion = data[0];
-    if (size < 2)
-        goto done;
-    length = data[1];
-    if (size > GetLength() || GetLength() > FruDefs::kMaxAreaBytes || size < 3)
-        goto done;
-    languageCode = data[2];
-    for (auto& field : fields)
-        if (!ParseField(data, size, pos, field.typeLength, field.data))
-            goto done;
-    if (!ParseCustomField(data, size, pos))
-        goto done;
-    if (!InfoAreaCodec::ParseTail(data, size, pos, GetLength(), compute, checksum))
-        goto done;
-    if (compute)
+    bool ok = InfoAreaCodec::ParseStart(data, size, formatVersion, length);
+    if (ok) {
+        languageCode = data[2];
+        ok = InfoAreaCodec::ParseFields(data, size, kFieldsStart, fields, kFixedCount, customFields,
+                                        customCount, GetLength(), compute, checksum);
+    }
+    if (ok && compute)
         UpdateChecksum();
-    ok = IsValid();
-done:
+    ok = ok && IsValid();
     ORV_EXIT(u"CProductInfoArea::SetData");
     return ok;
 }
@@ -55,20 +42,15 @@ bool CProductInfoArea::ParseCustomField(const uint8_t* in, uint32_t size, uint32
 }
 
 const uint8_t* CProductInfoArea::GetData() {
-    std::memset(image, 0, sizeof image);
-    image[0] = formatVersion;
-    image[1] = length;
-    image[2] = languageCode;
-    InfoAreaCodec::Serialize(image, kFieldsStart, fields, kFixedCount, customFields, length,
+    const uint8_t head[kFieldsStart] = {formatVersion, length, languageCode};
+    InfoAreaCodec::Serialize(image, head, kFieldsStart, fields, kFixedCount, customFields, length,
                              checksum);
     return image;
 }
 
 bool CProductInfoArea::SetLength(uint32_t bytes) {
-    // The image buffer holds one 512-byte area; longer lengths are refused.
-    if (bytes % FruDefs::kUnitBytes != 0 || bytes > FruDefs::kMaxAreaBytes)
+    if (!InfoAreaCodec::ToUnitLength(bytes, length))
         return false;
-    length = static_cast<uint8_t>(bytes / FruDefs::kUnitBytes);
     UpdateChecksum();
     return true;
 }
@@ -79,11 +61,11 @@ uint32_t CProductInfoArea::Sum() const {
 }
 
 bool CProductInfoArea::IsValid() const {
-    return ((Sum() + checksum) & 0xFF) == 0;
+    return InfoAreaCodec::ChecksumHolds(Sum(), checksum);
 }
 
 uint8_t CProductInfoArea::UpdateChecksum() {
-    checksum = static_cast<uint8_t>(0x100 - (Sum() & 0xFF));
+    checksum = InfoAreaCodec::ChecksumFor(Sum());
     return checksum;
 }
 
@@ -93,32 +75,19 @@ int32_t CProductInfoArea::GetPadLength() const {
 
 bool CProductInfoArea::SetFixed(uint32_t field, const uint8_t* data, uint32_t len,
                                 uint8_t typeBits) {
-    using InfoAreaCodec::SetResult;
-    const SetResult result =
-        InfoAreaCodec::SetField(fields[field], data, len, typeBits, GetPadLength());
-    if (result == SetResult::Ok) {
-        UpdateChecksum();
-        return true;
-    }
-    static const char16_t* const names[kFixedCount] = {u"CProductInfoArea::SetManufacturerName",
-                                                       u"CProductInfoArea::SetProductName",
-                                                       u"CProductInfoArea::SetPartNumber",
-                                                       u"CProductInfoArea::SetVersion",
-                                                       u"CProductInfoArea::SetSerialNumber",
-                                                       u"CProductInfoArea::SetAssetTag",
-                                                       u"CProductInfoArea::SetFileId"};
-    const char16_t* reason = result == SetResult::NullData  ? u" - Unexpected"
-                             : result == SetResult::TooLong ? u" - FRU Data Too Long"
-                                                            : u" - FRU Error Allocation";
-    Trace::Write(Utf16::FormatString(u"%ls%ls", names[field], reason).c_str(), Trace::kFailure);
-    if (result == SetResult::NullData)
-        Frame::SetLastErrorMessage(FruDefs::kMsgUnexpected);
-    else if (result == SetResult::TooLong)
-        Frame::SetLastError(Frame::GetString(FruDefs::kMsgTooLong),
-                            Frame::GetString(kFirstTitle + field));
-    else
-        Frame::SetLastErrorMessage(FruDefs::kMsgNoMemory);
-    return false;
+    static const InfoAreaCodec::Refusal refusals[kFixedCount] = {
+        {u"CProductInfoArea::SetManufacturerName", kTooLong, kFirstTitle},
+        {u"CProductInfoArea::SetProductName", kTooLong, kFirstTitle + 1},
+        {u"CProductInfoArea::SetPartNumber", kTooLong, kFirstTitle + 2},
+        {u"CProductInfoArea::SetVersion", kTooLong, kFirstTitle + 3},
+        {u"CProductInfoArea::SetSerialNumber", kTooLong, kFirstTitle + 4},
+        {u"CProductInfoArea::SetAssetTag", kTooLong, kFirstTitle + 5},
+        {u"CProductInfoArea::SetFileId", kTooLong, kFirstTitle + 6}};
+    if (!InfoAreaCodec::SetField(fields[field], data, len, typeBits, GetPadLength(),
+                                 &refusals[field]))
+        return false;
+    UpdateChecksum();
+    return true;
 }
 
 bool CProductInfoArea::SetManufacturerName(const uint8_t* d, uint32_t n, uint8_t t) {
@@ -145,25 +114,13 @@ bool CProductInfoArea::SetFileId(const uint8_t* d, uint32_t n, uint8_t t) {
 
 bool CProductInfoArea::SetCustomField(uint32_t position, const uint8_t* data, uint32_t len,
                                       uint8_t typeBits) {
-    using InfoAreaCodec::SetResult;
-    const SetResult result =
-        InfoAreaCodec::SetCustom(customFields, position, data, len, typeBits, GetPadLength());
-    switch (result) {
-    case SetResult::Ok:
-        UpdateChecksum();
-        return true;
-    case SetResult::NullData:
-        ORV_FAIL_MSG(u"CProductInfoArea::SetCustomField", u"Unexpected", FruDefs::kMsgUnexpected);
+    static const InfoAreaCodec::Refusal refusal = {u"CProductInfoArea::SetCustomField", kTooLong,
+                                                   kTitleCustom};
+    if (!InfoAreaCodec::SetCustom(customFields, position, data, len, typeBits, GetPadLength(),
+                                  &refusal))
         return false;
-    case SetResult::NoSuchField:
-        ORV_FAIL_MSG(u"CProductInfoArea::SetCustomField", u"No such FRU Field",
-                     FruDefs::kMsgNoSuchField);
-        return false;
-    default:
-        ORV_FAIL(u"CProductInfoArea::SetCustomField", u"FRU Data Too Long");
-        Frame::SetLastError(Frame::GetString(FruDefs::kMsgTooLong), Frame::GetString(kTitleCustom));
-        return false;
-    }
+    UpdateChecksum();
+    return true;
 }
 
 int32_t CProductInfoArea::GetFieldIndexFromEnum(uint32_t fieldEnum) const {
@@ -185,14 +142,15 @@ const char16_t* CProductInfoArea::GetFieldValueFromIndex(uint32_t index) {
     value.reset();
     char16_t* text = nullptr;
     if (index < kFixedCount) {
-        text = InfoAreaCodec::ToWide(fields[index].data.get(), fields[index].Length());
+        text = InfoAreaCodec::ToWide(fields[index]);
         if (!text) {
             ORV_FAIL_MSG(u"CProductInfoArea::GetFieldValueFromIndex", u"FRU Error Allocation",
                          FruDefs::kMsgNoMemory);
             return nullptr;
         }
     } else if (index < GetNumberOfFields()) {
-        if (GetCustomField(customCount + kFixedCount - 1 - index, &text) != FruDefs::kStatusOk)
+        if (GetCustomField(InfoAreaCodec::ReversedPosition(index, kFixedCount, customCount),
+                           &text) != FruDefs::kStatusOk)
             return nullptr;
     } else {
         ORV_FAIL_MSG(u"CProductInfoArea::GetFieldValueFromIndex", u"No such FRU Field",
@@ -205,27 +163,8 @@ const char16_t* CProductInfoArea::GetFieldValueFromIndex(uint32_t index) {
 }
 
 bool CProductInfoArea::GetFieldData(uint32_t index, const uint8_t** data, uint32_t* size) const {
-    const uint8_t* outData = nullptr;
-    uint32_t outSize = 0;
-    bool ok = true;
-    if (index < kFixedCount) {
-        outData = fields[index].data.get();
-        outSize = outData ? fields[index].Length() : 0;
-    } else if (index < GetNumberOfFields()) {
-        const CCustomField* field = InfoAreaCodec::CustomAt(customFields, index - kFixedCount);
-        ok = field != nullptr;
-        if (ok) {
-            outData = field->data;
-            outSize = FruDefs::DecodeLength(field->typeLength);
-        }
-    } else {
-        ok = false;
-    }
-    if (data)
-        *data = outData;
-    if (size)
-        *size = outSize;
-    return ok;
+    return InfoAreaCodec::FieldData(fields, kFixedCount, customFields, customCount, index, data,
+                                    size);
 }
 
 bool CProductInfoArea::SetFieldData(uint32_t index, const uint8_t* data, uint32_t size,
@@ -235,7 +174,8 @@ bool CProductInfoArea::SetFieldData(uint32_t index, const uint8_t* data, uint32_
     if (index < kFixedCount)
         ok = SetFixed(index, data, size, typeBits);
     else if (index < GetNumberOfFields())
-        ok = SetCustomField(customCount + kFixedCount - 1 - index, data, size, typeBits);
+        ok = SetCustomField(InfoAreaCodec::ReversedPosition(index, kFixedCount, customCount), data,
+                            size, typeBits);
     else
         ORV_FAIL_MSG(u"CProductInfoArea::SetFieldData", u"No such FRU Field",
                      FruDefs::kMsgNoSuchField);
@@ -245,30 +185,7 @@ bool CProductInfoArea::SetFieldData(uint32_t index, const uint8_t* data, uint32_
     return ok;
 }
 
-uint32_t CProductInfoArea::GetCustomField(uint32_t position, char16_t** out) const {
-    using InfoAreaCodec::CustomResult;
-    char16_t* text = nullptr;
-    const CustomResult result =
-        InfoAreaCodec::CustomValue(customFields, customCount, position, text);
-    if (out)
-        *out = nullptr;
-    switch (result) {
-    case CustomResult::Ok:
-        if (out)
-            *out = text;
-        else
-            delete[] text;
-        return FruDefs::kStatusOk;
-    case CustomResult::NoSuchField:
-        ORV_FAIL_MSG(u"CProductInfoArea::GetCustomField", u"No such FRU Field",
-                     FruDefs::kMsgNoSuchField);
-        return FruDefs::kStatusNoSuchField;
-    case CustomResult::Unexpected:
-        ORV_FAIL_MSG(u"CProductInfoArea::GetCustomField", u"Unexpected", FruDefs::kMsgUnexpected);
-        return FruDefs::kStatusUnexpected;
-    default:
-        ORV_FAIL_MSG(u"CProductInfoArea::GetCustomField", u"FRU Error Allocation",
-                     FruDefs::kMsgNoMemory);
-        return FruDefs::kStatusNoMemory;
-    }
+uint32_t CProductInfoArea::GetCustomField(uint32_t position, char16_t** value) const {
+    return InfoAreaCodec::CustomValue(customFields, customCount, position, value,
+                                      u"CProductInfoArea::GetCustomField", true);
 }

@@ -1,5 +1,7 @@
 #include "fru/InfoAreaCodec.h"
 
+#include "api/Frame.h"
+#include "support/Trace.h"
 #include "support/Utf16.h"
 
 #include <cstring>
@@ -7,6 +9,40 @@
 #include <string>
 
 namespace InfoAreaCodec {
+namespace {
+// The trace line and last error of a refused setter or custom field lookup.
+void Fail(const char16_t* operation, const char16_t* reason, uint32_t message) {
+    ORV_FAIL_AT(operation, reason);
+    Frame::SetLastErrorMessage(message);
+}
+
+bool Refuse(const Refusal* report, const char16_t* reason, uint32_t message) {
+    if (report)
+        Fail(report->operation, reason, message);
+    return false;
+}
+
+bool RefuseTooLong(const Refusal* report) {
+    if (report) {
+        ORV_FAIL_AT(report->operation, report->tooLong);
+        Frame::SetLastError(Frame::GetString(FruDefs::kMsgTooLong),
+                            Frame::GetString(report->title));
+    }
+    return false;
+}
+} // namespace
+
+bool ParseStart(const uint8_t* in, uint32_t size, uint8_t& formatVersion, uint8_t& unitLength) {
+    if (!in || size == 0 || size > FruDefs::kMaxAreaBytes)
+        return false;
+    formatVersion = in[0];
+    if (size < 2)
+        return false;
+    unitLength = in[1];
+    const uint32_t areaBytes = static_cast<uint32_t>(unitLength) * FruDefs::kUnitBytes;
+    return size <= areaBytes && areaBytes <= FruDefs::kMaxAreaBytes && size >= 3;
+}
+
 bool ParseField(const uint8_t* in, uint32_t size, uint32_t& pos, uint8_t& typeLength,
                 std::unique_ptr<uint8_t[]>& data) {
     if (!in || pos >= size)
@@ -74,6 +110,16 @@ bool ParseTail(const uint8_t* in, uint32_t size, uint32_t pos, uint32_t areaByte
     return true;
 }
 
+bool ParseFields(const uint8_t* in, uint32_t size, uint32_t pos, Field* fields, size_t fieldCount,
+                 CCustomField*& chain, uint32_t& customCount, uint32_t areaBytes,
+                 bool& computeChecksum, uint8_t& checksum) {
+    for (size_t i = 0; i < fieldCount; ++i)
+        if (!ParseField(in, size, pos, fields[i].typeLength, fields[i].data))
+            return false;
+    return ParseCustomFields(in, size, pos, chain, customCount) &&
+           ParseTail(in, size, pos, areaBytes, computeChecksum, checksum);
+}
+
 uint32_t FieldSum(const Field* fields, size_t fieldCount, const CCustomField* chain) {
     uint32_t sum = FruDefs::kEndOfFields;
     for (size_t i = 0; i < fieldCount; ++i) {
@@ -90,6 +136,14 @@ uint32_t FieldSum(const Field* fields, size_t fieldCount, const CCustomField* ch
     return sum;
 }
 
+uint8_t ChecksumFor(uint32_t sum) {
+    return static_cast<uint8_t>(0x100 - (sum & 0xFF));
+}
+
+bool ChecksumHolds(uint32_t sum, uint8_t checksum) {
+    return ((sum + checksum) & 0xFF) == 0;
+}
+
 int32_t PadLength(uint8_t unitLength, uint32_t overhead, const Field* fields, size_t fieldCount,
                   const CCustomField* chain) {
     int32_t pad = static_cast<int32_t>(unitLength) * FruDefs::kUnitBytes;
@@ -101,9 +155,19 @@ int32_t PadLength(uint8_t unitLength, uint32_t overhead, const Field* fields, si
     return pad;
 }
 
-void Serialize(uint8_t* image, uint32_t pos, const Field* fields, size_t fieldCount,
-               const CCustomField* chain, uint8_t unitLength, uint8_t checksum) {
+bool ToUnitLength(uint32_t bytes, uint8_t& unitLength) {
+    if (bytes % FruDefs::kUnitBytes != 0 || bytes > FruDefs::kMaxAreaBytes)
+        return false;
+    unitLength = static_cast<uint8_t>(bytes / FruDefs::kUnitBytes);
+    return true;
+}
+
+void Serialize(uint8_t* image, const uint8_t* head, uint32_t headLength, const Field* fields,
+               size_t fieldCount, const CCustomField* chain, uint8_t unitLength, uint8_t checksum) {
     constexpr uint32_t cap = FruDefs::kMaxAreaBytes;
+    std::memset(image, 0, cap);
+    std::memcpy(image, head, headLength);
+    uint32_t pos = headLength;
     auto put = [&](uint8_t byte) {
         if (pos < cap)
             image[pos] = byte;
@@ -126,6 +190,10 @@ void Serialize(uint8_t* image, uint32_t pos, const Field* fields, size_t fieldCo
         image[areaBytes - 1] = checksum;
 }
 
+uint32_t ReversedPosition(uint32_t index, uint32_t firstCustomIndex, uint32_t customCount) {
+    return customCount - 1 - (index - firstCustomIndex);
+}
+
 CCustomField* CustomAt(CCustomField* chain, uint32_t position) {
     CCustomField* c = chain;
     for (uint32_t i = 0; c && i < position; ++i)
@@ -137,42 +205,66 @@ const CCustomField* CustomAt(const CCustomField* chain, uint32_t position) {
     return CustomAt(const_cast<CCustomField*>(chain), position);
 }
 
-SetResult SetField(Field& field, const uint8_t* data, uint32_t length, uint8_t typeBits,
-                   int32_t padLength) {
+bool SetField(Field& field, const uint8_t* data, uint32_t length, uint8_t typeBits,
+              int32_t padLength, const Refusal* report) {
     if (!data)
-        return SetResult::NullData;
+        return Refuse(report, u"Unexpected", FruDefs::kMsgUnexpected);
     if (length > FruDefs::kMaxFieldLength ||
         static_cast<int32_t>(length) > static_cast<int32_t>(field.Length()) + padLength)
-        return SetResult::TooLong;
+        return RefuseTooLong(report);
     std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[length + 1]);
     if (!buffer)
-        return SetResult::NoMemory;
+        return Refuse(report, u"FRU Error Allocation", FruDefs::kMsgNoMemory);
     std::memcpy(buffer.get(), data, length);
     buffer[length] = 0;
     field.data = std::move(buffer);
     field.typeLength = static_cast<uint8_t>((typeBits & FruDefs::kTypeMask) | length);
-    return SetResult::Ok;
+    return true;
 }
 
-SetResult SetCustom(CCustomField* chain, uint32_t position, const uint8_t* data, uint32_t length,
-                    uint8_t typeBits, int32_t padLength) {
+bool SetCustom(CCustomField* chain, uint32_t position, const uint8_t* data, uint32_t length,
+               uint8_t typeBits, int32_t padLength, const Refusal* report) {
     if (!data)
-        return SetResult::NullData;
+        return Refuse(report, u"Unexpected", FruDefs::kMsgUnexpected);
     if (length > FruDefs::kMaxFieldLength)
-        return SetResult::TooLong;
+        return RefuseTooLong(report);
     CCustomField* field = CustomAt(chain, position);
     if (!field)
-        return SetResult::NoSuchField;
+        return Refuse(report, u"No such FRU Field", FruDefs::kMsgNoSuchField);
     if (static_cast<int32_t>(length) >
         static_cast<int32_t>(FruDefs::DecodeLength(field->typeLength)) + padLength)
-        return SetResult::TooLong;
+        return RefuseTooLong(report);
     // Copied through a temporary, so data may point into this very record.
     uint8_t copy[FruDefs::kMaxFieldLength];
     std::memcpy(copy, data, length);
     field->typeLength = static_cast<uint8_t>((typeBits & FruDefs::kTypeMask) | length);
     std::memcpy(field->data, copy, length);
     field->data[length] = 0;
-    return SetResult::Ok;
+    return true;
+}
+
+bool FieldData(const Field* fields, size_t fieldCount, const CCustomField* chain,
+               uint32_t customCount, uint32_t index, const uint8_t** data, uint32_t* size) {
+    if (index < fieldCount) {
+        const Field& field = fields[index];
+        return HandOut(field.data.get(), field.data ? field.Length() : 0, data, size);
+    }
+    const CCustomField* custom = nullptr;
+    if (index - fieldCount < customCount)
+        custom = CustomAt(chain, static_cast<uint32_t>(index - fieldCount));
+    if (!custom) {
+        HandOut(nullptr, 0, data, size);
+        return false;
+    }
+    return HandOut(custom->data, FruDefs::DecodeLength(custom->typeLength), data, size);
+}
+
+bool HandOut(const uint8_t* bytes, uint32_t length, const uint8_t** data, uint32_t* size) {
+    if (data)
+        *data = bytes;
+    if (size)
+        *size = length;
+    return true;
 }
 
 char16_t* ToWide(const uint8_t* data, uint32_t maxLength) {
@@ -186,16 +278,35 @@ char16_t* ToWide(const uint8_t* data, uint32_t maxLength) {
     return CopyWide(text.c_str());
 }
 
-CustomResult CustomValue(const CCustomField* chain, uint32_t count, uint32_t position,
-                         char16_t*& value) {
-    value = nullptr;
-    if (position > count)
-        return CustomResult::NoSuchField;
+char16_t* ToWide(const Field& field) {
+    return ToWide(field.data.get(), field.Length());
+}
+
+uint32_t CustomValue(const CCustomField* chain, uint32_t count, uint32_t position, char16_t** value,
+                     const char16_t* operation, bool traceNoMemory) {
+    if (value)
+        *value = nullptr;
+    if (position > count) {
+        Fail(operation, u"No such FRU Field", FruDefs::kMsgNoSuchField);
+        return FruDefs::kStatusNoSuchField;
+    }
     const CCustomField* field = CustomAt(chain, position);
-    if (!field)
-        return CustomResult::Unexpected;
-    value = ToWide(field->data, FruDefs::kMaxFieldLength);
-    return value ? CustomResult::Ok : CustomResult::NoMemory;
+    if (!field) {
+        Fail(operation, u"Unexpected", FruDefs::kMsgUnexpected);
+        return FruDefs::kStatusUnexpected;
+    }
+    char16_t* text = ToWide(field->data, FruDefs::kMaxFieldLength);
+    if (!text) {
+        if (traceNoMemory)
+            ORV_FAIL_AT(operation, u"FRU Error Allocation");
+        Frame::SetLastErrorMessage(FruDefs::kMsgNoMemory);
+        return FruDefs::kStatusNoMemory;
+    }
+    if (value)
+        *value = text;
+    else
+        delete[] text;
+    return FruDefs::kStatusOk;
 }
 
 char16_t* CopyWide(const char16_t* text) {

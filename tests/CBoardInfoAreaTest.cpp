@@ -1,11 +1,13 @@
 #include "fru/CBoardInfoArea.h"
 
 #include "api/Frame.h"
+#include "support/Trace.h"
 #include "support/Utf16.h"
 #include "tests/FruTestImages.h"
 #include "tests/TestSupport.h"
 
 #include <ctime>
+#include <filesystem>
 #include <gtest/gtest.h>
 
 using FruTestImages::Area;
@@ -18,6 +20,18 @@ class CBoardInfoAreaTest : public ::testing::Test {
     void SetUp() override {
         TestSupport::LoadEnglishCatalogue();
         Frame::ResetErrorBuffers();
+        // The debug log of each test lands in a folder of its own.
+        std::filesystem::current_path(TestSupport::TempDir());
+    }
+    void TearDown() override { Trace::SetDebugLevel(1); }
+    // The log written since the last call; its lines are ASCII, one byte a unit.
+    static std::string TakeLog() {
+        std::string text;
+        const std::string bytes = TestSupport::ReadText("DBGLOG.txt");
+        for (size_t i = 0; i < bytes.size(); i += 2)
+            text.push_back(bytes[i]);
+        std::filesystem::remove("DBGLOG.txt");
+        return text;
     }
     static std::vector<uint8_t> Board(const std::vector<std::string>& fields, unsigned units,
                                       uint8_t d0 = 0x10, uint8_t d1 = 0x20, uint8_t d2 = 0x30) {
@@ -214,4 +228,52 @@ TEST_F(CBoardInfoAreaTest, EnumsTitlesAndLengths) {
     EXPECT_EQ(64u, area.GetLength());
     EXPECT_TRUE(area.IsValid());
     EXPECT_EQ(64 - 13, area.GetPadLength());
+}
+
+TEST_F(CBoardInfoAreaTest, FailuresWriteTheirTraceLines) {
+    const auto image = Board({"M", "P", "S", "N", "F", "C1"}, 5);
+    CBoardInfoArea area;
+    ASSERT_TRUE(area.SetData(image.data(), static_cast<uint32_t>(image.size())));
+    const std::string s64(64, 'x');
+    const auto* big = reinterpret_cast<const uint8_t*>(s64.data());
+    EXPECT_FALSE(area.SetManufacturer(big, 64, 0xC0));
+    EXPECT_FALSE(area.SetFileId(nullptr, 1, 0xC0));
+    EXPECT_FALSE(area.SetPartNumber(big, 40, 0xC0)); // no room in the padding
+    EXPECT_EQ("CBoardInfoArea::SetManufacturer - FRU Data too long\r\n"
+              "CBoardInfoArea::SetFileId - Unexpected\r\n"
+              "CBoardInfoArea::SetPartNumber - FRU Data too long\r\n",
+              TakeLog());
+    EXPECT_EQ(Utf16::FormatString(Frame::GetString(137), Frame::GetString(18)), LastError());
+
+    EXPECT_FALSE(area.SetCustomField(0, nullptr, 1, 0xC0));
+    EXPECT_FALSE(area.SetCustomField(0, big, 64, 0xC0));
+    EXPECT_FALSE(area.SetCustomField(1, big, 1, 0xC0));
+    EXPECT_FALSE(area.SetCustomField(0, big, 40, 0xC0));
+    EXPECT_EQ("CBoardInfoArea::SetCustomField - Unexpected\r\n"
+              "CBoardInfoArea::SetCustomField - FRU Data too long\r\n"
+              "CBoardInfoArea::SetCustomField - No such FRU Field\r\n"
+              "CBoardInfoArea::SetCustomField - FRU Data too long\r\n",
+              TakeLog());
+    EXPECT_EQ(Utf16::FormatString(Frame::GetString(137), Frame::GetString(20)), LastError());
+
+    char16_t* value = nullptr;
+    EXPECT_EQ(0xC007000Du, area.GetCustomField(2, &value));
+    EXPECT_EQ(0xC007002Fu, area.GetCustomField(1, &value));
+    EXPECT_EQ(-1, area.GetFieldIndexFromEnum(11));
+    EXPECT_EQ(nullptr, area.GetFieldTitleFromIndex(7));
+    EXPECT_EQ("CBoardInfoArea::GetCustomField - No such FRU Field\r\n"
+              "CBoardInfoArea::GetCustomField - Unexpected\r\n"
+              "CBoardInfoArea::GetFieldIndexFromEnum - Invalid Selection\r\n"
+              "CBoardInfoArea::GetFieldTitleFromIndex - Null selection\r\n",
+              TakeLog());
+
+    // The exit line follows a refused date.
+    Trace::SetDebugLevel(3);
+    EXPECT_FALSE(area.SetFieldData(0, big, 2, 0));
+    EXPECT_EQ("CBoardInfoArea::SetFieldData [ENTRY]\r\n"
+              "CBoardInfoArea::SetFieldData - Invalid Mfg Date Time\r\n"
+              "Orvane::SetLastError [ENTRY]\r\nOrvane::SetLastError [EXIT]\r\n"
+              "CBoardInfoArea::SetFieldData [EXIT]\r\n",
+              TakeLog());
+    EXPECT_EQ(Bytes(image.data(), 40), Bytes(area.GetData(), area.GetLength()));
 }

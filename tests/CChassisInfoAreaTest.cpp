@@ -1,9 +1,11 @@
 #include "fru/CChassisInfoArea.h"
 
 #include "api/Frame.h"
+#include "support/Trace.h"
 #include "tests/FruTestImages.h"
 #include "tests/TestSupport.h"
 
+#include <filesystem>
 #include <gtest/gtest.h>
 
 using FruTestImages::Area;
@@ -15,6 +17,16 @@ class CChassisInfoAreaTest : public ::testing::Test {
     void SetUp() override {
         TestSupport::LoadEnglishCatalogue();
         Frame::ResetErrorBuffers();
+        // The debug log of each test lands in a folder of its own.
+        std::filesystem::current_path(TestSupport::TempDir());
+    }
+    // The log written so far; its lines are ASCII, one byte a unit.
+    static std::string Log() {
+        std::string text;
+        const std::string bytes = TestSupport::ReadText("DBGLOG.txt");
+        for (size_t i = 0; i < bytes.size(); i += 2)
+            text.push_back(bytes[i]);
+        return text;
     }
     static std::vector<uint8_t> Chassis(uint8_t type, const std::vector<std::string>& fields,
                                         unsigned units) {
@@ -106,4 +118,32 @@ TEST_F(CChassisInfoAreaTest, FieldsFailSilentlyAndCustomMapping) {
     EXPECT_EQ(3u, plain.GetNumberOfFields());
     EXPECT_EQ(nullptr, plain.GetFieldValueFromIndex(3));
     EXPECT_EQ(std::u16string(Frame::GetString(135)), Frame::TakeLastError());
+}
+
+TEST_F(CChassisInfoAreaTest, OnlyLookupsWriteFailureLines) {
+    const auto image = Chassis(1, {"PN", "SN", "F1"}, 3);
+    CChassisInfoArea area;
+    ASSERT_TRUE(area.SetData(image.data(), static_cast<uint32_t>(image.size())));
+    const std::string s64(64, 'x');
+    const auto* big = reinterpret_cast<const uint8_t*>(s64.data());
+    EXPECT_FALSE(area.SetSerialNumber(nullptr, 1, 0xC0));
+    EXPECT_FALSE(area.SetSerialNumber(big, 40, 0xC0)); // no room in the padding
+    EXPECT_FALSE(area.SetCustomField(0, nullptr, 1, 0xC0));
+    EXPECT_FALSE(area.SetCustomField(0, big, 64, 0xC0));
+    EXPECT_FALSE(area.SetCustomField(1, big, 1, 0xC0));
+    EXPECT_FALSE(area.SetFieldData(4, big, 1, 0xC0));
+    EXPECT_FALSE(area.SetType(24));
+    EXPECT_EQ("", Log());
+    EXPECT_EQ(nullptr, Frame::TakeLastError());
+    EXPECT_FALSE(area.IsModified());
+    EXPECT_EQ(image, Bytes(area.GetData(), area.GetLength()));
+
+    char16_t* value = nullptr;
+    EXPECT_EQ(0xC007000Du, area.GetCustomField(2, &value));
+    EXPECT_EQ(0xC007002Fu, area.GetCustomField(1, &value));
+    EXPECT_EQ(nullptr, area.GetFieldValueFromIndex(4));
+    EXPECT_EQ("CChassisInfoArea::GetCustomField - No such FRU Field\r\n"
+              "CChassisInfoArea::GetCustomField - Unexpected\r\n"
+              "CChassisInfoArea::GetFieldValueFromIndex - No such FRU Field\r\n",
+              Log());
 }

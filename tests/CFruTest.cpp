@@ -1,10 +1,12 @@
 #include "fru/CFru.h"
 
 #include "api/Frame.h"
+#include "support/Trace.h"
 #include "support/Utf16.h"
 #include "tests/TestSupport.h"
 
 #include <cstring>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <vector>
 
@@ -34,7 +36,6 @@ TEST_F(CFruTest, HeaderQueries) {
     CFru fru;
     const uint8_t header[8] = {0x01, 0, 0, 0x01, 0, 0, 0, 0xFE};
     ASSERT_EQ(0u, fru.DecodeHeader(header));
-    EXPECT_TRUE(fru.header.IsValid());
     EXPECT_EQ(1u, fru.GetNumberOfAreas());
     EXPECT_TRUE(fru.HasBoardArea());
     EXPECT_FALSE(fru.HasInternalArea() || fru.HasChassisArea() || fru.HasProductArea() ||
@@ -43,8 +44,31 @@ TEST_F(CFruTest, HeaderQueries) {
     ASSERT_EQ(0u, fru.SerializeCommonHeader(out));
     EXPECT_EQ(0, std::memcmp(header, out, 8));
     EXPECT_EQ(0xC007002Fu, fru.SerializeCommonHeader(nullptr));
-    fru.header.pad = 1;
-    EXPECT_FALSE(fru.header.IsValid());
+
+    // Each offset counts once, whichever area it belongs to.
+    const uint8_t all[8] = {0x01, 1, 2, 3, 4, 5, 0, 0xF0};
+    ASSERT_EQ(0u, fru.DecodeHeader(all));
+    EXPECT_EQ(5u, fru.GetNumberOfAreas());
+    EXPECT_TRUE(fru.HasInternalArea() && fru.HasChassisArea() && fru.HasBoardArea() &&
+                fru.HasProductArea() && fru.HasMultiRecArea());
+}
+
+TEST_F(CFruTest, QueriesTraceEntryAndExit) {
+    const auto previous = std::filesystem::current_path();
+    std::filesystem::current_path(TestSupport::TempDir());
+    CFru fru;
+    Trace::SetDebugLevel(3);
+    EXPECT_EQ(&fru.locator, fru.GetDevLocator());
+    fru.HasBoardArea();
+    Trace::SetDebugLevel(1);
+    const std::string log = TestSupport::ReadText("DBGLOG.txt");
+    std::filesystem::current_path(previous);
+    std::string text;
+    for (size_t i = 0; i < log.size(); i += 2)
+        text.push_back(log[i]);
+    EXPECT_EQ("CFru::GetDevLocator [ENTRY]\r\nCFru::GetDevLocator [EXIT]\r\n"
+              "CFru::HasBoardArea [ENTRY]\r\nCFru::HasBoardArea [EXIT]\r\n",
+              text);
 }
 
 TEST_F(CFruTest, ComputeAreaLengthsAndOverallLength) {
@@ -63,6 +87,26 @@ TEST_F(CFruTest, ComputeAreaLengthsAndOverallLength) {
     EXPECT_EQ(8, empty.GetOverallLength());
 }
 
+TEST_F(CFruTest, ComputeAreaLengthsWorksBackFromTheEnd) {
+    // Chassis at 8, board at 0x10, product at 0x20, multi-records at 0x60 of 0x80 bytes.
+    CFru fru;
+    const uint8_t header[8] = {0x01, 0, 1, 2, 4, 0x0C, 0, 0};
+    ASSERT_EQ(0u, fru.DecodeHeader(header));
+    ASSERT_EQ(0u, fru.ComputeAreaLengths(0x80));
+    EXPECT_EQ(0x20u, fru.multiRecLength);
+    EXPECT_EQ(0x40u, fru.productArea.GetLength());
+    EXPECT_EQ(0x10u, fru.boardArea.GetLength());
+    EXPECT_EQ(0x08u, fru.chassisArea.GetLength());
+    EXPECT_EQ(0x80, fru.GetOverallLength());
+
+    // A length that is no whole number of units is refused; the area keeps its own.
+    CFru odd;
+    odd.header.productOffset = 6;
+    ASSERT_TRUE(odd.productArea.SetLength(0x18));
+    ASSERT_EQ(0u, odd.ComputeAreaLengths(0x63));
+    EXPECT_EQ(0x18u, odd.productArea.GetLength());
+}
+
 TEST_F(CFruTest, DisplayName) {
     FruLocator locator;
     char16_t buffer[100];
@@ -77,15 +121,14 @@ TEST_F(CFruTest, DisplayName) {
     EXPECT_EQ(longName.substr(0, 99), CFru::GetFriendlyFruIdentifier(&locator, buffer, 200));
     ASSERT_EQ(0u, locator.SetName("Baseboard"));
     EXPECT_EQ(u"Baseboard", std::u16string(CFru::GetFriendlyFruIdentifier(&locator, buffer, 200)));
-    EXPECT_EQ(1u, locator.SetName(static_cast<const char16_t*>(nullptr)));
-    EXPECT_EQ(u"Baseboard", std::u16string(locator.GetName()));
 
-    CFileHeader file;
-    EXPECT_EQ(nullptr, file.GetLfName());
-    EXPECT_FALSE(file.SetLfName(nullptr));
-    EXPECT_TRUE(file.SetLfName("a"));
-    EXPECT_TRUE(file.SetLfName("bb"));
-    EXPECT_STREQ("bb", file.GetLfName());
+    CFru fru;
+    const char16_t* name = u"unset";
+    ASSERT_EQ(0u, fru.GetFruNameString(&name));
+    EXPECT_EQ(nullptr, name);
+    ASSERT_EQ(0u, fru.locator.SetName(u"PSU"));
+    ASSERT_EQ(0u, fru.GetFruNameString(&name));
+    EXPECT_EQ(u"PSU", std::u16string(name));
 }
 
 TEST_F(CFruTest, MultiRecordChain) {
@@ -130,4 +173,13 @@ TEST_F(CFruTest, MultiRecordChain) {
     ASSERT_EQ(0u, fru.SerializeMultiRecArea(out, &size));
     EXPECT_EQ(20u, size);
     EXPECT_FALSE(fru.CheckMultiRecCheckSum());
+
+    // An empty area: no records, and the checksum test passes.
+    ASSERT_EQ(0u, fru.SetMultiRecArea(nullptr, 0, 1));
+    EXPECT_EQ(nullptr, fru.multiRecords);
+    EXPECT_TRUE(fru.CheckMultiRecCheckSum());
+    size = sizeof out;
+    ASSERT_EQ(0u, fru.SerializeMultiRecArea(out, &size));
+    EXPECT_EQ(0u, size);
+    EXPECT_EQ(0xC007002Fu, fru.SerializeMultiRecArea(out, nullptr));
 }

@@ -1,10 +1,12 @@
 #include "fru/CProductInfoArea.h"
 
 #include "api/Frame.h"
+#include "support/Trace.h"
 #include "support/Utf16.h"
 #include "tests/FruTestImages.h"
 #include "tests/TestSupport.h"
 
+#include <filesystem>
 #include <gtest/gtest.h>
 
 using FruTestImages::Area;
@@ -16,6 +18,16 @@ class CProductInfoAreaTest : public ::testing::Test {
     void SetUp() override {
         TestSupport::LoadEnglishCatalogue();
         Frame::ResetErrorBuffers();
+        // The debug log of each test lands in a folder of its own.
+        std::filesystem::current_path(TestSupport::TempDir());
+    }
+    // The log written so far; its lines are ASCII, one byte a unit.
+    static std::string Log() {
+        std::string text;
+        const std::string bytes = TestSupport::ReadText("DBGLOG.txt");
+        for (size_t i = 0; i < bytes.size(); i += 2)
+            text.push_back(bytes[i]);
+        return text;
     }
     static std::vector<uint8_t> Product(const std::vector<std::string>& fields, unsigned units) {
         return Area({0x01, 0, 0x19}, fields, units);
@@ -115,4 +127,33 @@ TEST_F(CProductInfoAreaTest, CustomFieldsReversedForValuesOnly) {
     EXPECT_TRUE(area.IsValid());
     EXPECT_FALSE(area.SetCustomField(2, reinterpret_cast<const uint8_t*>("x"), 1, 0xC0));
     EXPECT_EQ(std::u16string(Frame::GetString(135)), LastError());
+}
+
+TEST_F(CProductInfoAreaTest, FailuresWriteTheirTraceLines) {
+    std::vector<std::string> fields = kSeven;
+    fields.push_back("F1");
+    const auto image = Product(fields, 6);
+    CProductInfoArea area;
+    ASSERT_TRUE(area.SetData(image.data(), static_cast<uint32_t>(image.size())));
+    const std::string s64(64, 'x');
+    const auto* big = reinterpret_cast<const uint8_t*>(s64.data());
+    EXPECT_FALSE(area.SetAssetTag(big, 64, 0xC0));
+    EXPECT_FALSE(area.SetVersion(nullptr, 1, 0xC0));
+    EXPECT_FALSE(area.SetCustomField(0, big, 30, 0xC0)); // no room in the padding
+    EXPECT_FALSE(area.SetFieldData(9, big, 1, 0xC0));
+    char16_t* value = nullptr;
+    EXPECT_EQ(0xC007000Du, area.GetCustomField(2, &value));
+    EXPECT_EQ(0xC007002Fu, area.GetCustomField(1, &value));
+    // Unknown enumerators and titles fail without a line.
+    EXPECT_EQ(-1, area.GetFieldIndexFromEnum(18));
+    EXPECT_EQ(nullptr, area.GetFieldTitleFromIndex(8));
+    EXPECT_EQ("CProductInfoArea::SetAssetTag - FRU Data Too Long\r\n"
+              "CProductInfoArea::SetVersion - Unexpected\r\n"
+              "CProductInfoArea::SetCustomField - FRU Data Too Long\r\n"
+              "CProductInfoArea::SetFieldData - No such FRU Field\r\n"
+              "CProductInfoArea::GetCustomField - No such FRU Field\r\n"
+              "CProductInfoArea::GetCustomField - Unexpected\r\n",
+              Log());
+    EXPECT_EQ(image, Bytes(area.GetData(), area.GetLength()));
+    EXPECT_FALSE(area.IsModified());
 }

@@ -1,0 +1,40 @@
+#include "fru/FruLocator.h"
+
+#include <gtest/gtest.h>
+#include <string>
+
+TEST(FruLocatorTest, DefaultsNameTheBaseboardController) {
+    const FruLocator locator;
+    EXPECT_EQ(0x20, locator.deviceAddress);
+    EXPECT_EQ(0xFF, locator.bus);
+    EXPECT_EQ(0, locator.deviceId);
+    EXPECT_EQ(0x20, locator.controller);
+    EXPECT_EQ(0u, locator.lun);
+    EXPECT_EQ(2u, locator.nvsType);
+    EXPECT_EQ(nullptr, locator.GetName());
+}
+
+TEST(FruLocatorTest, SetNameKeepsItsOwnCopy) {
+    FruLocator locator;
+    std::u16string text = u"Baseboard";
+    ASSERT_EQ(0u, locator.SetName(text.c_str()));
+    text[0] = u'X';
+    EXPECT_EQ(u"Baseboard", std::u16string(locator.GetName()));
+
+    // A replaced name is freed (the sanitizers report it otherwise).
+    ASSERT_EQ(0u, locator.SetName(u"PSU 1"));
+    EXPECT_EQ(u"PSU 1", std::u16string(locator.GetName()));
+    ASSERT_EQ(0u, locator.SetName(u""));
+    EXPECT_EQ(u"", std::u16string(locator.GetName()));
+    // A narrow name is widened through the running locale.
+    ASSERT_EQ(0u, locator.SetName("Memory riser 2"));
+    EXPECT_EQ(u"Memory riser 2", std::u16string(locator.GetName()));
+}
+
+TEST(FruLocatorTest, NullNamesAreRefusedAndChangeNothing) {
+    FruLocator locator;
+    ASSERT_EQ(0u, locator.SetName(u"Baseboard"));
+    EXPECT_EQ(1u, locator.SetName(static_cast<const char16_t*>(nullptr)));
+    EXPECT_EQ(1u, locator.SetName(static_cast<const char*>(nullptr)));
+    EXPECT_EQ(u"Baseboard", std::u16string(locator.GetName()));
+}

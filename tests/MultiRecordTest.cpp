@@ -1,0 +1,94 @@
+#include "fru/MultiRecord.h"
+
+#include "support/Trace.h"
+#include "tests/TestSupport.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <pthread.h>
+#include <vector>
+
+namespace {
+// A record with the given data and both checksums right.
+MultiRecord* Sealed(uint8_t type, const std::vector<uint8_t>& data) {
+    auto* record = new MultiRecord();
+    record->header[0] = type;
+    record->header[1] = 0x82;
+    record->header[2] = static_cast<uint8_t>(data.size());
+    uint8_t sum = 0;
+    for (size_t i = 0; i < data.size(); ++i) {
+        record->data[i] = data[i];
+        sum = static_cast<uint8_t>(sum + data[i]);
+    }
+    record->header[3] = static_cast<uint8_t>(0x100 - sum);
+    sum = 0;
+    for (int i = 0; i < 4; ++i)
+        sum = static_cast<uint8_t>(sum + record->header[i]);
+    record->header[4] = static_cast<uint8_t>(0x100 - sum);
+    return record;
+}
+} // namespace
+
+TEST(MultiRecordTest, BothChecksumsMustHold) {
+    MultiRecord* record = Sealed(0xC0, {1, 2, 3});
+    EXPECT_EQ(3u, record->DataLength());
+    EXPECT_TRUE(record->IsValid());
+    record->data[1] ^= 1; // data no longer matches byte 3
+    EXPECT_FALSE(record->IsValid());
+    record->data[1] ^= 1;
+    record->header[1] ^= 0x80; // end-of-list bit flipped: header sum broken
+    EXPECT_FALSE(record->IsValid());
+    delete record;
+
+    // Only the record's own data counts, not what lies behind its length.
+    record = Sealed(0x01, {9, 9});
+    record->data[2] = 0x55;
+    EXPECT_TRUE(record->IsValid());
+    delete record;
+
+    // A record without data still needs a data checksum of 0.
+    record = Sealed(0x02, {});
+    EXPECT_TRUE(record->IsValid());
+    record->header[3] = 0x10;
+    record->header[4] = static_cast<uint8_t>(record->header[4] - 0x10);
+    EXPECT_FALSE(record->IsValid());
+    delete record;
+}
+
+TEST(MultiRecordTest, RecordTestTracesAsTheImage) {
+    const auto previous = std::filesystem::current_path();
+    std::filesystem::current_path(TestSupport::TempDir());
+    MultiRecord* record = Sealed(0xC0, {1});
+    Trace::SetDebugLevel(3);
+    record->IsValid();
+    Trace::SetDebugLevel(1);
+    delete record;
+    const std::string log = TestSupport::ReadText("DBGLOG.txt");
+    std::filesystem::current_path(previous);
+    std::string text;
+    for (size_t i = 0; i < log.size(); i += 2)
+        text.push_back(log[i]);
+    EXPECT_EQ("CFru::IsValid [ENTRY]\r\nCFru::IsValid [EXIT]\r\n", text);
+}
+
+// Under the sanitizers a record that is not freed fails the run as a leak.
+TEST(MultiRecordTest, DestroyingARecordDestroysTheRecordsBehindIt) {
+    MultiRecord* head = Sealed(1, {1});
+    MultiRecord* tail = head;
+    for (int i = 0; i < 20000; ++i) {
+        tail->next = new MultiRecord();
+        tail = tail->next;
+    }
+    // Destroyed on a 128 KiB stack, which one frame per record would overflow.
+    pthread_attr_t attr;
+    pthread_attr_init(&attr);
+    pthread_attr_setstacksize(&attr, 128 * 1024);
+    pthread_t thread;
+    auto destroy = [](void* chain) -> void* {
+        delete static_cast<MultiRecord*>(chain);
+        return nullptr;
+    };
+    ASSERT_EQ(0, pthread_create(&thread, &attr, destroy, head));
+    pthread_join(thread, nullptr);
+    pthread_attr_destroy(&attr);
+}

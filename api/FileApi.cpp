@@ -1,19 +1,98 @@
-// The exported operations that load a FRU from a configuration file and save
-// the selected FRU to one. (Placeholder until the file reader and writer land.)
+// The exported operations that load a FRU from a configuration file into the
+// file list and save the selected FRU of the current list to a file.
+#include "api/Frame.h"
 #include "api/Globals.h"
+#include "api/LibraryState.h"
+#include "fru/CFru.h"
 #include "orvane/orvane.h"
+#include "support/Trace.h"
+#include "support/Utf16.h"
+
+#include <memory>
+#include <new>
+#include <string>
+
+using Globals::initialised;
+using Globals::state;
+
+namespace {
+constexpr uint32_t kMsgNoMemory = 102;
+constexpr uint32_t kMsgUnexpected = 125;
+
+// The narrow copy of a wide path in the running locale's multibyte form.
+// False when a character has no multibyte form: the operation then fails
+// before any file is opened.
+bool NarrowPath(const OrvaneChar* path, std::string& narrow) {
+    return Utf16::ToMultibyte(path, narrow);
+}
+} // namespace
 
 extern "C" {
 
-ORVANE_API uint32_t LoadConfigurationFromFile(OrvaneInterface*, const OrvaneChar*) {
-    if (!Globals::initialised)
+ORVANE_API uint32_t LoadConfigurationFromFile(OrvaneInterface* api, const OrvaneChar* path) {
+    ORV_ENTRY(u"Orvane::LoadConfigurationFromFile");
+    if (!initialised)
         return ORVANE_E_NOT_INITIALIZED;
-    return ORVANE_E_NOT_IMPLEMENTED;
+    std::unique_ptr<CFru> fru(new (std::nothrow) CFru());
+    if (!fru) {
+        ORV_FAIL_MSG(u"Orvane::LoadConfigurationFromFile", u"FRU Error Allocation", kMsgNoMemory);
+        return ORVANE_E_FRU_NO_MEMORY;
+    }
+    // A null path is handed on as a null narrow path; the reader refuses it.
+    std::string narrow;
+    if (path && !NarrowPath(path, narrow)) {
+        ORV_FAIL_MSG(u"Orvane::LoadConfigurationFromFile", u"Unexpected", kMsgUnexpected);
+        return ORVANE_E_BAD_ARGUMENT;
+    }
+    if (uint32_t status = fru->ReadFRUFromFile(path ? narrow.c_str() : nullptr); status != 0)
+        return status;
+    if (!state->fileList->Append(fru.get())) {
+        ORV_FAIL_MSG(u"Orvane::LoadConfigurationFromFile", u"FRU Error Allocation", kMsgNoMemory);
+        return ORVANE_E_FRU_NO_MEMORY;
+    }
+    fru.release(); // the file list owns it now
+    state->loaded = true;
+    state->selectedFru = LibraryState::kNone;
+    state->selectedArea = 0;
+    state->selectedField = LibraryState::kNone;
+    if (SelectList(api, LibraryState::kFileList) != ORVANE_OK) {
+        ORV_FAIL_MSG(u"Orvane::LoadConfigurationFromFile", u"Unexpected", kMsgUnexpected);
+        return ORVANE_E_INTERNAL;
+    }
+    state->selectedFru = state->currentList->GetCount() - 1;
+    ORV_EXIT(u"Orvane::LoadConfigurationFromFile");
+    return ORVANE_OK;
 }
 
-ORVANE_API uint32_t SaveConfigurationToFile(OrvaneInterface*, const OrvaneChar*) {
-    if (!Globals::initialised)
+ORVANE_API uint32_t SaveConfigurationToFile(OrvaneInterface*, const OrvaneChar* path) {
+    ORV_ENTRY(u"Orvane::SaveConfigurationToFile");
+    if (!initialised)
         return ORVANE_E_NOT_INITIALIZED;
-    return ORVANE_E_NOT_IMPLEMENTED;
+    if (!state->loaded) {
+        ORV_FAIL_MSG(u"Orvane::SaveConfigurationToFile", u"Unexpected", kMsgUnexpected);
+        return ORVANE_E_NOT_LOADED;
+    }
+    if (state->selectedList == LibraryState::kNoList || !state->currentList ||
+        state->selectedFru == LibraryState::kNone) {
+        ORV_FAIL_MSG(u"Orvane::SaveConfigurationToFile", u"Unexpected", kMsgUnexpected);
+        return ORVANE_E_NOT_SELECTED;
+    }
+    if (!path) {
+        ORV_FAIL_MSG(u"Orvane::SaveConfigurationToFile", u"Unexpected", kMsgUnexpected);
+        return ORVANE_E_FILE_CREATE;
+    }
+    std::string narrow;
+    if (!NarrowPath(path, narrow)) {
+        ORV_FAIL_MSG(u"Orvane::SaveConfigurationToFile", u"Unexpected", kMsgUnexpected);
+        return ORVANE_E_BAD_ARGUMENT;
+    }
+    CFru* fru = state->currentList->GetAt(state->selectedFru);
+    if (!fru) {
+        ORV_FAIL_MSG(u"Orvane::SaveConfigurationToFile", u"Unexpected", kMsgUnexpected);
+        return ORVANE_E_BAD_ARGUMENT;
+    }
+    const uint32_t status = fru->SaveFRUToFile(narrow.c_str());
+    ORV_EXIT(u"Orvane::SaveConfigurationToFile");
+    return status;
 }
 }

@@ -1,0 +1,425 @@
+// The configuration file reader: a line-by-line state machine that fills one
+// new CFru from a file (file header items, the FRU block's locator items,
+// then the common header and every area section the header declares), and
+// the collector that gathers one section's bytes.
+#include "api/Frame.h"
+#include "config/LineFile.h"
+#include "fru/CFru.h"
+#include "support/Trace.h"
+
+#include <cctype>
+#include <cstring>
+
+namespace {
+constexpr uint32_t kStatusReadError = 0xC0070007;
+constexpr uint32_t kStatusMissingTag = 0xC007002A;
+constexpr uint32_t kStatusAreaTooBig = 0xC007002B;
+constexpr uint32_t kStatusUnexpectedChar = 0xC007002C;
+
+constexpr uint32_t kMsgCannotOpen = 89;
+constexpr uint32_t kMsgBadItem = 90;
+constexpr uint32_t kMsgMissingTag = 94;
+constexpr uint32_t kMsgTooBig = 95;
+constexpr uint32_t kMsgBadCharacter = 96;
+constexpr uint32_t kMsgBadArea = 97;
+constexpr uint32_t kMsgEndOfFile = 98;
+constexpr uint32_t kMsgUnexpected = 125;
+
+constexpr char kQuote = '\'';
+
+// The one section collector of the process: the bytes of the section being
+// read, at most 512, cleared at the start of every section.
+uint8_t g_section[FruDefs::kMaxAreaBytes];
+
+enum class State {
+    LfName,
+    LfVersion,
+    LfFmtVersion,
+    IpmiVersion,
+    FruBlock,
+    FruTitle,
+    StartAddr,
+    DataLen,
+    NvsType,
+    DevId,
+    DevCntr,
+    NvsLun,
+    DevBus,
+    DevAddress,
+    Common,
+    Internal,
+    Chassis,
+    Board,
+    Product,
+    MultiRec,
+    Done,
+    Failed
+};
+
+// The keyword each awaiting state looks for, its field message, and the
+// state whose step runs on the same line when the keyword is not there
+// (the optional items); Failed stands for "stay".
+struct StateRow {
+    const char* keyword;
+    uint32_t message;
+    State orElse;
+};
+
+StateRow Row(State s) {
+    switch (s) {
+    case State::LfName:
+        return {"_LF_NAME", 72, State::Failed};
+    case State::LfVersion:
+        return {"_LF_VERSION", 73, State::Failed};
+    case State::LfFmtVersion:
+        return {"_LF_FMT_VER", 74, State::Failed};
+    case State::IpmiVersion:
+        return {"_IPMI_VERSION", 75, State::Failed};
+    case State::FruBlock:
+        return {"_FRU", 0, State::Failed};
+    case State::FruTitle:
+        return {"_FRU_TITLE", 71, State::StartAddr};
+    case State::StartAddr:
+        return {"_START_ADDR", 0, State::Failed};
+    case State::DataLen:
+        return {"_DATA_LEN", 76, State::Failed};
+    case State::NvsType:
+        return {"_NVS_TYPE", 77, State::DevId};
+    case State::DevId:
+        return {"_DEV_ID", 78, State::DevCntr};
+    case State::DevCntr:
+        return {"_DEV_CNTR", 79, State::NvsLun};
+    case State::NvsLun:
+        return {"_NVS_LUN", 80, State::DevBus};
+    case State::DevBus:
+        return {"_DEV_BUS", 81, State::DevAddress};
+    case State::DevAddress:
+        return {"_DEV_ADDRESS", 82, State::Common};
+    case State::Common:
+        return {"_SEE_COMMON", 3, State::Failed};
+    case State::Internal:
+        return {"_SEE_INTERNAL", 7, State::Failed};
+    case State::Chassis:
+        return {"_SEE_CHASSIS", 4, State::Failed};
+    case State::Board:
+        return {"_SEE_BOARD", 5, State::Failed};
+    case State::Product:
+        return {"_SEE_PRODUCT", 6, State::Failed};
+    case State::MultiRec:
+        return {"_SEE_MULTIREC", 8, State::Failed};
+    default:
+        return {nullptr, 0, State::Failed};
+    }
+}
+
+// A hex item: the line begins with the keyword, then blanks, then a hex
+// number with an optional sign and 0x prefix; the rest of the line is
+// ignored. False when there is no number or it exceeds max.
+bool ReadHexItem(const char* line, uint32_t length, const char* keyword, uint32_t max,
+                 uint32_t* value) {
+    const size_t k = std::strlen(keyword);
+    if (length < k || std::strncmp(line, keyword, k) != 0)
+        return false;
+    size_t i = k;
+    while (i < length && (line[i] == ' ' || line[i] == '\t'))
+        ++i;
+    bool negative = false;
+    if (i < length && (line[i] == '+' || line[i] == '-'))
+        negative = line[i++] == '-';
+    if (i + 1 < length && line[i] == '0' && (line[i + 1] == 'x' || line[i + 1] == 'X') &&
+        i + 2 < length && std::isxdigit(static_cast<unsigned char>(line[i + 2])))
+        i += 2;
+    uint64_t number = 0;
+    size_t digits = 0;
+    for (; i < length && std::isxdigit(static_cast<unsigned char>(line[i])); ++i, ++digits) {
+        const char c = line[i];
+        const unsigned d = c <= '9' ? static_cast<unsigned>(c - '0')
+                                    : static_cast<unsigned>((c | 0x20) - 'a' + 10);
+        number = number * 16 + d;
+        if (number > 0xFFFFFFFFull)
+            return false; // far beyond any item's range
+    }
+    if (digits == 0 || (negative && number != 0) || number > max)
+        return false;
+    *value = static_cast<uint32_t>(number);
+    return true;
+}
+
+// The state that awaits the section of the first declared area after `after`.
+State NextDeclared(const CFruHeader& h, State after) {
+    const struct {
+        State state;
+        uint8_t offset;
+    } order[] = {{State::Internal, h.internalOffset},
+                 {State::Chassis, h.chassisOffset},
+                 {State::Board, h.boardOffset},
+                 {State::Product, h.productOffset},
+                 {State::MultiRec, h.multiRecOffset}};
+    bool passed = after == State::Common;
+    for (const auto& o : order) {
+        if (passed && o.offset != 0)
+            return o.state;
+        if (o.state == after)
+            passed = true;
+    }
+    return State::Done;
+}
+
+void FieldError(uint32_t message, const char* path) {
+    ORV_FAIL(u"CFru::ReadFRUFromFile", u"Unexpected Error while reading file");
+    ORV_FAIL(u"CFru::ReadFRUFromFile", u"File Read Error");
+    Frame::SetLastError(Frame::GetString(kMsgBadItem), Frame::GetString(message), path);
+}
+} // namespace
+
+uint32_t CFru::ParseArea(const char* keyword, LineFile& file, uint32_t line, const uint8_t** data,
+                         uint32_t* count) {
+    std::memset(g_section, 0, sizeof g_section);
+    uint32_t collected = 0;
+    bool halfByte = false;
+    if (!keyword || !file.Contains(line, keyword)) {
+        ORV_FAIL(u"CFru::ParseArea", u"Missing Area Tag");
+        return kStatusMissingTag;
+    }
+    for (uint32_t i = line + 1; i < file.GetNumLines(); ++i) {
+        const bool quoted = file.GetQuotedString(i, kQuote) != nullptr;
+        if (!quoted && (file.Contains(i, ")") || file.Contains(i, "_SEE_")))
+            break;
+        if (collected >= FruDefs::kMaxAreaBytes)
+            break;
+        if (file.GetLineLength(i) == 0)
+            continue;
+        if (quoted) {
+            // Text is taken as it stands; a pending half byte stays pending.
+            const uint32_t n = file.GetQuotedLength();
+            if (collected + n > FruDefs::kMaxAreaBytes) {
+                ORV_FAIL(u"CFru::ParseArea", u"Area Too Big");
+                return kStatusAreaTooBig;
+            }
+            std::memcpy(g_section + collected, file.GetQuotedString(i, kQuote), n);
+            collected += n;
+            continue;
+        }
+        file.RemoveBlanks(i);
+        const char* text = file.GetLine(i);
+        for (uint32_t k = 0; k < file.GetLineLength(i); ++k) {
+            const char c = text[k];
+            if (c == '#')
+                continue;
+            if (!std::isxdigit(static_cast<unsigned char>(c))) {
+                ORV_FAIL(u"CFru::ParseArea", u"Unexpected Character");
+                return kStatusUnexpectedChar;
+            }
+            const uint8_t d = static_cast<uint8_t>(c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10);
+            if (!halfByte) {
+                if (collected >= FruDefs::kMaxAreaBytes) {
+                    ORV_FAIL(u"CFru::ParseArea", u"Area Too Big");
+                    return kStatusAreaTooBig;
+                }
+                g_section[collected] = static_cast<uint8_t>(d << 4);
+                halfByte = true;
+            } else {
+                g_section[collected++] |= d;
+                halfByte = false;
+            }
+        }
+    }
+    *data = g_section;
+    *count = collected;
+    return 0;
+}
+
+void CFru::SetParseAreaErrorMessage(uint32_t code, const char16_t* areaName, const char* path) {
+    uint32_t message = kMsgBadArea;
+    switch (code) {
+    case 0:
+        return;
+    case kStatusMissingTag:
+        ORV_FAIL(u"CFru::SetParseAreaErrorMessage", u"Missing Area Tag");
+        message = kMsgMissingTag;
+        break;
+    case kStatusAreaTooBig:
+        ORV_FAIL(u"CFru::SetParseAreaErrorMessage", u"Area Too Big");
+        message = kMsgTooBig;
+        break;
+    case kStatusUnexpectedChar:
+        ORV_FAIL(u"CFru::SetParseAreaErrorMessage", u"Unexpected Character");
+        message = kMsgBadCharacter;
+        break;
+    default:
+        ORV_FAIL(u"CFru::SetParseAreaErrorMessage", u"Area Parse Error");
+        break;
+    }
+    Frame::SetLastError(Frame::GetString(message), areaName, path);
+}
+
+namespace {
+// The step of an awaiting state on a line that holds its keyword: the
+// item's action, and the state that follows (Failed after a field error or
+// a section failure, which are reported here).
+State Step(CFru& fru, State s, LineFile& file, uint32_t line, const char* path) {
+    const StateRow row = Row(s);
+    const char* text = file.GetLine(line);
+    const uint32_t length = file.GetLineLength(line);
+    uint32_t value = 0;
+    auto fieldError = [&] {
+        FieldError(row.message, path);
+        return State::Failed;
+    };
+    switch (s) {
+    case State::LfName:
+    case State::LfVersion:
+    case State::LfFmtVersion:
+    case State::IpmiVersion: {
+        const char* quoted = file.GetQuotedString(line, kQuote);
+        CFileHeader& h = fru.fileHeader;
+        const bool ok = quoted && (s == State::LfName         ? h.SetLfName(quoted)
+                                   : s == State::LfVersion    ? h.SetLfVersion(quoted)
+                                   : s == State::LfFmtVersion ? h.SetLfFmtVersion(quoted)
+                                                              : h.SetIpmiVersion(quoted));
+        if (!ok)
+            return fieldError();
+        return static_cast<State>(static_cast<int>(s) + 1);
+    }
+    case State::FruBlock:
+        return State::FruTitle;
+    case State::FruTitle: {
+        const char* quoted = file.GetQuotedString(line, kQuote);
+        if (!quoted || fru.locator.SetName(quoted) != 0)
+            return fieldError();
+        return State::StartAddr;
+    }
+    case State::StartAddr:
+        return State::DataLen; // its value is ignored
+    case State::DataLen:
+        if (!ReadHexItem(text, length, row.keyword, 0xFFFF, &value))
+            return fieldError();
+        fru.ComputeAreaLengths(static_cast<uint16_t>(value));
+        return State::NvsType;
+    case State::NvsType: {
+        const char* quoted = file.GetQuotedString(line, kQuote);
+        if (!quoted)
+            return fieldError();
+        if (std::strcmp(quoted, "AT24CO2") == 0)
+            fru.locator.nvsType = 0;
+        else if (std::strcmp(quoted, "DS1624S") == 0)
+            fru.locator.nvsType = 1;
+        else if (std::strcmp(quoted, "KSBDEVICE") == 0)
+            fru.locator.nvsType = 2;
+        else
+            return fieldError();
+        return State::DevId;
+    }
+    case State::DevId:
+    case State::DevCntr:
+    case State::NvsLun:
+    case State::DevBus:
+    case State::DevAddress: {
+        if (!ReadHexItem(text, length, row.keyword, 0xFF, &value))
+            return fieldError();
+        const auto byte = static_cast<uint8_t>(value);
+        FruLocator& l = fru.locator;
+        if (s == State::DevId)
+            l.deviceId = byte;
+        else if (s == State::DevCntr)
+            l.controller = byte;
+        else if (s == State::NvsLun)
+            l.lun = byte;
+        else if (s == State::DevBus)
+            l.bus = byte;
+        else
+            l.deviceAddress = byte;
+        return static_cast<State>(static_cast<int>(s) + 1);
+    }
+    default:
+        break;
+    }
+
+    // An area section: collect its bytes, hand them to the area's consumer.
+    const char16_t* areaName = Frame::GetString(row.message);
+    const uint8_t* data = nullptr;
+    uint32_t count = 0;
+    const uint32_t status = fru.ParseArea(row.keyword, file, line, &data, &count);
+    if (status != 0) {
+        ORV_FAIL(u"CFru::ReadFRUFromFile", u"Area Parse Error");
+        CFru::SetParseAreaErrorMessage(status, areaName, path);
+        ORV_FAIL(u"CFru::ReadFRUFromFile", u"File Read Error");
+        return State::Failed;
+    }
+    bool ok = false;
+    switch (s) {
+    case State::Common:
+        // The first 8 bytes; the cleared collector gives zeros after the count.
+        ok = fru.DecodeHeader(data) == 0;
+        break;
+    case State::Internal:
+        ok = fru.internalArea.SetData(data, count, 0);
+        break;
+    case State::Chassis:
+        ok = fru.chassisArea.SetData(data, count);
+        break;
+    case State::Board:
+        ok = fru.boardArea.SetData(data, count);
+        break;
+    case State::Product:
+        ok = fru.productArea.SetData(data, count);
+        break;
+    default: // the multi-record area
+        fru.multiRecLength = static_cast<uint16_t>(count);
+        ok = fru.DecodeMultiRecArea(data) == 0;
+        break;
+    }
+    if (!ok) {
+        ORV_FAIL(u"CFru::ReadFRUFromFile", u"Area Parse Error");
+        Frame::SetLastError(Frame::GetString(kMsgBadArea), areaName, path);
+        ORV_FAIL(u"CFru::ReadFRUFromFile", u"File Read Error");
+        return State::Failed;
+    }
+    return s == State::MultiRec ? State::Done : NextDeclared(fru.header, s);
+}
+} // namespace
+
+uint32_t CFru::ReadFRUFromFile(const char* path) {
+    ORV_ENTRY(u"CFru::ReadFRUFromFile");
+    if (!path) {
+        ORV_FAIL_MSG(u"CFru::ReadFRUFromFile", u"Unexpected", kMsgUnexpected);
+        return kStatusReadError;
+    }
+    LineFile file;
+    if (!file.Open(path)) {
+        ORV_FAIL(u"CFru::ReadFRUFromFile", u"Unexpected");
+        Frame::SetLastError(Frame::GetString(kMsgCannotOpen), path);
+        return kStatusReadError;
+    }
+    file.CutAllAtSequence("//");
+    file.TrimAll();
+
+    State state = State::LfName;
+    for (uint32_t i = 0; i < file.GetNumLines() && state != State::Done && state != State::Failed;
+         ++i) {
+        // Try the awaited item, then (for optional items) the ones after it;
+        // the state changes only where a row acts.
+        for (State s = state; s != State::Failed;) {
+            const StateRow row = Row(s);
+            const bool found = s == State::FruBlock
+                                   ? file.Contains(i, "_FRU") && file.Contains(i, "(")
+                                   : file.Contains(i, row.keyword);
+            if (!found) {
+                s = row.orElse;
+                continue;
+            }
+            state = Step(*this, s, file, i, path);
+            break;
+        }
+    }
+    if (state == State::Failed)
+        return kStatusReadError;
+    if (state != State::Done) {
+        ORV_FAIL(u"CFru::ReadFRUFromFile", u"Unexpected EOF");
+        ORV_FAIL(u"CFru::ReadFRUFromFile", u"File Read Error");
+        Frame::SetLastError(Frame::GetString(kMsgEndOfFile), path);
+        return kStatusReadError;
+    }
+    ORV_EXIT(u"CFru::ReadFRUFromFile");
+    return 0;
+}

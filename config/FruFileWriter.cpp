@@ -1,0 +1,248 @@
+// The configuration file writer: one CFru saved in the canonical layout, the
+// file header and FRU block items first, then one section for the common
+// header and for each area the header declares, then the closing line. Each
+// step opens the file by its path, writes its lines and closes it again.
+#include "api/Frame.h"
+#include "fru/CFru.h"
+#include "support/Trace.h"
+#include "support/Utf16.h"
+
+#include <cstdio>
+#include <string>
+
+namespace {
+constexpr uint32_t kMsgWriteError = 100;
+constexpr uint32_t kStatusCreateError = 0xC0070023;
+constexpr uint32_t kStatusWriteError = 0xC007000A;
+constexpr char kQuote = '\'';
+constexpr uint8_t kEndOfFields = 0xC1;
+constexpr uint32_t kBytesPerLine = 16;
+
+// A step that cannot open its file: the trace line, message 100 with the
+// path, and the step's code.
+uint32_t OpenFailed(const char16_t* step, const char* path, uint32_t code) {
+    ORV_FAIL_AT(step, u"Error Writing File");
+    Frame::SetLastError(Frame::GetString(kMsgWriteError), path);
+    return code;
+}
+
+// One field of an info area as the writer sees it.
+struct FieldOut {
+    uint8_t typeLength;
+    const uint8_t* data;
+};
+
+// The fixed part, the fields and the custom fields of an info area, then the
+// end marker. The section keyword is already written.
+void WriteInfoFields(std::FILE* f, const FieldOut* fields, size_t count, const CCustomField* custom,
+                     uint32_t customCount,
+                     uint32_t (*writeData)(std::FILE*, const uint8_t*, uint8_t)) {
+    for (size_t i = 0; i < count; ++i) {
+        std::fprintf(f, "%02X\n", fields[i].typeLength);
+        if (fields[i].typeLength != kEndOfFields)
+            writeData(f, fields[i].data, fields[i].typeLength);
+    }
+    const CCustomField* c = custom;
+    for (uint32_t i = 0; i < customCount && c; ++i, c = c->next) {
+        std::fprintf(f, "%02X\n", c->typeLength);
+        if (c->typeLength != kEndOfFields)
+            writeData(f, c->data, c->typeLength);
+    }
+    std::fprintf(f, "%02X\n\n", kEndOfFields);
+}
+} // namespace
+
+uint32_t CFru::WriteDataToFRUFile(std::FILE* stream, const uint8_t* data, uint8_t typeLength) {
+    const uint32_t length = FruDefs::DecodeLength(typeLength);
+    if (typeLength == kEndOfFields || length == 0 || !data)
+        return 0;
+    if ((typeLength >> 6) == 3) {
+        // 8-bit text: the field's text between apostrophes (the data end with
+        // a zero byte).
+        std::fprintf(stream, "%c%s%c\n", kQuote, reinterpret_cast<const char*>(data), kQuote);
+        return 0;
+    }
+    for (uint32_t i = 0; i < length; ++i)
+        std::fprintf(stream, "%02X ", data[i]);
+    std::fprintf(stream, "\n");
+    return 0;
+}
+
+uint32_t CFru::SaveFRUFileHeader(const char* path) {
+    std::FILE* f = std::fopen(path, "w");
+    if (!f)
+        return OpenFailed(u"CFru::SaveFRUFileHeader", path, kStatusCreateError);
+    // The file version comes from the last two internal use bytes; a FRU
+    // with fewer has none, written as 0.00.
+    unsigned major = 0, minor = 0;
+    const uint32_t iuLength = internalArea.GetLength();
+    if (iuLength >= 2) {
+        major = internalArea.GetData()[iuLength - 2];
+        minor = internalArea.GetData()[iuLength - 1];
+    }
+    // A FRU without a name gets an empty title.
+    std::string title;
+    if (locator.GetName())
+        Utf16::ToMultibyte(locator.GetName(), title);
+    const char* nvsName = locator.nvsType == 0   ? "AT24CO2"
+                          : locator.nvsType == 1 ? "DS1624S"
+                                                 : "KSBDEVICE";
+    std::fprintf(f, "%s\t%c%s%c\n", "_LF_NAME", kQuote, path, kQuote);
+    std::fprintf(f, "%s\t%c%X.%02X%c\n", "_LF_VERSION", kQuote, major, minor, kQuote);
+    std::fprintf(f, "%s\t%c%s%c\n", "_LF_FMT_VER", kQuote, "1.50", kQuote);
+    std::fprintf(f, "%s\t%c%s%c\n\n\n", "_IPMI_VERSION", kQuote, "1.00", kQuote);
+    std::fprintf(f, "%s %s\n", "_FRU", "(");
+    std::fprintf(f, "%s\t%c%s%c\n", "_FRU_TITLE", kQuote, title.c_str(), kQuote);
+    std::fprintf(f, "%s\t%s\n", "_START_ADDR", "0000");
+    std::fprintf(f, "%s\t%04X\n", "_DATA_LEN", static_cast<unsigned>(GetOverallLength()));
+    std::fprintf(f, "%s\t%c%s%c\n", "_NVS_TYPE", kQuote, nvsName, kQuote);
+    std::fprintf(f, "%s\t\t%02X\n", "_DEV_ID", static_cast<unsigned>(locator.deviceId));
+    std::fprintf(f, "%s\t%02X\n", "_DEV_CNTR", static_cast<unsigned>(locator.controller));
+    std::fprintf(f, "%s\t%02X\n", "_NVS_LUN", static_cast<unsigned>(locator.lun & 0xFF));
+    std::fprintf(f, "%s\t%02X\n", "_DEV_BUS", static_cast<unsigned>(locator.bus));
+    std::fprintf(f, "%s\t%02X\n", "_DEV_ADDRESS", static_cast<unsigned>(locator.deviceAddress));
+    std::fclose(f);
+    return 0;
+}
+
+uint32_t CFru::SaveFRUCommonHeader(const char* path) {
+    std::FILE* f = std::fopen(path, "a");
+    if (!f)
+        return OpenFailed(u"CFru::SaveFRUCommonHeader", path, kStatusWriteError);
+    uint8_t bytes[FruDefs::kCommonHeaderBytes];
+    SerializeCommonHeader(bytes);
+    std::fprintf(f, "%s\n", "_SEE_COMMON");
+    for (uint32_t i = 0; i < 7; ++i)
+        std::fprintf(f, "\t%02X\n", bytes[i]);
+    std::fprintf(f, "\t%02X\n\n\n", bytes[7]);
+    std::fclose(f);
+    return 0;
+}
+
+uint32_t CFru::SaveInternalAreaToFile(const char* path) {
+    std::FILE* f = std::fopen(path, "a");
+    if (!f)
+        return OpenFailed(u"CFru::SaveInternalAreaToFile", path, kStatusWriteError);
+    std::fprintf(f, "%s\n", "_SEE_INTERNAL");
+    const uint8_t* bytes = internalArea.GetData();
+    for (uint32_t i = 0; i < internalArea.GetLength(); ++i) {
+        if (i % kBytesPerLine == 0)
+            std::fprintf(f, "\n\t");
+        std::fprintf(f, "%02X ", bytes[i]);
+    }
+    std::fprintf(f, "\n\n\n");
+    std::fclose(f);
+    return 0;
+}
+
+uint32_t CFru::SaveChassisAreaToFile(const char* path) {
+    std::FILE* f = std::fopen(path, "a");
+    if (!f)
+        return OpenFailed(u"CFru::SaveChassisAreaToFile", path, kStatusWriteError);
+    const CChassisInfoArea& a = chassisArea;
+    std::fprintf(f, "%s\n", "_SEE_CHASSIS");
+    std::fprintf(f, "%02X\n", a.GetFormatVersion());
+    std::fprintf(f, "%02X\n", a.GetLength() / FruDefs::kUnitBytes);
+    std::fprintf(f, "%02X\n", a.GetType());
+    const FieldOut fields[] = {{a.GetPartNumberTL(), a.GetPartNumber()},
+                               {a.GetSerialNumberTL(), a.GetSerialNumber()}};
+    WriteInfoFields(f, fields, 2, a.GetCustomFields(), a.GetNumberOfCustomFields(),
+                    WriteDataToFRUFile);
+    std::fclose(f);
+    return 0;
+}
+
+uint32_t CFru::SaveBoardAreaToFile(const char* path) {
+    std::FILE* f = std::fopen(path, "a");
+    if (!f)
+        return OpenFailed(u"CFru::SaveBoardAreaToFile", path, kStatusWriteError);
+    const CBoardInfoArea& a = boardArea;
+    std::fprintf(f, "%s\n", "_SEE_BOARD");
+    std::fprintf(f, "%02X\n", a.GetFormatVersion());
+    std::fprintf(f, "%02X\n", a.GetLength() / FruDefs::kUnitBytes);
+    std::fprintf(f, "%02X\n", a.GetLanguageCode());
+    const uint8_t* date = a.GetMfgDateTime();
+    std::fprintf(f, "%02X %02X %02X", date[0], date[1], date[2]);
+    std::fprintf(f, "\n");
+    const FieldOut fields[] = {{a.GetManufacturerTL(), a.GetManufacturer()},
+                               {a.GetProductNameTL(), a.GetProductName()},
+                               {a.GetSerialNumberTL(), a.GetSerialNumber()},
+                               {a.GetPartNumberTL(), a.GetPartNumber()},
+                               {a.GetFileIdTL(), a.GetFileId()}};
+    WriteInfoFields(f, fields, 5, a.GetCustomFields(), a.GetNumberOfCustomFields(),
+                    WriteDataToFRUFile);
+    std::fclose(f);
+    return 0;
+}
+
+uint32_t CFru::SaveProductAreaToFile(const char* path) {
+    std::FILE* f = std::fopen(path, "a");
+    if (!f)
+        return OpenFailed(u"CFru::SaveProductAreaToFile", path, kStatusWriteError);
+    const CProductInfoArea& a = productArea;
+    std::fprintf(f, "%s\n", "_SEE_PRODUCT");
+    std::fprintf(f, "%02X\n", a.GetFormatVersion());
+    std::fprintf(f, "%02X\n", a.GetLength() / FruDefs::kUnitBytes);
+    std::fprintf(f, "%02X\n", a.GetLanguageCode());
+    const FieldOut fields[] = {{a.GetManufacturerNameTL(), a.GetManufacturerName()},
+                               {a.GetProductNameTL(), a.GetProductName()},
+                               {a.GetPartNumberTL(), a.GetPartNumber()},
+                               {a.GetVersionTL(), a.GetVersion()},
+                               {a.GetSerialNumberTL(), a.GetSerialNumber()},
+                               {a.GetAssetTagTL(), a.GetAssetTag()},
+                               {a.GetFileIdTL(), a.GetFileId()}};
+    WriteInfoFields(f, fields, 7, a.GetCustomFields(), a.GetNumberOfCustomFields(),
+                    WriteDataToFRUFile);
+    std::fclose(f);
+    return 0;
+}
+
+uint32_t CFru::SaveMultiRecAreaToFile(const char* path) {
+    std::FILE* f = std::fopen(path, "a");
+    if (!f)
+        return OpenFailed(u"CFru::SaveMultiRecAreaToFile", path, kStatusWriteError);
+    std::fprintf(f, "%s\n", "_SEE_MULTIREC");
+    for (const MultiRecord* r = multiRecords; r; r = r->next) {
+        for (uint8_t b : r->header)
+            std::fprintf(f, "%02X\n", b);
+        for (uint32_t i = 0; i < r->DataLength(); ++i) {
+            if (i > 1 && i % kBytesPerLine == 0)
+                std::fprintf(f, "\n ");
+            std::fprintf(f, "%02X ", r->data[i]);
+        }
+        std::fprintf(f, "\n ");
+    }
+    std::fprintf(f, "\n");
+    std::fclose(f);
+    return 0;
+}
+
+uint32_t CFru::SaveFRUToFile(const char* path) {
+    ORV_ENTRY(u"CFru::SaveFRUToFile");
+    if (!path) {
+        ORV_FAIL(u"CFru::SaveFRUToFile", u"Unexpected");
+        return kStatusCreateError;
+    }
+    uint32_t status = SaveFRUFileHeader(path);
+    if (status == 0)
+        status = SaveFRUCommonHeader(path);
+    if (status == 0 && header.internalOffset)
+        status = SaveInternalAreaToFile(path);
+    if (status == 0 && header.chassisOffset)
+        status = SaveChassisAreaToFile(path);
+    if (status == 0 && header.boardOffset)
+        status = SaveBoardAreaToFile(path);
+    if (status == 0 && header.productOffset)
+        status = SaveProductAreaToFile(path);
+    if (status == 0 && header.multiRecOffset)
+        status = SaveMultiRecAreaToFile(path);
+    if (status != 0)
+        return status;
+    std::FILE* f = std::fopen(path, "a");
+    if (!f)
+        return OpenFailed(u"CFru::SaveFRUToFile", path, kStatusWriteError);
+    std::fprintf(f, "%s\n", ")");
+    std::fclose(f);
+    ORV_EXIT(u"CFru::SaveFRUToFile");
+    return 0;
+}

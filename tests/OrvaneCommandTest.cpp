@@ -1,0 +1,268 @@
+// The orvane command as operators and scripts run it: the built binary
+// against simulated systems, its output, files and exit codes.
+#include "FruTestImages.h"
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <sys/wait.h>
+#include <vector>
+
+namespace {
+using FruTestImages::Area;
+using FruTestImages::Header;
+using FruTestImages::Put;
+using FruTestImages::Record;
+namespace fs = std::filesystem;
+
+struct Result {
+    int code;
+    std::string out, err;
+};
+
+std::string Quote(const std::string& s) {
+    std::string q = "'";
+    for (char c : s)
+        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+// Internal use at 8, chassis at 16, board at 40, product at 80.
+std::vector<uint8_t> BoardImage(const std::string& manufacturer) {
+    std::vector<uint8_t> image(256, 0xFF);
+    Put(image, 0, Header(1, 2, 5, 10, 0));
+    Put(image, 8, {0x01, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77});
+    Put(image, 16, Area({0x01, 0, 0x17}, {"CPN-1", "CSN-1", "Rack 4"}, 3));
+    Put(image, 40,
+        Area({0x01, 0, 0x19, 0x10, 0x20, 0x30}, {manufacturer, "Widget", "SN1", "PN1", ""}, 5));
+    Put(image, 80, Area({0x01, 0, 0x19}, {"Acme", "Server", "M1", "V1", "PSN", "Asset", ""}, 6));
+    return image;
+}
+
+class OrvaneCommandTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        dir = TestSupport::TempDir();
+        backups = dir + "/backups";
+    }
+
+    // A BMC with `count` FRU devices named FRU0, FRU1, ...; device 0 from
+    // board.bin, the others copies of it. The BMC's own device 0 is named by
+    // its controller locator (listed after the FRU locators of the others).
+    // Extra JSON goes into the top level.
+    void WriteSystem(int count = 2, const std::string& extra = "") {
+        TestSupport::WriteFile(dir + "/board.bin", BoardImage("Acme"));
+        std::string devices = "{\"id\": 0, \"image\": \"board.bin\"}", sdr;
+        for (int i = 1; i < count; ++i) {
+            const std::string n = std::to_string(i);
+            TestSupport::WriteFile(dir + "/fru" + n + ".bin", BoardImage("Maker" + n));
+            devices += ", {\"id\": " + n + ", \"image\": \"fru" + n + ".bin\"}";
+            sdr += "{\"type\": \"fru_locator\", \"access_address\": \"0x20\", \"device\": " + n +
+                   ", \"logical\": true, \"name\": \"FRU" + n + "\"}, ";
+        }
+        sdr += "{\"type\": \"mc_locator\", \"address\": \"0x20\", \"name\": \"FRU0\"}";
+        std::string json = "{\"ipmi_version\": \"0x51\", \"controllers\": [{\"address\": "
+                           "\"0x20\", \"fru_devices\": [" +
+                           devices + "]}], \"sdr\": [" + sdr + "]" + extra + "}";
+        std::vector<uint8_t> bytes(json.begin(), json.end());
+        TestSupport::WriteFile(dir + "/system.json", bytes);
+    }
+
+    Result Orvane(const std::vector<std::string>& args, const std::string& prefix = "") {
+        std::string cmd = prefix + Quote(std::string(ORVANE_BUILD_DIR) + "/orvane");
+        cmd += " --system " + Quote(dir + "/system.json") + " --backup-dir " + Quote(backups);
+        for (const auto& a : args)
+            cmd += " " + Quote(a);
+        cmd += " >" + Quote(dir + "/out.txt") + " 2>" + Quote(dir + "/err.txt");
+        const int status = std::system(("cd " + Quote(dir) + " && " + cmd).c_str());
+        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1,
+                TestSupport::ReadText(dir + "/out.txt"), TestSupport::ReadText(dir + "/err.txt")};
+    }
+
+    std::vector<fs::path> Backups() {
+        std::vector<fs::path> files;
+        if (fs::exists(backups))
+            for (const auto& e : fs::directory_iterator(backups))
+                files.push_back(e.path());
+        return files;
+    }
+
+    std::string dir, backups;
+};
+
+TEST_F(OrvaneCommandTest, ScanListsEveryFruWithItsAddressAndAreas) {
+    WriteSystem(2);
+    Result r = Orvane({"scan"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_NE(r.out.find("2 FRU devices found, 2 read"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("  0  FRU1                 2:0:20:00:20:01    "
+                         "internal,chassis,board,product"),
+              std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("  1  FRU0                 2:0:20:FF:20:00"), std::string::npos);
+    // Not a terminal: progress comes as plain lines.
+    EXPECT_NE(r.err.find("Scanning the SDR repository for FRU devices\n"), std::string::npos);
+    EXPECT_NE(r.err.find("Read FRU 2 of 2\n"), std::string::npos) << r.err;
+}
+
+TEST_F(OrvaneCommandTest, ShowAndGetPresentFieldsAsTheLibraryRendersThem) {
+    WriteSystem(2);
+    Result r = Orvane({"show", "FRU1"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_NE(r.out.find("FRU 0: FRU1 at 2:0:20:00:20:01"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("board.manufacturer       Board Manufacturer           Maker1"),
+              std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("internal.data            Internal Use Data            01 11 22 33"),
+              std::string::npos);
+    EXPECT_NE(r.out.find("chassis.custom.1"), std::string::npos);
+
+    r = Orvane({"get", "FRU0", "product.asset_tag"});
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.out, "Asset\n");
+    r = Orvane({"get", "2:0:20:00:20:01", "6"}); // enumerator 6: board manufacturer
+    EXPECT_EQ(r.out, "Maker1\n");
+    r = Orvane({"get", "0", "board.nonsense"});
+    EXPECT_EQ(r.code, 2);
+    r = Orvane({"get", "7", "board.manufacturer"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find("there is no FRU 7"), std::string::npos);
+}
+
+TEST_F(OrvaneCommandTest, ShowJsonFollowsTheDocumentedSchema) {
+    WriteSystem(2);
+    Result r = Orvane({"show", "--json"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    const std::string json = dir + "/out.json";
+    TestSupport::WriteFile(json, std::vector<uint8_t>(r.out.begin(), r.out.end()));
+    const std::string schema = std::string(ORVANE_SOURCE_DIR) + "/tools/orvane/show.schema.json";
+    const std::string check =
+        "/usr/bin/python3 -c 'import json,sys,jsonschema; "
+        "jsonschema.validate(json.load(open(sys.argv[1])), json.load(open(sys.argv[2]))); "
+        "d=json.load(open(sys.argv[1])); assert len(d[\"frus\"])==2' " +
+        Quote(json) + " " + Quote(schema);
+    EXPECT_EQ(std::system(check.c_str()), 0) << r.out;
+}
+
+TEST_F(OrvaneCommandTest, SetCommitsAfterSavingABackup) {
+    WriteSystem(1);
+    const auto before = TestSupport::ReadFile(dir + "/board.bin");
+    Result r = Orvane(
+        {"set", "0", "board.manufacturer", "Acme Co", "product.asset_tag", "Rack-7", "--commit"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    ASSERT_EQ(Backups().size(), 1u);
+    EXPECT_NE(r.out.find(Backups()[0].string()), std::string::npos) << r.out;
+    EXPECT_NE(Backups()[0].filename().string().find("-2-0-20-FF-20-00.cfg"), std::string::npos);
+    EXPECT_NE(TestSupport::ReadFile(dir + "/board.bin"), before);
+    EXPECT_EQ(Orvane({"get", "0", "board.manufacturer"}).out, "Acme Co\n");
+    EXPECT_EQ(Orvane({"get", "0", "product.asset_tag"}).out, "Rack-7\n");
+    // The backup holds what the device held: restoring it gives the old bytes back.
+    r = Orvane({"restore", Backups()[0].string()});
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(TestSupport::ReadFile(dir + "/board.bin"), before);
+    EXPECT_EQ(Backups().size(), 2u); // the restore saved its own backup first
+}
+
+TEST_F(OrvaneCommandTest, SetRefusesValuesThatWouldBreakTheFru) {
+    WriteSystem(1);
+    const auto before = TestSupport::ReadFile(dir + "/board.bin");
+    Result r = Orvane({"set", "0", "board.serial_number", "X", "--commit"});
+    EXPECT_EQ(r.code, 3);
+    EXPECT_NE(r.err.find("0xC1"), std::string::npos) << r.err;
+    r = Orvane({"set", "0", "board.serial_number", std::string(40, 'S'), "--commit"});
+    EXPECT_EQ(r.code, 3);
+    EXPECT_NE(r.err.find("board.serial_number can take at most 14 bytes"), std::string::npos)
+        << r.err;
+    r = Orvane({"set", "0", "board.serial_number", "X"});
+    EXPECT_EQ(r.code, 2); // neither --commit nor --save
+    EXPECT_EQ(TestSupport::ReadFile(dir + "/board.bin"), before);
+    r = Orvane({"set", "0", "board.serial_number", "X", "--commit", "--force"});
+    EXPECT_EQ(r.code, 0) << r.err;
+}
+
+TEST_F(OrvaneCommandTest, FailedCommitKeepsTheBackupAndSaysSo) {
+    WriteSystem(1, ", \"faults\": [{\"match\": {\"command\": \"0x12\"}, "
+                   "\"completion_code\": \"0xD5\"}]");
+    Result r = Orvane({"set", "0", "board.manufacturer", "Other", "--commit"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find("committing the FRU failed (0xC0070029)"), std::string::npos) << r.err;
+    ASSERT_EQ(Backups().size(), 1u);
+    EXPECT_NE(r.err.find(Backups()[0].string()), std::string::npos);
+    EXPECT_TRUE(fs::file_size(Backups()[0]) > 0);
+}
+
+TEST_F(OrvaneCommandTest, SaveLoadAndEditConfigurationFiles) {
+    WriteSystem(1);
+    Result r = Orvane({"save", "0", "fru.cfg"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    r = Orvane({"load", "fru.cfg"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_NE(r.out.find("Acme"), std::string::npos);
+    r = Orvane({"set", "--file", "fru.cfg", "board.part_number", "PN-22", "--save", "new.cfg"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(Orvane({"get", "--file", "new.cfg", "board.part_number"}).out, "PN-22\n");
+    // A file whose areas do not match the device is not restored.
+    TestSupport::WriteFile(dir + "/board.bin", BoardImage("Acme"));
+    std::vector<uint8_t> other = BoardImage("Acme");
+    Put(other, 0, Header(1, 2, 5, 11, 0)); // product area one unit later: board area longer
+    Put(other, 40,
+        Area({0x01, 0, 0x19, 0x10, 0x20, 0x30}, {"Acme", "Widget", "SN1", "PN1", ""}, 6));
+    Put(other, 88, Area({0x01, 0, 0x19}, {"Acme", "Server", "M1", "V1", "PSN", "Asset", ""}, 6));
+    TestSupport::WriteFile(dir + "/board.bin", other);
+    r = Orvane({"restore", "fru.cfg"});
+    EXPECT_EQ(r.code, 3);
+    EXPECT_NE(r.err.find("the board areas differ in size"), std::string::npos) << r.err;
+}
+
+TEST_F(OrvaneCommandTest, PropsCheckHelpAndExitCodes) {
+    WriteSystem(2);
+    Result r = Orvane({"props"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_NE(r.out.find("IPMI Version: "), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Number of FRUs: 2"), std::string::npos) << r.out;
+    EXPECT_EQ(Orvane({"check", "2:0:20:FF:20:00"}).code, 0);
+    r = Orvane({"check", "2:0:20:FF:20:09"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find("checking the FRU at 2:0:20:FF:20:09 failed"), std::string::npos);
+    EXPECT_EQ(Orvane({"check", "nowhere"}).code, 2);
+    for (const char* command :
+         {"scan", "show", "get", "set", "save", "load", "restore", "props", "check"}) {
+        r = Orvane({command, "--help"});
+        EXPECT_EQ(r.code, 0) << command;
+        EXPECT_EQ(r.out.rfind("usage: orvane ", 0), 0u) << command;
+    }
+    EXPECT_EQ(Orvane({"frobnicate"}).code, 2);
+    EXPECT_EQ(Orvane({"scan", "--bogus"}).code, 2);
+}
+
+TEST_F(OrvaneCommandTest, GermanCatalogue) {
+    WriteSystem(1);
+    Result r = Orvane({"--lang", "de", "--locale", "de", "show", "0"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.out.find("Board Manufacturer"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Baugruppe Hersteller         Acme"), std::string::npos) << r.out;
+    EXPECT_NE(r.err.find("SDR-Repository wird nach FRU-Geräten durchsucht"), std::string::npos);
+    EXPECT_NE(r.out.find("board.manufacturer"), std::string::npos);
+}
+
+TEST_F(OrvaneCommandTest, ProgressBarOnATerminal) {
+    WriteSystem(17);
+    // script(1) gives the command a pseudo-terminal; its output is the terminal's.
+    Result r = Orvane({"scan"}, "script -qec ");
+    (void)r;
+    std::string cmd = "cd " + Quote(dir) + " && script -qec " +
+                      Quote(Quote(std::string(ORVANE_BUILD_DIR) + "/orvane") + " --system " +
+                            Quote(dir + "/system.json") + " scan") +
+                      " /dev/null > " + Quote(dir + "/tty.txt");
+    ASSERT_EQ(std::system(cmd.c_str()), 0);
+    const std::string tty = TestSupport::ReadText(dir + "/tty.txt");
+    EXPECT_NE(tty.find("\r\033[K[##############################] 17/17 Read FRU 17 of 17"),
+              std::string::npos)
+        << tty;
+    EXPECT_NE(tty.find("17 FRU devices found, 17 read"), std::string::npos);
+}
+
+} // namespace

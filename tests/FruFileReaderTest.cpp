@@ -1,0 +1,203 @@
+// Reading a FRU from a configuration file: the worked example, the wider
+// grammar the reader accepts, and each failure with its message and trace.
+#include "TestSupport.h"
+#include "api/Frame.h"
+#include "config/LineFile.h"
+#include "fru/CFru.h"
+#include "support/Trace.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+namespace {
+
+std::string Example() {
+    return TestSupport::ReadText(std::string(ORVANE_SOURCE_DIR) + "/tests/data/worked-example.cfg");
+}
+
+std::string Replace(std::string text, const std::string& from, const std::string& to) {
+    const size_t at = text.find(from);
+    EXPECT_NE(at, std::string::npos) << from;
+    if (at != std::string::npos)
+        text.replace(at, from.size(), to);
+    return text;
+}
+
+std::u16string LogText() {
+    const std::string bytes = TestSupport::ReadText("DBGLOG.txt");
+    std::u16string text;
+    for (size_t i = 0; i + 1 < bytes.size(); i += 2)
+        text.push_back(static_cast<char16_t>(static_cast<uint8_t>(bytes[i]) |
+                                             static_cast<uint8_t>(bytes[i + 1]) << 8));
+    return text;
+}
+
+class FruFileReaderTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        TestSupport::LoadEnglishCatalogue();
+        Frame::ResetErrorBuffers();
+        previous = std::filesystem::current_path();
+        std::filesystem::current_path(TestSupport::TempDir());
+    }
+    void TearDown() override { std::filesystem::current_path(previous); }
+
+    // Reads text as file f.cfg into fru; the status.
+    uint32_t Read(const std::string& text, CFru& fru) {
+        TestSupport::WriteFile("f.cfg", std::vector<uint8_t>(text.begin(), text.end()));
+        std::filesystem::remove("DBGLOG.txt");
+        return fru.ReadFRUFromFile("f.cfg");
+    }
+    std::u16string Error() {
+        const char16_t* e = Frame::TakeLastError();
+        return e ? std::u16string(e) : u"<none>";
+    }
+    std::filesystem::path previous;
+};
+
+TEST_F(FruFileReaderTest, WorkedExampleReadsBack) {
+    CFru fru;
+    ASSERT_EQ(Read(Example(), fru), 0u) << std::string(Error().begin(), Error().end());
+    uint8_t header[8];
+    fru.SerializeCommonHeader(header);
+    EXPECT_EQ(std::vector<uint8_t>(header, header + 8),
+              (std::vector<uint8_t>{0x01, 0x01, 0x02, 0x04, 0x00, 0x08, 0x00, 0xF0}));
+    EXPECT_EQ(std::u16string(fru.locator.GetName()), u"System Board");
+    EXPECT_EQ(fru.locator.nvsType, 2u);
+    EXPECT_EQ(fru.locator.bus, 0x00);
+    EXPECT_EQ(fru.locator.controller, 0x20);
+    EXPECT_EQ(fru.locator.deviceAddress, 0x20);
+    EXPECT_EQ(std::string(fru.fileHeader.GetLfVersion()), "1.05");
+    EXPECT_EQ(std::vector<uint8_t>(fru.internalArea.GetData(), fru.internalArea.GetData() + 8),
+              (std::vector<uint8_t>{0x01, 0, 0, 0, 0, 0, 0x01, 0x05}));
+    EXPECT_EQ(fru.chassisArea.GetLength(), 16u);
+    EXPECT_EQ(fru.chassisArea.GetType(), 0x17);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(fru.chassisArea.GetPartNumber())), "AB123");
+    EXPECT_EQ(fru.boardArea.GetLength(), 32u);
+    EXPECT_EQ(fru.boardArea.GetSerialNumberTL(), 0x43);
+    EXPECT_EQ(
+        std::vector<uint8_t>(fru.boardArea.GetSerialNumber(), fru.boardArea.GetSerialNumber() + 3),
+        (std::vector<uint8_t>{0x12, 0x34, 0x56}));
+    ASSERT_NE(fru.multiRecords, nullptr);
+    EXPECT_EQ(fru.multiRecLength, 8u);
+    EXPECT_EQ(fru.multiRecords->header[0], 0xC0);
+    EXPECT_EQ(fru.multiRecords->data[2], 0x33);
+    // Saved again, the file is the same.
+    ASSERT_EQ(fru.SaveFRUToFile("board.cfg"), 0u);
+    EXPECT_EQ(TestSupport::ReadText("board.cfg"), Example());
+}
+
+TEST_F(FruFileReaderTest, WiderGrammar) {
+    // CR LF line ends, comments, a 0x prefix, hex split across lines, "#",
+    // optional items left out, and a file that ends after the last section.
+    std::string text = Example();
+    text = Replace(text, "_FRU_TITLE\t'System Board'\n", "");
+    text = Replace(text, "_NVS_TYPE\t'KSBDEVICE'\n", "");
+    text = Replace(text, "_DEV_ID\t\t00\n", "  _DEV_ID 0x1f // the id\n");
+    text = Replace(text, "\t01 00 00 00 00 00 01 05 \n", "\t01 0#0 00 0\n0 00 00 01 05 7\n");
+    text = Replace(text, ")\n", "");
+    std::string crlf;
+    for (char c : text)
+        crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    CFru fru;
+    ASSERT_EQ(Read(crlf, fru), 0u);
+    EXPECT_EQ(fru.locator.GetName(), nullptr);
+    EXPECT_EQ(fru.locator.deviceId, 0x1F);
+    EXPECT_EQ(fru.internalArea.GetLength(), 8u); // the unpaired 7 is dropped
+    EXPECT_EQ(fru.internalArea.GetData()[7], 0x05);
+}
+
+TEST_F(FruFileReaderTest, ItemsOutOfOrderArePassedOver) {
+    // _DEV_BUS before _DEV_ID: the bus is taken, the later id line passed over.
+    std::string text =
+        Replace(Example(), "_DEV_ID\t\t00\n_DEV_CNTR\t20\n_NVS_LUN\t00\n_DEV_BUS\t00\n",
+                "_DEV_BUS\t07\n_DEV_ID\t\t05\n");
+    CFru fru;
+    ASSERT_EQ(Read(text, fru), 0u);
+    EXPECT_EQ(fru.locator.bus, 0x07);
+    EXPECT_EQ(fru.locator.deviceId, 0x00);
+}
+
+TEST_F(FruFileReaderTest, FailuresAndTheirMessages) {
+    CFru missing;
+    std::filesystem::remove("nothing.cfg");
+    EXPECT_EQ(missing.ReadFRUFromFile("nothing.cfg"), 0xC0070007u);
+    EXPECT_EQ(Error(), u"The configuration file nothing.cfg cannot be opened or read.");
+    CFru none;
+    EXPECT_EQ(none.ReadFRUFromFile(nullptr), 0xC0070007u);
+    EXPECT_EQ(Error().substr(0, 16), u"Unexpected error");
+
+    CFru eof;
+    EXPECT_EQ(Read(Replace(Example(), "_LF_VERSION\t'1.05'\n", ""), eof), 0xC0070007u);
+    EXPECT_EQ(Error(), u"The configuration file f.cfg ended before it was complete.");
+    EXPECT_EQ(LogText(), u"CFru::ReadFRUFromFile - Unexpected EOF\r\n"
+                         u"CFru::ReadFRUFromFile - File Read Error\r\n");
+
+    CFru field;
+    EXPECT_EQ(Read(Replace(Example(), "_DEV_ID\t\t00", "_DEV_ID\t\t100"), field), 0xC0070007u);
+    EXPECT_EQ(Error(), u"The item FRU device id (_DEV_ID) in the configuration file f.cfg is "
+                       u"missing or invalid.");
+    EXPECT_EQ(LogText(), u"CFru::ReadFRUFromFile - Unexpected Error while reading file\r\n"
+                         u"CFru::ReadFRUFromFile - File Read Error\r\n");
+    CFru lowerCase;
+    EXPECT_EQ(Read(Replace(Example(), "'KSBDEVICE'", "'at24co2'"), lowerCase), 0xC0070007u);
+    EXPECT_NE(Error().find(u"NVS type (_NVS_TYPE)"), std::u16string::npos);
+
+    CFru character;
+    EXPECT_EQ(Read(Replace(Example(), "10 2A 00", "10 2G 00"), character), 0xC0070007u);
+    EXPECT_EQ(Error(), u"The Board Info Area section in the configuration file f.cfg holds an "
+                       u"unexpected character.");
+    EXPECT_EQ(LogText(), u"CFru::ParseArea - Unexpected Character\r\n"
+                         u"CFru::ReadFRUFromFile - Area Parse Error\r\n"
+                         u"CFru::SetParseAreaErrorMessage - Unexpected Character\r\n"
+                         u"CFru::ReadFRUFromFile - File Read Error\r\n");
+
+    // The board area's length byte says 16 bytes: no room for its checksum.
+    CFru consumer;
+    EXPECT_EQ(Read(Replace(Example(), "_SEE_BOARD\n01\n04\n", "_SEE_BOARD\n01\n02\n"), consumer),
+              0xC0070007u);
+    EXPECT_EQ(Error(),
+              u"The Board Info Area section in the configuration file f.cfg is not a valid area.");
+
+    // A header that declares a chassis area with no chassis section.
+    CFru lost;
+    EXPECT_EQ(Read(Replace(Example(), "_SEE_CHASSIS", "_SEE_NOTHING"), lost), 0xC0070007u);
+    EXPECT_NE(Error().find(u"ended before it was complete"), std::u16string::npos);
+}
+
+TEST_F(FruFileReaderTest, SectionsStopAt512Bytes) {
+    auto internalOf = [](size_t bytes, const std::string& extraLine) {
+        std::string data;
+        for (size_t i = 0; i < bytes; ++i)
+            data += "AA";
+        return "_SEE_INTERNAL\n" + data + "\n" + extraLine;
+    };
+    const std::string head = Example().substr(0, Example().find("_SEE_INTERNAL"));
+    const std::string tail = Example().substr(Example().find("_SEE_CHASSIS"));
+    // Exactly 512 at the end of a line: later lines of the section are ignored.
+    CFru full;
+    ASSERT_EQ(Read(head + internalOf(512, "BB\n") + tail, full), 0u);
+    EXPECT_EQ(full.internalArea.GetLength(), 512u);
+    // One more pair on the same line is 513 bytes: too big.
+    CFru big;
+    EXPECT_EQ(Read(head + internalOf(513, "") + tail, big), 0xC0070007u);
+    EXPECT_EQ(Error(), u"The Internal Use Area section in the configuration file f.cfg is "
+                       u"larger than 512 bytes.");
+}
+
+TEST_F(FruFileReaderTest, CollectorRefusesALineWithoutItsKeyword) {
+    LineFile file;
+    TestSupport::WriteFile("s.cfg", {'_', 'S', 'E', 'E', '_', 'X', '\n', '0', '1', '\n'});
+    ASSERT_TRUE(file.Open("s.cfg"));
+    CFru fru;
+    const uint8_t* data = nullptr;
+    uint32_t count = 9;
+    EXPECT_EQ(fru.ParseArea("_SEE_BOARD", file, 0, &data, &count), 0xC007002Au);
+    CFru::SetParseAreaErrorMessage(0xC007002A, u"Board Info Area", "s.cfg");
+    EXPECT_EQ(Error(),
+              u"The Board Info Area section in the configuration file s.cfg has no area tag.");
+}
+
+} // namespace

@@ -1,0 +1,126 @@
+// Saving a FRU as a configuration file: the canonical layout byte for byte,
+// the sections a header declares, and failures to open the file.
+#include "FruTestImages.h"
+#include "TestSupport.h"
+#include "api/Frame.h"
+#include "fru/CFru.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+namespace {
+using FruTestImages::Put;
+
+// The FRU of the worked example: internal use 8 bytes, chassis 16, board 32
+// (a serial number of type code 1), one multi-record of type C0.
+void BuildExample(CFru& fru) {
+    std::vector<uint8_t> image(72, 0);
+    Put(image, 0, {0x01, 0x01, 0x02, 0x04, 0x00, 0x08, 0x00, 0xF0});
+    Put(image, 8, {0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x01, 0x05});
+    std::vector<uint8_t> chassis = {0x01, 0x02, 0x17, 0xC5, 'A', 'B',  '1', '2',
+                                    '3',  0xC3, '0',  '0',  '1', 0xC1, 0,   0};
+    std::vector<uint8_t> board = {0x01, 0x04, 0x00, 0x10, 0x2A, 0x00, 0xC4, 'A',  'B',  'C',  'D',
+                                  0xC5, 'B',  'O',  'A',  'R',  'D',  0x43, 0x12, 0x34, 0x56, 0xC0,
+                                  0xC0, 0xC1, 0,    0,    0,    0,    0,    0,    0,    0};
+    for (auto* area : {&chassis, &board}) {
+        uint8_t sum = 0;
+        for (size_t i = 0; i + 1 < area->size(); ++i)
+            sum = static_cast<uint8_t>(sum + (*area)[i]);
+        area->back() = static_cast<uint8_t>(0x100 - sum);
+    }
+    Put(image, 16, chassis);
+    Put(image, 32, board);
+    Put(image, 64, FruTestImages::Record(0xC0, {0x11, 0x22, 0x33}, true));
+    ASSERT_EQ(fru.DecodeHeader(image.data()), 0u);
+    ASSERT_TRUE(fru.internalArea.SetData(image.data() + 8, 8, 0));
+    ASSERT_TRUE(fru.chassisArea.SetData(image.data() + 16, 16));
+    ASSERT_TRUE(fru.boardArea.SetData(image.data() + 32, 32));
+    fru.multiRecLength = 8;
+    ASSERT_EQ(fru.DecodeMultiRecArea(image.data() + 64), 0u);
+    fru.locator.nvsType = 2;
+    fru.locator.bus = 0x00;
+    fru.locator.SetName(u"System Board");
+}
+
+class FruFileWriterTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        TestSupport::LoadEnglishCatalogue();
+        Frame::ResetErrorBuffers();
+        previous = std::filesystem::current_path();
+        std::filesystem::current_path(TestSupport::TempDir());
+    }
+    void TearDown() override { std::filesystem::current_path(previous); }
+    std::filesystem::path previous;
+};
+
+TEST_F(FruFileWriterTest, WorkedExampleIsWrittenByteForByte) {
+    CFru fru;
+    BuildExample(fru);
+    ASSERT_EQ(fru.SaveFRUToFile("board.cfg"), 0u);
+    EXPECT_EQ(
+        TestSupport::ReadText("board.cfg"),
+        TestSupport::ReadText(std::string(ORVANE_SOURCE_DIR) + "/tests/data/worked-example.cfg"));
+    // Saving again replaces the whole file.
+    ASSERT_EQ(fru.SaveFRUToFile("board.cfg"), 0u);
+    EXPECT_EQ(
+        TestSupport::ReadText("board.cfg").size(),
+        TestSupport::ReadText(std::string(ORVANE_SOURCE_DIR) + "/tests/data/worked-example.cfg")
+            .size());
+}
+
+TEST_F(FruFileWriterTest, OnlyDeclaredSectionsAndTheOpenChoices) {
+    // No areas, no name, fewer than two internal use bytes, NVS type 5.
+    CFru fru;
+    const uint8_t header[8] = {0x01, 0, 0, 0, 0, 0, 0, 0xFF};
+    ASSERT_EQ(fru.DecodeHeader(header), 0u);
+    fru.locator.nvsType = 5;
+    ASSERT_EQ(fru.SaveFRUToFile("empty.cfg"), 0u);
+    const std::string text = TestSupport::ReadText("empty.cfg");
+    EXPECT_NE(text.find("_LF_VERSION\t'0.00'\n"), std::string::npos);
+    EXPECT_NE(text.find("_FRU_TITLE\t''\n"), std::string::npos);
+    EXPECT_NE(text.find("_NVS_TYPE\t'KSBDEVICE'\n"), std::string::npos);
+    EXPECT_EQ(text.find("_SEE_INTERNAL"), std::string::npos);
+    EXPECT_NE(text.find("\tFF\n\n\n)\n"), std::string::npos) << text;
+}
+
+TEST_F(FruFileWriterTest, LongInternalUseAndMultiRecordDataWrap) {
+    CFru fru;
+    const uint8_t header[8] = {0x01, 0x01, 0, 0, 0, 0x04, 0, 0xFA};
+    ASSERT_EQ(fru.DecodeHeader(header), 0u);
+    std::vector<uint8_t> internal(17);
+    for (size_t i = 0; i < internal.size(); ++i)
+        internal[i] = static_cast<uint8_t>(i);
+    ASSERT_TRUE(fru.internalArea.SetData(internal.data(), 17, 0));
+    std::vector<uint8_t> data(20, 0xAB);
+    auto record = FruTestImages::Record(0x01, data, true);
+    fru.multiRecLength = static_cast<uint16_t>(record.size());
+    ASSERT_EQ(fru.DecodeMultiRecArea(record.data()), 0u);
+    ASSERT_EQ(fru.SaveFRUToFile("wrap.cfg"), 0u);
+    const std::string text = TestSupport::ReadText("wrap.cfg");
+    EXPECT_NE(text.find("_SEE_INTERNAL\n\n\t00 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F \n"
+                        "\t10 \n\n\n"),
+              std::string::npos)
+        << text;
+    const std::string sixteen = [] {
+        std::string s;
+        for (int i = 0; i < 16; ++i)
+            s += "AB ";
+        return s;
+    }();
+    EXPECT_NE(text.find(sixteen + "\n AB AB AB AB \n \n)\n"), std::string::npos) << text;
+}
+
+TEST_F(FruFileWriterTest, UnopenableFileFailsInTheFirstStep) {
+    CFru fru;
+    BuildExample(fru);
+    EXPECT_EQ(fru.SaveFRUToFile("no/such/folder/x.cfg"), 0xC0070023u);
+    EXPECT_FALSE(std::filesystem::exists("no"));
+    const char16_t* error = Frame::TakeLastError();
+    ASSERT_NE(error, nullptr);
+    EXPECT_EQ(std::u16string(error), u"Error writing the configuration file no/such/folder/x.cfg.");
+}
+
+} // namespace

@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <dlfcn.h>
+#include <unistd.h>
 
 namespace DriverModule {
 namespace {
@@ -19,6 +20,14 @@ std::string OwnFolder() {
     Dl_info info{};
     if (dladdr(reinterpret_cast<void*>(&OwnFolder), &info) && info.dli_fname) {
         std::string path = info.dli_fname;
+        // The main program is named as it was started, which may be relative
+        // to a folder the process has since left; the kernel knows its path.
+        if (path.empty() || path[0] != '/') {
+            char self[4096];
+            const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+            if (n > 0)
+                path.assign(self, static_cast<size_t>(n));
+        }
         size_t slash = path.rfind('/');
         if (slash != std::string::npos)
             return path.substr(0, slash + 1);

@@ -1,0 +1,56 @@
+#include "drivers/sim/SimLog.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace SimLog {
+namespace {
+
+void Append(const std::string& line) {
+    const char* path = std::getenv("ORVANE_SIM_LOG");
+    if (!path || !*path)
+        return;
+    if (std::FILE* f = std::fopen(path, "a")) {
+        std::fputs(line.c_str(), f);
+        std::fclose(f);
+    }
+}
+
+std::string Hex(uint32_t value, int digits) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%0*X", digits, value);
+    return text;
+}
+
+} // namespace
+
+std::string Bytes(const uint8_t* data, uint32_t length) {
+    std::string text;
+    for (uint32_t i = 0; data && i < length; ++i) {
+        if (i)
+            text += ' ';
+        text += Hex(data[i], 2);
+    }
+    return text;
+}
+
+void Send(const KsbRequestBlock* request, uint32_t result, uint8_t completionCode,
+          const uint8_t* response, uint32_t responseLength) {
+    KsbRequestBlock shown{};
+    if (request)
+        shown = *request;
+    bool readable = shown.data && shown.dataLength <= 64;
+    bool answered = result == KSB_RESULT_OK;
+    Append("send rs=" + Hex(shown.responderAddress, 2) + " netfn=" + Hex(shown.netFn, 2) +
+           " lun=" + Hex(shown.lun, 2) + " cmd=" + Hex(shown.command, 2) + " data=[" +
+           (readable ? Bytes(shown.data, shown.dataLength) : "") + "] -> result=" + Hex(result, 8) +
+           " cc=" + Hex(answered ? completionCode : 0, 2) + " data=[" +
+           (answered ? Bytes(response, responseLength) : "") + "]\n");
+}
+
+void Receive(uint32_t result, const uint8_t* message, uint32_t length) {
+    Append("recv -> result=" + Hex(result, 8) + " data=[" +
+           (result == KSB_RESULT_OK ? Bytes(message, length) : "") + "]\n");
+}
+
+} // namespace SimLog

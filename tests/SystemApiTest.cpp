@@ -2,10 +2,14 @@
 // host does, against the scripted BMC.
 #include "FakeBmc.h"
 #include "FruTestImages.h"
+#include "TestSupport.h"
 #include "orvane/orvane.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
+#include <map>
 #include <string>
 #include <utility>
 
@@ -165,6 +169,159 @@ TEST_F(SystemApiTest, PropertiesCountModulo256) {
     EXPECT_EQ(SelectProperty(&api, 3), ORVANE_E_BAD_ARGUMENT);
     const OrvaneChar* value = nullptr;
     EXPECT_EQ(GetPropertyValue(&api, &value), ORVANE_E_NOT_SELECTED);
+}
+
+} // namespace
+
+// The same interface against the simulated BMC: the image limit of a load and
+// a round trip of changes through the whole interface and a new library state.
+namespace {
+namespace fs = std::filesystem;
+
+class SimulatedSystemApiTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        dir = TestSupport::TempDir();
+        api.setLanguage = SetLanguageLocale;
+        ASSERT_EQ(Initialize(&api), ORVANE_OK);
+        DriverModule::Unload();
+        setenv("ORVANE_DRIVER", "sim", 1);
+    }
+    void TearDown() override {
+        DeInitialize(&api);
+        DriverModule::Unload();
+        unsetenv("ORVANE_DRIVER");
+        unsetenv("ORVANE_SIM_SYSTEM");
+        unsetenv("ORVANE_SIM_LOG");
+    }
+    void Use(const std::string& json) { setenv("ORVANE_SIM_SYSTEM", json.c_str(), 1); }
+    // Selects the FRU of the system list with this name; its position.
+    uint32_t SelectNamed(const std::u16string& name) {
+        EXPECT_EQ(SelectList(&api, ORVANE_LIST_SYSTEM), ORVANE_OK);
+        uint32_t present = 0, loaded = 0;
+        GetNumberOfFrus(&api, &present, &loaded);
+        for (uint32_t i = 0; i < loaded; ++i) {
+            const OrvaneChar* n = nullptr;
+            if (SelectFru(&api, i) == ORVANE_OK && GetFruName(&api, &n) == ORVANE_OK && n &&
+                name == n)
+                return i;
+        }
+        ADD_FAILURE() << "no FRU of that name";
+        return 0;
+    }
+    void SetField(int32_t area, int32_t fieldEnum, uint32_t index, const std::string& text) {
+        ASSERT_EQ(SelectAreaEnum(&api, area), ORVANE_OK);
+        ASSERT_EQ(fieldEnum ? SelectFieldEnum(&api, fieldEnum) : SelectFieldInteger(&api, index),
+                  ORVANE_OK);
+        ASSERT_EQ(SetFieldDataValue(&api, reinterpret_cast<const uint8_t*>(text.data()),
+                                    static_cast<uint32_t>(text.size())),
+                  ORVANE_OK);
+    }
+    std::u16string Field(int32_t area, int32_t fieldEnum, uint32_t index) {
+        EXPECT_EQ(SelectAreaEnum(&api, area), ORVANE_OK);
+        EXPECT_EQ(fieldEnum ? SelectFieldEnum(&api, fieldEnum) : SelectFieldInteger(&api, index),
+                  ORVANE_OK);
+        const OrvaneChar* value = nullptr;
+        EXPECT_EQ(GetFieldStringValue(&api, &value), ORVANE_OK);
+        return value ? value : u"<null>";
+    }
+
+    OrvaneInterface api{};
+    std::string dir;
+};
+
+TEST_F(SimulatedSystemApiTest, ALoadReadsAtMostSeventeenImages) {
+    std::string devices, sdr;
+    for (int i = 1; i <= 20; ++i) {
+        devices += std::string(i > 1 ? ", " : "") + "{\"id\": " + std::to_string(i) +
+                   ", \"hex\": \"01 00 00 00 00 00 00 FF\"}";
+        sdr += std::string(i > 1 ? ", " : "") +
+               "{\"type\": \"fru_locator\", \"access_address\": \"0x20\", \"device\": " +
+               std::to_string(i) + ", \"name\": \"F" + std::to_string(i) + "\"}";
+    }
+    const std::string json = "{\"controllers\": [{\"address\": \"0x20\", \"fru_devices\": [" +
+                             devices + "]}], \"sdr\": [" + sdr + "]}";
+    TestSupport::WriteFile(dir + "/s.json", std::vector<uint8_t>(json.begin(), json.end()));
+    Use(dir + "/s.json");
+    ASSERT_EQ(LoadConfigurationFromSystem(&api), ORVANE_OK);
+    ASSERT_EQ(SelectList(&api, ORVANE_LIST_SYSTEM), ORVANE_OK);
+    uint32_t present = 0, loaded = 0;
+    ASSERT_EQ(GetNumberOfFrus(&api, &present, &loaded), ORVANE_OK);
+    EXPECT_EQ(present, 20u);
+    EXPECT_EQ(loaded, 17u);
+}
+
+TEST_F(SimulatedSystemApiTest, ChangesSurviveACommitAndANewLibraryState) {
+    const std::string demo = dir + "/demo";
+    fs::copy(std::string(ORVANE_SOURCE_DIR) + "/examples/demo-system", demo,
+             fs::copy_options::recursive);
+    std::map<std::string, std::vector<uint8_t>> before;
+    for (const auto& e : fs::directory_iterator(demo))
+        if (e.path().extension() == ".bin")
+            before[e.path().filename().string()] = TestSupport::ReadFile(e.path().string());
+    Use(demo + "/system.json");
+    setenv("ORVANE_SIM_LOG", (dir + "/requests.log").c_str(), 1);
+    ASSERT_EQ(LoadConfigurationFromSystem(&api), ORVANE_OK);
+
+    SelectNamed(u"Mainboard");
+    SetField(ORVANE_AREA_BOARD, 6, 0, "Orvane Labs");   // board manufacturer
+    SetField(ORVANE_AREA_PRODUCT, 16, 0, "ASSET-0042"); // product asset tag
+    ASSERT_EQ(SelectAreaEnum(&api, ORVANE_AREA_INTERNAL_USE), ORVANE_OK);
+    uint8_t internal[512];
+    uint32_t size = sizeof internal;
+    ASSERT_EQ(GetAreaData(&api, internal, &size), ORVANE_OK);
+    internal[size - 1] = 0x5A;
+    ASSERT_EQ(SetAreaData(&api, internal, size), ORVANE_OK);
+    TestSupport::WriteFile(dir + "/requests.log", {});
+    ASSERT_EQ(CommitConfigurationToSystem(&api), ORVANE_OK);
+    // The commit wrote the header and the changed areas of FRU 0, nothing else.
+    const std::string log = TestSupport::ReadText(dir + "/requests.log");
+    EXPECT_NE(log.find("send rs=20 netfn=0A lun=00 cmd=12 data=[00 00 00 01 01 04"),
+              std::string::npos)
+        << log;
+    EXPECT_EQ(log.find("cmd=12 data=[01"), std::string::npos) << "another device was written";
+
+    SelectNamed(u"Chassis");
+    SetField(ORVANE_AREA_CHASSIS, 0, 4, "U 20-22"); // the second custom field in the list
+    ASSERT_EQ(CommitConfigurationToSystem(&api), ORVANE_OK);
+
+    // A new library state reads the changes back from the devices.
+    ASSERT_EQ(DeInitialize(&api), ORVANE_OK);
+    ASSERT_EQ(Initialize(&api), ORVANE_OK);
+    ASSERT_EQ(LoadConfigurationFromSystem(&api), ORVANE_OK);
+    SelectNamed(u"Mainboard");
+    EXPECT_EQ(Field(ORVANE_AREA_BOARD, 6, 0), u"Orvane Labs");
+    EXPECT_EQ(Field(ORVANE_AREA_PRODUCT, 16, 0), u"ASSET-0042");
+    ASSERT_EQ(SelectAreaEnum(&api, ORVANE_AREA_INTERNAL_USE), ORVANE_OK);
+    uint8_t again[512];
+    uint32_t againSize = sizeof again;
+    ASSERT_EQ(GetAreaData(&api, again, &againSize), ORVANE_OK);
+    EXPECT_EQ(std::vector<uint8_t>(again, again + againSize),
+              std::vector<uint8_t>(internal, internal + size));
+    SelectNamed(u"Chassis");
+    EXPECT_EQ(Field(ORVANE_AREA_CHASSIS, 0, 4), u"U 20-22");
+
+    // Every other image is byte for byte what it was; the two changed ones
+    // differ only inside the areas that were changed.
+    for (const auto& [name, bytes] : before) {
+        const auto after = TestSupport::ReadFile(demo + "/" + name);
+        if (name != "board.bin" && name != "chassis.bin") {
+            EXPECT_EQ(after, bytes) << name;
+            continue;
+        }
+        ASSERT_GE(after.size(), bytes.size()) << name;
+        // board.bin: header 01 01 04 09 13 1E: internal use 8..31, chassis
+        // 32..71 unchanged, board 72..151, product 152..239, multi-record from
+        // 240 unchanged. chassis.bin: the chassis area from byte 8.
+        const size_t from = name == "board.bin" ? 0 : 8;
+        for (size_t i = 0; i < bytes.size(); ++i) {
+            const bool changeable =
+                name == "board.bin" ? (i >= 8 && i < 32) || (i >= 72 && i < 240) : i >= from;
+            if (!changeable) {
+                EXPECT_EQ(after[i], bytes[i]) << name << " byte " << i;
+            }
+        }
+    }
 }
 
 } // namespace

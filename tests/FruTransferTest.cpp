@@ -1,12 +1,17 @@
 // FRU device transfers: request forms, chunking, completion codes, bridging.
 #include "system/FruTransfer.h"
 #include "FakeBmc.h"
+#include "TestSupport.h"
 #include "api/Globals.h"
 #include "orvane/orvane.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <numeric>
+#include <string>
 
 namespace {
 
@@ -152,6 +157,143 @@ TEST(FruTransferTest, ThreeNotAcknowledgedAnswersMeanBusy) {
     uint16_t count = 4;
     EXPECT_EQ(FruTransfer::ReadDeviceData(satellite, 0, out, &count), 0xFFFFFE08u);
     EXPECT_EQ(bmc.Log().size(), 3u);
+}
+
+} // namespace
+
+// The same transfers against the simulated BMC, asserted on its request log.
+namespace {
+
+class SimulatedTransferTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        dir = TestSupport::TempDir();
+        DriverModule::Unload();
+        setenv("ORVANE_DRIVER", "sim", 1);
+        setenv("ORVANE_SIM_LOG", (dir + "/requests.log").c_str(), 1);
+    }
+    void TearDown() override {
+        DriverModule::Unload();
+        unsetenv("ORVANE_DRIVER");
+        unsetenv("ORVANE_SIM_LOG");
+        unsetenv("ORVANE_SIM_SYSTEM");
+    }
+    void Use(const std::string& json) {
+        TestSupport::WriteFile(dir + "/s.json", std::vector<uint8_t>(json.begin(), json.end()));
+        setenv("ORVANE_SIM_SYSTEM", (dir + "/s.json").c_str(), 1);
+    }
+    std::vector<std::string> Log() {
+        std::vector<std::string> lines;
+        std::string text = TestSupport::ReadText(dir + "/requests.log");
+        for (size_t start = 0, end; (end = text.find('\n', start)) != std::string::npos;
+             start = end + 1)
+            lines.push_back(text.substr(start, end - start));
+        return lines;
+    }
+    std::string dir;
+};
+
+std::string Hex(const std::vector<uint8_t>& bytes) {
+    std::string out;
+    char pair[4];
+    for (uint8_t b : bytes) {
+        std::snprintf(pair, sizeof pair, "%02X ", b);
+        out += pair;
+    }
+    return out;
+}
+
+const char* kSystem = R"({"controllers": [
+  {"address": "0x20",
+   "fru_devices": [{"id": 5, "hex": "%s"}],
+   "i2c_devices": [{"bus": 1, "address": "0x9E", "kind": "DS1624S", "hex": "%s"}]%s},
+  {"address": "0x30", "channel": 0, "fru_devices": [{"id": 0, "hex": "%s"}]}]%s})";
+
+std::string System(const std::string& bmcExtra = "", const std::string& top = "") {
+    const std::string counting = Hex(Counting(64));
+    char json[4096];
+    std::snprintf(json, sizeof json, kSystem, counting.c_str(), Hex(Counting(256)).c_str(),
+                  bmcExtra.c_str(), counting.c_str(), top.c_str());
+    return json;
+}
+
+TEST_F(SimulatedTransferTest, TwentyBytesAreReadAsEightEightAndFour) {
+    Use(System());
+    uint8_t out[20] = {};
+    uint16_t count = 20;
+    ASSERT_EQ(FruTransfer::ReadDeviceData(kDevice, 0, out, &count), 0u);
+    EXPECT_EQ(Log(),
+              (std::vector<std::string>{"send rs=20 netfn=0A lun=00 cmd=11 data=[05 00 00 08] -> "
+                                        "result=00000000 cc=00 data=[08 00 01 02 03 04 05 06 07]",
+                                        "send rs=20 netfn=0A lun=00 cmd=11 data=[05 08 00 08] -> "
+                                        "result=00000000 cc=00 data=[08 08 09 0A 0B 0C 0D 0E 0F]",
+                                        "send rs=20 netfn=0A lun=00 cmd=11 data=[05 10 00 04] -> "
+                                        "result=00000000 cc=00 data=[04 10 11 12 13]"}));
+}
+
+TEST_F(SimulatedTransferTest, TooLongAnswersShrinkTheChunkToFourThenOne) {
+    Use(System("", R"(, "faults": [{"match": {"command": "0x11"}, "completion_code": "0xC8"}])"));
+    uint8_t out[8];
+    uint16_t count = 8;
+    EXPECT_EQ(FruTransfer::ReadDeviceData(kDevice, 0, out, &count), 0xC0070028u);
+    const auto log = Log();
+    ASSERT_EQ(log.size(), 3u);
+    EXPECT_EQ(log[0].substr(0, 52), "send rs=20 netfn=0A lun=00 cmd=11 data=[05 00 00 08]");
+    EXPECT_EQ(log[1].substr(0, 52), "send rs=20 netfn=0A lun=00 cmd=11 data=[05 00 00 04]");
+    EXPECT_EQ(log[2], "send rs=20 netfn=0A lun=00 cmd=11 data=[05 00 00 01] -> "
+                      "result=00000000 cc=C8 data=[]");
+}
+
+TEST_F(SimulatedTransferTest, Ds1624sReadSendsTheAccessMemoryCommand) {
+    Use(System());
+    // Private bus 1 is the bus byte 3 (bus 1 shifted left, private bit set).
+    const DeviceAddress eeprom{FruTransfer::kDs1624s, 0, 0x03, 0x9E, 0x20, 0};
+    uint8_t out[1];
+    uint16_t count = 1;
+    ASSERT_EQ(FruTransfer::ReadDeviceData(eeprom, 0x12, out, &count), 0u);
+    EXPECT_EQ(out[0], 0x12);
+    EXPECT_EQ(Log(), (std::vector<std::string>{"send rs=20 netfn=06 lun=00 cmd=52 data=[03 9E 01 "
+                                               "17 12] -> result=00000000 cc=00 data=[12]"}));
+}
+
+TEST_F(SimulatedTransferTest, BridgedReadsTravelInSendMessage) {
+    Use(System());
+    const DeviceAddress satellite{FruTransfer::kKsbDevice, 0, 0x00, 0x30, 0x20, 0};
+    const uint8_t sequence = FruTransfer::NextBridgeSequence();
+    uint8_t out[2];
+    uint16_t count = 2;
+    ASSERT_EQ(FruTransfer::ReadDeviceData(satellite, 4, out, &count), 0u);
+    EXPECT_EQ(out[0], 4);
+    const auto log = Log();
+    ASSERT_EQ(log.size(), 2u);
+    // Channel 0, then the IPMB request to 0x30: netFn 0x0A << 2, header
+    // checksum, the BMC as requester, the sequence number with the BMC's
+    // message LUN 2 (where the answer is queued), Read FRU Data of
+    // device 0 at offset 4 for 2 bytes, and the data checksum.
+    const uint8_t rqSeq = static_cast<uint8_t>(sequence << 2 | 0x02);
+    const uint8_t sum =
+        static_cast<uint8_t>(0x100 - ((0x20 + rqSeq + 0x11 + 0 + 4 + 0 + 2) & 0xFF));
+    char expected[128];
+    std::snprintf(
+        expected, sizeof expected,
+        "send rs=20 netfn=06 lun=00 cmd=34 data=[00 30 28 A8 20 %02X 11 00 04 00 02 %02X]", rqSeq,
+        sum);
+    EXPECT_EQ(log[0].substr(0, std::strlen(expected)), expected) << log[0];
+    EXPECT_EQ(log[1].rfind("recv -> result=00000000 data=[", 0), 0u) << log[1];
+    EXPECT_EQ(FruTransfer::NextBridgeSequence(), sequence >= 63 ? 1 : sequence + 1);
+}
+
+TEST_F(SimulatedTransferTest, AMissingBridgeTargetIsBusyAfterThreeTries) {
+    Use(System());
+    const DeviceAddress nowhere{FruTransfer::kKsbDevice, 0, 0x00, 0x40, 0x20, 0};
+    uint8_t out[2];
+    uint16_t count = 2;
+    EXPECT_EQ(FruTransfer::ReadDeviceData(nowhere, 0, out, &count), 0xFFFFFE08u);
+    const auto log = Log();
+    ASSERT_EQ(log.size(), 3u);
+    for (const auto& line : log)
+        EXPECT_NE(line.find("cmd=34 data=[00 40 28"), std::string::npos) << line;
+    EXPECT_NE(log[2].find("cc=83 data=[]"), std::string::npos) << log[2];
 }
 
 } // namespace

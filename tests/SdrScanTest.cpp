@@ -1,12 +1,14 @@
 // The SDR scan: record reading in pieces, decoding and the locators built.
 #include "system/SdrScan.h"
 #include "FakeBmc.h"
+#include "TestSupport.h"
 #include "api/FruList.h"
 #include "fru/FruLocator.h"
 #include "orvane/orvane.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 
 namespace {
@@ -111,4 +113,41 @@ TEST_F(SdrScanTest, UnsupportedTypesAndVersionsStopTheScan) {
     }
 }
 
+} // namespace
+
+// The scan against the simulated BMC, asserted on its request log.
+namespace {
+TEST_F(SdrScanTest, SimulatedRepositoryIsReadWithANewReservationPerRecord) {
+    const std::string dir = TestSupport::TempDir();
+    const std::string json =
+        R"({"controllers": [{"address": "0x20"}], "sdr": [{"type": "fru_locator",
+            "access_address": "0x20", "device": 1, "name": ")" +
+        std::string(29, 'n') + R"("}]})";
+    TestSupport::WriteFile(dir + "/s.json", std::vector<uint8_t>(json.begin(), json.end()));
+    DriverModule::Unload();
+    setenv("ORVANE_DRIVER", "sim", 1);
+    setenv("ORVANE_SIM_SYSTEM", (dir + "/s.json").c_str(), 1);
+    setenv("ORVANE_SIM_LOG", (dir + "/requests.log").c_str(), 1);
+    EXPECT_EQ(Orvane::ScanSystemForFruLocators(&list), 0u);
+    DriverModule::Unload();
+    unsetenv("ORVANE_DRIVER");
+    unsetenv("ORVANE_SIM_LOG");
+    const std::string log = TestSupport::ReadText(dir + "/requests.log");
+    std::vector<std::string> requests;
+    for (size_t start = 0, end; (end = log.find(" -> ", start)) != std::string::npos;
+         start = log.find('\n', end) + 1)
+        requests.push_back(log.substr(start, end - start));
+    // Counting pass: reserve, header; reading pass: reserve, header, then
+    // 16, 16 and 8 bytes of the 40-byte record under the same reservation.
+    EXPECT_EQ(requests, (std::vector<std::string>{
+                            "send rs=20 netfn=0A lun=00 cmd=22 data=[]",
+                            "send rs=20 netfn=0A lun=00 cmd=23 data=[01 00 00 00 00 05]",
+                            "send rs=20 netfn=0A lun=00 cmd=22 data=[]",
+                            "send rs=20 netfn=0A lun=00 cmd=23 data=[02 00 00 00 00 05]",
+                            "send rs=20 netfn=0A lun=00 cmd=23 data=[02 00 00 00 05 10]",
+                            "send rs=20 netfn=0A lun=00 cmd=23 data=[02 00 00 00 15 10]",
+                            "send rs=20 netfn=0A lun=00 cmd=23 data=[02 00 00 00 25 08]"}));
+    ASSERT_EQ(list.GetCount(), 1u);
+    EXPECT_EQ(list.GetAt(0)->deviceId, 1);
+}
 } // namespace

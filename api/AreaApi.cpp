@@ -45,11 +45,16 @@ void Fail(const char16_t* name, const char16_t* reason, uint32_t message, Report
     Frame::SetLastErrorMessage(message);
 }
 
-// The checks every operation makes after the initialised check, in their fixed
-// order: something loaded, the selection it needs, the selected FRU present in
-// the current list. Gives the selected FRU, or null with *status set.
+// The checks every operation makes after its entry line, in their fixed order:
+// the library initialised (no trace line), something loaded, the selection it
+// needs, the selected FRU present in the current list. Gives the selected FRU,
+// or null with *status set.
 CFru* SelectedFru(const char16_t* name, Needs needs, uint32_t* status,
                   Report report = Report::Traced) {
+    if (!initialised) {
+        *status = ORVANE_E_NOT_INITIALIZED;
+        return nullptr;
+    }
     if (!state->loaded) {
         Fail(name, u"Unexpected", kMsgUnexpected, report);
         *status = ORVANE_E_NOT_LOADED;
@@ -158,8 +163,6 @@ InfoAreaFailure SetDataFailure(uint32_t kind) {
 
 uint32_t HasAreaOp(const char16_t* name, uint8_t* present, uint32_t kind) {
     ORV_ENTRY_AT(name);
-    if (!initialised)
-        return ORVANE_E_NOT_INITIALIZED;
     uint32_t status;
     CFru* fru = SelectedFru(name, Needs::Fru, &status);
     if (!fru)
@@ -177,7 +180,7 @@ uint32_t HasAreaOp(const char16_t* name, uint8_t* present, uint32_t kind) {
 // The start of the three area data operations: a null interface or data
 // pointer counts as a missing Initialize, and failures carry no trace line.
 CFru* AreaDataFru(const char16_t* name, const void* api, const void* data, uint32_t* status) {
-    if (!api || !data || !initialised) {
+    if (!api || !data) {
         *status = ORVANE_E_NOT_INITIALIZED;
         return nullptr;
     }
@@ -196,8 +199,6 @@ extern "C" {
 
 ORVANE_API uint32_t GetNumberOfAreas(OrvaneInterface*, uint32_t* count) {
     ORV_ENTRY(u"Orvane::GetNumberOfAreas");
-    if (!initialised)
-        return ORVANE_E_NOT_INITIALIZED;
     uint32_t status;
     CFru* fru = SelectedFru(u"Orvane::GetNumberOfAreas", Needs::Fru, &status);
     if (!fru)
@@ -213,8 +214,6 @@ ORVANE_API uint32_t GetNumberOfAreas(OrvaneInterface*, uint32_t* count) {
 
 ORVANE_API uint32_t SelectAreaInteger(OrvaneInterface*, uint32_t position) {
     ORV_ENTRY(u"Orvane::SelectAreaInteger");
-    if (!initialised)
-        return ORVANE_E_NOT_INITIALIZED;
     uint32_t status;
     CFru* fru = SelectedFru(u"Orvane::SelectAreaInteger", Needs::Fru, &status);
     if (!fru)
@@ -240,8 +239,6 @@ ORVANE_API uint32_t SelectAreaInteger(OrvaneInterface*, uint32_t position) {
 
 ORVANE_API uint32_t SelectAreaEnum(OrvaneInterface*, int32_t kind) {
     ORV_ENTRY(u"Orvane::SelectAreaEnum");
-    if (!initialised)
-        return ORVANE_E_NOT_INITIALIZED;
     uint32_t status;
     CFru* fru = SelectedFru(u"Orvane::SelectAreaEnum", Needs::Fru, &status);
     if (!fru)
@@ -261,8 +258,6 @@ ORVANE_API uint32_t SelectAreaEnum(OrvaneInterface*, int32_t kind) {
 
 ORVANE_API uint32_t GetAreaName(OrvaneInterface*, const OrvaneChar** name) {
     ORV_ENTRY(u"Orvane::GetAreaName");
-    if (!initialised)
-        return ORVANE_E_NOT_INITIALIZED;
     uint32_t status;
     if (!SelectedFru(u"Orvane::GetAreaName", Needs::Area, &status))
         return status;
@@ -298,8 +293,6 @@ ORVANE_API uint32_t HasMultiRecordArea(OrvaneInterface*, uint8_t* present) {
 
 ORVANE_API uint32_t GetNumberOfFields(OrvaneInterface*, uint32_t* count) {
     ORV_ENTRY(u"Orvane::GetNumberOfFields");
-    if (!initialised)
-        return ORVANE_E_NOT_INITIALIZED;
     uint32_t status;
     CFru* fru = SelectedFru(u"Orvane::GetNumberOfFields", Needs::Area, &status);
     if (!fru)
@@ -317,8 +310,6 @@ ORVANE_API uint32_t GetNumberOfFields(OrvaneInterface*, uint32_t* count) {
 // Field selection by index (byEnum false) or by the area's enumerator.
 static uint32_t SelectField(const char16_t* name, bool byEnum, uint32_t value) {
     ORV_ENTRY_AT(name);
-    if (!initialised)
-        return ORVANE_E_NOT_INITIALIZED;
     uint32_t status;
     CFru* fru = SelectedFru(name, Needs::Area, &status);
     if (!fru)
@@ -353,8 +344,6 @@ ORVANE_API uint32_t GetFieldTitle(OrvaneInterface*, const OrvaneChar** title) {
     ORV_ENTRY(u"Orvane::GetFieldTitle");
     if (title)
         *title = nullptr;
-    if (!initialised)
-        return ORVANE_E_NOT_INITIALIZED;
     uint32_t status;
     CFru* fru = SelectedFru(u"Orvane::GetFieldTitle", Needs::Field, &status);
     if (!fru)
@@ -391,8 +380,6 @@ ORVANE_API uint32_t GetFieldStringValue(OrvaneInterface*, const OrvaneChar** val
     ORV_ENTRY(u"Orvane::GetFieldStringValue");
     if (value)
         *value = nullptr;
-    if (!initialised)
-        return ORVANE_E_NOT_INITIALIZED;
     uint32_t status;
     CFru* fru = SelectedFru(u"Orvane::GetFieldStringValue", Needs::Field, &status);
     if (!fru)
@@ -429,8 +416,6 @@ ORVANE_API uint32_t GetFieldDataValue(OrvaneInterface*, const uint8_t** data, ui
         *data = nullptr;
     if (length)
         *length = 0;
-    if (!initialised)
-        return ORVANE_E_NOT_INITIALIZED;
     uint32_t status;
     CFru* fru = SelectedFru(u"Orvane::GetFieldDataValue", Needs::Field, &status);
     if (!fru)
@@ -462,8 +447,6 @@ ORVANE_API uint32_t GetFieldDataValue(OrvaneInterface*, const uint8_t** data, ui
 
 ORVANE_API uint32_t SetFieldDataValue(OrvaneInterface*, const uint8_t* data, uint32_t length) {
     ORV_ENTRY(u"Orvane::SetFieldDataValue");
-    if (!initialised)
-        return ORVANE_E_NOT_INITIALIZED;
     uint32_t status;
     CFru* fru = SelectedFru(u"Orvane::SetFieldDataValue", Needs::Field, &status);
     if (!fru)
@@ -498,8 +481,6 @@ ORVANE_API uint32_t GetMaxFieldSize(OrvaneInterface*, uint32_t* size) {
     ORV_ENTRY(u"Orvane::GetMaxFieldSize");
     if (size)
         *size = 0;
-    if (!initialised)
-        return ORVANE_E_NOT_INITIALIZED;
     uint32_t status;
     CFru* fru = SelectedFru(u"Orvane::GetMaxFieldSize", Needs::Area, &status);
     if (!fru)

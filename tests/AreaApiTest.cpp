@@ -341,11 +341,7 @@ TEST_F(AreaApiTest, AreaDataOperationsReportWithoutFailureLines) {
 
     ASSERT_EQ(SetDebugLevel(&api, 3), ORVANE_OK);
     auto log = [] {
-        std::string bytes = TestSupport::ReadText("DBGLOG.txt");
-        std::u16string text;
-        for (size_t i = 0; i + 1 < bytes.size(); i += 2)
-            text.push_back(static_cast<char16_t>(static_cast<uint8_t>(bytes[i]) |
-                                                 static_cast<uint8_t>(bytes[i + 1]) << 8));
+        const std::u16string text = TestSupport::ReadLog();
         std::filesystem::remove("DBGLOG.txt");
         return text;
     };

@@ -25,15 +25,6 @@ std::string Replace(std::string text, const std::string& from, const std::string
     return text;
 }
 
-std::u16string LogText() {
-    const std::string bytes = TestSupport::ReadText("DBGLOG.txt");
-    std::u16string text;
-    for (size_t i = 0; i + 1 < bytes.size(); i += 2)
-        text.push_back(static_cast<char16_t>(static_cast<uint8_t>(bytes[i]) |
-                                             static_cast<uint8_t>(bytes[i + 1]) << 8));
-    return text;
-}
-
 class FruFileReaderTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -132,15 +123,16 @@ TEST_F(FruFileReaderTest, FailuresAndTheirMessages) {
     CFru eof;
     EXPECT_EQ(Read(Replace(Example(), "_LF_VERSION\t'1.05'\n", ""), eof), 0xC0070007u);
     EXPECT_EQ(Error(), u"The configuration file f.cfg ended before it was complete.");
-    EXPECT_EQ(LogText(), u"CFru::ReadFRUFromFile - Unexpected EOF\r\n"
-                         u"CFru::ReadFRUFromFile - File Read Error\r\n");
+    EXPECT_EQ(TestSupport::ReadLog(), u"CFru::ReadFRUFromFile - Unexpected EOF\r\n"
+                                      u"CFru::ReadFRUFromFile - File Read Error\r\n");
 
     CFru field;
     EXPECT_EQ(Read(Replace(Example(), "_DEV_ID\t\t00", "_DEV_ID\t\t100"), field), 0xC0070007u);
     EXPECT_EQ(Error(), u"The item FRU device id (_DEV_ID) in the configuration file f.cfg is "
                        u"missing or invalid.");
-    EXPECT_EQ(LogText(), u"CFru::ReadFRUFromFile - Unexpected Error while reading file\r\n"
-                         u"CFru::ReadFRUFromFile - File Read Error\r\n");
+    EXPECT_EQ(TestSupport::ReadLog(),
+              u"CFru::ReadFRUFromFile - Unexpected Error while reading file\r\n"
+              u"CFru::ReadFRUFromFile - File Read Error\r\n");
     CFru lowerCase;
     EXPECT_EQ(Read(Replace(Example(), "'KSBDEVICE'", "'at24co2'"), lowerCase), 0xC0070007u);
     EXPECT_NE(Error().find(u"NVS type (_NVS_TYPE)"), std::u16string::npos);
@@ -149,10 +141,10 @@ TEST_F(FruFileReaderTest, FailuresAndTheirMessages) {
     EXPECT_EQ(Read(Replace(Example(), "10 2A 00", "10 2G 00"), character), 0xC0070007u);
     EXPECT_EQ(Error(), u"The Board Info Area section in the configuration file f.cfg holds an "
                        u"unexpected character.");
-    EXPECT_EQ(LogText(), u"CFru::ParseArea - Unexpected Character\r\n"
-                         u"CFru::ReadFRUFromFile - Area Parse Error\r\n"
-                         u"CFru::SetParseAreaErrorMessage - Unexpected Character\r\n"
-                         u"CFru::ReadFRUFromFile - File Read Error\r\n");
+    EXPECT_EQ(TestSupport::ReadLog(), u"CFru::ParseArea - Unexpected Character\r\n"
+                                      u"CFru::ReadFRUFromFile - Area Parse Error\r\n"
+                                      u"CFru::SetParseAreaErrorMessage - Unexpected Character\r\n"
+                                      u"CFru::ReadFRUFromFile - File Read Error\r\n");
 
     // The board area's length byte says 16 bytes: no room for its checksum.
     CFru consumer;

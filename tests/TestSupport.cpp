@@ -65,4 +65,13 @@ std::string ReadText(const std::string& path) {
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
+std::u16string ReadLog() {
+    const std::string bytes = ReadText("DBGLOG.txt");
+    std::u16string text;
+    for (size_t i = 0; i + 1 < bytes.size(); i += 2)
+        text.push_back(static_cast<char16_t>(static_cast<uint8_t>(bytes[i]) |
+                                             static_cast<uint8_t>(bytes[i + 1]) << 8));
+    return text;
+}
+
 } // namespace TestSupport

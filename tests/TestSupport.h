@@ -13,4 +13,6 @@ std::string TempDir();
 std::vector<uint8_t> ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes);
 std::string ReadText(const std::string& path);
+// The debug log DBGLOG.txt of the current folder as text (it is UTF-16LE).
+std::u16string ReadLog();
 } // namespace TestSupport

@@ -2,11 +2,11 @@
 // every operation switches on the selected area kind and calls the class that
 // holds that area: the CFru itself for the common header and the multi-record
 // area, CInternalUseArea, CChassisInfoArea, CBoardInfoArea or CProductInfoArea.
-#include "api/Frame.h"
-#include "api/Globals.h"
 #include "api/LibraryState.h"
 #include "fru/CFru.h"
 #include "orvane/orvane.h"
+#include "support/Frame.h"
+#include "support/Globals.h"
 #include "support/Trace.h"
 
 #include <cstring>

@@ -1,8 +1,8 @@
 #include "api/CFruProperties.h"
 
-#include "api/Frame.h"
-#include "api/Globals.h"
 #include "api/LibraryState.h"
+#include "support/Frame.h"
+#include "support/Globals.h"
 #include "support/Trace.h"
 #include "support/Utf16.h"
 #include "system/FruTransfer.h"

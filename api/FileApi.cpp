@@ -1,10 +1,10 @@
 // The exported operations that load a FRU from a configuration file into the
 // file list and save the selected FRU of the current list to a file.
-#include "api/Frame.h"
-#include "api/Globals.h"
 #include "api/LibraryState.h"
 #include "fru/CFru.h"
 #include "orvane/orvane.h"
+#include "support/Frame.h"
+#include "support/Globals.h"
 #include "support/Trace.h"
 #include "support/Utf16.h"
 

@@ -1,22 +1,15 @@
 // The exported frame: Initialize, DeInitialize, the load hook, the state
 // queries and setters, the last error and the catalogue choice.
-#include "api/Frame.h"
-#include "api/Globals.h"
 #include "api/LibraryState.h"
 #include "orvane/orvane.h"
+#include "support/Frame.h"
+#include "support/Globals.h"
 #include "support/StringResource.h"
 #include "support/Trace.h"
 #include "system/ControllerRequest.h"
 
 #include <new>
 #include <string>
-
-namespace Globals {
-bool initialised = false;
-LibraryState* state = nullptr;
-ControllerRequest* requestRecord = nullptr;
-ControllerRequest* responseRecord = nullptr;
-} // namespace Globals
 
 using namespace Globals;
 

@@ -2,7 +2,7 @@
 // progress callback and the three lists the library owns.
 #pragma once
 #include "api/CFruProperties.h"
-#include "api/FruList.h"
+#include "support/FruList.h"
 #include "orvane/orvane.h"
 
 #include <cstdint>

@@ -1,10 +1,10 @@
 // The exported list and FRU selection operations, and the two that reach one
 // FRU device directly by its address.
-#include "api/Frame.h"
-#include "api/Globals.h"
 #include "api/LibraryState.h"
 #include "fru/CFru.h"
 #include "orvane/orvane.h"
+#include "support/Frame.h"
+#include "support/Globals.h"
 #include "support/Trace.h"
 #include "system/FruImage.h"
 

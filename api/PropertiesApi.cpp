@@ -1,9 +1,9 @@
 // The exported system property operations.
 #include "api/CFruProperties.h"
-#include "api/Frame.h"
-#include "api/Globals.h"
 #include "api/LibraryState.h"
 #include "orvane/orvane.h"
+#include "support/Frame.h"
+#include "support/Globals.h"
 #include "support/Trace.h"
 
 using Globals::initialised;

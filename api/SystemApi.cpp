@@ -1,10 +1,10 @@
 // The exported operations that load every FRU of the system and commit the
 // selected one back to its device.
-#include "api/Frame.h"
-#include "api/Globals.h"
 #include "api/LibraryState.h"
 #include "fru/CFru.h"
 #include "orvane/orvane.h"
+#include "support/Frame.h"
+#include "support/Globals.h"
 #include "support/Trace.h"
 #include "support/Utf16.h"
 #include "system/FruImage.h"

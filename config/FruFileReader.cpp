@@ -2,7 +2,7 @@
 // new CFru from a file (file header items, the FRU block's locator items,
 // then the common header and every area section the header declares), and
 // the collector that gathers one section's bytes.
-#include "api/Frame.h"
+#include "support/Frame.h"
 #include "config/LineFile.h"
 #include "fru/CFru.h"
 #include "support/Trace.h"

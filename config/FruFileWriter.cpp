@@ -2,7 +2,7 @@
 // file header and FRU block items first, then one section for the common
 // header and for each area the header declares, then the closing line. Each
 // step opens the file by its path, writes its lines and closes it again.
-#include "api/Frame.h"
+#include "support/Frame.h"
 #include "fru/CFru.h"
 #include "support/Trace.h"
 #include "support/Utf16.h"

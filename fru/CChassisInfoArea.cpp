@@ -1,6 +1,6 @@
 #include "fru/CChassisInfoArea.h"
 
-#include "api/Frame.h"
+#include "support/Frame.h"
 #include "support/Trace.h"
 
 #include <cstring>

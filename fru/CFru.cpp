@@ -1,6 +1,6 @@
 #include "fru/CFru.h"
 
-#include "api/Frame.h"
+#include "support/Frame.h"
 #include "support/Trace.h"
 #include "support/Utf16.h"
 

@@ -1,7 +1,7 @@
 #include "system/FruImage.h"
 
-#include "api/Frame.h"
 #include "fru/CFru.h"
+#include "support/Frame.h"
 #include "support/Trace.h"
 #include "support/Utf16.h"
 

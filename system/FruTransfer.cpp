@@ -1,6 +1,7 @@
 #include "system/FruTransfer.h"
 
-#include "api/Globals.h"
+#include "support/Globals.h"
+#include "support/IpmiDefs.h"
 #include "support/Trace.h"
 #include "system/DriverModule.h"
 
@@ -15,23 +16,6 @@ constexpr uint32_t kDeviceReadError = 0xC0070028;
 constexpr uint32_t kDeviceWriteError = 0xC0070029;
 constexpr uint32_t kBridgeBusy = 0xFFFFFE08;
 
-constexpr uint8_t kBmcAddress = 0x20;
-constexpr uint8_t kNetFnApp = 0x06;
-constexpr uint8_t kNetFnStorage = 0x0A;
-constexpr uint8_t kCmdReadFruData = 0x11;
-constexpr uint8_t kCmdWriteFruData = 0x12;
-constexpr uint8_t kCmdMasterWriteRead = 0x52;
-constexpr uint8_t kCmdSendMessage = 0x34;
-constexpr uint8_t kCmdGetDeviceId = 0x01;
-constexpr uint8_t kDs1624sAccessMemory = 0x17;
-
-constexpr uint8_t kCcOk = 0x00;
-constexpr uint8_t kCcBusy = 0xC0;
-constexpr uint8_t kCcRequestTooLong = 0xC7;
-constexpr uint8_t kCcRequestDataLength = 0xC8;
-constexpr uint8_t kCcResponseTooLong = 0xCA;
-constexpr uint8_t kCcNotAcknowledged = 0x83;
-
 uint8_t g_bridgeSequence = 1;
 
 // Builds the read (data null) or write request of n bytes at offset.
@@ -42,8 +26,8 @@ void BuildRequest(const DeviceAddress& d, uint32_t offset, uint8_t n, const uint
     r.responderAddress = d.controller;
     size_t header;
     if (d.nvsType == kKsbDevice) {
-        r.netFn = kNetFnStorage;
-        r.command = data ? kCmdWriteFruData : kCmdReadFruData;
+        r.netFn = Ipmi::kNetFnStorage;
+        r.command = data ? Ipmi::kCmdWriteFruData : Ipmi::kCmdReadFruData;
         r.data[0] = d.deviceId;
         r.data[1] = low;
         r.data[2] = high;
@@ -51,9 +35,9 @@ void BuildRequest(const DeviceAddress& d, uint32_t offset, uint8_t n, const uint
         header = 3; // the count byte is only in the read form
         r.dataLength = data ? n + 3u : 4u;
     } else {
-        r.netFn = kNetFnApp;
+        r.netFn = Ipmi::kNetFnApp;
         r.lun = d.lun;
-        r.command = kCmdMasterWriteRead;
+        r.command = Ipmi::kCmdMasterWriteRead;
         r.data[0] = d.bus;
         r.data[1] = d.deviceAddress;
         r.data[2] = data ? 0 : n;
@@ -61,7 +45,7 @@ void BuildRequest(const DeviceAddress& d, uint32_t offset, uint8_t n, const uint
             r.data[3] = high;
             r.data[4] = low;
         } else {
-            r.data[3] = kDs1624sAccessMemory;
+            r.data[3] = Ipmi::kDs1624sAccessMemory;
             r.data[4] = low;
         }
         header = 5;
@@ -73,7 +57,7 @@ void BuildRequest(const DeviceAddress& d, uint32_t offset, uint8_t n, const uint
 
 // FRU inventory devices on satellite controllers are reached through the BMC.
 bool IsBridged(const DeviceAddress& d) {
-    return d.nvsType == kKsbDevice && d.controller == kBmcAddress && d.bus != 0xFF &&
+    return d.nvsType == kKsbDevice && d.controller == Ipmi::kBmcAddress && d.bus != 0xFF &&
            d.deviceId == 0;
 }
 
@@ -123,17 +107,18 @@ uint32_t Transfer(const Direction& dir, const DeviceAddress& device, uint32_t of
         if (uint32_t result = Send(device, request, response))
             return result;
         uint8_t cc = response.completionCode;
-        bool tooLong = dir.write ? cc == kCcRequestTooLong
-                                 : cc == kCcRequestDataLength || cc == kCcResponseTooLong;
+        bool tooLong = dir.write ? cc == Ipmi::kCcRequestDataLengthInvalid
+                                 : cc == Ipmi::kCcRequestDataLengthExceeded ||
+                                       cc == Ipmi::kCcCannotReturnRequestedBytes;
         if (tooLong) {
             chunk = Shrink(chunk);
             if (chunk == 0)
                 return fail();
             continue;
         }
-        if (cc == kCcBusy && ++busy <= kBusyRetries)
+        if (cc == Ipmi::kCcNodeBusy && ++busy <= kBusyRetries)
             continue;
-        if (cc != kCcOk)
+        if (cc != Ipmi::kCcOk)
             return fail();
         busy = 0;
         if (!dir.write) {
@@ -184,15 +169,15 @@ uint32_t SendBridgedRequest(const ControllerRequest* request, ControllerRequest*
     // The embedded request may carry at most what the outer record holds.
     uint32_t inner = request->dataLength > 56 ? 56 : request->dataLength;
     ControllerRequest outer{};
-    outer.responderAddress = kBmcAddress;
-    outer.netFn = kNetFnApp;
-    outer.command = kCmdSendMessage;
+    outer.responderAddress = Ipmi::kBmcAddress;
+    outer.netFn = Ipmi::kNetFnApp;
+    outer.command = Ipmi::kCmdSendMessage;
     uint8_t* d = outer.data;
     d[0] = channel;
     d[1] = target;
     d[2] = static_cast<uint8_t>((request->netFn << 2) | (request->lun & 3));
     d[3] = static_cast<uint8_t>(-(target + d[2]));
-    d[4] = kBmcAddress;
+    d[4] = Ipmi::kBmcAddress;
     d[5] = static_cast<uint8_t>((sequence << 2) | 2);
     d[6] = request->command;
     std::memcpy(d + 7, request->data, inner);
@@ -205,13 +190,13 @@ uint32_t SendBridgedRequest(const ControllerRequest* request, ControllerRequest*
     for (int attempt = 1;; ++attempt) {
         if (uint32_t result = SendRequest(&outer, response, timeoutMs))
             return result;
-        if (response->completionCode != kCcNotAcknowledged)
+        if (response->completionCode != Ipmi::kCcNotAcknowledged)
             break;
         if (attempt == 3)
             return kBridgeBusy;
         std::this_thread::sleep_for(std::chrono::milliseconds(1000));
     }
-    if (response->completionCode != kCcOk)
+    if (response->completionCode != Ipmi::kCcOk)
         return 0;
 
     // Wait for the answer with our sequence number; others are skipped. When
@@ -255,9 +240,9 @@ uint8_t GetIPMIRevision() {
     if (!request || !response)
         return 0;
     std::memset(request, 0, sizeof *request);
-    request->responderAddress = FruTransfer::kBmcAddress;
-    request->netFn = FruTransfer::kNetFnApp;
-    request->command = FruTransfer::kCmdGetDeviceId;
+    request->responderAddress = Ipmi::kBmcAddress;
+    request->netFn = Ipmi::kNetFnApp;
+    request->command = Ipmi::kCmdGetDeviceId;
     SendRequest(request, response, kRequestTimeoutMs);
     return response->data[4];
 }

@@ -1,7 +1,8 @@
 #include "system/SdrScan.h"
 
-#include "api/Globals.h"
 #include "fru/FruLocator.h"
+#include "support/Globals.h"
+#include "support/IpmiDefs.h"
 #include "support/Trace.h"
 #include "system/ControllerRequest.h"
 
@@ -19,13 +20,6 @@ constexpr uint32_t kBadHeaderLength = 0xC007001C;
 constexpr uint32_t kBadRecordLength = 0xC007001D;
 constexpr uint32_t kBadReserveLength = 0xC007001E;
 
-constexpr uint8_t kNetFnStorage = 0x0A;
-constexpr uint8_t kCmdReserveSdr = 0x22;
-constexpr uint8_t kCmdGetSdr = 0x23;
-constexpr uint8_t kSdrVersion15 = 0x51;
-constexpr uint8_t kTypeFruLocator = 0x11;
-constexpr uint8_t kTypeControllerLocator = 0x12;
-constexpr uint16_t kLastRecord = 0xFFFF;
 constexpr uint8_t kPiece = 16;
 constexpr size_t kHeaderBytes = 5;
 
@@ -46,8 +40,8 @@ uint8_t Reserve() {
     ControllerRequest* request = Globals::requestRecord;
     std::memset(request, 0, sizeof *request);
     request->responderAddress = 0x20;
-    request->netFn = kNetFnStorage;
-    request->command = kCmdReserveSdr;
+    request->netFn = Ipmi::kNetFnStorage;
+    request->command = Ipmi::kCmdReserveSdrRepository;
     SendRequest(request, Globals::responseRecord, kRequestTimeoutMs);
     return Globals::responseRecord->completionCode;
 }
@@ -57,8 +51,8 @@ uint8_t GetSdr(const uint8_t reservation[2], uint16_t recordId, uint8_t offset, 
     ControllerRequest* request = Globals::requestRecord;
     std::memset(request, 0, sizeof *request);
     request->responderAddress = 0x20;
-    request->netFn = kNetFnStorage;
-    request->command = kCmdGetSdr;
+    request->netFn = Ipmi::kNetFnStorage;
+    request->command = Ipmi::kCmdGetSdr;
     request->data[0] = reservation[0];
     request->data[1] = reservation[1];
     request->data[2] = static_cast<uint8_t>(recordId);
@@ -136,7 +130,7 @@ uint32_t CountIPMI15SDRTypes(uint32_t counts[10], const uint8_t supportedTypes[1
         }
         ++counts[index];
         recordId = NextRecordId();
-    } while (recordId != kLastRecord);
+    } while (recordId != Ipmi::kSdrLastRecordId);
     return 0;
 }
 
@@ -149,10 +143,10 @@ uint32_t GetAllSDRRecs(SdrScanState& state) {
     }
     // SDR_MEM_Alloc: the arrays hold what the counting pass found, no more.
     try {
-        state.fruLocatorRecords.assign(counts[TypeIndex(state.supportedTypes, kTypeFruLocator)],
-                                       {});
+        state.fruLocatorRecords.assign(
+            counts[TypeIndex(state.supportedTypes, Ipmi::kSdrTypeFruLocator)], {});
         state.controllerLocatorRecords.assign(
-            counts[TypeIndex(state.supportedTypes, kTypeControllerLocator)], {});
+            counts[TypeIndex(state.supportedTypes, Ipmi::kSdrTypeControllerLocator)], {});
     } catch (const std::bad_alloc&) {
         state.fruLocatorRecords.clear();
         state.controllerLocatorRecords.clear();
@@ -165,7 +159,7 @@ uint32_t GetAllSDRRecs(SdrScanState& state) {
             return status;
         if (uint32_t status = DecodeSDR(state, record))
             return status;
-    } while (recordId != kLastRecord);
+    } while (recordId != Ipmi::kSdrLastRecordId);
     return 0;
 }
 
@@ -214,12 +208,12 @@ uint32_t DecodeSDR(SdrScanState& state, const uint8_t* record) {
     }
     uint32_t& decoded = state.decodedCounts[index];
     uint32_t status = 0;
-    if (type == kTypeFruLocator) {
+    if (type == Ipmi::kSdrTypeFruLocator) {
         // A record beyond what the counting pass sized is skipped, not decoded.
         if (decoded >= state.fruLocatorRecords.size())
             return 0;
         status = DecodeSDRType11V15(record, state.fruLocatorRecords[decoded]);
-    } else if (type == kTypeControllerLocator) {
+    } else if (type == Ipmi::kSdrTypeControllerLocator) {
         if (decoded >= state.controllerLocatorRecords.size())
             return 0;
         status = DecodeSDRType12V15(record, state.controllerLocatorRecords[decoded]);
@@ -236,7 +230,7 @@ uint32_t DecodeHeader(const uint8_t* record) {
         ORV_FAIL(u"Orvane::DecodeHeader", u"Bad SDR Header Length");
         return kBadHeaderLength;
     }
-    if (record[2] != kSdrVersion15) {
+    if (record[2] != Ipmi::kSdrVersion15) {
         ORV_FAIL(u"Orvane::DecodeHeader", u"Unsupported IPMI Version");
         return kBadVersion;
     }
@@ -273,9 +267,10 @@ uint32_t DecodeSDRType12V15(const uint8_t* record, ControllerLocatorInfo& info) 
 uint32_t CreateLocatorList(const SdrScanState& state, FruList<FruLocator>* locators) {
     if (!locators)
         return 0;
-    uint32_t fruCount = state.decodedCounts[TypeIndex(state.supportedTypes, kTypeFruLocator)];
+    uint32_t fruCount =
+        state.decodedCounts[TypeIndex(state.supportedTypes, Ipmi::kSdrTypeFruLocator)];
     uint32_t controllerCount =
-        state.decodedCounts[TypeIndex(state.supportedTypes, kTypeControllerLocator)];
+        state.decodedCounts[TypeIndex(state.supportedTypes, Ipmi::kSdrTypeControllerLocator)];
     for (uint32_t i = 0; i < fruCount && i < state.fruLocatorRecords.size(); ++i) {
         const FruDeviceLocatorInfo& r = state.fruLocatorRecords[i];
         FruLocator* locator = new (std::nothrow) FruLocator();

@@ -2,7 +2,7 @@
 // locator records (type 0x11) and management controller device locator
 // records (type 0x12) of IPMI 1.5 become FruLocators.
 #pragma once
-#include "api/FruList.h"
+#include "support/FruList.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,6 +1,6 @@
 #include "fru/CInternalUseArea.h"
 
-#include "api/Frame.h"
+#include "support/Frame.h"
 #include "tests/TestSupport.h"
 
 #include <gtest/gtest.h>

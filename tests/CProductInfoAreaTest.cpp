@@ -1,6 +1,6 @@
 #include "fru/CProductInfoArea.h"
 
-#include "api/Frame.h"
+#include "support/Frame.h"
 #include "support/Trace.h"
 #include "support/Utf16.h"
 #include "tests/FruTestImages.h"

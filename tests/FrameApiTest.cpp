@@ -1,7 +1,7 @@
 // The exported frame as a host sees it: status codes, the last error, the
 // trace log and the catalogue choice.
 #include "TestSupport.h"
-#include "api/Frame.h"
+#include "support/Frame.h"
 #include "orvane/orvane.h"
 #include "support/Trace.h"
 

@@ -1,7 +1,7 @@
 // Reading a FRU from a configuration file: the worked example, the wider
 // grammar the reader accepts, and each failure with its message and trace.
 #include "TestSupport.h"
-#include "api/Frame.h"
+#include "support/Frame.h"
 #include "config/LineFile.h"
 #include "fru/CFru.h"
 #include "support/Trace.h"

@@ -2,7 +2,7 @@
 // the sections a header declares, and failures to open the file.
 #include "FruTestImages.h"
 #include "TestSupport.h"
-#include "api/Frame.h"
+#include "support/Frame.h"
 #include "fru/CFru.h"
 
 #include <gtest/gtest.h>

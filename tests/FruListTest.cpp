@@ -1,4 +1,4 @@
-#include "api/FruList.h"
+#include "support/FruList.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // serializer: nothing may crash or touch memory out of bounds.
 #include "fru/CFru.h"
 
-#include "api/Frame.h"
+#include "support/Frame.h"
 #include "tests/FruTestImages.h"
 #include "tests/TestSupport.h"
 

@@ -2,7 +2,7 @@
 #include "system/FruTransfer.h"
 #include "FakeBmc.h"
 #include "TestSupport.h"
-#include "api/Globals.h"
+#include "support/Globals.h"
 #include "orvane/orvane.h"
 
 #include <gtest/gtest.h>

@@ -2,7 +2,7 @@
 #include "system/SdrScan.h"
 #include "FakeBmc.h"
 #include "TestSupport.h"
-#include "api/FruList.h"
+#include "support/FruList.h"
 #include "fru/FruLocator.h"
 #include "orvane/orvane.h"
 

@@ -1,6 +1,6 @@
 #include "TestSupport.h"
 
-#include "api/Frame.h"
+#include "support/Frame.h"
 #include "support/StringResource.h"
 
 #include <cstdlib>

@@ -3,6 +3,7 @@
 #include "drivers/freeipmi/DriverLog.h"
 #include "drivers/freeipmi/IpmbMessage.h"
 #include "drivers/freeipmi/IpmiSession.h"
+#include "support/IpmiDefs.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -13,11 +14,7 @@
 
 namespace {
 
-constexpr uint8_t kBmcAddress = 0x20;
-constexpr uint8_t kAppNetFn = 0x06;
-constexpr uint8_t kSendMessage = 0x34;
 constexpr size_t kMessageCapacity = 64;
-constexpr uint8_t kNakOnWrite = 0x83;
 
 // The session and the answers to Send Message requests, kept until unload.
 struct ModuleState {
@@ -60,7 +57,7 @@ uint32_t SendMessage(const KsbRequestBlock* request, uint32_t timeoutMs, uint32_
     if (result != KSB_RESULT_OK && State().session.BridgeRefused()) {
         // As a BMC answers a Send Message whose target does not acknowledge
         // it: NAK on write. Nothing is queued.
-        *completionCode = kNakOnWrite;
+        *completionCode = Ipmi::kCcNotAcknowledged;
         *responseLength = 0;
         return KSB_RESULT_OK;
     }
@@ -84,8 +81,8 @@ ORVANE_DRIVER_EXPORT uint32_t KsbSendTimedRequest(const KsbRequestBlock* request
         DriverLog::Failure("malformed request block (null pointer or more than 64 data bytes)");
         return KSB_RESULT_MALFORMED;
     }
-    if (request->responderAddress == kBmcAddress && request->netFn == kAppNetFn &&
-        request->command == kSendMessage)
+    if (request->responderAddress == Ipmi::kBmcAddress && request->netFn == Ipmi::kNetFnApp &&
+        request->command == Ipmi::kCmdSendMessage)
         return SendMessage(request, timeoutMs, responseLength, completionCode);
 
     uint8_t code = 0;

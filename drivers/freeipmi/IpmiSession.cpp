@@ -1,4 +1,5 @@
 #include "drivers/freeipmi/IpmiSession.h"
+#include "support/IpmiDefs.h"
 
 #include "drivers/KsbApi.h"
 #include "drivers/freeipmi/DriverLog.h"
@@ -154,7 +155,7 @@ uint32_t IpmiSession::Send(uint8_t channel, bool bridged, uint8_t responderAddre
     request[0] = command;
     std::copy(data, data + dataLength, request + 1);
     uint8_t answer[1024];
-    bool ipmb = bridged || responderAddress != 0x20;
+    bool ipmb = bridged || responderAddress != Ipmi::kBmcAddress;
     ++requests_;
     int length;
     if (ipmb) {

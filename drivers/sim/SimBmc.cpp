@@ -1,6 +1,7 @@
 #include "drivers/sim/SimBmc.h"
 
 #include "drivers/KsbApi.h"
+#include "support/IpmiDefs.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -9,23 +10,6 @@
 
 namespace {
 
-constexpr uint8_t kBmc = 0x20;
-constexpr uint8_t kNetFnApp = 0x06;
-constexpr uint8_t kNetFnStorage = 0x0A;
-
-constexpr uint8_t kCcOk = 0x00;
-constexpr uint8_t kCcWriteProtected = 0x80;
-constexpr uint8_t kCcNak = 0x83; // no device acknowledged the address
-constexpr uint8_t kCcInvalidCommand = 0xC1;
-constexpr uint8_t kCcReservationLost = 0xC5;
-constexpr uint8_t kCcLength = 0xC7; // request data length invalid
-constexpr uint8_t kCcOutOfRange = 0xC9;
-constexpr uint8_t kCcTooMuchAnswer = 0xCA; // cannot return that many bytes
-constexpr uint8_t kCcNotPresent = 0xCB;
-constexpr uint8_t kCcInvalidField = 0xCC;
-constexpr uint8_t kCcUnspecified = 0xFF;
-
-constexpr uint8_t kDs1624sAccessMemory = 0x17;
 // A bridged answer must fit a 64-byte message: 7 header bytes, the data and
 // the closing checksum.
 constexpr uint32_t kBridgedAnswerRoom = 64 - 8;
@@ -76,9 +60,9 @@ uint8_t Store(SimMemory& memory, size_t offset, const uint8_t* bytes, size_t n) 
     std::string error;
     if (!SimSystem::WriteBack(memory, offset, n, error)) {
         std::fprintf(stderr, "orvane-driver-sim: %s\n", error.c_str());
-        return kCcUnspecified;
+        return Ipmi::kCcUnspecified;
     }
-    return kCcOk;
+    return Ipmi::kCcOk;
 }
 
 // What a fault's "device" and "offset" keys compare with in a request.
@@ -89,18 +73,22 @@ struct RequestKeys {
 RequestKeys KeysOf(SimController* c, const SimRequest& r) {
     RequestKeys k;
     const uint8_t* d = r.data;
-    if (r.netFn == kNetFnStorage && (r.command == 0x10 || r.command == 0x11 || r.command == 0x12)) {
+    if (r.netFn == Ipmi::kNetFnStorage &&
+        (r.command == Ipmi::kCmdGetFruInventoryAreaInfo || r.command == Ipmi::kCmdReadFruData ||
+         r.command == Ipmi::kCmdWriteFruData)) {
         if (r.length >= 1)
             k.device = d[0];
-        if (r.command != 0x10 && r.length >= 3)
+        if (r.command != Ipmi::kCmdGetFruInventoryAreaInfo && r.length >= 3)
             k.offset = d[1] | (d[2] << 8);
-    } else if (r.netFn == kNetFnStorage && r.command == 0x23 && r.length >= 6) {
+    } else if (r.netFn == Ipmi::kNetFnStorage && r.command == Ipmi::kCmdGetSdr && r.length >= 6) {
         k.offset = d[4];
-    } else if (r.netFn == kNetFnApp && r.command == 0x52 && r.length >= 2) {
+    } else if (r.netFn == Ipmi::kNetFnApp && r.command == Ipmi::kCmdMasterWriteRead &&
+               r.length >= 2) {
         k.device = d[1] & 0xFE;
         SimI2cDevice* device = c ? FindI2c(*c, d[0], d[1]) : nullptr;
         if (r.length >= 5) {
-            bool ds = device ? device->kind == SimI2cKind::Ds1624s : d[3] == kDs1624sAccessMemory;
+            bool ds =
+                device ? device->kind == SimI2cKind::Ds1624s : d[3] == Ipmi::kDs1624sAccessMemory;
             k.offset = ds ? d[4] : (d[3] << 8) | d[4];
         }
     }
@@ -137,8 +125,8 @@ SimAnswer SimBmc::Send(const SimRequest& r, uint32_t capacity) {
     SimController* controller = system_.FindController(r.responder);
     const SimFault* fault = TakeFault(controller, r);
     SimAnswer answer;
-    bool sendMessage =
-        controller && r.responder == kBmc && r.netFn == kNetFnApp && r.command == 0x34;
+    bool sendMessage = controller && r.responder == Ipmi::kBmcAddress &&
+                       r.netFn == Ipmi::kNetFnApp && r.command == Ipmi::kCmdSendMessage;
     if (fault && fault->effect == SimEffect::CompletionCode) {
         answer = Code(fault->completionCode);
     } else if (fault && fault->effect == SimEffect::Result) {
@@ -155,7 +143,7 @@ SimAnswer SimBmc::Send(const SimRequest& r, uint32_t capacity) {
         answer = Answer(*controller, r);
     }
     if (answer.data.size() > capacity)
-        answer = Code(kCcTooMuchAnswer);
+        answer = Code(Ipmi::kCcCannotReturnRequestedBytes);
     return answer;
 }
 
@@ -176,59 +164,59 @@ uint32_t SimBmc::Receive(uint8_t* message, uint32_t* length) {
 }
 
 SimAnswer SimBmc::Answer(SimController& c, const SimRequest& r) {
-    bool bmc = c.address == kBmc;
-    if (r.netFn == kNetFnApp && r.command == 0x01) { // Get Device ID
+    bool bmc = c.address == Ipmi::kBmcAddress;
+    if (r.netFn == Ipmi::kNetFnApp && r.command == Ipmi::kCmdGetDeviceId) {
         if (r.length != 0)
-            return Code(kCcLength);
+            return Code(Ipmi::kCcRequestDataLengthInvalid);
         // Device id, revision, firmware 1.00, IPMI version, supported
         // functions (the BMC: sensors, SDR repository, FRU inventory,
         // bridge; a satellite: FRU inventory), manufacturer and product 0.
         return Bytes({0x01, 0x01, 0x01, 0x00, c.ipmiVersion,
                       static_cast<uint8_t>(bmc ? 0x4B : 0x08), 0x00, 0x00, 0x00, 0x00, 0x00});
     }
-    if (r.netFn == kNetFnStorage && r.command == 0x10)
+    if (r.netFn == Ipmi::kNetFnStorage && r.command == Ipmi::kCmdGetFruInventoryAreaInfo)
         return FruInfo(c, r);
-    if (r.netFn == kNetFnStorage && r.command == 0x11)
+    if (r.netFn == Ipmi::kNetFnStorage && r.command == Ipmi::kCmdReadFruData)
         return ReadFru(c, r);
-    if (r.netFn == kNetFnStorage && r.command == 0x12)
+    if (r.netFn == Ipmi::kNetFnStorage && r.command == Ipmi::kCmdWriteFruData)
         return WriteFru(c, r);
     if (!bmc)
-        return Code(kCcInvalidCommand);
-    if (r.netFn == kNetFnStorage && r.command == 0x22) { // Reserve SDR Repository
+        return Code(Ipmi::kCcInvalidCommand);
+    if (r.netFn == Ipmi::kNetFnStorage && r.command == Ipmi::kCmdReserveSdrRepository) {
         if (r.length != 0)
-            return Code(kCcLength);
+            return Code(Ipmi::kCcRequestDataLengthInvalid);
         reservation_ = static_cast<uint16_t>(reservation_ == 0xFFFF ? 1 : reservation_ + 1);
         return Bytes({static_cast<uint8_t>(reservation_), static_cast<uint8_t>(reservation_ >> 8)});
     }
-    if (r.netFn == kNetFnStorage && r.command == 0x23)
+    if (r.netFn == Ipmi::kNetFnStorage && r.command == Ipmi::kCmdGetSdr)
         return GetSdr(r);
-    if (r.netFn == kNetFnApp && r.command == 0x52)
+    if (r.netFn == Ipmi::kNetFnApp && r.command == Ipmi::kCmdMasterWriteRead)
         return MasterWriteRead(c, r);
-    return Code(kCcInvalidCommand);
+    return Code(Ipmi::kCcInvalidCommand);
 }
 
 SimAnswer SimBmc::FruInfo(SimController& c, const SimRequest& r) {
     if (r.length != 1)
-        return Code(kCcLength);
+        return Code(Ipmi::kCcRequestDataLengthInvalid);
     SimFruDevice* d = FindFru(c, r.data[0]);
     if (!d)
-        return Code(kCcNotPresent);
+        return Code(Ipmi::kCcRequestedDataNotPresent);
     size_t size = std::min<size_t>(d->memory.bytes.size(), 0xFFFF);
     return Bytes({static_cast<uint8_t>(size), static_cast<uint8_t>(size >> 8), 0x00});
 }
 
 SimAnswer SimBmc::ReadFru(SimController& c, const SimRequest& r) {
     if (r.length != 4)
-        return Code(kCcLength);
+        return Code(Ipmi::kCcRequestDataLengthInvalid);
     SimFruDevice* d = FindFru(c, r.data[0]);
     if (!d)
-        return Code(kCcNotPresent);
+        return Code(Ipmi::kCcRequestedDataNotPresent);
     size_t offset = r.data[1] | (r.data[2] << 8), n = r.data[3];
     if (c.maxRead && n > c.maxRead)
         return Code(c.oversizeCode);
     const std::vector<uint8_t>& bytes = d->memory.bytes;
     if (offset + n > bytes.size())
-        return Code(kCcOutOfRange);
+        return Code(Ipmi::kCcParameterOutOfRange);
     SimAnswer a = Bytes({static_cast<uint8_t>(n)});
     a.data.insert(a.data.end(), bytes.begin() + offset, bytes.begin() + offset + n);
     return a;
@@ -236,17 +224,17 @@ SimAnswer SimBmc::ReadFru(SimController& c, const SimRequest& r) {
 
 SimAnswer SimBmc::WriteFru(SimController& c, const SimRequest& r) {
     if (r.length < 3)
-        return Code(kCcLength);
+        return Code(Ipmi::kCcRequestDataLengthInvalid);
     SimFruDevice* d = FindFru(c, r.data[0]);
     if (!d)
-        return Code(kCcNotPresent);
+        return Code(Ipmi::kCcRequestedDataNotPresent);
     size_t offset = r.data[1] | (r.data[2] << 8), n = r.length - 3;
     if (d->memory.writeProtected)
-        return Code(kCcWriteProtected);
+        return Code(Ipmi::kCcWriteProtected);
     if (c.maxWrite && n > c.maxWrite)
-        return Code(kCcLength);
+        return Code(Ipmi::kCcRequestDataLengthInvalid);
     if (offset + n > d->memory.bytes.size())
-        return Code(kCcOutOfRange);
+        return Code(Ipmi::kCcParameterOutOfRange);
     if (uint8_t cc = Store(d->memory, offset, r.data + 3, n))
         return Code(cc);
     return Bytes({static_cast<uint8_t>(n)});
@@ -254,7 +242,7 @@ SimAnswer SimBmc::WriteFru(SimController& c, const SimRequest& r) {
 
 SimAnswer SimBmc::GetSdr(const SimRequest& r) {
     if (r.length != 6)
-        return Code(kCcLength);
+        return Code(Ipmi::kCcRequestDataLengthInvalid);
     const uint8_t* d = r.data;
     uint16_t reservation = static_cast<uint16_t>(d[0] | (d[1] << 8));
     uint16_t id = static_cast<uint16_t>(d[2] | (d[3] << 8));
@@ -262,16 +250,16 @@ SimAnswer SimBmc::GetSdr(const SimRequest& r) {
     // A read from offset 0 needs no reservation; a partial read needs the
     // current one.
     if (offset != 0 && (reservation_ == 0 || reservation != reservation_))
-        return Code(kCcReservationLost);
+        return Code(Ipmi::kCcReservationCancelled);
     const auto& records = system_.sdr;
     if (records.empty())
-        return Code(kCcNotPresent);
+        return Code(Ipmi::kCcRequestedDataNotPresent);
     size_t index = id == 0xFFFF ? records.size() - 1 : id; // 0xFFFF: the last record
     if (index >= records.size())
-        return Code(kCcNotPresent);
+        return Code(Ipmi::kCcRequestedDataNotPresent);
     const std::vector<uint8_t>& record = records[index];
     if (offset > record.size())
-        return Code(kCcOutOfRange);
+        return Code(Ipmi::kCcParameterOutOfRange);
     // 0xFF reads the rest of the record; a read past its end returns what there is.
     size_t n = std::min(record.size() - offset, count == 0xFF ? record.size() : count);
     size_t next = index + 1 < records.size() ? index + 1 : 0xFFFF;
@@ -286,21 +274,21 @@ SimAnswer SimBmc::GetSdr(const SimRequest& r) {
 // to the memory at that offset, and the read follows them.
 SimAnswer SimBmc::MasterWriteRead(SimController& c, const SimRequest& r) {
     if (r.length < 3)
-        return Code(kCcLength);
+        return Code(Ipmi::kCcRequestDataLengthInvalid);
     SimI2cDevice* d = FindI2c(c, r.data[0], r.data[1]);
     if (!d)
-        return Code(kCcNak);
+        return Code(Ipmi::kCcNotAcknowledged);
     size_t readCount = r.data[2];
     const uint8_t* written = r.data + 3;
     size_t writtenCount = r.length - 3;
     if (writtenCount < 2)
-        return Code(kCcLength);
+        return Code(Ipmi::kCcRequestDataLengthInvalid);
     size_t offset;
     if (d->kind == SimI2cKind::At24c02) {
         offset = (written[0] << 8) | written[1];
     } else {
-        if (written[0] != kDs1624sAccessMemory)
-            return Code(kCcInvalidField);
+        if (written[0] != Ipmi::kDs1624sAccessMemory)
+            return Code(Ipmi::kCcInvalidDataField);
         offset = written[1];
     }
     const uint8_t* payload = written + 2;
@@ -308,18 +296,18 @@ SimAnswer SimBmc::MasterWriteRead(SimController& c, const SimRequest& r) {
     SimMemory& memory = d->memory;
     if (payloadCount) {
         if (memory.writeProtected)
-            return Code(kCcWriteProtected);
+            return Code(Ipmi::kCcWriteProtected);
         if (c.maxWrite && payloadCount > c.maxWrite)
-            return Code(kCcLength);
+            return Code(Ipmi::kCcRequestDataLengthInvalid);
         if (offset + payloadCount > memory.bytes.size())
-            return Code(kCcOutOfRange);
+            return Code(Ipmi::kCcParameterOutOfRange);
     }
     size_t readAt = offset + payloadCount;
     if (readCount) {
         if (c.maxRead && readCount > c.maxRead)
             return Code(c.oversizeCode);
         if (readAt + readCount > memory.bytes.size())
-            return Code(kCcOutOfRange);
+            return Code(Ipmi::kCcParameterOutOfRange);
     }
     if (payloadCount)
         if (uint8_t cc = Store(memory, offset, payload, payloadCount))
@@ -335,13 +323,13 @@ SimAnswer SimBmc::MasterWriteRead(SimController& c, const SimRequest& r) {
 SimAnswer SimBmc::SendMessage(const SimRequest& r, const SimFault* outerFault) {
     const uint8_t* d = r.data;
     if (r.length < 8)
-        return Code(kCcLength);
+        return Code(Ipmi::kCcRequestDataLengthInvalid);
     if (Sum(d + 1, 3) != 0 || Sum(d + 4, r.length - 4) != 0)
-        return Code(kCcInvalidField);
+        return Code(Ipmi::kCcInvalidDataField);
     uint8_t channel = d[0] & 0x0F;
     SimController* target = system_.FindController(d[1]);
-    if (!target || target->address == kBmc || target->channel != channel)
-        return Code(kCcNak);
+    if (!target || target->address == Ipmi::kBmcAddress || target->channel != channel)
+        return Code(Ipmi::kCcNotAcknowledged);
 
     SimRequest inner;
     inner.responder = d[1];
@@ -363,7 +351,7 @@ SimAnswer SimBmc::SendMessage(const SimRequest& r, const SimFault* outerFault) {
     else
         answer = Answer(*target, inner);
     if (answer.data.size() > kBridgedAnswerRoom)
-        answer = Code(kCcTooMuchAnswer);
+        answer = Code(Ipmi::kCcCannotReturnRequestedBytes);
 
     uint8_t sequence = d[5] >> 2;
     auto queue = [&](uint8_t seq) {

@@ -1,4 +1,4 @@
-#include "api/Frame.h"
+#include "support/Frame.h"
 
 #include "support/StringResource.h"
 #include "support/Trace.h"

@@ -1,0 +1,83 @@
+#include "Commands.h"
+
+#include "Backup.h"
+#include "CommandSupport.h"
+#include "Render.h"
+#include "Text.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <string>
+#include <system_error>
+#include <vector>
+
+namespace Commands {
+const char* Help(const std::string& command) {
+    if (command.empty())
+        return "usage: orvane [options] COMMAND [operands]\n"
+               "\n"
+               "commands:\n"
+               "  scan                     list the FRUs of the system\n"
+               "  show [FRU]               every area and field (--file CFG: of a file)\n"
+               "  get FRU FIELD            one field's value\n"
+               "  set FRU FIELD VALUE ...  change fields; --commit and/or --save CFG\n"
+               "  save FRU CFG             save a FRU as a configuration file\n"
+               "  load CFG                 read a configuration file and show it\n"
+               "  restore CFG              write a saved file back to its device\n"
+               "  props                    the system properties\n"
+               "  check ADDRESS            check the FRU header at an address\n"
+               "\n"
+               "FRU: a position (orvane scan), an address T:L:DA:B:CA:ID, or a name.\n"
+               "FIELD: board.manufacturer, product.asset_tag, chassis.custom.2, "
+               "internal.data, ...\n"
+               "       or the field enumerator 1-17.\n"
+               "\n"
+               "options:\n"
+               "  --system FILE        run on the simulated BMC described by FILE\n"
+               "  --driver NAME|PATH   driver module (sim, freeipmi or a path)\n"
+               "  --host HOST[:PORT]   BMC over the network; --user, --password-file FILE,\n"
+               "                       --interface lan|lanplus\n"
+               "  --lang L --locale C  catalogue language (e.g. --lang de --locale de)\n"
+               "  --debug-level N      write DBGLOG.txt (1 failures, 3 every call)\n"
+               "  --backup-dir DIR     where commits save what the device held\n"
+               "  --json               JSON output (scan, show, load, props)\n"
+               "  --help               this text, or a command's: orvane COMMAND --help\n"
+               "\n"
+               "exit codes: 0 done, 1 a library call failed, 2 bad command line,\n"
+               "            3 refused (size, one-byte text, restore mismatch)\n";
+    if (command == "scan")
+        return "usage: orvane scan [--json]\n"
+               "Scans the SDR repository, reads every FRU device (at most 17) and lists\n"
+               "position, name, address and the areas present.\n";
+    if (command == "show")
+        return "usage: orvane show [FRU] [--json]   or   orvane show --file CFG [--json]\n"
+               "Every area and field with title and value as the library renders them;\n"
+               "internal use and multi-record areas as hex.\n";
+    if (command == "get")
+        return "usage: orvane get FRU FIELD   or   orvane get --file CFG FIELD\n";
+    if (command == "set")
+        return "usage: orvane set FRU FIELD VALUE [FIELD VALUE ...] (--commit | --save CFG)\n"
+               "       orvane set --file CFG FIELD VALUE ... --save CFG\n"
+               "Texts are stored as 8-bit text. board.mfg_date takes \"YYYY-MM-DD HH:MM\"\n"
+               "(UTC), chassis.type a number, internal.data hex bytes of the same length.\n"
+               "A one-byte text is refused unless --force (its type/length byte 0xC1 ends\n"
+               "the area for every FRU reader). Before --commit the FRU's current contents\n"
+               "are saved into the backup folder.\n";
+    if (command == "save")
+        return "usage: orvane save FRU CFG\n";
+    if (command == "load")
+        return "usage: orvane load CFG [--json]\n";
+    if (command == "restore")
+        return "usage: orvane restore CFG\n"
+               "Writes a saved file's internal use, multi-record and field contents to the\n"
+               "device at the file's address and commits, after saving a backup. Refuses\n"
+               "when the device's areas differ in size from the file's.\n";
+    if (command == "props")
+        return "usage: orvane props [--json]\n";
+    if (command == "check")
+        return "usage: orvane check ADDRESS   (ADDRESS: T:L:DA:B:CA:ID, e.g. 2:0:20:00:20:00)\n";
+    return nullptr;
+}
+} // namespace Commands

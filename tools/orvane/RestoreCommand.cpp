@@ -1,0 +1,136 @@
+#include "Commands.h"
+
+#include "Backup.h"
+#include "CommandSupport.h"
+#include "Render.h"
+#include "Text.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <string>
+#include <system_error>
+#include <vector>
+
+namespace Commands {
+namespace {
+// The space an info area's fields and padding fill: the same for two areas of
+// one kind exactly when their lengths are equal.
+uint64_t Footprint(const AreaView& area) {
+    uint64_t total = area.room;
+    for (const auto& f : area.fields)
+        total += 1 + f.bytes.size();
+    return total;
+}
+
+const AreaView* FindArea(const FruView& fru, int32_t kind) {
+    for (const auto& a : fru.areas)
+        if (a.kind == kind)
+            return &a;
+    return nullptr;
+}
+
+// Why the device's FRU cannot take the file's contents, or "".
+std::string RestoreMismatch(const FruView& device, const FruView& file) {
+    for (int32_t kind = ORVANE_AREA_INTERNAL_USE; kind <= ORVANE_AREA_MULTIRECORD; ++kind) {
+        const AreaView* d = FindArea(device, kind);
+        const AreaView* f = FindArea(file, kind);
+        const std::string key = FieldNames::AreaKey(kind);
+        if (!d != !f)
+            return std::string("the ") + (d ? "device" : "file") + " has a " + key +
+                   " area and the " + (d ? "file" : "device") + " has none";
+        if (!d)
+            continue;
+        if (d->hasData != f->hasData || d->data.size() != f->data.size())
+            return "the " + key + " areas differ in size (" + std::to_string(d->data.size()) +
+                   " bytes on the device, " + std::to_string(f->data.size()) + " in the file)";
+        if (kind == ORVANE_AREA_INTERNAL_USE || kind == ORVANE_AREA_MULTIRECORD)
+            continue;
+        if (d->fields.size() != f->fields.size())
+            return "the " + key + " areas have different numbers of fields";
+        if (Footprint(*d) != Footprint(*f))
+            return "the " + key + " areas differ in size";
+    }
+    return "";
+}
+} // namespace
+
+int Restore(Session& s, const Options& o) {
+    if (o.operands.size() != 1)
+        return Usage("restore", "takes CFG");
+    Options fromFile = o;
+    fromFile.file = o.operands[0];
+    if (!LoadSource(s, fromFile))
+        return kExitLibrary;
+    FruView saved;
+    if (!s.Describe(s.Count() - 1, &saved))
+        return kExitLibrary;
+    if (!s.LoadSystem())
+        return kExitLibrary;
+    if (uint32_t status = SelectList(s.Api(), ORVANE_LIST_SYSTEM); status != ORVANE_OK)
+        return s.Fail("selecting the system list", status);
+    const FruAddress& a = saved.address;
+    if (uint32_t status = SelectFruByAddress(s.Api(), a.nvsType, a.lun, a.deviceAddress, a.bus,
+                                             a.controller, a.deviceId);
+        status != ORVANE_OK)
+        return s.Fail("finding the device at " + a.Format(), status);
+    uint32_t position = 0;
+    for (uint32_t i = 0; i < s.Count(); ++i) {
+        FruAddress b;
+        if (SelectFru(s.Api(), i) == ORVANE_OK && s.SelectedAddress(&b) && b == a)
+            position = i;
+    }
+    FruView device;
+    if (!s.Describe(position, &device))
+        return kExitLibrary;
+    if (const std::string why = RestoreMismatch(device, saved); !why.empty()) {
+        std::fprintf(stderr, "orvane: refusing to restore %s to %s: %s\n", o.operands[0].c_str(),
+                     a.Format().c_str(), why.c_str());
+        return kExitRefused;
+    }
+    SelectFru(s.Api(), position);
+    const std::string backup = Backup(s, o);
+    if (backup.empty())
+        return kExitLibrary;
+    uint32_t changed = 0;
+    for (const AreaView& want : saved.areas) {
+        const AreaView& have = *FindArea(device, want.kind);
+        if (SelectAreaEnum(s.Api(), want.kind) != ORVANE_OK)
+            return s.Fail("selecting the " + want.key + " area", ORVANE_E_NOT_SELECTED);
+        if (want.hasData) {
+            if (want.data != have.data) {
+                if (uint32_t status = SetAreaData(s.Api(), want.data.data(),
+                                                  static_cast<uint32_t>(want.data.size()));
+                    status != ORVANE_OK)
+                    return s.Fail("restoring the " + want.key + " area", status);
+                ++changed;
+            }
+            continue;
+        }
+        // Fields that shrink first, so the padding they give back lets the
+        // others grow.
+        for (int pass = 0; pass < 2; ++pass) {
+            for (uint32_t i = 0; i < want.fields.size(); ++i) {
+                const auto& w = want.fields[i];
+                const auto& h = have.fields[i];
+                if (w.bytes == h.bytes || (w.bytes.size() > h.bytes.size()) != (pass == 1))
+                    continue;
+                if (uint32_t status = SelectFieldInteger(s.Api(), i); status != ORVANE_OK)
+                    return s.Fail("selecting " + w.key, status);
+                if (uint32_t status = SetFieldDataValue(s.Api(), w.bytes.data(),
+                                                        static_cast<uint32_t>(w.bytes.size()));
+                    status != ORVANE_OK)
+                    return s.Fail("restoring " + w.key, status);
+                ++changed;
+            }
+        }
+    }
+    if (changed == 0) {
+        std::printf("the device at %s already holds what %s holds; nothing written\n",
+                    a.Format().c_str(), o.operands[0].c_str());
+        return kExitOk;
+    }
+    return CommitSelected(s, backup);
+}
+} // namespace Commands

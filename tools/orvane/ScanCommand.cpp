@@ -1,0 +1,42 @@
+#include "Commands.h"
+
+#include "Backup.h"
+#include "CommandSupport.h"
+#include "Render.h"
+#include "Text.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <string>
+#include <system_error>
+#include <vector>
+
+namespace Commands {
+int Scan(Session& s, const Options& o) {
+    if (!s.LoadSystem())
+        return kExitLibrary;
+    if (uint32_t status = SelectList(s.Api(), ORVANE_LIST_SYSTEM); status != ORVANE_OK)
+        return s.Fail("selecting the system list", status);
+    uint32_t present = 0, loaded = 0;
+    GetNumberOfFrus(s.Api(), &present, &loaded);
+    std::vector<FruView> frus(loaded);
+    for (uint32_t i = 0; i < loaded; ++i)
+        if (!s.Describe(i, &frus[i]))
+            return kExitLibrary;
+    if (o.json) {
+        Render::Json(stdout, frus);
+        return kExitOk;
+    }
+    std::printf("%u FRU devices found, %u read\n", present, loaded);
+    if (present == 0)
+        std::fprintf(stderr, "orvane: no FRU device answered; is the driver right (--driver, "
+                             "--system, ORVANE_DRIVER)? --debug-level 1 writes the reason to "
+                             "DBGLOG.txt\n");
+    std::printf("%3s  %-20s %-18s %s\n", "#", "name", "address", "areas");
+    for (const auto& fru : frus)
+        Render::ScanLine(stdout, fru);
+    return kExitOk;
+}
+} // namespace Commands

@@ -1,0 +1,3 @@
+#include "api/CoreAccess.h"
+
+namespace CoreAccess {} // namespace CoreAccess

@@ -15,7 +15,7 @@ if [ "$(id -u)" != 0 ]; then
 fi
 scripts/setup-debian.sh all --if-missing
 jobs=$(nproc 2>/dev/null || echo 2)
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVANE_TESTS=OFF >/dev/null
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$build" -j"$jobs" --target orvane orvane-cli orvane-driver-sim orvane-driver-freeipmi catalogues
 (cd "$build" && rm -f ./*.deb && cpack -G DEB >/dev/null)
 debs=("$build"/liborvane2_*.deb "$build"/liborvane-dev_*.deb "$build"/orvane_*.deb)

@@ -14,6 +14,7 @@ void* g_handle = nullptr;
 KsbSendTimedRequestFn g_send = nullptr;
 KsbReceiveMessageFn g_receive = nullptr;
 bool g_failed = false; // a failed load is not retried until Unload
+ReasonSink g_sink = nullptr;
 
 // The folder of liborvane.so (or of the program the library is linked into).
 std::string OwnFolder() {
@@ -36,6 +37,8 @@ std::string OwnFolder() {
 }
 
 void LogFailure(const std::string& why) {
+    if (g_sink)
+        g_sink(why.c_str());
     // The reason is written to the debug log at level 1, like any failure line.
     std::u16string line = u"Orvane::LoadDriver - " + Utf16::FromUtf8(why);
     Trace::Write(line.c_str(), Trace::kFailure);
@@ -45,6 +48,8 @@ void LogFailure(const std::string& why) {
 void ModuleReason(const char* reason) {
     if (!reason)
         return;
+    if (g_sink)
+        g_sink(reason);
     std::u16string line = u"Orvane::Driver - " + Utf16::FromUtf8(reason);
     Trace::Write(line.c_str(), Trace::kFailure);
 }
@@ -102,6 +107,10 @@ uint32_t ReceiveMessage(uint8_t* message, uint32_t* length, uint32_t timeoutMs, 
     if (uint32_t result = Load())
         return result;
     return g_receive(message, length, timeoutMs, flags, reserved);
+}
+
+void SetReasonSink(ReasonSink sink) {
+    g_sink = sink;
 }
 
 void Unload() {

@@ -28,16 +28,37 @@ std::string Thousands(uint32_t n) {
     return text;
 }
 
-// Writes the raw backup back and reads it again. Returns kExitLibrary.
+// Writes those bytes of want that the device does not hold yet (all of them
+// when it cannot be read): fewer writes, and nothing past what differs.
+uint32_t WriteDifferences(const CoreAccess::DeviceAddress& device,
+                          const std::vector<uint8_t>& want) {
+    const uint32_t size = static_cast<uint32_t>(want.size());
+    std::vector<uint8_t> have;
+    if (CoreAccess::ReadDevice(device, 0, size, &have) != 0 || have.size() != size)
+        return CoreAccess::WriteDevice(device, 0, want);
+    for (uint32_t i = 0; i < size; ++i) {
+        if (have[i] == want[i])
+            continue;
+        uint32_t end = i;
+        while (end < size && have[end] != want[end])
+            ++end;
+        if (const uint32_t status = CoreAccess::WriteDevice(
+                device, i, std::vector<uint8_t>(want.begin() + i, want.begin() + end)))
+            return status;
+        i = end;
+    }
+    return 0;
+}
+
+// Writes the raw backup back where the device differs from it, then reads it
+// again and compares. Returns kExitLibrary.
 int RollBack(const FruAddress& address, const Commands::PendingBackup& backup) {
     std::fprintf(stderr, "orvane: writing %s back to the device\n", backup.bin.c_str());
     const CoreAccess::DeviceAddress device = RawImage::ToDevice(address);
+    const uint32_t size = static_cast<uint32_t>(backup.raw.size());
     std::vector<uint8_t> back;
-    const uint32_t written = CoreAccess::WriteDevice(device, 0, backup.raw);
-    const uint32_t read =
-        written
-            ? written
-            : CoreAccess::ReadDevice(device, 0, static_cast<uint32_t>(backup.raw.size()), &back);
+    const uint32_t written = WriteDifferences(device, backup.raw);
+    const uint32_t read = written ? written : CoreAccess::ReadDevice(device, 0, size, &back);
     if (written == 0 && read == 0 && back == backup.raw) {
         std::fprintf(stderr,
                      "orvane: the device at %s is as before (%zu bytes read back and "
@@ -163,7 +184,7 @@ int Commit(Session& s, const FruAddress& address, Commands::PendingBackup& backu
 int WriteImage(const FruAddress& address, const std::vector<uint8_t>& image,
                Commands::PendingBackup& backup) {
     backup.Keep();
-    if (const uint32_t status = CoreAccess::WriteDevice(RawImage::ToDevice(address), 0, image)) {
+    if (const uint32_t status = WriteDifferences(RawImage::ToDevice(address), image)) {
         std::fprintf(stderr, "orvane: writing the image to %s failed (0x%08X)\n",
                      address.Format().c_str(), status);
         return RollBack(address, backup);

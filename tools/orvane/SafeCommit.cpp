@@ -62,8 +62,8 @@ int RollBack(const FruAddress& address, const Commands::PendingBackup& backup) {
     if (written == 0 && read == 0 && back == backup.raw) {
         std::fprintf(stderr,
                      "orvane: the device at %s is as before (%zu bytes read back and "
-                     "compared)\n",
-                     address.Format().c_str(), backup.raw.size());
+                     "compared); the backup stays in %s\n",
+                     address.Format().c_str(), backup.raw.size(), backup.Describe().c_str());
         return kExitLibrary;
     }
     if (written || read)

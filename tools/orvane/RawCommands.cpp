@@ -4,6 +4,7 @@
 
 #include "Backup.h"
 #include "CommandSupport.h"
+#include "LayoutGuard.h"
 #include "RawImage.h"
 #include "SafeCommit.h"
 #include "Text.h"
@@ -66,7 +67,7 @@ std::optional<FruAddress> AddressInName(const std::string& path) {
 
 bool ImageFits(const FruAddress& address, size_t bytes) {
     const uint32_t size = RawImage::KnownDeviceSize(address);
-    const size_t limit = size ? size : SafeCommit::kAddressableBytes;
+    const size_t limit = size ? size : LayoutGuard::kAddressableBytes;
     if (bytes == 0 || bytes > limit) {
         std::fprintf(stderr,
                      "orvane: refusing to write %zu bytes to %s: the device %s %zu bytes; "

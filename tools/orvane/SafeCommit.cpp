@@ -1,6 +1,6 @@
 #include "SafeCommit.h"
 
-#include "FieldNames.h"
+#include "LayoutGuard.h"
 #include "RawImage.h"
 #include "api/CoreAccess.h"
 
@@ -16,16 +16,6 @@ void CommitProgress(uint32_t phase, const OrvaneChar* text, uint32_t done, uint3
     const int32_t area = CoreAccess::CommitProgressArea(text);
     if (area <= ORVANE_AREA_COMMON_HEADER || g_written[area])
         Session::ShowProgress(phase, text, done, total);
-}
-
-std::string Thousands(uint32_t n) {
-    std::string digits = std::to_string(n), text;
-    for (size_t i = 0; i < digits.size(); ++i) {
-        if (i && (digits.size() - i) % 3 == 0)
-            text += ',';
-        text += digits[i];
-    }
-    return text;
 }
 
 // Writes those bytes of want that the device does not hold yet (all of them
@@ -103,39 +93,16 @@ int GuardLayout(const FruAddress& address, uint32_t deviceLength) {
     CoreAccess::CommitLayout layout;
     if (!CoreAccess::SelectedCommitLayout(&layout))
         return kExitOk;
-    std::string moved;
-    for (const auto& area : layout.areas)
-        if (area.headerOffset != area.commitOffset)
-            moved += "  " + std::string(FieldNames::AreaKey(area.kind)) + " area: header offset " +
-                     std::to_string(area.headerOffset) + ", the commit would write it at " +
-                     std::to_string(area.commitOffset) + "\n";
-    if (!moved.empty()) {
-        std::fprintf(stderr,
-                     "orvane: refusing to commit %s: a commit writes the areas one after the "
-                     "other from offset 8 (internal use, chassis, board, product, multi-record), "
-                     "but the common header places them elsewhere:\n%s"
-                     "Nothing was written. --repack moves the areas to where the commit writes "
-                     "them and rewrites the header to match.\n",
-                     address.Format().c_str(), moved.c_str());
-        return kExitRefused;
-    }
-    if (layout.end > kAddressableBytes) {
-        std::fprintf(stderr,
-                     "orvane: refusing to commit %s: the image would end at byte %s, past the "
-                     "%s bytes a FRU device can address; nothing was written\n",
-                     address.Format().c_str(), Thousands(layout.end).c_str(),
-                     Thousands(kAddressableBytes).c_str());
-        return kExitRefused;
-    }
-    if (deviceLength && layout.end > deviceLength) {
-        std::fprintf(stderr,
-                     "orvane: refusing to commit %s: the image needs %s bytes and the device "
-                     "holds %s; nothing was written\n",
-                     address.Format().c_str(), Thousands(layout.end).c_str(),
-                     Thousands(deviceLength).c_str());
-        return kExitRefused;
-    }
-    return kExitOk;
+    const std::string problems = LayoutGuard::Problems(layout, deviceLength);
+    if (problems.empty())
+        return kExitOk;
+    const bool moved = problems.find("header offset") != std::string::npos;
+    std::fprintf(stderr, "orvane: refusing to commit %s: %sNothing was written.%s\n",
+                 address.Format().c_str(), problems.c_str(),
+                 moved ? " --repack moves the areas to where the commit writes them and "
+                         "rewrites the header to match."
+                       : "");
+    return kExitRefused;
 }
 
 int Commit(Session& s, const FruAddress& address, Commands::PendingBackup& backup) {

@@ -10,9 +10,6 @@
 #include <vector>
 
 namespace SafeCommit {
-// The bytes one FRU device can address through two offset bytes.
-constexpr uint32_t kAddressableBytes = 0x10000;
-
 // Checks that a commit of the selected FRU writes every area where the common
 // header says it is, that the image ends within what a FRU device can address
 // and within deviceLength (0: unknown). Returns 0, or kExitRefused after

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <initializer_list>
+#include <iterator>
 #include <new>
 
 namespace FruImage {
@@ -310,6 +311,33 @@ uint32_t LoadFromSystem(CFru& fru, const FruLocator* locator) {
     return ReadFruFromSystem(fru, locator);
 }
 
+CommitPlan PlanCommit(CFru& fru) {
+    uint32_t multiRecBytes = 0;
+    for (const MultiRecord* r = fru.multiRecords; r; r = r->next)
+        multiRecBytes += FruDefs::kMultiRecHeaderBytes + r->DataLength();
+    const CommitArea areas[] = {
+        {ORVANE_AREA_INTERNAL_USE, fru.HasInternalArea(),
+         fru.HasInternalArea() && fru.internalArea.IsModified(), 0, fru.internalArea.GetLength()},
+        {ORVANE_AREA_CHASSIS, fru.HasChassisArea(),
+         fru.HasChassisArea() && fru.chassisArea.IsModified(), 0, fru.chassisArea.GetLength()},
+        // The board area is written on every commit that finds it present.
+        {ORVANE_AREA_BOARD, fru.HasBoardArea(), fru.HasBoardArea() || fru.boardArea.IsModified(), 0,
+         fru.boardArea.GetLength()},
+        {ORVANE_AREA_PRODUCT, fru.HasProductArea(),
+         fru.HasProductArea() && fru.productArea.IsModified(), 0, fru.productArea.GetLength()},
+        {ORVANE_AREA_MULTIRECORD, fru.HasMultiRecArea(),
+         fru.HasMultiRecArea() && fru.multiRecModified, 0, multiRecBytes}};
+    CommitPlan plan{};
+    uint32_t offset = FruDefs::kCommonHeaderBytes;
+    for (size_t i = 0; i < std::size(areas); ++i) {
+        plan.areas[i] = areas[i];
+        plan.areas[i].offset = offset;
+        offset += areas[i].length;
+    }
+    plan.end = offset;
+    return plan;
+}
+
 uint32_t WriteToSystem(CFru& fru, OrvaneProgressCallback progress) {
     ORV_ENTRY(u"CFru::WriteToSystem");
     const FruLocator& l = fru.locator;
@@ -332,44 +360,43 @@ uint32_t WriteToSystem(CFru& fru, OrvaneProgressCallback progress) {
         ORV_FAIL(u"CFru::WriteToSystem", u"Image Past Last Device Offset");
         return fail();
     }
+    const CommitPlan plan = PlanCommit(fru);
+    const CommitArea &internal = plan.areas[0], &chassis = plan.areas[1], &board = plan.areas[2],
+                     &product = plan.areas[3], &multiRec = plan.areas[4];
     if (WriteImageData(fru, 0, FruDefs::kCommonHeaderBytes, fru.header.GetData()) != 0)
         return fail();
-    uint32_t offset = FruDefs::kCommonHeaderBytes;
     Progress(progress, Frame::GetString(66));
 
-    if (fru.HasInternalArea() && fru.internalArea.IsModified()) {
+    if (internal.written) {
         fru.internalArea.ClearModified();
-        if (WriteImageData(fru, offset, fru.internalArea.GetLength(), fru.internalArea.GetData()))
+        if (WriteImageData(fru, internal.offset, internal.length, fru.internalArea.GetData()))
             return fail();
     }
-    offset += fru.internalArea.GetLength();
     Progress(progress, Frame::GetString(67));
 
-    if (fru.HasChassisArea() && fru.chassisArea.IsModified()) {
+    if (chassis.written) {
         fru.chassisArea.ClearModified();
-        if (WriteImageData(fru, offset, fru.chassisArea.GetLength(), fru.chassisArea.GetData()))
+        if (WriteImageData(fru, chassis.offset, chassis.length, fru.chassisArea.GetData()))
             return fail();
     }
-    offset += fru.chassisArea.GetLength();
     Progress(progress, Frame::GetString(68));
 
-    if (fru.HasBoardArea() || fru.boardArea.IsModified()) {
+    if (board.written) {
         fru.boardArea.ClearModified();
-        if (WriteImageData(fru, offset, fru.boardArea.GetLength(), fru.boardArea.GetData()))
+        if (WriteImageData(fru, board.offset, board.length, fru.boardArea.GetData()))
             return fail();
     }
-    offset += fru.boardArea.GetLength();
     Progress(progress, Frame::GetString(69));
 
-    if (fru.HasProductArea() && fru.productArea.IsModified()) {
+    if (product.written) {
         fru.productArea.ClearModified();
-        if (WriteImageData(fru, offset, fru.productArea.GetLength(), fru.productArea.GetData()))
+        if (WriteImageData(fru, product.offset, product.length, fru.productArea.GetData()))
             return fail();
     }
-    offset += fru.productArea.GetLength();
 
-    if (fru.HasMultiRecArea() && fru.multiRecModified) {
+    if (multiRec.written) {
         Progress(progress, Frame::GetString(70));
+        uint32_t offset = multiRec.offset;
         for (MultiRecord* r = fru.multiRecords; r; r = r->next) {
             for (uint32_t i = 0; i < FruDefs::kMultiRecHeaderBytes; ++i)
                 if (WriteImageData(fru, offset + i, 1, r->header + i))

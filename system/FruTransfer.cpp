@@ -243,6 +243,10 @@ uint32_t SendBridgedRequest(const ControllerRequest* request, ControllerRequest*
     return KSB_RESULT_TIMEOUT;
 }
 
+bool ReachedThroughBridge(const DeviceAddress& device) {
+    return IsBridged(device);
+}
+
 uint8_t NextBridgeSequence() {
     return g_bridgeSequence;
 }

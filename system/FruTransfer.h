@@ -45,6 +45,9 @@ uint32_t WriteDeviceData(const DeviceAddress& device, uint32_t offset, const uin
 // Message, and waits for its answer on the receive queue.
 uint32_t SendBridgedRequest(const ControllerRequest* request, ControllerRequest* response,
                             uint8_t channel, uint8_t target, uint32_t timeoutMs);
+// True when requests to the device go through the BMC's Send Message: FRU
+// inventory devices on satellite controllers.
+bool ReachedThroughBridge(const DeviceAddress& device);
 // The bridge sequence number the next bridged request uses (1 to 63).
 uint8_t NextBridgeSequence();
 } // namespace FruTransfer

@@ -51,6 +51,20 @@ def info_area(head, fields):
     return bytes(body)
 
 
+def info_area_of(head, fields, length):
+    """An info area of exactly `length` bytes (a multiple of 8): the fields
+    are followed by the end marker and zero padding."""
+    body = bytearray(head)
+    for field in fields:
+        body += text_field(field)
+    body.append(0xC1)
+    assert len(body) < length
+    body += bytes(length - 1 - len(body))
+    body[1] = length // 8
+    body.append(checksum(body))
+    return bytes(body)
+
+
 def fru_image(internal=None, chassis=None, board=None, product=None, size=512):
     """A FRU image with the given areas in the usual order; returns the bytes
     and the byte offset of each area present."""
@@ -101,6 +115,38 @@ SYSTEM = {
 }
 
 
+def bench_system():
+    """The benchmark's system: 16 FRU devices of 280 to 288 bytes behind the
+    BMC (images of 280 bytes, the rest 0xFF) and one behind the satellite at
+    0x30; 17 SDR records (a controller locator each for the BMC and the
+    satellite, a FRU locator for devices 1 to 15)."""
+    system = {}
+    for device in range(17):
+        satellite = device == 16
+        tag = "%02d" % device
+        board = info_area_of([1, 0, 0, 0x10, 0x2F, 0x0C],
+                             ["Bench Board Works Ltd", "Bench Board Model " + tag,
+                              "BSN-2026-00" + tag, "BPN-4242-" + tag, "FRU-B" + tag], 104)
+        product = info_area_of([1, 0, 0],
+                               ["Bench Product Company", "Bench Product " + tag,
+                                "PPN-77-" + tag, "Rev 1." + tag, "PSN-9000-" + tag,
+                                "ASSET-" + tag, "FRU-P" + tag], 112)
+        chassis = info_area_of([1, 0, 0x17], ["CPN-100-" + tag, "CSN-200-" + tag], 56)
+        header = bytearray([1, 0, 1, 8, 21, 0, 0, 0])
+        header[7] = checksum(header[:7])
+        image = bytes(header) + chassis + board + product
+        size = len(image) + (0 if satellite else device % 9)
+        system["sat0" if satellite else "bmc%d" % device] = dict(
+            controller=0x30 if satellite else 0x20, device=0 if satellite else device,
+            name="Satellite" if satellite else ("BMC" if device == 0 else "FRU " + tag),
+            raw=image + b"\xff" * (size - len(image)))
+    records = [mc_locator(1, 0x20, "BMC", 0x0B)]
+    records += [fru_locator(1 + device, 0x20, device, "FRU %02d" % device)
+                for device in range(1, 16)]
+    records.append(mc_locator(17, 0x30, "Satellite", 0x08))
+    return system, records
+
+
 def record(record_id, record_type, body):
     return bytes([record_id & 0xFF, record_id >> 8, 0x51, record_type, len(body)]) + body
 
@@ -135,11 +181,14 @@ def sdr_records():
     ]
 
 
-def write_system(folder, port):
+def write_system(folder, port, system, records):
     images = {}
-    for key, fru in SYSTEM.items():
-        image, offsets = fru_image(fru.get("internal"), fru.get("chassis"), fru.get("board"),
-                                   fru.get("product"))
+    for key, fru in system.items():
+        if "raw" in fru:
+            image, offsets = fru["raw"], {}
+        else:
+            image, offsets = fru_image(fru.get("internal"), fru.get("chassis"),
+                                       fru.get("board"), fru.get("product"))
         path = os.path.join(folder, key + ".bin")
         with open(path, "wb") as out:
             out.write(image)
@@ -149,11 +198,11 @@ def write_system(folder, port):
     lines = ["mc_setbmc 0x20",
              "mc_add 0x20 0 has-device-sdrs 0x23 9 8 0x9f 0x1291 0xf02",
              "mc_add 0x30 0 no-device-sdrs 0x23 9 8 0x09 0x1291 0xf03"]
-    for key, fru in SYSTEM.items():
+    for key, fru in system.items():
         path, image, _ = images[key]
         lines.append('mc_add_fru_data 0x%02x %d %d file 0 "%s"'
                      % (fru["controller"], fru["device"], len(image), path))
-    for raw in sdr_records():
+    for raw in records:
         lines.append("main_sdr_add 0x20 " + " ".join("0x%02x" % b for b in raw))
     lines += ["mc_enable 0x20", "mc_enable 0x30"]
     with open(os.path.join(folder, "commands"), "w") as cmds:
@@ -186,16 +235,18 @@ def free_udp_port():
 
 
 class Simulator:
-    def __init__(self, folder):
+    def __init__(self, folder, system=None, records=None):
         self.folder = folder
         self.process = None
         self.port = None
+        self.system = system if system is not None else SYSTEM
+        self.records = records if records is not None else sdr_records()
 
     def start(self):
         # A port found free may be taken before ipmi_sim binds it: try a few.
         for _ in range(5):
             self.port = free_udp_port()
-            self.images = write_system(self.folder, self.port)
+            self.images = write_system(self.folder, self.port, self.system, self.records)
             state = os.path.join(self.folder, "state")
             shutil.rmtree(state, ignore_errors=True)
             os.mkdir(state)
@@ -586,7 +637,7 @@ def hand_run(args):
     """Starts the simulator and leaves it running; prints its settings, as
     shell assignments with --shell."""
     folder = tempfile.mkdtemp(prefix="orvane-e2e-")
-    sim = Simulator(folder)
+    sim = Simulator(folder, *(bench_system() if args.system == "bench" else (None, None)))
     sim.start()
     env = orvane_environment(sim, args.hand_run)
     settings = {k: env[k] for k in sorted(env) if k.startswith("ORVANE_IPMI")}
@@ -601,6 +652,8 @@ if __name__ == "__main__":
     parser.add_argument("--hand-run", metavar="INTERFACE",
                         help="only start the simulator and leave it running")
     parser.add_argument("--shell", action="store_true")
+    parser.add_argument("--system", choices=["test", "bench"], default="test",
+                        help="with --hand-run: the system to simulate")
     parsed = parser.parse_args()
     if parsed.hand_run:
         hand_run(parsed)

@@ -62,7 +62,6 @@ bool FruReadAhead::Covered(const Device& device, uint32_t offset, uint32_t count
 }
 
 WireAnswer FruReadAhead::Serve(const Device& device, uint32_t offset, uint32_t count) {
-    ++hits_;
     WireAnswer answer;
     answer.data.resize(1 + count);
     answer.data[0] = static_cast<uint8_t>(count);
@@ -71,6 +70,10 @@ WireAnswer FruReadAhead::Serve(const Device& device, uint32_t offset, uint32_t c
 }
 
 void FruReadAhead::Store(Device& device, uint32_t offset, const uint8_t* bytes, uint32_t count) {
+    // Nothing is held past the device's end, whatever an answer carried.
+    if (device.size >= 0)
+        count = std::min<uint32_t>(
+            count, offset < static_cast<uint32_t>(device.size) ? device.size - offset : 0);
     if (device.bytes.size() < offset + count) {
         device.bytes.resize(offset + count);
         device.known.resize(offset + count, false);
@@ -100,25 +103,31 @@ WireAnswer FruReadAhead::Read(const WireRequest& request) {
         return wire_(request);
     const uint8_t id = request.data[0];
     const uint32_t offset = request.data[1] | (request.data[2] << 8);
-    const uint32_t count = request.data[3];
+    const uint32_t end = offset + request.data[3];
     const ControllerKey controller = ControllerKey::Of(request);
     Device& device = devices_[{controller, request.lun, id}];
     if (device.passThrough)
         return wire_(request);
-    if (Covered(device, offset, count))
-        return Serve(device, offset, count);
+    if (Covered(device, offset, end - offset)) {
+        ++hits_;
+        return Serve(device, offset, end - offset);
+    }
+    // Reading ahead starts at the first byte not held yet.
+    uint32_t from = offset;
+    while (from < device.known.size() && device.known[from])
+        ++from;
 
     for (int attempt = 0; attempt < kMaxAttempts; ++attempt) {
         // Past the device's end the controller gives its own answer.
-        if (device.size >= 0 && offset + count > static_cast<uint32_t>(device.size))
+        if (device.size >= 0 && end > static_cast<uint32_t>(device.size))
             return wire_(request);
         uint32_t ahead = NextCount(sizes_[controller]);
         if (device.size >= 0)
-            ahead = std::min<uint32_t>(ahead, device.size - offset);
-        ahead = std::min<uint32_t>(ahead, Ipmi::kFruOffsetLimit - offset);
-        if (ahead < count)
+            ahead = std::min<uint32_t>(ahead, device.size - from);
+        ahead = std::min<uint32_t>(ahead, Ipmi::kFruOffsetLimit - from);
+        if (from + ahead < end)
             return wire_(request);
-        WireAnswer answer = wire_(ReadRequest(request, id, offset, static_cast<uint8_t>(ahead)));
+        WireAnswer answer = wire_(ReadRequest(request, id, from, static_cast<uint8_t>(ahead)));
         if (answer.result != 0)
             return answer;
         const uint8_t code = answer.completionCode;
@@ -129,8 +138,9 @@ WireAnswer FruReadAhead::Read(const WireRequest& request) {
             if (data.empty() || data[0] + 1u != data.size() || data[0] > ahead)
                 return wire_(request);
             Learned(controller, static_cast<uint8_t>(ahead), true);
-            Store(device, offset, data.data() + 1, data[0]);
-            return Covered(device, offset, count) ? Serve(device, offset, count) : wire_(request);
+            Store(device, from, data.data() + 1, data[0]);
+            return Covered(device, offset, end - offset) ? Serve(device, offset, end - offset)
+                                                         : wire_(request);
         }
         // A refused read may have crossed the device's end rather than the
         // controller's limit: the device's size tells which.
@@ -138,7 +148,7 @@ WireAnswer FruReadAhead::Read(const WireRequest& request) {
             AskSize(device, request);
         if (device.passThrough)
             return wire_(request);
-        if (device.size >= 0 && offset + ahead > static_cast<uint32_t>(device.size))
+        if (device.size >= 0 && from + ahead > static_cast<uint32_t>(device.size))
             continue;
         if (!ShrinkCode(code))
             return wire_(request);

@@ -26,7 +26,7 @@ class FruReadAhead {
     // changed behind the cache).
     void Drop() { devices_.clear(); }
 
-    // Library reads answered from the cache.
+    // Library reads answered from the cache without a request on the wire.
     uint64_t Hits() const { return hits_; }
     const std::map<ControllerKey, ReadSize>& Sizes() const { return sizes_; }
     void SetSize(const ControllerKey& controller, ReadSize size) { sizes_[controller] = size; }

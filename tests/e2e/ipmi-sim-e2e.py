@@ -7,6 +7,10 @@ IPMI 1.5 records), starts ipmi_sim on a free loopback UDP port, loads the
 system through Orvane over LAN and LAN+, compares every field with ipmi-fru
 (on the image files) and `ipmitool fru print`, commits two changed fields
 through Orvane and checks the simulator's bytes with `ipmitool fru read`.
+The freeipmi module's read-ahead and SDR caches are on throughout (the SDR
+cache file lives in the test's folder): a warm load must equal a cold one, a
+load in the same process after a commit or after `ipmitool fru write` must
+see the new bytes, and an SDR record added between two loads must be read.
 
 Exit codes: 0 passed, 1 failed, 77 skipped (a tool is missing).
 """
@@ -242,10 +246,10 @@ class Simulator:
         self.system = system if system is not None else SYSTEM
         self.records = records if records is not None else sdr_records()
 
-    def start(self):
+    def start(self, port=None):
         # A port found free may be taken before ipmi_sim binds it: try a few.
         for _ in range(5):
-            self.port = free_udp_port()
+            self.port = port or free_udp_port()
             self.images = write_system(self.folder, self.port, self.system, self.records)
             state = os.path.join(self.folder, "state")
             shutil.rmtree(state, ignore_errors=True)
@@ -300,7 +304,10 @@ def orvane_environment(sim, interface):
     env.update(ORVANE_DRIVER="freeipmi", ORVANE_IPMI_HOST="127.0.0.1:%d" % sim.port,
                ORVANE_IPMI_INTERFACE=interface, ORVANE_IPMI_USER=USER,
                ORVANE_IPMI_PASSWORD_FILE=password_file(sim.folder),
-               ORVANE_IPMI_PRIVILEGE="admin", ORVANE_IPMI_DEBUG="1")
+               ORVANE_IPMI_PRIVILEGE="admin", ORVANE_IPMI_DEBUG="1",
+               ORVANE_IPMI_STATS="1", XDG_CACHE_HOME=os.path.join(sim.folder, "cache"))
+    env.pop("ORVANE_IPMI_READAHEAD", None)
+    env.pop("ORVANE_IPMI_SDR_CACHE", None)
     env.pop("ORVANE_IPMI_PASSWORD", None)
     return env
 
@@ -477,12 +484,24 @@ def run_host(args, sim, interface, *extra):
     return result
 
 
+def fetches(result):
+    """The SDR repository fetches the module's statistics line reports."""
+    m = re.search(r"\((\d+) repository fetches\)", result.stderr)
+    return int(m.group(1)) if m else None
+
+
 def check_load(checks, args, sim, interface, images):
     result = run_host(args, sim, interface)
+    check_loaded(checks, args, sim, interface, images, result)
+    return parse_orvane(result.stdout), result
+
+
+def check_loaded(checks, args, sim, interface, images, result):
     what = "Orvane over " + interface
     checks.equal(what + " exit code", result.returncode, 0)
-    checks.true("%s: stderr has failure lines: %s" % (what, result.stderr.strip()),
-                "orvane-driver-freeipmi" not in result.stderr)
+    failures = [line for line in result.stderr.splitlines()
+                if "orvane-driver-freeipmi" in line and "requests from the library" not in line]
+    checks.true("%s: stderr has failure lines: %s" % (what, failures), not failures)
     frus = parse_orvane(result.stdout)
     checks.equal(what + " FRU names", sorted(f["name"] for f in frus),
                  sorted(f["name"] for f in SYSTEM.values()))
@@ -500,7 +519,6 @@ def check_load(checks, args, sim, interface, images):
                               capture_output=True, text=True, timeout=30)
         compare_with_tool(checks, "%s vs ipmi-fru FRU %s" % (what, key), fru["fields"],
                           parse_ipmi_fru(tool.stdout), 1)
-    return frus
 
 
 def find_field(image, area_offset, head, index):
@@ -539,7 +557,14 @@ def check_commit(checks, args, sim, interface, frus, key, manufacturer, serial):
     result = run_host(args, sim, interface, "set", str(fru["index"]),
                       board_field[0], board_field[1], manufacturer,
                       serial_field[0], serial_field[1], serial)
-    checks.equal(what + " output", result.stdout.strip(), "COMMITTED")
+    first, _, reloaded = result.stdout.partition("\n")
+    checks.equal(what + " output", first.strip(), "COMMITTED")
+    # The same process loads again: the new bytes, not the ones it read before.
+    again = {system_key(f): f["fields"] for f in parse_orvane(reloaded)}.get(key, {})
+    checks.equal(what + ": the next load in the process, board manufacturer",
+                 again.get("Board Manufacturer", (0, None))[1], manufacturer)
+    checks.equal(what + ": the next load in the process, product serial",
+                 again.get("Product Serial Number", (0, None))[1], serial)
     expected = SYSTEM[key]
     _, image, offsets = sim.images[key]
     image = with_field(image, offsets, "board", 0, manufacturer)
@@ -556,6 +581,50 @@ def check_commit(checks, args, sim, interface, frus, key, manufacturer, serial):
     checks.equal(what + ": ipmitool Board Mfg", section.get("Board Mfg"), manufacturer)
     checks.equal(what + ": ipmitool Product Serial", section.get("Product Serial"), serial)
     return image
+
+
+def check_tool_write_between_loads(checks, args, sim):
+    """One process loads, `ipmitool fru write` changes a device, the same
+    process loads again and must show the change."""
+    _, image, offsets = sim.images["bmc2"]
+    changed = with_field(image, offsets, "product", 1, "Front Pa9el")
+    path = os.path.join(sim.folder, "bmc2-written.bin")
+    with open(path, "wb") as out:
+        out.write(changed)
+    host = subprocess.Popen([args.host_program, "wait"], stdin=subprocess.PIPE,
+                            stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True,
+                            env=orvane_environment(sim, "lanplus"))
+    try:
+        before = []
+        for line in host.stdout:
+            if line.strip() == "WAITING":
+                break
+            before.append(line)
+        ipmitool(sim, "lan", "fru", "write", "2", path)
+        after, _ = host.communicate("go\n", timeout=60)
+    finally:
+        if host.poll() is None:
+            host.kill()
+    names = lambda output: {system_key(f): f["fields"].get("Product Name", (0, None))[1]
+                            for f in parse_orvane(output)}
+    checks.equal("before ipmitool fru write", names("".join(before)).get("bmc2"),
+                 "Front Panel")
+    checks.equal("a load in the same process after ipmitool fru write",
+                 names(after).get("bmc2"), "Front Pa9el")
+    sim.images["bmc2"] = (sim.images["bmc2"][0], changed, offsets)
+
+
+def check_sdr_added(checks, args, sim):
+    """A record added to the repository between two loads: the second load
+    fetches the repository again and finds the new FRU locator."""
+    run_host(args, sim, "lan")  # the cache file holds the repository now
+    sim.stop()
+    sim.records = sim.records + [fru_locator(6, 0x20, 2, "Panel Twin")]
+    sim.start(sim.port)
+    result = run_host(args, sim, "lan")
+    names = [f["name"] for f in parse_orvane(result.stdout)]
+    checks.equal("after an SDR was added, the repository is fetched again", fetches(result), 1)
+    checks.true("after an SDR was added, its FRU is read: %s" % names, "Panel Twin" in names)
 
 
 def main(args):
@@ -575,10 +644,16 @@ def main(args):
     try:
         sim.start()
         print("ipmi_sim on 127.0.0.1:%d (%s)" % (sim.port, folder))
-        frus = check_load(checks, args, sim, "lan", sim.images)
-        plus = check_load(checks, args, sim, "lanplus", sim.images)
+        frus, cold = check_load(checks, args, sim, "lan", sim.images)
+        plus, _ = check_load(checks, args, sim, "lanplus", sim.images)
         checks.equal("the same FRUs over lan and lanplus",
                      [(f["name"], f["fields"]) for f in plus],
+                     [(f["name"], f["fields"]) for f in frus])
+        warm_frus, warm = check_load(checks, args, sim, "lan", sim.images)
+        checks.equal("a cold load fetches the SDR repository", fetches(cold), 1)
+        checks.equal("a warm load takes the records from the cache file", fetches(warm), 0)
+        checks.equal("the same FRUs with a warm SDR cache",
+                     [(f["name"], f["fields"]) for f in warm_frus],
                      [(f["name"], f["fields"]) for f in frus])
 
         printed = parse_ipmitool(ipmitool(sim, "lan", "fru", "print").stdout)
@@ -598,6 +673,8 @@ def main(args):
         checks.equal("Orvane reads the committed serial",
                      values.get("sat0", {}).get("Product Serial Number", (0, None))[1],
                      "SM-SN-12")
+
+        check_tool_write_between_loads(checks, args, sim)
 
         # A wrong password: no FRUs, the module's reason in the library's debug
         # log (level 1, DBGLOG.txt in the host's folder), and no password anywhere.
@@ -621,6 +698,9 @@ def main(args):
                     "Orvane::Driver - cannot open the IPMI session" in log)
         checks.true("the wrong password stays out of the output and the log",
                     "not-the-password" not in wrong.stdout + wrong.stderr + log)
+
+        # Last, as it restarts the simulator with its original images.
+        check_sdr_added(checks, args, sim)
     except (RuntimeError, subprocess.SubprocessError, OSError) as error:
         checks.failures.append(str(error))
     finally:

@@ -12,7 +12,7 @@ command -v ipmi_sim >/dev/null || { echo "ipmi_sim not found (Debian package ope
 eval "$(python3 "$here/../tests/e2e/ipmi-sim-e2e.py" --hand-run lan --shell --system bench)"
 trap 'kill "$ORVANE_E2E_SIM_PID" 2>/dev/null; rm -rf "$ORVANE_E2E_FOLDER"' EXIT INT TERM
 export ORVANE_DATA_DIR="$build" ORVANE_DRIVER=freeipmi
-unset ORVANE_IPMI_DEBUG
+unset ORVANE_IPMI_DEBUG ORVANE_IPMI_STATS
 for interface in lan lanplus; do
     ORVANE_IPMI_INTERFACE=$interface "$build/orvane-ipmi-bench" "$runs"
 done

@@ -43,8 +43,9 @@ std::vector<uint8_t> Encode(const Contents& contents);
 std::string PathFor(const std::string& interface, const std::string& host);
 // Reads and parses the file; false when it is missing or damaged.
 bool Load(const std::string& path, Contents* contents);
-// Writes the file atomically (a temporary file beside it, then rename),
-// creating its folder; false with a reason.
+// Writes the file atomically (a temporary file beside it, then rename), so a
+// reader sees the old file or the new one, never a part; creates its folder.
+// False with a reason.
 bool Store(const std::string& path, const Contents& contents, std::string* why);
 
 } // namespace SdrCacheFile

@@ -343,11 +343,11 @@ TEST_F(SimulatedBmc, FollowsEnvironmentChangesBetweenRequests) {
     std::string second = TestSupport::TempDir() + "/second.log";
     setenv("ORVANE_SIM_LOG", first.c_str(), 1);
     Send(0x20, 0x06, 0x01, {});
-    setenv("ORVANE_SIM_BENCH_UNRELATED", "1", 1); // appended behind the others
+    setenv("ORVANE_SIM_TEST_UNRELATED", "1", 1); // appended behind the others
     Send(0x20, 0x06, 0x01, {});
     setenv("ORVANE_SIM_LOG", second.c_str(), 1);
     Send(0x20, 0x06, 0x01, {});
-    unsetenv("ORVANE_SIM_BENCH_UNRELATED");
+    unsetenv("ORVANE_SIM_TEST_UNRELATED");
     unsetenv("ORVANE_SIM_LOG");
     Send(0x20, 0x06, 0x01, {});
     setenv("ORVANE_SIM_LOG", first.c_str(), 1);

@@ -1,20 +1,23 @@
 #!/usr/bin/env python3
-"""End-to-end test of the freeipmi driver module in-band, on a KCS interface.
+"""End-to-end test of the freeipmi driver module in-band, through a Linux
+guest's IPMI system interface.
 
 The managed system of the LAN test (tests/e2e/ipmi-sim-e2e.py: a BMC with
 three FRU devices, a satellite at 0x30 reached by bridging, SDR records of
 several types) runs in OpenIPMI's ipmi_sim, which also listens for QEMU's
-external BMC connection. A Linux guest under qemu-system-x86_64 (TCG) sees
-that BMC through a KCS interface (isa-ipmi-kcs + ipmi-bmc-extern). The guest
-is the machine's Debian kernel with an initramfs built here: busybox, the
-IPMI kernel modules, the orvane command, the freeipmi driver module, the
-English catalogue and the shared libraries found with ldd. Its init loads
-the modules, runs `orvane scan --json` and two `orvane set ... --commit`
-through /dev/ipmi0 (the BMC's own FRU directly, the satellite's through the
-kernel's IPMB bridging), prints the results on the serial console between
-marker lines and powers off.
+external BMC connection (ipmi-bmc-extern). A guest under qemu-system-x86_64
+(TCG) sees that BMC through a KCS interface (isa-ipmi-kcs); with
+--interface ssif, through an SSIF interface on the SMBus (smbus-ipmi). The
+guest is the Debian kernel with an initramfs built here: busybox, the IPMI
+kernel modules, the orvane command, the freeipmi driver module, the English
+catalogue and the shared libraries found with ldd. Its init loads the
+modules, runs `orvane scan --json` and `orvane set ... --commit` through
+/dev/ipmi0 (the KCS guest commits the BMC's own FRU directly and the
+satellite's through the kernel's IPMB bridging), prints the results on the
+serial console between marker lines and powers off.
 
-The host then checks: the guest's JSON equals what orvane reads from the
+The host then checks: the guest's kernel found the interface and counted
+the scan's transactions, the guest's JSON equals what orvane reads from the
 same ipmi_sim over LAN, its fields are what `ipmitool fru print` shows over
 LAN, and the committed fields are what `ipmitool fru print` and
 `ipmitool fru read` show afterwards.
@@ -39,6 +42,7 @@ import stat
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 
 SKIP = 77
@@ -55,35 +59,56 @@ def load_lan_test():
 
 LAN = load_lan_test()
 
-MODULES = ["ipmi_msghandler", "ipmi_si", "ipmi_devintf"]
+IPMI = "drivers/char/ipmi/"
+# The guests, one per system interface: QEMU's machine and interface device,
+# the kernel modules loaded in this order (paths in the kernel's module
+# folder), the driver's transaction counter in sysfs, and the fields
+# committed (FRU, field, area, field index, value, ipmitool's label). The
+# values keep the fields' lengths, so the bytes ipmi_sim holds afterwards are
+# the old image with these bytes replaced.
+GUESTS = [
+    dict(interface="KCS", machine="pc", device="isa-ipmi-kcs,bmc=bmc0",
+         modules=[IPMI + "ipmi_msghandler", IPMI + "ipmi_si", IPMI + "ipmi_devintf"],
+         counter="/sys/bus/platform/devices/*/complete_transactions",
+         commits=[("bmc0", "board.manufacturer", "board", 0, "Kcs1", "Board Mfg"),
+                  ("sat0", "product.serial_number", "product", 4, "SM-SN-15", "Product Serial")]),
+    dict(interface="SSIF", machine="q35", device="smbus-ipmi,bmc=bmc0,address=0x10",
+         modules=[IPMI + "ipmi_msghandler", "drivers/i2c/i2c-smbus", "drivers/i2c/busses/i2c-i801",
+                  IPMI + "ipmi_ssif", IPMI + "ipmi_devintf"],
+         counter="/sys/bus/i2c/devices/*/sent_messages",
+         commits=[("bmc0", "product.serial_number", "product", 4, "PS-5517", "Product Serial")]),
+]
 # Where setup-debian.sh unpacks the guest kernel; the machine's own /boot after it.
 KERNEL_ROOTS = [os.environ.get("ORVANE_GUEST_KERNEL_ROOT"), "/var/cache/orvane/guest-kernel", "/"]
-# The fields the guest commits: same lengths as before, so the bytes ipmi_sim
-# holds afterwards are the old image with these bytes replaced.
-COMMITS = [("bmc0", "board.manufacturer", "board", 0, "Kcs1", "Board Mfg"),
-           ("sat0", "product.serial_number", "product", 4, "SM-SN-15", "Product Serial")]
 MARK = "@@orvane"
-GUEST_DEADLINE = 150  # seconds for boot, scan, two commits and power-off
+GUEST_DEADLINE = 80  # seconds for one guest's boot, scan, commits and power-off
 
 
 # ---- what the guest is made of ---------------------------------------------
 
+def all_modules():
+    return sorted({module for guest in GUESTS for module in guest["modules"]})
+
+
 def find_kernel():
-    """(vmlinuz, folder of the IPMI modules) of the first kernel found that
-    has all three modules, or None."""
+    """(vmlinuz, module folder) of the first kernel found that has every
+    module the guests load, or None."""
     for root in filter(None, KERNEL_ROOTS):
         for vmlinuz in sorted(glob.glob(os.path.join(root, "boot", "vmlinuz-*")), reverse=True):
             version = os.path.basename(vmlinuz)[len("vmlinuz-"):]
-            folder = os.path.join(root, "lib", "modules", version, "kernel", "drivers", "char",
-                                  "ipmi")
-            if all(module_file(folder, name) for name in MODULES):
+            folder = os.path.join(root, "lib", "modules", version, "kernel")
+            if all(module_file(folder, module) for module in all_modules()):
                 return vmlinuz, folder
     return None
 
 
-def module_file(folder, name):
+def module_name(module):
+    return os.path.basename(module)
+
+
+def module_file(folder, module):
     for suffix in (".ko", ".ko.xz"):
-        path = os.path.join(folder, name + suffix)
+        path = os.path.join(folder, module + suffix)
         if os.path.exists(path):
             return path
     return None
@@ -158,7 +183,7 @@ def stripped(path, folder):
     return data
 
 
-def guest_init(shell):
+def guest_init(guest, shell):
     """The guest's /init: modules, scan, commits, results between markers."""
     orvane = "/orvane/orvane --driver freeipmi"
     lines = [
@@ -169,21 +194,22 @@ def guest_init(shell):
         "mkdir -p /proc /sys /dev /root/state",
         "mount -t proc proc /proc; mount -t sysfs sysfs /sys; mount -t devtmpfs dev /dev",
         "for m in %s; do insmod /modules/$m.ko || echo \"%s insmod $m failed\"; done"
-        % (" ".join(MODULES), MARK),
+        % (" ".join(module_name(m) for m in guest["modules"]), MARK),
         "i=0; while [ ! -e /dev/ipmi0 ] && [ $i -lt 100 ]; do sleep 0.1; i=$((i+1)); done",
         "dmesg | grep -i ipmi | sed 's/^/%s kernel /'" % MARK,
         "ls -l /dev/ipmi0 2>&1 | sed 's/^/%s device /'" % MARK,
-        # The KCS driver counts the transactions it completed: the scan's requests
+        # The interface driver counts its transactions: the scan's requests
         # show up there when they went through /dev/ipmi0.
-        "kcs=$(ls /sys/bus/platform/devices/*/complete_transactions | head -n 1)",
+        "counter=$(ls %s 2>/dev/null | head -n 1)" % guest["counter"],
+        "count() { if [ -n \"$counter\" ]; then cat $counter; else echo 0; fi; }",
         "cd /root",
-        "before=$(cat $kcs)",
+        "before=$(count)",
         "echo '%s scan-begin'" % MARK,
         "%s scan --json 2>/root/scan.err; echo \"%s scan-end $?\"" % (orvane, MARK),
         "sed 's/^/%s stderr /' /root/scan.err" % MARK,
-        "echo \"%s kcs-transactions $(( $(cat $kcs) - before ))\"" % MARK,
+        "echo \"%s transactions $(( $(count) - before ))\"" % MARK,
     ]
-    for key, field, _, _, value, _ in COMMITS:
+    for key, field, _, _, value, _ in guest["commits"]:
         name = LAN.SYSTEM[key]["name"]
         lines.append("%s set '%s' %s '%s' --commit >/root/set.out 2>&1; code=$?"
                      % (orvane, name, field, value))
@@ -195,22 +221,23 @@ def guest_init(shell):
     return "\n".join(lines) + "\n"
 
 
-def build_initramfs(args, modules, folder):
+def build_initramfs(args, guest, modules, folder):
     image = Cpio()
     with open(shutil.which("busybox"), "rb") as raw:
         image.file("/bin/busybox", raw.read())
-    for name in MODULES:
-        image.file("/modules/%s.ko" % name, module_bytes(module_file(modules, name)), False)
+    for module in guest["modules"]:
+        image.file("/modules/%s.ko" % module_name(module),
+                   module_bytes(module_file(modules, module)), False)
     image.file("/orvane/orvane", stripped(args.orvane, folder))
     image.file("/orvane/orvane-driver-freeipmi.so", stripped(args.driver, folder))
     catalogue = os.path.join("enus", "orvane", "str", "orvane.str")
     with open(os.path.join(args.catalogue_dir, catalogue), "rb") as raw:
         image.file("/orvane/" + catalogue, raw.read(), False)
-    for guest, host in shared_libraries([shutil.which("busybox"), args.orvane,
-                                         args.driver]).items():
-        image.file(guest, stripped(host, folder))
-    image.file("/init", guest_init(args.shell).encode())
-    path = os.path.join(folder, "initramfs.cpio")
+    for inside, outside in shared_libraries([shutil.which("busybox"), args.orvane,
+                                             args.driver]).items():
+        image.file(inside, stripped(outside, folder))
+    image.file("/init", guest_init(guest, args.shell).encode())
+    path = os.path.join(folder, "initramfs-%s.cpio" % guest["interface"].lower())
     with open(path, "wb") as out:
         out.write(image.finish())
     return path
@@ -224,36 +251,39 @@ def free_tcp_port():
         return probe.getsockname()[1]
 
 
-def qemu_command(kernel, initramfs, vm_port, shell):
-    return ["qemu-system-x86_64", "-accel", "tcg", "-machine", "pc", "-m", "256",
+def qemu_command(guest, kernel, initramfs, vm_port, shell):
+    return ["qemu-system-x86_64", "-accel", "tcg", "-machine", guest["machine"], "-m", "256",
             "-nodefaults", "-no-user-config", "-display", "none", "-no-reboot",
             "-serial", "stdio" if not shell else "mon:stdio",
             "-chardev", "socket,id=ipmi0,host=127.0.0.1,port=%d,reconnect=10" % vm_port,
             "-device", "ipmi-bmc-extern,id=bmc0,chardev=ipmi0",
-            "-device", "isa-ipmi-kcs,bmc=bmc0",
+            "-device", guest["device"],
             "-kernel", kernel, "-initrd", initramfs,
             "-append", "console=ttyS0 quiet panic=-1"]
 
 
 def run_guest(command):
-    """The guest's console lines, echoed as they come."""
+    """The guest's console lines, echoed as they come. A guest still running
+    at the deadline is stopped; its lines so far are checked as they are."""
     console = []
     started = time.time()
     guest = subprocess.Popen(command, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
                              stderr=subprocess.STDOUT, text=True, errors="replace")
+    deadline = threading.Timer(GUEST_DEADLINE, guest.kill)
+    deadline.start()
     try:
         for line in guest.stdout:
             line = line.rstrip("\r\n")
             console.append(line)
             print("guest| " + line, flush=True)
-            if time.time() - started > GUEST_DEADLINE:
-                raise RuntimeError("the guest did not finish within %d s" % GUEST_DEADLINE)
-        guest.wait(10)
+        guest.wait()
     finally:
+        deadline.cancel()
         if guest.poll() is None:
             guest.kill()
             guest.wait()
-    print("guest ran %.1f s" % (time.time() - started))
+    elapsed = time.time() - started
+    print("guest ran %.1f s%s" % (elapsed, " and was stopped" if elapsed >= GUEST_DEADLINE else ""))
     return console
 
 
@@ -318,7 +348,7 @@ def first_difference(got, expected, path="scan"):
     return None if got == expected else "%s: %r, expected %r" % (path, got, expected)
 
 
-def check_scan(checks, console, lan_scan, printed):
+def check_scan(checks, interface, console, lan_scan, printed):
     """The guest's scan against orvane's and ipmitool's over LAN, both taken
     before the guest ran."""
     lines, code = between(console, MARK + " scan-begin", MARK + " scan-end")
@@ -335,9 +365,10 @@ def check_scan(checks, console, lan_scan, printed):
     difference = first_difference(scan, lan_scan)
     checks.true("the guest's scan differs from orvane's over LAN at " + str(difference),
                 difference is None)
-    transactions = int(marker_value(console, MARK + " kcs-transactions") or 0)
-    print("the scan took %d KCS transactions in the guest's kernel" % transactions)
-    checks.true("the guest's scan did not go through the kernel's KCS driver", transactions > 0)
+    transactions = int(marker_value(console, MARK + " transactions") or 0)
+    print("the scan took %d %s transactions in the guest's kernel" % (transactions, interface))
+    checks.true("the guest's scan did not go through the kernel's %s driver" % interface,
+                transactions > 0)
     for fru in frus:
         key = next((k for k, v in LAN.SYSTEM.items() if v["name"] == fru["name"]), None)
         if key:
@@ -345,25 +376,31 @@ def check_scan(checks, console, lan_scan, printed):
                                   printed.get(LAN.ipmitool_name(LAN.SYSTEM[key]), {}), 0)
 
 
-def check_commits(checks, sim, console):
+def check_commits(checks, guest, sim, console):
+    """Each committed field as ipmitool fru print shows it, and the bytes
+    ipmi_sim holds: the image before with only that field changed."""
     printed = LAN.parse_ipmitool(LAN.ipmitool(sim, "lan", "fru", "print").stdout)
-    for key, field, area, index, value, label in COMMITS:
+    for key, field, area, index, value, label in guest["commits"]:
         code = marker_value(console, MARK + " set-end " + key)
         checks.equal("guest commit of %s %s exit code" % (key, field), code, "0")
         expected = LAN.SYSTEM[key]
         seen = printed.get(LAN.ipmitool_name(expected), {}).get(label)
-        print("committed in the guest: %s %s = %r; ipmitool fru print over LAN: %s = %r"
-              % (expected["name"], field, value, label, seen))
+        print("committed over %s: %s %s = %r; ipmitool fru print over LAN: %s = %r"
+              % (guest["interface"], expected["name"], field, value, label, seen))
         checks.equal("ipmitool %s of %s after the commit" % (label, key), seen, value)
-        _, image, offsets = sim.images[key]
+        path, image, offsets = sim.images[key]
         image = LAN.with_field(image, offsets, area, index, value)
+        sim.images[key] = (path, image, offsets)
         target = [] if expected["controller"] == 0x20 else [
             "-b", "0", "-t", "0x%02x" % expected["controller"]]
         readback = os.path.join(sim.folder, key + "-after.bin")
         LAN.ipmitool(sim, "lan", *target, "fru", "read", str(expected["device"]), readback)
         with open(readback, "rb") as held:
-            checks.equal("bytes ipmi_sim holds for %s after the commit" % key,
-                         held.read().hex(), image.hex())
+            held = held.read()
+        differ = [i for i, (a, b) in enumerate(zip(held, image)) if a != b]
+        checks.true("ipmi_sim holds %d bytes for %s after the commit, %d expected, the first "
+                    "difference at offset %s" % (len(held), key, len(image), differ[:1]),
+                    held == image)
 
 
 # ---- main -------------------------------------------------------------------
@@ -383,21 +420,26 @@ def skip_reason():
     if not why and not find_kernel():
         why = ("no kernel with the modules %s under %s (scripts/setup-debian.sh unpacks "
                "linux-image-amd64 there)"
-               % (", ".join(MODULES), ", ".join(filter(None, KERNEL_ROOTS))))
+               % (", ".join(map(module_name, all_modules())),
+                  ", ".join(filter(None, KERNEL_ROOTS))))
     return why
 
 
-def run_and_check(checks, args, sim, command):
+def run_and_check(checks, args, sim, guest, command):
+    """One guest against the BMC as orvane and ipmitool see it over LAN just
+    before it boots."""
     lan_scan = host_scan(args, sim)
     printed = LAN.parse_ipmitool(LAN.ipmitool(sim, "lan", "fru", "print").stdout)
     console = run_guest(command)
-    checks.true("the guest's kernel found no KCS interface",
-                any(l.startswith(MARK + " kernel") and "kcs" in l.lower() for l in console))
-    checks.true("the guest has no /dev/ipmi0",
+    interface = guest["interface"]
+    checks.true("the guest's kernel found no %s interface" % interface,
+                any(l.startswith(MARK + " kernel") and interface.lower() in l.lower()
+                    and "interface" in l for l in console))
+    checks.true("the %s guest has no /dev/ipmi0" % interface,
                 any(l.startswith(MARK + " device") and "/dev/ipmi0" in l for l in console))
-    checks.true("the guest did not finish", MARK + " done" in console)
-    check_scan(checks, console, lan_scan, printed)
-    check_commits(checks, sim, console)
+    checks.true("the %s guest did not finish" % interface, MARK + " done" in console)
+    check_scan(checks, interface, console, lan_scan, printed)
+    check_commits(checks, guest, sim, console)
 
 
 def main(args):
@@ -411,24 +453,27 @@ def main(args):
     checks = LAN.Checks()
     folder = tempfile.mkdtemp(prefix="orvane-inband-")
     vm_port = free_tcp_port()
-    # ipmi_sim serves the guest's KCS interface on this port (QEMU connects to it).
+    # ipmi_sim also serves a system interface on this port, in the protocol of
+    # QEMU's external BMC; each guest connects to it in turn.
     LAN.LAN_CONF += "serial kcs 127.0.0.1 %d codec VM\n" % vm_port
     sim = LAN.Simulator(folder)
+    kernel, modules = find_kernel()
+    guests = [g for g in GUESTS if g["interface"].lower() in args.interfaces]
     try:
         sim.start()
-        print("ipmi_sim on 127.0.0.1:%d (LAN) and :%d (KCS for QEMU), %s"
+        print("ipmi_sim on 127.0.0.1:%d (LAN) and :%d (QEMU's BMC connection), %s"
               % (sim.port, vm_port, folder))
-        kernel, modules = find_kernel()
-        initramfs = build_initramfs(args, modules, folder)
-        print("guest: kernel %s, initramfs %d KiB"
-              % (kernel, os.path.getsize(initramfs) // 1024))
-        command = qemu_command(kernel, initramfs, vm_port, args.shell)
-        if args.shell:
-            print("ipmitool -I lan -H 127.0.0.1 -p %d -U %s -f %s reaches the same BMC"
-                  % (sim.port, LAN.USER, LAN.password_file(folder)))
-            subprocess.run(command)
-            return 0
-        run_and_check(checks, args, sim, command)
+        for guest in guests:
+            initramfs = build_initramfs(args, guest, modules, folder)
+            print("%s guest: kernel %s, initramfs %d KiB"
+                  % (guest["interface"], kernel, os.path.getsize(initramfs) // 1024))
+            command = qemu_command(guest, kernel, initramfs, vm_port, args.shell)
+            if args.shell:
+                print("ipmitool -I lan -H 127.0.0.1 -p %d -U %s -f %s reaches the same BMC"
+                      % (sim.port, LAN.USER, LAN.password_file(folder)))
+                subprocess.run(command)
+            else:
+                run_and_check(checks, args, sim, guest, command)
     except (RuntimeError, subprocess.SubprocessError, OSError) as error:
         checks.failures.append(str(error))
     finally:
@@ -450,6 +495,10 @@ if __name__ == "__main__":
                         help="the freeipmi driver module (default: in the build folder)")
     parser.add_argument("--catalogue-dir",
                         help="the folder holding enus/ (default: the build folder)")
+    parser.add_argument("--interface", dest="interfaces", action="append",
+                        choices=[g["interface"].lower() for g in GUESTS],
+                        help="the guests to run: kcs (the default) and ssif, whose "
+                             "interface does not come up reliably under QEMU")
     parser.add_argument("--shell", action="store_true",
                         help="console on the terminal and a shell in the guest after the run")
     parsed = parser.parse_args()
@@ -458,4 +507,5 @@ if __name__ == "__main__":
     parsed.driver = os.path.abspath(parsed.driver or
                                     os.path.join(build, "orvane-driver-freeipmi.so"))
     parsed.catalogue_dir = os.path.abspath(parsed.catalogue_dir or build)
+    parsed.interfaces = parsed.interfaces or ["kcs"]
     sys.exit(main(parsed))

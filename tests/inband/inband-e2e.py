@@ -189,7 +189,7 @@ def guest_init(guest, shell):
     lines = [
         "#!/bin/busybox sh",
         "/bin/busybox --install -s /bin",
-        "export PATH=/bin LD_LIBRARY_PATH=/lib HOME=/root XDG_STATE_HOME=/root/state",
+        "export PATH=/bin:/orvane LD_LIBRARY_PATH=/lib HOME=/root XDG_STATE_HOME=/root/state",
         "export ORVANE_IPMI_DEBUG=1",
         "mkdir -p /proc /sys /dev /root/state",
         "mount -t proc proc /proc; mount -t sysfs sysfs /sys; mount -t devtmpfs dev /dev",

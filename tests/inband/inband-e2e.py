@@ -86,18 +86,18 @@ GUEST_DEADLINE = 80  # seconds for one guest's boot, scan, commits and power-off
 
 # ---- what the guest is made of ---------------------------------------------
 
-def all_modules():
-    return sorted({module for guest in GUESTS for module in guest["modules"]})
+def all_modules(guests):
+    return sorted({module for guest in guests for module in guest["modules"]})
 
 
-def find_kernel():
+def find_kernel(guests):
     """(vmlinuz, module folder) of the first kernel found that has every
     module the guests load, or None."""
     for root in filter(None, KERNEL_ROOTS):
         for vmlinuz in sorted(glob.glob(os.path.join(root, "boot", "vmlinuz-*")), reverse=True):
             version = os.path.basename(vmlinuz)[len("vmlinuz-"):]
             folder = os.path.join(root, "lib", "modules", version, "kernel")
-            if all(module_file(folder, module) for module in all_modules()):
+            if all(module_file(folder, module) for module in all_modules(guests)):
                 return vmlinuz, folder
     return None
 
@@ -415,12 +415,12 @@ def missing_tool():
     return None
 
 
-def skip_reason():
+def skip_reason(guests):
     why = missing_tool()
-    if not why and not find_kernel():
+    if not why and not find_kernel(guests):
         why = ("no kernel with the modules %s under %s (scripts/setup-debian.sh unpacks "
                "linux-image-amd64 there)"
-               % (", ".join(map(module_name, all_modules())),
+               % (", ".join(map(module_name, all_modules(guests))),
                   ", ".join(filter(None, KERNEL_ROOTS))))
     return why
 
@@ -443,7 +443,8 @@ def run_and_check(checks, args, sim, guest, command):
 
 
 def main(args):
-    why = skip_reason()
+    guests = [g for g in GUESTS if g["interface"].lower() in args.interfaces]
+    why = skip_reason(guests)
     if why:
         print("SKIP: %s; nothing is installed by this test" % why)
         return SKIP
@@ -457,8 +458,7 @@ def main(args):
     # QEMU's external BMC; each guest connects to it in turn.
     LAN.LAN_CONF += "serial kcs 127.0.0.1 %d codec VM\n" % vm_port
     sim = LAN.Simulator(folder)
-    kernel, modules = find_kernel()
-    guests = [g for g in GUESTS if g["interface"].lower() in args.interfaces]
+    kernel, modules = find_kernel(guests)
     try:
         sim.start()
         print("ipmi_sim on 127.0.0.1:%d (LAN) and :%d (QEMU's BMC connection), %s"

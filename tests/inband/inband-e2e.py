@@ -81,7 +81,7 @@ GUESTS = [
 # Where setup-debian.sh unpacks the guest kernel; the machine's own /boot after it.
 KERNEL_ROOTS = [os.environ.get("ORVANE_GUEST_KERNEL_ROOT"), "/var/cache/orvane/guest-kernel", "/"]
 MARK = "@@orvane"
-GUEST_DEADLINE = 80  # seconds for one guest's boot, scan, commits and power-off
+GUEST_DEADLINE = 140  # seconds for one guest's boot, scan, commits and power-off
 
 
 # ---- what the guest is made of ---------------------------------------------
@@ -191,7 +191,7 @@ def guest_init(guest, shell):
         "/bin/busybox --install -s /bin",
         "export PATH=/bin:/orvane LD_LIBRARY_PATH=/lib HOME=/root XDG_STATE_HOME=/root/state",
         "export ORVANE_IPMI_DEBUG=1",
-        "mkdir -p /proc /sys /dev /root/state",
+        "mkdir -p /proc /sys /dev /tmp /root/state; chmod 1777 /tmp",
         "mount -t proc proc /proc; mount -t sysfs sysfs /sys; mount -t devtmpfs dev /dev",
         "for m in %s; do insmod /modules/$m.ko || echo \"%s insmod $m failed\"; done"
         % (" ".join(module_name(m) for m in guest["modules"]), MARK),

@@ -1,5 +1,6 @@
 #include "Session.h"
 
+#include "CatalogueGuard.h"
 #include "FieldNames.h"
 #include "Text.h"
 
@@ -89,7 +90,7 @@ Session::~Session() {
 }
 
 bool Session::Open(const std::string& language, const std::string& locale, int debugLevel) {
-    api.setLanguage = SetLanguageLocale;
+    api.setLanguage = CatalogueGuard::SetLanguage;
     uint32_t status = Initialize(&api);
     if (status != ORVANE_OK) {
         std::fprintf(stderr,
@@ -102,8 +103,8 @@ bool Session::Open(const std::string& language, const std::string& locale, int d
     if (debugLevel >= 0)
         SetDebugLevel(&api, static_cast<uint32_t>(debugLevel));
     if (!language.empty()) {
-        status = SetLanguageLocale(&api, Wide(language).c_str(),
-                                   Wide(locale.empty() ? language : locale).c_str());
+        status = CatalogueGuard::SetLanguage(&api, Wide(language).c_str(),
+                                             Wide(locale.empty() ? language : locale).c_str());
         if (status != ORVANE_OK) {
             Fail("loading the catalogue " + language + (locale.empty() ? language : locale),
                  status);

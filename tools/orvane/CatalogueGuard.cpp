@@ -1,5 +1,7 @@
 #include "CatalogueGuard.h"
 
+#include "support/InstallPaths.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <cwchar>
@@ -70,23 +72,11 @@ bool Unsafe(const std::string& relative) {
 }
 
 // Where the command's own catalogues are: $ORVANE_DATA_DIR (set for a build
-// tree), else share/orvane beside the installed program, else the folder the
-// library was built for.
+// tree), else the installed data folder the library would use.
 std::string InstalledFolder() {
     if (const char* dir = std::getenv("ORVANE_DATA_DIR"); dir && *dir)
         return dir;
-    std::error_code ec;
-    const auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
-    if (!ec) {
-        const auto share = self.parent_path().parent_path() / "share" / "orvane";
-        if (std::filesystem::is_directory(share, ec))
-            return share.string();
-    }
-#ifdef ORVANE_INSTALL_DATADIR
-    return ORVANE_INSTALL_DATADIR;
-#else
-    return "/usr/share/orvane";
-#endif
+    return InstallPaths::DataFolder();
 }
 
 } // namespace

@@ -31,7 +31,7 @@ modules, busybox or an IPMI peer is missing).
 """
 import argparse
 import glob
-import importlib.util
+import importlib
 import json
 import lzma
 import os
@@ -49,15 +49,10 @@ SKIP = 77
 HERE = os.path.dirname(os.path.abspath(__file__))
 
 
-def load_lan_test():
-    path = os.path.join(HERE, "..", "e2e", "ipmi-sim-e2e.py")
-    spec = importlib.util.spec_from_file_location("ipmi_sim_e2e", path)
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
-    return module
-
-
-LAN = load_lan_test()
+# The LAN test's system builder, simulator and checks.
+sys.dont_write_bytecode = True  # no __pycache__ in the source tree
+sys.path.insert(0, os.path.join(HERE, "..", "e2e"))
+LAN = importlib.import_module("ipmi-sim-e2e")
 
 IPMI = "drivers/char/ipmi/"
 # The guests, one per system interface: QEMU's machine and interface device,
@@ -190,7 +185,10 @@ def guest_init(guest, shell):
         "#!/bin/busybox sh",
         "/bin/busybox --install -s /bin",
         "export PATH=/bin:/orvane LD_LIBRARY_PATH=/lib HOME=/root XDG_STATE_HOME=/root/state",
-        "export ORVANE_IPMI_DEBUG=1",
+        # The freeipmi module's FRU read-ahead is off here: through the kernel's
+        # IPMB bridging it does not get the satellite's FRU read (tens of
+        # thousands of KCS transactions, then the scan fails). Remove once fixed.
+        "export ORVANE_IPMI_DEBUG=1 ORVANE_IPMI_READAHEAD=0",
         "mkdir -p /proc /sys /dev /tmp /root/state; chmod 1777 /tmp",
         "mount -t proc proc /proc; mount -t sysfs sysfs /sys; mount -t devtmpfs dev /dev",
         "for m in %s; do insmod /modules/$m.ko || echo \"%s insmod $m failed\"; done"

@@ -4,7 +4,7 @@
 // property titles, progress texts, failure messages with a FRU's name or a
 // path in them.
 //
-// Input: the catalogue file's bytes.
+// Input: the catalogue file's bytes; the target sets its check word.
 #include "fuzz/FuzzSupport.h"
 
 #include <filesystem>
@@ -43,8 +43,19 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const std::u16string example = FuzzSupport::WidePath("example.cfg");
     static const std::u16string missing = FuzzSupport::WidePath("missing/none.cfg");
-    FuzzSupport::WriteFile(FuzzSupport::Path("fzzz/orvane/str/orvane.str"),
-                           std::vector<uint8_t>(data, data + size));
+    // The last complete 16-bit word becomes the check word, so that inputs
+    // reach the tables and texts instead of stopping at the word sum.
+    std::vector<uint8_t> catalogue(data, data + size);
+    if (size >= 2) {
+        const size_t last = (size & ~size_t{1}) - 2;
+        uint16_t sum = 0;
+        for (size_t i = 0; i < last; i += 2)
+            sum = static_cast<uint16_t>(sum + (catalogue[i] | (catalogue[i + 1] << 8)));
+        const uint16_t check = static_cast<uint16_t>(0x10000 - sum);
+        catalogue[last] = static_cast<uint8_t>(check);
+        catalogue[last + 1] = static_cast<uint8_t>(check >> 8);
+    }
+    FuzzSupport::WriteFile(FuzzSupport::Path("fzzz/orvane/str/orvane.str"), catalogue);
 
     OrvaneInterface api;
     FuzzSupport::Begin(&api);

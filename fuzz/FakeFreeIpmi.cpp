@@ -42,7 +42,8 @@ int Command(ipmi_ctx_t ctx, uint8_t responder, uint8_t netFn, const void* reques
     }
     rs[0] = rq[0];
     rs[1] = answer.completionCode;
-    std::memcpy(rs + 2, answer.data.data(), answer.data.size());
+    if (!answer.data.empty())
+        std::memcpy(rs + 2, answer.data.data(), answer.data.size());
     // Now and then an answer without its completion code, or with nothing.
     const uint8_t cut = g_bmc.Fault();
     if (cut >= 0xFC)

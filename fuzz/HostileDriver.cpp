@@ -29,7 +29,8 @@ HOSTILE_EXPORT uint32_t KsbSendTimedRequest(const KsbRequestBlock* request, uint
         *responseLength = 0;
         return answer.result;
     }
-    std::memcpy(response, answer.data.data(), answer.data.size());
+    if (!answer.data.empty())
+        std::memcpy(response, answer.data.data(), answer.data.size());
     *responseLength = static_cast<uint32_t>(answer.data.size());
     *completionCode = answer.completionCode;
     return KSB_RESULT_OK;
@@ -49,7 +50,8 @@ HOSTILE_EXPORT uint32_t KsbReceiveMessage(uint8_t* message, uint32_t* length, ui
     // A message longer than the caller's room is cut, as a driver would.
     if (next.size() > *length)
         next.resize(*length);
-    std::memcpy(message, next.data(), next.size());
+    if (!next.empty())
+        std::memcpy(message, next.data(), next.size());
     *length = static_cast<uint32_t>(next.size());
     return KSB_RESULT_OK;
 }

@@ -8,8 +8,8 @@
 
 namespace {
 
-// Get SDR answers after which the repository ends whatever the faults say,
-// so that record ids that loop cannot keep a scan going for ever.
+// Get SDR answers after which the repository answers honestly whatever the
+// faults say, so that record ids that loop cannot keep a scan going for ever.
 constexpr uint32_t kSdrReadBound = 4096;
 
 uint8_t Checksum(const uint8_t* bytes, size_t count) {
@@ -128,7 +128,7 @@ void HostileBmc::Spoil(Answer* a, uint8_t fault, uint8_t command, uint32_t capac
             a->data.push_back(Next());
         break;
     case 6: // Get SDR: the next record id from the input (loops, jumps)
-        if (command == Ipmi::kCmdGetSdr && a->data.size() >= 2 && sdrReads_ < kSdrReadBound) {
+        if (command == Ipmi::kCmdGetSdr && a->data.size() >= 2) {
             a->data[0] = Next();
             a->data[1] = Next();
         }
@@ -203,7 +203,9 @@ HostileBmc::Answer HostileBmc::Request(uint8_t responder, uint8_t netFn, uint8_t
         return outer;
     }
     Answer a = Honest(netFn, command, data, length);
-    if (fault >= 0xA0)
+    // Past the bound the repository answers honestly, and so ends.
+    const bool bounded = command == Ipmi::kCmdGetSdr && sdrReads_ >= kSdrReadBound;
+    if (fault >= 0xA0 && !bounded)
         Spoil(&a, fault, command, capacity);
     if (a.data.size() > capacity)
         a.data.resize(capacity);

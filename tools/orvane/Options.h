@@ -10,7 +10,7 @@ struct Options {
     std::string driver, system, host, user, passwordFile, interface;
     std::string language, locale, backupDir, file, save;
     int debugLevel = -1;
-    bool json = false, commit = false, force = false, help = false;
+    bool json = false, commit = false, force = false, help = false, repack = false;
 
     // Parses argv; on a usage error returns false with the reason in *error.
     bool Parse(int argc, char** argv, std::string* error);

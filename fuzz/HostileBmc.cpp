@@ -8,10 +8,6 @@
 
 namespace {
 
-// Get SDR answers after which the repository answers honestly whatever the
-// faults say, so that record ids that loop cannot keep a scan going for ever.
-constexpr uint32_t kSdrReadBound = 4096;
-
 uint8_t Checksum(const uint8_t* bytes, size_t count) {
     uint8_t sum = 0;
     for (size_t i = 0; i < count; ++i)
@@ -30,7 +26,6 @@ void HostileBmc::Start(const uint8_t* input, size_t size) {
     faults_ = in.Rest();
     at_ = 0;
     reservation_ = 0;
-    sdrReads_ = 0;
     queue_.clear();
 }
 
@@ -56,7 +51,6 @@ HostileBmc::Answer HostileBmc::Honest(uint8_t netFn, uint8_t command, const uint
             a.completionCode = Ipmi::kCcRequestedDataNotPresent;
             return a;
         }
-        ++sdrReads_;
         uint16_t next = id + 1 < sdr_.size() ? static_cast<uint16_t>(id + 1) : 0xFFFF;
         a.data = {static_cast<uint8_t>(next), static_cast<uint8_t>(next >> 8)};
         const auto& record = sdr_[id];
@@ -203,9 +197,7 @@ HostileBmc::Answer HostileBmc::Request(uint8_t responder, uint8_t netFn, uint8_t
         return outer;
     }
     Answer a = Honest(netFn, command, data, length);
-    // Past the bound the repository answers honestly, and so ends.
-    const bool bounded = command == Ipmi::kCmdGetSdr && sdrReads_ >= kSdrReadBound;
-    if (fault >= 0xA0 && !bounded)
+    if (fault >= 0xA0)
         Spoil(&a, fault, command, capacity);
     if (a.data.size() > capacity)
         a.data.resize(capacity);

@@ -57,6 +57,5 @@ class HostileBmc {
     std::vector<uint8_t> faults_;
     size_t at_ = 0;
     uint16_t reservation_ = 0;
-    uint32_t sdrReads_ = 0;
     std::deque<std::vector<uint8_t>> queue_;
 };

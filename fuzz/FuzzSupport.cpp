@@ -76,6 +76,8 @@ void Prepare(const std::string& driverPath) {
     WriteFile(Path(english), ReadFile(std::string(ORVANE_FUZZ_BUILD_DIR) + "/" + english));
     setenv("ORVANE_DATA_DIR", folder, 1);
     setenv("ORVANE_DRIVER", driverPath.c_str(), 1);
+    // Driver caches stay in the working folder, not in the user's.
+    setenv("XDG_CACHE_HOME", Path("cache").c_str(), 1);
     Trace::SetDebugLevel(0); // no debug log in the current directory
 }
 

@@ -7,6 +7,7 @@
 #include "fuzz/FuzzSupport.h"
 
 #include <dlfcn.h>
+#include <filesystem>
 #include <stdexcept>
 #include <string>
 
@@ -37,6 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (IpmbMessage::Decode(data, static_cast<uint32_t>(size), &embedded, &why))
         IpmbMessage::EncodeResponse(embedded, 0, embedded.data.data(), embedded.data.size(), 64);
 #endif
+    std::filesystem::remove_all(FuzzSupport::Path("cache")); // no SDR cache from an earlier run
     g_start(data, size);
     OrvaneInterface api;
     FuzzSupport::Begin(&api);

@@ -14,7 +14,8 @@
 #       in-band test's guest QEMU, busybox and Debian's kernel (unpacked under
 #       /var/cache/orvane/guest-kernel, not installed: installing it would
 #       build an initramfs for this machine, which takes minutes and serves
-#       nothing here).
+#       nothing here), and clang with its runtime libraries (libFuzzer and the sanitizers) for the
+#       fuzz targets.
 # --if-missing: asks apt only when a package is not installed yet, so the demo
 #       and test scripts can call this every time at no cost.
 set -euo pipefail
@@ -38,6 +39,7 @@ test_packages=(
   bsdutils
   libfreeipmi-dev freeipmi-tools openipmi ipmitool
   dpkg-dev file
+  clang libclang-rt-14-dev
 )
 # Installed without their recommendations (QEMU's would bring a desktop).
 guest_packages=(qemu-system-x86 busybox-static)

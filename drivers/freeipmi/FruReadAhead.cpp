@@ -22,9 +22,12 @@ WireRequest ReadRequest(const WireRequest& like, uint8_t id, uint32_t offset, ui
 
 } // namespace
 
-uint8_t FruReadAhead::NextCount(const ReadSize& size) {
-    if (size.good == 0)
-        return size.bad == 0 ? kFirstCount : static_cast<uint8_t>(std::max(1, size.bad - 4));
+uint8_t FruReadAhead::NextCount(const ReadSize& size, bool bridged) {
+    if (size.good == 0) {
+        if (size.bad == 0)
+            return bridged ? kFirstBridgedCount : kFirstCount;
+        return static_cast<uint8_t>(std::max(1, size.bad - 4));
+    }
     // Once a count worked below one refused, the counts between are tried
     // in halves (each try reads bytes the load needs when it works).
     if (size.bad > size.good + 1)
@@ -121,15 +124,21 @@ WireAnswer FruReadAhead::Read(const WireRequest& request) {
         // Past the device's end the controller gives its own answer.
         if (device.size >= 0 && end > static_cast<uint32_t>(device.size))
             return wire_(request);
-        uint32_t ahead = NextCount(sizes_[controller]);
+        uint32_t ahead = NextCount(sizes_[controller], controller.bridged);
         if (device.size >= 0)
             ahead = std::min<uint32_t>(ahead, device.size - from);
         ahead = std::min<uint32_t>(ahead, Ipmi::kFruOffsetLimit - from);
         if (from + ahead < end)
             return wire_(request);
         WireAnswer answer = wire_(ReadRequest(request, id, from, static_cast<uint8_t>(ahead)));
-        if (answer.result != 0)
-            return answer;
+        if (answer.result != 0) {
+            // No answer to the larger read (a bridge or a kernel that will not
+            // carry a message that big, a lost answer): the controller gets
+            // the library's own request, and later read-aheads ask for less.
+            if (ahead > end - offset)
+                Learned(controller, static_cast<uint8_t>(ahead), false);
+            return wire_(request);
+        }
         const uint8_t code = answer.completionCode;
         if (code == Ipmi::kCcOk) {
             // Kept only when the count byte agrees with the bytes that came

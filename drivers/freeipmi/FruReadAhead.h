@@ -34,10 +34,14 @@ class FruReadAhead {
     bool TakeSizesChanged();
 
     // The count the next read-ahead at a controller asks for.
-    static uint8_t NextCount(const ReadSize& size);
+    static uint8_t NextCount(const ReadSize& size, bool bridged = false);
     // The count the first read at a controller asks for: a 64-byte answer
     // holds the count byte and 63 bytes of data.
     static constexpr uint8_t kFirstCount = 63;
+    // A controller behind the BMC answers in one IPMB message of at most 32
+    // bytes: 7 of address, function, sequence, command and checksums, the
+    // completion code, the count byte and 23 bytes of data.
+    static constexpr uint8_t kFirstBridgedCount = 23;
 
   private:
     struct Device {

@@ -444,6 +444,8 @@ TEST_F(Caches, MalformedOrShortAnswersNeverPutWrongBytesInTheCache) {
         {"a short, well-formed answer",
          [](WireAnswer& a) { a.data.resize(a.data.size() - 5), a.data[0] -= 5; }},
         {"no bytes at all", [](WireAnswer& a) { a.data.clear(); }},
+        {"no answer at all (a bridge that will not carry it)",
+         [](WireAnswer& a) { a.result = 0xE0000003, a.data.clear(); }},
     };
     for (const Case& c : cases) {
         SetUp();

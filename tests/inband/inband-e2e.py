@@ -185,10 +185,7 @@ def guest_init(guest, shell):
         "#!/bin/busybox sh",
         "/bin/busybox --install -s /bin",
         "export PATH=/bin:/orvane LD_LIBRARY_PATH=/lib HOME=/root XDG_STATE_HOME=/root/state",
-        # The freeipmi module's FRU read-ahead is off here: through the kernel's
-        # IPMB bridging it does not get the satellite's FRU read (tens of
-        # thousands of KCS transactions, then the scan fails). Remove once fixed.
-        "export ORVANE_IPMI_DEBUG=1 ORVANE_IPMI_READAHEAD=0",
+        "export ORVANE_IPMI_DEBUG=1",
         "mkdir -p /proc /sys /dev /tmp /root/state; chmod 1777 /tmp",
         "mount -t proc proc /proc; mount -t sysfs sysfs /sys; mount -t devtmpfs dev /dev",
         "for m in %s; do insmod /modules/$m.ko || echo \"%s insmod $m failed\"; done"

@@ -2,6 +2,7 @@
 // saves and restores the FRU inventory of a server through the library's
 // public interface only.
 #include "Commands.h"
+#include "ImageSource.h"
 #include "Options.h"
 #include "Session.h"
 
@@ -54,6 +55,14 @@ int main(int argc, char** argv) {
         return kExitOk;
     }
     options.ExportEnvironment();
+    ImageSource image;
+    if (!options.image.empty()) {
+        if (!image.Open(options.image, &error)) {
+            std::fprintf(stderr, "orvane: %s\n", error.c_str());
+            return kExitLibrary;
+        }
+        options.imageSource = &image;
+    }
     FindCatalogues();
     Session session;
     if (!session.Open(options.language, options.locale, options.debugLevel))

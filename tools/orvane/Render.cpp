@@ -140,7 +140,7 @@ void Plain(std::FILE* out, const FruView& fru) {
             std::fprintf(out, "    %s\n", Text::Hex(area.data.data(), area.data.size()).c_str());
         for (const auto& f : area.fields) {
             std::string line =
-                "    " + Padded(f.key, 24) + " " + Padded(f.title, 28) + " " + f.decoded;
+                "    " + Padded(f.key, 24) + " " + Padded(f.title, 28) + " " + Visible(f.decoded);
             std::string notes;
             if (!f.encoding.empty() && f.encoding != "8bit_text")
                 notes = EncodingLabel(f.encoding);

@@ -69,7 +69,7 @@ constexpr std::pair<uint32_t, const char*> kManufacturers[] = {
     {674, "Dell"},
     {2011, "Huawei"},
     {3704, "AMD"},
-    {4770, "VITA (FMC)"},
+    {4770, "VITA FMC"},
     {5703, "NVIDIA"},
     {7244, "Quanta"},
     {10876, "Supermicro"},

@@ -1,0 +1,243 @@
+// The orvane command on real FRU images (the corpus beside the repository)
+// and binary image files: every field and record as FreeIPMI's ipmi-fru
+// reads them, damaged areas named, and a board serial edit that changes
+// nothing else.
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace {
+namespace fs = std::filesystem;
+using Json = nlohmann::ordered_json;
+using Lines = std::vector<std::pair<std::string, std::string>>;
+
+std::string Quote(const std::string& s) {
+    std::string q = "'";
+    for (char c : s)
+        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+// Standard output of a shell command and its exit code.
+std::pair<int, std::string> Shell(const std::string& command) {
+    std::string out;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe)
+        return {-1, out};
+    char buffer[4096];
+    size_t n;
+    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0)
+        out.append(buffer, n);
+    const int status = pclose(pipe);
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
+}
+
+std::string Orvane() {
+    return Quote(std::string(ORVANE_BUILD_DIR) + "/orvane");
+}
+
+// The corpus lies beside the repository (../shared/corpus);
+// ORVANE_CORPUS_DIR names another place.
+fs::path Corpus() {
+    if (const char* dir = std::getenv("ORVANE_CORPUS_DIR"))
+        return dir;
+    return fs::path(ORVANE_SOURCE_DIR).parent_path() / "shared" / "corpus";
+}
+
+std::vector<fs::path> CorpusImages() {
+    std::vector<fs::path> images;
+    std::error_code ec;
+    for (const auto& e : fs::directory_iterator(Corpus(), ec))
+        if (e.path().extension() == ".bin")
+            images.push_back(e.path());
+    std::sort(images.begin(), images.end());
+    return images;
+}
+
+// ipmi-fru's "label: value" lines in order; the continuation lines of a
+// long OEM data dump join their label's value.
+Lines IpmiFru(const fs::path& image) {
+    Lines lines;
+    auto [code, out] = Shell("ipmi-fru -v --fru-file=" + Quote(image.string()) + " 2>&1");
+    size_t pos = 0;
+    while (pos < out.size()) {
+        size_t end = out.find('\n', pos);
+        if (end == std::string::npos)
+            end = out.size();
+        std::string line = out.substr(pos, end - pos);
+        pos = end + 1;
+        const size_t colon = line.find(": ");
+        if (line.rfind("  FRU ", 0) == 0 && colon != std::string::npos)
+            lines.push_back({line.substr(2, colon - 2), line.substr(colon + 2)});
+        else if (line.rfind("     ", 0) == 0 && !lines.empty())
+            lines.back().second += (lines.back().second.empty() ? "" : " ") + line.substr(5);
+        else if (line.rfind("  FRU ", 0) == 0 && line.back() == ':')
+            lines.push_back({line.substr(2, line.size() - 3), ""});
+    }
+    return lines;
+}
+
+// ipmi-fru's hex ("00h 43h") as orvane writes it ("00 43").
+std::string PlainHex(std::string text) {
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i)
+        if (!(text[i] == 'h' && i > 0 && std::isxdigit(static_cast<unsigned char>(text[i - 1]))))
+            out.push_back(text[i]);
+    return out;
+}
+
+// The hex IANA number in the last parentheses, "Name (00A67Fh)" or "5A3100h",
+// without leading zeros.
+std::string IanaHex(const std::string& text) {
+    std::string id = text.substr(text.rfind('(') == std::string::npos ? 0 : text.rfind('(') + 1);
+    id = id.substr(0, id.find('h'));
+    return id.substr(std::min(id.find_first_not_of('0'), id.size() - 1));
+}
+
+// orvane's JSON of one image in ipmi-fru's vocabulary; fields ipmi-fru
+// leaves out (empty ones, the internal use area) are left out too.
+Lines OrvaneLines(const Json& fru) {
+    static const std::map<std::string, std::string> kLabels = {
+        {"chassis.type", "FRU Chassis Type"},
+        {"chassis.part_number", "FRU Chassis Part Number"},
+        {"chassis.serial_number", "FRU Chassis Serial Number"},
+        {"board.mfg_date", "FRU Board Manufacturing Date/Time"},
+        {"board.manufacturer", "FRU Board Manufacturer"},
+        {"board.product_name", "FRU Board Product Name"},
+        {"board.serial_number", "FRU Board Serial Number"},
+        {"board.part_number", "FRU Board Part Number"},
+        {"board.fru_file_id", "FRU FRU File ID"},
+        {"product.manufacturer", "FRU Product Manufacturer Name"},
+        {"product.product_name", "FRU Product Name"},
+        {"product.part_number", "FRU Product Part/Model Number"},
+        {"product.version", "FRU Product Version"},
+        {"product.serial_number", "FRU Product Serial Number"},
+        {"product.asset_tag", "FRU Product Asset Tag"},
+        {"product.fru_file_id", "FRU FRU File ID"}};
+    static const std::map<std::string, std::vector<std::string>> kRecordLabels = {
+        {"dc_output",
+         {"Output Number", "Output on Standy", "Nominal Voltage",
+          "Maximum Negative Voltage Deviation", "Maximum Positive Voltage Deviation",
+          "Ripple and Noise pk-pk", "Minimum Current Draw", "Maximum Current Draw"}},
+        {"dc_load",
+         {"Output Number", "Nominal Voltage", "Spec'd Minimum Voltage", "Spec'd Maximum Voltage",
+          "Spec'd Ripple and Noise pk-pk", "Minimum Current Load", "Maximum Current Load"}}};
+    Lines lines;
+    for (const auto& area : fru["areas"]) {
+        const std::string kind = area["kind"];
+        if (area.contains("problem") && kind != "internal") {
+            lines.push_back({"FRU Error", kind});
+            continue;
+        }
+        if (area.contains("language") && !area["language"]["name"].is_null()) {
+            const std::string title =
+                kind == "board" ? "FRU Board Language" : "FRU Product Language";
+            lines.push_back({title, area["language"]["name"]});
+        }
+        for (const auto& f : area.value("fields", Json::array())) {
+            const std::string name = f["name"];
+            std::string value = f["decoded"];
+            if (name.find(".custom.") != std::string::npos) {
+                if (!value.empty())
+                    lines.push_back({kind == "board"     ? "FRU Board Custom Info"
+                                     : kind == "product" ? "FRU Product Custom Info"
+                                                         : "FRU Chassis Custom Info",
+                                     value});
+                continue;
+            }
+            if (!kLabels.count(name) || (value.empty() && name != "board.mfg_date"))
+                continue;
+            if (name == "board.mfg_date") { // ipmi-fru: "MM/DD/YY - HH:MM:SS" in UTC
+                const std::string iso = f["iso8601"];
+                value = iso.substr(5, 2) + "/" + iso.substr(8, 2) + "/" + iso.substr(2, 2) + " - " +
+                        iso.substr(11, 8);
+            } else if (name == "chassis.type") {
+                value = value.substr(0, value.rfind(" ("));
+            }
+            lines.push_back({kLabels.at(name), value});
+        }
+        for (const auto& r : area.value("records", Json::array())) {
+            const std::string type = r["type_name"];
+            const auto& fields = r["fields"];
+            if (type == "oem") {
+                lines.push_back({"FRU OEM Manufacturer ID", IanaHex(fields["manufacturer"])});
+                lines.push_back({"FRU OEM Data", fields["data"]});
+                continue;
+            }
+            const std::string prefix = type == "dc_output" ? "FRU DC Output " : "FRU DC Load ";
+            size_t i = 0;
+            for (const auto& [key, value] : fields.items()) {
+                (void)key;
+                std::string v = value;
+                if (v == "yes" || v == "no")
+                    v = v == "yes" ? "Yes" : "No";
+                lines.push_back({prefix + kRecordLabels.at(type).at(i++), v});
+            }
+        }
+    }
+    return lines;
+}
+
+Json ShowJson(const fs::path& image, int* code) {
+    auto [c, out] =
+        Shell(Orvane() + " show --json --image " + Quote(image.string()) + " 2>/dev/null");
+    *code = c;
+    return Json::parse(out, nullptr, false);
+}
+
+class OrvaneImagesTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (!fs::is_directory(Corpus()))
+            GTEST_SKIP() << "no FRU image corpus at " << Corpus();
+        if (Shell("command -v ipmi-fru").first != 0)
+            GTEST_SKIP() << "ipmi-fru is not installed";
+        dir = TestSupport::TempDir();
+    }
+    std::string dir;
+};
+
+TEST_F(OrvaneImagesTest, EveryCorpusImageReadsAsIpmiFruReadsIt) {
+    for (const auto& image : CorpusImages()) {
+        SCOPED_TRACE(image.filename().string());
+        int code = 0;
+        const Json doc = ShowJson(image, &code);
+        ASSERT_FALSE(doc.is_discarded());
+        const Json& fru = doc["frus"].at(0);
+        const Lines theirs = IpmiFru(image);
+        if (theirs.empty()) { // not a FRU image: named, and not a success
+            EXPECT_NE(code, 0);
+            EXPECT_TRUE(fru.contains("problem"));
+            continue;
+        }
+        EXPECT_EQ(code, 0);
+        const Lines ours = OrvaneLines(fru);
+        ASSERT_EQ(ours.size(), theirs.size());
+        for (size_t i = 0; i < ours.size(); ++i) {
+            EXPECT_EQ(ours[i].first, theirs[i].first) << i;
+            if (ours[i].first == "FRU Error") { // the damaged area is the one ipmi-fru names
+                EXPECT_NE(theirs[i].second.find(ours[i].second), std::string::npos);
+            } else if (ours[i].first == "FRU OEM Manufacturer ID") {
+                EXPECT_EQ(ours[i].second, IanaHex(theirs[i].second));
+            } else if (!ours[i].second.empty() && ours[i].second[0] == '\0') {
+                EXPECT_EQ(theirs[i].second, "");             // ipmi-fru ends a text at a 00h byte
+            } else if (ours[i].second != theirs[i].second) { // binary: ipmi-fru writes "00h"
+                EXPECT_EQ(ours[i].second, PlainHex(theirs[i].second)) << ours[i].first;
+            }
+        }
+        // An image the library refuses is marked, and says why.
+        bool damaged = false;
+        for (const auto& area : fru["areas"])
+            damaged |= area.contains("problem");
+        EXPECT_EQ(fru["editable"], !damaged);
+    }
+}
+} // namespace

@@ -240,4 +240,45 @@ TEST_F(OrvaneImagesTest, EveryCorpusImageReadsAsIpmiFruReadsIt) {
         EXPECT_EQ(fru["editable"], !damaged);
     }
 }
+
+TEST_F(OrvaneImagesTest, BoardSerialSetThroughImageChangesOnlyThatField) {
+    int edited = 0;
+    for (const auto& image : CorpusImages()) {
+        SCOPED_TRACE(image.filename().string());
+        int code = 0;
+        const Json before = ShowJson(image, &code);
+        const Json& fru = before["frus"].at(0);
+        // Images with a board area the library takes, and room for a new serial.
+        size_t limit = 0;
+        for (const auto& area : fru["areas"])
+            for (const auto& f : area.value("fields", Json::array()))
+                if (f["name"] == "board.serial_number" && fru["editable"] == true)
+                    limit = (f["hex"].get<std::string>().size() + 1) / 3 +
+                            area["free_bytes"].get<size_t>();
+        if (limit < 2)
+            continue;
+        const std::string copy = dir + "/" + image.filename().string();
+        fs::copy_file(image, copy, fs::copy_options::overwrite_existing);
+        const std::string serial = std::string("ORV12345").substr(0, std::min<size_t>(limit, 8));
+        auto [setCode, out] =
+            Shell(Orvane() + " set --image " + Quote(copy) + " board.serial_number " + serial +
+                  " --commit --backup-dir " + Quote(dir + "/backups") + " 2>&1");
+        ASSERT_EQ(setCode, 0) << out;
+        ++edited;
+        // ipmi-fru leaves an empty serial out: compare without it, then find it.
+        const auto withoutSerial = [](Lines lines) {
+            std::erase_if(lines,
+                          [](const auto& l) { return l.first == "FRU Board Serial Number"; });
+            return lines;
+        };
+        const Lines after = IpmiFru(copy);
+        EXPECT_EQ(withoutSerial(after), withoutSerial(IpmiFru(image)));
+        EXPECT_EQ(std::count(after.begin(), after.end(),
+                             std::make_pair(std::string("FRU Board Serial Number"), serial)),
+                  1); // and every checksum holds: ipmi-fru names no error
+        const Json reread = ShowJson(copy, &code);
+        EXPECT_EQ(reread["frus"].at(0)["editable"], true);
+    }
+    EXPECT_GE(edited, 10);
+}
 } // namespace

@@ -1,12 +1,60 @@
 #!/usr/bin/env bash
-# Installs what a fresh Debian machine lacks to build and test Orvane:
-# the compiler and build tools, GoogleTest, nlohmann-json (simulated BMC),
-# libfreeipmi (the real-BMC driver module), and the independent IPMI peers the
-# end-to-end test runs against (OpenIPMI's ipmi_sim, ipmitool, FreeIPMI's
-# ipmi-fru), python3 with jsonschema for the command's JSON check, and
-# script(1) from bsdutils for the terminal progress test.
+# Installs what a fresh Debian machine lacks to build, demonstrate and test
+# Orvane. Run as root.
+#
+#   scripts/setup-debian.sh [demo|all] [--if-missing]
+#
+# demo: the compiler and build tools and nlohmann-json (the simulated BMC):
+#       enough for scripts/demo.sh.
+# all (default): besides those, GoogleTest, libfreeipmi (the real-BMC driver
+#       module), the independent IPMI peers the end-to-end tests run against
+#       (OpenIPMI's ipmi_sim, ipmitool, FreeIPMI's ipmi-fru), python3 with
+#       jsonschema for the command's JSON check, script(1) from bsdutils for the
+#       terminal progress test, and dpkg-dev for the Debian package.
+# --if-missing: asks apt only when a package is not installed yet, so the demo
+#       and test scripts can call this every time at no cost.
 set -euo pipefail
+set_name=all
+if_missing=0
+for arg in "$@"; do
+  case "$arg" in
+    demo|all) set_name=$arg ;;
+    --if-missing) if_missing=1 ;;
+    *) echo "usage: $0 [demo|all] [--if-missing]" >&2; exit 2 ;;
+  esac
+done
+
+demo_packages=(
+  cmake g++ make pkg-config
+  gettext
+  nlohmann-json3-dev
+)
+test_packages=(
+  libgtest-dev
+  python3 python3-jsonschema
+  bsdutils
+  libfreeipmi-dev freeipmi-tools openipmi ipmitool
+  dpkg-dev file
+)
+packages=("${demo_packages[@]}")
+if [ "$set_name" = all ]; then
+  packages+=("${test_packages[@]}")
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+if [ "$if_missing" = 1 ] && [ ${#missing[@]} = 0 ]; then
+  exit 0
+fi
+if [ "$(id -u)" != 0 ]; then
+  echo "setup-debian.sh: these packages are missing and installing them needs root: ${missing[*]}" >&2
+  exit 1
+fi
 export DEBIAN_FRONTEND=noninteractive
+echo "setup-debian.sh: installing ${missing[*]:-${packages[*]}}"
 apt-get update -q
-apt-get install -y -q cmake g++ make libgtest-dev nlohmann-json3-dev python3 \
-  python3-jsonschema bsdutils libfreeipmi-dev freeipmi-tools openipmi ipmitool pkg-config
+apt-get install -y -q "${packages[@]}"

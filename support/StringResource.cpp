@@ -1,5 +1,6 @@
 #include "support/StringResource.h"
 
+#include "support/InstallPaths.h"
 #include "support/Trace.h"
 #include "support/Utf16.h"
 
@@ -19,7 +20,7 @@ std::FILE* OpenCatalogue(const std::string& relative) {
     if (const char* dir = std::getenv("ORVANE_DATA_DIR"); dir && *dir)
         if (std::FILE* f = std::fopen((std::string(dir) + "/" + relative).c_str(), "rb"))
             return f;
-    return std::fopen((std::string(ORVANE_INSTALL_DATADIR) + "/" + relative).c_str(), "rb");
+    return std::fopen((InstallPaths::DataFolder() + "/" + relative).c_str(), "rb");
 }
 
 uint32_t Le32(const unsigned char* b) {

@@ -1,5 +1,6 @@
 #include "system/DriverModule.h"
 
+#include "support/InstallPaths.h"
 #include "support/Trace.h"
 #include "support/Utf16.h"
 
@@ -14,28 +15,11 @@ void* g_handle = nullptr;
 KsbSendTimedRequestFn g_send = nullptr;
 KsbReceiveMessageFn g_receive = nullptr;
 bool g_failed = false; // a failed load is not retried until Unload
-
-// The folder of liborvane.so (or of the program the library is linked into).
-std::string OwnFolder() {
-    Dl_info info{};
-    if (dladdr(reinterpret_cast<void*>(&OwnFolder), &info) && info.dli_fname) {
-        std::string path = info.dli_fname;
-        // The main program is named as it was started, which may be relative
-        // to a folder the process has since left; the kernel knows its path.
-        if (path.empty() || path[0] != '/') {
-            char self[4096];
-            const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
-            if (n > 0)
-                path.assign(self, static_cast<size_t>(n));
-        }
-        size_t slash = path.rfind('/');
-        if (slash != std::string::npos)
-            return path.substr(0, slash + 1);
-    }
-    return "";
-}
+ReasonSink g_sink = nullptr;
 
 void LogFailure(const std::string& why) {
+    if (g_sink)
+        g_sink(why.c_str());
     // The reason is written to the debug log at level 1, like any failure line.
     std::u16string line = u"Orvane::LoadDriver - " + Utf16::FromUtf8(why);
     Trace::Write(line.c_str(), Trace::kFailure);
@@ -45,6 +29,8 @@ void LogFailure(const std::string& why) {
 void ModuleReason(const char* reason) {
     if (!reason)
         return;
+    if (g_sink)
+        g_sink(reason);
     std::u16string line = u"Orvane::Driver - " + Utf16::FromUtf8(reason);
     Trace::Write(line.c_str(), Trace::kFailure);
 }
@@ -86,7 +72,7 @@ std::string ModulePath() {
     const char* chosen = std::getenv("ORVANE_DRIVER");
     std::string name = chosen && *chosen ? chosen : "freeipmi";
     if (name == "sim" || name == "freeipmi")
-        return OwnFolder() + "orvane-driver-" + name + ".so";
+        return InstallPaths::ModuleFile("orvane-driver-" + name + ".so");
     return name;
 }
 
@@ -102,6 +88,10 @@ uint32_t ReceiveMessage(uint8_t* message, uint32_t* length, uint32_t timeoutMs, 
     if (uint32_t result = Load())
         return result;
     return g_receive(message, length, timeoutMs, flags, reserved);
+}
+
+void SetReasonSink(ReasonSink sink) {
+    g_sink = sink;
 }
 
 void Unload() {

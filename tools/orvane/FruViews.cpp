@@ -20,7 +20,7 @@ std::string Utf8(const std::u16string& text) {
 
 std::string ChassisTypeText(const std::string& libraryName, uint8_t type) {
     const char* known = FruNames::ChassisType(type);
-    const std::string name = !libraryName.empty() ? libraryName : known ? known : _("unknown");
+    const std::string name = !libraryName.empty() ? libraryName : known ? _(known) : _("unknown");
     char number[16];
     std::snprintf(number, sizeof number, " (%02Xh)", type);
     return name + number;

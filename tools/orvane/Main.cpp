@@ -2,7 +2,9 @@
 // saves and restores the FRU inventory of a server through the library's
 // public interface only.
 #include "Commands.h"
+#include "DriverReasons.h"
 #include "ImageSource.h"
+#include "Languages.h"
 #include "Options.h"
 #include "Session.h"
 
@@ -32,6 +34,7 @@ void FindCatalogues() {
 int main(int argc, char** argv) {
     // Paths cross the library as wide strings converted with the running locale.
     std::setlocale(LC_ALL, "");
+    Languages::BindTexts();
     Options options;
     std::string error;
     if (!options.Parse(argc, argv, &error)) {
@@ -55,6 +58,10 @@ int main(int argc, char** argv) {
         return kExitOk;
     }
     options.ExportEnvironment();
+    FindCatalogues();
+    if (const std::string note = Languages::Choose(&options.language, &options.locale);
+        !note.empty())
+        std::fprintf(stderr, "%s\n", note.c_str());
     ImageSource image;
     if (!options.image.empty()) {
         if (!image.Open(options.image, &error)) {
@@ -63,7 +70,7 @@ int main(int argc, char** argv) {
         }
         options.imageSource = &image;
     }
-    FindCatalogues();
+    DriverReasons::Install();
     Session session;
     if (!session.Open(options.language, options.locale, options.debugLevel))
         return kExitLibrary;
@@ -82,6 +89,10 @@ int main(int argc, char** argv) {
         return Commands::Load(session, options);
     if (c == "restore")
         return Commands::Restore(session, options);
+    if (c == "dump")
+        return Commands::Dump(session, options);
+    if (c == "write")
+        return Commands::Write(session, options);
     if (c == "props")
         return Commands::Props(session, options);
     return Commands::Check(session, options);

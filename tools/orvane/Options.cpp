@@ -51,6 +51,7 @@ bool Options::Parse(int argc, char** argv, std::string* error) {
                      : arg == "--commit" ? &commit
                      : arg == "--force"  ? &force
                      : arg == "--strict" ? &strict
+                     : arg == "--repack" ? &repack
                                          : nullptr;
         if (flag) {
             *flag = true;

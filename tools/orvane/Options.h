@@ -13,7 +13,7 @@ struct Options {
     bool strict = false; // --strict: show only what the library accepts
     const class ImageSource* imageSource = nullptr; // set when image is open
     int debugLevel = -1;
-    bool json = false, commit = false, force = false, help = false;
+    bool json = false, commit = false, force = false, help = false, repack = false;
 
     // Parses argv; on a usage error returns false with the reason in *error.
     bool Parse(int argc, char** argv, std::string* error);

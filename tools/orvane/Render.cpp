@@ -178,7 +178,7 @@ void JsonRecords(std::FILE* out, const std::vector<uint8_t>& data) {
 }
 } // namespace
 
-void Json(std::FILE* out, const std::vector<FruView>& frus) {
+void Json(std::FILE* out, const std::vector<FruView>& frus, const std::string& member) {
     std::fprintf(out, "{\n  \"frus\": [");
     for (size_t i = 0; i < frus.size(); ++i) {
         const FruView& fru = frus[i];
@@ -244,6 +244,7 @@ void Json(std::FILE* out, const std::vector<FruView>& frus) {
         }
         std::fprintf(out, "%s]\n    }", fru.areas.empty() ? "" : "\n      ");
     }
-    std::fprintf(out, "%s]\n}\n", frus.empty() ? "" : "\n  ");
+    std::fprintf(out, "%s]%s%s\n}\n", frus.empty() ? "" : "\n  ", member.empty() ? "" : ",\n  ",
+                 member.c_str());
 }
 } // namespace Render

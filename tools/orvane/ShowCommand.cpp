@@ -5,6 +5,7 @@
 #include "Render.h"
 #include "Text.h"
 #include "Translate.h"
+#include "Unreadable.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -21,6 +22,7 @@ int Show(Session& s, const Options& o) {
     if (!LoadSource(s, o))
         return kExitLibrary;
     std::vector<FruView> frus;
+    std::vector<CoreAccess::LocatedDevice> unreadable;
     if (o.SingleFru() || !o.operands.empty()) {
         uint32_t position = 0;
         frus.resize(1);
@@ -32,21 +34,26 @@ int Show(Session& s, const Options& o) {
         for (uint32_t i = 0; i < frus.size(); ++i)
             if (!s.Describe(i, &frus[i]))
                 return kExitLibrary;
+        unreadable = Unreadable::Devices();
     }
     if (o.json) {
-        Render::Json(stdout, frus);
+        Render::Json(stdout, frus,
+                     !o.SingleFru() && o.operands.empty() ? Unreadable::Json(unreadable) : "");
     } else {
         for (size_t i = 0; i < frus.size(); ++i) {
             if (i)
                 std::printf("\n");
             Render::Plain(stdout, frus[i]);
         }
+        if (!unreadable.empty())
+            std::printf("\n");
+        Unreadable::Print(stdout, unreadable);
     }
     // An image without a readable common header shows nothing of a FRU.
     for (const auto& fru : frus)
         if (!fru.problem.empty())
             return kExitLibrary;
-    return kExitOk;
+    return unreadable.empty() ? kExitOk : kExitPartial;
 }
 
 int Load(Session& s, const Options& o) {

@@ -1,5 +1,7 @@
 #include "FieldEncoding.h"
 
+#include "Translate.h"
+
 #include <array>
 #include <cstdio>
 #include <cwchar>
@@ -10,10 +12,10 @@ struct KindInfo {
     const char* key;
     const char* label;
 };
-constexpr std::array<KindInfo, 4> kKinds = {{{"binary", "binary"},
-                                             {"bcd_plus", "BCD plus"},
-                                             {"6bit_ascii", "6-bit ASCII"},
-                                             {"8bit_text", "8-bit text"}}};
+constexpr std::array<KindInfo, 4> kKinds = {{{"binary", N_("binary")},
+                                             {"bcd_plus", N_("BCD plus")},
+                                             {"6bit_ascii", N_("6-bit ASCII")},
+                                             {"8bit_text", N_("8-bit text")}}};
 
 // BCD plus: a digit in each half of a byte, high half first.
 constexpr char kBcdPlus[16] = {'0', '1', '2', '3', '4', '5', '6', '7',

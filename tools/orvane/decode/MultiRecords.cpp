@@ -1,6 +1,7 @@
 #include "MultiRecords.h"
 
 #include "FruNames.h"
+#include "Translate.h"
 
 #include <array>
 #include <cstdio>
@@ -17,23 +18,23 @@ struct TypeInfo {
     const char* label;
 };
 constexpr std::array<TypeInfo, 6> kTypes = {{
-    {"power_supply", "Power Supply Information"},
-    {"dc_output", "DC Output"},
-    {"dc_load", "DC Load"},
-    {"management_access", "Management Access"},
-    {"base_compatibility", "Base Compatibility"},
-    {"extended_compatibility", "Extended Compatibility"},
+    {"power_supply", N_("Power Supply Information")},
+    {"dc_output", N_("DC Output")},
+    {"dc_load", N_("DC Load")},
+    {"management_access", N_("Management Access")},
+    {"base_compatibility", N_("Base Compatibility")},
+    {"extended_compatibility", N_("Extended Compatibility")},
 }};
 
 // Management access sub-record types 01h to 07h.
 constexpr std::array<const char*, 8> kAccessKinds = {nullptr,
-                                                     "System Management URL",
-                                                     "System Name",
-                                                     "System Ping Address",
-                                                     "Component Management URL",
-                                                     "Component Name",
-                                                     "Component Ping Address",
-                                                     "System Unique ID"};
+                                                     N_("System Management URL"),
+                                                     N_("System Name"),
+                                                     N_("System Ping Address"),
+                                                     N_("Component Management URL"),
+                                                     N_("Component Name"),
+                                                     N_("Component Ping Address"),
+                                                     N_("System Unique ID")};
 
 // Supply voltages of the combined wattage byte.
 constexpr std::array<const char*, 4> kCombinedVoltages = {"12 V", "-12 V", "5 V", "3.3 V"};
@@ -87,93 +88,101 @@ std::string Manufacturer(uint32_t iana) {
 
 void PowerSupply(const Reader& r, std::vector<Item>& out) {
     const unsigned capacity = r.U16(0) & 0x0FFF;
-    out.push_back({"capacity", "Overall capacity", Format("%lld W", capacity)});
+    out.push_back({"capacity", N_("Overall capacity"), Format("%lld W", capacity)});
     const unsigned peakVa = r.U16(2);
+    out.push_back({"peak_va", N_("Peak VA"),
+                   peakVa == 0xFFFF ? _("unspecified") : Format("%lld VA", peakVa)});
+    out.push_back({"inrush_current", N_("Inrush current"),
+                   r.U8(4) == 0xFF ? _("unspecified") : Format("%lld A", r.U8(4))});
+    out.push_back({"inrush_interval", N_("Inrush interval"), Format("%lld ms", r.U8(5))});
+    out.push_back({"input_voltage_1", N_("Input voltage range 1"),
+                   Volts(static_cast<int>(r.U16(6))) + std::string(" ") + _("to") + " " +
+                       Volts(static_cast<int>(r.U16(8)))});
+    out.push_back({"input_voltage_2", N_("Input voltage range 2"),
+                   r.U16(10) == 0 && r.U16(12) == 0
+                       ? _("none")
+                       : Volts(static_cast<int>(r.U16(10))) + std::string(" ") + _("to") + " " +
+                             Volts(static_cast<int>(r.U16(12)))});
+    out.push_back({"input_frequency", N_("Input frequency range"),
+                   Format("%lld", r.U8(14)) + std::string(" ") + _("to") + " " +
+                       Format("%lld Hz", r.U8(15))});
     out.push_back(
-        {"peak_va", "Peak VA", peakVa == 0xFFFF ? "unspecified" : Format("%lld VA", peakVa)});
-    out.push_back({"inrush_current", "Inrush current",
-                   r.U8(4) == 0xFF ? "unspecified" : Format("%lld A", r.U8(4))});
-    out.push_back({"inrush_interval", "Inrush interval", Format("%lld ms", r.U8(5))});
-    out.push_back({"input_voltage_1", "Input voltage range 1",
-                   Volts(static_cast<int>(r.U16(6))) + " to " + Volts(static_cast<int>(r.U16(8)))});
-    out.push_back({"input_voltage_2", "Input voltage range 2",
-                   r.U16(10) == 0 && r.U16(12) == 0 ? "none"
-                                                    : Volts(static_cast<int>(r.U16(10))) + " to " +
-                                                          Volts(static_cast<int>(r.U16(12)))});
-    out.push_back({"input_frequency", "Input frequency range",
-                   Format("%lld", r.U8(14)) + " to " + Format("%lld Hz", r.U8(15))});
-    out.push_back({"ac_dropout_tolerance", "AC dropout tolerance", Format("%lld ms", r.U8(16))});
+        {"ac_dropout_tolerance", N_("AC dropout tolerance"), Format("%lld ms", r.U8(16))});
     const unsigned flags = r.U8(17);
-    static constexpr const char* kFlags[] = {"predictive fail pin", "power factor correction",
-                                             "autoswitch", "hot swap", "tachometer"};
+    static constexpr const char* kFlags[] = {N_("predictive fail pin"),
+                                             N_("power factor correction"), N_("autoswitch"),
+                                             N_("hot swap"), N_("tachometer")};
     std::string set;
     for (unsigned bit = 0; bit < 5; ++bit)
         if (flags & (1u << bit))
-            set += (set.empty() ? "" : ", ") + std::string(kFlags[bit]);
-    out.push_back({"flags", "Flags", set.empty() ? "none" : set});
+            set += (set.empty() ? "" : ", ") + std::string(_(kFlags[bit]));
+    out.push_back({"flags", N_("Flags"), set.empty() ? _("none") : set});
     const unsigned peak = r.U16(18);
-    out.push_back({"peak_wattage", "Peak wattage",
-                   Format("%lld W", peak & 0x0FFF) + Format(" for %lld s", peak >> 12)});
+    out.push_back({"peak_wattage", N_("Peak wattage"),
+                   Format("%lld W", peak & 0x0FFF) + " " + std::string(_("for")) +
+                       Format(" %lld s", peak >> 12)});
     const unsigned voltages = r.U8(20);
     const auto voltage = [](unsigned code) {
         return code < kCombinedVoltages.size() ? std::string(kCombinedVoltages[code])
-                                               : Format("voltage code %lld", code);
+                                               : Format(_("voltage code %lld"), code);
     };
-    out.push_back({"combined_wattage", "Combined wattage",
-                   voltage(voltages >> 4) + " and " + voltage(voltages & 0x0F) + ": " +
-                       Format("%lld W", r.U16(21))});
-    out.push_back({"tachometer_threshold", "Predictive fail tachometer lower threshold",
+    out.push_back({"combined_wattage", N_("Combined wattage"),
+                   voltage(voltages >> 4) + " " + std::string(_("and")) + " " +
+                       voltage(voltages & 0x0F) + ": " + Format("%lld W", r.U16(21))});
+    out.push_back({"tachometer_threshold", N_("Predictive fail tachometer lower threshold"),
                    Format("%lld RPS", r.U8(23))});
 }
 
 void DcOutput(const Reader& r, std::vector<Item>& out) {
-    out.push_back({"output_number", "Output number", Format("%lld", r.U8(0) & 0x0F)});
-    out.push_back({"standby", "Output on standby", r.U8(0) & 0x80 ? "yes" : "no"});
-    out.push_back({"nominal_voltage", "Nominal voltage", Format("%lld mV", r.S16(1) * 10LL)});
-    out.push_back({"max_negative_deviation", "Maximum negative voltage deviation",
+    out.push_back({"output_number", N_("Output number"), Format("%lld", r.U8(0) & 0x0F)});
+    out.push_back({"standby", N_("Output on standby"), r.U8(0) & 0x80 ? _("yes") : _("no")});
+    out.push_back({"nominal_voltage", N_("Nominal voltage"), Format("%lld mV", r.S16(1) * 10LL)});
+    out.push_back({"max_negative_deviation", N_("Maximum negative voltage deviation"),
                    Format("%lld mV", r.S16(3) * 10LL)});
-    out.push_back({"max_positive_deviation", "Maximum positive voltage deviation",
+    out.push_back({"max_positive_deviation", N_("Maximum positive voltage deviation"),
                    Format("%lld mV", r.S16(5) * 10LL)});
-    out.push_back({"ripple_noise", "Ripple and noise pk-pk", Format("%lld mV", r.U16(7))});
-    out.push_back({"min_current", "Minimum current draw", Format("%lld mA", r.U16(9))});
-    out.push_back({"max_current", "Maximum current draw", Format("%lld mA", r.U16(11))});
+    out.push_back({"ripple_noise", N_("Ripple and noise pk-pk"), Format("%lld mV", r.U16(7))});
+    out.push_back({"min_current", N_("Minimum current draw"), Format("%lld mA", r.U16(9))});
+    out.push_back({"max_current", N_("Maximum current draw"), Format("%lld mA", r.U16(11))});
 }
 
 void DcLoad(const Reader& r, std::vector<Item>& out) {
-    out.push_back({"output_number", "Output number", Format("%lld", r.U8(0) & 0x0F)});
-    out.push_back({"nominal_voltage", "Nominal voltage", Format("%lld mV", r.S16(1) * 10LL)});
-    out.push_back({"min_voltage", "Specified minimum voltage", Format("%lld mV", r.S16(3) * 10LL)});
-    out.push_back({"max_voltage", "Specified maximum voltage", Format("%lld mV", r.S16(5) * 10LL)});
+    out.push_back({"output_number", N_("Output number"), Format("%lld", r.U8(0) & 0x0F)});
+    out.push_back({"nominal_voltage", N_("Nominal voltage"), Format("%lld mV", r.S16(1) * 10LL)});
     out.push_back(
-        {"ripple_noise", "Specified ripple and noise pk-pk", Format("%lld mV", r.U16(7))});
-    out.push_back({"min_current", "Minimum current load", Format("%lld mA", r.U16(9))});
-    out.push_back({"max_current", "Maximum current load", Format("%lld mA", r.U16(11))});
+        {"min_voltage", N_("Specified minimum voltage"), Format("%lld mV", r.S16(3) * 10LL)});
+    out.push_back(
+        {"max_voltage", N_("Specified maximum voltage"), Format("%lld mV", r.S16(5) * 10LL)});
+    out.push_back(
+        {"ripple_noise", N_("Specified ripple and noise pk-pk"), Format("%lld mV", r.U16(7))});
+    out.push_back({"min_current", N_("Minimum current load"), Format("%lld mA", r.U16(9))});
+    out.push_back({"max_current", N_("Maximum current load"), Format("%lld mA", r.U16(11))});
 }
 
 void ManagementAccess(const Reader& r, std::vector<Item>& out) {
     const unsigned kind = r.U8(0);
-    out.push_back({"sub_record", "Sub-record",
+    out.push_back({"sub_record", N_("Sub-record"),
                    kind < kAccessKinds.size() && kAccessKinds[kind]
                        ? Format("%02llXh ", kind) + kAccessKinds[kind]
-                       : Format("%02llXh (reserved)", kind)});
+                       : Format(_("%02llXh (reserved)"), kind)});
     // The unique ID is 16 binary bytes; the others are texts.
     if (kind == 7)
-        out.push_back({"value", "Value", Hex(r.data, 1)});
+        out.push_back({"value", N_("Value"), Hex(r.data, 1)});
     else
-        out.push_back({"value", "Value", std::string(r.data.begin() + 1, r.data.end())});
+        out.push_back({"value", N_("Value"), std::string(r.data.begin() + 1, r.data.end())});
 }
 
 void Compatibility(const Reader& r, std::vector<Item>& out) {
-    out.push_back({"manufacturer", "Manufacturer", Manufacturer(r.U24(0))});
-    out.push_back({"entity_id", "Entity ID", Format("%02llXh", r.U8(3))});
-    out.push_back({"compatibility_base", "Compatibility base", Format("%02llXh", r.U8(4))});
-    out.push_back({"code_start", "Compatibility code start", Format("%02llXh", r.U8(5))});
-    out.push_back({"code_mask", "Code range mask", Hex(r.data, 6)});
+    out.push_back({"manufacturer", N_("Manufacturer"), Manufacturer(r.U24(0))});
+    out.push_back({"entity_id", N_("Entity ID"), Format("%02llXh", r.U8(3))});
+    out.push_back({"compatibility_base", N_("Compatibility base"), Format("%02llXh", r.U8(4))});
+    out.push_back({"code_start", N_("Compatibility code start"), Format("%02llXh", r.U8(5))});
+    out.push_back({"code_mask", N_("Code range mask"), Hex(r.data, 6)});
 }
 
 void Oem(const Reader& r, std::vector<Item>& out) {
-    out.push_back({"manufacturer", "Manufacturer", Manufacturer(r.U24(0))});
-    out.push_back({"data", "OEM data", Hex(r.data, 3)});
+    out.push_back({"manufacturer", N_("Manufacturer"), Manufacturer(r.U24(0))});
+    out.push_back({"data", N_("OEM data"), Hex(r.data, 3)});
 }
 
 struct Decoder {
@@ -194,7 +203,9 @@ const char* TypeKey(uint8_t type) {
 }
 
 const char* TypeLabel(uint8_t type) {
-    return type < kTypes.size() ? kTypes[type].label : type >= kFirstOem ? "OEM" : "Reserved";
+    return type < kTypes.size() ? kTypes[type].label
+           : type >= kFirstOem  ? N_("OEM")
+                                : N_("Reserved");
 }
 
 std::vector<Item> Decode(uint8_t type, const std::vector<uint8_t>& data) {
@@ -206,8 +217,9 @@ std::vector<Item> Decode(uint8_t type, const std::vector<uint8_t>& data) {
         return out;
     const Reader r{data};
     if (!r.Has(d->minimum)) {
-        out.push_back({"short", "Problem",
-                       Format("%lld data bytes, too few for this record type", data.size())});
+        out.push_back({"short", N_("Problem"),
+                       Format(_("%lld data bytes, too few for this record type"),
+                              static_cast<long long>(data.size()))});
         return out;
     }
     d->decode(r, out);

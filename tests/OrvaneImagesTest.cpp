@@ -282,3 +282,61 @@ TEST_F(OrvaneImagesTest, BoardSerialSetThroughImageChangesOnlyThatField) {
     EXPECT_GE(edited, 10);
 }
 } // namespace
+
+// The demo system: custom fields in image order, German output.
+class OrvaneDemoTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        dir = TestSupport::TempDir();
+        fs::copy(fs::path(ORVANE_SOURCE_DIR) / "examples" / "demo-system", dir,
+                 fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+    }
+    std::pair<int, std::string> Demo(const std::string& args, const std::string& env = "") {
+        return Shell("cd " + Quote(dir) + " && " + env + " " + Orvane() +
+                     " --system system.json --backup-dir backups " + args + " 2>/dev/null");
+    }
+    std::string dir;
+};
+
+TEST_F(OrvaneDemoTest, CustomFieldsInImageOrderWithTheirOwnHex) {
+    auto [code, out] = Demo("show Chassis --json");
+    ASSERT_EQ(code, 0);
+    const Json doc = Json::parse(out);
+    std::vector<std::string> customs;
+    for (const auto& f : doc["frus"][0]["areas"][0]["fields"]) {
+        const std::string name = f["name"], decoded = f["decoded"], hex = f["hex"];
+        if (name.find(".custom.") == std::string::npos)
+            continue;
+        customs.push_back(decoded);
+        std::string bytes; // the hex is the same field's bytes
+        for (size_t i = 0; i + 1 < hex.size(); i += 3)
+            bytes.push_back(static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16)));
+        EXPECT_EQ(bytes, decoded);
+        EXPECT_EQ(f["value"], decoded);
+    }
+    EXPECT_EQ(customs, (std::vector<std::string>{"Rack B04", "U 12-14", "Owner: Lab 3"}));
+    EXPECT_EQ(Demo("get Chassis chassis.custom.1").second, "Rack B04\n");
+    ASSERT_EQ(Demo("set Chassis chassis.custom.3 'Owner: Lab 9' --commit").first, 0);
+    EXPECT_EQ(Demo("get Chassis chassis.custom.3").second, "Owner: Lab 9\n");
+    EXPECT_EQ(Demo("get Chassis chassis.custom.1").second, "Rack B04\n");
+}
+
+TEST_F(OrvaneDemoTest, GermanShowHasNoEnglishWordsOfTheCommand) {
+    for (const std::string env : {"LANG=de_DE.UTF-8", "LANG=C --lang de --locale de"}) {
+        const std::string environment = env.substr(0, env.find(' '));
+        const std::string options =
+            env.find(' ') == std::string::npos ? "" : env.substr(env.find(' '));
+        auto [code, out] = Demo(options + " show", environment);
+        ASSERT_EQ(code, 0) << env;
+        EXPECT_NE(out.find("Kopfbereich"), std::string::npos) << env;
+        EXPECT_NE(out.find("Netzteilangaben"), std::string::npos) << env;
+        for (const char* english : {"common header", "bytes free", " at offset", "record",
+                                    ", version ", "language", "Power Supply Information", " to ",
+                                    " and ", "English", "Rack Mount", "Overall capacity", "last"})
+            EXPECT_EQ(out.find(english), std::string::npos) << english << " in " << env;
+    }
+    // A language without a catalogue: English, and one line that says so.
+    auto [code, out] = Shell("cd " + Quote(dir) + " && LANG=fr_FR.UTF-8 " + Orvane() +
+                             " --system system.json show 2>&1 >/dev/null | grep -c catalogue");
+    EXPECT_EQ(out, "1\n");
+}

@@ -263,7 +263,14 @@ TEST_F(OrvaneImagesTest, BoardSerialSetThroughImageChangesOnlyThatField) {
         auto [setCode, out] =
             Shell(Orvane() + " set --image " + Quote(copy) + " board.serial_number " + serial +
                   " --commit --backup-dir " + Quote(dir + "/backups") + " 2>&1");
-        ASSERT_EQ(setCode, 0) << out;
+        if (setCode != 0) {
+            // A backup that cannot hold the image (a text field with a 00h byte
+            // does not survive a configuration file) refuses the commit: the
+            // file is untouched.
+            EXPECT_NE(out.find("nothing was written"), std::string::npos) << out;
+            EXPECT_EQ(TestSupport::ReadFile(copy), TestSupport::ReadFile(image.string()));
+            continue;
+        }
         ++edited;
         // ipmi-fru leaves an empty serial out: compare without it, then find it.
         const auto withoutSerial = [](Lines lines) {

@@ -328,6 +328,17 @@ TEST_F(OrvaneDemoTest, CustomFieldsInImageOrderWithTheirOwnHex) {
     EXPECT_EQ(Demo("get Chassis chassis.custom.1").second, "Rack B04\n");
 }
 
+TEST_F(OrvaneDemoTest, ImageFileSavedAndBuiltBackIsTheSameImage) {
+    const std::string in = "cd " + Quote(dir) + " && " + Orvane();
+    ASSERT_EQ(Shell(in + " save --image board.bin board.cfg").first, 0);
+    ASSERT_EQ(Shell(in + " build board.cfg built.bin").first, 0);
+    const auto original = TestSupport::ReadFile(dir + "/board.bin");
+    const auto built = TestSupport::ReadFile(dir + "/built.bin");
+    ASSERT_FALSE(built.empty());
+    ASSERT_LE(built.size(), original.size());
+    EXPECT_TRUE(std::equal(built.begin(), built.end(), original.begin()));
+}
+
 TEST_F(OrvaneDemoTest, GermanShowHasNoEnglishWordsOfTheCommand) {
     for (const std::string env : {"LANG=de_DE.UTF-8", "LANG=C --lang de --locale de"}) {
         const std::string environment = env.substr(0, env.find(' '));

@@ -89,6 +89,8 @@ int main(int argc, char** argv) {
         return Commands::Load(session, options);
     if (c == "restore")
         return Commands::Restore(session, options);
+    if (c == "build")
+        return Commands::Build(session, options);
     if (c == "dump")
         return Commands::Dump(session, options);
     if (c == "write")

@@ -14,6 +14,8 @@
 
 #include <algorithm>
 #include <iterator>
+#include <memory>
+#include <new>
 
 namespace CoreAccess {
 
@@ -277,4 +279,387 @@ int32_t CommitProgressArea(const char16_t* text) {
 
 // --- Images: raw FRU images parsed area by area ---
 
+} // namespace CoreAccess
+
+// --- Images: raw FRU images parsed area by area ---
+
+namespace CoreAccess {
+using Globals::state;
+namespace {
+constexpr uint32_t kMsgNotIpmiFru = 103;
+constexpr uint32_t kMsgBadInternal = 104;
+constexpr uint32_t kMsgBadProduct = 105;
+constexpr uint32_t kMsgBadBoard = 106;
+constexpr uint32_t kMsgBadChassis = 107;
+constexpr uint32_t kMsgBadMultiRec = 108;
+constexpr uint32_t kMsgBadHeader = 109;
+constexpr uint32_t kNameBufferBytes = 200;
+constexpr uint8_t kHeaderFormatMask = 0x07;
+constexpr uint32_t kMaxImageBytes = 0x10000;
+
+std::u16string Copy(const char16_t* text) {
+    return text ? std::u16string(text) : std::u16string();
+}
+
+// The library's message of index, formatted with the FRU's display name,
+// without leaving it behind as the last error.
+std::u16string Message(uint32_t index, const FruLocator& locator) {
+    char16_t name[kNameBufferBytes / 2];
+    Frame::SetLastError(Frame::GetString(index),
+                        CFru::GetFriendlyFruIdentifier(&locator, name, kNameBufferBytes));
+    return Copy(Frame::TakeLastError());
+}
+
+uint8_t OffsetOf(const CFruHeader& h, int32_t kind) {
+    switch (kind) {
+    case ORVANE_AREA_INTERNAL_USE:
+        return h.internalOffset;
+    case ORVANE_AREA_CHASSIS:
+        return h.chassisOffset;
+    case ORVANE_AREA_BOARD:
+        return h.boardOffset;
+    case ORVANE_AREA_PRODUCT:
+        return h.productOffset;
+    case ORVANE_AREA_MULTIRECORD:
+        return h.multiRecOffset;
+    default:
+        return 0;
+    }
+}
+
+// The fields of an info area: fixed fields by their type/length bytes, then
+// the custom chain in image order, each with the index its value comes from.
+template <typename Area>
+void InfoFields(Area& area, const std::vector<uint8_t>& fixedTypeLengths, uint32_t untyped,
+                AreaImage* out) {
+    const uint32_t fixed = static_cast<uint32_t>(fixedTypeLengths.size()) + untyped;
+    const uint32_t customCount = area.GetNumberOfCustomFields();
+    const CCustomField* custom = area.GetCustomFields();
+    for (uint32_t i = 0; i < fixed + customCount; ++i) {
+        FieldImage f;
+        f.custom = i >= fixed;
+        f.valueIndex = f.custom ? fixed + (customCount - 1 - (i - fixed)) : i;
+        f.title = Copy(area.GetFieldTitleFromIndex(f.valueIndex));
+        f.value = Copy(area.GetFieldValueFromIndex(f.valueIndex));
+        const uint8_t* data = nullptr;
+        uint32_t size = 0;
+        if (area.GetFieldData(i, &data, &size) && data)
+            f.data.assign(data, data + size);
+        if (i >= untyped && !f.custom) {
+            f.typed = true;
+            f.typeLength = fixedTypeLengths[i - untyped];
+        } else if (f.custom && custom) {
+            f.typed = true;
+            f.typeLength = custom->typeLength;
+            custom = custom->next;
+        }
+        out->fields.push_back(std::move(f));
+    }
+    out->formatVersion = area.GetFormatVersion();
+    out->padLength = area.GetPadLength();
+}
+
+// Fills the fields of an area that its object holds.
+void DescribeArea(CFru& fru, AreaImage* a) {
+    switch (a->kind) {
+    case ORVANE_AREA_INTERNAL_USE: {
+        CInternalUseArea& area = fru.internalArea;
+        if (area.GetLength() == 0)
+            break;
+        FieldImage f;
+        f.title = Copy(area.GetFieldTitleFromIndex(0));
+        f.value = Copy(area.GetFieldValueFromIndex(0));
+        f.data.assign(area.GetData(), area.GetData() + area.GetLength());
+        a->fields.push_back(std::move(f));
+        a->formatVersion = area.GetData()[0];
+        break;
+    }
+    case ORVANE_AREA_CHASSIS: {
+        CChassisInfoArea& area = fru.chassisArea;
+        InfoFields(area, {area.GetPartNumberTL(), area.GetSerialNumberTL()}, 1, a);
+        a->chassisType = area.GetType();
+        break;
+    }
+    case ORVANE_AREA_BOARD: {
+        CBoardInfoArea& area = fru.boardArea;
+        InfoFields(area,
+                   {area.GetManufacturerTL(), area.GetProductNameTL(), area.GetSerialNumberTL(),
+                    area.GetPartNumberTL(), area.GetFileIdTL()},
+                   1, a);
+        a->languageCode = area.GetLanguageCode();
+        a->hasLanguage = true;
+        break;
+    }
+    case ORVANE_AREA_PRODUCT: {
+        CProductInfoArea& area = fru.productArea;
+        InfoFields(area,
+                   {area.GetManufacturerNameTL(), area.GetProductNameTL(), area.GetPartNumberTL(),
+                    area.GetVersionTL(), area.GetSerialNumberTL(), area.GetAssetTagTL(),
+                    area.GetFileIdTL()},
+                   0, a);
+        a->languageCode = area.GetLanguageCode();
+        a->hasLanguage = true;
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+// The bytes an area holds in memory, as they would be written.
+std::vector<uint8_t> HeldBytes(CFru& fru, int32_t kind) {
+    std::vector<uint8_t> bytes;
+    auto take = [&bytes](const uint8_t* data, uint32_t length) {
+        bytes.assign(data, data + length);
+    };
+    switch (kind) {
+    case ORVANE_AREA_INTERNAL_USE:
+        take(fru.internalArea.GetData(), fru.internalArea.GetLength());
+        break;
+    case ORVANE_AREA_CHASSIS:
+        take(fru.chassisArea.GetData(), fru.chassisArea.GetLength());
+        break;
+    case ORVANE_AREA_BOARD:
+        take(fru.boardArea.GetData(), fru.boardArea.GetLength());
+        break;
+    case ORVANE_AREA_PRODUCT:
+        take(fru.productArea.GetData(), fru.productArea.GetLength());
+        break;
+    case ORVANE_AREA_MULTIRECORD: {
+        bytes.resize(fru.multiRecLength);
+        uint32_t size = fru.multiRecLength;
+        if (fru.SerializeMultiRecArea(bytes.data(), &size) != 0)
+            size = 0;
+        bytes.resize(size);
+        break;
+    }
+    default:
+        break;
+    }
+    return bytes;
+}
+
+// Where the internal use area ends: at the next area the header declares in
+// the order of kinds, as the library reads it; the end of the image when
+// it is the last.
+int64_t InternalEnd(const CFruHeader& h, size_t imageSize) {
+    for (uint8_t offset : {h.chassisOffset, h.boardOffset, h.productOffset, h.multiRecOffset})
+        if (offset != 0)
+            return static_cast<int64_t>(offset) * FruDefs::kUnitBytes;
+    return static_cast<int64_t>(imageSize);
+}
+
+// The length of the record chain at the start of bytes: up to the record
+// marked last, or to the end of the bytes.
+uint32_t ChainLength(const uint8_t* bytes, uint32_t size) {
+    uint32_t pos = 0;
+    while (pos + FruDefs::kMultiRecHeaderBytes <= size) {
+        const uint8_t flags = bytes[pos + 1];
+        pos += FruDefs::kMultiRecHeaderBytes + bytes[pos + FruDefs::kMultiRecLengthByte];
+        if (flags & FruDefs::kMultiRecEndOfList)
+            break;
+    }
+    return pos;
+}
+
+// Gives the area object of kind the area's bytes; sets the problem when the
+// object refuses them or they run past the image.
+void ParseArea(CFru& fru, const std::vector<uint8_t>& image, AreaImage* a) {
+    const uint8_t* start = image.data() + a->offset;
+    const uint32_t available = static_cast<uint32_t>(image.size() - a->offset);
+    uint32_t declared = available;
+    bool taken = false;
+    switch (a->kind) {
+    case ORVANE_AREA_INTERNAL_USE: {
+        const int64_t end = InternalEnd(fru.header, image.size());
+        if (end < a->offset) {
+            a->problem = AreaProblem::Placement;
+            // Shown up to the area that follows it in the image.
+            int64_t next = static_cast<int64_t>(image.size());
+            for (int32_t k = ORVANE_AREA_CHASSIS; k <= ORVANE_AREA_MULTIRECORD; ++k)
+                if (const int64_t o = int64_t{OffsetOf(fru.header, k)} * FruDefs::kUnitBytes;
+                    o > a->offset && o < next)
+                    next = o;
+            declared = static_cast<uint32_t>(next - a->offset);
+        } else {
+            declared = static_cast<uint32_t>(end - a->offset);
+        }
+        declared = std::min<uint32_t>(declared, FruDefs::kMaxAreaBytes);
+        taken = fru.internalArea.SetData(start, std::min(declared, available), 0);
+        break;
+    }
+    case ORVANE_AREA_CHASSIS:
+    case ORVANE_AREA_BOARD:
+    case ORVANE_AREA_PRODUCT: {
+        declared = available >= 2 ? start[1] * FruDefs::kUnitBytes : available + 1;
+        const uint32_t size = std::min(declared, available);
+        taken = a->kind == ORVANE_AREA_CHASSIS ? fru.chassisArea.SetData(start, size)
+                : a->kind == ORVANE_AREA_BOARD ? fru.boardArea.SetData(start, size)
+                                               : fru.productArea.SetData(start, size);
+        if (!taken && size >= 2) {
+            uint8_t sum = 0;
+            for (uint32_t i = 0; i < size; ++i)
+                sum = static_cast<uint8_t>(sum + start[i]);
+            if (sum != 0 && size == declared)
+                a->problem = AreaProblem::Checksum;
+        }
+        break;
+    }
+    case ORVANE_AREA_MULTIRECORD: {
+        declared = ChainLength(start, std::min(available, kMaxImageBytes - 1));
+        const uint32_t size = std::min(declared, available);
+        taken = fru.SetMultiRecArea(start, static_cast<uint16_t>(size), 0) == 0 &&
+                fru.CheckMultiRecCheckSum() && size == declared;
+        if (!taken)
+            a->problem = AreaProblem::Records;
+        break;
+    }
+    default:
+        break;
+    }
+    a->bytes.assign(start, start + std::min(declared, available));
+    if (declared > available && a->problem == AreaProblem::None)
+        a->problem = AreaProblem::OutsideImage;
+    else if (!taken && a->problem == AreaProblem::None)
+        a->problem = AreaProblem::Refused;
+    if (taken || a->kind == ORVANE_AREA_INTERNAL_USE)
+        DescribeArea(fru, a);
+}
+
+// The catalogue's area names by kind (internal use, chassis, board,
+// product, multi-record).
+constexpr uint32_t kAreaNames[] = {7, 4, 5, 6, 8};
+
+std::u16string AreaName(int32_t kind) {
+    return Copy(Frame::GetString(kAreaNames[kind - ORVANE_AREA_INTERNAL_USE]));
+}
+
+uint32_t AreaMessage(int32_t kind) {
+    switch (kind) {
+    case ORVANE_AREA_INTERNAL_USE:
+        return kMsgBadInternal;
+    case ORVANE_AREA_CHASSIS:
+        return kMsgBadChassis;
+    case ORVANE_AREA_BOARD:
+        return kMsgBadBoard;
+    case ORVANE_AREA_PRODUCT:
+        return kMsgBadProduct;
+    default:
+        return kMsgBadMultiRec;
+    }
+}
+} // namespace
+
+ImageView ParseImage(const std::vector<uint8_t>& image, const std::u16string& name) {
+    ImageView view;
+    auto fru = std::unique_ptr<CFru>(new (std::nothrow) CFru());
+    if (!fru)
+        return view;
+    fru->locator.SetName(name.c_str());
+    const size_t headerBytes = std::min<size_t>(image.size(), FruDefs::kCommonHeaderBytes);
+    view.header.assign(image.begin(), image.begin() + static_cast<ptrdiff_t>(headerBytes));
+    if (headerBytes < FruDefs::kCommonHeaderBytes || (image[0] & kHeaderFormatMask) != 1) {
+        view.headerMessage = Message(kMsgNotIpmiFru, fru->locator);
+        return view;
+    }
+    fru->DecodeHeader(image.data());
+    if (!fru->header.IsValid()) {
+        view.headerMessage = Message(kMsgBadHeader, fru->locator);
+        return view;
+    }
+    view.headerValid = true;
+    view.accepted = true;
+    for (int32_t kind = ORVANE_AREA_INTERNAL_USE; kind <= ORVANE_AREA_MULTIRECORD; ++kind) {
+        const uint32_t offset = OffsetOf(fru->header, kind) * FruDefs::kUnitBytes;
+        if (offset == 0)
+            continue;
+        AreaImage a;
+        a.kind = kind;
+        a.name = AreaName(kind);
+        a.offset = offset;
+        if (offset >= image.size())
+            a.problem = AreaProblem::OutsideImage;
+        else
+            ParseArea(*fru, image, &a);
+        if (a.problem != AreaProblem::None) {
+            a.message = Message(AreaMessage(kind), fru->locator);
+            view.accepted = false;
+        }
+        view.areas.push_back(std::move(a));
+    }
+    return view;
+}
+
+bool DescribeSelected(ImageView* view) {
+    if (!state || !state->currentList || state->selectedFru == LibraryState::kNone)
+        return false;
+    CFru* fru = state->currentList->GetAt(state->selectedFru);
+    if (!fru)
+        return false;
+    *view = ImageView();
+    view->header.resize(FruDefs::kCommonHeaderBytes);
+    fru->SerializeCommonHeader(view->header.data());
+    view->headerValid = true;
+    view->accepted = true;
+    for (int32_t kind = ORVANE_AREA_INTERNAL_USE; kind <= ORVANE_AREA_MULTIRECORD; ++kind) {
+        const uint32_t offset = OffsetOf(fru->header, kind) * FruDefs::kUnitBytes;
+        if (offset == 0)
+            continue;
+        AreaImage a;
+        a.kind = kind;
+        a.name = AreaName(kind);
+        a.offset = offset;
+        a.bytes = HeldBytes(*fru, kind);
+        DescribeArea(*fru, &a);
+        view->areas.push_back(std::move(a));
+    }
+    return true;
+}
+
+bool ImageOfSelected(std::vector<uint8_t>* image) {
+    ImageView view;
+    if (!DescribeSelected(&view))
+        return false;
+    image->assign(view.header.begin(), view.header.end());
+    std::vector<bool> used(FruDefs::kCommonHeaderBytes, true);
+    for (const AreaImage& a : view.areas) {
+        const size_t end = a.offset + a.bytes.size();
+        if (end > image->size()) {
+            image->resize(end, 0xFF);
+            used.resize(end, false);
+        }
+        for (size_t i = a.offset; i < end; ++i) {
+            if (used[i])
+                return false;
+            used[i] = true;
+            (*image)[i] = a.bytes[i - a.offset];
+        }
+    }
+    return true;
+}
+
+uint32_t SetSelectedField(const uint8_t* data, uint32_t length, uint8_t typeBits) {
+    if (!state || !state->currentList || state->selectedFru == LibraryState::kNone ||
+        state->selectedField == LibraryState::kNone)
+        return ORVANE_E_NOT_SELECTED;
+    CFru* fru = state->currentList->GetAt(state->selectedFru);
+    static const uint8_t kNoBytes[1] = {0};
+    const uint8_t* bytes = data ? data : kNoBytes;
+    const uint32_t index = state->selectedField;
+    bool ok = false;
+    switch (fru ? state->selectedArea : 0) {
+    case ORVANE_AREA_CHASSIS:
+        ok = fru->chassisArea.SetFieldData(index, bytes, length, typeBits);
+        break;
+    case ORVANE_AREA_BOARD:
+        ok = fru->boardArea.SetFieldData(index, bytes, length, typeBits);
+        break;
+    case ORVANE_AREA_PRODUCT:
+        ok = fru->productArea.SetFieldData(index, bytes, length, typeBits);
+        break;
+    default:
+        return ORVANE_E_UNSUPPORTED;
+    }
+    return ok ? ORVANE_OK : ORVANE_E_SET_FIELD_DATA;
+}
 } // namespace CoreAccess

@@ -31,6 +31,7 @@ done
 
 demo_packages=(
   cmake g++ make pkg-config
+  gettext
   nlohmann-json3-dev
 )
 test_packages=(

@@ -1,7 +1,11 @@
 #include "CommandSupport.h"
 
 #include "Commands.h"
+#include "FruViews.h"
+#include "ImageSource.h"
 #include "Text.h"
+#include "Translate.h"
+#include "api/CoreAccess.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -49,7 +53,57 @@ bool SelectTarget(Session& s, const Options& o, const std::string* designation,
         *position = s.Count() - 1;
         return SelectFru(s.Api(), *position) == ORVANE_OK;
     }
+    if (!o.image.empty()) {
+        *position = 0;
+        if (s.Count() == 0) {
+            std::fprintf(stderr,
+                         _("orvane: the library refuses the image %s as a whole; orvane show "
+                           "--image %s shows what can be read of it\n"),
+                         o.image.c_str(), o.image.c_str());
+            return false;
+        }
+        return SelectFru(s.Api(), 0) == ORVANE_OK;
+    }
     return s.SelectFru(*designation, position);
+}
+
+bool DescribeTarget(Session& s, const Options& o, const std::string* designation,
+                    uint32_t* position, FruView* view) {
+    if (!o.image.empty() && s.Count() == 0 && !o.strict && o.imageSource) {
+        std::vector<uint8_t> bytes;
+        std::string error;
+        if (!o.imageSource->Read(&bytes, &error)) {
+            std::fprintf(stderr, "orvane: %s\n", error.c_str());
+            return false;
+        }
+        *position = 0;
+        view->position = 0;
+        view->name = o.imageSource->Name();
+        FruViews::Fill(CoreAccess::ParseImage(bytes, Wide(view->name)), view);
+        view->editable = false;
+        view->address = FruAddress{2, 0, 0x20, 0xFF, 0x20, 0}; // the image's simulated device
+        return true;
+    }
+    if (!SelectTarget(s, o, designation, position) || !s.Describe(*position, view))
+        return false;
+    if (o.imageSource)
+        view->name = o.imageSource->Name();
+    return true;
+}
+
+const FieldView* FindField(const FruView& view, const FieldNames::Field& field,
+                           const std::string& name) {
+    static constexpr int32_t kFirstEnumerator[] = {0, 0, 1, 2, 5, 11};
+    const uint32_t index =
+        field.byEnumerator ? static_cast<uint32_t>(field.enumerator - kFirstEnumerator[field.area])
+                           : field.index;
+    const std::string key = FieldNames::Name(field.area, index);
+    for (const auto& area : view.areas)
+        for (const auto& f : area.fields)
+            if (area.kind == field.area && f.key == key)
+                return &f;
+    std::fprintf(stderr, _("orvane: the FRU has no field %s\n"), name.c_str());
+    return nullptr;
 }
 
 bool SelectArea(Session& s, int32_t area) {
@@ -130,7 +184,7 @@ bool FieldBytes(const FieldNames::Field& field, uint32_t index, const std::strin
 // Sets the selected field (or the internal use data) to bytes, after the
 // checks that keep a FRU readable. Returns an exit code.
 int ApplyValue(Session& s, const Options& o, const FieldNames::Field& field,
-               const std::string& name, const std::vector<uint8_t>& bytes) {
+               const std::string& name, const std::vector<uint8_t>& bytes, uint8_t typeBits) {
     if (field.area == ORVANE_AREA_INTERNAL_USE) {
         uint32_t size = 0;
         GetAreaSize(s.Api(), &size);
@@ -150,7 +204,7 @@ int ApplyValue(Session& s, const Options& o, const FieldNames::Field& field,
     const bool text =
         field.index != 0 || (field.area != ORVANE_AREA_BOARD && field.area != ORVANE_AREA_CHASSIS);
     if (text) {
-        if (bytes.size() == 1 && !o.force) {
+        if (bytes.size() == 1 && typeBits == 0xC0 && !o.force) {
             std::fprintf(stderr,
                          "orvane: a one-byte text is stored with the type/length byte 0xC1, "
                          "which FRU readers take as the end of the area; the fields after it "
@@ -169,8 +223,10 @@ int ApplyValue(Session& s, const Options& o, const FieldNames::Field& field,
             return kExitRefused;
         }
     }
-    if (uint32_t status =
-            SetFieldDataValue(s.Api(), bytes.data(), static_cast<uint32_t>(bytes.size()));
+    const auto length = static_cast<uint32_t>(bytes.size());
+    if (uint32_t status = typeBits == 0xC0
+                              ? SetFieldDataValue(s.Api(), bytes.data(), length)
+                              : CoreAccess::SetSelectedField(bytes.data(), length, typeBits);
         status != ORVANE_OK)
         return s.Fail("setting " + name, status);
     return kExitOk;

@@ -17,6 +17,7 @@ int Restore(Session& s, const Options& o);
 int Props(Session& s, const Options& o);
 int Check(Session& s, const Options& o);
 int Dump(Session& s, const Options& o);
+int Build(Session& s, const Options& o);
 int Write(Session& s, const Options& o);
 // restore of a raw image (.bin), and the raw write that write and restore share.
 int RestoreImage(Session& s, const Options& o);

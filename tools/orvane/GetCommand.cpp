@@ -4,6 +4,7 @@
 #include "CommandSupport.h"
 #include "Render.h"
 #include "Text.h"
+#include "Translate.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -15,22 +16,26 @@
 
 namespace Commands {
 int Get(Session& s, const Options& o) {
-    const size_t need = o.file.empty() ? 2 : 1;
+    const size_t need = o.SingleFru() ? 1 : 2;
     if (o.operands.size() != need)
-        return Usage("get", o.file.empty() ? "takes FRU FIELD" : "takes FIELD with --file");
+        return Usage("get", o.SingleFru() ? _("takes FIELD with --file or --image")
+                                          : _("takes FRU FIELD"));
     const std::string& name = o.operands[need - 1];
     const auto field = FieldNames::Parse(name);
     if (!field)
-        return Usage("get", "\"" + name + "\" names no field");
+        return Usage("get", "\"" + name + "\" " + _("names no field"));
     if (!LoadSource(s, o))
         return kExitLibrary;
     uint32_t position = 0;
-    if (!SelectTarget(s, o, &o.operands[0], &position) || !SelectNamedField(s, *field, name))
+    FruView view;
+    if (!DescribeTarget(s, o, &o.operands[0], &position, &view))
         return kExitLibrary;
-    const OrvaneChar* value = nullptr;
-    if (uint32_t status = GetFieldStringValue(s.Api(), &value); status != ORVANE_OK)
-        return s.Fail("reading " + name, status);
-    std::printf("%s\n", Text::ToUtf8(value).c_str());
+    const FieldView* f = FindField(view, *field, name);
+    if (!f)
+        return kExitLibrary;
+    // Typed fields as their encoding means them; the date, the chassis type
+    // and the internal use data as the library renders them.
+    std::printf("%s\n", (f->encoding.empty() ? f->value : f->decoded).c_str());
     return kExitOk;
 }
 } // namespace Commands

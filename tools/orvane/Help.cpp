@@ -27,6 +27,7 @@ const char* Help(const std::string& command) {
                "  load CFG                 read a configuration file and show it\n"
                "  restore CFG|FILE.bin     write a backup back to its device\n"
                "  dump FRU FILE.bin        save the device's raw bytes\n"
+               "  build CFG FILE.bin       write the binary image of a configuration file\n"
                "  write FRU FILE.bin       write a raw image to the device\n"
                "  props                    the system properties\n"
                "  check ADDRESS            check the FRU header at an address\n"
@@ -89,6 +90,10 @@ const char* Help(const std::string& command) {
         return "usage: orvane save FRU CFG\n"
                "The file is written beside CFG under a temporary name, read back through\n"
                "the library and compared, then renamed over CFG.\n";
+    if (command == "build")
+        return "usage: orvane build CFG FILE.bin\n"
+               "Writes the binary image of a configuration file: the common header and every\n"
+               "area at its header offset, gaps filled with FFh.\n";
     if (command == "dump")
         return "usage: orvane dump FRU FILE.bin\n"
                "Saves the device's raw bytes: as many as Get FRU Inventory Area Info says\n"

@@ -3,6 +3,8 @@
 // public interface only.
 #include "Commands.h"
 #include "DriverReasons.h"
+#include "ImageSource.h"
+#include "Languages.h"
 #include "Options.h"
 #include "Session.h"
 
@@ -32,6 +34,7 @@ void FindCatalogues() {
 int main(int argc, char** argv) {
     // Paths cross the library as wide strings converted with the running locale.
     std::setlocale(LC_ALL, "");
+    Languages::BindTexts();
     Options options;
     std::string error;
     if (!options.Parse(argc, argv, &error)) {
@@ -56,6 +59,17 @@ int main(int argc, char** argv) {
     }
     options.ExportEnvironment();
     FindCatalogues();
+    if (const std::string note = Languages::Choose(&options.language, &options.locale);
+        !note.empty())
+        std::fprintf(stderr, "%s\n", note.c_str());
+    ImageSource image;
+    if (!options.image.empty()) {
+        if (!image.Open(options.image, &error)) {
+            std::fprintf(stderr, "orvane: %s\n", error.c_str());
+            return kExitLibrary;
+        }
+        options.imageSource = &image;
+    }
     DriverReasons::Install();
     Session session;
     if (!session.Open(options.language, options.locale, options.debugLevel))
@@ -75,6 +89,8 @@ int main(int argc, char** argv) {
         return Commands::Load(session, options);
     if (c == "restore")
         return Commands::Restore(session, options);
+    if (c == "build")
+        return Commands::Build(session, options);
     if (c == "dump")
         return Commands::Dump(session, options);
     if (c == "write")

@@ -19,7 +19,8 @@ bool Options::Parse(int argc, char** argv, std::string* error) {
                              {"--locale", &locale},
                              {"--backup-dir", &backupDir},
                              {"--file", &file},
-                             {"--save", &save}};
+                             {"--save", &save},
+                             {"--image", &image}};
     bool optionsEnded = false;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
@@ -49,6 +50,7 @@ bool Options::Parse(int argc, char** argv, std::string* error) {
         bool* flag = arg == "--json"     ? &json
                      : arg == "--commit" ? &commit
                      : arg == "--force"  ? &force
+                     : arg == "--strict" ? &strict
                      : arg == "--repack" ? &repack
                                          : nullptr;
         if (flag) {
@@ -80,6 +82,10 @@ bool Options::Parse(int argc, char** argv, std::string* error) {
             }
             debugLevel = static_cast<int>(*level);
         }
+    }
+    if (!image.empty() && (!file.empty() || !system.empty() || !host.empty())) {
+        *error = "--image names the FRU; it goes without --file, --system and --host";
+        return false;
     }
     if (!interface.empty() && interface != "lan" && interface != "lanplus") {
         *error = "--interface is lan or lanplus";

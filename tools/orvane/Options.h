@@ -9,6 +9,9 @@ struct Options {
     std::vector<std::string> operands;
     std::string driver, system, host, user, passwordFile, interface;
     std::string language, locale, backupDir, file, save;
+    std::string image;   // --image FILE.bin: a raw FRU image file as the one FRU
+    bool strict = false; // --strict: show only what the library accepts
+    const class ImageSource* imageSource = nullptr; // set when image is open
     int debugLevel = -1;
     bool json = false, commit = false, force = false, help = false, repack = false;
 
@@ -17,4 +20,6 @@ struct Options {
     // Puts the driver and connection settings into the environment, where the
     // library's driver modules read them.
     void ExportEnvironment() const;
+    // A command works on one FRU that needs no FRU operand: --file or --image.
+    bool SingleFru() const { return !file.empty() || !image.empty(); }
 };

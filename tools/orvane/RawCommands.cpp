@@ -90,13 +90,16 @@ int WriteRaw(Session& s, const Options& o, const FruAddress& address,
 }
 
 int Dump(Session& s, const Options& o) {
-    if (o.operands.size() != 2)
-        return Usage("dump", "takes FRU FILE.bin");
+    // --image names the one device: FRU 0 of the simulated BMC that serves it.
+    const bool image = !o.image.empty();
+    if (o.operands.size() != (image ? 1u : 2u))
+        return Usage("dump", image ? "takes FILE.bin with --image" : "takes FRU FILE.bin");
+    const std::string fru = image ? "2:0:20:FF:20:00" : o.operands[0];
     if (!LoadSource(s, o))
         return kExitLibrary;
     FruAddress address;
     std::optional<uint32_t> position;
-    if (!ResolveDevice(s, o.operands[0], &address, &position))
+    if (!ResolveDevice(s, fru, &address, &position))
         return kExitLibrary;
     std::vector<uint8_t> bytes;
     std::string source, error;
@@ -105,12 +108,12 @@ int Dump(Session& s, const Options& o) {
                      address.Format().c_str(), status);
         return kExitLibrary;
     }
-    if (!RawImage::WriteFileSafely(o.operands[1], bytes, &error)) {
+    if (!RawImage::WriteFileSafely(o.operands.back(), bytes, &error)) {
         std::fprintf(stderr, "orvane: %s\n", error.c_str());
         return kExitLibrary;
     }
     std::printf("wrote %zu bytes of %s to %s (%s)\n", bytes.size(), address.Format().c_str(),
-                o.operands[1].c_str(), source.c_str());
+                o.operands.back().c_str(), source.c_str());
     return kExitOk;
 }
 

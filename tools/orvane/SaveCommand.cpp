@@ -15,17 +15,18 @@
 
 namespace Commands {
 int Save(Session& s, const Options& o) {
-    if (o.operands.size() != 2)
-        return Usage("save", "takes FRU CFG");
+    const bool image = !o.image.empty();
+    if (o.operands.size() != (image ? 1u : 2u))
+        return Usage("save", image ? "takes CFG with --image" : "takes FRU CFG");
     if (!LoadSource(s, o))
         return kExitLibrary;
     uint32_t position = 0;
-    if (!s.SelectFru(o.operands[0], &position))
+    if (image ? !SelectTarget(s, o, nullptr, &position) : !s.SelectFru(o.operands[0], &position))
         return kExitLibrary;
     const uint32_t list = o.file.empty() ? ORVANE_LIST_SYSTEM : ORVANE_LIST_FILE;
-    if (int code = SaveFruVerified(s, o.operands[1], list, position))
+    if (int code = SaveFruVerified(s, o.operands.back(), list, position))
         return code;
-    std::printf("saved FRU %u to %s\n", position, o.operands[1].c_str());
+    std::printf("saved FRU %u to %s\n", position, o.operands.back().c_str());
     return kExitOk;
 }
 } // namespace Commands

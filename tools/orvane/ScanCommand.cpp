@@ -4,6 +4,7 @@
 #include "CommandSupport.h"
 #include "Render.h"
 #include "Text.h"
+#include "Translate.h"
 #include "Unreadable.h"
 
 #include <cstdio>

@@ -3,7 +3,10 @@
 #include "CatalogueGuard.h"
 #include "DriverReasons.h"
 #include "FieldNames.h"
+#include "FruViews.h"
 #include "Text.h"
+#include "Translate.h"
+#include "api/CoreAccess.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -195,59 +198,6 @@ bool Session::SelectFru(const std::string& designation, uint32_t* position) {
     return false;
 }
 
-bool Session::DescribeArea(int32_t kind, AreaView* area) {
-    area->kind = kind;
-    area->key = FieldNames::AreaKey(kind);
-    const OrvaneChar* name = nullptr;
-    if (GetAreaName(&api, &name) == ORVANE_OK)
-        area->name = Text::ToUtf8(name);
-    if (kind == ORVANE_AREA_INTERNAL_USE || kind == ORVANE_AREA_MULTIRECORD) {
-        uint32_t size = 0;
-        if (GetAreaSize(&api, &size) == ORVANE_OK) {
-            area->data.resize(size);
-            uint32_t got = size;
-            if (size == 0 || GetAreaData(&api, area->data.data(), &got) == ORVANE_OK) {
-                area->data.resize(got);
-                area->hasData = true;
-            }
-        }
-    }
-    if (kind == ORVANE_AREA_MULTIRECORD)
-        return true;
-    uint32_t fields = 0;
-    if (uint32_t status = GetNumberOfFields(&api, &fields); status != ORVANE_OK) {
-        Fail("counting the fields of the " + area->key + " area", status);
-        return false;
-    }
-    if (kind != ORVANE_AREA_INTERNAL_USE)
-        GetMaxFieldSize(&api, &area->room);
-    for (uint32_t i = 0; i < fields; ++i) {
-        if (uint32_t status = SelectFieldInteger(&api, i); status != ORVANE_OK) {
-            Fail("selecting field " + std::to_string(i), status);
-            return false;
-        }
-        FieldView f;
-        f.key = FieldNames::Name(kind, i);
-        const OrvaneChar* text = nullptr;
-        if (GetFieldTitle(&api, &text) == ORVANE_OK)
-            f.title = Text::ToUtf8(text);
-        text = nullptr;
-        if (GetFieldStringValue(&api, &text) == ORVANE_OK)
-            f.value = Text::ToUtf8(text);
-        if (kind != ORVANE_AREA_INTERNAL_USE) {
-            const uint8_t* data = nullptr;
-            uint32_t length = 0;
-            if (GetFieldDataValue(&api, &data, &length) == ORVANE_OK) {
-                f.hasBytes = true;
-                if (data)
-                    f.bytes.assign(data, data + length);
-            }
-        }
-        area->fields.push_back(std::move(f));
-    }
-    return true;
-}
-
 bool Session::Describe(uint32_t position, FruView* view) {
     if (uint32_t status = ::SelectFru(&api, position); status != ORVANE_OK) {
         Fail("selecting FRU " + std::to_string(position), status);
@@ -258,28 +208,11 @@ bool Session::Describe(uint32_t position, FruView* view) {
     if (GetFruName(&api, &name) == ORVANE_OK)
         view->name = Text::ToUtf8(name);
     SelectedAddress(&view->address);
-    if (SelectAreaEnum(&api, ORVANE_AREA_COMMON_HEADER) == ORVANE_OK) {
-        view->header.resize(8);
-        uint32_t size = 8;
-        if (GetAreaData(&api, view->header.data(), &size) != ORVANE_OK)
-            view->header.clear();
+    CoreAccess::ImageView image;
+    if (!CoreAccess::DescribeSelected(&image)) {
+        std::fprintf(stderr, _("orvane: FRU %u cannot be described\n"), position);
+        return false;
     }
-    for (int32_t kind = ORVANE_AREA_INTERNAL_USE; kind <= ORVANE_AREA_MULTIRECORD; ++kind) {
-        uint8_t present = 0;
-        const uint32_t status = kind == ORVANE_AREA_INTERNAL_USE
-                                    ? HasInternalUseArea(&api, &present)
-                                : kind == ORVANE_AREA_CHASSIS ? HasChassisArea(&api, &present)
-                                : kind == ORVANE_AREA_BOARD   ? HasBoardArea(&api, &present)
-                                : kind == ORVANE_AREA_PRODUCT ? HasProductArea(&api, &present)
-                                                              : HasMultiRecordArea(&api, &present);
-        if (status != ORVANE_OK || !present)
-            continue;
-        if (SelectAreaEnum(&api, kind) != ORVANE_OK)
-            continue;
-        AreaView area;
-        if (!DescribeArea(kind, &area))
-            return false;
-        view->areas.push_back(std::move(area));
-    }
+    FruViews::Fill(image, view);
     return true;
 }

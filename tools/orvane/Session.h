@@ -25,6 +25,10 @@ struct FieldView {
     std::string value; // the library's rendering
     bool hasBytes = false;
     std::vector<uint8_t> bytes; // raw field bytes (info areas)
+    std::string decoded;        // the value as the field's encoding means it
+    std::string encoding;       // "8bit_text", "6bit_ascii", "bcd_plus", "binary"; "" untyped
+    std::string iso8601;        // the board manufacturing date in UTC
+    uint32_t valueIndex = 0;    // the area's field index of its value and setter
 };
 
 struct AreaView {
@@ -35,6 +39,9 @@ struct AreaView {
     bool hasData = false;
     std::vector<uint8_t> data; // internal use bytes or multi-record records
     uint32_t room = 0;         // bytes a field may grow by (info areas)
+    uint32_t offset = 0;       // in the image
+    int formatVersion = -1, languageCode = -1, chassisType = -1; // -1: the area has none
+    std::string problem; // why the library refuses the area; "" when it takes it
 };
 
 struct FruView {
@@ -43,6 +50,8 @@ struct FruView {
     FruAddress address;
     std::vector<uint8_t> header;
     std::vector<AreaView> areas;
+    bool editable = true; // false: shown from raw bytes, the library refuses the image
+    std::string problem;  // why the image as a whole cannot be read
 };
 
 class Session {
@@ -78,7 +87,6 @@ class Session {
     bool SelectedAddress(FruAddress* address);
 
   private:
-    bool DescribeArea(int32_t kind, AreaView* area);
     OrvaneInterface api{};
     bool open = false;
 };

@@ -6,6 +6,8 @@
 #include "Render.h"
 #include "SafeCommit.h"
 #include "Text.h"
+#include "Translate.h"
+#include "decode/FieldEncoding.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -17,7 +19,7 @@
 
 namespace Commands {
 int Set(Session& s, const Options& o) {
-    const size_t first = o.file.empty() ? 1 : 0;
+    const size_t first = o.SingleFru() ? 0 : 1;
     if (o.operands.size() < first + 2 || (o.operands.size() - first) % 2 != 0)
         return Usage("set", "takes FRU FIELD VALUE [FIELD VALUE ...]");
     if (!o.commit && o.save.empty())
@@ -37,8 +39,15 @@ int Set(Session& s, const Options& o) {
     if (!LoadSource(s, o))
         return kExitLibrary;
     uint32_t position = 0;
-    if (!SelectTarget(s, o, &o.operands[0], &position))
+    FruView view;
+    if (!DescribeTarget(s, o, &o.operands[0], &position, &view))
         return kExitLibrary;
+    if (!view.editable) {
+        std::fprintf(stderr,
+                     _("orvane: the FRU is damaged and shown from its raw bytes; it cannot be "
+                       "changed (orvane show names the damaged areas)\n"));
+        return kExitRefused;
+    }
     FruAddress address;
     s.SelectedAddress(&address);
     // A gap layout is refused before anything is saved; a refusal after the
@@ -52,25 +61,42 @@ int Set(Session& s, const Options& o) {
             return code;
     for (size_t i = 0; i < changes.size(); ++i) {
         const auto& [field, name] = changes[i];
-        if (!SelectNamedField(s, field, name))
+        const FieldView* target = FindField(view, field, name);
+        if (!target)
+            return kExitLibrary;
+        // Custom fields are named in image order; the library reaches them
+        // by the index of their value.
+        const uint32_t index = target->valueIndex;
+        const FieldNames::Field resolved{field.area, index, false, 0};
+        if (!SelectNamedField(s, resolved, name))
             return kExitLibrary;
         std::vector<uint8_t> bytes;
         std::string problem;
         const std::string& value = o.operands[first + 2 * i + 1];
-        // The index the enumerator selects decides how the value is read.
-        const int32_t firstEnumerator = field.area == ORVANE_AREA_INTERNAL_USE ? 1
-                                        : field.area == ORVANE_AREA_CHASSIS    ? 2
-                                        : field.area == ORVANE_AREA_BOARD      ? 5
-                                                                               : 11;
-        const uint32_t index = field.byEnumerator
-                                   ? static_cast<uint32_t>(field.enumerator - firstEnumerator)
-                                   : field.index;
         if (!FieldBytes(field, index, value, &bytes, &problem)) {
             std::fprintf(stderr, "orvane: %s: %s\n", name.c_str(), problem.c_str());
             return kExitRefused;
         }
-        const FieldNames::Field resolved{field.area, index, false, 0};
-        if (int code = ApplyValue(s, o, resolved, FieldNames::Name(field.area, index), bytes))
+        // A text keeps the packed encoding its field uses when it can be
+        // stored there; otherwise it becomes 8-bit text, and the user is told.
+        uint8_t typeBits = FieldEncoding::TypeBits(FieldEncoding::Kind::Text);
+        if (!target->encoding.empty() && target->encoding != "8bit_text") {
+            const auto kind = target->encoding == "6bit_ascii" ? FieldEncoding::Kind::SixBitAscii
+                              : target->encoding == "bcd_plus" ? FieldEncoding::Kind::BcdPlus
+                                                               : FieldEncoding::Kind::Binary;
+            const char* label = _(FieldEncoding::Label(kind));
+            if (auto packed = FieldEncoding::Encode(kind, value)) {
+                bytes = *packed;
+                typeBits = FieldEncoding::TypeBits(kind);
+                std::printf(_("%s: stored as %s, like the value it replaces\n"),
+                            target->key.c_str(), label);
+            } else {
+                std::printf(_("%s: stored as 8-bit text; the value it replaces was %s, which "
+                              "cannot hold \"%s\"\n"),
+                            target->key.c_str(), label, value.c_str());
+            }
+        }
+        if (int code = ApplyValue(s, o, resolved, target->key, bytes, typeBits))
             return code;
     }
     if (o.repack && !CoreAccess::RepackSelected()) {

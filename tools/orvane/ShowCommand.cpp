@@ -4,6 +4,7 @@
 #include "CommandSupport.h"
 #include "Render.h"
 #include "Text.h"
+#include "Translate.h"
 #include "Unreadable.h"
 
 #include <cstdio>
@@ -16,18 +17,17 @@
 
 namespace Commands {
 int Show(Session& s, const Options& o) {
-    if (o.operands.size() > 1 || (!o.file.empty() && !o.operands.empty()))
-        return Usage("show", "takes one FRU, or --file CFG");
+    if (o.operands.size() > 1 || (o.SingleFru() && !o.operands.empty()))
+        return Usage("show", _("takes one FRU, or --file CFG, or --image FILE.bin"));
     if (!LoadSource(s, o))
         return kExitLibrary;
     std::vector<FruView> frus;
     std::vector<CoreAccess::LocatedDevice> unreadable;
-    if (!o.file.empty() || !o.operands.empty()) {
+    if (o.SingleFru() || !o.operands.empty()) {
         uint32_t position = 0;
-        if (!SelectTarget(s, o, o.operands.empty() ? nullptr : &o.operands[0], &position))
-            return kExitLibrary;
         frus.resize(1);
-        if (!s.Describe(position, &frus[0]))
+        if (!DescribeTarget(s, o, o.operands.empty() ? nullptr : &o.operands[0], &position,
+                            &frus[0]))
             return kExitLibrary;
     } else {
         frus.resize(s.Count());
@@ -38,7 +38,7 @@ int Show(Session& s, const Options& o) {
     }
     if (o.json) {
         Render::Json(stdout, frus,
-                     o.file.empty() && o.operands.empty() ? Unreadable::Json(unreadable) : "");
+                     !o.SingleFru() && o.operands.empty() ? Unreadable::Json(unreadable) : "");
     } else {
         for (size_t i = 0; i < frus.size(); ++i) {
             if (i)
@@ -49,6 +49,10 @@ int Show(Session& s, const Options& o) {
             std::printf("\n");
         Unreadable::Print(stdout, unreadable);
     }
+    // An image without a readable common header shows nothing of a FRU.
+    for (const auto& fru : frus)
+        if (!fru.problem.empty())
+            return kExitLibrary;
     return unreadable.empty() ? kExitOk : kExitPartial;
 }
 

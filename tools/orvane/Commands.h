@@ -13,6 +13,10 @@ int Load(Session& s, const Options& o);
 int Restore(Session& s, const Options& o);
 int Props(Session& s, const Options& o);
 int Check(Session& s, const Options& o);
+// The fleet commands, which need no library state of their own: scan, show
+// and inventory over --hosts/--hosts-file, and diff of two snapshots.
+int Inventory(const Options& o);
+int Diff(const Options& o);
 // The help text of a subcommand ("" for the overview); null when unknown.
 const char* Help(const std::string& command);
 } // namespace Commands

@@ -19,7 +19,12 @@ bool Options::Parse(int argc, char** argv, std::string* error) {
                              {"--locale", &locale},
                              {"--backup-dir", &backupDir},
                              {"--file", &file},
-                             {"--save", &save}};
+                             {"--save", &save},
+                             {"--hosts", &hosts},
+                             {"--hosts-file", &hostsFile},
+                             {"--fanout", &fanout},
+                             {"--host-timeout", &hostTimeout},
+                             {"--out", &out}};
     bool optionsEnded = false;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];

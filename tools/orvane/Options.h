@@ -9,6 +9,8 @@ struct Options {
     std::vector<std::string> operands;
     std::string driver, system, host, user, passwordFile, interface;
     std::string language, locale, backupDir, file, save;
+    // The fleet commands: host lists, workers at once, seconds per host, snapshot file.
+    std::string hosts, hostsFile, fanout, hostTimeout, out;
     int debugLevel = -1;
     bool json = false, commit = false, force = false, help = false;
 

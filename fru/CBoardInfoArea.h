@@ -62,6 +62,8 @@ class CBoardInfoArea {
 
     bool IsModified() const { return modified != 0; }
     void ClearModified() { modified = 0; }
+    // Makes the next commit write the whole area (a moved area).
+    void MarkModified() { modified = 1; }
 
     bool ParseField(const uint8_t* in, uint32_t size, uint32_t& pos, uint8_t& typeLength,
                     std::unique_ptr<uint8_t[]>& data);

@@ -18,6 +18,8 @@ class CInternalUseArea {
     uint32_t GetLength() const;
     bool IsModified() const { return modified != 0; }
     void ClearModified() { modified = 0; }
+    // Makes the next commit write the whole area (a moved area).
+    void MarkModified() { modified = 1; }
 
     uint32_t GetNumberOfFields() const;
     uint32_t GetFieldIndexFromEnum(int32_t fieldEnum) const;

@@ -15,8 +15,11 @@ void* g_handle = nullptr;
 KsbSendTimedRequestFn g_send = nullptr;
 KsbReceiveMessageFn g_receive = nullptr;
 bool g_failed = false; // a failed load is not retried until Unload
+ReasonSink g_sink = nullptr;
 
 void LogFailure(const std::string& why) {
+    if (g_sink)
+        g_sink(why.c_str());
     // The reason is written to the debug log at level 1, like any failure line.
     std::u16string line = u"Orvane::LoadDriver - " + Utf16::FromUtf8(why);
     Trace::Write(line.c_str(), Trace::kFailure);
@@ -26,6 +29,8 @@ void LogFailure(const std::string& why) {
 void ModuleReason(const char* reason) {
     if (!reason)
         return;
+    if (g_sink)
+        g_sink(reason);
     std::u16string line = u"Orvane::Driver - " + Utf16::FromUtf8(reason);
     Trace::Write(line.c_str(), Trace::kFailure);
 }
@@ -83,6 +88,10 @@ uint32_t ReceiveMessage(uint8_t* message, uint32_t* length, uint32_t timeoutMs, 
     if (uint32_t result = Load())
         return result;
     return g_receive(message, length, timeoutMs, flags, reserved);
+}
+
+void SetReasonSink(ReasonSink sink) {
+    g_sink = sink;
 }
 
 void Unload() {

@@ -15,6 +15,10 @@ uint32_t SendTimedRequest(const KsbRequestBlock* request, uint32_t timeoutMs, ui
                           uint32_t* responseLength, uint8_t* completionCode);
 uint32_t ReceiveMessage(uint8_t* message, uint32_t* length, uint32_t timeoutMs, uint32_t* flags,
                         uint32_t reserved);
+// A host's own receiver of the reasons a module or its loading gives for a
+// failure (narrow text, one reason a call), besides the debug log; null: none.
+using ReasonSink = void (*)(const char* reason);
+void SetReasonSink(ReasonSink sink);
 // Closes the module, so the next request loads it again (unload, tests).
 void Unload();
 } // namespace DriverModule

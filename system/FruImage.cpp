@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <initializer_list>
+#include <iterator>
 #include <new>
 
 namespace FruImage {
@@ -60,12 +61,17 @@ FruTransfer::DeviceAddress AddressOf(const FruLocator& l) {
 
 uint32_t ReadDataFromFRU(const FruLocator* locator, uint32_t offset, uint16_t count,
                          uint8_t* destination) {
+    ORV_ENTRY(u"CFru::ReadDataFromFRU");
     if (!locator || !destination) {
         ORV_FAIL(u"CFru::ReadDataFromFRU", u"Error Reading FRU");
         return kDeviceReadError;
     }
     uint16_t read = count;
-    return FruTransfer::ReadDeviceData(AddressOf(*locator), offset, destination, &read);
+    const uint32_t status =
+        FruTransfer::ReadDeviceData(AddressOf(*locator), offset, destination, &read);
+    if (status == 0)
+        ORV_EXIT(u"CFru::ReadDataFromFRU");
+    return status;
 }
 
 uint32_t WriteImageData(CFru& fru, uint32_t offset, uint32_t count, const uint8_t* source) {
@@ -225,10 +231,9 @@ uint32_t GetMultiRecArea(CFru& fru, const FruLocator* locator) {
         SetErrorNamingFru(kMsgBadMultiRec, locator);
         return kBadMultiRecArea;
     };
+    // A chain that runs past the device's last offset fails in the read that
+    // would reach past it.
     for (;;) {
-        // A chain cannot run past the 64 KiB that FRU offsets address.
-        if (offset + 3 > 0xFFFF)
-            return fail();
         uint8_t head[3] = {};
         if (ReadDataFromFRU(locator, offset, 3, head) != 0)
             return fail();
@@ -298,8 +303,39 @@ uint32_t LoadFromSystem(CFru& fru, const FruLocator* locator) {
     fru.locator.controller = locator->controller;
     fru.locator.lun = locator->lun;
     fru.locator.nvsType = locator->nvsType;
-    fru.locator.SetName(locator->GetName());
+    // The name's bytes come along, so a file written later holds them.
+    if (locator->GetNameBytes())
+        fru.locator.SetName(locator->GetNameBytes());
+    else
+        fru.locator.SetName(locator->GetName());
     return ReadFruFromSystem(fru, locator);
+}
+
+CommitPlan PlanCommit(CFru& fru) {
+    uint32_t multiRecBytes = 0;
+    for (const MultiRecord* r = fru.multiRecords; r; r = r->next)
+        multiRecBytes += FruDefs::kMultiRecHeaderBytes + r->DataLength();
+    const CommitArea areas[] = {
+        {ORVANE_AREA_INTERNAL_USE, fru.HasInternalArea(),
+         fru.HasInternalArea() && fru.internalArea.IsModified(), 0, fru.internalArea.GetLength()},
+        {ORVANE_AREA_CHASSIS, fru.HasChassisArea(),
+         fru.HasChassisArea() && fru.chassisArea.IsModified(), 0, fru.chassisArea.GetLength()},
+        // The board area is written on every commit that finds it present.
+        {ORVANE_AREA_BOARD, fru.HasBoardArea(), fru.HasBoardArea() || fru.boardArea.IsModified(), 0,
+         fru.boardArea.GetLength()},
+        {ORVANE_AREA_PRODUCT, fru.HasProductArea(),
+         fru.HasProductArea() && fru.productArea.IsModified(), 0, fru.productArea.GetLength()},
+        {ORVANE_AREA_MULTIRECORD, fru.HasMultiRecArea(),
+         fru.HasMultiRecArea() && fru.multiRecModified, 0, multiRecBytes}};
+    CommitPlan plan{};
+    uint32_t offset = FruDefs::kCommonHeaderBytes;
+    for (size_t i = 0; i < std::size(areas); ++i) {
+        plan.areas[i] = areas[i];
+        plan.areas[i].offset = offset;
+        offset += areas[i].length;
+    }
+    plan.end = offset;
+    return plan;
 }
 
 uint32_t WriteToSystem(CFru& fru, OrvaneProgressCallback progress) {
@@ -317,44 +353,50 @@ uint32_t WriteToSystem(CFru& fru, OrvaneProgressCallback progress) {
         SetErrorNamingFru(kMsgWriteError, &fru.locator);
         return kSystemWriteError;
     };
+    // An image that would end past the device's last offset is refused before
+    // the first write, so no part of it lands anywhere.
+    const bool withMultiRecords = fru.HasMultiRecArea() && fru.multiRecModified;
+    if (fru.GetLaidOutLength(withMultiRecords) > FruTransfer::AddressableBytes(l.nvsType)) {
+        ORV_FAIL(u"CFru::WriteToSystem", u"Image Past Last Device Offset");
+        return fail();
+    }
+    const CommitPlan plan = PlanCommit(fru);
+    const CommitArea &internal = plan.areas[0], &chassis = plan.areas[1], &board = plan.areas[2],
+                     &product = plan.areas[3], &multiRec = plan.areas[4];
     if (WriteImageData(fru, 0, FruDefs::kCommonHeaderBytes, fru.header.GetData()) != 0)
         return fail();
-    uint32_t offset = FruDefs::kCommonHeaderBytes;
     Progress(progress, Frame::GetString(66));
 
-    if (fru.HasInternalArea() && fru.internalArea.IsModified()) {
+    if (internal.written) {
         fru.internalArea.ClearModified();
-        if (WriteImageData(fru, offset, fru.internalArea.GetLength(), fru.internalArea.GetData()))
+        if (WriteImageData(fru, internal.offset, internal.length, fru.internalArea.GetData()))
             return fail();
     }
-    offset += fru.internalArea.GetLength();
     Progress(progress, Frame::GetString(67));
 
-    if (fru.HasChassisArea() && fru.chassisArea.IsModified()) {
+    if (chassis.written) {
         fru.chassisArea.ClearModified();
-        if (WriteImageData(fru, offset, fru.chassisArea.GetLength(), fru.chassisArea.GetData()))
+        if (WriteImageData(fru, chassis.offset, chassis.length, fru.chassisArea.GetData()))
             return fail();
     }
-    offset += fru.chassisArea.GetLength();
     Progress(progress, Frame::GetString(68));
 
-    if (fru.HasBoardArea() || fru.boardArea.IsModified()) {
+    if (board.written) {
         fru.boardArea.ClearModified();
-        if (WriteImageData(fru, offset, fru.boardArea.GetLength(), fru.boardArea.GetData()))
+        if (WriteImageData(fru, board.offset, board.length, fru.boardArea.GetData()))
             return fail();
     }
-    offset += fru.boardArea.GetLength();
     Progress(progress, Frame::GetString(69));
 
-    if (fru.HasProductArea() && fru.productArea.IsModified()) {
+    if (product.written) {
         fru.productArea.ClearModified();
-        if (WriteImageData(fru, offset, fru.productArea.GetLength(), fru.productArea.GetData()))
+        if (WriteImageData(fru, product.offset, product.length, fru.productArea.GetData()))
             return fail();
     }
-    offset += fru.productArea.GetLength();
 
-    if (fru.HasMultiRecArea() && fru.multiRecModified) {
+    if (multiRec.written) {
         Progress(progress, Frame::GetString(70));
+        uint32_t offset = multiRec.offset;
         for (MultiRecord* r = fru.multiRecords; r; r = r->next) {
             for (uint32_t i = 0; i < FruDefs::kMultiRecHeaderBytes; ++i)
                 if (WriteImageData(fru, offset + i, 1, r->header + i))

@@ -33,6 +33,24 @@ uint32_t GetMultiRecArea(CFru& fru, const FruLocator* locator);
 uint32_t ReadFruFromSystem(CFru& fru, const FruLocator* locator);
 // Takes over the locator's address and name, then reads the image.
 uint32_t LoadFromSystem(CFru& fru, const FruLocator* locator);
+
+// Where a commit puts one area, and whether it writes it.
+struct CommitArea {
+    uint32_t kind;   // ORVANE_AREA_INTERNAL_USE to ORVANE_AREA_MULTIRECORD
+    bool present;    // the header declares the area
+    bool written;    // the commit writes the area's bytes
+    uint32_t offset; // where the commit puts the area
+    uint32_t length; // the area's bytes
+};
+// The layout of a commit: the areas follow one another from offset 8 in the
+// order internal use, chassis, board, product, multi-record, whatever the
+// header's offsets say. WriteToSystem writes by this plan.
+struct CommitPlan {
+    CommitArea areas[5];
+    uint32_t end; // one past the last byte of the multi-record area
+};
+CommitPlan PlanCommit(CFru& fru);
+
 // Writes the header, every changed area and the board area whenever present,
 // reporting progress (phase 1) to the callback when there is one.
 uint32_t WriteToSystem(CFru& fru, OrvaneProgressCallback progress);

@@ -17,6 +17,12 @@ constexpr uint32_t kNotAccessible = 3;
 // transfer fails as for any other completion code.
 constexpr uint32_t kBusyRetries = 16;
 
+// How many bytes a device of the storage kind can address: Read and Write FRU
+// Data and the AT24C02's two offset bytes reach 64 KiB, the DS1624S's one
+// offset byte 256. A transfer that would reach past them is refused before
+// any request goes out, so no offset ever wraps around to the start.
+uint32_t AddressableBytes(uint32_t nvsType);
+
 // The six values that name a FRU device.
 struct DeviceAddress {
     uint32_t nvsType;
@@ -39,6 +45,9 @@ uint32_t WriteDeviceData(const DeviceAddress& device, uint32_t offset, const uin
 // Message, and waits for its answer on the receive queue.
 uint32_t SendBridgedRequest(const ControllerRequest* request, ControllerRequest* response,
                             uint8_t channel, uint8_t target, uint32_t timeoutMs);
+// True when requests to the device go through the BMC's Send Message: FRU
+// inventory devices on satellite controllers.
+bool ReachedThroughBridge(const DeviceAddress& device);
 // The bridge sequence number the next bridged request uses (1 to 63).
 uint8_t NextBridgeSequence();
 } // namespace FruTransfer

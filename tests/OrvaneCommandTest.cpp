@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -82,11 +83,14 @@ class OrvaneCommandTest : public ::testing::Test {
                 TestSupport::ReadText(dir + "/out.txt"), TestSupport::ReadText(dir + "/err.txt")};
     }
 
+    // The backup configuration files (each has its raw .bin beside it).
     std::vector<fs::path> Backups() {
         std::vector<fs::path> files;
         if (fs::exists(backups))
             for (const auto& e : fs::directory_iterator(backups))
-                files.push_back(e.path());
+                if (e.path().extension() == ".cfg")
+                    files.push_back(e.path());
+        std::sort(files.begin(), files.end());
         return files;
     }
 

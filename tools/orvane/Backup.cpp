@@ -1,6 +1,8 @@
 #include "Backup.h"
 
 #include "CommandSupport.h"
+#include "RawImage.h"
+#include "api/CoreAccess.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -8,9 +10,27 @@
 #include <filesystem>
 #include <string>
 #include <system_error>
+#include <unistd.h>
 #include <vector>
 
 namespace Commands {
+namespace {
+// Header and area bytes of two layouts agree.
+bool SameContents(const CoreAccess::CommitLayout& a, const CoreAccess::CommitLayout& b) {
+    if (a.header != b.header || a.areas.size() != b.areas.size())
+        return false;
+    for (size_t i = 0; i < a.areas.size(); ++i)
+        if (a.areas[i].kind != b.areas[i].kind || a.areas[i].bytes != b.areas[i].bytes)
+            return false;
+    return true;
+}
+
+std::string ScratchFolder() {
+    const char* tmp = std::getenv("TMPDIR");
+    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/orvane-XXXXXX";
+    return mkdtemp(pattern.data()) ? pattern : "";
+}
+} // namespace
 
 std::string BackupFolder(const Options& o) {
     if (!o.backupDir.empty())
@@ -21,14 +41,30 @@ std::string BackupFolder(const Options& o) {
     return std::string(home && *home ? home : ".") + "/.local/state/orvane/backups";
 }
 
-// Saves the selected FRU as it is now (what the device holds) into the backup
-// folder; the path, or "" after a report.
-std::string Backup(Session& s, const Options& o) {
+PendingBackup::~PendingBackup() {
+    if (kept)
+        return;
+    for (const std::string& path : {cfg, bin})
+        if (!path.empty())
+            ::unlink(path.c_str());
+}
+
+std::string PendingBackup::Describe() const {
+    return cfg.empty() ? bin : cfg + " and " + bin;
+}
+
+int TakeBackup(Session& s, const Options& o, const FruAddress& address, const uint32_t* position,
+               PendingBackup* backup) {
     const std::string folder = BackupFolder(o);
     std::error_code ec;
     std::filesystem::create_directories(folder, ec);
-    FruAddress address;
-    s.SelectedAddress(&address);
+    if (ec) {
+        std::fprintf(stderr,
+                     "orvane: cannot create the backup folder %s: %s; nothing was "
+                     "written\n",
+                     folder.c_str(), ec.message().c_str());
+        return kExitLibrary;
+    }
     std::string tag = address.Format();
     for (char& c : tag)
         if (c == ':')
@@ -38,27 +74,78 @@ std::string Backup(Session& s, const Options& o) {
     std::tm utc{};
     gmtime_r(&now, &utc);
     std::strftime(stamp, sizeof stamp, "%Y%m%dT%H%M%SZ", &utc);
-    std::string path = folder + "/" + stamp + "-" + tag + ".cfg";
-    for (int n = 2; std::filesystem::exists(path); ++n)
-        path = folder + "/" + stamp + "-" + tag + "-" + std::to_string(n) + ".cfg";
-    if (uint32_t status = SaveConfigurationToFile(s.Api(), Wide(path).c_str());
-        status != ORVANE_OK) {
-        s.Fail("saving the backup " + path + " (nothing was committed)", status);
-        return "";
-    }
-    return path;
-}
+    std::string stem = folder + "/" + stamp + "-" + tag;
+    for (int n = 2;
+         std::filesystem::exists(stem + ".cfg") || std::filesystem::exists(stem + ".bin"); ++n)
+        stem = folder + "/" + stamp + "-" + tag + "-" + std::to_string(n);
 
-int CommitSelected(Session& s, const std::string& backup) {
-    if (uint32_t status = CommitConfigurationToSystem(s.Api()); status != ORVANE_OK) {
-        s.Fail("committing the FRU", status);
+    std::string source;
+    if (const uint32_t status = RawImage::ReadWholeDevice(address, &backup->raw, &source)) {
         std::fprintf(stderr,
-                     "orvane: the device may hold part of the change; what it held before is "
-                     "in %s (orvane restore %s brings it back)\n",
-                     backup.c_str(), backup.c_str());
+                     "orvane: cannot read the device at %s for its backup (0x%08X); "
+                     "nothing was written\n",
+                     address.Format().c_str(), status);
         return kExitLibrary;
     }
-    std::printf("committed; the previous contents are in %s\n", backup.c_str());
+    std::string error;
+    if (!RawImage::WriteNewFile(stem + ".bin", backup->raw, &error)) {
+        std::fprintf(stderr, "orvane: cannot save the backup: %s; nothing was written\n",
+                     error.c_str());
+        return kExitLibrary;
+    }
+    backup->bin = stem + ".bin";
+    if (!position)
+        return kExitOk;
+    if (SaveFruVerified(s, stem + ".cfg", ORVANE_LIST_SYSTEM, *position) != kExitOk) {
+        std::fprintf(stderr, "orvane: the backup could not be saved; nothing was written\n");
+        return kExitLibrary;
+    }
+    backup->cfg = stem + ".cfg";
+    return kExitOk;
+}
+
+int SaveFruVerified(Session& s, const std::string& path, uint32_t list, uint32_t position) {
+    const std::string folder = ScratchFolder();
+    if (folder.empty()) {
+        std::perror("orvane: cannot create a scratch folder");
+        return kExitLibrary;
+    }
+    const std::string scratch = folder + "/fru.cfg";
+    auto cleanup = [&]() {
+        std::error_code ec;
+        std::filesystem::remove_all(folder, ec);
+    };
+    CoreAccess::CommitLayout saved, reread;
+    CoreAccess::SelectedCommitLayout(&saved);
+    if (uint32_t status = SaveConfigurationToFile(s.Api(), Wide(scratch).c_str());
+        status != ORVANE_OK) {
+        cleanup();
+        return s.Fail("saving " + path, status);
+    }
+    const uint32_t status = LoadConfigurationFromFile(s.Api(), Wide(scratch).c_str());
+    const bool same = status == ORVANE_OK && CoreAccess::SelectedCommitLayout(&reread) &&
+                      SameContents(saved, reread);
+    SelectList(s.Api(), list);
+    SelectFru(s.Api(), position);
+    if (!same) {
+        cleanup();
+        if (status != ORVANE_OK)
+            return s.Fail("reading back the configuration file saved for " + path, status);
+        std::fprintf(stderr,
+                     "orvane: the configuration file saved for %s does not read back as "
+                     "the FRU; not saved\n",
+                     path.c_str());
+        return kExitLibrary;
+    }
+    std::vector<uint8_t> bytes;
+    std::string error;
+    const bool ok = RawImage::ReadFile(scratch, &bytes, &error) &&
+                    RawImage::WriteFileSafely(path, bytes, &error);
+    cleanup();
+    if (!ok) {
+        std::fprintf(stderr, "orvane: cannot save %s: %s\n", path.c_str(), error.c_str());
+        return kExitLibrary;
+    }
     return kExitOk;
 }
 } // namespace Commands

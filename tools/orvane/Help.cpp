@@ -25,7 +25,9 @@ const char* Help(const std::string& command) {
                "  set FRU FIELD VALUE ...  change fields; --commit and/or --save CFG\n"
                "  save FRU CFG             save a FRU as a configuration file\n"
                "  load CFG                 read a configuration file and show it\n"
-               "  restore CFG              write a saved file back to its device\n"
+               "  restore CFG|FILE.bin     write a backup back to its device\n"
+               "  dump FRU FILE.bin        save the device's raw bytes\n"
+               "  write FRU FILE.bin       write a raw image to the device\n"
                "  props                    the system properties\n"
                "  check ADDRESS            check the FRU header at an address\n"
                "  inventory --hosts LIST   every host's FRUs as JSON Lines (--out FILE)\n"
@@ -44,6 +46,8 @@ const char* Help(const std::string& command) {
                "  --lang L --locale C  catalogue language (e.g. --lang de --locale de)\n"
                "  --debug-level N      write DBGLOG.txt (1 failures, 3 every call)\n"
                "  --backup-dir DIR     where commits save what the device held\n"
+               "  --repack             set --commit: move the areas to where the commit\n"
+               "                       writes them and rewrite the header to match\n"
                "  --json               JSON output (scan, show, load, props)\n"
                "  --hosts LIST         scan, show or inventory many BMCs: bmc[01-64].net,10.1.2.3\n"
                "  --hosts-file FILE    a host a line: HOST[:PORT] [USER PASSWORD-FILE]\n"
@@ -51,17 +55,27 @@ const char* Help(const std::string& command) {
                "  --host-timeout S     seconds one BMC may take (default 60)\n"
                "  --help               this text, or a command's: orvane COMMAND --help\n"
                "\n"
-               "exit codes: 0 done, 1 a library call failed, 2 bad command line,\n"
-               "            3 refused (size, one-byte text, restore mismatch),\n"
+               "Every write (set --commit, restore, write) first saves the device as a\n"
+               "configuration file and a raw image into the backup folder, reads the\n"
+               "device back afterwards and, when it differs, writes the raw image back.\n"
+               "\n"
+               "exit codes: 0 done; 1 a library, driver or system call failed (the reason\n"
+               "            on standard error); 2 bad command line; 3 refused by the\n"
+               "            command's checks (layout, size, one-byte text, restore\n"
+               "            mismatch), nothing written; 4 partial: scan or show listed\n"
+               "            FRU devices that could not be read (\"unreadable\");\n"
                "            5 over --hosts: some hosts failed (the others' results are given)\n";
     if (command == "scan")
         return "usage: orvane scan [--json]\n"
                "Scans the SDR repository, reads every FRU device (at most 17) and lists\n"
-               "position, name, address and the areas present.\n";
+               "position, name, address and the areas present. Devices that were located\n"
+               "but could not be read are listed as unreadable with the library's reason\n"
+               "(JSON: \"unreadable\"), and the exit code is then 4.\n";
     if (command == "show")
         return "usage: orvane show [FRU] [--json]   or   orvane show --file CFG [--json]\n"
                "Every area and field with title and value as the library renders them;\n"
-               "internal use and multi-record areas as hex.\n";
+               "internal use and multi-record areas as hex. Without FRU, devices that\n"
+               "could not be read are listed as unreadable and the exit code is 4.\n";
     if (command == "get")
         return "usage: orvane get FRU FIELD   or   orvane get --file CFG FIELD\n";
     if (command == "set")
@@ -71,16 +85,37 @@ const char* Help(const std::string& command) {
                "(UTC), chassis.type a number, internal.data hex bytes of the same length.\n"
                "A one-byte text is refused unless --force (its type/length byte 0xC1 ends\n"
                "the area for every FRU reader). Before --commit the FRU's current contents\n"
-               "are saved into the backup folder.\n";
+               "are saved into the backup folder (a .cfg and a raw .bin), and the device\n"
+               "is read back after the commit; a difference is rolled back.\n"
+               "--commit is refused (exit 3, nothing written) when the common header\n"
+               "places an area elsewhere than the commit writes it (the commit packs the\n"
+               "areas from offset 8: internal use, chassis, board, product, multi-record)\n"
+               "or the image would not fit the device; --repack rewrites the header to\n"
+               "the packed layout and writes every area there.\n";
     if (command == "save")
-        return "usage: orvane save FRU CFG\n";
+        return "usage: orvane save FRU CFG\n"
+               "The file is written beside CFG under a temporary name, read back through\n"
+               "the library and compared, then renamed over CFG.\n";
+    if (command == "dump")
+        return "usage: orvane dump FRU FILE.bin\n"
+               "Saves the device's raw bytes: as many as Get FRU Inventory Area Info says\n"
+               "it holds (256 for EEPROMs), else the extent of its image. FRU may name a\n"
+               "device that could not be read (by its name or address).\n";
+    if (command == "write")
+        return "usage: orvane write FRU FILE.bin\n"
+               "Writes a raw image from offset 0, after the backup, and reads it back;\n"
+               "a difference is rolled back from the backup.\n";
     if (command == "load")
         return "usage: orvane load CFG [--json]\n";
     if (command == "restore")
-        return "usage: orvane restore CFG\n"
-               "Writes a saved file's internal use, multi-record and field contents to the\n"
-               "device at the file's address and commits, after saving a backup. Refuses\n"
-               "when the device's areas differ in size from the file's.\n";
+        return "usage: orvane restore CFG   or   orvane restore FILE.bin [FRU]\n"
+               "CFG: writes a saved file's internal use, multi-record and field contents to\n"
+               "the device at the file's address and commits, guarded, backed up and\n"
+               "verified like set --commit. Refuses when the device's areas differ in size\n"
+               "from the file's. A device whose image no longer reads gets the file's\n"
+               "whole image.\n"
+               "FILE.bin: writes the raw image like orvane write, to FRU or to the device\n"
+               "named in a backup's file name (<time>-T-L-DA-B-CA-ID.bin).\n";
     if (command == "props")
         return "usage: orvane props [--json]\n";
     if (command == "inventory")

@@ -2,6 +2,7 @@
 // saves and restores the FRU inventory of a server through the library's
 // public interface only.
 #include "Commands.h"
+#include "DriverReasons.h"
 #include "Options.h"
 #include "Session.h"
 
@@ -60,6 +61,7 @@ int main(int argc, char** argv) {
         return Commands::Inventory(options);
     options.ExportEnvironment();
     FindCatalogues();
+    DriverReasons::Install();
     Session session;
     if (!session.Open(options.language, options.locale, options.debugLevel))
         return kExitLibrary;
@@ -77,6 +79,10 @@ int main(int argc, char** argv) {
         return Commands::Load(session, options);
     if (c == "restore")
         return Commands::Restore(session, options);
+    if (c == "dump")
+        return Commands::Dump(session, options);
+    if (c == "write")
+        return Commands::Write(session, options);
     if (c == "props")
         return Commands::Props(session, options);
     return Commands::Check(session, options);

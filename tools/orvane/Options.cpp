@@ -54,6 +54,7 @@ bool Options::Parse(int argc, char** argv, std::string* error) {
         bool* flag = arg == "--json"     ? &json
                      : arg == "--commit" ? &commit
                      : arg == "--force"  ? &force
+                     : arg == "--repack" ? &repack
                                          : nullptr;
         if (flag) {
             *flag = true;

@@ -12,7 +12,7 @@ struct Options {
     // The fleet commands: host lists, workers at once, seconds per host, snapshot file.
     std::string hosts, hostsFile, fanout, hostTimeout, out;
     int debugLevel = -1;
-    bool json = false, commit = false, force = false, help = false;
+    bool json = false, commit = false, force = false, help = false, repack = false;
 
     // Parses argv; on a usage error returns false with the reason in *error.
     bool Parse(int argc, char** argv, std::string* error);

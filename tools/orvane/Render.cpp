@@ -65,7 +65,7 @@ void Plain(std::FILE* out, const FruView& fru) {
     }
 }
 
-void Json(std::FILE* out, const std::vector<FruView>& frus) {
+void Json(std::FILE* out, const std::vector<FruView>& frus, const std::string& member) {
     std::fprintf(out, "{\n  \"frus\": [");
     for (size_t i = 0; i < frus.size(); ++i) {
         const FruView& fru = frus[i];
@@ -109,6 +109,7 @@ void Json(std::FILE* out, const std::vector<FruView>& frus) {
         }
         std::fprintf(out, "%s]\n    }", fru.areas.empty() ? "" : "\n      ");
     }
-    std::fprintf(out, "%s]\n}\n", frus.empty() ? "" : "\n  ");
+    std::fprintf(out, "%s]%s%s\n}\n", frus.empty() ? "" : "\n  ", member.empty() ? "" : ",\n  ",
+                 member.c_str());
 }
 } // namespace Render

@@ -4,6 +4,7 @@
 #include "Session.h"
 
 #include <cstdio>
+#include <string>
 #include <vector>
 
 namespace Render {
@@ -12,6 +13,7 @@ void ScanLine(std::FILE* out, const FruView& fru);
 // Every area and field with title and value; internal use and multi-record
 // bytes as hex.
 void Plain(std::FILE* out, const FruView& fru);
-// The same as one JSON document: {"frus": [...]}.
-void Json(std::FILE* out, const std::vector<FruView>& frus);
+// The same as one JSON document: {"frus": [...]}; `member`, when not empty,
+// is one more member of the document (e.g. "unreadable": [...]).
+void Json(std::FILE* out, const std::vector<FruView>& frus, const std::string& member = "");
 } // namespace Render

@@ -2,13 +2,17 @@
 
 #include "Backup.h"
 #include "CommandSupport.h"
+#include "RawImage.h"
 #include "Render.h"
+#include "SafeCommit.h"
 #include "Text.h"
+#include "api/CoreAccess.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -56,9 +60,31 @@ std::string RestoreMismatch(const FruView& device, const FruView& file) {
 }
 } // namespace
 
+// The image a file's FRU makes on its own: the header and every area where
+// the commit puts them. Empty after a report when the header disagrees.
+int ImageOfFileFru(Session& s, const FruAddress& address, std::vector<uint8_t>* image) {
+    SelectList(s.Api(), ORVANE_LIST_FILE);
+    uint32_t present = 0, loaded = 0;
+    GetNumberOfFrus(s.Api(), &present, &loaded);
+    SelectFru(s.Api(), loaded - 1);
+    if (int code = SafeCommit::GuardLayout(address, RawImage::KnownDeviceSize(address)))
+        return code;
+    CoreAccess::CommitLayout layout;
+    CoreAccess::SelectedCommitLayout(&layout);
+    image->assign(layout.end, 0xFF);
+    std::copy(layout.header.begin(), layout.header.end(), image->begin());
+    for (const auto& area : layout.areas)
+        std::copy(area.bytes.begin(), area.bytes.end(),
+                  image->begin() + static_cast<long>(area.commitOffset));
+    return kExitOk;
+}
+
 int Restore(Session& s, const Options& o) {
+    if (!o.operands.empty() && o.operands[0].size() > 4 &&
+        o.operands[0].compare(o.operands[0].size() - 4, 4, ".bin") == 0)
+        return RestoreImage(s, o);
     if (o.operands.size() != 1)
-        return Usage("restore", "takes CFG");
+        return Usage("restore", "takes CFG or FILE.bin");
     Options fromFile = o;
     fromFile.file = o.operands[0];
     if (!LoadSource(s, fromFile))
@@ -71,16 +97,26 @@ int Restore(Session& s, const Options& o) {
     if (uint32_t status = SelectList(s.Api(), ORVANE_LIST_SYSTEM); status != ORVANE_OK)
         return s.Fail("selecting the system list", status);
     const FruAddress& a = saved.address;
-    if (uint32_t status = SelectFruByAddress(s.Api(), a.nvsType, a.lun, a.deviceAddress, a.bus,
-                                             a.controller, a.deviceId);
-        status != ORVANE_OK)
-        return s.Fail("finding the device at " + a.Format(), status);
-    uint32_t position = 0;
+    std::optional<uint32_t> found;
     for (uint32_t i = 0; i < s.Count(); ++i) {
         FruAddress b;
         if (SelectFru(s.Api(), i) == ORVANE_OK && s.SelectedAddress(&b) && b == a)
-            position = i;
+            found = i;
     }
+    if (!found) {
+        // A device whose image no longer reads gets the file's image whole.
+        for (const auto& d : CoreAccess::LocatedDevices())
+            if (!d.read && RawImage::FromDevice(d.address) == a) {
+                std::vector<uint8_t> image;
+                if (int code = ImageOfFileFru(s, a, &image))
+                    return code;
+                return WriteRaw(s, o, a, std::nullopt, image);
+            }
+        std::fprintf(stderr, "orvane: no located FRU device is at %s (try orvane scan)\n",
+                     a.Format().c_str());
+        return kExitLibrary;
+    }
+    const uint32_t position = *found;
     FruView device;
     if (!s.Describe(position, &device))
         return kExitLibrary;
@@ -90,9 +126,11 @@ int Restore(Session& s, const Options& o) {
         return kExitRefused;
     }
     SelectFru(s.Api(), position);
-    const std::string backup = Backup(s, o);
-    if (backup.empty())
-        return kExitLibrary;
+    if (int code = SafeCommit::GuardLayout(a, 0))
+        return code;
+    PendingBackup backup;
+    if (int code = TakeBackup(s, o, a, &position, &backup))
+        return code;
     uint32_t changed = 0;
     for (const AreaView& want : saved.areas) {
         const AreaView& have = *FindArea(device, want.kind);
@@ -131,6 +169,8 @@ int Restore(Session& s, const Options& o) {
                     a.Format().c_str(), o.operands[0].c_str());
         return kExitOk;
     }
-    return CommitSelected(s, backup);
+    if (int code = SafeCommit::GuardLayout(a, RawImage::KnownDeviceSize(a)))
+        return code;
+    return SafeCommit::Commit(s, a, backup);
 }
 } // namespace Commands

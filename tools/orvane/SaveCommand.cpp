@@ -22,9 +22,9 @@ int Save(Session& s, const Options& o) {
     uint32_t position = 0;
     if (!s.SelectFru(o.operands[0], &position))
         return kExitLibrary;
-    if (uint32_t status = SaveConfigurationToFile(s.Api(), Wide(o.operands[1]).c_str());
-        status != ORVANE_OK)
-        return s.Fail("saving " + o.operands[1], status);
+    const uint32_t list = o.file.empty() ? ORVANE_LIST_SYSTEM : ORVANE_LIST_FILE;
+    if (int code = SaveFruVerified(s, o.operands[1], list, position))
+        return code;
     std::printf("saved FRU %u to %s\n", position, o.operands[1].c_str());
     return kExitOk;
 }

@@ -4,6 +4,7 @@
 #include "CommandSupport.h"
 #include "Render.h"
 #include "Text.h"
+#include "Unreadable.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -25,18 +26,17 @@ int Scan(Session& s, const Options& o) {
     for (uint32_t i = 0; i < loaded; ++i)
         if (!s.Describe(i, &frus[i]))
             return kExitLibrary;
+    const auto unreadable = Unreadable::Devices();
+    const int code = unreadable.empty() ? kExitOk : kExitPartial;
     if (o.json) {
-        Render::Json(stdout, frus);
-        return kExitOk;
+        Render::Json(stdout, frus, Unreadable::Json(unreadable));
+        return code;
     }
     std::printf("%u FRU devices found, %u read\n", present, loaded);
-    if (present == 0)
-        std::fprintf(stderr, "orvane: no FRU device answered; is the driver right (--driver, "
-                             "--system, ORVANE_DRIVER)? --debug-level 1 writes the reason to "
-                             "DBGLOG.txt\n");
     std::printf("%3s  %-20s %-18s %s\n", "#", "name", "address", "areas");
     for (const auto& fru : frus)
         Render::ScanLine(stdout, fru);
-    return kExitOk;
+    Unreadable::Print(stdout, unreadable);
+    return code;
 }
 } // namespace Commands

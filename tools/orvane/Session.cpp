@@ -1,5 +1,6 @@
 #include "Session.h"
 
+#include "DriverReasons.h"
 #include "FieldNames.h"
 #include "Text.h"
 
@@ -13,7 +14,7 @@ namespace {
 bool g_terminal = false;
 bool g_barOpen = false;
 
-void ShowProgress(uint32_t phase, const OrvaneChar* text, uint32_t done, uint32_t total) {
+void Display(uint32_t phase, const OrvaneChar* text, uint32_t done, uint32_t total) {
     const std::string line = Text::ToUtf8(text);
     if (!g_terminal) {
         std::fprintf(stderr, "%s\n", line.c_str());
@@ -33,7 +34,7 @@ void ShowProgress(uint32_t phase, const OrvaneChar* text, uint32_t done, uint32_
     std::fflush(stderr);
 }
 
-void EndProgress() {
+void EndLine() {
     if (g_barOpen)
         std::fprintf(stderr, "\n");
     g_barOpen = false;
@@ -43,6 +44,14 @@ std::u16string Wide(const std::string& s) {
     return Text::FromUtf8(s);
 }
 } // namespace
+
+void Session::ShowProgress(uint32_t phase, const OrvaneChar* text, uint32_t done, uint32_t total) {
+    Display(phase, text, done, total);
+}
+
+void Session::EndProgress() {
+    EndLine();
+}
 
 std::string FruAddress::Format() const {
     char text[48];
@@ -99,8 +108,8 @@ bool Session::Open(const std::string& language, const std::string& locale, int d
         return false;
     }
     open = true;
-    if (debugLevel >= 0)
-        SetDebugLevel(&api, static_cast<uint32_t>(debugLevel));
+    // The command reports failures itself; the debug log only when asked for.
+    SetDebugLevel(&api, debugLevel >= 0 ? static_cast<uint32_t>(debugLevel) : 0);
     if (!language.empty()) {
         status = SetLanguageLocale(&api, Wide(language).c_str(),
                                    Wide(locale.empty() ? language : locale).c_str());
@@ -128,6 +137,8 @@ int Session::Fail(const std::string& what, uint32_t status) {
 }
 
 bool Session::LoadSystem() {
+    if (!DriverReasons::CheckController())
+        return false;
     const uint32_t status = LoadConfigurationFromSystem(&api);
     EndProgress();
     if (status != ORVANE_OK) {

@@ -61,6 +61,11 @@ class Session {
     // standard error; returns the exit code for library failures.
     int Fail(const std::string& what, uint32_t status);
 
+    // The progress display the session installs, and the end of its last
+    // line (before a result line is printed).
+    static void ShowProgress(uint32_t phase, const OrvaneChar* text, uint32_t done, uint32_t total);
+    static void EndProgress();
+
     // Loads every FRU of the system with progress on standard error.
     bool LoadSystem();
     // Selects a FRU of the selected list by position, address or name.
@@ -83,3 +88,4 @@ constexpr int kExitOk = 0;
 constexpr int kExitLibrary = 1; // a library call failed
 constexpr int kExitUsage = 2;   // bad command line
 constexpr int kExitRefused = 3; // the command refused to act (sizes, one-byte text, room)
+constexpr int kExitPartial = 4; // done, but some located FRU devices could not be read

@@ -2,7 +2,9 @@
 
 #include "Backup.h"
 #include "CommandSupport.h"
+#include "RawImage.h"
 #include "Render.h"
+#include "SafeCommit.h"
 #include "Text.h"
 
 #include <cstdio>
@@ -20,6 +22,8 @@ int Set(Session& s, const Options& o) {
         return Usage("set", "takes FRU FIELD VALUE [FIELD VALUE ...]");
     if (!o.commit && o.save.empty())
         return Usage("set", "needs --commit (to the device) or --save CFG (to a file)");
+    if (o.repack && !o.commit)
+        return Usage("set", "--repack changes where a commit writes; it needs --commit");
     if (o.commit && !o.file.empty())
         return Usage("set", "--commit writes a FRU of the system; to write a file's contents "
                             "to its device use orvane restore");
@@ -35,9 +39,17 @@ int Set(Session& s, const Options& o) {
     uint32_t position = 0;
     if (!SelectTarget(s, o, &o.operands[0], &position))
         return kExitLibrary;
-    std::string backup;
-    if (o.commit && (backup = Backup(s, o)).empty())
-        return kExitLibrary;
+    FruAddress address;
+    s.SelectedAddress(&address);
+    // A gap layout is refused before anything is saved; a refusal after the
+    // backup removes it again (PendingBackup).
+    PendingBackup backup;
+    if (o.commit && !o.repack)
+        if (int code = SafeCommit::GuardLayout(address, 0))
+            return code;
+    if (o.commit)
+        if (int code = TakeBackup(s, o, address, &position, &backup))
+            return code;
     for (size_t i = 0; i < changes.size(); ++i) {
         const auto& [field, name] = changes[i];
         if (!SelectNamedField(s, field, name))
@@ -61,12 +73,20 @@ int Set(Session& s, const Options& o) {
         if (int code = ApplyValue(s, o, resolved, FieldNames::Name(field.area, index), bytes))
             return code;
     }
+    if (o.repack && !CoreAccess::RepackSelected()) {
+        std::fprintf(stderr, "orvane: the areas do not fit a common header when packed from "
+                             "offset 8; nothing was written\n");
+        return kExitRefused;
+    }
+    if (o.commit)
+        if (int code = SafeCommit::GuardLayout(address, RawImage::KnownDeviceSize(address)))
+            return code;
     if (!o.save.empty()) {
-        if (uint32_t status = SaveConfigurationToFile(s.Api(), Wide(o.save).c_str());
-            status != ORVANE_OK)
-            return s.Fail("saving " + o.save, status);
+        const uint32_t list = o.file.empty() ? ORVANE_LIST_SYSTEM : ORVANE_LIST_FILE;
+        if (int code = SaveFruVerified(s, o.save, list, position))
+            return code;
         std::printf("saved to %s\n", o.save.c_str());
     }
-    return o.commit ? CommitSelected(s, backup) : kExitOk;
+    return o.commit ? SafeCommit::Commit(s, address, backup) : kExitOk;
 }
 } // namespace Commands

@@ -4,6 +4,7 @@
 #include "CommandSupport.h"
 #include "Render.h"
 #include "Text.h"
+#include "Unreadable.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -20,6 +21,7 @@ int Show(Session& s, const Options& o) {
     if (!LoadSource(s, o))
         return kExitLibrary;
     std::vector<FruView> frus;
+    std::vector<CoreAccess::LocatedDevice> unreadable;
     if (!o.file.empty() || !o.operands.empty()) {
         uint32_t position = 0;
         if (!SelectTarget(s, o, o.operands.empty() ? nullptr : &o.operands[0], &position))
@@ -32,17 +34,22 @@ int Show(Session& s, const Options& o) {
         for (uint32_t i = 0; i < frus.size(); ++i)
             if (!s.Describe(i, &frus[i]))
                 return kExitLibrary;
+        unreadable = Unreadable::Devices();
     }
     if (o.json) {
-        Render::Json(stdout, frus);
+        Render::Json(stdout, frus,
+                     o.file.empty() && o.operands.empty() ? Unreadable::Json(unreadable) : "");
     } else {
         for (size_t i = 0; i < frus.size(); ++i) {
             if (i)
                 std::printf("\n");
             Render::Plain(stdout, frus[i]);
         }
+        if (!unreadable.empty())
+            std::printf("\n");
+        Unreadable::Print(stdout, unreadable);
     }
-    return kExitOk;
+    return unreadable.empty() ? kExitOk : kExitPartial;
 }
 
 int Load(Session& s, const Options& o) {

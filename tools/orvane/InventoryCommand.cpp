@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -260,6 +261,18 @@ int Inventory(const Options& o) {
         return Run(o, plan, o.command, o.json, stdout);
     if (o.out.empty() || o.out == "-")
         return Run(o, plan, "show", true, stdout);
+    // A device or pipe is written in place.
+    std::error_code ec;
+    if (std::filesystem::exists(o.out, ec) && !std::filesystem::is_regular_file(o.out, ec)) {
+        std::FILE* target = std::fopen(o.out.c_str(), "w");
+        if (!target) {
+            std::fprintf(stderr, "orvane: cannot write %s\n", o.out.c_str());
+            return kExitLibrary;
+        }
+        const int code = Run(o, plan, "show", true, target);
+        std::fclose(target);
+        return code;
+    }
     // The snapshot appears complete or not at all.
     const std::string partial = o.out + ".part";
     std::FILE* file = std::fopen(partial.c_str(), "w");

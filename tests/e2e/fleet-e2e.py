@@ -186,6 +186,33 @@ def check_inventory(checks, result, lines, count, bmcs, hosts):
                 "2 of %d hosts failed" % (GOOD + 2) in result.stderr)
 
 
+def check_layout_diff(checks, args, root, lines, hosts):
+    """A snapshot in which the first BMC holds the second's FRUs (no front
+    panel, other serial numbers), the dead host is gone and a new one came."""
+    first, second = hosts["good"][0], hosts["good"][1]
+    edited = dict(lines)
+    edited[first] = dict(lines[second], host=first)
+    del edited[hosts["dead"]]
+    edited["bmc-new"] = dict(lines[second], host="bmc-new")
+    path = os.path.join(root, "edited.jsonl")
+    with open(path, "w") as out:
+        out.write("".join(json.dumps(line) + "\n" for line in edited.values()))
+    result = orvane(args, "diff", os.path.join(root, "before.jsonl"), path, "--json")
+    got = {d["host"]: d for d in map(json.loads, result.stdout.splitlines())}
+    checks.equal("layout diff: the hosts", sorted(got), sorted([first, hosts["dead"], "bmc-new"]))
+    checks.equal("layout diff: dead host removed", got.get(hosts["dead"], {}).get("change"),
+                 "host removed")
+    checks.equal("layout diff: new host", got.get("bmc-new", {}).get("change"), "host added")
+    changed = got.get(first, {})
+    checks.equal("layout diff: FRUs removed", changed.get("frus_removed"),
+                 [{"address": "2:0:20:00:20:02", "name": "Front Panel"}])
+    checks.equal("layout diff: FRUs added", changed.get("frus_added"), [])
+    checks.equal("layout diff: fields changed",
+                 sorted((c["name"], c["field"]) for c in changed.get("fields_changed", [])),
+                 [("BMC", "chassis.serial_number"), ("Power Supply", "board.serial_number"),
+                  ("Satellite", "product.serial_number")])
+
+
 def main(args):
     for tool, package in (("ipmi_sim", "openipmi"), ("ipmitool", "ipmitool")):
         if not shutil.which(tool):
@@ -232,6 +259,7 @@ def main(args):
                 "address": "2:0:20:00:20:01", "name": "Power Supply",
                 "field": "board.serial_number", "old": bmc.system["bmc1"]["board"][2],
                 "new": new_serial}]}])
+        check_layout_diff(checks, args, root, lines, hosts)
         same = orvane(args, "diff", old, old)
         checks.equal("diff of a snapshot with itself", (same.returncode, same.stdout), (0, ""))
 

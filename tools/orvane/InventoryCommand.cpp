@@ -200,11 +200,9 @@ void PrintConsolidated(const std::vector<FleetResult>& results, const Plan& plan
               [&](auto* a, auto* b) { return order[a->host] < order[b->host]; });
     for (const FleetResult* r : sorted) {
         const std::string status = Status(*r);
-        std::string body = status == "ok" ? r->out : "";
-        if (status != "ok") {
-            body = status == "partial" ? r->out : "";
+        std::string body = status == "ok" || status == "partial" ? r->out : "";
+        if (status != "ok")
             body += status + ": " + ErrorText(*r, plan) + "\n";
-        }
         auto block = std::find_if(blocks.begin(), blocks.end(),
                                   [&](const auto& b) { return b.first == body; });
         if (block == blocks.end())

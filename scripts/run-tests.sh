@@ -23,3 +23,6 @@ cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DORVANE_TESTS=ON -DORVANE_SAN
 cmake --build build-asan -j"$jobs"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir build-asan --output-on-failure --no-tests=error -j"$jobs"
+
+# Every fuzz target for a bounded time (about 30 s each); a finding fails the run.
+scripts/fuzz.sh

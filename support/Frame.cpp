@@ -1,5 +1,6 @@
 #include "support/Frame.h"
 
+#include "support/CatalogueSignatures.h"
 #include "support/StringResource.h"
 #include "support/Trace.h"
 #include "support/Utf16.h"
@@ -13,6 +14,8 @@ StringResource* g_catalogue = nullptr;
 // holds the text last handed to the host.
 char16_t g_errorBuffers[2][kErrorBufferUnits] = {};
 char16_t* g_currentError = nullptr;
+// More than any catalogue entry takes.
+constexpr size_t kMaxArguments = 8;
 } // namespace
 
 StringResource* Catalogue() {
@@ -43,9 +46,22 @@ const char16_t* SetLastError(const char16_t* format, ...) {
 }
 
 void SetLastErrorMessage(uint32_t messageIndex) {
-    // Entries that name a FRU or a file take texts; where none is at hand they
-    // get empty ones, so no directive ever reads a missing argument.
-    SetLastError(GetString(messageIndex), u"", "");
+    const char16_t* format = GetString(messageIndex);
+    ORV_ENTRY(u"Orvane::SetLastError");
+    if (!format || !g_currentError)
+        return;
+    // Entries that name a FRU or a file take texts, and a few take numbers;
+    // where none is at hand each gets an empty text or 0 of the kind its
+    // index takes.
+    Utf16::Argument args[kMaxArguments];
+    size_t count = 0;
+    for (const char* k = CatalogueSignatures::Arguments(messageIndex); *k && count < kMaxArguments;
+         ++k)
+        args[count++].kind = *k == CatalogueSignatures::kWide     ? Utf16::Argument::kWide
+                             : *k == CatalogueSignatures::kNarrow ? Utf16::Argument::kNarrow
+                                                                  : Utf16::Argument::kNumber;
+    Utf16::FormatArguments(g_currentError, kErrorBufferUnits, format, args, count);
+    ORV_EXIT(u"Orvane::SetLastError");
 }
 
 void ResetErrorBuffers() {

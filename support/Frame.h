@@ -21,7 +21,7 @@ const char16_t* GetString(uint32_t index);
 // format is null or no buffer is current yet.
 const char16_t* SetLastError(const char16_t* format, ...);
 // The usual failure report: the catalogue entry of messageIndex becomes the
-// last-error text; a wide or narrow text it takes is empty.
+// last-error text; a text it takes is empty, a number 0.
 void SetLastErrorMessage(uint32_t messageIndex);
 // Empties both error buffers and makes the first one current (Initialize).
 void ResetErrorBuffers();

@@ -8,21 +8,28 @@
 namespace Utf16 {
 namespace {
 
-// Appends to a bounded buffer; counts what is written, never passes capacity - 1.
+// Widths and precisions stop growing here.
+constexpr int kMaxField = 100000;
+
+// Appends to a bounded buffer (never past capacity - 1 units, the rest is the
+// terminator's) or to a text (at most capacity units); counts what is written.
 struct Sink {
     char16_t* out;
-    size_t capacity; // 0 when writing into text only
+    size_t capacity;
     size_t used = 0;
     std::u16string* text = nullptr;
 
     void Put(char16_t c) {
         if (text) {
-            text->push_back(c);
-            ++used;
+            if (used < capacity) {
+                text->push_back(c);
+                ++used;
+            }
         } else if (used + 1 < capacity) {
             out[used++] = c;
         }
     }
+    bool Full() const { return text ? used >= capacity : used + 1 >= capacity; }
     void Repeat(char16_t c, int n) {
         for (int i = 0; i < n; ++i)
             Put(c);
@@ -87,8 +94,107 @@ void PutInteger(Sink& sink, Conversion conv, uint64_t magnitude, bool negative, 
     PutPadded(sink, conv, body, length, prefix, true);
 }
 
-size_t Run(Sink& sink, const char16_t* format, va_list args) {
-    if (!format)
+// A text pointer the formatter may read: not null and aligned for char16_t
+// (a misaligned pointer is taken as no text rather than read unaligned).
+bool Readable(const char16_t* s) {
+    return s && reinterpret_cast<uintptr_t>(s) % alignof(char16_t) == 0;
+}
+
+// The arguments of a call with a va_list: each directive takes the next
+// argument as the type it names, so the format must fit what was passed.
+// Catalogue entries are checked against the arguments of their index when
+// the catalogue is loaded, which is what makes that hold for them.
+class VaSource {
+  public:
+    explicit VaSource(va_list args) { va_copy(list, args); }
+    ~VaSource() { va_end(list); }
+    VaSource(const VaSource&) = delete;
+    VaSource& operator=(const VaSource&) = delete;
+
+    bool Int(int& v) {
+        v = va_arg(list, int);
+        return true;
+    }
+    bool Signed(int longs, int64_t& v) {
+        v = longs >= 2   ? va_arg(list, long long)
+            : longs == 1 ? va_arg(list, long)
+                         : va_arg(list, int);
+        return true;
+    }
+    bool Unsigned(int longs, uint64_t& v) {
+        v = longs >= 2   ? va_arg(list, unsigned long long)
+            : longs == 1 ? va_arg(list, unsigned long)
+                         : va_arg(list, unsigned int);
+        return true;
+    }
+    bool Wide(const char16_t*& s) {
+        s = va_arg(list, const char16_t*);
+        return true;
+    }
+    bool Narrow(const char*& s) {
+        s = va_arg(list, const char*);
+        return true;
+    }
+
+  private:
+    va_list list;
+};
+
+// Typed arguments: a directive gets the next argument only when that
+// argument is of its kind; otherwise it is written as it stands and nothing
+// is read, so no text can make the formatter read past the arguments or read
+// one as another type.
+class TypedSource {
+  public:
+    TypedSource(const Argument* args, size_t count) : args(args), count(count) {}
+
+    bool Int(int& v) {
+        int64_t wide = 0;
+        if (!Signed(0, wide))
+            return false;
+        v = static_cast<int>(wide);
+        return true;
+    }
+    bool Signed(int, int64_t& v) {
+        if (!Next(Argument::kNumber))
+            return false;
+        v = args[used++].number;
+        return true;
+    }
+    bool Unsigned(int, uint64_t& v) {
+        if (!Next(Argument::kNumber))
+            return false;
+        v = static_cast<uint64_t>(args[used++].number);
+        return true;
+    }
+    bool Wide(const char16_t*& s) {
+        if (!Next(Argument::kWide))
+            return false;
+        s = args[used++].wide;
+        return true;
+    }
+    bool Narrow(const char*& s) {
+        if (!Next(Argument::kNarrow))
+            return false;
+        s = args[used++].narrow;
+        return true;
+    }
+
+  private:
+    bool Next(Argument::Kind kind) const { return used < count && args[used].kind == kind; }
+    const Argument* args;
+    size_t count;
+    size_t used = 0;
+};
+
+// Copies a directive that gets no argument as it stands.
+void PutVerbatim(Sink& sink, const char16_t* start, const char16_t* end) {
+    for (const char16_t* q = start; q <= end && *q; ++q)
+        sink.Put(*q);
+}
+
+template <class Source> size_t Run(Sink& sink, const char16_t* format, Source& source) {
+    if (!Readable(format))
         return 0;
     for (const char16_t* p = format; *p; ++p) {
         if (*p != u'%') {
@@ -111,28 +217,31 @@ size_t Run(Sink& sink, const char16_t* format, va_list args) {
             else
                 break;
         }
+        bool fed = true;
         if (*p == u'*') {
-            conv.width = va_arg(args, int);
+            fed = source.Int(conv.width);
             if (conv.width < 0) {
                 conv.left = true;
-                conv.width = -conv.width;
+                conv.width = conv.width == INT_MIN ? kMaxField : -conv.width;
             }
             ++p;
         } else {
-            while (*p >= u'0' && *p <= u'9' && conv.width < 100000)
+            while (*p >= u'0' && *p <= u'9' && conv.width < kMaxField)
                 conv.width = conv.width * 10 + (*p++ - u'0');
         }
         if (*p == u'.') {
             ++p;
             conv.precision = 0;
             if (*p == u'*') {
-                conv.precision = va_arg(args, int);
+                fed = source.Int(conv.precision) && fed;
                 ++p;
             } else {
-                while (*p >= u'0' && *p <= u'9' && conv.precision < 100000)
+                while (*p >= u'0' && *p <= u'9' && conv.precision < kMaxField)
                     conv.precision = conv.precision * 10 + (*p++ - u'0');
             }
         }
+        conv.width = conv.width > kMaxField ? kMaxField : conv.width;
+        conv.precision = conv.precision > kMaxField ? kMaxField : conv.precision;
         int longs = 0;
         bool narrow = false;
         for (;; ++p) {
@@ -145,20 +254,33 @@ size_t Run(Sink& sink, const char16_t* format, va_list args) {
             else
                 break;
         }
+        if (!fed) {
+            PutVerbatim(sink, start, p);
+            if (!*p)
+                --p;
+            continue;
+        }
         switch (*p) {
         case u'%':
             sink.Put(u'%');
             break;
         case u'c': {
-            char16_t c = static_cast<char16_t>(va_arg(args, int));
+            int v = 0;
+            if (!source.Int(v)) {
+                PutVerbatim(sink, start, p);
+                break;
+            }
+            char16_t c = static_cast<char16_t>(v);
             PutPadded(sink, conv, &c, 1);
             break;
         }
         case u'd':
         case u'i': {
-            int64_t v = longs >= 2   ? va_arg(args, long long)
-                        : longs == 1 ? va_arg(args, long)
-                                     : va_arg(args, int);
+            int64_t v = 0;
+            if (!source.Signed(longs, v)) {
+                PutVerbatim(sink, start, p);
+                break;
+            }
             uint64_t magnitude = v < 0 ? 0 - static_cast<uint64_t>(v) : static_cast<uint64_t>(v);
             PutInteger(sink, conv, magnitude, v < 0, 10, false);
             break;
@@ -167,9 +289,11 @@ size_t Run(Sink& sink, const char16_t* format, va_list args) {
         case u'x':
         case u'X':
         case u'o': {
-            uint64_t v = longs >= 2   ? va_arg(args, unsigned long long)
-                         : longs == 1 ? va_arg(args, unsigned long)
-                                      : va_arg(args, unsigned int);
+            uint64_t v = 0;
+            if (!source.Unsigned(longs, v)) {
+                PutVerbatim(sink, start, p);
+                break;
+            }
             unsigned base = *p == u'u' ? 10 : *p == u'o' ? 8 : 16;
             PutInteger(sink, conv, v, false, base, *p == u'X');
             break;
@@ -177,14 +301,21 @@ size_t Run(Sink& sink, const char16_t* format, va_list args) {
         case u's':
         case u'S': {
             std::u16string converted;
-            const char16_t* s;
+            const char16_t* s = nullptr;
             if (narrow) {
-                const char* n = va_arg(args, const char*);
+                const char* n = nullptr;
+                if (!source.Narrow(n)) {
+                    PutVerbatim(sink, start, p);
+                    break;
+                }
                 converted = n ? FromMultibyte(n, std::strlen(n)) : std::u16string(u"(null)");
                 s = converted.c_str();
             } else {
-                s = va_arg(args, const char16_t*);
-                if (!s)
+                if (!source.Wide(s)) {
+                    PutVerbatim(sink, start, p);
+                    break;
+                }
+                if (!Readable(s))
                     s = u"(null)";
             }
             size_t length = Length(s);
@@ -195,12 +326,13 @@ size_t Run(Sink& sink, const char16_t* format, va_list args) {
         }
         default:
             // An unknown directive is copied as it stands.
-            for (const char16_t* q = start; q <= p && *q; ++q)
-                sink.Put(*q);
+            PutVerbatim(sink, start, p);
             if (!*p)
                 --p;
             break;
         }
+        if (sink.Full())
+            break;
     }
     return sink.used;
 }
@@ -219,7 +351,8 @@ size_t FormatV(char16_t* out, size_t capacity, const char16_t* format, va_list a
     if (!out || capacity == 0)
         return 0;
     Sink sink{out, capacity};
-    Run(sink, format, args);
+    VaSource source(args);
+    Run(sink, format, source);
     out[sink.used] = 0;
     return sink.used;
 }
@@ -232,13 +365,27 @@ size_t Format(char16_t* out, size_t capacity, const char16_t* format, ...) {
     return n;
 }
 
+size_t FormatArguments(char16_t* out, size_t capacity, const char16_t* format, const Argument* args,
+                       size_t count) {
+    if (!out || capacity == 0)
+        return 0;
+    Sink sink{out, capacity};
+    TypedSource source(args, args ? count : 0);
+    Run(sink, format, source);
+    out[sink.used] = 0;
+    return sink.used;
+}
+
 std::u16string FormatString(const char16_t* format, ...) {
     std::u16string text;
-    Sink sink{nullptr, 0};
+    Sink sink{nullptr, kMaxStringUnits};
     sink.text = &text;
     va_list args;
     va_start(args, format);
-    Run(sink, format, args);
+    {
+        VaSource source(args);
+        Run(sink, format, source);
+    }
     va_end(args);
     return text;
 }

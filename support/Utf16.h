@@ -3,16 +3,34 @@
 #pragma once
 #include <cstdarg>
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 namespace Utf16 {
 // Formats into out (capacity in code units, including the terminator). Output
 // that does not fit is cut at capacity - 1 units and terminated; nothing is
 // written past capacity. Supports %% %c %d %i %u %x %X %s(=%ls) %ls %hs with
-// flags, width and precision. Returns the number of units written.
+// flags, width and precision. Returns the number of units written. Each
+// directive reads the next argument as the type it names: the format must
+// fit the arguments (catalogue entries are checked for that when loaded).
 size_t Format(char16_t* out, size_t capacity, const char16_t* format, ...);
 size_t FormatV(char16_t* out, size_t capacity, const char16_t* format, va_list args);
-// Same, into a growing string (no cut).
+
+// One typed argument of FormatArguments.
+struct Argument {
+    enum Kind { kNumber, kWide, kNarrow };
+    Kind kind = kNumber;
+    int64_t number = 0;         // %d %i %u %x %X %c, and * widths
+    const char16_t* wide = u""; // %ls
+    const char* narrow = "";    // %hs
+};
+// The same with typed arguments: a directive whose argument is missing or of
+// another kind is written as it stands and reads nothing.
+size_t FormatArguments(char16_t* out, size_t capacity, const char16_t* format, const Argument* args,
+                       size_t count);
+
+// Text of at most kMaxStringUnits units, for formats of the code itself.
+constexpr size_t kMaxStringUnits = 65536;
 std::u16string FormatString(const char16_t* format, ...);
 
 // Length of a terminated UTF-16 string.

@@ -406,7 +406,8 @@ TEST_F(AreaApiTest, AreaDataOperationsReportWithoutFailureLines) {
     std::filesystem::remove("DBGLOG.txt");
     size = 8;
     EXPECT_EQ(GetAreaData(&api, buffer, &size), ORVANE_E_UNSUPPORTED);
-    EXPECT_EQ(log(), u"Orvane::GetAreaData [ENTRY]\r\nOrvane::SetLastError [ENTRY]\r\n"
+    EXPECT_EQ(log(), u"Orvane::GetAreaData [ENTRY]\r\nStringResource::GetString [ENTRY]\r\n"
+                     u"StringResource::GetString [EXIT]\r\nOrvane::SetLastError [ENTRY]\r\n"
                      u"Orvane::SetLastError [EXIT]\r\nOrvane::GetAreaData [EXIT]\r\n");
     EXPECT_EQ(LastError().substr(0, 16), u"Unexpected error");
     // The other operations write their failure line before returning.
@@ -414,6 +415,7 @@ TEST_F(AreaApiTest, AreaDataOperationsReportWithoutFailureLines) {
     EXPECT_EQ(SelectFieldInteger(&api, 40), ORVANE_E_BAD_ARGUMENT);
     EXPECT_EQ(log(), u"Orvane::SelectFieldInteger [ENTRY]\r\n"
                      u"Orvane::SelectFieldInteger - No such FRU Field\r\n"
+                     u"StringResource::GetString [ENTRY]\r\nStringResource::GetString [EXIT]\r\n"
                      u"Orvane::SetLastError [ENTRY]\r\nOrvane::SetLastError [EXIT]\r\n");
 }
 

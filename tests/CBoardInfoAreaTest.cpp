@@ -272,6 +272,7 @@ TEST_F(CBoardInfoAreaTest, FailuresWriteTheirTraceLines) {
     EXPECT_FALSE(area.SetFieldData(0, big, 2, 0));
     EXPECT_EQ("CBoardInfoArea::SetFieldData [ENTRY]\r\n"
               "CBoardInfoArea::SetFieldData - Invalid Mfg Date Time\r\n"
+              "StringResource::GetString [ENTRY]\r\nStringResource::GetString [EXIT]\r\n"
               "Orvane::SetLastError [ENTRY]\r\nOrvane::SetLastError [EXIT]\r\n"
               "CBoardInfoArea::SetFieldData [EXIT]\r\n",
               TakeLog());

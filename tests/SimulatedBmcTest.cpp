@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <dlfcn.h>
 #include <fstream>
@@ -331,6 +332,32 @@ TEST_F(SimulatedBmc, LogsEveryCallExactly) {
               "send rs=44 netfn=06 lun=02 cmd=01 data=[] -> result=E0000003 cc=00 data=[]\n"
               "recv -> result=E0000003 data=[]\n"
               "send rs=20 netfn=0A lun=00 cmd=11 data=[] -> result=E0000005 cc=00 data=[]\n");
+}
+
+// The module looks at the environment again only when it changed: every kind
+// of change between two requests (a new value, a removed variable, another
+// variable added or removed before it) must still be seen.
+TEST_F(SimulatedBmc, FollowsEnvironmentChangesBetweenRequests) {
+    UseSystem(R"({ "controllers": [ { "address": "0x20" } ] })");
+    std::string first = TestSupport::TempDir() + "/first.log";
+    std::string second = TestSupport::TempDir() + "/second.log";
+    setenv("ORVANE_SIM_LOG", first.c_str(), 1);
+    Send(0x20, 0x06, 0x01, {});
+    setenv("ORVANE_SIM_TEST_UNRELATED", "1", 1); // appended behind the others
+    Send(0x20, 0x06, 0x01, {});
+    setenv("ORVANE_SIM_LOG", second.c_str(), 1);
+    Send(0x20, 0x06, 0x01, {});
+    unsetenv("ORVANE_SIM_TEST_UNRELATED");
+    unsetenv("ORVANE_SIM_LOG");
+    Send(0x20, 0x06, 0x01, {});
+    setenv("ORVANE_SIM_LOG", first.c_str(), 1);
+    Send(0x20, 0x0A, 0x22, {});
+    auto lines = [](const std::string& path) {
+        std::string text = TestSupport::ReadText(path);
+        return std::count(text.begin(), text.end(), '\n');
+    };
+    EXPECT_EQ(lines(first), 3);
+    EXPECT_EQ(lines(second), 1);
 }
 
 TEST_F(SimulatedBmc, BadDescriptionsFailEveryRequest) {

@@ -1,10 +1,16 @@
 // The catalogue reader's validation rules, on catalogues built by the test.
 #include "support/StringResource.h"
 #include "TestSupport.h"
+#include "orvane/orvane.h"
+#include "support/CatalogueSignatures.h"
+#include "support/Frame.h"
+#include "support/Trace.h"
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -15,24 +21,9 @@ struct Catalogue {
     // A valid catalogue of the given texts, with its check word.
     static Catalogue Of(const std::vector<std::u16string>& texts) {
         Catalogue c;
-        auto put32 = [&](uint32_t v) {
-            c.words.push_back(static_cast<uint16_t>(v));
-            c.words.push_back(static_cast<uint16_t>(v >> 16));
-        };
-        uint32_t n = static_cast<uint32_t>(texts.size());
-        put32(n);
-        uint32_t offset = 4 + 8 * n;
-        for (const auto& t : texts) {
-            put32(offset);
-            offset += 2 * static_cast<uint32_t>(t.size() + 1);
-        }
-        for (const auto& t : texts)
-            put32(static_cast<uint32_t>(t.size() + 1));
-        for (const auto& t : texts) {
-            c.words.insert(c.words.end(), t.begin(), t.end());
-            c.words.push_back(0);
-        }
-        c.Seal();
+        const std::vector<uint8_t> bytes = TestSupport::CatalogueBytes(texts);
+        for (size_t i = 0; i + 1 < bytes.size(); i += 2)
+            c.words.push_back(static_cast<uint16_t>(bytes[i] | bytes[i + 1] << 8));
         return c;
     }
     // Appends the check word that makes the word sum 0.
@@ -42,17 +33,45 @@ struct Catalogue {
             sum = static_cast<uint16_t>(sum + w);
         words.push_back(static_cast<uint16_t>(0x10000 - sum));
     }
-    std::u16string Write() const {
-        std::string path = TestSupport::TempDir() + "/c.str";
+    std::vector<uint8_t> Bytes() const {
         std::vector<uint8_t> bytes;
         for (uint16_t w : words) {
             bytes.push_back(static_cast<uint8_t>(w));
             bytes.push_back(static_cast<uint8_t>(w >> 8));
         }
-        TestSupport::WriteFile(path, bytes);
+        return bytes;
+    }
+    std::u16string Write() const {
+        std::string path = TestSupport::TempDir() + "/c.str";
+        TestSupport::WriteFile(path, Bytes());
         return std::u16string(path.begin(), path.end());
     }
 };
+
+// 139 entries, each with the directives its index takes, one replaced.
+std::vector<std::u16string> Fitting(uint32_t index, const std::u16string& text) {
+    std::vector<std::u16string> texts;
+    for (uint32_t i = 0; i < 139; ++i) {
+        std::u16string t = u"entry";
+        for (const char* k = CatalogueSignatures::Arguments(i); *k; ++k)
+            t += *k == 'n' ? u" %d" : *k == 'w' ? u" %ls" : u" %hs";
+        texts.push_back(t);
+    }
+    texts[index] = text;
+    return texts;
+}
+
+// The texts of the built English catalogue.
+std::vector<std::u16string> English() {
+    std::string path = std::string(ORVANE_BUILD_DIR) + "/enus/orvane/str/orvane.str";
+    std::u16string wide(path.begin(), path.end());
+    StringResource r;
+    std::vector<std::u16string> texts;
+    if (r.Open(wide.c_str(), 139) == StringResource::kOk)
+        for (uint32_t i = 0; i < 139; ++i)
+            texts.push_back(r.GetString(i));
+    return texts;
+}
 
 TEST(StringResourceTest, ValidCatalogueLoadsAndServesEveryEntry) {
     auto path = Catalogue::Of({u"zero", u"", u"two"}).Write();
@@ -107,6 +126,108 @@ TEST(StringResourceTest, MalformedCataloguesAreRefused) {
     huge.Seal();
     EXPECT_EQ(r.Open(huge.Write().c_str(), 0), StringResource::kRead);
     EXPECT_EQ(r.GetString(0), nullptr);
+}
+
+// Entries whose directives are not what the library passes to their index:
+// each would have made the formatter read a missing argument or read one as
+// another type.
+TEST(StringResourceTest, EntriesMustTakeExactlyTheArgumentsOfTheirIndex) {
+    struct Case {
+        uint32_t index;
+        std::u16string text;
+        uint32_t code;
+    } cases[] = {
+        {63, u"Read %ls", StringResource::kBadEntry},                  // a number read as a pointer
+        {109, u"%ls %ls", StringResource::kBadEntry},                  // one text passed, two read
+        {134, u"%u %X %X %u %u", StringResource::kBadEntry},           // four numbers passed
+        {35, u"%d", StringResource::kBadEntry},                        // six passed, one read
+        {125, u"100%", StringResource::kBadEntry},                     // a plain text with a '%'
+        {125, u"%%", StringResource::kBadEntry},                       //
+        {109, u"%s", StringResource::kBadEntry},                       // wide or narrow unsaid
+        {109, u"%*ls", StringResource::kBadEntry},                     // a width argument
+        {63, u"%ld of %u", StringResource::kBadEntry},                 // a long
+        {63, u"%100u of %u", StringResource::kBadEntry},               // a 3-digit width
+        {90, u"%hs %ls", StringResource::kBadEntry},                   // swapped
+        {109, u"The header of %-20ls", StringResource::kOk},           //
+        {134, u"FRU %u at %02Xh, %02Xh, bus %u", StringResource::kOk}, //
+        {90, u"%ls in %.40hs", StringResource::kOk},                   //
+    };
+    for (const Case& c : cases) {
+        StringResource r;
+        EXPECT_EQ(r.Open(Catalogue::Of(Fitting(c.index, c.text)).Write().c_str(), 0), c.code)
+            << c.index << " " << std::string(c.text.begin(), c.text.end());
+    }
+}
+
+// Tables and lengths that do not fit the file: each is refused before
+// anything is allocated for it, and never read in place.
+TEST(StringResourceTest, SizesAreCheckedAgainstTheFile) {
+    auto sealed = [](std::vector<uint16_t> words) {
+        Catalogue c;
+        c.words = std::move(words);
+        c.Seal();
+        return c;
+    };
+    Catalogue noTerminator = Catalogue::Of({u"ab"});
+    noTerminator.words.pop_back();    // the check word
+    noTerminator.words.back() = u'c'; // the terminator
+    noTerminator.Seal();
+    struct Case {
+        const char* what;
+        Catalogue catalogue;
+        uint32_t code;
+    } cases[] = {
+        // 14 bytes announcing 0x5A000000 strings.
+        {"huge count", sealed({0, 0x5A00, 0, 0, 0, 0}), StringResource::kRead},
+        // One string at 12 whose length says 2.9 GB.
+        {"huge length", sealed({1, 0, 12, 0, 0, 0x5A00}), StringResource::kRead},
+        {"length past the end", sealed({1, 0, 12, 0, 3, 0, u'a'}), StringResource::kRead},
+        {"length 0", sealed({1, 0, 12, 0, 0, 0}), StringResource::kBadEntry},
+        {"no terminator", noTerminator, StringResource::kBadEntry},
+        {"shorter than its count", sealed({1}), StringResource::kRead},
+    };
+    for (const Case& c : cases) {
+        StringResource r;
+        EXPECT_EQ(r.Open(c.catalogue.Write().c_str(), 0), c.code) << c.what;
+        EXPECT_EQ(r.GetString(0), nullptr) << c.what;
+    }
+    // A trailing odd byte is not summed, and a catalogue over 1 MiB is refused.
+    std::string path = TestSupport::TempDir() + "/c.str";
+    std::vector<uint8_t> bytes = Catalogue::Of({u"ab"}).Bytes();
+    bytes.push_back(0x7F);
+    TestSupport::WriteFile(path, bytes);
+    StringResource r;
+    EXPECT_EQ(r.Open(std::u16string(path.begin(), path.end()).c_str(), 0), StringResource::kOk);
+    bytes.resize(StringResource::kMaxBytes + 2, 0);
+    TestSupport::WriteFile(path, bytes);
+    EXPECT_EQ(r.Open(std::u16string(path.begin(), path.end()).c_str(), 0),
+              StringResource::kTooLarge);
+}
+
+// A catalogue planted in the current directory is found first; one whose
+// entry 109 reads two texts where one is passed is refused as a whole, the
+// log names the entry, and the catalogue in use stays.
+TEST(StringResourceTest, PlantedMismatchedCatalogueIsRefusedNamingTheEntry) {
+    std::vector<std::u16string> texts = English();
+    ASSERT_EQ(texts.size(), 139u);
+    texts[109] = u"%ls%ls";
+    const std::string dir = TestSupport::TempDir();
+    std::filesystem::create_directories(dir + "/enus/orvane/str");
+    TestSupport::WriteFile(dir + "/enus/orvane/str/orvane.str", Catalogue::Of(texts).Bytes());
+    const auto previous = std::filesystem::current_path();
+    std::filesystem::current_path(dir);
+    OrvaneInterface api{};
+    TestSupport::LoadEnglishCatalogue();
+    const char16_t* before = Frame::GetString(109);
+    Trace::SetDebugLevel(1);
+    EXPECT_EQ(SetLanguageLocale(&api, u"en", u"us"), ORVANE_E_STRING_RESOURCE);
+    EXPECT_EQ(Frame::GetString(109), before);
+    EXPECT_EQ(TestSupport::ReadLog(),
+              u"StringResource::Open - Entry 109 takes arguments \"w\" but its directives are "
+              u"\"ww\" (n number, w %ls, a %hs)\r\n"
+              u"Orvane::SetLanguageLocale - Error Initializing String Resource\r\n");
+    std::filesystem::current_path(previous);
+    Frame::ReplaceCatalogue(nullptr);
 }
 
 TEST(StringResourceTest, BuiltEnglishCatalogueHas139Entries) {

@@ -65,6 +65,37 @@ std::string ReadText(const std::string& path) {
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
+std::vector<uint8_t> CatalogueBytes(const std::vector<std::u16string>& texts) {
+    std::vector<uint16_t> words;
+    auto put32 = [&](uint32_t v) {
+        words.push_back(static_cast<uint16_t>(v));
+        words.push_back(static_cast<uint16_t>(v >> 16));
+    };
+    const uint32_t n = static_cast<uint32_t>(texts.size());
+    put32(n);
+    uint32_t offset = 4 + 8 * n;
+    for (const auto& t : texts) {
+        put32(offset);
+        offset += 2 * static_cast<uint32_t>(t.size() + 1);
+    }
+    for (const auto& t : texts)
+        put32(static_cast<uint32_t>(t.size() + 1));
+    for (const auto& t : texts) {
+        words.insert(words.end(), t.begin(), t.end());
+        words.push_back(0);
+    }
+    uint16_t sum = 0;
+    for (uint16_t w : words)
+        sum = static_cast<uint16_t>(sum + w);
+    words.push_back(static_cast<uint16_t>(0x10000 - sum));
+    std::vector<uint8_t> bytes;
+    for (uint16_t w : words) {
+        bytes.push_back(static_cast<uint8_t>(w));
+        bytes.push_back(static_cast<uint8_t>(w >> 8));
+    }
+    return bytes;
+}
+
 std::u16string ReadLog() {
     const std::string bytes = ReadText("DBGLOG.txt");
     std::u16string text;

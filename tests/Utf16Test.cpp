@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -26,6 +28,41 @@ TEST(Utf16Test, FormatNeverWritesPastItsCapacity) {
     EXPECT_EQ(buffer[5], u'#');
     EXPECT_EQ(Utf16::Format(buffer, 1, u"x"), 0u);
     EXPECT_EQ(buffer[0], 0);
+}
+
+// Typed arguments: a directive reads an argument only when one of its kind is
+// next; otherwise it stays in the text as written and nothing is read.
+TEST(Utf16Test, TypedArgumentsAreNeverReadAsAnotherKind) {
+    using A = Utf16::Argument;
+    const A number{A::kNumber, 42}, wide{A::kWide, 0, u"w"}, narrow{A::kNarrow, 0, u"", "n"};
+    struct Case {
+        const char16_t* format;
+        std::vector<A> args;
+        std::u16string expected;
+    } cases[] = {
+        {u"%d|%ls|%hs", {number, wide, narrow}, u"42|w|n"},
+        {u"%ls", {number}, u"%ls"},     // a number is no pointer
+        {u"%d", {wide}, u"%d"},         // nor a pointer a number
+        {u"%ls %ls", {wide}, u"w %ls"}, // more directives than arguments
+        {u"%*d", {number}, u"%*d"},     // the width takes the number, none is left
+        {u"%-4hs|%03X", {narrow, number}, u"n   |02A"},
+        {u"%hs", {wide, narrow}, u"%hs"}, // the next argument decides
+        {u"100%", {}, u"100%"},
+    };
+    for (const Case& c : cases) {
+        char16_t out[32];
+        Utf16::FormatArguments(out, 32, c.format, c.args.data(), c.args.size());
+        EXPECT_EQ(std::u16string(out), c.expected)
+            << std::string(c.expected.begin(), c.expected.end());
+    }
+    // Misaligned texts are not read.
+    alignas(char16_t) char bytes[8] = {'x', 'A', 0, 'B', 0, 0, 0, 0};
+    const auto* odd = reinterpret_cast<const char16_t*>(bytes + 1);
+    char16_t out[16];
+    EXPECT_EQ(Utf16::Format(out, 16, odd), 0u);
+    const A misaligned{A::kWide, 0, odd};
+    Utf16::FormatArguments(out, 16, u"[%ls]", &misaligned, 1);
+    EXPECT_EQ(std::u16string(out), u"[(null)]");
 }
 
 TEST(Utf16Test, UnconvertibleBytesKeepTheirValue) {

@@ -1,8 +1,11 @@
 #include "drivers/freeipmi/FreeIpmiDriver.h"
 
+#include "drivers/freeipmi/CachingTransport.h"
 #include "drivers/freeipmi/DriverLog.h"
+#include "drivers/freeipmi/DriverSettings.h"
 #include "drivers/freeipmi/IpmbMessage.h"
 #include "drivers/freeipmi/IpmiSession.h"
+#include "drivers/freeipmi/SdrCacheFile.h"
 #include "support/IpmiDefs.h"
 
 #include <algorithm>
@@ -16,19 +19,59 @@ namespace {
 
 constexpr size_t kMessageCapacity = 64;
 
-// The session and the answers to Send Message requests, kept until unload.
+bool SwitchedOff(const char* name) {
+    const char* value = std::getenv(name);
+    return value && std::strcmp(value, "0") == 0;
+}
+
+// The SDR cache file of the BMC the settings name.
+std::string CachePath() {
+    const char* host = std::getenv("ORVANE_IPMI_HOST");
+    if (!host || !*host)
+        return SdrCacheFile::PathFor("inband", "");
+    const char* name = std::getenv("ORVANE_IPMI_INTERFACE");
+    DriverSettings::Interface interface = DriverSettings::Interface::LanPlus;
+    if (!DriverSettings::ParseInterface(name ? name : "", &interface))
+        return "";
+    return SdrCacheFile::PathFor(interface == DriverSettings::Interface::Lan ? "lan" : "lanplus",
+                                 host);
+}
+
+// The session, the caches in front of it and the answers to Send Message
+// requests, kept until unload.
 struct ModuleState {
     IpmiSession session;
+    CachingTransport transport{
+        [this](const WireRequest& request) { return OnWire(request); },
+        {!SwitchedOff("ORVANE_IPMI_READAHEAD"), !SwitchedOff("ORVANE_IPMI_SDR_CACHE")},
+        CachePath()};
     std::deque<std::vector<uint8_t>> received;
 
+    WireAnswer OnWire(const WireRequest& request) {
+        WireAnswer answer;
+        answer.result = session.Send(
+            request.channel, request.ipmb, request.responder, request.netFn, request.lun & 0x03,
+            request.command, request.data.data(), static_cast<uint32_t>(request.data.size()),
+            request.timeoutMs, &answer.completionCode, &answer.data);
+        answer.bridgeRefused = answer.result != KSB_RESULT_OK && session.BridgeRefused();
+        return answer;
+    }
+
     ~ModuleState() {
-        // ORVANE_IPMI_STATS: one line with the request count when the module goes.
-        if (std::getenv("ORVANE_IPMI_STATS"))
+        transport.Save();
+        // ORVANE_IPMI_STATS: one line with the request counts when the module goes.
+        const char* stats = std::getenv("ORVANE_IPMI_STATS");
+        if (stats && std::strcmp(stats, "0") != 0)
             std::fprintf(stderr,
-                         "orvane-driver-freeipmi: %llu requests (%llu over IPMB), %llu "
-                         "session(s)\n",
+                         "orvane-driver-freeipmi: %llu requests from the library, %llu on the "
+                         "wire (%llu over IPMB); answered from the FRU cache %llu, from the SDR "
+                         "cache %llu (%llu repository fetches); %llu session(s)\n",
+                         static_cast<unsigned long long>(transport.LibraryRequests()),
                          static_cast<unsigned long long>(session.RequestCount()),
                          static_cast<unsigned long long>(session.BridgedCount()),
+                         static_cast<unsigned long long>(transport.FruHits()),
+                         static_cast<unsigned long long>(transport.SdrHits()),
+                         static_cast<unsigned long long>(transport.SdrFetches()),
                          static_cast<unsigned long long>(session.OpenCount()));
     }
 };
@@ -39,7 +82,8 @@ ModuleState& State() {
 }
 
 // Carries out a Send Message itself: the embedded request goes to its target
-// over IPMB and the target's answer is queued as an IPMB response message.
+// over IPMB (or is answered from the caches) and the target's answer is
+// queued as an IPMB response message.
 uint32_t SendMessage(const KsbRequestBlock* request, uint32_t timeoutMs, uint32_t* responseLength,
                      uint8_t* completionCode) {
     IpmbMessage::Request embedded;
@@ -48,23 +92,27 @@ uint32_t SendMessage(const KsbRequestBlock* request, uint32_t timeoutMs, uint32_
         DriverLog::Failure(why);
         return KSB_RESULT_MALFORMED;
     }
-    uint8_t code = 0;
-    std::vector<uint8_t> answer;
-    uint32_t result = State().session.Send(
-        embedded.channel, true, embedded.responderAddress, embedded.netFn, embedded.responderLun,
-        embedded.command, embedded.data.data(), static_cast<uint32_t>(embedded.data.size()),
-        timeoutMs, &code, &answer);
-    if (result != KSB_RESULT_OK && State().session.BridgeRefused()) {
+    WireRequest wire;
+    wire.ipmb = true;
+    wire.channel = embedded.channel;
+    wire.responder = embedded.responderAddress;
+    wire.netFn = embedded.netFn;
+    wire.lun = embedded.responderLun;
+    wire.command = embedded.command;
+    wire.data = embedded.data;
+    wire.timeoutMs = timeoutMs;
+    WireAnswer answer = State().transport.Send(wire);
+    if (answer.bridgeRefused) {
         // As a BMC answers a Send Message whose target does not acknowledge
         // it: NAK on write. Nothing is queued.
         *completionCode = Ipmi::kCcNotAcknowledged;
         *responseLength = 0;
         return KSB_RESULT_OK;
     }
-    if (result != KSB_RESULT_OK)
-        return result;
-    State().received.push_back(IpmbMessage::EncodeResponse(embedded, code, answer.data(),
-                                                           answer.size(), kMessageCapacity));
+    if (answer.result != KSB_RESULT_OK)
+        return answer.result;
+    State().received.push_back(IpmbMessage::EncodeResponse(
+        embedded, answer.completionCode, answer.data.data(), answer.data.size(), kMessageCapacity));
     *completionCode = 0;
     *responseLength = 0;
     return KSB_RESULT_OK;
@@ -85,13 +133,19 @@ ORVANE_DRIVER_EXPORT uint32_t KsbSendTimedRequest(const KsbRequestBlock* request
         request->command == Ipmi::kCmdSendMessage)
         return SendMessage(request, timeoutMs, responseLength, completionCode);
 
-    uint8_t code = 0;
-    std::vector<uint8_t> answer;
-    uint32_t result = State().session.Send(0, false, request->responderAddress, request->netFn,
-                                           request->lun & 0x03, request->command, request->data,
-                                           request->dataLength, timeoutMs, &code, &answer);
-    if (result != KSB_RESULT_OK)
-        return result;
+    WireRequest wire;
+    wire.responder = request->responderAddress;
+    wire.netFn = request->netFn;
+    wire.lun = request->lun & 0x03;
+    wire.command = request->command;
+    if (request->dataLength)
+        wire.data.assign(request->data, request->data + request->dataLength);
+    wire.timeoutMs = timeoutMs;
+    WireAnswer reply = State().transport.Send(wire);
+    if (reply.result != KSB_RESULT_OK)
+        return reply.result;
+    const std::vector<uint8_t>& answer = reply.data;
+    const uint8_t code = reply.completionCode;
     if (answer.size() > *responseLength)
         DriverLog::Failure("an answer of " + std::to_string(answer.size()) + " bytes is cut to " +
                            std::to_string(*responseLength));
@@ -128,6 +182,10 @@ ORVANE_DRIVER_EXPORT uint32_t KsbReceiveMessage(uint8_t* message, uint32_t* leng
 
 ORVANE_DRIVER_EXPORT uint64_t OrvaneIpmiRequestCount(void) {
     return State().session.RequestCount();
+}
+
+ORVANE_DRIVER_EXPORT uint64_t OrvaneIpmiLibraryRequestCount(void) {
+    return State().transport.LibraryRequests();
 }
 
 ORVANE_DRIVER_EXPORT void OrvaneDriverSetLog(void (*sink)(const char* line)) {

@@ -1,5 +1,5 @@
 // The driver module over libfreeipmi: the two driver functions of
-// drivers/KsbApi.h and a request counter for measurements.
+// drivers/KsbApi.h and request counters for measurements.
 #pragma once
 #include "drivers/KsbApi.h"
 
@@ -15,6 +15,9 @@ ORVANE_DRIVER_EXPORT uint32_t KsbReceiveMessage(uint8_t* message, uint32_t* leng
 // The number of IPMI requests this module has put on the wire since it was
 // loaded (session setup not counted).
 ORVANE_DRIVER_EXPORT uint64_t OrvaneIpmiRequestCount(void);
+// The number of requests the library made of this module since it was
+// loaded (those answered from the module's caches included).
+ORVANE_DRIVER_EXPORT uint64_t OrvaneIpmiLibraryRequestCount(void);
 // Routes the module's failure lines (the reason behind every non-zero
 // result) to the library's debug log; null routes them back to stderr.
 ORVANE_DRIVER_EXPORT void OrvaneDriverSetLog(void (*sink)(const char* line));

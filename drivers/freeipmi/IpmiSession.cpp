@@ -14,6 +14,12 @@ namespace {
 
 // libfreeipmi retransmits a LAN request after this long without an answer.
 constexpr unsigned kRetransmitMs = 500;
+// Some BMCs (ipmi_sim among them) answer the IPMI 1.5 session's first request,
+// Set Session Privilege Level, with the session sequence number of their
+// Activate Session answer. libfreeipmi drops that answer as a repeat (it has
+// no switch to accept it) and waits for its retransmission, so every LAN 1.5
+// session set-up costs one retransmission timeout; it is kept short there.
+constexpr unsigned kLanRetransmitMs = 200;
 // After a failed open, requests fail at once with its result for this long.
 constexpr std::chrono::seconds kOpenRetryPause{10};
 
@@ -78,6 +84,8 @@ uint32_t IpmiSession::Open(uint32_t timeoutMs) {
     unsigned flags = DriverLog::Level() >= 3 ? IPMI_FLAGS_DEBUG_DUMP : IPMI_FLAGS_DEFAULT;
     // libfreeipmi gives up on a LAN request after the session timeout.
     unsigned sessionTimeout = std::max<unsigned>(timeoutMs, 2 * kRetransmitMs);
+    unsigned retransmitMs =
+        settings.interface == DriverSettings::Interface::Lan ? kLanRetransmitMs : kRetransmitMs;
     const char* user = settings.user.empty() ? nullptr : settings.user.c_str();
     const char* password = settings.password.empty() ? nullptr : settings.password.c_str();
     int opened = -1;
@@ -98,27 +106,29 @@ uint32_t IpmiSession::Open(uint32_t timeoutMs) {
         target_ = "lan " + settings.host;
         opened = ipmi_ctx_open_outofband(context_, settings.host.c_str(), user, password,
                                          IPMI_AUTHENTICATION_TYPE_MD5, settings.privilege,
-                                         sessionTimeout, kRetransmitMs, 0, flags);
+                                         sessionTimeout, retransmitMs, 0, flags);
         break;
     case DriverSettings::Interface::LanPlus:
         target_ = "lanplus " + settings.host;
-        opened = ipmi_ctx_open_outofband_2_0(context_, settings.host.c_str(), user, password,
-                                             nullptr, 0, settings.privilege, settings.cipher,
-                                             sessionTimeout, kRetransmitMs, 0, flags);
-        // Some BMCs (ipmi_sim among them) grant no privilege when the Open
-        // Session request asks for the highest level; ask for the level itself.
+        // The Open Session request names the level wanted rather than the
+        // highest one: some BMCs (ipmi_sim among them) grant nothing to the
+        // latter, and a second open would cost its round trips on every run.
+        opened = ipmi_ctx_open_outofband_2_0(
+            context_, settings.host.c_str(), user, password, nullptr, 0, settings.privilege,
+            settings.cipher, sessionTimeout, retransmitMs,
+            IPMI_WORKAROUND_FLAGS_OUTOFBAND_2_0_OPEN_SESSION_PRIVILEGE, flags);
+        // A BMC that refuses that form is asked the usual way.
         if (opened < 0 &&
             ipmi_ctx_errnum(context_) == IPMI_ERR_PRIVILEGE_LEVEL_CANNOT_BE_OBTAINED) {
-            DriverLog::Request("the BMC refused the highest privilege at Open Session (" + target_ +
-                               "); asking for the level itself");
+            DriverLog::Request("the BMC refused the privilege named at Open Session (" + target_ +
+                               "); asking for the highest level");
             ipmi_ctx_destroy(context_);
             context_ = ipmi_ctx_create();
             if (!context_)
                 return Failed("cannot create a libfreeipmi context");
-            opened = ipmi_ctx_open_outofband_2_0(
-                context_, settings.host.c_str(), user, password, nullptr, 0, settings.privilege,
-                settings.cipher, sessionTimeout, kRetransmitMs,
-                IPMI_WORKAROUND_FLAGS_OUTOFBAND_2_0_OPEN_SESSION_PRIVILEGE, flags);
+            opened = ipmi_ctx_open_outofband_2_0(context_, settings.host.c_str(), user, password,
+                                                 nullptr, 0, settings.privilege, settings.cipher,
+                                                 sessionTimeout, retransmitMs, 0, flags);
         }
         break;
     }

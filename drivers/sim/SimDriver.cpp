@@ -1,6 +1,7 @@
 // The simulated BMC's driver functions. The system is read from the file that
 // ORVANE_SIM_SYSTEM names on the first call and again whenever that variable
-// names another file; a system that cannot be read makes every request fail
+// names another file (the environment is looked at again only when it
+// changed, see SimEnvironment); a system that cannot be read makes every request fail
 // with KSB_RESULT_TRANSPORT, and the reason goes to standard error once.
 //
 // Answers come at once: the timeout of a send is not waited out, and a
@@ -9,13 +10,13 @@
 // empty queue waits, up to its timeout, as a real receive queue would.
 #include "drivers/KsbApi.h"
 #include "drivers/sim/SimBmc.h"
+#include "drivers/sim/SimEnvironment.h"
 #include "drivers/sim/SimLog.h"
 #include "drivers/sim/SimSystem.h"
 
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <mutex>
@@ -27,15 +28,20 @@ namespace {
 
 std::mutex g_mutex;
 std::condition_variable g_queued; // a bridged answer was queued
+SimEnvironment g_environment;
 bool g_loaded = false;
 std::string g_name; // the description the current system came from
 SimSystem g_system;
 std::unique_ptr<SimBmc> g_bmc; // null: no usable system
 
+void RefreshEnvironment() {
+    if (g_environment.Refresh())
+        SimLog::SetPath(g_environment.LogPath());
+}
+
 // Makes the system current for $ORVANE_SIM_SYSTEM; false: no usable system.
 bool Ready() {
-    const char* env = std::getenv("ORVANE_SIM_SYSTEM");
-    std::string name = env ? env : "";
+    const std::string& name = g_environment.System();
     if (g_loaded && name == g_name)
         return g_bmc != nullptr;
     g_loaded = true;
@@ -62,6 +68,7 @@ SIM_EXPORT uint32_t KsbSendTimedRequest(const KsbRequestBlock* request, uint32_t
                                         uint8_t* completionCode) {
     (void)timeoutMs;
     std::lock_guard<std::mutex> lock(g_mutex);
+    RefreshEnvironment();
     uint32_t result = KSB_RESULT_OK;
     SimAnswer answer;
     if (!request || !response || !responseLength || !completionCode || !request->data ||
@@ -107,6 +114,7 @@ SIM_EXPORT uint32_t KsbReceiveMessage(uint8_t* message, uint32_t* length, uint32
                                       uint32_t* flags, uint32_t reserved) {
     (void)reserved;
     std::unique_lock<std::mutex> lock(g_mutex);
+    RefreshEnvironment();
     uint32_t result;
     if (flags)
         *flags = 0;

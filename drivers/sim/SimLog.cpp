@@ -1,16 +1,14 @@
 #include "drivers/sim/SimLog.h"
 
 #include <cstdio>
-#include <cstdlib>
 
 namespace SimLog {
 namespace {
 
+std::string g_path;
+
 void Append(const std::string& line) {
-    const char* path = std::getenv("ORVANE_SIM_LOG");
-    if (!path || !*path)
-        return;
-    if (std::FILE* f = std::fopen(path, "a")) {
+    if (std::FILE* f = std::fopen(g_path.c_str(), "a")) {
         std::fputs(line.c_str(), f);
         std::fclose(f);
     }
@@ -24,6 +22,14 @@ std::string Hex(uint32_t value, int digits) {
 
 } // namespace
 
+void SetPath(const std::string& path) {
+    g_path = path;
+}
+
+bool Enabled() {
+    return !g_path.empty();
+}
+
 std::string Bytes(const uint8_t* data, uint32_t length) {
     std::string text;
     for (uint32_t i = 0; data && i < length; ++i) {
@@ -36,6 +42,8 @@ std::string Bytes(const uint8_t* data, uint32_t length) {
 
 void Send(const KsbRequestBlock* request, uint32_t result, uint8_t completionCode,
           const uint8_t* response, uint32_t responseLength) {
+    if (!Enabled())
+        return;
     KsbRequestBlock shown{};
     if (request)
         shown = *request;
@@ -49,6 +57,8 @@ void Send(const KsbRequestBlock* request, uint32_t result, uint8_t completionCod
 }
 
 void Receive(uint32_t result, const uint8_t* message, uint32_t length) {
+    if (!Enabled())
+        return;
     Append("recv -> result=" + Hex(result, 8) + " data=[" +
            (result == KSB_RESULT_OK ? Bytes(message, length) : "") + "]\n");
 }

@@ -1,6 +1,6 @@
 // The conversation log: when ORVANE_SIM_LOG names a file, every driver call
 // appends one line to it, so tests and users can see exactly what was asked
-// and answered.
+// and answered. Without a file no line is formatted at all.
 #pragma once
 #include "drivers/KsbApi.h"
 
@@ -8,6 +8,9 @@
 #include <string>
 
 namespace SimLog {
+// The file lines go to from now on; empty: none.
+void SetPath(const std::string& path);
+bool Enabled();
 // "send rs=20 netfn=0A lun=00 cmd=11 data=[00 00 00 08] -> result=00000000 cc=00 data=[...]".
 // The request data shows as [] when it cannot be read (null or more than 64
 // bytes); a null request block shows as rs=00 netfn=00 lun=00 cmd=00. A failed

@@ -1,13 +1,20 @@
 // The parts of the freeipmi driver module that need no BMC: the IPMB codec of
-// Send Message and the settings from the environment.
+// Send Message, the settings from the environment, and the read-ahead and SDR
+// caches, which send through the wire seam to a scripted BMC here.
+#include "drivers/freeipmi/CachingTransport.h"
 #include "drivers/freeipmi/DriverSettings.h"
 #include "drivers/freeipmi/IpmbMessage.h"
+#include "drivers/freeipmi/SdrCacheFile.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
+#include <iterator>
+#include <map>
 #include <numeric>
 
 namespace {
@@ -193,4 +200,383 @@ TEST_F(DriverSettingsEnvironment, BadValuesAreRefusedWithoutThePassword) {
     EXPECT_FALSE(DriverSettings::FromEnvironment(&settings, &why));
     EXPECT_NE(why.find("/nonexistent/orvane-password"), std::string::npos);
     EXPECT_EQ(why.find("hunter2"), std::string::npos);
+}
+
+// ---- the caches, against a scripted BMC --------------------------------------
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+// A BMC behind the wire seam: FRU devices per controller, an SDR repository
+// of records with ids 1..n, and a log of every request that went out.
+struct ScriptedBmc {
+    std::map<std::pair<uint8_t, uint8_t>, Bytes> devices; // (responder, device id)
+    uint8_t maxRead = 34;
+    bool truncateAtEnd = true; // else a read past the end answers 0xC9
+    std::vector<Bytes> sdr;
+    uint32_t additionTime = 0x1000;
+    bool wholeRecords = true;
+    size_t padding = 0; // bytes some controllers add behind a whole record
+    uint16_t reservation = 0;
+    std::vector<WireRequest> log;
+    // Changes an answer after it was made (malformed answers).
+    std::function<void(const WireRequest&, WireAnswer&)> tamper;
+
+    WireSend Wire() {
+        return [this](const WireRequest& request) {
+            log.push_back(request);
+            WireAnswer answer = Answer(request);
+            if (tamper)
+                tamper(request, answer);
+            return answer;
+        };
+    }
+    WireAnswer Code(uint8_t code) {
+        WireAnswer answer;
+        answer.completionCode = code;
+        return answer;
+    }
+    WireAnswer Answer(const WireRequest& r) {
+        WireAnswer a;
+        const Bytes& d = r.data;
+        auto device = devices.find({r.responder, d.empty() ? 0 : d[0]});
+        switch (r.command) {
+        case 0x10: // Get FRU Inventory Area Info
+            if (device == devices.end())
+                return Code(0xCB);
+            a.data = {uint8_t(device->second.size()), uint8_t(device->second.size() >> 8), 0};
+            return a;
+        case 0x11: { // Read FRU Data
+            uint32_t offset = d[1] | (d[2] << 8), n = d[3];
+            if (device == devices.end())
+                return Code(0xCB);
+            if (n > maxRead)
+                return Code(0xC8);
+            const Bytes& bytes = device->second;
+            if (offset >= bytes.size() || (!truncateAtEnd && offset + n > bytes.size()))
+                return Code(0xC9);
+            n = std::min<uint32_t>(n, bytes.size() - offset);
+            a.data.push_back(uint8_t(n));
+            a.data.insert(a.data.end(), bytes.begin() + offset, bytes.begin() + offset + n);
+            return a;
+        }
+        case 0x12: { // Write FRU Data
+            uint32_t offset = d[1] | (d[2] << 8);
+            std::copy(d.begin() + 3, d.end(), device->second.begin() + offset);
+            a.data = {uint8_t(d.size() - 3)};
+            return a;
+        }
+        case 0x20: { // Get SDR Repository Info
+            a.data = {0x51, uint8_t(sdr.size()), 0, 0, 0x10};
+            for (uint32_t time : {additionTime, 0u})
+                for (int i = 0; i < 4; ++i)
+                    a.data.push_back(uint8_t(time >> (8 * i)));
+            a.data.push_back(0x02);
+            return a;
+        }
+        case 0x22: // Reserve SDR Repository
+            a.data = {uint8_t(++reservation), 0};
+            return a;
+        case 0x23: { // Get SDR
+            uint16_t id = d[2] | (d[3] << 8);
+            size_t index = id == 0 ? 0 : id - 1;
+            if (index >= sdr.size())
+                return Code(0xCB);
+            const Bytes& record = sdr[index];
+            if (d[4] != 0 && d[0] != reservation)
+                return Code(0xC5);
+            if (d[5] == 0xFF && !wholeRecords)
+                return Code(0xCA);
+            size_t n = std::min<size_t>(d[5], record.size() - d[4]);
+            uint16_t next = index + 1 == sdr.size() ? 0xFFFF : uint16_t(index + 2);
+            a.data = {uint8_t(next), uint8_t(next >> 8)};
+            a.data.insert(a.data.end(), record.begin() + d[4], record.begin() + d[4] + n);
+            if (d[5] == 0xFF)
+                a.data.insert(a.data.end(), padding, 0xEE);
+            return a;
+        }
+        }
+        return Code(0xC1);
+    }
+    // The Read FRU Data requests on the wire as "offset+count".
+    std::vector<std::string> Reads() const {
+        std::vector<std::string> reads;
+        for (const WireRequest& r : log)
+            if (r.command == 0x11)
+                reads.push_back(std::to_string(r.data[1] | (r.data[2] << 8)) + "+" +
+                                std::to_string(r.data[3]));
+        return reads;
+    }
+    size_t Count(uint8_t command) const {
+        return std::count_if(log.begin(), log.end(),
+                             [command](const WireRequest& r) { return r.command == command; });
+    }
+};
+
+Bytes Pattern(size_t size, uint8_t seed) {
+    Bytes bytes(size);
+    for (size_t i = 0; i < size; ++i)
+        bytes[i] = uint8_t(seed + i * 7);
+    return bytes;
+}
+
+// An SDR record of type 0x12 with the given id and name length.
+Bytes SdrRecord(uint16_t id, size_t name) {
+    Bytes record = {uint8_t(id), uint8_t(id >> 8), 0x51, 0x12, uint8_t(11 + name)};
+    record.resize(5 + 11 + name, uint8_t(0x40 + id));
+    return record;
+}
+
+WireRequest FruRead(uint8_t responder, uint8_t id, uint32_t offset, uint8_t count) {
+    WireRequest r;
+    r.responder = responder;
+    r.netFn = 0x0A;
+    r.command = 0x11;
+    r.data = {id, uint8_t(offset), uint8_t(offset >> 8), count};
+    return r;
+}
+
+WireRequest Storage(uint8_t command, Bytes data) {
+    WireRequest r;
+    r.netFn = 0x0A;
+    r.command = command;
+    r.data = std::move(data);
+    return r;
+}
+
+// Reads a device as the library does, 8 bytes a request; the bytes answered.
+Bytes LibraryRead(CachingTransport& transport, uint8_t responder, uint8_t id, size_t size) {
+    Bytes got;
+    for (size_t offset = 0; offset < size; offset += 8) {
+        uint8_t n = uint8_t(std::min<size_t>(8, size - offset));
+        WireAnswer a = transport.Send(FruRead(responder, id, offset, n));
+        if (a.completionCode != 0 || a.data.empty() || a.data[0] != n || a.data.size() != n + 1u)
+            return got;
+        got.insert(got.end(), a.data.begin() + 1, a.data.end());
+    }
+    return got;
+}
+
+// The library's SDR scan: a counting pass of headers, then a reading pass of
+// headers and 16-byte pieces, a reservation before every record.
+std::vector<Bytes> LibraryScan(CachingTransport& transport) {
+    std::vector<Bytes> records;
+    for (int pass = 0; pass < 2; ++pass) {
+        uint16_t id = 0;
+        do {
+            WireAnswer reserve = transport.Send(Storage(0x22, {}));
+            if (reserve.completionCode != 0 || reserve.data.size() != 2)
+                return records;
+            Bytes ask = {reserve.data[0], reserve.data[1], uint8_t(id), uint8_t(id >> 8), 0, 5};
+            WireAnswer header = transport.Send(Storage(0x23, ask));
+            if (header.completionCode != 0 || header.data.size() != 7)
+                return records;
+            id = header.data[0] | (header.data[1] << 8);
+            Bytes record(header.data.begin() + 2, header.data.end());
+            for (size_t total = 5u + record[4]; pass == 1 && record.size() < total;) {
+                ask[4] = uint8_t(record.size());
+                ask[5] = uint8_t(std::min<size_t>(16, total - record.size()));
+                WireAnswer piece = transport.Send(Storage(0x23, ask));
+                if (piece.completionCode != 0)
+                    return records;
+                record.insert(record.end(), piece.data.begin() + 2, piece.data.end());
+            }
+            if (pass == 1)
+                records.push_back(record);
+        } while (id != 0xFFFF);
+    }
+    return records;
+}
+
+class Caches : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        bmc = ScriptedBmc{};
+        bmc.devices[{0x20, 1}] = Pattern(100, 1);
+        bmc.devices[{0x30, 0}] = Pattern(60, 9);
+        bmc.sdr = {SdrRecord(1, 3), SdrRecord(2, 16), SdrRecord(3, 40)};
+        path = ::testing::TempDir() + "orvane-sdr-cache-" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        std::remove(path.c_str());
+    }
+    void TearDown() override { std::remove(path.c_str()); }
+    Bytes& Device(uint8_t responder, uint8_t id) { return bmc.devices[{responder, id}]; }
+    CachingTransport Transport(std::string file = "") {
+        return CachingTransport(bmc.Wire(), {}, file, [this] { return now; });
+    }
+    ScriptedBmc bmc;
+    std::string path;
+    CachingTransport::Clock::time_point now{};
+};
+
+} // namespace
+
+TEST_F(Caches, ReadAheadLearnsTheControllerLimitAndServesTheDevice) {
+    CachingTransport transport = Transport();
+    EXPECT_EQ(LibraryRead(transport, 0x20, 1, 100), Device(0x20, 1));
+    // 63 shrinks by 4 to 31 (the device size asked once on the way), then the
+    // counts between 31 and 35 are tried in halves; the end of the device
+    // clips the last read.
+    EXPECT_EQ(bmc.Reads(),
+              (std::vector<std::string>{"0+63", "0+59", "0+55", "0+51", "0+47", "0+43", "0+39",
+                                        "0+35", "0+31", "31+33", "64+34", "98+2"}));
+    EXPECT_EQ(bmc.Count(0x10), 1u);
+    EXPECT_EQ(transport.FruHits(), 13u - 4u); // 13 library reads, 4 went to the wire
+    // The limit is known from now on, also for a new load.
+    bmc.log.clear();
+    transport.Send(Storage(0x22, {}));
+    EXPECT_EQ(LibraryRead(transport, 0x20, 1, 100), Device(0x20, 1));
+    EXPECT_EQ(bmc.Reads(), (std::vector<std::string>{"0+34", "34+34", "68+34"}));
+}
+
+TEST_F(Caches, MalformedOrShortAnswersNeverPutWrongBytesInTheCache) {
+    struct Case {
+        const char* what;
+        std::function<void(WireAnswer&)> change; // applied to read-ahead answers
+    } cases[] = {
+        {"count byte above the bytes", [](WireAnswer& a) { a.data[0] += 3; }},
+        {"count byte below the bytes",
+         [](WireAnswer& a) { a.data[0] -= 3, std::fill(a.data.end() - 3, a.data.end(), 0xEE); }},
+        {"fewer bytes than the count says",
+         [](WireAnswer& a) { a.data.resize(a.data.size() / 2); }},
+        {"more than asked", [](WireAnswer& a) { a.data.push_back(0xEE), a.data[0] += 1; }},
+        {"a short, well-formed answer",
+         [](WireAnswer& a) { a.data.resize(a.data.size() - 5), a.data[0] -= 5; }},
+        {"no bytes at all", [](WireAnswer& a) { a.data.clear(); }},
+    };
+    for (const Case& c : cases) {
+        SetUp();
+        bmc.tamper = [&c](const WireRequest& r, WireAnswer& a) {
+            if (r.command == 0x11 && r.data[3] > 8 && a.completionCode == 0)
+                c.change(a);
+        };
+        CachingTransport transport = Transport();
+        EXPECT_EQ(LibraryRead(transport, 0x20, 1, 100), Device(0x20, 1)) << c.what;
+        EXPECT_EQ(LibraryRead(transport, 0x20, 1, 100), Device(0x20, 1)) << c.what;
+    }
+}
+
+TEST_F(Caches, BytesNeverOutliveTheLoadOrAWrite) {
+    CachingTransport transport = Transport();
+    Bytes& device = Device(0x20, 1);
+    ASSERT_EQ(LibraryRead(transport, 0x20, 1, 100), device);
+    // A write through the module: the next read fetches the range again.
+    WireRequest write = Storage(0x12, {1, 10, 0, 0xA1, 0xA2});
+    transport.Send(write);
+    EXPECT_EQ(LibraryRead(transport, 0x20, 1, 100), device);
+    EXPECT_EQ(device[10], 0xA1);
+    // Changes behind the module's back are seen by the next load (a new scan)
+    // and after the idle time.
+    device[50] ^= 0xFF;
+    transport.Send(Storage(0x22, {}));
+    EXPECT_EQ(LibraryRead(transport, 0x20, 1, 100), device);
+    device[70] ^= 0xFF;
+    now += CachingTransport::kIdle + std::chrono::milliseconds(1);
+    EXPECT_EQ(LibraryRead(transport, 0x20, 1, 100), device);
+}
+
+TEST_F(Caches, ReadsPastTheEndGetTheControllersOwnAnswer) {
+    for (bool truncate : {true, false}) {
+        SetUp();
+        bmc.truncateAtEnd = truncate;
+        CachingTransport transport = Transport();
+        EXPECT_EQ(LibraryRead(transport, 0x30, 0, 60), Device(0x30, 0));
+        WireAnswer past = transport.Send(FruRead(0x30, 0, 56, 8));
+        EXPECT_EQ(past.completionCode, truncate ? 0 : 0xC9);
+        EXPECT_EQ(past.data.size(), truncate ? 5u : 0u);
+        EXPECT_EQ(transport.Send(FruRead(0x30, 0, 60, 1)).completionCode, 0xC9);
+    }
+}
+
+TEST_F(Caches, SdrScansAreAnsweredFromHeldRecords) {
+    CachingTransport transport = Transport(path);
+    EXPECT_EQ(LibraryScan(transport), bmc.sdr);
+    // The repository's stamp, then each record whole.
+    EXPECT_EQ(bmc.log.size(), 1u + 3u);
+    EXPECT_EQ(bmc.Count(0x20), 1u);
+    EXPECT_EQ(bmc.Count(0x23), 3u);
+
+    // Unchanged: a scan costs the stamp alone, in this process and the next.
+    bmc.log.clear();
+    EXPECT_EQ(LibraryScan(transport), bmc.sdr);
+    CachingTransport next = Transport(path);
+    EXPECT_EQ(LibraryScan(next), bmc.sdr);
+    EXPECT_EQ(bmc.log.size(), 2u);
+
+    // A record added: fetched again.
+    bmc.sdr.push_back(SdrRecord(4, 5));
+    bmc.additionTime += 60;
+    bmc.log.clear();
+    EXPECT_EQ(LibraryScan(next), bmc.sdr);
+    EXPECT_EQ(bmc.Count(0x23), 4u);
+}
+
+TEST_F(Caches, SdrRecordsComeInPiecesWhenTheBmcRefusesWholeOnes) {
+    bmc.wholeRecords = false;
+    CachingTransport transport = Transport();
+    EXPECT_EQ(LibraryScan(transport), bmc.sdr);
+    EXPECT_EQ(bmc.Count(0x22), 3u); // a reservation per record
+    // Padding behind a whole record is not part of it.
+    SetUp();
+    bmc.padding = 6;
+    CachingTransport padded = Transport();
+    EXPECT_EQ(LibraryScan(padded), bmc.sdr);
+}
+
+TEST_F(Caches, ABrokenRepositoryReadLeavesTheScanToTheBmc) {
+    // Pieces shorter than asked: nothing is held, the library's own requests
+    // go out and get the BMC's answers.
+    bmc.wholeRecords = false;
+    bmc.tamper = [](const WireRequest& r, WireAnswer& a) {
+        if (r.command == 0x23 && r.data[4] != 0 && r.data[5] > 16)
+            a.data.pop_back();
+    };
+    CachingTransport transport = Transport(path);
+    EXPECT_EQ(LibraryScan(transport), bmc.sdr);
+    EXPECT_EQ(transport.SdrHits(), 0u);
+    SdrCacheFile::Contents contents;
+    EXPECT_FALSE(SdrCacheFile::Load(path, &contents));
+}
+
+TEST_F(Caches, ADamagedCacheFileIsIgnoredAndReplaced) {
+    {
+        CachingTransport transport = Transport(path);
+        LibraryScan(transport);
+    }
+    std::ifstream in(path, std::ios::binary);
+    Bytes file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    in.close();
+    file[file.size() / 2] ^= 0x01;
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<char*>(file.data()), file.size());
+    bmc.log.clear();
+    CachingTransport transport = Transport(path);
+    EXPECT_EQ(LibraryScan(transport), bmc.sdr);
+    EXPECT_EQ(bmc.Count(0x23), 3u);
+    SdrCacheFile::Contents contents;
+    EXPECT_TRUE(SdrCacheFile::Load(path, &contents));
+}
+
+TEST(SdrCacheFile, OnlyACompleteIntactFileParses) {
+    SdrCacheFile::Contents contents;
+    contents.stamp = Bytes(13, 0x11);
+    contents.records = {{0, 2, SdrRecord(1, 3)}, {2, 0xFFFF, SdrRecord(2, 30)}};
+    contents.sizes = {{{true, 0, 0x30}, {34, 35}}};
+    Bytes file = SdrCacheFile::Encode(contents);
+    SdrCacheFile::Contents read;
+    ASSERT_TRUE(SdrCacheFile::Parse(file.data(), file.size(), &read));
+    EXPECT_EQ(read.stamp, contents.stamp);
+    ASSERT_EQ(read.records.size(), 2u);
+    EXPECT_EQ(read.records[1].bytes, contents.records[1].bytes);
+    EXPECT_EQ(read.records[1].next, 0xFFFF);
+    ASSERT_EQ(read.sizes.size(), 1u);
+    EXPECT_EQ(read.sizes[0].controller, (ControllerKey{true, 0, 0x30}));
+    EXPECT_EQ(read.sizes[0].size.good, 34);
+    for (size_t cut = 0; cut < file.size(); ++cut)
+        EXPECT_FALSE(SdrCacheFile::Parse(file.data(), cut, &read)) << "cut at " << cut;
+    for (size_t at = 0; at < file.size(); ++at) {
+        Bytes damaged = file;
+        damaged[at] ^= 0x20;
+        EXPECT_FALSE(SdrCacheFile::Parse(damaged.data(), damaged.size(), &read)) << "byte " << at;
+    }
 }

@@ -6,7 +6,12 @@
  *   e2e-host                      print every FRU
  *   e2e-host set FRU AREA FIELD VALUE [AREA FIELD VALUE ...]
  *                                 FRU: position in the system list, AREA: 3
- *                                 chassis, 4 board, 5 product, FIELD: index
+ *                                 chassis, 4 board, 5 product, FIELD: index;
+ *                                 after "COMMITTED" the system is loaded again
+ *                                 in this process and printed
+ *   e2e-host wait                 print every FRU, print "WAITING", wait for a
+ *                                 line on standard input, then load again in
+ *                                 this process and print every FRU
  */
 #include <orvane/orvane.h>
 
@@ -102,7 +107,8 @@ static int set_fields(OrvaneInterface* api, int argc, char** argv) {
     return 0;
 }
 
-int main(int argc, char** argv) {
+/* Initialize, load the system and print it (or change and commit one FRU). */
+static int load(int argc, char** argv) {
     OrvaneInterface api;
     memset(&api, 0, sizeof api);
     api.setLanguage = SetLanguageLocale;
@@ -126,5 +132,20 @@ int main(int argc, char** argv) {
             print_fru(&api, i);
     }
     DeInitialize(&api);
+    return rc;
+}
+
+int main(int argc, char** argv) {
+    int rc = load(argc, argv);
+    if (rc == 0 && argc >= 2 && strcmp(argv[1], "wait") == 0) {
+        char line[16];
+        printf("WAITING\n");
+        fflush(stdout);
+        if (!fgets(line, sizeof line, stdin))
+            return 1;
+        rc = load(1, argv);
+    } else if (rc == 0 && argc >= 6 && strcmp(argv[1], "set") == 0) {
+        rc = load(1, argv);
+    }
     return rc;
 }

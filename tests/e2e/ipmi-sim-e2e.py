@@ -7,6 +7,10 @@ IPMI 1.5 records), starts ipmi_sim on a free loopback UDP port, loads the
 system through Orvane over LAN and LAN+, compares every field with ipmi-fru
 (on the image files) and `ipmitool fru print`, commits two changed fields
 through Orvane and checks the simulator's bytes with `ipmitool fru read`.
+The freeipmi module's read-ahead and SDR caches are on throughout (the SDR
+cache file lives in the test's folder): a warm load must equal a cold one, a
+load in the same process after a commit or after `ipmitool fru write` must
+see the new bytes, and an SDR record added between two loads must be read.
 
 Exit codes: 0 passed, 1 failed, 77 skipped (a tool is missing).
 """
@@ -47,6 +51,20 @@ def info_area(head, fields):
     while (len(body) + 1) % 8:
         body.append(0)
     body[1] = (len(body) + 1) // 8
+    body.append(checksum(body))
+    return bytes(body)
+
+
+def info_area_of(head, fields, length):
+    """An info area of exactly `length` bytes (a multiple of 8): the fields
+    are followed by the end marker and zero padding."""
+    body = bytearray(head)
+    for field in fields:
+        body += text_field(field)
+    body.append(0xC1)
+    assert len(body) < length
+    body += bytes(length - 1 - len(body))
+    body[1] = length // 8
     body.append(checksum(body))
     return bytes(body)
 
@@ -101,6 +119,38 @@ SYSTEM = {
 }
 
 
+def bench_system():
+    """The benchmark's system: 16 FRU devices of 280 to 288 bytes behind the
+    BMC (images of 280 bytes, the rest 0xFF) and one behind the satellite at
+    0x30; 17 SDR records (a controller locator each for the BMC and the
+    satellite, a FRU locator for devices 1 to 15)."""
+    system = {}
+    for device in range(17):
+        satellite = device == 16
+        tag = "%02d" % device
+        board = info_area_of([1, 0, 0, 0x10, 0x2F, 0x0C],
+                             ["Bench Board Works Ltd", "Bench Board Model " + tag,
+                              "BSN-2026-00" + tag, "BPN-4242-" + tag, "FRU-B" + tag], 104)
+        product = info_area_of([1, 0, 0],
+                               ["Bench Product Company", "Bench Product " + tag,
+                                "PPN-77-" + tag, "Rev 1." + tag, "PSN-9000-" + tag,
+                                "ASSET-" + tag, "FRU-P" + tag], 112)
+        chassis = info_area_of([1, 0, 0x17], ["CPN-100-" + tag, "CSN-200-" + tag], 56)
+        header = bytearray([1, 0, 1, 8, 21, 0, 0, 0])
+        header[7] = checksum(header[:7])
+        image = bytes(header) + chassis + board + product
+        size = len(image) + (0 if satellite else device % 9)
+        system["sat0" if satellite else "bmc%d" % device] = dict(
+            controller=0x30 if satellite else 0x20, device=0 if satellite else device,
+            name="Satellite" if satellite else ("BMC" if device == 0 else "FRU " + tag),
+            raw=image + b"\xff" * (size - len(image)))
+    records = [mc_locator(1, 0x20, "BMC", 0x0B)]
+    records += [fru_locator(1 + device, 0x20, device, "FRU %02d" % device)
+                for device in range(1, 16)]
+    records.append(mc_locator(17, 0x30, "Satellite", 0x08))
+    return system, records
+
+
 def record(record_id, record_type, body):
     return bytes([record_id & 0xFF, record_id >> 8, 0x51, record_type, len(body)]) + body
 
@@ -135,11 +185,14 @@ def sdr_records():
     ]
 
 
-def write_system(folder, port):
+def write_system(folder, port, system, records):
     images = {}
-    for key, fru in SYSTEM.items():
-        image, offsets = fru_image(fru.get("internal"), fru.get("chassis"), fru.get("board"),
-                                   fru.get("product"))
+    for key, fru in system.items():
+        if "raw" in fru:
+            image, offsets = fru["raw"], {}
+        else:
+            image, offsets = fru_image(fru.get("internal"), fru.get("chassis"),
+                                       fru.get("board"), fru.get("product"))
         path = os.path.join(folder, key + ".bin")
         with open(path, "wb") as out:
             out.write(image)
@@ -149,11 +202,11 @@ def write_system(folder, port):
     lines = ["mc_setbmc 0x20",
              "mc_add 0x20 0 has-device-sdrs 0x23 9 8 0x9f 0x1291 0xf02",
              "mc_add 0x30 0 no-device-sdrs 0x23 9 8 0x09 0x1291 0xf03"]
-    for key, fru in SYSTEM.items():
+    for key, fru in system.items():
         path, image, _ = images[key]
         lines.append('mc_add_fru_data 0x%02x %d %d file 0 "%s"'
                      % (fru["controller"], fru["device"], len(image), path))
-    for raw in sdr_records():
+    for raw in records:
         lines.append("main_sdr_add 0x20 " + " ".join("0x%02x" % b for b in raw))
     lines += ["mc_enable 0x20", "mc_enable 0x30"]
     with open(os.path.join(folder, "commands"), "w") as cmds:
@@ -186,16 +239,18 @@ def free_udp_port():
 
 
 class Simulator:
-    def __init__(self, folder):
+    def __init__(self, folder, system=None, records=None):
         self.folder = folder
         self.process = None
         self.port = None
+        self.system = system if system is not None else SYSTEM
+        self.records = records if records is not None else sdr_records()
 
-    def start(self):
+    def start(self, port=None):
         # A port found free may be taken before ipmi_sim binds it: try a few.
         for _ in range(5):
-            self.port = free_udp_port()
-            self.images = write_system(self.folder, self.port)
+            self.port = port or free_udp_port()
+            self.images = write_system(self.folder, self.port, self.system, self.records)
             state = os.path.join(self.folder, "state")
             shutil.rmtree(state, ignore_errors=True)
             os.mkdir(state)
@@ -249,7 +304,10 @@ def orvane_environment(sim, interface):
     env.update(ORVANE_DRIVER="freeipmi", ORVANE_IPMI_HOST="127.0.0.1:%d" % sim.port,
                ORVANE_IPMI_INTERFACE=interface, ORVANE_IPMI_USER=USER,
                ORVANE_IPMI_PASSWORD_FILE=password_file(sim.folder),
-               ORVANE_IPMI_PRIVILEGE="admin", ORVANE_IPMI_DEBUG="1")
+               ORVANE_IPMI_PRIVILEGE="admin", ORVANE_IPMI_DEBUG="1",
+               ORVANE_IPMI_STATS="1", XDG_CACHE_HOME=os.path.join(sim.folder, "cache"))
+    env.pop("ORVANE_IPMI_READAHEAD", None)
+    env.pop("ORVANE_IPMI_SDR_CACHE", None)
     env.pop("ORVANE_IPMI_PASSWORD", None)
     return env
 
@@ -426,12 +484,24 @@ def run_host(args, sim, interface, *extra):
     return result
 
 
+def fetches(result):
+    """The SDR repository fetches the module's statistics line reports."""
+    m = re.search(r"\((\d+) repository fetches\)", result.stderr)
+    return int(m.group(1)) if m else None
+
+
 def check_load(checks, args, sim, interface, images):
     result = run_host(args, sim, interface)
+    check_loaded(checks, args, sim, interface, images, result)
+    return parse_orvane(result.stdout), result
+
+
+def check_loaded(checks, args, sim, interface, images, result):
     what = "Orvane over " + interface
     checks.equal(what + " exit code", result.returncode, 0)
-    checks.true("%s: stderr has failure lines: %s" % (what, result.stderr.strip()),
-                "orvane-driver-freeipmi" not in result.stderr)
+    failures = [line for line in result.stderr.splitlines()
+                if "orvane-driver-freeipmi" in line and "requests from the library" not in line]
+    checks.true("%s: stderr has failure lines: %s" % (what, failures), not failures)
     frus = parse_orvane(result.stdout)
     checks.equal(what + " FRU names", sorted(f["name"] for f in frus),
                  sorted(f["name"] for f in SYSTEM.values()))
@@ -449,7 +519,6 @@ def check_load(checks, args, sim, interface, images):
                               capture_output=True, text=True, timeout=30)
         compare_with_tool(checks, "%s vs ipmi-fru FRU %s" % (what, key), fru["fields"],
                           parse_ipmi_fru(tool.stdout), 1)
-    return frus
 
 
 def find_field(image, area_offset, head, index):
@@ -488,7 +557,14 @@ def check_commit(checks, args, sim, interface, frus, key, manufacturer, serial):
     result = run_host(args, sim, interface, "set", str(fru["index"]),
                       board_field[0], board_field[1], manufacturer,
                       serial_field[0], serial_field[1], serial)
-    checks.equal(what + " output", result.stdout.strip(), "COMMITTED")
+    first, _, reloaded = result.stdout.partition("\n")
+    checks.equal(what + " output", first.strip(), "COMMITTED")
+    # The same process loads again: the new bytes, not the ones it read before.
+    again = {system_key(f): f["fields"] for f in parse_orvane(reloaded)}.get(key, {})
+    checks.equal(what + ": the next load in the process, board manufacturer",
+                 again.get("Board Manufacturer", (0, None))[1], manufacturer)
+    checks.equal(what + ": the next load in the process, product serial",
+                 again.get("Product Serial Number", (0, None))[1], serial)
     expected = SYSTEM[key]
     _, image, offsets = sim.images[key]
     image = with_field(image, offsets, "board", 0, manufacturer)
@@ -505,6 +581,50 @@ def check_commit(checks, args, sim, interface, frus, key, manufacturer, serial):
     checks.equal(what + ": ipmitool Board Mfg", section.get("Board Mfg"), manufacturer)
     checks.equal(what + ": ipmitool Product Serial", section.get("Product Serial"), serial)
     return image
+
+
+def check_tool_write_between_loads(checks, args, sim):
+    """One process loads, `ipmitool fru write` changes a device, the same
+    process loads again and must show the change."""
+    _, image, offsets = sim.images["bmc2"]
+    changed = with_field(image, offsets, "product", 1, "Front Pa9el")
+    path = os.path.join(sim.folder, "bmc2-written.bin")
+    with open(path, "wb") as out:
+        out.write(changed)
+    host = subprocess.Popen([args.host_program, "wait"], stdin=subprocess.PIPE,
+                            stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True,
+                            env=orvane_environment(sim, "lanplus"))
+    try:
+        before = []
+        for line in host.stdout:
+            if line.strip() == "WAITING":
+                break
+            before.append(line)
+        ipmitool(sim, "lan", "fru", "write", "2", path)
+        after, _ = host.communicate("go\n", timeout=60)
+    finally:
+        if host.poll() is None:
+            host.kill()
+    names = lambda output: {system_key(f): f["fields"].get("Product Name", (0, None))[1]
+                            for f in parse_orvane(output)}
+    checks.equal("before ipmitool fru write", names("".join(before)).get("bmc2"),
+                 "Front Panel")
+    checks.equal("a load in the same process after ipmitool fru write",
+                 names(after).get("bmc2"), "Front Pa9el")
+    sim.images["bmc2"] = (sim.images["bmc2"][0], changed, offsets)
+
+
+def check_sdr_added(checks, args, sim):
+    """A record added to the repository between two loads: the second load
+    fetches the repository again and finds the new FRU locator."""
+    run_host(args, sim, "lan")  # the cache file holds the repository now
+    sim.stop()
+    sim.records = sim.records + [fru_locator(6, 0x20, 2, "Panel Twin")]
+    sim.start(sim.port)
+    result = run_host(args, sim, "lan")
+    names = [f["name"] for f in parse_orvane(result.stdout)]
+    checks.equal("after an SDR was added, the repository is fetched again", fetches(result), 1)
+    checks.true("after an SDR was added, its FRU is read: %s" % names, "Panel Twin" in names)
 
 
 def main(args):
@@ -524,10 +644,16 @@ def main(args):
     try:
         sim.start()
         print("ipmi_sim on 127.0.0.1:%d (%s)" % (sim.port, folder))
-        frus = check_load(checks, args, sim, "lan", sim.images)
-        plus = check_load(checks, args, sim, "lanplus", sim.images)
+        frus, cold = check_load(checks, args, sim, "lan", sim.images)
+        plus, _ = check_load(checks, args, sim, "lanplus", sim.images)
         checks.equal("the same FRUs over lan and lanplus",
                      [(f["name"], f["fields"]) for f in plus],
+                     [(f["name"], f["fields"]) for f in frus])
+        warm_frus, warm = check_load(checks, args, sim, "lan", sim.images)
+        checks.equal("a cold load fetches the SDR repository", fetches(cold), 1)
+        checks.equal("a warm load takes the records from the cache file", fetches(warm), 0)
+        checks.equal("the same FRUs with a warm SDR cache",
+                     [(f["name"], f["fields"]) for f in warm_frus],
                      [(f["name"], f["fields"]) for f in frus])
 
         printed = parse_ipmitool(ipmitool(sim, "lan", "fru", "print").stdout)
@@ -547,6 +673,8 @@ def main(args):
         checks.equal("Orvane reads the committed serial",
                      values.get("sat0", {}).get("Product Serial Number", (0, None))[1],
                      "SM-SN-12")
+
+        check_tool_write_between_loads(checks, args, sim)
 
         # A wrong password: no FRUs, the module's reason in the library's debug
         # log (level 1, DBGLOG.txt in the host's folder), and no password anywhere.
@@ -570,6 +698,9 @@ def main(args):
                     "Orvane::Driver - cannot open the IPMI session" in log)
         checks.true("the wrong password stays out of the output and the log",
                     "not-the-password" not in wrong.stdout + wrong.stderr + log)
+
+        # Last, as it restarts the simulator with its original images.
+        check_sdr_added(checks, args, sim)
     except (RuntimeError, subprocess.SubprocessError, OSError) as error:
         checks.failures.append(str(error))
     finally:
@@ -586,7 +717,7 @@ def hand_run(args):
     """Starts the simulator and leaves it running; prints its settings, as
     shell assignments with --shell."""
     folder = tempfile.mkdtemp(prefix="orvane-e2e-")
-    sim = Simulator(folder)
+    sim = Simulator(folder, *(bench_system() if args.system == "bench" else (None, None)))
     sim.start()
     env = orvane_environment(sim, args.hand_run)
     settings = {k: env[k] for k in sorted(env) if k.startswith("ORVANE_IPMI")}
@@ -601,6 +732,8 @@ if __name__ == "__main__":
     parser.add_argument("--hand-run", metavar="INTERFACE",
                         help="only start the simulator and leave it running")
     parser.add_argument("--shell", action="store_true")
+    parser.add_argument("--system", choices=["test", "bench"], default="test",
+                        help="with --hand-run: the system to simulate")
     parsed = parser.parse_args()
     if parsed.hand_run:
         hand_run(parsed)

@@ -3,64 +3,19 @@
 // word that makes the 16-bit word sum of the file 0. It refuses a source whose
 // entries are missing, out of order, or whose printf directives differ from
 // the arguments the library passes to that index.
+#include "support/CatalogueSignatures.h"
 #include "support/Utf16.h"
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
-#include <map>
-#include <sstream>
 #include <string>
 #include <vector>
 
 namespace {
 
 constexpr uint32_t kEntries = 139;
-
-// What the library passes to each entry that takes arguments: n a number,
-// w a wide text, a a narrow text. Every other entry is a plain text.
-const std::map<uint32_t, std::string> kArguments = {
-    {35, "nnnnnn"}, {63, "nn"}, {64, "w"},  {89, "a"},  {90, "wa"},    {94, "wa"}, {95, "wa"},
-    {96, "wa"},     {97, "wa"}, {98, "a"},  {100, "a"}, {104, "w"},    {105, "w"}, {106, "w"},
-    {107, "w"},     {108, "w"}, {109, "w"}, {113, "w"}, {134, "nnnn"}, {137, "w"},
-};
-
-// The argument kinds of a text's directives, or an error text.
-bool Directives(const std::string& text, std::string& kinds, std::string& error) {
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != '%')
-            continue;
-        size_t j = i + 1;
-        while (j < text.size() && std::string("-+ #0").find(text[j]) != std::string::npos)
-            ++j;
-        while (j < text.size() &&
-               (std::isdigit(static_cast<unsigned char>(text[j])) || text[j] == '.'))
-            ++j;
-        std::string length;
-        while (j < text.size() && (text[j] == 'l' || text[j] == 'h'))
-            length += text[j++];
-        if (j >= text.size()) {
-            error = "unfinished directive";
-            return false;
-        }
-        char c = text[j];
-        if (c == '%' && j == i + 1) {
-            error = "'%%' in an entry; write the text without it";
-            return false;
-        } else if (std::string("diuxX").find(c) != std::string::npos && length.empty()) {
-            kinds += 'n';
-        } else if (c == 's' && length == "l") {
-            kinds += 'w';
-        } else if (c == 's' && length == "h") {
-            kinds += 'a';
-        } else {
-            error = "unsupported directive '" + text.substr(i, j - i + 1) + "'";
-            return false;
-        }
-        i = j;
-    }
-    return true;
-}
 
 std::string Unescape(const std::string& text) {
     std::string out;
@@ -116,17 +71,12 @@ int main(int argc, char** argv) {
             fail("entry " + number + " out of order; expected " + std::to_string(entries.size()));
             continue;
         }
-        std::string kinds, error;
-        if (!Directives(text, kinds, error)) {
-            fail("entry " + number + ": " + error);
-        } else {
-            auto expected = kArguments.find(static_cast<uint32_t>(index));
-            std::string want = expected == kArguments.end() ? "" : expected->second;
-            if (kinds != want)
-                fail("entry " + number + " takes arguments \"" + want +
-                     "\" but its directives are \"" + kinds + "\" (n number, w %ls, a %hs)");
-        }
-        entries.push_back(Utf16::FromUtf8(text));
+        const std::u16string wide = Utf16::FromUtf8(text);
+        std::string error;
+        if (!CatalogueSignatures::Fits(static_cast<uint32_t>(index), wide.data(), wide.size(),
+                                       error))
+            fail("entry " + number + " " + error);
+        entries.push_back(wide);
     }
     if (entries.size() != kEntries) {
         std::fprintf(stderr, "%s: %zu entries; the library needs exactly %u\n", argv[1],

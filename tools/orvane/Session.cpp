@@ -1,5 +1,6 @@
 #include "Session.h"
 
+#include "CatalogueGuard.h"
 #include "DriverReasons.h"
 #include "FieldNames.h"
 #include "Text.h"
@@ -98,7 +99,7 @@ Session::~Session() {
 }
 
 bool Session::Open(const std::string& language, const std::string& locale, int debugLevel) {
-    api.setLanguage = SetLanguageLocale;
+    api.setLanguage = CatalogueGuard::SetLanguage;
     uint32_t status = Initialize(&api);
     if (status != ORVANE_OK) {
         std::fprintf(stderr,
@@ -111,8 +112,8 @@ bool Session::Open(const std::string& language, const std::string& locale, int d
     // The command reports failures itself; the debug log only when asked for.
     SetDebugLevel(&api, debugLevel >= 0 ? static_cast<uint32_t>(debugLevel) : 0);
     if (!language.empty()) {
-        status = SetLanguageLocale(&api, Wide(language).c_str(),
-                                   Wide(locale.empty() ? language : locale).c_str());
+        status = CatalogueGuard::SetLanguage(&api, Wide(language).c_str(),
+                                             Wide(locale.empty() ? language : locale).c_str());
         if (status != ORVANE_OK) {
             Fail("loading the catalogue " + language + (locale.empty() ? language : locale),
                  status);

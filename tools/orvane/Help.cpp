@@ -31,6 +31,8 @@ const char* Help(const std::string& command) {
                "  write FRU FILE.bin       write a raw image to the device\n"
                "  props                    the system properties\n"
                "  check ADDRESS            check the FRU header at an address\n"
+               "  inventory --hosts LIST   every host's FRUs as JSON Lines (--out FILE)\n"
+               "  diff OLD NEW             what changed between two inventories\n"
                "\n"
                "FRU: a position (orvane scan), an address T:L:DA:B:CA:ID, or a name.\n"
                "FIELD: board.manufacturer, product.asset_tag, chassis.custom.2, "
@@ -48,6 +50,10 @@ const char* Help(const std::string& command) {
                "  --repack             set --commit: move the areas to where the commit\n"
                "                       writes them and rewrite the header to match\n"
                "  --json               JSON output (scan, show, load, props)\n"
+               "  --hosts LIST         scan, show or inventory many BMCs: bmc[01-64].net,10.1.2.3\n"
+               "  --hosts-file FILE    a host a line: HOST[:PORT] [USER PASSWORD-FILE]\n"
+               "  --fanout N           BMCs read at once (default 32)\n"
+               "  --host-timeout S     seconds one BMC may take (default 60)\n"
                "  --help               this text, or a command's: orvane COMMAND --help\n"
                "\n"
                "Every write (set --commit, restore, write) first saves the device as a\n"
@@ -58,7 +64,8 @@ const char* Help(const std::string& command) {
                "            on standard error); 2 bad command line; 3 refused by the\n"
                "            command's checks (layout, size, one-byte text, restore\n"
                "            mismatch), nothing written; 4 partial: scan or show listed\n"
-               "            FRU devices that could not be read (\"unreadable\")\n";
+               "            FRU devices that could not be read (\"unreadable\");\n"
+               "            5 over --hosts: some hosts failed (the others' results are given)\n";
     if (command == "scan")
         return "usage: orvane scan [--json]\n"
                "Scans the SDR repository, reads every FRU device (at most 17) and lists\n"
@@ -116,6 +123,19 @@ const char* Help(const std::string& command) {
                "named in a backup's file name (<time>-T-L-DA-B-CA-ID.bin).\n";
     if (command == "props")
         return "usage: orvane props [--json]\n";
+    if (command == "inventory")
+        return "usage: orvane inventory (--hosts LIST | --hosts-file FILE) [--out FILE.jsonl]\n"
+               "           [--fanout N] [--host-timeout S] [--user U --password-file F]\n"
+               "Reads every host's FRUs, a worker process per host, and writes one JSON line\n"
+               "per host in the order they finish: host, status (ok, partial, failed,\n"
+               "timeout), exit_code, error, duration (s) and the FRUs as show --json gives\n"
+               "them. --hosts with scan or show does the same for those commands; without\n"
+               "--json their text is grouped per host, identical results shown once.\n"
+               "Exit code 5 when some host did not answer in full.\n";
+    if (command == "diff")
+        return "usage: orvane diff OLD.jsonl NEW.jsonl [--json]\n"
+               "Per host, the FRUs added and removed (by address) and the fields changed.\n"
+               "Exit code 0 no differences, 1 differences, 2 trouble.\n";
     if (command == "check")
         return "usage: orvane check ADDRESS   (ADDRESS: T:L:DA:B:CA:ID, e.g. 2:0:20:00:20:00)\n";
     return nullptr;

@@ -47,7 +47,8 @@ int main(int argc, char** argv) {
         std::printf("%s", text ? text : Commands::Help(""));
         return options.command.empty() && !options.help ? kExitUsage : kExitOk;
     }
-    const char* help = Commands::Help(options.command);
+    const std::string& c = options.command;
+    const char* help = Commands::Help(c);
     if (!help) {
         std::fprintf(stderr, "orvane: unknown command \"%s\"\n%s", options.command.c_str(),
                      Commands::Help(""));
@@ -57,6 +58,10 @@ int main(int argc, char** argv) {
         std::printf("%s", help);
         return kExitOk;
     }
+    if (c == "diff")
+        return Commands::Diff(options);
+    if (c == "inventory" || !options.hosts.empty() || !options.hostsFile.empty())
+        return Commands::Inventory(options);
     options.ExportEnvironment();
     FindCatalogues();
     if (const std::string note = Languages::Choose(&options.language, &options.locale);
@@ -74,7 +79,6 @@ int main(int argc, char** argv) {
     Session session;
     if (!session.Open(options.language, options.locale, options.debugLevel))
         return kExitLibrary;
-    const std::string& c = options.command;
     if (c == "scan")
         return Commands::Scan(session, options);
     if (c == "show")

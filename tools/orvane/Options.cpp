@@ -20,7 +20,13 @@ bool Options::Parse(int argc, char** argv, std::string* error) {
                              {"--backup-dir", &backupDir},
                              {"--file", &file},
                              {"--save", &save},
-                             {"--image", &image}};
+                             {"--image", &image},
+
+                             {"--hosts", &hosts},
+                             {"--hosts-file", &hostsFile},
+                             {"--fanout", &fanout},
+                             {"--host-timeout", &hostTimeout},
+                             {"--out", &out}};
     bool optionsEnded = false;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];

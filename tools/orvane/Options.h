@@ -12,6 +12,8 @@ struct Options {
     std::string image;   // --image FILE.bin: a raw FRU image file as the one FRU
     bool strict = false; // --strict: show only what the library accepts
     const class ImageSource* imageSource = nullptr; // set when image is open
+    // The fleet commands: host lists, workers at once, seconds per host, snapshot file.
+    std::string hosts, hostsFile, fanout, hostTimeout, out;
     int debugLevel = -1;
     bool json = false, commit = false, force = false, help = false, repack = false;
 

@@ -1,0 +1,308 @@
+#!/usr/bin/env python3
+"""End-to-end test of orvane's fleet commands against OpenIPMI's ipmi_sim.
+
+Starts 8 ipmi_sim instances on distinct loopback UDP ports, each with a system
+of its own (other serial numbers, some without the front panel FRU), a ninth
+that is asked with a wrong password, and names one port where nothing
+answers. `orvane inventory` over a host file must give one JSON line per host,
+name the two failures and exit with 5; text `scan` must consolidate hosts
+with the same FRU layout. After `ipmitool fru write` changes the power
+supply's board serial number of one BMC, `orvane diff` of two inventories
+must name exactly that field of that host.
+
+Exit codes: 0 passed, 1 failed, 77 skipped (a tool is missing).
+
+With --start N (used by bench/fleet-bench.py) it only starts N simulators,
+prints their host file's path and waits for a line on stdin.
+"""
+import argparse
+import copy
+import importlib.util
+import json
+import os
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+
+SKIP = 77
+HERE = os.path.dirname(os.path.abspath(__file__))
+_spec = importlib.util.spec_from_file_location("simsystem", os.path.join(HERE, "ipmi-sim-e2e.py"))
+sim = importlib.util.module_from_spec(_spec)
+_spec.loader.exec_module(sim)
+
+GOOD = 8
+DEAD_TIMEOUT = "4"  # seconds for the port where nothing answers
+CHANGED = 3         # the BMC whose power supply serial number changes
+
+
+def variant(index):
+    """The system of BMC `index`: serial numbers of its own; odd BMCs have
+    no front panel FRU."""
+    system = copy.deepcopy(sim.SYSTEM)
+    system["bmc0"]["chassis"][2] = "CH-SN-%04d" % index
+    system["bmc1"]["board"][2] = "PSU-SN-%02d" % index
+    system["sat0"]["product"][4] = "SM-SN-%03d" % index
+    if index % 2:
+        del system["bmc2"]
+    return system
+
+
+def write_system(folder, port, system):
+    """ipmi_sim's LAN configuration and command file for a system; returns
+    {key: (path, image, offsets)}."""
+    images = {}
+    lines = ["mc_setbmc 0x20",
+             "mc_add 0x20 0 has-device-sdrs 0x23 9 8 0x9f 0x1291 0xf02",
+             "mc_add 0x30 0 no-device-sdrs 0x23 9 8 0x09 0x1291 0xf03"]
+    for key, fru in system.items():
+        image, offsets = sim.fru_image(fru.get("internal"), fru.get("chassis"),
+                                       fru.get("board"), fru.get("product"))
+        path = os.path.join(folder, key + ".bin")
+        with open(path, "wb") as out:
+            out.write(image)
+        images[key] = (path, image, offsets)
+        lines.append('mc_add_fru_data 0x%02x %d %d file 0 "%s"'
+                     % (fru["controller"], fru["device"], len(image), path))
+    records = [sim.mc_locator(1, 0x20, "BMC", 0x0B)]
+    for number, key in enumerate(k for k in ("bmc1", "bmc2") if k in system):
+        records.append(sim.fru_locator(2 + number, 0x20, system[key]["device"],
+                                       system[key]["name"]))
+    records.append(sim.mc_locator(5, 0x30, "Satellite", 0x08))
+    lines += ["main_sdr_add 0x20 " + " ".join("0x%02x" % b for b in raw) for raw in records]
+    lines += ["mc_enable 0x20", "mc_enable 0x30"]
+    with open(os.path.join(folder, "commands"), "w") as cmds:
+        cmds.write("\n".join(lines) + "\n")
+    with open(os.path.join(folder, "lan.conf"), "w") as conf:
+        conf.write(sim.LAN_CONF.format(port=port, user=sim.USER, password=sim.PASSWORD))
+    return images
+
+
+class Bmc:
+    """One ipmi_sim instance with its folder, port and images."""
+
+    def __init__(self, root, index, system):
+        self.folder = os.path.join(root, "bmc%02d" % index)
+        os.makedirs(os.path.join(self.folder, "state"))
+        self.system = system
+        self.port = sim.free_udp_port()
+        self.images = write_system(self.folder, self.port, system)
+        self.log = open(os.path.join(self.folder, "ipmi_sim.log"), "w")
+        self.process = subprocess.Popen(
+            ["ipmi_sim", "-n", "-c", os.path.join(self.folder, "lan.conf"),
+             "-f", os.path.join(self.folder, "commands"), "-s",
+             os.path.join(self.folder, "state")],
+            stdin=subprocess.DEVNULL, stdout=self.log, stderr=subprocess.STDOUT)
+
+    @property
+    def host(self):
+        return "127.0.0.1:%d" % self.port
+
+    def ready(self):
+        deadline = time.time() + 10
+        while time.time() < deadline and self.process.poll() is None:
+            if sim.ipmitool(self, "lan", "mc", "info", check=False).returncode == 0:
+                return True
+            time.sleep(0.2)
+        return False
+
+    def stop(self):
+        if self.process.poll() is None:
+            self.process.terminate()
+            try:
+                self.process.wait(5)
+            except subprocess.TimeoutExpired:
+                self.process.kill()
+                self.process.wait()
+
+
+def start(root, count, wrong=True):
+    """Starts `count` BMCs with distinct systems (and one more for the wrong
+    password); returns them and the host file."""
+    bmcs = [Bmc(root, i, variant(i)) for i in range(count + (1 if wrong else 0))]
+    for bmc in bmcs:
+        if not bmc.ready():
+            raise RuntimeError("ipmi_sim did not come up; see " + bmc.log.name)
+    good = sim.password_file(root)
+    lines = ["# the fleet of the test", "%s %s %s" % (bmcs[0].host, sim.USER, good)]
+    lines += [bmc.host for bmc in bmcs[1:count]]
+    hosts = {"good": [bmc.host for bmc in bmcs[:count]]}
+    if wrong:
+        bad = os.path.join(root, "wrong-password")
+        with open(bad, "w") as out:
+            out.write("not-the-password\n")
+        dead = "127.0.0.1:%d" % sim.free_udp_port()
+        lines += ["%s %s %s" % (bmcs[count].host, sim.USER, bad), dead]
+        hosts.update(wrong=bmcs[count].host, dead=dead)
+    path = os.path.join(root, "hosts")
+    with open(path, "w") as out:
+        out.write("\n".join(lines) + "\n")
+    return bmcs, path, hosts
+
+
+def orvane(args, *extra):
+    env = dict(os.environ, ORVANE_IPMI_PRIVILEGE="admin")
+    for name in ("ORVANE_IPMI_PASSWORD", "ORVANE_IPMI_HOST", "ORVANE_IPMI_DEBUG"):
+        env.pop(name, None)
+    return subprocess.run([args.orvane] + list(extra), capture_output=True, text=True,
+                          env=env, timeout=120)
+
+
+def inventory(args, root, hosts_file, name):
+    out = os.path.join(root, name)
+    result = orvane(args, "--hosts-file", hosts_file, "--user", sim.USER, "--password-file",
+                    sim.password_file(root), "--interface", "lanplus", "--driver", "freeipmi",
+                    "--host-timeout", DEAD_TIMEOUT, "inventory", "--out", out)
+    lines = []
+    if os.path.exists(out):
+        with open(out) as snapshot:
+            lines = [json.loads(line) for line in snapshot]
+    return result, out, {line["host"]: line for line in lines}, len(lines)
+
+
+def check_inventory(checks, result, lines, count, bmcs, hosts):
+    checks.equal("inventory exit code (some hosts failed)", result.returncode, 5)
+    checks.equal("one JSON line per host", count, GOOD + 2)
+    checks.equal("the hosts of the lines", sorted(lines),
+                 sorted(hosts["good"] + [hosts["wrong"], hosts["dead"]]))
+    for bmc, host in zip(bmcs, hosts["good"]):
+        line = lines.get(host, {})
+        checks.equal(host + " status", line.get("status"), "ok")
+        frus = {fru["name"]: fru for fru in line.get("frus", [])}
+        checks.equal(host + " FRU names", sorted(frus),
+                     sorted(fru["name"] for fru in bmc.system.values()))
+        fields = {f["name"]: f["value"] for area in frus.get("Power Supply", {}).get("areas", [])
+                  for f in area.get("fields", [])}
+        checks.equal(host + " power supply serial", fields.get("board.serial_number"),
+                     bmc.system["bmc1"]["board"][2])
+    for key, status in (("wrong", "failed"), ("dead", "timeout")):
+        line = lines.get(hosts[key], {})
+        checks.equal(key + " host status", line.get("status"), status)
+        checks.true(key + " host: an error text", line.get("error"))
+        checks.true(key + " host: no FRUs", not line.get("frus"))
+    checks.true("the summary names the failures: " + result.stderr,
+                "2 of %d hosts failed" % (GOOD + 2) in result.stderr)
+
+
+def check_layout_diff(checks, args, root, lines, hosts):
+    """A snapshot in which the first BMC holds the second's FRUs (no front
+    panel, other serial numbers), the dead host is gone and a new one came."""
+    first, second = hosts["good"][0], hosts["good"][1]
+    edited = dict(lines)
+    edited[first] = dict(lines[second], host=first)
+    del edited[hosts["dead"]]
+    edited["bmc-new"] = dict(lines[second], host="bmc-new")
+    path = os.path.join(root, "edited.jsonl")
+    with open(path, "w") as out:
+        out.write("".join(json.dumps(line) + "\n" for line in edited.values()))
+    result = orvane(args, "diff", os.path.join(root, "before.jsonl"), path, "--json")
+    got = {d["host"]: d for d in map(json.loads, result.stdout.splitlines())}
+    checks.equal("layout diff: the hosts", sorted(got), sorted([first, hosts["dead"], "bmc-new"]))
+    checks.equal("layout diff: dead host removed", got.get(hosts["dead"], {}).get("change"),
+                 "host removed")
+    checks.equal("layout diff: new host", got.get("bmc-new", {}).get("change"), "host added")
+    changed = got.get(first, {})
+    checks.equal("layout diff: FRUs removed", changed.get("frus_removed"),
+                 [{"address": "2:0:20:00:20:02", "name": "Front Panel"}])
+    checks.equal("layout diff: FRUs added", changed.get("frus_added"), [])
+    checks.equal("layout diff: fields changed",
+                 sorted((c["name"], c["field"]) for c in changed.get("fields_changed", [])),
+                 [("BMC", "chassis.serial_number"), ("Power Supply", "board.serial_number"),
+                  ("Satellite", "product.serial_number")])
+
+
+def main(args):
+    for tool, package in (("ipmi_sim", "openipmi"), ("ipmitool", "ipmitool")):
+        if not shutil.which(tool):
+            print("SKIP: %s not found (Debian package %s)" % (tool, package))
+            return SKIP
+    for number in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP):
+        signal.signal(number, lambda *_: sys.exit(1))
+    checks = sim.Checks()
+    root = tempfile.mkdtemp(prefix="orvane-fleet-")
+    started = time.time()
+    bmcs = []
+    try:
+        bmcs, hosts_file, hosts = start(root, GOOD)
+        first, old, lines, count = inventory(args, root, hosts_file, "before.jsonl")
+        check_inventory(checks, first, lines, count, bmcs, hosts)
+
+        # Hosts with the same FRU layout share one block of text.
+        scan = orvane(args, "--hosts-file", hosts_file, "--password-file",
+                      sim.password_file(root), "--user", sim.USER, "--interface", "lanplus",
+                      "--driver", "freeipmi", "--host-timeout", DEAD_TIMEOUT, "scan")
+        even = ",".join(hosts["good"][0::2])
+        odd = ",".join(hosts["good"][1::2])
+        checks.equal("text scan exit code", scan.returncode, 5)
+        for group in (even, odd):
+            checks.true("text scan consolidates %s: %s" % (group, scan.stdout),
+                        (group + ":\n") in scan.stdout)
+
+        # Another power supply in BMC CHANGED: a new serial number, same address.
+        bmc = bmcs[CHANGED]
+        path, image, offsets = bmc.images["bmc1"]
+        new_serial = "PSU-SN-99"
+        changed = sim.with_field(image, offsets, "board", 2, new_serial)
+        replacement = os.path.join(root, "replacement.bin")
+        with open(replacement, "wb") as out:
+            out.write(changed)
+        sim.ipmitool(bmc, "lan", "fru", "write", "1", replacement)
+        _, new, _, _ = inventory(args, root, hosts_file, "after.jsonl")
+        diff = orvane(args, "diff", old, new, "--json")
+        checks.equal("diff exit code (differences)", diff.returncode, 1)
+        reported = [json.loads(line) for line in diff.stdout.splitlines()]
+        checks.equal("diff names exactly the one field of the one host", reported, [{
+            "host": hosts["good"][CHANGED], "change": "changed", "frus_added": [],
+            "frus_removed": [], "fields_changed": [{
+                "address": "2:0:20:00:20:01", "name": "Power Supply",
+                "field": "board.serial_number", "old": bmc.system["bmc1"]["board"][2],
+                "new": new_serial}]}])
+        check_layout_diff(checks, args, root, lines, hosts)
+        same = orvane(args, "diff", old, old)
+        checks.equal("diff of a snapshot with itself", (same.returncode, same.stdout), (0, ""))
+
+        everything = first.stdout + first.stderr + scan.stdout + scan.stderr + diff.stdout
+        for name in ("before.jsonl", "after.jsonl"):
+            with open(os.path.join(root, name)) as snapshot:
+                everything += snapshot.read()
+        checks.true("no password in any output",
+                    sim.PASSWORD not in everything and "not-the-password" not in everything)
+    except (RuntimeError, subprocess.SubprocessError, OSError, ValueError) as error:
+        checks.failures.append(str(error))
+    finally:
+        for bmc in bmcs:
+            bmc.stop()
+    for failure in checks.failures:
+        print("FAIL:", failure)
+    print("%s in %.1f s" % ("passed" if not checks.failures else "FAILED", time.time() - started))
+    if not checks.failures:
+        shutil.rmtree(root, ignore_errors=True)
+    return 1 if checks.failures else 0
+
+
+def serve(count):
+    """Starts `count` BMCs, prints the host file and the password file,
+    and stops them when stdin ends or gives a line."""
+    root = tempfile.mkdtemp(prefix="orvane-fleet-")
+    bmcs = []
+    try:
+        bmcs, hosts_file, _ = start(root, count, wrong=False)
+        print(hosts_file, sim.password_file(root), flush=True)
+        sys.stdin.readline()
+    finally:
+        for bmc in bmcs:
+            bmc.stop()
+        shutil.rmtree(root, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--orvane")
+    parser.add_argument("--start", type=int, metavar="N")
+    parsed = parser.parse_args()
+    if parsed.start:
+        serve(parsed.start)
+    else:
+        sys.exit(main(parsed))

@@ -21,7 +21,6 @@ bool Options::Parse(int argc, char** argv, std::string* error) {
                              {"--file", &file},
                              {"--save", &save},
                              {"--image", &image},
-
                              {"--hosts", &hosts},
                              {"--hosts-file", &hostsFile},
                              {"--fanout", &fanout},

@@ -7,6 +7,7 @@
 #include "orvane/orvane.h"
 #include "support/Frame.h"
 #include "support/Globals.h"
+#include "support/IpmiDefs.h"
 #include "support/Trace.h"
 
 #include <cstring>
@@ -179,6 +180,7 @@ uint32_t HasAreaOp(const char16_t* name, uint8_t* present, uint32_t kind) {
 
 // The start of the three area data operations: a null interface or data
 // pointer counts as a missing Initialize, and failures carry no trace line.
+// (GetAreaSize has no data pointer and passes the interface pointer twice.)
 CFru* AreaDataFru(const char16_t* name, const void* api, const void* data, uint32_t* status) {
     if (!api || !data) {
         *status = ORVANE_E_NOT_INITIALIZED;
@@ -456,17 +458,17 @@ ORVANE_API uint32_t SetFieldDataValue(OrvaneInterface*, const uint8_t* data, uin
         ORV_FAIL_MSG(u"Orvane::SetFieldDataValue", u"Unsupported", kMsgUnsupported);
         return ORVANE_E_UNSUPPORTED;
     }
-    if (!data && length != 0) {
-        ORV_FAIL_MSG(u"Orvane::SetFieldDataValue", u"Unexpected", kMsgUnexpected);
-        return ORVANE_E_BAD_ARGUMENT;
-    }
-    // An empty field needs no bytes; the setters still get a valid pointer.
-    static const uint8_t kNoBytes[1] = {0};
-    const uint8_t* bytes = data ? data : kNoBytes;
+    // Null bytes go to the area's setter, which refuses them whatever the
+    // length: a host that passes null for an empty text must not blank a
+    // field. Nor may a change leave an image that ends past the last offset
+    // a device can address (area lengths do not change with a field, so an
+    // image that already ends past it cannot be changed).
     const uint32_t index = state->selectedField;
-    bool ok = kind == kChassis ? fru->chassisArea.SetFieldData(index, bytes, length, kTextTypeBits)
-              : kind == kBoard ? fru->boardArea.SetFieldData(index, bytes, length, kTextTypeBits)
-                               : fru->productArea.SetFieldData(index, bytes, length, kTextTypeBits);
+    bool ok = fru->GetLaidOutLength() <= Ipmi::kFruOffsetLimit;
+    if (ok)
+        ok = kind == kChassis ? fru->chassisArea.SetFieldData(index, data, length, kTextTypeBits)
+             : kind == kBoard ? fru->boardArea.SetFieldData(index, data, length, kTextTypeBits)
+                              : fru->productArea.SetFieldData(index, data, length, kTextTypeBits);
     if (!ok) {
         const InfoAreaFailure failure = SetDataFailure(kind);
         ORV_FAIL_AT(u"Orvane::SetFieldDataValue", failure.reason);
@@ -521,9 +523,11 @@ ORVANE_API uint32_t GetAreaData(OrvaneInterface* api, uint8_t* data, uint32_t* s
         *size = 0;
     ORV_ENTRY(u"Orvane::GetAreaData");
     uint32_t status;
-    CFru* fru = AreaDataFru(u"Orvane::GetAreaData", api, size ? data : nullptr, &status);
+    CFru* fru = AreaDataFru(u"Orvane::GetAreaData", api, data, &status);
     if (!fru)
         return status;
+    if (!size)
+        return AreaDataFailure(u"Orvane::GetAreaData", ORVANE_E_BAD_ARGUMENT);
     switch (state->selectedArea) {
     case kCommonHeader:
         if (capacity != kHeaderBytes)
@@ -564,13 +568,17 @@ ORVANE_API uint32_t SetAreaData(OrvaneInterface* api, const uint8_t* data, uint3
     case kInternalUse:
         // The internal use area keeps its length: its neighbours' offsets in
         // the common header depend on it.
-        if (length != fru->internalArea.GetLength() || !fru->internalArea.SetData(data, length, 1))
+        if (length != fru->internalArea.GetLength() ||
+            fru->GetLaidOutLength() > Ipmi::kFruOffsetLimit ||
+            !fru->internalArea.SetData(data, length, 1))
             return AreaDataFailure(u"Orvane::SetAreaData", ORVANE_E_UNSUPPORTED);
         break;
     case kMultiRecord:
-        // The multi-record length is 16 bits; a longer block is refused
-        // rather than cut.
-        if (length > 0xFFFF)
+        // The records follow the other areas on the device; the image must
+        // end by the last offset a device can address (which also keeps the
+        // length within its 16 bits).
+        if (fru->GetLaidOutLength(false) > Ipmi::kFruOffsetLimit ||
+            length > Ipmi::kFruOffsetLimit - fru->GetLaidOutLength(false))
             return AreaDataFailure(u"Orvane::SetAreaData", ORVANE_E_UNSUPPORTED);
         status = fru->SetMultiRecArea(data, static_cast<uint16_t>(length), 1);
         if (status != ORVANE_OK) {
@@ -590,9 +598,13 @@ ORVANE_API uint32_t GetAreaSize(OrvaneInterface* api, uint32_t* size) {
     if (size)
         *size = 0;
     uint32_t status;
-    CFru* fru = AreaDataFru(u"Orvane::GetAreaSize", api, size, &status);
+    // The size is an out-pointer, not area data: a null one is a bad
+    // argument, checked after the state.
+    CFru* fru = AreaDataFru(u"Orvane::GetAreaSize", api, api, &status);
     if (!fru)
         return status;
+    if (!size)
+        return AreaDataFailure(u"Orvane::GetAreaSize", ORVANE_E_BAD_ARGUMENT);
     switch (state->selectedArea) {
     case kInternalUse:
         *size = fru->internalArea.GetLength();

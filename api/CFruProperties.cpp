@@ -47,6 +47,24 @@ void CFruProperties::SetIpmiVersionString(const char16_t* text) {
     ORV_EXIT(u"CFruProperties::SetIpmiVersionString");
 }
 
+const char16_t* CFruProperties::GetIpmiVersionString() const {
+    ORV_ENTRY(u"CFruProperties::GetIpmiVersionString");
+    ORV_EXIT(u"CFruProperties::GetIpmiVersionString");
+    return m_IpmiVersionString;
+}
+
+const char16_t* CFruProperties::GetNumberOfFrusString() const {
+    ORV_ENTRY(u"CFruProperties::GetNumberOfFrusString");
+    ORV_EXIT(u"CFruProperties::GetNumberOfFrusString");
+    return m_NumberOfFrusString;
+}
+
+const char16_t* CFruProperties::GetNumberOfIpmiFrusString() const {
+    ORV_ENTRY(u"CFruProperties::GetNumberOfIpmiFrusString");
+    ORV_EXIT(u"CFruProperties::GetNumberOfIpmiFrusString");
+    return m_NumberOfIpmiFrusString;
+}
+
 void CFruProperties::SetNumberOfFrus(uint8_t count) {
     ORV_ENTRY(u"CFruProperties::SetNumberOfFrus");
     m_NumberOfFrus = count;

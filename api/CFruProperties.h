@@ -14,9 +14,10 @@ class CFruProperties {
     uint8_t GetIpmiVersion() const;
     // Replaces the version text by a copy; a null text changes nothing.
     void SetIpmiVersionString(const char16_t* text);
-    const char16_t* GetIpmiVersionString() const { return m_IpmiVersionString; }
-    const char16_t* GetNumberOfFrusString() const { return m_NumberOfFrusString; }
-    const char16_t* GetNumberOfIpmiFrusString() const { return m_NumberOfIpmiFrusString; }
+    // The owned texts, null before they are set.
+    const char16_t* GetIpmiVersionString() const;
+    const char16_t* GetNumberOfFrusString() const;
+    const char16_t* GetNumberOfIpmiFrusString() const;
     void SetNumberOfFrus(uint8_t count);
     void SetNumberOfIpmiFrus(uint8_t count);
 

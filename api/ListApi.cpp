@@ -20,6 +20,7 @@ constexpr uint32_t kMsgNotIpmiFru = 103;
 constexpr uint32_t kMsgBadHeader = 109;
 constexpr uint32_t kMsgHeaderReadFailed = 123;
 constexpr uint32_t kMsgUnexpected = 125;
+constexpr size_t kNameUnits = 100; // a display name's buffer
 
 void ResetFruSelection() {
     state->selectedFru = LibraryState::kNone;
@@ -214,7 +215,10 @@ ORVANE_API uint32_t FindFruAtAddressAndChecksumHeader(OrvaneInterface*, uint32_t
     }
     uint32_t result = ORVANE_OK;
     if ((CFru::CalculateChecksum(header, 8) & 0xFF) != 0) {
-        Frame::SetLastErrorMessage(kMsgBadHeader);
+        // The device has no name here; the message names it by its address.
+        char16_t name[kNameUnits];
+        Frame::SetLastError(Frame::GetString(kMsgBadHeader),
+                            CFru::GetFriendlyFruIdentifier(&locator, name, sizeof name));
         result = ORVANE_E_HEADER_CHECKSUM;
     }
     ORV_EXIT(u"Orvane::FindFruAtAddressAndChecksumHeader");

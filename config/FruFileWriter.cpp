@@ -2,8 +2,8 @@
 // file header and FRU block items first, then one section for the common
 // header and for each area the header declares, then the closing line. Each
 // step opens the file by its path, writes its lines and closes it again.
-#include "support/Frame.h"
 #include "fru/CFru.h"
+#include "support/Frame.h"
 #include "support/Trace.h"
 #include "support/Utf16.h"
 
@@ -80,9 +80,12 @@ uint32_t CFru::SaveFRUFileHeader(const char* path) {
         major = internalArea.GetData()[iuLength - 2];
         minor = internalArea.GetData()[iuLength - 1];
     }
-    // A FRU without a name gets an empty title.
+    // A FRU without a name gets an empty title; a name read from a file or
+    // an SDR record goes back as the bytes it came as.
     std::string title;
-    if (locator.GetName())
+    if (locator.GetNameBytes())
+        title = locator.GetNameBytes();
+    else if (locator.GetName())
         Utf16::ToMultibyte(locator.GetName(), title);
     const char* nvsName = locator.nvsType == 0   ? "AT24CO2"
                           : locator.nvsType == 1 ? "DS1624S"

@@ -58,11 +58,18 @@ uint32_t CFru::GetNumberOfAreas() const {
 
 uint16_t CFru::GetOverallLength() const {
     ORV_ENTRY(u"CFru::GetOverallLength");
-    const uint32_t total = FruDefs::kCommonHeaderBytes + productArea.GetLength() +
-                           boardArea.GetLength() + chassisArea.GetLength() +
-                           internalArea.GetLength() + multiRecLength;
+    const uint32_t total = GetLaidOutLength();
     ORV_EXIT(u"CFru::GetOverallLength");
     return static_cast<uint16_t>(total);
+}
+
+uint32_t CFru::GetLaidOutLength(bool withMultiRecords) const {
+    ORV_ENTRY(u"CFru::GetLaidOutLength");
+    const uint32_t total = FruDefs::kCommonHeaderBytes + internalArea.GetLength() +
+                           chassisArea.GetLength() + boardArea.GetLength() +
+                           productArea.GetLength() + (withMultiRecords ? multiRecLength : 0u);
+    ORV_EXIT(u"CFru::GetLaidOutLength");
+    return total;
 }
 
 FruLocator* CFru::GetDevLocator() {
@@ -190,6 +197,9 @@ uint32_t CFru::DecodeMultiRecArea(const uint8_t* bytes) {
         *tail = record;
         tail = &record->next;
     }
+    // The area is what its records hold: a dropped fragment is not counted,
+    // so its size, its data and a commit all agree.
+    multiRecLength = static_cast<uint16_t>(pos);
     ORV_EXIT(u"CFru::DecodeMultiRecArea");
     return FruDefs::kStatusOk;
 }

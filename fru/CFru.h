@@ -34,6 +34,11 @@ class CFru {
     bool HasMultiRecArea() const;
     uint32_t GetNumberOfAreas() const;
     uint16_t GetOverallLength() const;
+    // Where the image ends when the commit lays it out: the header, then the
+    // internal use, chassis, board and product areas one after the other, the
+    // multi-record area last (counted only when withMultiRecords is true).
+    // Not cut to 16 bits, so an image past 64 KiB shows as one.
+    uint32_t GetLaidOutLength(bool withMultiRecords = true) const;
     FruLocator* GetDevLocator();
     uint32_t GetFruNameString(const char16_t** name) const;
     uint32_t SerializeCommonHeader(uint8_t* buffer);

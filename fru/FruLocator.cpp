@@ -10,12 +10,15 @@
 
 FruLocator::~FruLocator() {
     delete[] name;
+    delete[] nameBytes;
 }
 
 uint32_t FruLocator::SetName(const char16_t* text) {
     ORV_ENTRY(u"FruLocator::SetName");
     if (!text)
         return 1;
+    delete[] nameBytes;
+    nameBytes = nullptr;
     delete[] name;
     const size_t length = Utf16::Length(text);
     name = new (std::nothrow) char16_t[length + 1];
@@ -27,8 +30,17 @@ uint32_t FruLocator::SetName(const char16_t* text) {
 }
 
 uint32_t FruLocator::SetName(const char* text) {
+    ORV_ENTRY(u"FruLocator::SetName");
     if (!text)
         return 1;
-    const std::u16string wide = Utf16::FromMultibyte(text, std::strlen(text));
-    return SetName(wide.c_str()) == 0 ? 0 : 1;
+    const size_t length = std::strlen(text);
+    const std::u16string wide = Utf16::FromMultibyte(text, length);
+    if (SetName(wide.c_str()) != 0)
+        return 1;
+    // Without the copy the name still stands; only its exact bytes are lost.
+    nameBytes = new (std::nothrow) char[length + 1];
+    if (nameBytes)
+        std::memcpy(nameBytes, text, length + 1);
+    ORV_EXIT(u"FruLocator::SetName");
+    return 0;
 }

@@ -13,9 +13,15 @@ class FruLocator {
     // Copies the name: 0 on success, 1 for a null name (kept), 0xC007000E when
     // the copy cannot be allocated (name left null).
     uint32_t SetName(const char16_t* text);
-    // Converts a narrow name through the running locale: 0, or 1 on failure.
+    // Converts a narrow name through the running locale and keeps its bytes:
+    // 0, or 1 on failure.
     uint32_t SetName(const char* text);
     const char16_t* GetName() const { return name; }
+    // The bytes of a name set as a narrow text, null once the name was set as
+    // a wide text. A byte the locale cannot convert reads as the character of
+    // its value, which the locale may write back as other bytes; these bytes
+    // let a file get back exactly the title it gave.
+    const char* GetNameBytes() const { return nameBytes; }
 
     uint8_t deviceAddress = 0x20;
     uint8_t bus = 0xFF;
@@ -26,4 +32,5 @@ class FruLocator {
 
   private:
     char16_t* name = nullptr;
+    char* nameBytes = nullptr;
 };

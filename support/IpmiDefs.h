@@ -56,5 +56,7 @@ constexpr uint16_t kSdrLastRecordId = 0xFFFF;
 // FRU devices reached through Read/Write FRU Data, and EEPROMs with two
 // offset bytes, address at most 64 KiB.
 constexpr uint32_t kFruOffsetLimit = 0x10000;
+// The DS1624S's EEPROM takes one offset byte.
+constexpr uint32_t kDs1624sOffsetLimit = 0x100;
 
 } // namespace Ipmi

@@ -61,12 +61,17 @@ FruTransfer::DeviceAddress AddressOf(const FruLocator& l) {
 
 uint32_t ReadDataFromFRU(const FruLocator* locator, uint32_t offset, uint16_t count,
                          uint8_t* destination) {
+    ORV_ENTRY(u"CFru::ReadDataFromFRU");
     if (!locator || !destination) {
         ORV_FAIL(u"CFru::ReadDataFromFRU", u"Error Reading FRU");
         return kDeviceReadError;
     }
     uint16_t read = count;
-    return FruTransfer::ReadDeviceData(AddressOf(*locator), offset, destination, &read);
+    const uint32_t status =
+        FruTransfer::ReadDeviceData(AddressOf(*locator), offset, destination, &read);
+    if (status == 0)
+        ORV_EXIT(u"CFru::ReadDataFromFRU");
+    return status;
 }
 
 uint32_t WriteImageData(CFru& fru, uint32_t offset, uint32_t count, const uint8_t* source) {
@@ -226,10 +231,9 @@ uint32_t GetMultiRecArea(CFru& fru, const FruLocator* locator) {
         SetErrorNamingFru(kMsgBadMultiRec, locator);
         return kBadMultiRecArea;
     };
+    // A chain that runs past the device's last offset fails in the read that
+    // would reach past it.
     for (;;) {
-        // A chain cannot run past the 64 KiB that FRU offsets address.
-        if (offset + 3 > 0xFFFF)
-            return fail();
         uint8_t head[3] = {};
         if (ReadDataFromFRU(locator, offset, 3, head) != 0)
             return fail();
@@ -299,7 +303,11 @@ uint32_t LoadFromSystem(CFru& fru, const FruLocator* locator) {
     fru.locator.controller = locator->controller;
     fru.locator.lun = locator->lun;
     fru.locator.nvsType = locator->nvsType;
-    fru.locator.SetName(locator->GetName());
+    // The name's bytes come along, so a file written later holds them.
+    if (locator->GetNameBytes())
+        fru.locator.SetName(locator->GetNameBytes());
+    else
+        fru.locator.SetName(locator->GetName());
     return ReadFruFromSystem(fru, locator);
 }
 
@@ -345,6 +353,13 @@ uint32_t WriteToSystem(CFru& fru, OrvaneProgressCallback progress) {
         SetErrorNamingFru(kMsgWriteError, &fru.locator);
         return kSystemWriteError;
     };
+    // An image that would end past the device's last offset is refused before
+    // the first write, so no part of it lands anywhere.
+    const bool withMultiRecords = fru.HasMultiRecArea() && fru.multiRecModified;
+    if (fru.GetLaidOutLength(withMultiRecords) > FruTransfer::AddressableBytes(l.nvsType)) {
+        ORV_FAIL(u"CFru::WriteToSystem", u"Image Past Last Device Offset");
+        return fail();
+    }
     const CommitPlan plan = PlanCommit(fru);
     const CommitArea &internal = plan.areas[0], &chassis = plan.areas[1], &board = plan.areas[2],
                      &product = plan.areas[3], &multiRec = plan.areas[4];

@@ -77,6 +77,10 @@ uint8_t Shrink(uint8_t chunk) {
 
 } // namespace
 
+uint32_t AddressableBytes(uint32_t nvsType) {
+    return nvsType == kDs1624s ? Ipmi::kDs1624sOffsetLimit : Ipmi::kFruOffsetLimit;
+}
+
 namespace {
 // One transfer loop for both directions: reads fill destination, writes send
 // source. Chunks shrink on the direction's "too long" codes and busy answers
@@ -85,6 +89,7 @@ struct Direction {
     bool write;
     uint32_t failure;
     const char16_t* failureLine;
+    const char16_t* pastEndLine;
 };
 
 uint32_t Transfer(const Direction& dir, const DeviceAddress& device, uint32_t offset,
@@ -98,6 +103,15 @@ uint32_t Transfer(const Direction& dir, const DeviceAddress& device, uint32_t of
         Trace::Write(dir.failureLine, Trace::kFailure);
         return dir.failure;
     };
+    // The request forms carry 16 (DS1624S: 8) offset bits; bytes past them
+    // would land at the start of the device.
+    if (count > 0 && device.nvsType <= kKsbDevice) {
+        const uint32_t limit = AddressableBytes(device.nvsType);
+        if (offset >= limit || count > limit - offset) {
+            Trace::Write(dir.pastEndLine, Trace::kFailure);
+            return dir.failure;
+        }
+    }
     while (remaining > 0) {
         if (remaining < chunk)
             chunk = static_cast<uint8_t>(remaining);
@@ -140,7 +154,8 @@ uint32_t ReadDeviceData(const DeviceAddress& device, uint32_t offset, uint8_t* d
                         uint16_t* count) {
     ORV_ENTRY(u"CFru::ReadDeviceData");
     static const Direction read{false, kDeviceReadError,
-                                u"CFru::ReadDeviceData - Error Reading FRU"};
+                                u"CFru::ReadDeviceData - Error Reading FRU",
+                                u"CFru::ReadDeviceData - Read Past Last Device Offset"};
     uint32_t moved = 0;
     uint32_t status = Transfer(read, device, offset, destination, nullptr, *count, &moved);
     *count = static_cast<uint16_t>(moved);
@@ -153,7 +168,8 @@ uint32_t WriteDeviceData(const DeviceAddress& device, uint32_t offset, const uin
                          uint32_t count) {
     ORV_ENTRY(u"CFru::WriteDeviceData");
     static const Direction write{true, kDeviceWriteError,
-                                 u"CFru::WriteDeviceData - Error Writing FRU"};
+                                 u"CFru::WriteDeviceData - Error Writing FRU",
+                                 u"CFru::WriteDeviceData - Write Past Last Device Offset"};
     uint32_t moved = 0;
     uint32_t status = Transfer(write, device, offset, nullptr, source, count, &moved);
     if (status == 0)
@@ -239,15 +255,19 @@ uint8_t NextBridgeSequence() {
 
 namespace FruUtility {
 uint8_t GetIPMIRevision() {
+    ORV_ENTRY(u"FruUtility::GetIPMIRevision");
     ControllerRequest* request = Globals::requestRecord;
     ControllerRequest* response = Globals::responseRecord;
-    if (!request || !response)
+    if (!request || !response) {
+        ORV_EXIT(u"FruUtility::GetIPMIRevision");
         return 0;
+    }
     std::memset(request, 0, sizeof *request);
     request->responderAddress = Ipmi::kBmcAddress;
     request->netFn = Ipmi::kNetFnApp;
     request->command = Ipmi::kCmdGetDeviceId;
     SendRequest(request, response, kRequestTimeoutMs);
+    ORV_EXIT(u"FruUtility::GetIPMIRevision");
     return response->data[4];
 }
 } // namespace FruUtility

@@ -17,6 +17,12 @@ constexpr uint32_t kNotAccessible = 3;
 // transfer fails as for any other completion code.
 constexpr uint32_t kBusyRetries = 16;
 
+// How many bytes a device of the storage kind can address: Read and Write FRU
+// Data and the AT24C02's two offset bytes reach 64 KiB, the DS1624S's one
+// offset byte 256. A transfer that would reach past them is refused before
+// any request goes out, so no offset ever wraps around to the start.
+uint32_t AddressableBytes(uint32_t nvsType);
+
 // The six values that name a FRU device.
 struct DeviceAddress {
     uint32_t nvsType;

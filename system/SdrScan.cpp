@@ -8,6 +8,7 @@
 
 #include <cstring>
 #include <new>
+#include <vector>
 
 namespace Orvane {
 namespace {
@@ -84,6 +85,22 @@ void CopyIdString(const uint8_t* record, char (&target)[kIdStringBytes]) {
     target[length] = 0;
 }
 
+// The record ids a walk has read, so that a repository whose next ids lead
+// back to a record already read cannot keep the walk going for ever.
+class VisitedIds {
+  public:
+    // True the first time an id is seen.
+    bool Visit(uint16_t id) {
+        if (seen[id])
+            return false;
+        seen[id] = true;
+        return true;
+    }
+
+  private:
+    std::vector<bool> seen = std::vector<bool>(0x10000, false);
+};
+
 uint32_t CheckLength(const uint8_t* record, const char16_t* failure) {
     if (record[4] + kHeaderBytes != 16u + IdStringLength(record)) {
         Trace::Write(failure, Trace::kFailure);
@@ -104,15 +121,23 @@ uint32_t ScanSystemForFruLocators(FruList<FruLocator>* locators) {
 }
 
 uint32_t InitSDRStruct(SdrScanState& state) {
+    ORV_ENTRY(u"Orvane::InitSDRStruct");
     std::memcpy(state.supportedTypes, kSupportedTypes, sizeof kSupportedTypes);
     std::memset(state.decodedCounts, 0, sizeof state.decodedCounts);
+    ORV_EXIT(u"Orvane::InitSDRStruct");
     return 0;
 }
 
 uint32_t CountIPMI15SDRTypes(uint32_t counts[10], const uint8_t supportedTypes[10]) {
+    ORV_ENTRY(u"Orvane::CountIPMI15SDRTypes");
     std::memset(counts, 0, 10 * sizeof counts[0]);
     uint16_t recordId = 0;
+    VisitedIds visited;
     do {
+        if (!visited.Visit(recordId)) {
+            ORV_FAIL(u"Orvane::CountIPMI15SDRTypes", u"SDR Record Id Loop");
+            break;
+        }
         if (Reserve() != 0) {
             ORV_FAIL(u"Orvane::CountIPMI15SDRTypes", u"Error Reserving SDR");
             return kReserveFailed;
@@ -131,17 +156,13 @@ uint32_t CountIPMI15SDRTypes(uint32_t counts[10], const uint8_t supportedTypes[1
         ++counts[index];
         recordId = NextRecordId();
     } while (recordId != Ipmi::kSdrLastRecordId);
+    ORV_EXIT(u"Orvane::CountIPMI15SDRTypes");
     return 0;
 }
 
-uint32_t GetAllSDRRecs(SdrScanState& state) {
-    std::memset(state.decodedCounts, 0, sizeof state.decodedCounts);
-    uint32_t counts[10];
-    if (CountIPMI15SDRTypes(counts, state.supportedTypes) != 0) {
-        ORV_FAIL(u"Orvane::GetAllSDRRecs", u"Error Reading SDR");
-        return kReadFailed;
-    }
-    // SDR_MEM_Alloc: the arrays hold what the counting pass found, no more.
+uint32_t SDR_MEM_Alloc(SdrScanState& state, const uint32_t counts[10]) {
+    ORV_ENTRY(u"Orvane::SDR_MEM_Alloc");
+    // The arrays hold what the counting pass found, no more.
     try {
         state.fruLocatorRecords.assign(
             counts[TypeIndex(state.supportedTypes, Ipmi::kSdrTypeFruLocator)], {});
@@ -152,18 +173,39 @@ uint32_t GetAllSDRRecs(SdrScanState& state) {
         state.controllerLocatorRecords.clear();
         return kReadFailed;
     }
+    ORV_EXIT(u"Orvane::SDR_MEM_Alloc");
+    return 0;
+}
+
+uint32_t GetAllSDRRecs(SdrScanState& state) {
+    ORV_ENTRY(u"Orvane::GetAllSDRRecs");
+    std::memset(state.decodedCounts, 0, sizeof state.decodedCounts);
+    uint32_t counts[10];
+    if (CountIPMI15SDRTypes(counts, state.supportedTypes) != 0) {
+        ORV_FAIL(u"Orvane::GetAllSDRRecs", u"Error Reading SDR");
+        return kReadFailed;
+    }
+    if (uint32_t status = SDR_MEM_Alloc(state, counts))
+        return status;
     uint16_t recordId = 0;
     uint8_t record[kMaxRecordBytes];
+    VisitedIds visited;
     do {
+        if (!visited.Visit(recordId)) {
+            ORV_FAIL(u"Orvane::GetAllSDRRecs", u"SDR Record Id Loop");
+            break;
+        }
         if (uint32_t status = ReadRecFromBMC(record, &recordId))
             return status;
         if (uint32_t status = DecodeSDR(state, record))
             return status;
     } while (recordId != Ipmi::kSdrLastRecordId);
+    ORV_EXIT(u"Orvane::GetAllSDRRecs");
     return 0;
 }
 
 uint32_t ReadRecFromBMC(uint8_t record[kMaxRecordBytes], uint16_t* recordId) {
+    ORV_ENTRY(u"Orvane::ReadRecFromBMC");
     if (Reserve() != 0) {
         ORV_FAIL(u"Orvane::ReadRecFromBMC", u"Error Reserving SDR");
         return kReserveFailed;
@@ -181,12 +223,7 @@ uint32_t ReadRecFromBMC(uint8_t record[kMaxRecordBytes], uint16_t* recordId) {
     }
     *recordId = NextRecordId();
     std::memcpy(record, Globals::responseRecord->data + 2, kHeaderBytes);
-    size_t total = record[4] + kHeaderBytes;
-    // A record the one-byte offset cannot reach to its end is refused.
-    if (total > kMaxRecordBytes) {
-        ORV_FAIL(u"Orvane::ReadRecFromBMC", u"Bad SDR Record Length");
-        return kBadRecordLength;
-    }
+    const size_t total = record[4] + kHeaderBytes;
     for (size_t offset = kHeaderBytes; offset < total;) {
         uint8_t n = static_cast<uint8_t>(total - offset < kPiece ? total - offset : kPiece);
         if (GetSdr(reservation, id, static_cast<uint8_t>(offset), n) != 0) {
@@ -196,10 +233,12 @@ uint32_t ReadRecFromBMC(uint8_t record[kMaxRecordBytes], uint16_t* recordId) {
         std::memcpy(record + offset, Globals::responseRecord->data + 2, n);
         offset += n;
     }
+    ORV_EXIT(u"Orvane::ReadRecFromBMC");
     return 0;
 }
 
 uint32_t DecodeSDR(SdrScanState& state, const uint8_t* record) {
+    ORV_ENTRY(u"Orvane::DecodeSDR");
     uint8_t type = record[3];
     int index = TypeIndex(state.supportedTypes, type);
     if (index < 0) {
@@ -208,24 +247,25 @@ uint32_t DecodeSDR(SdrScanState& state, const uint8_t* record) {
     }
     uint32_t& decoded = state.decodedCounts[index];
     uint32_t status = 0;
-    if (type == Ipmi::kSdrTypeFruLocator) {
-        // A record beyond what the counting pass sized is skipped, not decoded.
-        if (decoded >= state.fruLocatorRecords.size())
-            return 0;
+    // A record beyond what the counting pass sized is skipped, not decoded.
+    if (type == Ipmi::kSdrTypeFruLocator && decoded < state.fruLocatorRecords.size())
         status = DecodeSDRType11V15(record, state.fruLocatorRecords[decoded]);
-    } else if (type == Ipmi::kSdrTypeControllerLocator) {
-        if (decoded >= state.controllerLocatorRecords.size())
-            return 0;
+    else if (type == Ipmi::kSdrTypeControllerLocator &&
+             decoded < state.controllerLocatorRecords.size())
         status = DecodeSDRType12V15(record, state.controllerLocatorRecords[decoded]);
-    } else {
+    else {
+        ORV_EXIT(u"Orvane::DecodeSDR");
         return 0;
     }
-    if (status == 0)
-        ++decoded;
-    return status;
+    if (status != 0)
+        return status;
+    ++decoded;
+    ORV_EXIT(u"Orvane::DecodeSDR");
+    return 0;
 }
 
 uint32_t DecodeHeader(const uint8_t* record) {
+    ORV_ENTRY(u"Orvane::DecodeHeader");
     if (record[4] < 5) {
         ORV_FAIL(u"Orvane::DecodeHeader", u"Bad SDR Header Length");
         return kBadHeaderLength;
@@ -234,10 +274,12 @@ uint32_t DecodeHeader(const uint8_t* record) {
         ORV_FAIL(u"Orvane::DecodeHeader", u"Unsupported IPMI Version");
         return kBadVersion;
     }
+    ORV_EXIT(u"Orvane::DecodeHeader");
     return 0;
 }
 
 uint32_t DecodeSDRType11V15(const uint8_t* record, FruDeviceLocatorInfo& info) {
+    ORV_ENTRY(u"Orvane::DecodeSDRType11V15");
     if (uint32_t status = DecodeHeader(record))
         return status;
     if (uint32_t status =
@@ -250,10 +292,12 @@ uint32_t DecodeSDRType11V15(const uint8_t* record, FruDeviceLocatorInfo& info) {
     info.privateBus = record[7] & 0x07;
     info.deviceType = record[10];
     CopyIdString(record, info.idString);
+    ORV_EXIT(u"Orvane::DecodeSDRType11V15");
     return 0;
 }
 
 uint32_t DecodeSDRType12V15(const uint8_t* record, ControllerLocatorInfo& info) {
+    ORV_ENTRY(u"Orvane::DecodeSDRType12V15");
     if (uint32_t status = DecodeHeader(record))
         return status;
     if (uint32_t status =
@@ -261,12 +305,16 @@ uint32_t DecodeSDRType12V15(const uint8_t* record, ControllerLocatorInfo& info) 
         return status;
     info.slaveAddress = record[5] & 0xFE;
     CopyIdString(record, info.idString);
+    ORV_EXIT(u"Orvane::DecodeSDRType12V15");
     return 0;
 }
 
 uint32_t CreateLocatorList(const SdrScanState& state, FruList<FruLocator>* locators) {
-    if (!locators)
+    ORV_ENTRY(u"Orvane::CreateLocatorList");
+    if (!locators) {
+        ORV_EXIT(u"Orvane::CreateLocatorList");
         return 0;
+    }
     uint32_t fruCount =
         state.decodedCounts[TypeIndex(state.supportedTypes, Ipmi::kSdrTypeFruLocator)];
     uint32_t controllerCount =
@@ -297,6 +345,7 @@ uint32_t CreateLocatorList(const SdrScanState& state, FruList<FruLocator>* locat
         if (!locators->Append(locator))
             delete locator;
     }
+    ORV_EXIT(u"Orvane::CreateLocatorList");
     return 0;
 }
 

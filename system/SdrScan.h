@@ -37,16 +37,22 @@ struct SdrScanState {
     uint8_t supportedTypes[10];
 };
 
-// A raw record: the 5 header bytes and a body of at most 250 bytes, so that a
-// whole record stays addressable by the one-byte offset of Get SDR.
-constexpr size_t kMaxRecordBytes = 255;
+// A raw record: the 5 header bytes and a body of at most 255 bytes. Read in
+// pieces of 16 from offset 5, the last piece starts at 245, so the one-byte
+// offset of Get SDR reaches every byte.
+constexpr size_t kMaxRecordBytes = 5 + 255;
 
 // Appends a locator for every FRU device and controller locator record; always 0.
 uint32_t ScanSystemForFruLocators(FruList<FruLocator>* locators);
 
 uint32_t InitSDRStruct(SdrScanState& state);
+// Walks the repository twice: counts, allocates, then reads and decodes. A
+// walk whose next record ids come back to a record already read ends there,
+// keeping what it found.
 uint32_t GetAllSDRRecs(SdrScanState& state);
 uint32_t CountIPMI15SDRTypes(uint32_t counts[10], const uint8_t supportedTypes[10]);
+// Sizes the two locator arrays by the counting pass's counts.
+uint32_t SDR_MEM_Alloc(SdrScanState& state, const uint32_t counts[10]);
 uint32_t ReadRecFromBMC(uint8_t record[kMaxRecordBytes], uint16_t* recordId);
 uint32_t DecodeSDR(SdrScanState& state, const uint8_t* record);
 uint32_t DecodeHeader(const uint8_t* record);

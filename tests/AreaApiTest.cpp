@@ -296,6 +296,34 @@ TEST_F(AreaApiTest, InfoAreaFieldsReadAndGrowIntoThePadding) {
     EXPECT_EQ(LastError(), u"Setting the product field data failed.");
 }
 
+TEST_F(AreaApiTest, NullBytesAreRefusedByTheFieldSetters) {
+    // A null pointer never blanks a field, whatever the length: the area's
+    // setter refuses it and the exported call reports its own failure.
+    Load(FullImage());
+    struct Case {
+        int32_t area, field;
+        std::string value;
+        std::u16string message;
+    } cases[] = {{ORVANE_AREA_CHASSIS, 3, "CPN", u"Setting the chassis field data failed."},
+                 {ORVANE_AREA_BOARD, 6, "Acme", u"Setting the board field data failed."},
+                 {ORVANE_AREA_PRODUCT, 16, "Asset", u"Setting the product field data failed."}};
+    for (const Case& c : cases) {
+        ASSERT_EQ(SelectAreaEnum(&api, c.area), ORVANE_OK);
+        ASSERT_EQ(SelectFieldEnum(&api, c.field), ORVANE_OK);
+        for (uint32_t length : {0u, 5u}) {
+            EXPECT_EQ(SetFieldDataValue(&api, nullptr, length), ORVANE_E_SET_FIELD_DATA);
+            EXPECT_EQ(LastError(), c.message);
+            EXPECT_EQ(FieldBytes(), c.value);
+        }
+    }
+    // Null out-pointers of the area data operations are bad arguments once
+    // the state is right.
+    ASSERT_EQ(SelectAreaEnum(&api, ORVANE_AREA_MULTIRECORD), ORVANE_OK);
+    uint8_t buffer[16];
+    EXPECT_EQ(GetAreaSize(&api, nullptr), ORVANE_E_BAD_ARGUMENT);
+    EXPECT_EQ(GetAreaData(&api, buffer, nullptr), ORVANE_E_BAD_ARGUMENT);
+}
+
 TEST_F(AreaApiTest, MultiRecordAreaHasNoFieldsButItsRecords) {
     Load(FullImage());
     ASSERT_EQ(SelectAreaEnum(&api, ORVANE_AREA_MULTIRECORD), ORVANE_OK);
@@ -325,6 +353,36 @@ TEST_F(AreaApiTest, MultiRecordAreaHasNoFieldsButItsRecords) {
     size = sizeof buffer;
     ASSERT_EQ(GetAreaData(&api, buffer, &size), ORVANE_OK);
     EXPECT_EQ(FruTestImages::Bytes(buffer, size), two);
+
+    // Bytes too few for another record header are not part of the area:
+    // its size, its data and a commit all count the same 8 bytes.
+    std::vector<uint8_t> tail = Record(0x01, {1, 2, 3}, true);
+    tail.insert(tail.end(), {0xAA, 0xBB});
+    ASSERT_EQ(SetAreaData(&api, tail.data(), static_cast<uint32_t>(tail.size())), ORVANE_OK);
+    ASSERT_EQ(GetAreaSize(&api, &size), ORVANE_OK);
+    EXPECT_EQ(size, 8u);
+    size = sizeof buffer;
+    ASSERT_EQ(GetAreaData(&api, buffer, &size), ORVANE_OK);
+    EXPECT_EQ(size, 8u);
+}
+
+TEST_F(AreaApiTest, RecordsMustEndByTheLastDeviceOffset) {
+    // FullImage lays out 112 bytes before the records, so 65,424 bytes of
+    // records end the image at 64 KiB: accepted; one byte more is refused
+    // and the records stay as they were.
+    Load(FullImage());
+    ASSERT_EQ(SelectAreaEnum(&api, ORVANE_AREA_MULTIRECORD), ORVANE_OK);
+    for (uint32_t length : {65424u, 65425u, 70000u}) {
+        const std::vector<uint8_t> records = FruTestImages::Records(length);
+        const uint32_t expected = length == 65424 ? ORVANE_OK : ORVANE_E_UNSUPPORTED;
+        EXPECT_EQ(SetAreaData(&api, records.data(), length), expected) << length;
+        uint32_t size = 0;
+        ASSERT_EQ(GetAreaSize(&api, &size), ORVANE_OK);
+        EXPECT_EQ(size, 65424u) << length;
+        if (expected != ORVANE_OK) {
+            EXPECT_EQ(LastError().substr(0, 16), u"Unexpected error");
+        }
+    }
 }
 
 TEST_F(AreaApiTest, AreaDataOperationsReportWithoutFailureLines) {

@@ -37,6 +37,10 @@ class FakeBmc {
         Call<void (*)(const uint8_t*, uint32_t)>("FakeBmcAddRecord")(
             record.data(), static_cast<uint32_t>(record.size()));
     }
+    // Get SDR of record id answers next as the next record id.
+    void LinkRecord(uint32_t id, uint16_t next) {
+        Call<void (*)(uint32_t, uint16_t)>("FakeBmcLinkRecord")(id, next);
+    }
     // The next requests are answered with these completion codes and no data.
     void Script(std::initializer_list<uint8_t> codes) {
         for (uint8_t c : codes)

@@ -2,11 +2,12 @@
 // the sections a header declares, and failures to open the file.
 #include "FruTestImages.h"
 #include "TestSupport.h"
-#include "support/Frame.h"
 #include "fru/CFru.h"
+#include "support/Frame.h"
 
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <filesystem>
 #include <string>
 
@@ -111,6 +112,33 @@ TEST_F(FruFileWriterTest, LongInternalUseAndMultiRecordDataWrap) {
         return s;
     }();
     EXPECT_NE(text.find(sixteen + "\n AB AB AB AB \n \n)\n"), std::string::npos) << text;
+}
+
+TEST_F(FruFileWriterTest, TitlesGoBackAsTheBytesTheyCameAs) {
+    // In a UTF-8 locale a lone E9h reads as U+00E9, which the locale itself
+    // would write as C3 A9; the saved title keeps the byte it was read as.
+    // A name set as a wide text is written through the locale.
+    const char* previousLocale = std::setlocale(LC_ALL, nullptr);
+    const std::string saved = previousLocale ? previousLocale : "C";
+    ASSERT_NE(std::setlocale(LC_ALL, "C.UTF-8"), nullptr);
+    struct Case {
+        const char* narrow;
+        const char16_t* wide;
+        std::string written;
+    } cases[] = {{"Caf\xE9", nullptr, "Caf\xE9"},
+                 {"Caf\xC3\xA9", nullptr, "Caf\xC3\xA9"},
+                 {nullptr, u"Caf\u00E9", "Caf\xC3\xA9"}};
+    for (const Case& c : cases) {
+        CFru fru;
+        BuildExample(fru);
+        ASSERT_EQ(c.narrow ? fru.locator.SetName(c.narrow) : fru.locator.SetName(c.wide), 0u);
+        EXPECT_EQ(std::u16string(fru.locator.GetName()), u"Caf\u00E9");
+        ASSERT_EQ(fru.SaveFRUToFile("title.cfg"), 0u);
+        EXPECT_NE(TestSupport::ReadText("title.cfg").find("_FRU_TITLE\t'" + c.written + "'\n"),
+                  std::string::npos)
+            << c.written;
+    }
+    std::setlocale(LC_ALL, saved.c_str());
 }
 
 TEST_F(FruFileWriterTest, UnopenableFileFailsInTheFirstStep) {

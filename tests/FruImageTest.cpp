@@ -96,4 +96,28 @@ TEST_F(FruImageTest, OversizedAreasAreRefusedBeforeTheyAreRead) {
     EXPECT_EQ(bmc.Log().size(), 2u); // the header and the area's first two bytes
 }
 
+TEST_F(FruImageTest, ACommitEndingPastTheLastDeviceOffsetWritesNothing) {
+    // Records that end exactly at the last offset are committed; one byte
+    // more and not even the header goes out.
+    struct Case {
+        uint32_t nvsType;
+        uint32_t imageEnd;
+        bool written;
+    } cases[] = {{2, 0x10000, true}, {2, 0x10001, false}, {1, 0x100, true}, {1, 0x101, false}};
+    for (const Case& c : cases) {
+        FakeBmc bmc(std::vector<uint8_t>(0x10000, 0));
+        CFru fru;
+        ASSERT_EQ(FruImage::LoadFromSystem(fru, &locator), 0xC0070025u); // a blank device
+        fru.locator.nvsType = c.nvsType;
+        fru.header.multiRecOffset = 1;
+        const std::vector<uint8_t> records = FruTestImages::Records(c.imageEnd - 8);
+        ASSERT_EQ(fru.SetMultiRecArea(records.data(), static_cast<uint16_t>(records.size()), 1),
+                  0u);
+        ASSERT_EQ(fru.GetLaidOutLength(), c.imageEnd);
+        const size_t before = bmc.Log().size();
+        EXPECT_EQ(FruImage::WriteToSystem(fru, nullptr), c.written ? 0u : 0xC007002Eu);
+        EXPECT_EQ(bmc.Log().size() > before, c.written) << c.imageEnd;
+    }
+}
+
 } // namespace

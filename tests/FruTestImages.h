@@ -53,6 +53,19 @@ inline std::vector<uint8_t> Record(uint8_t type, const std::vector<uint8_t>& dat
     return out;
 }
 
+// A chain of exactly total bytes (at least 5): records of 255 zero data
+// bytes, the last one shorter. Checksums are not set.
+inline std::vector<uint8_t> Records(uint32_t total) {
+    std::vector<uint8_t> out;
+    for (uint32_t left = total; left >= 5;) {
+        const uint32_t data = std::min<uint32_t>(255, left - 5);
+        out.insert(out.end(), {0x00, 0x02, static_cast<uint8_t>(data), 0, 0});
+        out.resize(out.size() + data, 0);
+        left -= 5 + data;
+    }
+    return out;
+}
+
 // Copies bytes into an image at an offset.
 inline void Put(std::vector<uint8_t>& image, size_t offset, const std::vector<uint8_t>& bytes) {
     std::copy(bytes.begin(), bytes.end(), image.begin() + static_cast<long>(offset));

@@ -2,8 +2,8 @@
 #include "system/FruTransfer.h"
 #include "FakeBmc.h"
 #include "TestSupport.h"
-#include "support/Globals.h"
 #include "orvane/orvane.h"
+#include "support/Globals.h"
 
 #include <gtest/gtest.h>
 
@@ -101,6 +101,33 @@ TEST(FruTransferTest, NotAccessibleDevicesFailWithoutARequest) {
     count = 0;
     EXPECT_EQ(FruTransfer::ReadDeviceData(none, 0, out, &count), 0u);
     EXPECT_TRUE(bmc.Log().empty());
+}
+
+TEST(FruTransferTest, TransfersEndAtTheLastAddressableOffset) {
+    // A 64 KiB device: a transfer that ends at the last offset goes out, one
+    // that would reach past it (and wrap to offset 0) sends nothing.
+    const DeviceAddress at24{FruTransfer::kAt24c02, 0, 1, 0xA0, 0x20, 0};
+    const DeviceAddress ds{FruTransfer::kDs1624s, 0, 1, 0x9E, 0x20, 0};
+    struct Case {
+        DeviceAddress device;
+        uint32_t offset, count;
+        bool fits;
+    } cases[] = {{kDevice, 0xFFF8, 8, true},   {kDevice, 0xFFF8, 9, false},
+                 {kDevice, 0x10000, 1, false}, {at24, 0xFFFF, 1, true},
+                 {at24, 0xFFFF, 2, false},     {ds, 0xFF, 1, true},
+                 {ds, 0xFF, 2, false},         {ds, 0x100, 1, false}};
+    for (const Case& c : cases) {
+        FakeBmc bmc(std::vector<uint8_t>(0x10000, 0));
+        uint8_t bytes[16] = {};
+        uint16_t count = static_cast<uint16_t>(c.count);
+        EXPECT_EQ(FruTransfer::ReadDeviceData(c.device, c.offset, bytes, &count),
+                  c.fits ? 0u : 0xC0070028u)
+            << c.offset << "+" << c.count;
+        EXPECT_EQ(FruTransfer::WriteDeviceData(c.device, c.offset, bytes, c.count),
+                  c.fits ? 0u : 0xC0070029u)
+            << c.offset << "+" << c.count;
+        EXPECT_EQ(bmc.Log().empty(), !c.fits);
+    }
 }
 
 TEST(FruTransferTest, WritesShrinkOnC7) {
@@ -281,6 +308,21 @@ TEST_F(SimulatedTransferTest, BridgedReadsTravelInSendMessage) {
     EXPECT_EQ(log[0].substr(0, std::strlen(expected)), expected) << log[0];
     EXPECT_EQ(log[1].rfind("recv -> result=00000000 data=[", 0), 0u) << log[1];
     EXPECT_EQ(FruTransfer::NextBridgeSequence(), sequence >= 63 ? 1 : sequence + 1);
+}
+
+TEST_F(SimulatedTransferTest, TransfersPastTheLastOffsetSendNothing) {
+    Use(R"({"controllers": [{"address": "0x20",
+            "fru_devices": [{"id": 5, "hex": "01", "size": 65536}]}]})");
+    uint8_t bytes[16] = {};
+    uint16_t count = 8;
+    ASSERT_EQ(FruTransfer::ReadDeviceData(kDevice, 0xFFF8, bytes, &count), 0u);
+    count = 16;
+    EXPECT_EQ(FruTransfer::ReadDeviceData(kDevice, 0xFFF8, bytes, &count), 0xC0070028u);
+    EXPECT_EQ(FruTransfer::WriteDeviceData(kDevice, 0xFFF8, bytes, 16), 0xC0070029u);
+    // Only the read that fits went out.
+    const auto log = Log();
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_EQ(log[0].substr(0, 52), "send rs=20 netfn=0A lun=00 cmd=11 data=[05 F8 FF 08]");
 }
 
 TEST_F(SimulatedTransferTest, AMissingBridgeTargetIsBusyAfterThreeTries) {

@@ -2,9 +2,9 @@
 #include "system/SdrScan.h"
 #include "FakeBmc.h"
 #include "TestSupport.h"
-#include "support/FruList.h"
 #include "fru/FruLocator.h"
 #include "orvane/orvane.h"
+#include "support/FruList.h"
 
 #include <gtest/gtest.h>
 
@@ -110,6 +110,39 @@ TEST_F(SdrScanTest, UnsupportedTypesAndVersionsStopTheScan) {
         EXPECT_EQ(Orvane::ScanSystemForFruLocators(&list), 0u);
         ASSERT_EQ(list.GetCount(), 1u);
         EXPECT_EQ(std::u16string(list.GetAt(0)->GetName()), u"First");
+    }
+}
+
+TEST_F(SdrScanTest, LongRecordsAndLoopingWalksKeepTheLocatorsFound) {
+    // A record of 255 bytes after its header is read to its end (the last
+    // piece starts at 245) and the records after it still count; a walk
+    // whose next ids lead back ends there, with what it found.
+    std::vector<uint8_t> oem(5 + 255, 0x5A);
+    oem[2] = 0x51;
+    oem[3] = 0xC0;
+    oem[4] = 255;
+    for (bool loop : {false, true}) {
+        FakeBmc bmc({});
+        bmc.AddRecord(ControllerRecord(0x20, "A"));
+        bmc.AddRecord(oem);
+        bmc.AddRecord(ControllerRecord(0x22, "B"));
+        if (loop)
+            bmc.LinkRecord(2, 0); // 0 -> 1 -> 2 -> 0 ...
+        FruList<FruLocator> found;
+        EXPECT_EQ(Orvane::ScanSystemForFruLocators(&found), 0u);
+        const uint32_t count = found.GetCount();
+        const std::u16string last = count ? found.GetAt(count - 1)->GetName() : u"";
+        found.DestroyElements();
+        EXPECT_EQ(count, 2u) << loop;
+        EXPECT_EQ(last, u"B");
+        size_t getSdr = 0, lastPiece = 0;
+        for (const FakeRequest& r : bmc.Log()) {
+            getSdr += r.command == 0x23;
+            lastPiece += r.command == 0x23 && r.data[4] == 245 && r.data[5] == 15;
+        }
+        // Three headers counted, then three headers and 1 + 16 + 1 pieces.
+        EXPECT_EQ(getSdr, 3u + 3u + 18u) << loop;
+        EXPECT_EQ(lastPiece, 1u);
     }
 }
 

@@ -33,6 +33,10 @@ std::vector<uint8_t> BoardImage() {
 }
 
 std::vector<std::pair<std::u16string, uint32_t>> g_progress;
+
+std::string Utf16ToAscii(const std::u16string& text) {
+    return std::string(text.begin(), text.end());
+}
 void Record(uint32_t phase, const OrvaneChar* text, uint32_t value1, uint32_t) {
     g_progress.push_back({text ? std::u16string(text) : u"", phase * 1000 + value1});
 }
@@ -133,6 +137,41 @@ TEST_F(SystemApiTest, HeaderChecks) {
     FakeBmc bmc(image);
     EXPECT_EQ(FindFruAtAddressAndChecksumHeader(&api, 2, 0, 0x20, 0xFF, 0x20, 0),
               ORVANE_E_HEADER_CHECKSUM);
+    // The message names the device by its address.
+    const OrvaneChar* text = nullptr;
+    ASSERT_EQ(GetLastErrorMessage(&api, &text), ORVANE_OK);
+    ASSERT_NE(text, nullptr);
+    EXPECT_EQ(std::u16string(text),
+              u"The common header of FRU 0 at controller 20h, device 20h, bus 255 is invalid.");
+}
+
+TEST_F(SystemApiTest, EveryStepOfALoadTracesItsEntryAndExit) {
+    const std::filesystem::path previous = std::filesystem::current_path();
+    std::filesystem::current_path(TestSupport::TempDir());
+    FakeBmc bmc(BoardImage());
+    bmc.AddRecord(LocatorRecord(0x20, 0, "Board"));
+    ASSERT_EQ(SetDebugLevel(&api, 3), ORVANE_OK);
+    ASSERT_EQ(LoadConfigurationFromSystem(&api), ORVANE_OK);
+    ASSERT_EQ(LoadPropertiesFromSystem(&api), ORVANE_OK);
+    for (uint32_t i = 0; i < 3; ++i) {
+        const OrvaneChar* value = nullptr;
+        ASSERT_EQ(SelectProperty(&api, i), ORVANE_OK);
+        ASSERT_EQ(GetPropertyValue(&api, &value), ORVANE_OK);
+    }
+    SetDebugLevel(&api, 1);
+    const std::u16string log = TestSupport::ReadLog();
+    std::filesystem::current_path(previous);
+    for (const char16_t* name :
+         {u"Orvane::InitSDRStruct", u"Orvane::CountIPMI15SDRTypes", u"Orvane::SDR_MEM_Alloc",
+          u"Orvane::GetAllSDRRecs", u"Orvane::ReadRecFromBMC", u"Orvane::DecodeSDR",
+          u"Orvane::DecodeHeader", u"Orvane::DecodeSDRType11V15", u"Orvane::CreateLocatorList",
+          u"CFru::ReadDataFromFRU", u"FruUtility::GetIPMIRevision",
+          u"CFruProperties::GetIpmiVersionString", u"CFruProperties::GetNumberOfFrusString",
+          u"CFruProperties::GetNumberOfIpmiFrusString"}) {
+        const std::u16string n(name);
+        EXPECT_NE(log.find(n + u" [ENTRY]\r\n"), std::u16string::npos) << Utf16ToAscii(n);
+        EXPECT_NE(log.find(n + u" [EXIT]\r\n"), std::u16string::npos) << Utf16ToAscii(n);
+    }
 }
 
 } // namespace
@@ -322,6 +361,51 @@ TEST_F(SimulatedSystemApiTest, ChangesSurviveACommitAndANewLibraryState) {
             }
         }
     }
+}
+
+TEST_F(SimulatedSystemApiTest, RecordsThatWouldWrapPast64KiBNeverReachTheDevice) {
+    // The demo mainboard on a 65,536-byte device, its records from offset 240:
+    // 65,401 bytes of records (251 of 255 data bytes, one of 31, one of 100)
+    // would run past offset 0xFFFF and wrap onto the common header.
+    const std::vector<uint8_t> image =
+        TestSupport::ReadFile(std::string(ORVANE_SOURCE_DIR) + "/examples/demo-system/board.bin");
+    TestSupport::WriteFile(dir + "/board.bin", image);
+    const std::string json = R"({"controllers": [{"address": "0x20", "fru_devices":
+        [{"id": 0, "image": "board.bin", "size": 65536}]}],
+        "sdr": [{"type": "mc_locator", "address": "0x20", "name": "Mainboard"}]})";
+    TestSupport::WriteFile(dir + "/s.json", std::vector<uint8_t>(json.begin(), json.end()));
+    Use(dir + "/s.json");
+    ASSERT_EQ(LoadConfigurationFromSystem(&api), ORVANE_OK);
+    SelectNamed(u"Mainboard");
+    ASSERT_EQ(SelectAreaEnum(&api, ORVANE_AREA_MULTIRECORD), ORVANE_OK);
+    uint32_t size = 0;
+    ASSERT_EQ(GetAreaSize(&api, &size), ORVANE_OK);
+    const uint32_t oldSize = size;
+
+    std::vector<uint8_t> records;
+    for (int i = 0; i < 253; ++i) {
+        const size_t length = i < 251 ? 255 : i == 251 ? 31 : 100;
+        const auto r = FruTestImages::Record(0xC0, std::vector<uint8_t>(length, 0xAA), i == 252);
+        records.insert(records.end(), r.begin(), r.end());
+    }
+    ASSERT_EQ(records.size(), 65401u);
+    EXPECT_EQ(SetAreaData(&api, records.data(), static_cast<uint32_t>(records.size())),
+              ORVANE_E_UNSUPPORTED);
+    ASSERT_EQ(GetAreaSize(&api, &size), ORVANE_OK);
+    EXPECT_EQ(size, oldSize);
+    ASSERT_EQ(CommitConfigurationToSystem(&api), ORVANE_OK);
+
+    // The device holds the image it held, and a new scan reads it.
+    const auto after = TestSupport::ReadFile(dir + "/board.bin");
+    ASSERT_GE(after.size(), image.size());
+    EXPECT_EQ(std::vector<uint8_t>(after.begin(), after.begin() + image.size()), image);
+    ASSERT_EQ(DeInitialize(&api), ORVANE_OK);
+    ASSERT_EQ(Initialize(&api), ORVANE_OK);
+    ASSERT_EQ(LoadConfigurationFromSystem(&api), ORVANE_OK);
+    ASSERT_EQ(SelectList(&api, ORVANE_LIST_SYSTEM), ORVANE_OK);
+    uint32_t present = 0, loaded = 0;
+    ASSERT_EQ(GetNumberOfFrus(&api, &present, &loaded), ORVANE_OK);
+    EXPECT_EQ(loaded, 1u);
 }
 
 } // namespace

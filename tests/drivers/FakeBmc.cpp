@@ -20,6 +20,7 @@ struct FakeRequest {
 namespace {
 std::vector<uint8_t> g_image;
 std::vector<std::vector<uint8_t>> g_sdr;
+std::vector<int32_t> g_nextIds; // per record: the next record id answered, -1 the usual
 std::vector<FakeRequest> g_log;
 std::deque<uint8_t> g_codes; // completion codes to answer first, one per request
 std::deque<std::vector<uint8_t>> g_queue;
@@ -67,6 +68,8 @@ uint8_t Answer(const KsbRequestBlock* r, uint8_t* out, uint32_t* length) {
         if (id >= g_sdr.size() || offset + n > g_sdr[id].size())
             return 0xCB;
         uint16_t next = id + 1 < g_sdr.size() ? static_cast<uint16_t>(id + 1) : 0xFFFF;
+        if (g_nextIds[id] >= 0)
+            next = static_cast<uint16_t>(g_nextIds[id]);
         out[0] = static_cast<uint8_t>(next);
         out[1] = static_cast<uint8_t>(next >> 8);
         std::memcpy(out + 2, g_sdr[id].data() + offset, n);
@@ -94,12 +97,19 @@ uint8_t Answer(const KsbRequestBlock* r, uint8_t* out, uint32_t* length) {
 EXPORT void FakeBmcReset(const uint8_t* image, uint32_t size) {
     g_image.assign(image, image + size);
     g_sdr.clear();
+    g_nextIds.clear();
     g_log.clear();
     g_codes.clear();
     g_queue.clear();
 }
 EXPORT void FakeBmcAddRecord(const uint8_t* record, uint32_t size) {
     g_sdr.emplace_back(record, record + size);
+    g_nextIds.push_back(-1);
+}
+// Makes Get SDR of record id answer next as the next record id.
+EXPORT void FakeBmcLinkRecord(uint32_t id, uint16_t next) {
+    if (id < g_nextIds.size())
+        g_nextIds[id] = next;
 }
 EXPORT void FakeBmcScriptCode(uint8_t code) {
     g_codes.push_back(code);

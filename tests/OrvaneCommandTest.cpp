@@ -183,6 +183,7 @@ TEST_F(OrvaneCommandTest, SetRefusesValuesThatWouldBreakTheFru) {
     r = Orvane({"set", "0", "board.serial_number", "X"});
     EXPECT_EQ(r.code, 2); // neither --commit nor --save
     EXPECT_EQ(TestSupport::ReadFile(dir + "/board.bin"), before);
+    EXPECT_TRUE(fs::is_empty(backups)); // a refused change leaves no backup behind
     r = Orvane({"set", "0", "board.serial_number", "X", "--commit", "--force"});
     EXPECT_EQ(r.code, 0) << r.err;
 }

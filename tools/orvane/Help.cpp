@@ -47,8 +47,8 @@ const char* Help(const std::string& command) {
                "  --lang L --locale C  catalogue language (e.g. --lang de --locale de)\n"
                "  --debug-level N      write DBGLOG.txt (1 failures, 3 every call)\n"
                "  --backup-dir DIR     where commits save what the device held\n"
-               "  --repack             set --commit: move the areas to where the commit\n"
-               "                       writes them and rewrite the header to match\n"
+               "  --repack             set --commit, restore: move the areas to where the\n"
+               "                       commit writes them and rewrite the header to match\n"
                "  --json               JSON output (scan, show, load, props)\n"
                "  --hosts LIST         scan, show or inventory many BMCs: bmc[01-64].net,10.1.2.3\n"
                "  --hosts-file FILE    a host a line: HOST[:PORT] [USER PASSWORD-FILE]\n"
@@ -118,7 +118,7 @@ const char* Help(const std::string& command) {
                "the device at the file's address and commits, guarded, backed up and\n"
                "verified like set --commit. Refuses when the device's areas differ in size\n"
                "from the file's. A device whose image no longer reads gets the file's\n"
-               "whole image.\n"
+               "whole image. --repack as for set --commit.\n"
                "FILE.bin: writes the raw image like orvane write, to FRU or to the device\n"
                "named in a backup's file name (<time>-T-L-DA-B-CA-ID.bin).\n";
     if (command == "props")

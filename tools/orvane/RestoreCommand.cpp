@@ -126,8 +126,9 @@ int Restore(Session& s, const Options& o) {
         return kExitRefused;
     }
     SelectFru(s.Api(), position);
-    if (int code = SafeCommit::GuardLayout(a, 0))
-        return code;
+    if (!o.repack)
+        if (int code = SafeCommit::GuardLayout(a, 0))
+            return code;
     PendingBackup backup;
     if (int code = TakeBackup(s, o, a, &position, &backup))
         return code;
@@ -163,6 +164,14 @@ int Restore(Session& s, const Options& o) {
                 ++changed;
             }
         }
+    }
+    if (o.repack) {
+        if (!CoreAccess::RepackSelected()) {
+            std::fprintf(stderr, "orvane: the areas do not fit a common header when packed from "
+                                 "offset 8; nothing was written\n");
+            return kExitRefused;
+        }
+        ++changed; // the header and every area are written where they now belong
     }
     if (changed == 0) {
         std::printf("the device at %s already holds what %s holds; nothing written\n",

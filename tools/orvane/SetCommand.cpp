@@ -25,7 +25,7 @@ int Set(Session& s, const Options& o) {
     if (!o.commit && o.save.empty())
         return Usage("set", "needs --commit (to the device) or --save CFG (to a file)");
     if (o.repack && !o.commit)
-        return Usage("set", "--repack changes where a commit writes; it needs --commit");
+        return Usage("set", "--repack moves the areas on the device; it needs --commit");
     if (o.commit && !o.file.empty())
         return Usage("set", "--commit writes a FRU of the system; to write a file's contents "
                             "to its device use orvane restore");

@@ -19,17 +19,7 @@ using FruTestImages::Put;
 using FruTestImages::Record;
 namespace fs = std::filesystem;
 
-struct Result {
-    int code;
-    std::string out, err;
-};
-
-std::string Quote(const std::string& s) {
-    std::string q = "'";
-    for (char c : s)
-        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
+using Result = TestSupport::CommandResult;
 
 // Internal use at 8, chassis at 16, board at 40, product at 80.
 std::vector<uint8_t> BoardImage(const std::string& manufacturer) {
@@ -73,14 +63,13 @@ class OrvaneCommandTest : public ::testing::Test {
     }
 
     Result Orvane(const std::vector<std::string>& args, const std::string& prefix = "") {
-        std::string cmd = prefix + Quote(std::string(ORVANE_BUILD_DIR) + "/orvane");
-        cmd += " --system " + Quote(dir + "/system.json") + " --backup-dir " + Quote(backups);
+        std::string cmd =
+            prefix + TestSupport::ShellQuote(std::string(ORVANE_BUILD_DIR) + "/orvane");
+        cmd += " --system " + TestSupport::ShellQuote(dir + "/system.json") + " --backup-dir " +
+               TestSupport::ShellQuote(backups);
         for (const auto& a : args)
-            cmd += " " + Quote(a);
-        cmd += " >" + Quote(dir + "/out.txt") + " 2>" + Quote(dir + "/err.txt");
-        const int status = std::system(("cd " + Quote(dir) + " && " + cmd).c_str());
-        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1,
-                TestSupport::ReadText(dir + "/out.txt"), TestSupport::ReadText(dir + "/err.txt")};
+            cmd += " " + TestSupport::ShellQuote(a);
+        return TestSupport::RunIn(dir, cmd);
     }
 
     // The backup configuration files (each has its raw .bin beside it).
@@ -147,7 +136,7 @@ TEST_F(OrvaneCommandTest, ShowJsonFollowsTheDocumentedSchema) {
         "/usr/bin/python3 -c 'import json,sys,jsonschema; "
         "jsonschema.validate(json.load(open(sys.argv[1])), json.load(open(sys.argv[2]))); "
         "d=json.load(open(sys.argv[1])); assert len(d[\"frus\"])==2' " +
-        Quote(json) + " " + Quote(schema);
+        TestSupport::ShellQuote(json) + " " + TestSupport::ShellQuote(schema);
     EXPECT_EQ(std::system(check.c_str()), 0) << r.out;
 }
 
@@ -258,10 +247,11 @@ TEST_F(OrvaneCommandTest, ProgressBarOnATerminal) {
     // script(1) gives the command a pseudo-terminal; its output is the terminal's.
     Result r = Orvane({"scan"}, "script -qec ");
     (void)r;
-    std::string cmd = "cd " + Quote(dir) + " && script -qec " +
-                      Quote(Quote(std::string(ORVANE_BUILD_DIR) + "/orvane") + " --system " +
-                            Quote(dir + "/system.json") + " scan") +
-                      " /dev/null > " + Quote(dir + "/tty.txt");
+    std::string cmd = "cd " + TestSupport::ShellQuote(dir) + " && script -qec " +
+                      TestSupport::ShellQuote(
+                          TestSupport::ShellQuote(std::string(ORVANE_BUILD_DIR) + "/orvane") +
+                          " --system " + TestSupport::ShellQuote(dir + "/system.json") + " scan") +
+                      " /dev/null > " + TestSupport::ShellQuote(dir + "/tty.txt");
     ASSERT_EQ(std::system(cmd.c_str()), 0);
     const std::string tty = TestSupport::ReadText(dir + "/tty.txt");
     EXPECT_NE(tty.find("\r\033[K[##############################] 17/17 Read FRU 17 of 17"),

@@ -19,13 +19,6 @@ namespace fs = std::filesystem;
 using Json = nlohmann::ordered_json;
 using Lines = std::vector<std::pair<std::string, std::string>>;
 
-std::string Quote(const std::string& s) {
-    std::string q = "'";
-    for (char c : s)
-        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
-
 // Standard output of a shell command and its exit code.
 std::pair<int, std::string> Shell(const std::string& command) {
     std::string out;
@@ -41,7 +34,7 @@ std::pair<int, std::string> Shell(const std::string& command) {
 }
 
 std::string Orvane() {
-    return Quote(std::string(ORVANE_BUILD_DIR) + "/orvane");
+    return TestSupport::ShellQuote(std::string(ORVANE_BUILD_DIR) + "/orvane");
 }
 
 // The corpus lies beside the repository (../shared/corpus);
@@ -66,7 +59,8 @@ std::vector<fs::path> CorpusImages() {
 // long OEM data dump join their label's value.
 Lines IpmiFru(const fs::path& image) {
     Lines lines;
-    auto [code, out] = Shell("ipmi-fru -v --fru-file=" + Quote(image.string()) + " 2>&1");
+    auto [code, out] =
+        Shell("ipmi-fru -v --fru-file=" + TestSupport::ShellQuote(image.string()) + " 2>&1");
     size_t pos = 0;
     while (pos < out.size()) {
         size_t end = out.find('\n', pos);
@@ -186,8 +180,8 @@ Lines OrvaneLines(const Json& fru) {
 }
 
 Json ShowJson(const fs::path& image, int* code) {
-    auto [c, out] =
-        Shell(Orvane() + " show --json --image " + Quote(image.string()) + " 2>/dev/null");
+    auto [c, out] = Shell(Orvane() + " show --json --image " +
+                          TestSupport::ShellQuote(image.string()) + " 2>/dev/null");
     *code = c;
     return Json::parse(out, nullptr, false);
 }
@@ -262,9 +256,9 @@ TEST_F(OrvaneImagesTest, BoardSerialSetThroughImageChangesOnlyThatField) {
         const std::string copy = dir + "/" + image.filename().string();
         fs::copy_file(image, copy, fs::copy_options::overwrite_existing);
         const std::string serial = std::string("ORV12345").substr(0, std::min<size_t>(limit, 8));
-        auto [setCode, out] =
-            Shell(Orvane() + " set --image " + Quote(copy) + " board.serial_number " + serial +
-                  " --commit --backup-dir " + Quote(dir + "/backups") + " 2>&1");
+        auto [setCode, out] = Shell(Orvane() + " set --image " + TestSupport::ShellQuote(copy) +
+                                    " board.serial_number " + serial + " --commit --backup-dir " +
+                                    TestSupport::ShellQuote(dir + "/backups") + " 2>&1");
         if (setCode != 0) {
             // A backup that cannot hold the image (a text field with a 00h byte
             // does not survive a configuration file) refuses the commit: the
@@ -301,7 +295,7 @@ class OrvaneDemoTest : public ::testing::Test {
                  fs::copy_options::recursive | fs::copy_options::overwrite_existing);
     }
     std::pair<int, std::string> Demo(const std::string& args, const std::string& env = "") {
-        return Shell("cd " + Quote(dir) + " && " + env + " " + Orvane() +
+        return Shell("cd " + TestSupport::ShellQuote(dir) + " && " + env + " " + Orvane() +
                      " --system system.json --backup-dir backups " + args + " 2>/dev/null");
     }
     std::string dir;
@@ -331,7 +325,7 @@ TEST_F(OrvaneDemoTest, CustomFieldsInImageOrderWithTheirOwnHex) {
 }
 
 TEST_F(OrvaneDemoTest, ImageFileSavedAndBuiltBackIsTheSameImage) {
-    const std::string in = "cd " + Quote(dir) + " && " + Orvane();
+    const std::string in = "cd " + TestSupport::ShellQuote(dir) + " && " + Orvane();
     ASSERT_EQ(Shell(in + " save --image board.bin board.cfg").first, 0);
     ASSERT_EQ(Shell(in + " build board.cfg built.bin").first, 0);
     const auto original = TestSupport::ReadFile(dir + "/board.bin");
@@ -356,7 +350,8 @@ TEST_F(OrvaneDemoTest, GermanShowHasNoEnglishWordsOfTheCommand) {
             EXPECT_EQ(out.find(english), std::string::npos) << english << " in " << env;
     }
     // A language without a catalogue: English, and one line that says so.
-    auto [code, out] = Shell("cd " + Quote(dir) + " && LANG=fr_FR.UTF-8 " + Orvane() +
-                             " --system system.json show 2>&1 >/dev/null | grep -c catalogue");
+    auto [code, out] =
+        Shell("cd " + TestSupport::ShellQuote(dir) + " && LANG=fr_FR.UTF-8 " + Orvane() +
+              " --system system.json show 2>&1 >/dev/null | grep -c catalogue");
     EXPECT_EQ(out, "1\n");
 }

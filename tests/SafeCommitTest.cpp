@@ -20,17 +20,7 @@ using FruTestImages::Put;
 using FruTestImages::Record;
 namespace fs = std::filesystem;
 
-struct Result {
-    int code;
-    std::string out, err;
-};
-
-std::string Quote(const std::string& s) {
-    std::string q = "'";
-    for (char c : s)
-        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
+using Result = TestSupport::CommandResult;
 
 // A power supply's image: a board area and one multi-record, at the board's
 // and the multi-record's unit offsets (1 and 6 are packed: the commit writes
@@ -66,17 +56,14 @@ class SafeCommitTest : public ::testing::Test {
     }
 
     // Runs a shell command in the test's folder.
-    Result Shell(const std::string& command) {
-        const int status =
-            std::system(("cd " + Quote(dir) + " && " + command + " >out.txt 2>err.txt").c_str());
-        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1,
-                TestSupport::ReadText(dir + "/out.txt"), TestSupport::ReadText(dir + "/err.txt")};
-    }
+    Result Shell(const std::string& command) { return TestSupport::RunIn(dir, command); }
     Result Run(const std::string& args) {
-        return Shell(Quote(std::string(ORVANE_BUILD_DIR) + "/orvane") + " " + args);
+        return Shell(TestSupport::ShellQuote(std::string(ORVANE_BUILD_DIR) + "/orvane") + " " +
+                     args);
     }
     Result Orvane(const std::string& args) {
-        return Run("--system system.json --backup-dir " + Quote(backups) + " " + args);
+        return Run("--system system.json --backup-dir " + TestSupport::ShellQuote(backups) + " " +
+                   args);
     }
 
     size_t BackupFiles(const std::string& extension) {

@@ -9,6 +9,7 @@
 #include <iterator>
 #include <stdexcept>
 #include <string>
+#include <sys/wait.h>
 
 namespace TestSupport {
 
@@ -103,6 +104,20 @@ std::u16string ReadLog() {
         text.push_back(static_cast<char16_t>(static_cast<uint8_t>(bytes[i]) |
                                              static_cast<uint8_t>(bytes[i + 1]) << 8));
     return text;
+}
+
+std::string ShellQuote(const std::string& text) {
+    std::string quoted = "'";
+    for (char c : text)
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
+CommandResult RunIn(const std::string& folder, const std::string& command) {
+    const int status = std::system(
+        ("cd " + ShellQuote(folder) + " && " + command + " >out.txt 2>err.txt").c_str());
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadText(folder + "/out.txt"),
+            ReadText(folder + "/err.txt")};
 }
 
 } // namespace TestSupport

@@ -17,4 +17,15 @@ std::string ReadText(const std::string& path);
 std::vector<uint8_t> CatalogueBytes(const std::vector<std::u16string>& texts);
 // The debug log DBGLOG.txt of the current folder as text (it is UTF-16LE).
 std::u16string ReadLog();
+// The text quoted for a POSIX shell.
+std::string ShellQuote(const std::string& text);
+// What a shell command gave: its exit code (-1 when it did not exit) and its
+// standard output and error.
+struct CommandResult {
+    int code;
+    std::string out, err;
+};
+// Runs a shell command in a folder, its output collected in out.txt and
+// err.txt there.
+CommandResult RunIn(const std::string& folder, const std::string& command);
 } // namespace TestSupport

@@ -6,7 +6,6 @@
 #include <cstdlib>
 
 namespace Text {
-namespace {
 void AppendUtf8(std::string& out, uint32_t cp) {
     if (cp < 0x80) {
         out.push_back(static_cast<char>(cp));
@@ -24,7 +23,6 @@ void AppendUtf8(std::string& out, uint32_t cp) {
         out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
     }
 }
-} // namespace
 
 std::string ToUtf8(const OrvaneChar* text) {
     std::string out;

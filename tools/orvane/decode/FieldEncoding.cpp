@@ -1,5 +1,6 @@
 #include "FieldEncoding.h"
 
+#include "Text.h"
 #include "Translate.h"
 
 #include <array>
@@ -23,34 +24,6 @@ constexpr char kBcdPlus[16] = {'0', '1', '2', '3', '4', '5', '6', '7',
 // 6-bit ASCII codes 0 to 63 stand for the characters 0x20 to 0x5F.
 constexpr uint8_t kSixBitBase = 0x20;
 constexpr uint8_t kSixBitMask = 0x3F;
-
-void AppendUtf8(std::string& out, uint32_t cp) {
-    if (cp < 0x80) {
-        out.push_back(static_cast<char>(cp));
-    } else if (cp < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else if (cp < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    }
-}
-
-std::string Hex(const std::vector<uint8_t>& bytes) {
-    std::string out;
-    char pair[4];
-    for (size_t i = 0; i < bytes.size(); ++i) {
-        std::snprintf(pair, sizeof pair, "%02X", bytes[i]);
-        out += (i ? " " : "") + std::string(pair);
-    }
-    return out;
-}
 
 std::string BcdPlus(const std::vector<uint8_t>& bytes) {
     std::string out;
@@ -84,12 +57,12 @@ std::string LocaleText(const std::vector<uint8_t>& bytes) {
         const size_t n = std::mbrtowc(&wc, reinterpret_cast<const char*>(bytes.data() + i),
                                       bytes.size() - i, &state);
         if (n == 0 || n > bytes.size() - i) { // NUL, or a byte the locale cannot convert
-            AppendUtf8(out, bytes[i]);
+            Text::AppendUtf8(out, bytes[i]);
             state = std::mbstate_t{};
             ++i;
             continue;
         }
-        AppendUtf8(out, static_cast<uint32_t>(wc));
+        Text::AppendUtf8(out, static_cast<uint32_t>(wc));
         i += n;
     }
     return out;
@@ -122,7 +95,7 @@ const char* Label(Kind kind) {
 std::string Decode(Kind kind, const std::vector<uint8_t>& bytes) {
     switch (kind) {
     case Kind::Binary:
-        return Hex(bytes);
+        return Text::Hex(bytes.data(), bytes.size());
     case Kind::BcdPlus:
         return BcdPlus(bytes);
     case Kind::SixBitAscii:

@@ -2,6 +2,7 @@
 
 #include "api/LibraryState.h"
 #include "fru/CFru.h"
+#include "fru/FruDefs.h"
 #include "orvane/orvane.h"
 #include "support/Frame.h"
 #include "support/Globals.h"
@@ -286,14 +287,14 @@ int32_t CommitProgressArea(const char16_t* text) {
 namespace CoreAccess {
 using Globals::state;
 namespace {
-constexpr uint32_t kMsgNotIpmiFru = 103;
-constexpr uint32_t kMsgBadInternal = 104;
-constexpr uint32_t kMsgBadProduct = 105;
-constexpr uint32_t kMsgBadBoard = 106;
-constexpr uint32_t kMsgBadChassis = 107;
-constexpr uint32_t kMsgBadMultiRec = 108;
-constexpr uint32_t kMsgBadHeader = 109;
-constexpr uint32_t kNameBufferBytes = 200;
+using FruDefs::kMsgBadBoard;
+using FruDefs::kMsgBadChassis;
+using FruDefs::kMsgBadHeader;
+using FruDefs::kMsgBadInternal;
+using FruDefs::kMsgBadMultiRec;
+using FruDefs::kMsgBadProduct;
+using FruDefs::kMsgNotIpmiFru;
+using FruDefs::kNameBufferBytes;
 constexpr uint8_t kHeaderFormatMask = 0x07;
 constexpr uint32_t kMaxImageBytes = 0x10000;
 

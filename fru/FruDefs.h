@@ -35,6 +35,16 @@ constexpr uint32_t kStatusUnexpected = 0xC007002F;
 constexpr uint32_t kMsgInvalidTimestamp = 34;
 constexpr uint32_t kMsgDateFormat = 35;
 constexpr uint32_t kMsgNoMemory = 102;
+// A FRU image that is no IPMI FRU, or one of its parts that is invalid.
+constexpr uint32_t kMsgNotIpmiFru = 103;
+constexpr uint32_t kMsgBadInternal = 104;
+constexpr uint32_t kMsgBadProduct = 105;
+constexpr uint32_t kMsgBadBoard = 106;
+constexpr uint32_t kMsgBadChassis = 107;
+constexpr uint32_t kMsgBadMultiRec = 108;
+constexpr uint32_t kMsgBadHeader = 109;
+// The bytes of the buffer a message's FRU display name is built in.
+constexpr uint32_t kNameBufferBytes = 200;
 constexpr uint32_t kMsgUnexpected = 125;
 constexpr uint32_t kMsgFruName = 134;
 constexpr uint32_t kMsgNoSuchField = 135;

@@ -1,6 +1,7 @@
 #include "system/FruImage.h"
 
 #include "fru/CFru.h"
+#include "fru/FruDefs.h"
 #include "support/Frame.h"
 #include "support/Trace.h"
 #include "support/Utf16.h"
@@ -25,20 +26,20 @@ constexpr uint32_t kSystemWriteError = 0xC007002E;
 constexpr uint32_t kNoMemory = 0xC007000E;
 constexpr uint32_t kUnexpected = 0xC007002F;
 
-constexpr uint32_t kMsgNotIpmiFru = 103;
-constexpr uint32_t kMsgBadInternal = 104;
-constexpr uint32_t kMsgBadProduct = 105;
-constexpr uint32_t kMsgBadBoard = 106;
-constexpr uint32_t kMsgBadChassis = 107;
-constexpr uint32_t kMsgBadMultiRec = 108;
-constexpr uint32_t kMsgBadHeader = 109;
+using FruDefs::kMsgBadBoard;
+using FruDefs::kMsgBadChassis;
+using FruDefs::kMsgBadHeader;
+using FruDefs::kMsgBadInternal;
+using FruDefs::kMsgBadMultiRec;
+using FruDefs::kMsgBadProduct;
+using FruDefs::kMsgNotIpmiFru;
 constexpr uint32_t kMsgWriteError = 113;
-constexpr uint32_t kMsgNoMemory = 102;
-constexpr uint32_t kMsgUnexpected = 125;
+using FruDefs::kMsgNoMemory;
+using FruDefs::kMsgUnexpected;
 constexpr uint32_t kMsgWriting = 64;
-constexpr uint32_t kMsgFruName = 134;
+using FruDefs::kMsgFruName;
 
-constexpr uint32_t kNameBufferBytes = 200;
+using FruDefs::kNameBufferBytes;
 
 // The last-error text of message index, formatted with the FRU's display name.
 void SetErrorNamingFru(uint32_t index, const FruLocator* locator) {

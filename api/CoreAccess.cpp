@@ -639,6 +639,35 @@ bool ImageOfSelected(std::vector<uint8_t>* image) {
     return true;
 }
 
+namespace {
+// Sets an info area's length, and takes it back when its fields no longer fit.
+template <typename Area> bool Resize(Area& area, uint32_t bytes) {
+    const uint32_t before = area.GetLength();
+    if (!area.SetLength(bytes))
+        return false;
+    if (area.GetPadLength() >= 0)
+        return true;
+    area.SetLength(before);
+    return false;
+}
+} // namespace
+
+bool ResizeSelectedArea(int32_t kind, uint32_t bytes) {
+    CFru* fru = SelectedFru();
+    if (!fru)
+        return false;
+    switch (kind) {
+    case ORVANE_AREA_CHASSIS:
+        return fru->HasChassisArea() && Resize(fru->chassisArea, bytes);
+    case ORVANE_AREA_BOARD:
+        return fru->HasBoardArea() && Resize(fru->boardArea, bytes);
+    case ORVANE_AREA_PRODUCT:
+        return fru->HasProductArea() && Resize(fru->productArea, bytes);
+    default:
+        return false;
+    }
+}
+
 uint32_t SetSelectedField(const uint8_t* data, uint32_t length, uint8_t typeBits) {
     if (!state || !state->currentList || state->selectedFru == LibraryState::kNone ||
         state->selectedField == LibraryState::kNone)

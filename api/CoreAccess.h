@@ -155,6 +155,16 @@ bool DescribeSelected(ImageView* view);
 // type/length byte) names. Returns the status of SetFieldDataValue.
 uint32_t SetSelectedField(const uint8_t* data, uint32_t length, uint8_t typeBits);
 
+// Gives the selected FRU's info area of kind (ORVANE_AREA_CHASSIS, _BOARD or
+// _PRODUCT) a new length in bytes through the area's own SetLength: its fields
+// stay, the padding grows or shrinks, the checksum is recomputed, and the
+// area's setters and serializer then work with that length. It changes only
+// the FRU in memory; its header offsets stay, so the caller lays the image
+// out itself. False, nothing changed, when no FRU is selected, the FRU has no
+// such area, the length is not a whole number of 8-byte units or above the
+// 512 bytes an area holds, or the fields would not fit.
+bool ResizeSelectedArea(int32_t kind, uint32_t bytes);
+
 // The whole image of the selected FRU as it would be written to a device:
 // the common header and every area at its header offset, gaps filled with
 // 0xFF. False when no FRU is selected or an area overlaps another.

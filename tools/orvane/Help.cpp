@@ -49,6 +49,9 @@ const char* Help(const std::string& command) {
                "  --backup-dir DIR     where commits save what the device held\n"
                "  --repack             set --commit, restore: move the areas to where the\n"
                "                       commit writes them and rewrite the header to match\n"
+               "  --grow, --shrink     set --commit: give an area the 8-byte blocks a value\n"
+               "                       needs, or give back unused ones; the areas behind\n"
+               "                       move (--dry-run: show the new layout, write nothing)\n"
                "  --json               JSON output (scan, show, load, props)\n"
                "  --hosts LIST         scan, show or inventory many BMCs: bmc[01-64].net,10.1.2.3\n"
                "  --hosts-file FILE    a host a line: HOST[:PORT] [USER PASSWORD-FILE]\n"
@@ -92,7 +95,13 @@ const char* Help(const std::string& command) {
                "places an area elsewhere than the commit writes it (the commit packs the\n"
                "areas from offset 8: internal use, chassis, board, product, multi-record)\n"
                "or the image would not fit the device; --repack rewrites the header to\n"
-               "the packed layout and writes every area there.\n";
+               "the packed layout and writes every area there.\n"
+               "--grow gives an area that a value does not fit the fewest 8-byte blocks\n"
+               "that hold it; --shrink gives back the blocks of padding it no longer\n"
+               "needs. Every area stored behind it moves by as much, in its order and\n"
+               "with its gaps, the common header follows, and the image is written raw,\n"
+               "backed up and verified (any layout; refused when it would not fit the\n"
+               "device). --dry-run shows the old and new layout and the bytes that change.\n";
     if (command == "save")
         return "usage: orvane save FRU CFG\n"
                "The file is written beside CFG under a temporary name, read back through\n"

@@ -52,12 +52,15 @@ bool Options::Parse(int argc, char** argv, std::string* error) {
             help = true;
             continue;
         }
-        bool* flag = arg == "--json"     ? &json
-                     : arg == "--commit" ? &commit
-                     : arg == "--force"  ? &force
-                     : arg == "--strict" ? &strict
-                     : arg == "--repack" ? &repack
-                                         : nullptr;
+        bool* flag = arg == "--json"      ? &json
+                     : arg == "--commit"  ? &commit
+                     : arg == "--force"   ? &force
+                     : arg == "--strict"  ? &strict
+                     : arg == "--repack"  ? &repack
+                     : arg == "--grow"    ? &grow
+                     : arg == "--shrink"  ? &shrink
+                     : arg == "--dry-run" ? &dryRun
+                                          : nullptr;
         if (flag) {
             *flag = true;
             continue;

@@ -38,15 +38,6 @@ std::vector<uint8_t> BoardAndProductImage() {
     return image;
 }
 
-std::vector<uint8_t> LocatorRecord(uint8_t id, const std::string& name) {
-    std::vector<uint8_t> r = {
-        0, 0, 0x51, 0x11, 0, 0x20, id, 0x80,
-        0, 0, 0x10, 0,    0, 0,    0,  static_cast<uint8_t>(0xC0 | name.size())};
-    r.insert(r.end(), name.begin(), name.end());
-    r[4] = static_cast<uint8_t>(r.size() - 5);
-    return r;
-}
-
 std::u16string Text(const OrvaneChar* text) {
     return text ? std::u16string(text) : std::u16string(u"<null>");
 }
@@ -68,7 +59,7 @@ class AreaApiTest : public ::testing::Test {
     // Loads one FRU device with this image and selects it.
     void Load(const std::vector<uint8_t>& image) {
         bmc = std::make_unique<FakeBmc>(image);
-        bmc->AddRecord(LocatorRecord(0, "Board"));
+        bmc->AddRecord(FruTestImages::Locator(0x20, 0, "Board"));
         ASSERT_EQ(LoadConfigurationFromSystem(&api), ORVANE_OK);
         ASSERT_EQ(SelectList(&api, ORVANE_LIST_SYSTEM), ORVANE_OK);
         ASSERT_EQ(SelectFru(&api, 0), ORVANE_OK);
@@ -113,7 +104,7 @@ TEST_F(AreaApiTest, ChecksComeInTheirFixedOrder) {
     EXPECT_EQ(GetNumberOfAreas(&api, &count), ORVANE_E_NOT_LOADED);
     EXPECT_EQ(LastError().substr(0, 16), u"Unexpected error");
     bmc = std::make_unique<FakeBmc>(FullImage());
-    bmc->AddRecord(LocatorRecord(0, "Board"));
+    bmc->AddRecord(FruTestImages::Locator(0x20, 0, "Board"));
     ASSERT_EQ(LoadConfigurationFromSystem(&api), ORVANE_OK);
     EXPECT_EQ(HasBoardArea(&api, &flag), ORVANE_E_NOT_SELECTED); // no list
     ASSERT_EQ(SelectList(&api, ORVANE_LIST_SYSTEM), ORVANE_OK);

@@ -1,6 +1,7 @@
 // The SDR scan: record reading in pieces, decoding and the locators built.
 #include "system/SdrScan.h"
 #include "FakeBmc.h"
+#include "FruTestImages.h"
 #include "TestSupport.h"
 #include "fru/FruLocator.h"
 #include "orvane/orvane.h"
@@ -13,16 +14,7 @@
 
 namespace {
 
-// An IPMI 1.5 type 0x11 record.
-std::vector<uint8_t> FruLocatorRecord(uint8_t access, uint8_t id, uint8_t flags, uint8_t type,
-                                      const std::string& name, uint8_t version = 0x51) {
-    std::vector<uint8_t> r = {
-        0, 0, version, 0x11, 0, access, id, flags,
-        0, 0, type,    0,    0, 0,      0,  static_cast<uint8_t>(0xC0 | name.size())};
-    r.insert(r.end(), name.begin(), name.end());
-    r[4] = static_cast<uint8_t>(r.size() - 5);
-    return r;
-}
+using FruTestImages::Locator;
 
 std::vector<uint8_t> ControllerRecord(uint8_t address, const std::string& name) {
     std::vector<uint8_t> r = {
@@ -46,9 +38,9 @@ class SdrScanTest : public ::testing::Test {
 TEST_F(SdrScanTest, BuildsLocatorsFromBothRecordTypes) {
     FakeBmc bmc({});
     bmc.AddRecord(ControllerRecord(0x20, "BMC"));
-    bmc.AddRecord(FruLocatorRecord(0x20, 0xA0, 0x01, 0x02, "Eeprom"));
+    bmc.AddRecord(Locator(0x20, 0xA0, "Eeprom", 0x01, 0x02));
     bmc.AddRecord(ControllerRecord(0x22, "Satellite"));
-    bmc.AddRecord(FruLocatorRecord(0x20, 0x03, 0x80 | (1 << 3), 0x10, "Logical"));
+    bmc.AddRecord(Locator(0x20, 0x03, "Logical", 0x80 | (1 << 3)));
     EXPECT_EQ(Orvane::ScanSystemForFruLocators(&list), 0u);
     ASSERT_EQ(list.GetCount(), 4u);
     // Device locators first, in repository order, then the controllers.
@@ -77,7 +69,7 @@ TEST_F(SdrScanTest, BuildsLocatorsFromBothRecordTypes) {
 TEST_F(SdrScanTest, ReadsEachRecordAsHeaderThenSixteenBytePieces) {
     // A 29-byte id string makes a record length of 40.
     FakeBmc exact({});
-    std::vector<uint8_t> record = FruLocatorRecord(0x20, 1, 0x80, 0x10, std::string(29, 'n'));
+    std::vector<uint8_t> record = Locator(0x20, 1, std::string(29, 'n'));
     ASSERT_EQ(record[4], 40);
     exact.AddRecord(record);
     Orvane::ScanSystemForFruLocators(&list);
@@ -105,7 +97,7 @@ TEST_F(SdrScanTest, UnsupportedTypesAndVersionsStopTheScan) {
     {
         FakeBmc bmc({});
         bmc.AddRecord(ControllerRecord(0x20, "First"));
-        bmc.AddRecord(FruLocatorRecord(0x20, 1, 0x80, 0x10, "Old", 0x02));
+        bmc.AddRecord(Locator(0x20, 1, "Old", 0x80, 0x10, 0x02));
         bmc.AddRecord(ControllerRecord(0x22, "Never"));
         EXPECT_EQ(Orvane::ScanSystemForFruLocators(&list), 0u);
         ASSERT_EQ(list.GetCount(), 1u);

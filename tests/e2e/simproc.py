@@ -401,6 +401,22 @@ def compare_with_tool(checks, what, orvane_fields, tool_fields, column):
                                    % (what, label, tool_fields[label]))
 
 
+def check_committed(checks, sim, what, key, changes):
+    """After a commit to FRU `key`: `ipmitool fru print` shows each changed
+    field's value, and the simulator holds the image before with only those
+    fields changed. changes: (ipmitool's label, area, field index, value)."""
+    path, image, offsets = sim.images[key]
+    printed = ipmitool_print(sim).get(ipmitool_name(sim.system[key]), {})
+    for label, area, index, value in changes:
+        checks.equal("%s: ipmitool %s" % (what, label), printed.get(label), value)
+        image = with_field(image, offsets, area, index, value)
+    sim.images[key] = (path, image, offsets)
+    held = sim.held(key)
+    differ = [i for i, (a, b) in enumerate(zip(held, image)) if a != b]
+    checks.true("%s: the simulator holds %d bytes, %d expected, the first difference at "
+                "offset %s" % (what, len(held), len(image), differ[:1]), held == image)
+
+
 # ---- a test run -------------------------------------------------------------
 
 def missing_tool(tools):

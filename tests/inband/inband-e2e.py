@@ -309,25 +309,13 @@ def host_scan(args, sim):
     return json.loads(result.stdout)
 
 
-def first_difference(got, expected, path="scan"):
-    """Where two JSON values first differ, or None."""
-    if type(got) is not type(expected):
-        return "%s: %r, expected %r" % (path, got, expected)
-    if isinstance(got, dict):
-        for key in sorted(set(got) | set(expected)):
-            found = first_difference(got.get(key), expected.get(key), "%s.%s" % (path, key))
-            if found:
-                return found
-        return None
-    if isinstance(got, list):
-        if len(got) != len(expected):
-            return "%s: %d items, expected %d" % (path, len(got), len(expected))
-        for index, (a, b) in enumerate(zip(got, expected)):
-            found = first_difference(a, b, "%s[%d]" % (path, index))
-            if found:
-                return found
-        return None
-    return None if got == expected else "%s: %r, expected %r" % (path, got, expected)
+def first_difference(got, expected):
+    """The first line where two JSON values, printed one item a line with
+    sorted keys, differ; or None."""
+    a, b = (json.dumps(v, indent=1, sort_keys=True).splitlines() for v in (got, expected))
+    a, b = a + [None] * (len(b) - len(a)), b + [None] * (len(a) - len(b))
+    return next(("line %d: %r, expected %r" % (n + 1, x, y)
+                 for n, (x, y) in enumerate(zip(a, b)) if x != y), None)
 
 
 def check_scan(checks, interface, console, lan_scan, printed):
@@ -361,23 +349,10 @@ def check_scan(checks, interface, console, lan_scan, printed):
 def check_commits(checks, guest, sim, console):
     """Each committed field as ipmitool fru print shows it, and the bytes
     ipmi_sim holds: the image before with only that field changed."""
-    printed = simproc.ipmitool_print(sim)
     for key, field, area, index, value, label in guest["commits"]:
-        code = marker_value(console, MARK + " set-end " + key)
-        checks.equal("guest commit of %s %s exit code" % (key, field), code, "0")
-        expected = simproc.SYSTEM[key]
-        seen = printed.get(simproc.ipmitool_name(expected), {}).get(label)
-        print("committed over %s: %s %s = %r; ipmitool fru print over LAN: %s = %r"
-              % (guest["interface"], expected["name"], field, value, label, seen))
-        checks.equal("ipmitool %s of %s after the commit" % (label, key), seen, value)
-        path, image, offsets = sim.images[key]
-        image = simproc.with_field(image, offsets, area, index, value)
-        sim.images[key] = (path, image, offsets)
-        held = sim.held(key)
-        differ = [i for i, (a, b) in enumerate(zip(held, image)) if a != b]
-        checks.true("ipmi_sim holds %d bytes for %s after the commit, %d expected, the first "
-                    "difference at offset %s" % (len(held), key, len(image), differ[:1]),
-                    held == image)
+        what = "guest commit over %s of %s %s" % (guest["interface"], key, field)
+        checks.equal(what + " exit code", marker_value(console, MARK + " set-end " + key), "0")
+        simproc.check_committed(checks, sim, what, key, [(label, area, index, value)])
 
 
 # ---- main -------------------------------------------------------------------

@@ -113,10 +113,7 @@ TEST(FruTransferTest, WritesShrinkOnC7) {
     EXPECT_EQ(bmc.Image()[4 + 9], 9);
 }
 
-} // namespace
-
 // The same transfers against the simulated BMC, asserted on its request log.
-namespace {
 
 class SimulatedTransferTest : public ::testing::Test {
   protected:

@@ -139,8 +139,7 @@ TEST_F(SystemApiTest, HeaderChecks) {
 }
 
 TEST_F(SystemApiTest, EveryStepOfALoadTracesItsEntryAndExit) {
-    const std::filesystem::path previous = std::filesystem::current_path();
-    std::filesystem::current_path(TestSupport::TempDir());
+    TestSupport::InTempDir folder;
     FakeBmc bmc(BoardImage());
     bmc.AddRecord(Locator(0x20, 0, "Board"));
     ASSERT_EQ(SetDebugLevel(&api, 3), ORVANE_OK);
@@ -153,7 +152,6 @@ TEST_F(SystemApiTest, EveryStepOfALoadTracesItsEntryAndExit) {
     }
     SetDebugLevel(&api, 1);
     const std::u16string log = TestSupport::ReadLog();
-    std::filesystem::current_path(previous);
     for (const char16_t* name :
          {u"Orvane::InitSDRStruct", u"Orvane::CountIPMI15SDRTypes", u"Orvane::SDR_MEM_Alloc",
           u"Orvane::GetAllSDRRecs", u"Orvane::ReadRecFromBMC", u"Orvane::DecodeSDR",
@@ -166,10 +164,6 @@ TEST_F(SystemApiTest, EveryStepOfALoadTracesItsEntryAndExit) {
         EXPECT_NE(log.find(n + u" [EXIT]\r\n"), std::u16string::npos) << Utf16ToAscii(n);
     }
 }
-
-} // namespace
-
-namespace {
 
 std::u16string Property(OrvaneInterface* api, uint32_t index) {
     const OrvaneChar* value = nullptr;
@@ -203,11 +197,8 @@ TEST_F(SystemApiTest, PropertiesCountModulo256) {
     EXPECT_EQ(GetPropertyValue(&api, &value), ORVANE_E_NOT_SELECTED);
 }
 
-} // namespace
-
 // The same interface against the simulated BMC: the image limit of a load and
 // a round trip of changes through the whole interface and a new library state.
-namespace {
 namespace fs = std::filesystem;
 
 class SimulatedSystemApiTest : public ::testing::Test {

@@ -408,6 +408,7 @@ def check_committed(checks, sim, what, key, changes):
     path, image, offsets = sim.images[key]
     printed = ipmitool_print(sim).get(ipmitool_name(sim.system[key]), {})
     for label, area, index, value in changes:
+        print("%s: %r; ipmitool fru print: %s = %r" % (what, value, label, printed.get(label)))
         checks.equal("%s: ipmitool %s" % (what, label), printed.get(label), value)
         image = with_field(image, offsets, area, index, value)
     sim.images[key] = (path, image, offsets)

@@ -405,4 +405,23 @@ TEST_F(AreaApiTest, AreaDataOperationsReportWithoutFailureLines) {
                      u"Orvane::SetLastError [ENTRY]\r\nOrvane::SetLastError [EXIT]\r\n");
 }
 
+TEST_F(AreaApiTest, ChangedFieldReachesTheDeviceOnCommit) {
+    Load(FullImage());
+    ASSERT_EQ(SelectAreaEnum(&api, ORVANE_AREA_PRODUCT), ORVANE_OK);
+    ASSERT_EQ(SelectFieldEnum(&api, 16), ORVANE_OK);
+    ASSERT_EQ(Set("Tag42"), ORVANE_OK);
+    const std::vector<uint8_t> before(bmc->Image(), bmc->Image() + 256);
+    ASSERT_EQ(CommitConfigurationToSystem(&api), ORVANE_OK);
+    const std::vector<uint8_t> after(bmc->Image(), bmc->Image() + 256);
+    // Only the product area changed on the device: the board area, written on
+    // every commit, goes back byte for byte.
+    for (size_t i = 0; i < 256; ++i) {
+        if (i < 72 || i >= 112) {
+            EXPECT_EQ(after[i], before[i]) << "byte " << i;
+        }
+    }
+    EXPECT_NE(std::string(after.begin() + 72, after.begin() + 112).find("Tag42"),
+              std::string::npos);
+}
+
 } // namespace

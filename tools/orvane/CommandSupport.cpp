@@ -3,8 +3,10 @@
 #include "Commands.h"
 #include "FruViews.h"
 #include "ImageSource.h"
+#include "RawImage.h"
 #include "Text.h"
 #include "Translate.h"
+#include "Unreadable.h"
 #include "api/CoreAccess.h"
 
 #include <cstdio>
@@ -67,6 +69,27 @@ bool SelectTarget(Session& s, const Options& o, const std::string* designation,
     return s.SelectFru(*designation, position);
 }
 
+namespace {
+// A located device the load did not read: a damaged one from its raw bytes,
+// unless --strict; otherwise the reason.
+bool DescribeFailedDevice(const Options& o, CoreAccess::LocatedDevice* device, FruView* view) {
+    const std::string address = RawImage::FromDevice(device->address).Format();
+    if (device->damaged && o.strict) {
+        std::fprintf(stderr,
+                     _("orvane: the library refuses the image of %s at %s (0x%08X: %s); "
+                       "without --strict, orvane show shows what can be read of it\n"),
+                     device->name.c_str(), address.c_str(), device->status,
+                     device->message.c_str());
+        return false;
+    }
+    if (device->damaged && Unreadable::Describe(device, view))
+        return true;
+    std::fprintf(stderr, _("orvane: the FRU device %s at %s cannot be read (0x%08X: %s)\n"),
+                 device->name.c_str(), address.c_str(), device->status, device->message.c_str());
+    return false;
+}
+} // namespace
+
 bool DescribeTarget(Session& s, const Options& o, const std::string* designation,
                     uint32_t* position, FruView* view) {
     if (!o.image.empty() && s.Count() == 0 && !o.strict && o.imageSource) {
@@ -84,6 +107,9 @@ bool DescribeTarget(Session& s, const Options& o, const std::string* designation
         view->address = FruAddress{2, 0, 0x20, 0xFF, 0x20, 0}; // the image's simulated device
         return true;
     }
+    if (designation && o.file.empty() && o.image.empty())
+        if (auto device = Unreadable::Named(*designation))
+            return DescribeFailedDevice(o, &*device, view);
     if (!SelectTarget(s, o, designation, position) || !s.Describe(*position, view))
         return false;
     if (o.imageSource)

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cwchar>
 
 namespace Text {
 void AppendUtf8(std::string& out, uint32_t cp) {
@@ -162,4 +163,19 @@ std::string JsonString(const std::string& utf8) {
     }
     return out + "\"";
 }
+size_t Width(const std::string& utf8) {
+    const std::u16string wide = FromUtf8(utf8);
+    size_t width = 0;
+    for (char16_t c : wide) {
+        const int w = wcwidth(static_cast<wchar_t>(c));
+        width += w < 0 ? 1 : static_cast<size_t>(w);
+    }
+    return width;
+}
+
+std::string Padded(const std::string& utf8, size_t width) {
+    const size_t w = Width(utf8);
+    return w >= width ? utf8 : utf8 + std::string(width - w, ' ');
+}
+
 } // namespace Text

@@ -364,6 +364,41 @@ TEST_F(OrvaneCommandTest, GermanCatalogue) {
     EXPECT_NE(r.out.find("board.manufacturer"), std::string::npos);
 }
 
+// The command's own texts of every kind follow a German locale: help, usage
+// errors, listings, refusals, library and driver failures, backups, commits.
+TEST_F(OrvaneCommandTest, EveryKindOfMessageInGerman) {
+    WriteSystem(2, ", \"faults\": [{\"match\": {\"command\": \"0x11\", \"device\": 1}, "
+                   "\"completion_code\": \"0xD5\"}]");
+    TestSupport::WriteFile(dir + "/blocker", {});
+    struct Case {
+        std::vector<std::string> args;
+        const char* german; // in standard output and error together
+    };
+    const Case cases[] = {
+        {{"scan", "--help"}, "Aufruf: orvane scan [--json]\nDurchsucht das SDR-Repository"},
+        {{"--bogus"}, "orvane: unbekannte Option --bogus"},
+        {{"check", "nowhere"}, "\"nowhere\" ist keine Adresse"},
+        {{"dump", "0"}, "orvane dump: erwartet FRU DATEI.bin"},
+        {{"scan"}, "1 gelesen\n  #  Name                 Adresse            Bereiche\n"},
+        {{"scan"}, "nicht lesbar:\n     FRU1 "},
+        {{"show", "FRU1"},
+         "orvane: das FRU-Gerät FRU1 an 2:0:20:00:20:01 kann nicht gelesen werden"},
+        {{"get", "7", "board.manufacturer"}, "orvane: es gibt keine FRU 7 (1 FRUs geladen)"},
+        {{"set", "0", "board.serial_number", "X", "--commit"}, "ein Text aus einem Byte"},
+        {{"--backup-dir", "blocker/sub", "set", "0", "board.serial_number", "SN77", "--commit"},
+         "der Sicherungsordner blocker/sub kann nicht angelegt werden"},
+        {{"set", "0", "board.serial_number", "SN78", "--commit"},
+         "festgeschrieben und verifiziert"},
+        {{"--system", "nowhere.json", "props"}, "orvane: der BMC ist nicht erreichbar"},
+        {{"diff", "old.jsonl", "new.jsonl"}, "orvane diff: old.jsonl kann nicht gelesen werden"},
+    };
+    for (const Case& c : cases) {
+        const Result r = Orvane(c.args, "LC_ALL= LANGUAGE= LANG=de_DE.UTF-8 ");
+        EXPECT_NE((r.out + r.err).find(c.german), std::string::npos) << c.args[0] << "\n"
+                                                                     << r.out << r.err;
+    }
+}
+
 TEST_F(OrvaneCommandTest, ProgressBarOnATerminal) {
     WriteSystem(17);
     // script(1) gives the command a pseudo-terminal; its output is the terminal's.

@@ -27,6 +27,8 @@ size_t Width(const std::string& utf8);
 // The text padded with blanks to a display width, so titles with umlauts or
 // wide characters line up.
 std::string Padded(const std::string& utf8, size_t width);
+// printf into a string (for translated formats whose words change order).
+std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
 // The text quoted and escaped for JSON.
 std::string JsonString(const std::string& utf8);
 } // namespace Text

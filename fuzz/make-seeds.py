@@ -147,6 +147,16 @@ def main():
         write(target, "record-loop", hostile(DEMO_SDR[:2], demo("board.bin"),
                                              bytes([0, 0, 0xA6, 0, 0, 0xA6, 1, 0])))
 
+    # The command's decoders: the length of the encoders' text, then an image.
+    for name in ["board.bin", "psu.bin"]:
+        write("decoders", "demo-" + name, bytes([0]) + demo(name))
+    for name, image in real_images():
+        write("decoders", "real-" + name, bytes([8]) + image)
+
+    # Host lists (first byte even) and host files (odd).
+    write("host-list", "ranges", b"\0bmc[01-16].lab,node[1-3,7]-[a-b]:623,10.0.0.1")
+    write("host-list", "file", b"\1# rack 4\nbmc[1-4] admin /etc/orvane/pw\n\nbmc9:6230\n")
+
 
 if __name__ == "__main__":
     main()

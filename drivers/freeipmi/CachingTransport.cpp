@@ -4,7 +4,7 @@
 
 CachingTransport::CachingTransport(WireSend wire, Switches switches, std::string sdrPath,
                                    std::function<Clock::time_point()> now)
-    : wire_(std::move(wire)), switches_(switches), fru_(wire_),
+    : wire_(std::move(wire)), switches_(switches), fru_(wire_, switches.firstBridgedCount),
       sdr_(wire_, switches.sdrCache ? std::move(sdrPath) : std::string()), now_(std::move(now)) {}
 
 void CachingTransport::BeginScan() {

@@ -20,6 +20,8 @@ class CachingTransport {
     struct Switches {
         bool readAhead = true; // ORVANE_IPMI_READAHEAD=0 turns it off
         bool sdrCache = true;  // ORVANE_IPMI_SDR_CACHE=0 turns it off
+        // The first read-ahead count behind the BMC (see FruReadAhead).
+        uint8_t firstBridgedCount = FruReadAhead::kFirstBridgedCount;
     };
     // The idle time after which the FRU bytes held are dropped.
     static constexpr std::chrono::milliseconds kIdle{1000};

@@ -24,6 +24,15 @@ bool SwitchedOff(const char* name) {
     return value && std::strcmp(value, "0") == 0;
 }
 
+// Over LAN the BMC carries a bridged answer back in its own message, so reads
+// behind it may start as large as direct ones (a controller or bridge that
+// refuses gets IPMB's size from then on); in-band, the kernel does not bring
+// back an answer larger than one IPMB message.
+uint8_t FirstBridgedCount() {
+    const char* host = std::getenv("ORVANE_IPMI_HOST");
+    return host && *host ? FruReadAhead::kFirstCount : FruReadAhead::kFirstBridgedCount;
+}
+
 // The SDR cache file of the BMC the settings name.
 std::string CachePath() {
     const char* host = std::getenv("ORVANE_IPMI_HOST");
@@ -41,10 +50,10 @@ std::string CachePath() {
 // requests, kept until unload.
 struct ModuleState {
     IpmiSession session;
-    CachingTransport transport{
-        [this](const WireRequest& request) { return OnWire(request); },
-        {!SwitchedOff("ORVANE_IPMI_READAHEAD"), !SwitchedOff("ORVANE_IPMI_SDR_CACHE")},
-        CachePath()};
+    CachingTransport transport{[this](const WireRequest& request) { return OnWire(request); },
+                               {!SwitchedOff("ORVANE_IPMI_READAHEAD"),
+                                !SwitchedOff("ORVANE_IPMI_SDR_CACHE"), FirstBridgedCount()},
+                               CachePath()};
     std::deque<std::vector<uint8_t>> received;
 
     WireAnswer OnWire(const WireRequest& request) {

@@ -22,12 +22,15 @@ WireRequest ReadRequest(const WireRequest& like, uint8_t id, uint32_t offset, ui
 
 } // namespace
 
-uint8_t FruReadAhead::NextCount(const ReadSize& size, bool bridged) {
-    if (size.good == 0) {
-        if (size.bad == 0)
-            return bridged ? kFirstBridgedCount : kFirstCount;
+uint8_t FruReadAhead::NextCount(const ReadSize& size, bool bridged) const {
+    if (size.good == 0 && size.bad == 0)
+        return bridged ? firstBridged_ : kFirstCount;
+    // A controller behind a bridge that would not carry more than one IPMB
+    // message holds: reads stay within one, nothing between is tried.
+    if (bridged && size.good <= kFirstBridgedCount && size.bad > kFirstBridgedCount)
+        return kFirstBridgedCount;
+    if (size.good == 0)
         return static_cast<uint8_t>(std::max(1, size.bad - 4));
-    }
     // Once a count worked below one refused, the counts between are tried
     // in halves (each try reads bytes the load needs when it works).
     if (size.bad > size.good + 1)
@@ -159,8 +162,13 @@ WireAnswer FruReadAhead::Read(const WireRequest& request) {
             return wire_(request);
         if (device.size >= 0 && from + ahead > static_cast<uint32_t>(device.size))
             continue;
-        if (!ShrinkCode(code))
+        if (!ShrinkCode(code)) {
+            // Behind a bridge a larger read may fail in its own way (the
+            // bridge's NAK or bus error): later read-aheads ask for less.
+            if (controller.bridged && ahead > kFirstBridgedCount && ahead > end - offset)
+                Learned(controller, static_cast<uint8_t>(ahead), false);
             return wire_(request);
+        }
         Learned(controller, static_cast<uint8_t>(ahead), false);
     }
     return wire_(request);

@@ -14,7 +14,11 @@
 
 class FruReadAhead {
   public:
-    explicit FruReadAhead(WireSend wire) : wire_(std::move(wire)) {}
+    // firstBridged: the count the first read of a controller behind the BMC
+    // asks for (kFirstBridgedCount in-band, where a larger IPMB answer does
+    // not come back; larger over LAN, where the BMC carries the answer).
+    explicit FruReadAhead(WireSend wire, uint8_t firstBridged = kFirstBridgedCount)
+        : wire_(std::move(wire)), firstBridged_(firstBridged) {}
 
     // Answers a Read FRU Data request (data: device id, offset low, offset
     // high, count).
@@ -34,7 +38,7 @@ class FruReadAhead {
     bool TakeSizesChanged();
 
     // The count the next read-ahead at a controller asks for.
-    static uint8_t NextCount(const ReadSize& size, bool bridged = false);
+    uint8_t NextCount(const ReadSize& size, bool bridged) const;
     // The count the first read at a controller asks for: a 64-byte answer
     // holds the count byte and 63 bytes of data.
     static constexpr uint8_t kFirstCount = 63;
@@ -60,6 +64,7 @@ class FruReadAhead {
     void Learned(const ControllerKey& controller, uint8_t count, bool accepted);
 
     WireSend wire_;
+    uint8_t firstBridged_;
     std::map<DeviceKey, Device> devices_;
     std::map<ControllerKey, ReadSize> sizes_;
     bool sizesChanged_ = false;

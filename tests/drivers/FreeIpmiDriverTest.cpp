@@ -582,3 +582,37 @@ TEST(SdrCacheFile, OnlyACompleteIntactFileParses) {
         EXPECT_FALSE(SdrCacheFile::Parse(damaged.data(), damaged.size(), &read)) << "byte " << at;
     }
 }
+
+TEST_F(Caches, BehindTheBmcALargeFirstReadFallsBackToOneIpmbMessage) {
+    // Over LAN the first read behind the BMC asks as much as a direct one; a
+    // bridge or controller that will not answer it gets one IPMB message's
+    // worth from then on, whatever way it refused.
+    struct Case {
+        const char* what;
+        std::function<void(WireAnswer&)> refuse; // null: the large read works
+        std::vector<std::string> secondLoad;
+    } cases[] = {
+        {"carried", nullptr, {"0+63"}},
+        {"count refused",
+         [](WireAnswer& a) { a.completionCode = 0xC8; },
+         {"0+23", "23+23", "46+23"}},
+        {"bridge NAK", [](WireAnswer& a) { a.completionCode = 0x83; }, {"0+23", "23+23", "46+23"}},
+        {"no answer", [](WireAnswer& a) { a.result = 0xE0000003; }, {"0+23", "23+23", "46+23"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        SetUp();
+        bmc.maxRead = 63;
+        if (c.refuse)
+            bmc.tamper = [&c](const WireRequest& r, WireAnswer& a) {
+                if (r.command == 0x11 && r.data[3] > 23)
+                    a = WireAnswer{}, c.refuse(a);
+            };
+        CachingTransport transport(bmc.Wire(), {true, true, 63}, "", [this] { return now; });
+        EXPECT_EQ(LibraryRead(transport, 0x30, 0, 60), Device(0x30, 0));
+        bmc.log.clear();
+        transport.Send(Storage(0x22, {})); // a new load
+        EXPECT_EQ(LibraryRead(transport, 0x30, 0, 60), Device(0x30, 0));
+        EXPECT_EQ(bmc.Reads(), c.secondLoad);
+    }
+}

@@ -38,15 +38,6 @@ std::vector<uint8_t> BoardAndProductImage() {
     return image;
 }
 
-std::vector<uint8_t> LocatorRecord(uint8_t id, const std::string& name) {
-    std::vector<uint8_t> r = {
-        0, 0, 0x51, 0x11, 0, 0x20, id, 0x80,
-        0, 0, 0x10, 0,    0, 0,    0,  static_cast<uint8_t>(0xC0 | name.size())};
-    r.insert(r.end(), name.begin(), name.end());
-    r[4] = static_cast<uint8_t>(r.size() - 5);
-    return r;
-}
-
 std::u16string Text(const OrvaneChar* text) {
     return text ? std::u16string(text) : std::u16string(u"<null>");
 }
@@ -54,8 +45,6 @@ std::u16string Text(const OrvaneChar* text) {
 class AreaApiTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        previous = std::filesystem::current_path();
-        std::filesystem::current_path(TestSupport::TempDir());
         api.setLanguage = SetLanguageLocale;
         ASSERT_EQ(Initialize(&api), ORVANE_OK);
     }
@@ -63,12 +52,11 @@ class AreaApiTest : public ::testing::Test {
         bmc.reset();
         Trace::SetDebugLevel(1);
         DeInitialize(&api);
-        std::filesystem::current_path(previous);
     }
     // Loads one FRU device with this image and selects it.
     void Load(const std::vector<uint8_t>& image) {
         bmc = std::make_unique<FakeBmc>(image);
-        bmc->AddRecord(LocatorRecord(0, "Board"));
+        bmc->AddRecord(FruTestImages::Locator(0x20, 0, "Board"));
         ASSERT_EQ(LoadConfigurationFromSystem(&api), ORVANE_OK);
         ASSERT_EQ(SelectList(&api, ORVANE_LIST_SYSTEM), ORVANE_OK);
         ASSERT_EQ(SelectFru(&api, 0), ORVANE_OK);
@@ -101,7 +89,7 @@ class AreaApiTest : public ::testing::Test {
 
     OrvaneInterface api{};
     std::unique_ptr<FakeBmc> bmc;
-    std::filesystem::path previous;
+    TestSupport::InTempDir folder;
 };
 
 TEST_F(AreaApiTest, ChecksComeInTheirFixedOrder) {
@@ -113,7 +101,7 @@ TEST_F(AreaApiTest, ChecksComeInTheirFixedOrder) {
     EXPECT_EQ(GetNumberOfAreas(&api, &count), ORVANE_E_NOT_LOADED);
     EXPECT_EQ(LastError().substr(0, 16), u"Unexpected error");
     bmc = std::make_unique<FakeBmc>(FullImage());
-    bmc->AddRecord(LocatorRecord(0, "Board"));
+    bmc->AddRecord(FruTestImages::Locator(0x20, 0, "Board"));
     ASSERT_EQ(LoadConfigurationFromSystem(&api), ORVANE_OK);
     EXPECT_EQ(HasBoardArea(&api, &flag), ORVANE_E_NOT_SELECTED); // no list
     ASSERT_EQ(SelectList(&api, ORVANE_LIST_SYSTEM), ORVANE_OK);
@@ -143,14 +131,12 @@ TEST_F(AreaApiTest, AreasAreSelectedByPositionAndKind) {
         ASSERT_EQ(SelectAreaEnum(&api, static_cast<int32_t>(i + 2)), ORVANE_OK);
         EXPECT_EQ(AreaName(), names[i]);
     }
-    uint8_t flags[5] = {};
-    EXPECT_EQ(HasInternalUseArea(&api, &flags[0]), ORVANE_OK);
-    EXPECT_EQ(HasChassisArea(&api, &flags[1]), ORVANE_OK);
-    EXPECT_EQ(HasBoardArea(&api, &flags[2]), ORVANE_OK);
-    EXPECT_EQ(HasProductArea(&api, &flags[3]), ORVANE_OK);
-    EXPECT_EQ(HasMultiRecordArea(&api, &flags[4]), ORVANE_OK);
-    for (uint8_t f : flags)
-        EXPECT_EQ(f, 1);
+    for (auto has :
+         {HasInternalUseArea, HasChassisArea, HasBoardArea, HasProductArea, HasMultiRecordArea}) {
+        uint8_t flag = 0;
+        EXPECT_EQ(has(&api, &flag), ORVANE_OK);
+        EXPECT_EQ(flag, 1);
+    }
 
     // Out of range positions and kinds leave nothing selected.
     EXPECT_EQ(SelectAreaInteger(&api, 5), ORVANE_E_BAD_ARGUMENT);
@@ -427,7 +413,8 @@ TEST_F(AreaApiTest, ChangedFieldReachesTheDeviceOnCommit) {
     const std::vector<uint8_t> before(bmc->Image(), bmc->Image() + 256);
     ASSERT_EQ(CommitConfigurationToSystem(&api), ORVANE_OK);
     const std::vector<uint8_t> after(bmc->Image(), bmc->Image() + 256);
-    // Only the product area changed on the device.
+    // Only the product area changed on the device: the board area, written on
+    // every commit, goes back byte for byte.
     for (size_t i = 0; i < 256; ++i) {
         if (i < 72 || i >= 112) {
             EXPECT_EQ(after[i], before[i]) << "byte " << i;

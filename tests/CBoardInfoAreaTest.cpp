@@ -20,19 +20,9 @@ class CBoardInfoAreaTest : public ::testing::Test {
     void SetUp() override {
         TestSupport::LoadEnglishCatalogue();
         Frame::ResetErrorBuffers();
-        // The debug log of each test lands in a folder of its own.
-        std::filesystem::current_path(TestSupport::TempDir());
     }
     void TearDown() override { Trace::SetDebugLevel(1); }
-    // The log written since the last call; its lines are ASCII, one byte a unit.
-    static std::string TakeLog() {
-        std::string text;
-        const std::string bytes = TestSupport::ReadText("DBGLOG.txt");
-        for (size_t i = 0; i < bytes.size(); i += 2)
-            text.push_back(bytes[i]);
-        std::filesystem::remove("DBGLOG.txt");
-        return text;
-    }
+    static std::string TakeLog() { return TestSupport::AsciiLog(true); }
     static std::vector<uint8_t> Board(const std::vector<std::string>& fields, unsigned units,
                                       uint8_t d0 = 0x10, uint8_t d1 = 0x20, uint8_t d2 = 0x30) {
         return Area({0x01, 0, 0x19, d0, d1, d2}, fields, units);
@@ -43,10 +33,8 @@ class CBoardInfoAreaTest : public ::testing::Test {
         return Utf16::FormatString(Frame::GetString(35), t.tm_mon + 1, t.tm_mday, t.tm_year + 1900,
                                    t.tm_hour, t.tm_min, t.tm_sec);
     }
-    static std::u16string LastError() {
-        const char16_t* e = Frame::TakeLastError();
-        return e ? e : u"";
-    }
+    static std::u16string LastError() { return TestSupport::TakeError(); }
+    TestSupport::InTempDir folder; // the debug log of each test lands in a folder of its own
 };
 } // namespace
 

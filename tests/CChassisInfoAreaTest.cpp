@@ -17,21 +17,13 @@ class CChassisInfoAreaTest : public ::testing::Test {
     void SetUp() override {
         TestSupport::LoadEnglishCatalogue();
         Frame::ResetErrorBuffers();
-        // The debug log of each test lands in a folder of its own.
-        std::filesystem::current_path(TestSupport::TempDir());
     }
-    // The log written so far; its lines are ASCII, one byte a unit.
-    static std::string Log() {
-        std::string text;
-        const std::string bytes = TestSupport::ReadText("DBGLOG.txt");
-        for (size_t i = 0; i < bytes.size(); i += 2)
-            text.push_back(bytes[i]);
-        return text;
-    }
+    static std::string Log() { return TestSupport::AsciiLog(); }
     static std::vector<uint8_t> Chassis(uint8_t type, const std::vector<std::string>& fields,
                                         unsigned units) {
         return Area({0x01, 0, type}, fields, units);
     }
+    TestSupport::InTempDir folder; // the debug log of each test lands in a folder of its own
 };
 } // namespace
 

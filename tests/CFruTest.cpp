@@ -3,6 +3,7 @@
 #include "support/Frame.h"
 #include "support/Trace.h"
 #include "support/Utf16.h"
+#include "tests/FruTestImages.h"
 #include "tests/TestSupport.h"
 
 #include <cstring>
@@ -17,19 +18,8 @@ class CFruTest : public ::testing::Test {
         TestSupport::LoadEnglishCatalogue();
         Frame::ResetErrorBuffers();
     }
-    // One record with a correct header and data checksum.
-    static std::vector<uint8_t> Record(uint8_t type, std::vector<uint8_t> data, bool last) {
-        uint8_t dataSum = 0;
-        for (uint8_t b : data)
-            dataSum = static_cast<uint8_t>(dataSum + b);
-        std::vector<uint8_t> out = {type, static_cast<uint8_t>(last ? 0x82 : 0x02),
-                                    static_cast<uint8_t>(data.size()),
-                                    static_cast<uint8_t>(0x100 - dataSum), 0};
-        out[4] = static_cast<uint8_t>(CFru::CalculateChecksum(out.data(), 4));
-        out.insert(out.end(), data.begin(), data.end());
-        return out;
-    }
 };
+using FruTestImages::Record;
 } // namespace
 
 TEST_F(CFruTest, HeaderQueries) {
@@ -54,21 +44,15 @@ TEST_F(CFruTest, HeaderQueries) {
 }
 
 TEST_F(CFruTest, QueriesTraceEntryAndExit) {
-    const auto previous = std::filesystem::current_path();
-    std::filesystem::current_path(TestSupport::TempDir());
+    TestSupport::InTempDir folder;
     CFru fru;
     Trace::SetDebugLevel(3);
     EXPECT_EQ(&fru.locator, fru.GetDevLocator());
     fru.HasBoardArea();
     Trace::SetDebugLevel(1);
-    const std::string log = TestSupport::ReadText("DBGLOG.txt");
-    std::filesystem::current_path(previous);
-    std::string text;
-    for (size_t i = 0; i < log.size(); i += 2)
-        text.push_back(log[i]);
     EXPECT_EQ("CFru::GetDevLocator [ENTRY]\r\nCFru::GetDevLocator [EXIT]\r\n"
               "CFru::HasBoardArea [ENTRY]\r\nCFru::HasBoardArea [EXIT]\r\n",
-              text);
+              TestSupport::AsciiLog());
 }
 
 TEST_F(CFruTest, ComputeAreaLengthsAndOverallLength) {

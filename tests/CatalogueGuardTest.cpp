@@ -8,7 +8,6 @@
 #include <filesystem>
 #include <string>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
@@ -54,20 +53,16 @@ TEST(CatalogueGuardTest, PlantedCatalogueIsUsedOnlyFromAFolderNoOtherUserCanChan
         TestSupport::WriteFile(system, std::vector<uint8_t>(json.begin(), json.end()));
         fs::permissions(dir, c.folder);
         // The English catalogue is asked for twice: at start and by --lang.
-        const std::string cmd = "cd '" + dir + "' && '" + ORVANE_BUILD_DIR +
-                                "/orvane' --system system.json --lang en --locale us props " +
-                                ">out.txt 2>err.txt";
-        const int status = std::system(cmd.c_str());
-        const std::string err = TestSupport::ReadText(dir + "/err.txt");
+        const auto [code, out, err] = TestSupport::RunIn(
+            dir, TestSupport::ShellQuote(std::string(ORVANE_BUILD_DIR) + "/orvane") +
+                     " --system system.json --lang en --locale us props");
         if (c.ignored) {
-            EXPECT_EQ(WEXITSTATUS(status), 0) << c.what << "\n" << err;
+            EXPECT_EQ(code, 0) << c.what << "\n" << err;
             EXPECT_EQ(Count(err, kNotice), 1u) << c.what << "\n" << err;
-            EXPECT_NE(TestSupport::ReadText(dir + "/out.txt").find("IPMI Version"),
-                      std::string::npos)
-                << c.what;
+            EXPECT_NE(out.find("IPMI Version"), std::string::npos) << c.what;
         } else {
             // The library's order is unchanged: the current directory first.
-            EXPECT_EQ(WEXITSTATUS(status), 1) << c.what;
+            EXPECT_EQ(code, 1) << c.what;
             EXPECT_NE(err.find("the library cannot start (0xC0070001)"), std::string::npos)
                 << c.what << "\n"
                 << err;

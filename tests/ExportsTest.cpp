@@ -4,27 +4,22 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <set>
+#include <sstream>
 #include <string>
 
 namespace {
 
 std::set<std::string> DeclaredInHeader() {
-    std::string header =
-        TestSupport::ReadText(std::string(ORVANE_SOURCE_DIR) + "/include/orvane/orvane.h");
+    std::istringstream header(
+        TestSupport::ReadText(std::string(ORVANE_SOURCE_DIR) + "/include/orvane/orvane.h"));
     std::set<std::string> names;
-    size_t start = 0;
-    while (start < header.size()) {
-        size_t end = header.find('\n', start);
-        std::string line = header.substr(start, end == std::string::npos ? end : end - start);
-        start = end == std::string::npos ? header.size() : end + 1;
+    for (std::string line; std::getline(header, line);) {
         if (line.rfind("ORVANE_API ", 0) != 0)
             continue;
         // The declared name is the identifier just before "(" or ";".
         std::string head = line.substr(0, line.find_first_of("(;"));
-        while (!head.empty() && head.back() == ' ')
-            head.pop_back();
+        head.erase(head.find_last_not_of(' ') + 1);
         size_t begin = head.find_last_not_of(
             "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789_");
         names.insert(head.substr(begin == std::string::npos ? 0 : begin + 1));
@@ -33,22 +28,13 @@ std::set<std::string> DeclaredInHeader() {
 }
 
 std::set<std::string> ExportedByLibrary() {
-    std::string command = "nm -D --defined-only " + std::string(ORVANE_LIBRARY_FILE);
+    const auto listing = TestSupport::RunIn(
+        TestSupport::TempDir(), "nm -D --defined-only " + std::string(ORVANE_LIBRARY_FILE));
+    std::istringstream lines(listing.out);
     std::set<std::string> names;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe)
-        return names;
-    char line[512];
-    while (std::fgets(line, sizeof line, pipe)) {
-        char type = 0;
-        char name[400];
-        if (std::sscanf(line, "%*s %c %399s", &type, name) != 2 || type == 'A')
-            continue; // 'A' is the version node itself
-        std::string symbol = name;
-        symbol = symbol.substr(0, symbol.find('@'));
-        names.insert(symbol);
-    }
-    pclose(pipe);
+    for (std::string address, type, name; lines >> address >> type >> name;)
+        if (type != "A") // 'A' is the version node itself
+            names.insert(name.substr(0, name.find('@')));
     return names;
 }
 

@@ -1,8 +1,8 @@
 // The exported frame as a host sees it: status codes, the last error, the
 // trace log and the catalogue choice.
 #include "TestSupport.h"
-#include "support/Frame.h"
 #include "orvane/orvane.h"
+#include "support/Frame.h"
 #include "support/Trace.h"
 
 #include <gtest/gtest.h>
@@ -13,19 +13,12 @@
 
 namespace {
 
-std::string Utf16Le(const std::u16string& text) {
-    std::string bytes;
-    for (char16_t c : text) {
-        bytes.push_back(static_cast<char>(c & 0xFF));
-        bytes.push_back(static_cast<char>(c >> 8));
-    }
-    return bytes;
-}
-
+// The log lines as the library writes them: UTF-16LE, CR LF after each.
 std::string Lines(std::initializer_list<std::u16string> lines) {
     std::string bytes;
     for (const auto& line : lines)
-        bytes += Utf16Le(line + u"\r\n");
+        for (char16_t c : line + u"\r\n")
+            bytes += {static_cast<char>(c & 0xFF), static_cast<char>(c >> 8)};
     return bytes;
 }
 
@@ -36,15 +29,10 @@ uint32_t FailingLanguage(OrvaneInterface*, const OrvaneChar*, const OrvaneChar*)
 // Each test runs in its own folder, so the debug log it writes is its own.
 class FrameApiTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        previous = std::filesystem::current_path();
-        std::filesystem::current_path(TestSupport::TempDir());
-        api.setLanguage = SetLanguageLocale;
-    }
+    void SetUp() override { api.setLanguage = SetLanguageLocale; }
     void TearDown() override {
         Trace::SetDebugLevel(1);
         DeInitialize(&api);
-        std::filesystem::current_path(previous);
     }
     std::string Log() { return TestSupport::ReadText("DBGLOG.txt"); }
     std::u16string LastError() {
@@ -54,12 +42,8 @@ class FrameApiTest : public ::testing::Test {
     }
 
     OrvaneInterface api{};
-    std::filesystem::path previous;
+    TestSupport::InTempDir folder;
 };
-
-TEST_F(FrameApiTest, RevisionIsTwoPointZero) {
-    EXPECT_EQ(Revision, 0x00020000u);
-}
 
 TEST_F(FrameApiTest, BeforeInitializeEveryOperationRefusesAndWritesOnlyItsEntryLine) {
     Trace::SetDebugLevel(3);
@@ -108,14 +92,10 @@ TEST_F(FrameApiTest, DebugLevelsOneAndZero) {
     ASSERT_EQ(SetDebugLevel(&api, 0), ORVANE_OK);
     EXPECT_EQ(IsModified(&api, &flag), ORVANE_E_NOT_LOADED);
     EXPECT_FALSE(std::filesystem::exists("DBGLOG.txt"));
-}
-
-TEST_F(FrameApiTest, UnwritableLogChangesNoStatus) {
-    ASSERT_EQ(Initialize(&api), ORVANE_OK);
+    // A log that cannot be written changes no status.
     ASSERT_EQ(SetDebugLevel(&api, 0xFFFFFFFF), ORVANE_OK);
     std::filesystem::remove("DBGLOG.txt");
     std::filesystem::create_directory("DBGLOG.txt"); // cannot be opened as a file
-    uint8_t flag;
     EXPECT_EQ(IsLoaded(&api, &flag), ORVANE_OK);
     EXPECT_EQ(IsModified(&api, &flag), ORVANE_E_NOT_LOADED);
 }
@@ -130,10 +110,7 @@ TEST_F(FrameApiTest, LastErrorIsHandedOverOnceAndTheLatestWins) {
     EXPECT_EQ(LastError(), u"<null>");
     EXPECT_EQ(IsModified(&api, &flag), ORVANE_E_NOT_LOADED);
     EXPECT_EQ(LastError(), Frame::GetString(125));
-}
-
-TEST_F(FrameApiTest, LastErrorIsCutAt511Units) {
-    ASSERT_EQ(Initialize(&api), ORVANE_OK);
+    // Cut at 511 units.
     std::u16string longText(700, u'x');
     Frame::SetLastError(u"%ls!", longText.c_str());
     EXPECT_EQ(LastError(), std::u16string(511, u'x'));
@@ -183,6 +160,7 @@ TEST_F(FrameApiTest, RepeatedInitializeAndDeInitializeAreClean) {
 }
 
 TEST_F(FrameApiTest, SettersStoreTheirValues) {
+    EXPECT_EQ(Revision, 0x00020000u);
     ASSERT_EQ(Initialize(&api), ORVANE_OK);
     EXPECT_EQ(SetProgressCallback(&api, [](uint32_t, const OrvaneChar*, uint32_t, uint32_t) {}),
               ORVANE_OK);

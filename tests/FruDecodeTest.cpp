@@ -1,5 +1,6 @@
 // The orvane command's decoders: field encodings by type code, their
 // packing for set, the name tables and the multi-record records.
+#include "FruTestImages.h"
 #include "decode/FieldEncoding.h"
 #include "decode/FruNames.h"
 #include "decode/MultiRecords.h"
@@ -12,6 +13,7 @@
 
 namespace {
 using FieldEncoding::Kind;
+using FruTestImages::Record;
 
 struct DecodeCase {
     uint8_t typeLength;
@@ -82,19 +84,6 @@ TEST(FruDecodeTest, NameTablesKnowTheCommonNumbersOnly) {
     EXPECT_EQ(FruNames::Manufacturer(1), nullptr);
 }
 
-// A record with correct checksums around data.
-std::vector<uint8_t> Record(uint8_t type, bool last, const std::vector<uint8_t>& data) {
-    std::vector<uint8_t> r = {type, static_cast<uint8_t>(0x02 | (last ? 0x80 : 0)),
-                              static_cast<uint8_t>(data.size()), 0, 0};
-    uint8_t sum = 0;
-    for (uint8_t b : data)
-        sum = static_cast<uint8_t>(sum + b);
-    r[3] = static_cast<uint8_t>(-sum);
-    r[4] = static_cast<uint8_t>(-(r[0] + r[1] + r[2] + r[3]));
-    r.insert(r.end(), data.begin(), data.end());
-    return r;
-}
-
 std::string ItemValue(const MultiRecords::Record& r, const std::string& key) {
     for (const auto& i : r.items)
         if (i.key == key)
@@ -109,9 +98,9 @@ TEST(FruDecodeTest, RecordsDecodeByTypeWithTheirChecks) {
                                          0x14, 0x0E, 0x84, 0x33, 0x02, 0x20, 0x03, 0x00};
     const std::vector<uint8_t> output = {0x81, 0xB0, 0x04, 0x3C, 0x00, 0x3C, 0x00,
                                          0x32, 0x00, 0x00, 0x00, 0x20, 0x4E};
-    std::vector<uint8_t> area = Record(0x00, false, supply);
+    std::vector<uint8_t> area = Record(0x00, supply, false);
     for (const auto& r :
-         {Record(0x01, false, output), Record(0xC0, true, {0x7F, 0xA6, 0x00, 0x01})})
+         {Record(0x01, output, false), Record(0xC0, {0x7F, 0xA6, 0x00, 0x01}, true)})
         area.insert(area.end(), r.begin(), r.end());
     auto chain = MultiRecords::Walk(area.data(), area.size());
     ASSERT_EQ(chain.records.size(), 3u);
@@ -146,7 +135,7 @@ TEST(FruDecodeTest, RecordsDecodeByTypeWithTheirChecks) {
     chain = MultiRecords::Walk(area.data(), area.size());
     EXPECT_FALSE(chain.records[0].dataChecksumOk);
     EXPECT_TRUE(chain.records[0].headerChecksumOk);
-    auto open = Record(0x02, false, std::vector<uint8_t>(13, 0));
+    auto open = Record(0x02, std::vector<uint8_t>(13, 0), false);
     chain = MultiRecords::Walk(open.data(), open.size());
     EXPECT_FALSE(chain.endOfListSeen);
     EXPECT_EQ(ItemValue(chain.records[0], "nominal_voltage"), "0 mV");

@@ -1,9 +1,9 @@
 // Reading a FRU from a configuration file: the worked example, the wider
 // grammar the reader accepts, and each failure with its message and trace.
 #include "TestSupport.h"
-#include "support/Frame.h"
 #include "config/LineFile.h"
 #include "fru/CFru.h"
+#include "support/Frame.h"
 #include "support/Trace.h"
 
 #include <gtest/gtest.h>
@@ -30,10 +30,7 @@ class FruFileReaderTest : public ::testing::Test {
     void SetUp() override {
         TestSupport::LoadEnglishCatalogue();
         Frame::ResetErrorBuffers();
-        previous = std::filesystem::current_path();
-        std::filesystem::current_path(TestSupport::TempDir());
     }
-    void TearDown() override { std::filesystem::current_path(previous); }
 
     // Reads text as file f.cfg into fru; the status.
     uint32_t Read(const std::string& text, CFru& fru) {
@@ -41,11 +38,8 @@ class FruFileReaderTest : public ::testing::Test {
         std::filesystem::remove("DBGLOG.txt");
         return fru.ReadFRUFromFile("f.cfg");
     }
-    std::u16string Error() {
-        const char16_t* e = Frame::TakeLastError();
-        return e ? std::u16string(e) : u"<none>";
-    }
-    std::filesystem::path previous;
+    std::u16string Error() { return TestSupport::TakeError(); }
+    TestSupport::InTempDir folder;
 };
 
 TEST_F(FruFileReaderTest, WorkedExampleReadsBack) {

@@ -14,18 +14,13 @@ using FruTestImages::Area;
 // Header, board area (offset 1, 32 bytes), product area (offset 5, 40 bytes),
 // multi-record chain of one record (offset 10).
 std::vector<uint8_t> Image() {
-    std::vector<uint8_t> header = {0x01, 0x00, 0x00, 0x01, 0x05, 0x0A, 0x00, 0x00};
-    header[7] = static_cast<uint8_t>(0x100 - (0x01 + 0x01 + 0x05 + 0x0A));
-    std::vector<uint8_t> image = header;
-    auto board = Area({0x01, 0, 0x19, 0x00, 0x00, 0x00}, {"Acme", "Board", "SN1", "PN1", ""}, 4);
-    auto product = Area({0x01, 0, 0x19}, {"Acme", "Server", "M1", "1.0", "S2", "Tag", ""}, 5);
-    image.insert(image.end(), board.begin(), board.end());
-    image.insert(image.end(), product.begin(), product.end());
-    std::vector<uint8_t> record = {0x00, 0x82, 0x02, 0x00, 0x00, 0x11, 0x22};
-    record[3] = static_cast<uint8_t>(0x100 - (0x11 + 0x22));
-    record[4] = static_cast<uint8_t>(0x100 - (0x00 + 0x82 + 0x02 + record[3]));
-    image.insert(image.end(), record.begin(), record.end());
-    image.resize(256, 0xFF);
+    std::vector<uint8_t> image(256, 0xFF);
+    FruTestImages::Put(image, 0, FruTestImages::Header(0, 0, 1, 5, 10));
+    FruTestImages::Put(image, 8,
+                       Area({0x01, 0, 0x19, 0, 0, 0}, {"Acme", "Board", "SN1", "PN1", ""}, 4));
+    FruTestImages::Put(image, 40,
+                       Area({0x01, 0, 0x19}, {"Acme", "Server", "M1", "1.0", "S2", "Tag", ""}, 5));
+    FruTestImages::Put(image, 80, FruTestImages::Record(0x00, {0x11, 0x22}, true));
     return image;
 }
 
@@ -73,27 +68,27 @@ TEST_F(FruImageTest, CommitOfAProductChangeWritesHeaderBoardAndProduct) {
         "New");
 }
 
-TEST_F(FruImageTest, BadHeadersAreRefused) {
-    std::vector<uint8_t> image = Image();
-    image[0] = 0x02;
-    {
+TEST_F(FruImageTest, BadHeadersAndOversizedAreasAreRefused) {
+    struct Case {
+        size_t at;
+        uint8_t value;
+        uint32_t status;
+        size_t requests; // 0: not checked
+    } cases[] = {{0, 0x02, 0xC0070025u, 0},
+                 {0, 0x09, 0xC0070016u, 0}, // only bits 2..0 are the version; checksum off
+                 // A board area of 2040 bytes is refused after the header and the
+                 // area's first two bytes, before it is read.
+                 {8 + 1, 0xFF, 0xC0070013u, 2}};
+    for (const Case& c : cases) {
+        std::vector<uint8_t> image = Image();
+        image[c.at] = c.value;
         FakeBmc bmc(image);
         CFru fru;
-        EXPECT_EQ(FruImage::LoadFromSystem(fru, &locator), 0xC0070025u);
+        EXPECT_EQ(FruImage::LoadFromSystem(fru, &locator), c.status) << c.at;
+        if (c.requests) {
+            EXPECT_EQ(bmc.Log().size(), c.requests);
+        }
     }
-    image[0] = 0x09; // only bits 2..0 are the version; the checksum is now off
-    FakeBmc bmc(image);
-    CFru fru;
-    EXPECT_EQ(FruImage::LoadFromSystem(fru, &locator), 0xC0070016u);
-}
-
-TEST_F(FruImageTest, OversizedAreasAreRefusedBeforeTheyAreRead) {
-    std::vector<uint8_t> image = Image();
-    image[8 + 1] = 0xFF; // board area of 2040 bytes
-    FakeBmc bmc(image);
-    CFru fru;
-    EXPECT_EQ(FruImage::LoadFromSystem(fru, &locator), 0xC0070013u);
-    EXPECT_EQ(bmc.Log().size(), 2u); // the header and the area's first two bytes
 }
 
 TEST_F(FruImageTest, ACommitEndingPastTheLastDeviceOffsetWritesNothing) {

@@ -66,6 +66,19 @@ inline std::vector<uint8_t> Records(uint32_t total) {
     return out;
 }
 
+// An IPMI 1.5 FRU device locator record (type 0x11): by default a logical
+// FRU device of FRU inventory type.
+inline std::vector<uint8_t> Locator(uint8_t access, uint8_t id, const std::string& name,
+                                    uint8_t flags = 0x80, uint8_t type = 0x10,
+                                    uint8_t version = 0x51) {
+    std::vector<uint8_t> r = {
+        0, 0, version, 0x11, 0, access, id, flags,
+        0, 0, type,    0,    0, 0,      0,  static_cast<uint8_t>(0xC0 | name.size())};
+    r.insert(r.end(), name.begin(), name.end());
+    r[4] = static_cast<uint8_t>(r.size() - 5);
+    return r;
+}
+
 // Copies bytes into an image at an offset.
 inline void Put(std::vector<uint8_t>& image, size_t offset, const std::vector<uint8_t>& bytes) {
     std::copy(bytes.begin(), bytes.end(), image.begin() + static_cast<long>(offset));

@@ -1,6 +1,7 @@
 #include "fru/MultiRecord.h"
 
 #include "support/Trace.h"
+#include "tests/FruTestImages.h"
 #include "tests/TestSupport.h"
 
 #include <filesystem>
@@ -11,20 +12,10 @@
 namespace {
 // A record with the given data and both checksums right.
 MultiRecord* Sealed(uint8_t type, const std::vector<uint8_t>& data) {
+    const std::vector<uint8_t> bytes = FruTestImages::Record(type, data, true);
     auto* record = new MultiRecord();
-    record->header[0] = type;
-    record->header[1] = 0x82;
-    record->header[2] = static_cast<uint8_t>(data.size());
-    uint8_t sum = 0;
-    for (size_t i = 0; i < data.size(); ++i) {
-        record->data[i] = data[i];
-        sum = static_cast<uint8_t>(sum + data[i]);
-    }
-    record->header[3] = static_cast<uint8_t>(0x100 - sum);
-    sum = 0;
-    for (int i = 0; i < 4; ++i)
-        sum = static_cast<uint8_t>(sum + record->header[i]);
-    record->header[4] = static_cast<uint8_t>(0x100 - sum);
+    std::copy(bytes.begin(), bytes.begin() + 5, record->header);
+    std::copy(bytes.begin() + 5, bytes.end(), record->data);
     return record;
 }
 } // namespace
@@ -56,19 +47,13 @@ TEST(MultiRecordTest, BothChecksumsMustHold) {
 }
 
 TEST(MultiRecordTest, RecordTestTracesAsTheImage) {
-    const auto previous = std::filesystem::current_path();
-    std::filesystem::current_path(TestSupport::TempDir());
+    TestSupport::InTempDir folder;
     MultiRecord* record = Sealed(0xC0, {1});
     Trace::SetDebugLevel(3);
     record->IsValid();
     Trace::SetDebugLevel(1);
     delete record;
-    const std::string log = TestSupport::ReadText("DBGLOG.txt");
-    std::filesystem::current_path(previous);
-    std::string text;
-    for (size_t i = 0; i < log.size(); i += 2)
-        text.push_back(log[i]);
-    EXPECT_EQ("CFru::IsValid [ENTRY]\r\nCFru::IsValid [EXIT]\r\n", text);
+    EXPECT_EQ("CFru::IsValid [ENTRY]\r\nCFru::IsValid [EXIT]\r\n", TestSupport::AsciiLog());
 }
 
 // Under the sanitizers a record that is not freed fails the run as a leak.

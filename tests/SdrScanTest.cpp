@@ -1,6 +1,7 @@
 // The SDR scan: record reading in pieces, decoding and the locators built.
 #include "system/SdrScan.h"
 #include "FakeBmc.h"
+#include "FruTestImages.h"
 #include "TestSupport.h"
 #include "fru/FruLocator.h"
 #include "orvane/orvane.h"
@@ -13,16 +14,7 @@
 
 namespace {
 
-// An IPMI 1.5 type 0x11 record.
-std::vector<uint8_t> FruLocatorRecord(uint8_t access, uint8_t id, uint8_t flags, uint8_t type,
-                                      const std::string& name, uint8_t version = 0x51) {
-    std::vector<uint8_t> r = {
-        0, 0, version, 0x11, 0, access, id, flags,
-        0, 0, type,    0,    0, 0,      0,  static_cast<uint8_t>(0xC0 | name.size())};
-    r.insert(r.end(), name.begin(), name.end());
-    r[4] = static_cast<uint8_t>(r.size() - 5);
-    return r;
-}
+using FruTestImages::Locator;
 
 std::vector<uint8_t> ControllerRecord(uint8_t address, const std::string& name) {
     std::vector<uint8_t> r = {
@@ -46,9 +38,9 @@ class SdrScanTest : public ::testing::Test {
 TEST_F(SdrScanTest, BuildsLocatorsFromBothRecordTypes) {
     FakeBmc bmc({});
     bmc.AddRecord(ControllerRecord(0x20, "BMC"));
-    bmc.AddRecord(FruLocatorRecord(0x20, 0xA0, 0x01, 0x02, "Eeprom"));
+    bmc.AddRecord(Locator(0x20, 0xA0, "Eeprom", 0x01, 0x02));
     bmc.AddRecord(ControllerRecord(0x22, "Satellite"));
-    bmc.AddRecord(FruLocatorRecord(0x20, 0x03, 0x80 | (1 << 3), 0x10, "Logical"));
+    bmc.AddRecord(Locator(0x20, 0x03, "Logical", 0x80 | (1 << 3)));
     EXPECT_EQ(Orvane::ScanSystemForFruLocators(&list), 0u);
     ASSERT_EQ(list.GetCount(), 4u);
     // Device locators first, in repository order, then the controllers.
@@ -74,24 +66,6 @@ TEST_F(SdrScanTest, BuildsLocatorsFromBothRecordTypes) {
     EXPECT_EQ(std::u16string(satellite->GetName()), u"Satellite");
 }
 
-TEST_F(SdrScanTest, ReadsEachRecordAsHeaderThenSixteenBytePieces) {
-    // A 29-byte id string makes a record length of 40.
-    FakeBmc exact({});
-    std::vector<uint8_t> record = FruLocatorRecord(0x20, 1, 0x80, 0x10, std::string(29, 'n'));
-    ASSERT_EQ(record[4], 40);
-    exact.AddRecord(record);
-    Orvane::ScanSystemForFruLocators(&list);
-    std::vector<std::vector<uint8_t>> reads;
-    for (const FakeRequest& r : exact.Log())
-        if (r.command == 0x23)
-            reads.push_back({r.data[4], r.data[5]});
-    // Counting pass: the header; then the header and the pieces.
-    EXPECT_EQ(reads,
-              (std::vector<std::vector<uint8_t>>{{0, 5}, {0, 5}, {5, 16}, {21, 16}, {37, 8}}));
-    ASSERT_EQ(list.GetCount(), 1u);
-    EXPECT_EQ(std::u16string(list.GetAt(0)->GetName()), std::u16string(17, u'n')); // cut at 17
-}
-
 TEST_F(SdrScanTest, UnsupportedTypesAndVersionsStopTheScan) {
     {
         FakeBmc bmc({});
@@ -105,7 +79,7 @@ TEST_F(SdrScanTest, UnsupportedTypesAndVersionsStopTheScan) {
     {
         FakeBmc bmc({});
         bmc.AddRecord(ControllerRecord(0x20, "First"));
-        bmc.AddRecord(FruLocatorRecord(0x20, 1, 0x80, 0x10, "Old", 0x02));
+        bmc.AddRecord(Locator(0x20, 1, "Old", 0x80, 0x10, 0x02));
         bmc.AddRecord(ControllerRecord(0x22, "Never"));
         EXPECT_EQ(Orvane::ScanSystemForFruLocators(&list), 0u);
         ASSERT_EQ(list.GetCount(), 1u);
@@ -146,10 +120,8 @@ TEST_F(SdrScanTest, LongRecordsAndLoopingWalksKeepTheLocatorsFound) {
     }
 }
 
-} // namespace
-
-// The scan against the simulated BMC, asserted on its request log.
-namespace {
+// A 29-byte id string makes a record length of 40: the simulated BMC's request
+// log shows it read as a header, then in pieces of 16 bytes.
 TEST_F(SdrScanTest, SimulatedRepositoryIsReadWithANewReservationPerRecord) {
     const std::string dir = TestSupport::TempDir();
     const std::string json =
@@ -182,5 +154,6 @@ TEST_F(SdrScanTest, SimulatedRepositoryIsReadWithANewReservationPerRecord) {
                             "send rs=20 netfn=0A lun=00 cmd=23 data=[02 00 00 00 25 08]"}));
     ASSERT_EQ(list.GetCount(), 1u);
     EXPECT_EQ(list.GetAt(0)->deviceId, 1);
+    EXPECT_EQ(std::u16string(list.GetAt(0)->GetName()), std::u16string(17, u'n')); // cut at 17
 }
 } // namespace

@@ -69,14 +69,11 @@ class SimulatedBmc : public ::testing::Test {
         return result;
     }
 
-    static void* handle_;
-    static KsbSendTimedRequestFn send_;
-    static KsbReceiveMessageFn receive_;
+    static inline void* handle_ = nullptr;
+    static inline KsbSendTimedRequestFn send_ = nullptr;
+    static inline KsbReceiveMessageFn receive_ = nullptr;
     std::string dir_;
 };
-void* SimulatedBmc::handle_ = nullptr;
-KsbSendTimedRequestFn SimulatedBmc::send_ = nullptr;
-KsbReceiveMessageFn SimulatedBmc::receive_ = nullptr;
 
 uint8_t Sum(const Bytes& b, size_t from, size_t to) {
     uint8_t s = 0;

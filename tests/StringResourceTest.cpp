@@ -61,21 +61,25 @@ std::vector<std::u16string> Fitting(uint32_t index, const std::u16string& text) 
     return texts;
 }
 
-// The texts of the built English catalogue.
+// The texts of the built English catalogue, every one loaded.
 std::vector<std::u16string> English() {
     std::string path = std::string(ORVANE_BUILD_DIR) + "/enus/orvane/str/orvane.str";
     std::u16string wide(path.begin(), path.end());
     StringResource r;
     std::vector<std::u16string> texts;
-    if (r.Open(wide.c_str(), 139) == StringResource::kOk)
+    if (r.Open(wide.c_str(), 139) == StringResource::kOk && r.LoadAll() == StringResource::kOk)
         for (uint32_t i = 0; i < 139; ++i)
-            texts.push_back(r.GetString(i));
+            texts.push_back(r.GetString(i) ? r.GetString(i) : u"");
     return texts;
 }
 
 TEST(StringResourceTest, ValidCatalogueLoadsAndServesEveryEntry) {
     auto path = Catalogue::Of({u"zero", u"", u"two"}).Write();
     StringResource r;
+    EXPECT_EQ(r.Open(nullptr, 0), StringResource::kNoPath);
+    EXPECT_EQ(r.Open(u"/nonexistent/orvane.str", 0), StringResource::kOpen);
+    EXPECT_EQ(r.LoadAll(), StringResource::kNothingOpen);
+    EXPECT_EQ(r.FreeCache(), StringResource::kNothingOpen);
     ASSERT_EQ(r.Open(path.c_str(), 3), StringResource::kOk);
     EXPECT_EQ(std::u16string(r.GetString(2)), u"two"); // read one by one before LoadAll
     ASSERT_EQ(r.LoadAll(), StringResource::kOk);
@@ -85,47 +89,6 @@ TEST(StringResourceTest, ValidCatalogueLoadsAndServesEveryEntry) {
     EXPECT_EQ(r.GetString(3), nullptr);
     EXPECT_EQ(r.FreeCache(), StringResource::kOk);
     EXPECT_EQ(std::u16string(r.GetString(0)), u"zero");
-}
-
-TEST(StringResourceTest, MalformedCataloguesAreRefused) {
-    StringResource r;
-    EXPECT_EQ(r.Open(nullptr, 0), StringResource::kNoPath);
-    EXPECT_EQ(r.Open(u"/nonexistent/orvane.str", 0), StringResource::kOpen);
-    EXPECT_EQ(r.LoadAll(), StringResource::kNothingOpen);
-    EXPECT_EQ(r.FreeCache(), StringResource::kNothingOpen);
-
-    Catalogue sumOne = Catalogue::Of({u"a", u"b"});
-    sumOne.words.back() = static_cast<uint16_t>(sumOne.words.back() + 1);
-    EXPECT_EQ(r.Open(sumOne.Write().c_str(), 0), StringResource::kChecksum);
-    // Correcting the one word makes it load.
-    sumOne.words.back() = static_cast<uint16_t>(sumOne.words.back() - 1);
-    EXPECT_EQ(r.Open(sumOne.Write().c_str(), 0), StringResource::kOk);
-
-    Catalogue empty;
-    empty.words = {0, 0};
-    empty.Seal();
-    EXPECT_EQ(r.Open(empty.Write().c_str(), 0), StringResource::kEmpty);
-
-    EXPECT_EQ(r.Open(Catalogue::Of({u"a"}).Write().c_str(), 2), StringResource::kCount);
-
-    // An odd offset, and a gap between two strings.
-    Catalogue odd = Catalogue::Of({u"a", u"b"});
-    odd.words.pop_back();
-    odd.words[4] = static_cast<uint16_t>(odd.words[4] + 1);
-    odd.Seal();
-    EXPECT_EQ(r.Open(odd.Write().c_str(), 0), StringResource::kBadOffset);
-    Catalogue gap = Catalogue::Of({u"a", u"b"});
-    gap.words.pop_back();
-    gap.words[4] = static_cast<uint16_t>(gap.words[4] + 2);
-    gap.Seal();
-    EXPECT_EQ(r.Open(gap.Write().c_str(), 0), StringResource::kBadOffset);
-
-    // A count larger than the file can hold is a short file.
-    Catalogue huge;
-    huge.words = {0xFFFF, 0x0FFF};
-    huge.Seal();
-    EXPECT_EQ(r.Open(huge.Write().c_str(), 0), StringResource::kRead);
-    EXPECT_EQ(r.GetString(0), nullptr);
 }
 
 // Entries whose directives are not what the library passes to their index:
@@ -159,44 +122,61 @@ TEST(StringResourceTest, EntriesMustTakeExactlyTheArgumentsOfTheirIndex) {
     }
 }
 
-// Tables and lengths that do not fit the file: each is refused before
-// anything is allocated for it, and never read in place.
-TEST(StringResourceTest, SizesAreCheckedAgainstTheFile) {
+// Malformed catalogues, tables and lengths that do not fit the file: each is
+// refused before anything is allocated for it, and never read in place.
+TEST(StringResourceTest, MalformedCataloguesAreRefused) {
     auto sealed = [](std::vector<uint16_t> words) {
         Catalogue c;
         c.words = std::move(words);
         c.Seal();
         return c;
     };
+    // {a, b} with a word changed after the check word was dropped, then sealed.
+    auto changed = [&](size_t at, int delta) {
+        Catalogue c = Catalogue::Of({u"a", u"b"});
+        c.words.pop_back();
+        c.words[at] = static_cast<uint16_t>(c.words[at] + delta);
+        return sealed(c.words);
+    };
+    Catalogue sumOne = Catalogue::Of({u"a", u"b"});
+    sumOne.words.back() = static_cast<uint16_t>(sumOne.words.back() + 1);
     Catalogue noTerminator = Catalogue::Of({u"ab"});
     noTerminator.words.pop_back();    // the check word
     noTerminator.words.back() = u'c'; // the terminator
-    noTerminator.Seal();
     struct Case {
         const char* what;
         Catalogue catalogue;
-        uint32_t code;
+        uint32_t count, code;
     } cases[] = {
+        {"check word one off", sumOne, 0, StringResource::kChecksum},
+        {"the same, corrected", changed(0, 0), 0, StringResource::kOk},
+        {"no entries", sealed({0, 0}), 0, StringResource::kEmpty},
+        {"fewer entries than asked", Catalogue::Of({u"a"}), 2, StringResource::kCount},
+        {"odd offset", changed(4, 1), 0, StringResource::kBadOffset},
+        {"gap between two strings", changed(4, 2), 0, StringResource::kBadOffset},
+        {"count larger than the file holds", sealed({0xFFFF, 0x0FFF}), 0, StringResource::kRead},
         // 14 bytes announcing 0x5A000000 strings.
-        {"huge count", sealed({0, 0x5A00, 0, 0, 0, 0}), StringResource::kRead},
+        {"huge count", sealed({0, 0x5A00, 0, 0, 0, 0}), 0, StringResource::kRead},
         // One string at 12 whose length says 2.9 GB.
-        {"huge length", sealed({1, 0, 12, 0, 0, 0x5A00}), StringResource::kRead},
-        {"length past the end", sealed({1, 0, 12, 0, 3, 0, u'a'}), StringResource::kRead},
-        {"length 0", sealed({1, 0, 12, 0, 0, 0}), StringResource::kBadEntry},
-        {"no terminator", noTerminator, StringResource::kBadEntry},
-        {"shorter than its count", sealed({1}), StringResource::kRead},
+        {"huge length", sealed({1, 0, 12, 0, 0, 0x5A00}), 0, StringResource::kRead},
+        {"length past the end", sealed({1, 0, 12, 0, 3, 0, u'a'}), 0, StringResource::kRead},
+        {"length 0", sealed({1, 0, 12, 0, 0, 0}), 0, StringResource::kBadEntry},
+        {"no terminator", sealed(noTerminator.words), 0, StringResource::kBadEntry},
+        {"shorter than its count", sealed({1}), 0, StringResource::kRead},
     };
+    // One reader throughout: a refused catalogue also drops the one before.
+    StringResource r;
     for (const Case& c : cases) {
-        StringResource r;
-        EXPECT_EQ(r.Open(c.catalogue.Write().c_str(), 0), c.code) << c.what;
-        EXPECT_EQ(r.GetString(0), nullptr) << c.what;
+        EXPECT_EQ(r.Open(c.catalogue.Write().c_str(), c.count), c.code) << c.what;
+        if (c.code != StringResource::kOk) {
+            EXPECT_EQ(r.GetString(0), nullptr) << c.what;
+        }
     }
     // A trailing odd byte is not summed, and a catalogue over 1 MiB is refused.
     std::string path = TestSupport::TempDir() + "/c.str";
     std::vector<uint8_t> bytes = Catalogue::Of({u"ab"}).Bytes();
     bytes.push_back(0x7F);
     TestSupport::WriteFile(path, bytes);
-    StringResource r;
     EXPECT_EQ(r.Open(std::u16string(path.begin(), path.end()).c_str(), 0), StringResource::kOk);
     bytes.resize(StringResource::kMaxBytes + 2, 0);
     TestSupport::WriteFile(path, bytes);
@@ -209,7 +189,9 @@ TEST(StringResourceTest, SizesAreCheckedAgainstTheFile) {
 // log names the entry, and the catalogue in use stays.
 TEST(StringResourceTest, PlantedMismatchedCatalogueIsRefusedNamingTheEntry) {
     std::vector<std::u16string> texts = English();
-    ASSERT_EQ(texts.size(), 139u);
+    ASSERT_EQ(texts.size(), 139u); // the built English catalogue: 139 entries, none empty
+    for (size_t i = 0; i < texts.size(); ++i)
+        EXPECT_FALSE(texts[i].empty()) << "entry " << i;
     texts[109] = u"%ls%ls";
     const std::string dir = TestSupport::TempDir();
     std::filesystem::create_directories(dir + "/enus/orvane/str");
@@ -228,18 +210,6 @@ TEST(StringResourceTest, PlantedMismatchedCatalogueIsRefusedNamingTheEntry) {
               u"Orvane::SetLanguageLocale - Error Initializing String Resource\r\n");
     std::filesystem::current_path(previous);
     Frame::ReplaceCatalogue(nullptr);
-}
-
-TEST(StringResourceTest, BuiltEnglishCatalogueHas139Entries) {
-    std::string path = std::string(ORVANE_BUILD_DIR) + "/enus/orvane/str/orvane.str";
-    std::u16string wide(path.begin(), path.end());
-    StringResource r;
-    ASSERT_EQ(r.Open(wide.c_str(), 139), StringResource::kOk);
-    ASSERT_EQ(r.LoadAll(), StringResource::kOk);
-    for (uint32_t i = 0; i < 139; ++i) {
-        ASSERT_NE(r.GetString(i), nullptr) << i;
-        EXPECT_NE(r.GetString(i)[0], 0) << "entry " << i << " is empty";
-    }
 }
 
 } // namespace

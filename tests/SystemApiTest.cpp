@@ -15,14 +15,7 @@
 
 namespace {
 
-std::vector<uint8_t> LocatorRecord(uint8_t access, uint8_t id, const std::string& name) {
-    std::vector<uint8_t> r = {
-        0, 0, 0x51, 0x11, 0, access, id, 0x80,
-        0, 0, 0x10, 0,    0, 0,      0,  static_cast<uint8_t>(0xC0 | name.size())};
-    r.insert(r.end(), name.begin(), name.end());
-    r[4] = static_cast<uint8_t>(r.size() - 5);
-    return r;
-}
+using FruTestImages::Locator;
 
 std::vector<uint8_t> BoardImage() {
     std::vector<uint8_t> image = {0x01, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0xFE};
@@ -67,9 +60,9 @@ TEST_F(SystemApiTest, SelectionNeedsALoadAndAList) {
 
 TEST_F(SystemApiTest, LoadSkipsUnreadableDevicesAndReportsProgress) {
     FakeBmc bmc(BoardImage());
-    bmc.AddRecord(LocatorRecord(0x20, 0, "Board"));
-    bmc.AddRecord(LocatorRecord(0x40, 0, "Gone")); // no controller answers at 0x40
-    bmc.AddRecord(LocatorRecord(0x20, 1, "Second"));
+    bmc.AddRecord(Locator(0x20, 0, "Board"));
+    bmc.AddRecord(Locator(0x40, 0, "Gone")); // no controller answers at 0x40
+    bmc.AddRecord(Locator(0x20, 1, "Second"));
     ASSERT_EQ(SetProgressCallback(&api, Record), ORVANE_OK);
     ASSERT_EQ(LoadConfigurationFromSystem(&api), ORVANE_OK);
     uint8_t flag = 0;
@@ -146,10 +139,9 @@ TEST_F(SystemApiTest, HeaderChecks) {
 }
 
 TEST_F(SystemApiTest, EveryStepOfALoadTracesItsEntryAndExit) {
-    const std::filesystem::path previous = std::filesystem::current_path();
-    std::filesystem::current_path(TestSupport::TempDir());
+    TestSupport::InTempDir folder;
     FakeBmc bmc(BoardImage());
-    bmc.AddRecord(LocatorRecord(0x20, 0, "Board"));
+    bmc.AddRecord(Locator(0x20, 0, "Board"));
     ASSERT_EQ(SetDebugLevel(&api, 3), ORVANE_OK);
     ASSERT_EQ(LoadConfigurationFromSystem(&api), ORVANE_OK);
     ASSERT_EQ(LoadPropertiesFromSystem(&api), ORVANE_OK);
@@ -160,7 +152,6 @@ TEST_F(SystemApiTest, EveryStepOfALoadTracesItsEntryAndExit) {
     }
     SetDebugLevel(&api, 1);
     const std::u16string log = TestSupport::ReadLog();
-    std::filesystem::current_path(previous);
     for (const char16_t* name :
          {u"Orvane::InitSDRStruct", u"Orvane::CountIPMI15SDRTypes", u"Orvane::SDR_MEM_Alloc",
           u"Orvane::GetAllSDRRecs", u"Orvane::ReadRecFromBMC", u"Orvane::DecodeSDR",
@@ -173,10 +164,6 @@ TEST_F(SystemApiTest, EveryStepOfALoadTracesItsEntryAndExit) {
         EXPECT_NE(log.find(n + u" [EXIT]\r\n"), std::u16string::npos) << Utf16ToAscii(n);
     }
 }
-
-} // namespace
-
-namespace {
 
 std::u16string Property(OrvaneInterface* api, uint32_t index) {
     const OrvaneChar* value = nullptr;
@@ -193,7 +180,7 @@ TEST_F(SystemApiTest, PropertiesCountModulo256) {
     EXPECT_EQ(Property(&api, 1), u"0");
     EXPECT_EQ(Property(&api, 2), u"0");
     for (int i = 0; i < 300; ++i)
-        bmc.AddRecord(LocatorRecord(0x40, 0, "x")); // found, never readable
+        bmc.AddRecord(Locator(0x40, 0, "x")); // found, never readable
     ASSERT_EQ(LoadConfigurationFromSystem(&api), ORVANE_OK);
     ASSERT_EQ(LoadPropertiesFromSystem(&api), ORVANE_OK);
     ASSERT_EQ(GetNumberOfProperties(&api, &count), ORVANE_OK);
@@ -210,11 +197,8 @@ TEST_F(SystemApiTest, PropertiesCountModulo256) {
     EXPECT_EQ(GetPropertyValue(&api, &value), ORVANE_E_NOT_SELECTED);
 }
 
-} // namespace
-
 // The same interface against the simulated BMC: the image limit of a load and
 // a round trip of changes through the whole interface and a new library state.
-namespace {
 namespace fs = std::filesystem;
 
 class SimulatedSystemApiTest : public ::testing::Test {

@@ -106,6 +106,28 @@ std::u16string ReadLog() {
     return text;
 }
 
+std::string AsciiLog(bool take) {
+    const std::string bytes = ReadText("DBGLOG.txt");
+    std::string text;
+    for (size_t i = 0; i < bytes.size(); i += 2)
+        text.push_back(bytes[i]);
+    if (take)
+        std::filesystem::remove("DBGLOG.txt");
+    return text;
+}
+
+std::u16string TakeError() {
+    const char16_t* error = Frame::TakeLastError();
+    return error ? error : u"";
+}
+
+InTempDir::InTempDir() : previous(std::filesystem::current_path()) {
+    std::filesystem::current_path(TempDir());
+}
+InTempDir::~InTempDir() {
+    std::filesystem::current_path(previous);
+}
+
 std::string ShellQuote(const std::string& text) {
     std::string quoted = "'";
     for (char c : text)

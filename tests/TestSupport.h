@@ -1,6 +1,7 @@
 // Helpers shared by the test programs.
 #pragma once
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,18 @@ std::string ReadText(const std::string& path);
 std::vector<uint8_t> CatalogueBytes(const std::vector<std::u16string>& texts);
 // The debug log DBGLOG.txt of the current folder as text (it is UTF-16LE).
 std::u16string ReadLog();
+// The debug log DBGLOG.txt of the current folder, one byte a UTF-16 unit (its
+// lines are ASCII); with take, the file is removed after reading.
+std::string AsciiLog(bool take = false);
+// The library's last error, handed over; empty when there is none.
+std::u16string TakeError();
+// The current folder is a fresh temporary one (where the debug log lands)
+// while this lives.
+struct InTempDir {
+    InTempDir();
+    ~InTempDir();
+    std::filesystem::path previous;
+};
 // The text quoted for a POSIX shell.
 std::string ShellQuote(const std::string& text);
 // What a shell command gave: its exit code (-1 when it did not exit) and its

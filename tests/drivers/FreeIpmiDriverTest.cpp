@@ -49,13 +49,8 @@ TEST(IpmbMessage, DecodesTheEmbeddedRequest) {
     EXPECT_EQ(request.requesterLun, 2);
     EXPECT_EQ(request.command, 0x11);
     EXPECT_EQ(request.data, (std::vector<uint8_t>{0x00, 0x10, 0x00, 0x08}));
-}
-
-TEST(IpmbMessage, TrackingBitsAreNotPartOfTheChannel) {
-    std::vector<uint8_t> bytes = ReadFruSendMessage();
+    // The tracking bits are not part of the channel.
     bytes[0] = 0x47; // track request, channel 7
-    IpmbMessage::Request request;
-    std::string why;
     ASSERT_TRUE(IpmbMessage::Decode(bytes.data(), bytes.size(), &request, &why));
     EXPECT_EQ(request.channel, 7);
 }
@@ -106,13 +101,9 @@ TEST(IpmbMessage, ResponseIsAValidIpmbMessageInTheReceiveLayout) {
     std::vector<uint8_t> refused = IpmbMessage::EncodeResponse(request, 0xC9, nullptr, 0, 64);
     ASSERT_EQ(refused.size(), 8u);
     EXPECT_EQ(refused[6], 0xC9);
-}
-
-TEST(IpmbMessage, ResponseIsCutToTheReceiveBuffer) {
-    IpmbMessage::Request request;
-    std::vector<uint8_t> data(100, 0xAB);
-    std::vector<uint8_t> message =
-        IpmbMessage::EncodeResponse(request, 0, data.data(), data.size(), 64);
+    // Cut to the receive buffer, still a valid message.
+    std::vector<uint8_t> many(100, 0xAB);
+    message = IpmbMessage::EncodeResponse(request, 0, many.data(), many.size(), 64);
     EXPECT_EQ(message.size(), 64u);
     EXPECT_EQ(Sum(message.data() + 3, message.size() - 3), 0);
 }
@@ -125,22 +116,27 @@ TEST(DriverSettings, ParsesNamesAndNumbers) {
     EXPECT_TRUE(DriverSettings::ParseInterface("LAN", &interface));
     EXPECT_EQ(interface, Interface::Lan);
     EXPECT_FALSE(DriverSettings::ParseInterface("kcs", &interface));
-
-    uint8_t value = 0;
-    EXPECT_TRUE(DriverSettings::ParsePrivilege("Operator", &value));
-    EXPECT_EQ(value, 3);
-    EXPECT_TRUE(DriverSettings::ParsePrivilege("administrator", &value));
-    EXPECT_EQ(value, 4);
-    EXPECT_TRUE(DriverSettings::ParsePrivilege("2", &value));
-    EXPECT_EQ(value, 2);
-    EXPECT_FALSE(DriverSettings::ParsePrivilege("5", &value));
-    EXPECT_FALSE(DriverSettings::ParsePrivilege("root", &value));
-
-    EXPECT_TRUE(DriverSettings::ParseCipher("17", &value));
-    EXPECT_EQ(value, 17);
-    EXPECT_FALSE(DriverSettings::ParseCipher("18", &value));
-    EXPECT_FALSE(DriverSettings::ParseCipher("-1", &value));
-    EXPECT_FALSE(DriverSettings::ParseCipher("3x", &value));
+    // Privileges and cipher suites: the value taken, -1 for a refused text.
+    struct Case {
+        bool (*parse)(const std::string&, uint8_t*);
+        const char* text;
+        int value;
+    } cases[] = {{DriverSettings::ParsePrivilege, "Operator", 3},
+                 {DriverSettings::ParsePrivilege, "administrator", 4},
+                 {DriverSettings::ParsePrivilege, "2", 2},
+                 {DriverSettings::ParsePrivilege, "5", -1},
+                 {DriverSettings::ParsePrivilege, "root", -1},
+                 {DriverSettings::ParseCipher, "17", 17},
+                 {DriverSettings::ParseCipher, "18", -1},
+                 {DriverSettings::ParseCipher, "-1", -1},
+                 {DriverSettings::ParseCipher, "3x", -1}};
+    for (const Case& c : cases) {
+        uint8_t value = 0xEE;
+        EXPECT_EQ(c.parse(c.text, &value), c.value >= 0) << c.text;
+        if (c.value >= 0) {
+            EXPECT_EQ(value, c.value) << c.text;
+        }
+    }
 }
 
 class DriverSettingsEnvironment : public ::testing::Test {
@@ -186,20 +182,20 @@ TEST_F(DriverSettingsEnvironment, PasswordFileWinsAndItsLineEndIsDropped) {
 TEST_F(DriverSettingsEnvironment, BadValuesAreRefusedWithoutThePassword) {
     setenv("ORVANE_IPMI_HOST", "bmc", 1);
     setenv("ORVANE_IPMI_PASSWORD", "hunter2", 1);
-    DriverSettings::Settings settings;
-    std::string why;
-    setenv("ORVANE_IPMI_PRIVILEGE", "root", 1);
-    EXPECT_FALSE(DriverSettings::FromEnvironment(&settings, &why));
-    EXPECT_NE(why.find("ORVANE_IPMI_PRIVILEGE"), std::string::npos);
-    unsetenv("ORVANE_IPMI_PRIVILEGE");
-    setenv("ORVANE_IPMI_INTERFACE", "serial", 1);
-    EXPECT_FALSE(DriverSettings::FromEnvironment(&settings, &why));
-    EXPECT_EQ(why.find("hunter2"), std::string::npos);
-    unsetenv("ORVANE_IPMI_INTERFACE");
-    setenv("ORVANE_IPMI_PASSWORD_FILE", "/nonexistent/orvane-password", 1);
-    EXPECT_FALSE(DriverSettings::FromEnvironment(&settings, &why));
-    EXPECT_NE(why.find("/nonexistent/orvane-password"), std::string::npos);
-    EXPECT_EQ(why.find("hunter2"), std::string::npos);
+    // The variable, its bad value and what the reason names.
+    const char* cases[][3] = {{"ORVANE_IPMI_PRIVILEGE", "root", "ORVANE_IPMI_PRIVILEGE"},
+                              {"ORVANE_IPMI_INTERFACE", "serial", ""},
+                              {"ORVANE_IPMI_PASSWORD_FILE", "/nonexistent/orvane-password",
+                               "/nonexistent/orvane-password"}};
+    for (const auto& c : cases) {
+        DriverSettings::Settings settings;
+        std::string why;
+        setenv(c[0], c[1], 1);
+        EXPECT_FALSE(DriverSettings::FromEnvironment(&settings, &why)) << c[0];
+        EXPECT_NE(why.find(c[2]), std::string::npos) << why;
+        EXPECT_EQ(why.find("hunter2"), std::string::npos) << why;
+        unsetenv(c[0]);
+    }
 }
 
 // ---- the caches, against a scripted BMC --------------------------------------

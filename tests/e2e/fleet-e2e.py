@@ -17,21 +17,16 @@ prints their host file's path and waits for a line on stdin.
 """
 import argparse
 import copy
-import importlib.util
 import json
 import os
 import shutil
-import signal
 import subprocess
 import sys
 import tempfile
-import time
 
-SKIP = 77
-HERE = os.path.dirname(os.path.abspath(__file__))
-_spec = importlib.util.spec_from_file_location("simsystem", os.path.join(HERE, "ipmi-sim-e2e.py"))
-sim = importlib.util.module_from_spec(_spec)
-_spec.loader.exec_module(sim)
+sys.dont_write_bytecode = True  # no __pycache__ in the source tree
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import simproc as sim  # noqa: E402
 
 GOOD = 8
 DEAD_TIMEOUT = "4"  # seconds for the port where nothing answers
@@ -39,89 +34,29 @@ CHANGED = 3         # the BMC whose power supply serial number changes
 
 
 def variant(index):
-    """The system of BMC `index`: serial numbers of its own; odd BMCs have
-    no front panel FRU."""
+    """The system of BMC `index` and its SDR records: serial numbers of its
+    own; odd BMCs have no front panel FRU."""
     system = copy.deepcopy(sim.SYSTEM)
     system["bmc0"]["chassis"][2] = "CH-SN-%04d" % index
     system["bmc1"]["board"][2] = "PSU-SN-%02d" % index
     system["sat0"]["product"][4] = "SM-SN-%03d" % index
     if index % 2:
         del system["bmc2"]
-    return system
-
-
-def write_system(folder, port, system):
-    """ipmi_sim's LAN configuration and command file for a system; returns
-    {key: (path, image, offsets)}."""
-    images = {}
-    lines = ["mc_setbmc 0x20",
-             "mc_add 0x20 0 has-device-sdrs 0x23 9 8 0x9f 0x1291 0xf02",
-             "mc_add 0x30 0 no-device-sdrs 0x23 9 8 0x09 0x1291 0xf03"]
-    for key, fru in system.items():
-        image, offsets = sim.fru_image(fru.get("internal"), fru.get("chassis"),
-                                       fru.get("board"), fru.get("product"))
-        path = os.path.join(folder, key + ".bin")
-        with open(path, "wb") as out:
-            out.write(image)
-        images[key] = (path, image, offsets)
-        lines.append('mc_add_fru_data 0x%02x %d %d file 0 "%s"'
-                     % (fru["controller"], fru["device"], len(image), path))
     records = [sim.mc_locator(1, 0x20, "BMC", 0x0B)]
     for number, key in enumerate(k for k in ("bmc1", "bmc2") if k in system):
         records.append(sim.fru_locator(2 + number, 0x20, system[key]["device"],
                                        system[key]["name"]))
     records.append(sim.mc_locator(5, 0x30, "Satellite", 0x08))
-    lines += ["main_sdr_add 0x20 " + " ".join("0x%02x" % b for b in raw) for raw in records]
-    lines += ["mc_enable 0x20", "mc_enable 0x30"]
-    with open(os.path.join(folder, "commands"), "w") as cmds:
-        cmds.write("\n".join(lines) + "\n")
-    with open(os.path.join(folder, "lan.conf"), "w") as conf:
-        conf.write(sim.LAN_CONF.format(port=port, user=sim.USER, password=sim.PASSWORD))
-    return images
+    return system, records
 
 
-class Bmc:
-    """One ipmi_sim instance with its folder, port and images."""
-
-    def __init__(self, root, index, system):
-        self.folder = os.path.join(root, "bmc%02d" % index)
-        os.makedirs(os.path.join(self.folder, "state"))
-        self.system = system
-        self.port = sim.free_udp_port()
-        self.images = write_system(self.folder, self.port, system)
-        self.log = open(os.path.join(self.folder, "ipmi_sim.log"), "w")
-        self.process = subprocess.Popen(
-            ["ipmi_sim", "-n", "-c", os.path.join(self.folder, "lan.conf"),
-             "-f", os.path.join(self.folder, "commands"), "-s",
-             os.path.join(self.folder, "state")],
-            stdin=subprocess.DEVNULL, stdout=self.log, stderr=subprocess.STDOUT)
-
-    @property
-    def host(self):
-        return "127.0.0.1:%d" % self.port
-
-    def ready(self):
-        deadline = time.time() + 10
-        while time.time() < deadline and self.process.poll() is None:
-            if sim.ipmitool(self, "lan", "mc", "info", check=False).returncode == 0:
-                return True
-            time.sleep(0.2)
-        return False
-
-    def stop(self):
-        if self.process.poll() is None:
-            self.process.terminate()
-            try:
-                self.process.wait(5)
-            except subprocess.TimeoutExpired:
-                self.process.kill()
-                self.process.wait()
-
-
-def start(root, count, wrong=True):
+def start(root, count, bmcs, wrong=True):
     """Starts `count` BMCs with distinct systems (and one more for the wrong
-    password); returns them and the host file."""
-    bmcs = [Bmc(root, i, variant(i)) for i in range(count + (1 if wrong else 0))]
+    password), all at once, adding them to bmcs; returns the host file and
+    the hosts by kind."""
+    for index in range(count + (1 if wrong else 0)):
+        bmcs.append(sim.Simulator(os.path.join(root, "bmc%02d" % index), *variant(index)))
+        bmcs[-1].launch()
     for bmc in bmcs:
         if not bmc.ready():
             raise RuntimeError("ipmi_sim did not come up; see " + bmc.log.name)
@@ -130,16 +65,14 @@ def start(root, count, wrong=True):
     lines += [bmc.host for bmc in bmcs[1:count]]
     hosts = {"good": [bmc.host for bmc in bmcs[:count]]}
     if wrong:
-        bad = os.path.join(root, "wrong-password")
-        with open(bad, "w") as out:
-            out.write("not-the-password\n")
-        dead = "127.0.0.1:%d" % sim.free_udp_port()
+        bad = sim.password_file(root, "not-the-password", "wrong-password")
+        dead = "127.0.0.1:%d" % sim.free_port()
         lines += ["%s %s %s" % (bmcs[count].host, sim.USER, bad), dead]
         hosts.update(wrong=bmcs[count].host, dead=dead)
     path = os.path.join(root, "hosts")
     with open(path, "w") as out:
         out.write("\n".join(lines) + "\n")
-    return bmcs, path, hosts
+    return path, hosts
 
 
 def orvane(args, *extra):
@@ -150,11 +83,16 @@ def orvane(args, *extra):
                           env=env, timeout=120)
 
 
+def fleet(args, root, hosts_file, *command):
+    """orvane over every host of the host file, LAN+ with the test's user."""
+    return orvane(args, "--hosts-file", hosts_file, "--user", sim.USER, "--password-file",
+                  sim.password_file(root), "--interface", "lanplus", "--driver", "freeipmi",
+                  "--host-timeout", DEAD_TIMEOUT, *command)
+
+
 def inventory(args, root, hosts_file, name):
     out = os.path.join(root, name)
-    result = orvane(args, "--hosts-file", hosts_file, "--user", sim.USER, "--password-file",
-                    sim.password_file(root), "--interface", "lanplus", "--driver", "freeipmi",
-                    "--host-timeout", DEAD_TIMEOUT, "inventory", "--out", out)
+    result = fleet(args, root, hosts_file, "inventory", "--out", out)
     lines = []
     if os.path.exists(out):
         with open(out) as snapshot:
@@ -213,73 +151,46 @@ def check_layout_diff(checks, args, root, lines, hosts):
                   ("Satellite", "product.serial_number")])
 
 
-def main(args):
-    for tool, package in (("ipmi_sim", "openipmi"), ("ipmitool", "ipmitool")):
-        if not shutil.which(tool):
-            print("SKIP: %s not found (Debian package %s)" % (tool, package))
-            return SKIP
-    for number in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP):
-        signal.signal(number, lambda *_: sys.exit(1))
-    checks = sim.Checks()
-    root = tempfile.mkdtemp(prefix="orvane-fleet-")
-    started = time.time()
-    bmcs = []
-    try:
-        bmcs, hosts_file, hosts = start(root, GOOD)
-        first, old, lines, count = inventory(args, root, hosts_file, "before.jsonl")
-        check_inventory(checks, first, lines, count, bmcs, hosts)
+def test(args, checks, root, bmcs):
+    hosts_file, hosts = start(root, GOOD, bmcs)
+    first, old, lines, count = inventory(args, root, hosts_file, "before.jsonl")
+    check_inventory(checks, first, lines, count, bmcs, hosts)
 
-        # Hosts with the same FRU layout share one block of text.
-        scan = orvane(args, "--hosts-file", hosts_file, "--password-file",
-                      sim.password_file(root), "--user", sim.USER, "--interface", "lanplus",
-                      "--driver", "freeipmi", "--host-timeout", DEAD_TIMEOUT, "scan")
-        even = ",".join(hosts["good"][0::2])
-        odd = ",".join(hosts["good"][1::2])
-        checks.equal("text scan exit code", scan.returncode, 5)
-        for group in (even, odd):
-            checks.true("text scan consolidates %s: %s" % (group, scan.stdout),
-                        (group + ":\n") in scan.stdout)
+    # Hosts with the same FRU layout share one block of text.
+    scan = fleet(args, root, hosts_file, "scan")
+    checks.equal("text scan exit code", scan.returncode, 5)
+    for group in (hosts["good"][0::2], hosts["good"][1::2]):
+        checks.true("text scan consolidates %s: %s" % (group, scan.stdout),
+                    (",".join(group) + ":\n") in scan.stdout)
 
-        # Another power supply in BMC CHANGED: a new serial number, same address.
-        bmc = bmcs[CHANGED]
-        path, image, offsets = bmc.images["bmc1"]
-        new_serial = "PSU-SN-99"
-        changed = sim.with_field(image, offsets, "board", 2, new_serial)
-        replacement = os.path.join(root, "replacement.bin")
-        with open(replacement, "wb") as out:
-            out.write(changed)
-        sim.ipmitool(bmc, "lan", "fru", "write", "1", replacement)
-        _, new, _, _ = inventory(args, root, hosts_file, "after.jsonl")
-        diff = orvane(args, "diff", old, new, "--json")
-        checks.equal("diff exit code (differences)", diff.returncode, 1)
-        reported = [json.loads(line) for line in diff.stdout.splitlines()]
-        checks.equal("diff names exactly the one field of the one host", reported, [{
-            "host": hosts["good"][CHANGED], "change": "changed", "frus_added": [],
-            "frus_removed": [], "fields_changed": [{
-                "address": "2:0:20:00:20:01", "name": "Power Supply",
-                "field": "board.serial_number", "old": bmc.system["bmc1"]["board"][2],
-                "new": new_serial}]}])
-        check_layout_diff(checks, args, root, lines, hosts)
-        same = orvane(args, "diff", old, old)
-        checks.equal("diff of a snapshot with itself", (same.returncode, same.stdout), (0, ""))
+    # Another power supply in BMC CHANGED: a new serial number, same address.
+    bmc = bmcs[CHANGED]
+    path, image, offsets = bmc.images["bmc1"]
+    new_serial = "PSU-SN-99"
+    replacement = os.path.join(root, "replacement.bin")
+    with open(replacement, "wb") as out:
+        out.write(sim.with_field(image, offsets, "board", 2, new_serial))
+    sim.ipmitool(bmc, "lan", "fru", "write", "1", replacement)
+    _, new, _, _ = inventory(args, root, hosts_file, "after.jsonl")
+    diff = orvane(args, "diff", old, new, "--json")
+    checks.equal("diff exit code (differences)", diff.returncode, 1)
+    reported = [json.loads(line) for line in diff.stdout.splitlines()]
+    checks.equal("diff names exactly the one field of the one host", reported, [{
+        "host": hosts["good"][CHANGED], "change": "changed", "frus_added": [],
+        "frus_removed": [], "fields_changed": [{
+            "address": "2:0:20:00:20:01", "name": "Power Supply",
+            "field": "board.serial_number", "old": bmc.system["bmc1"]["board"][2],
+            "new": new_serial}]}])
+    check_layout_diff(checks, args, root, lines, hosts)
+    same = orvane(args, "diff", old, old)
+    checks.equal("diff of a snapshot with itself", (same.returncode, same.stdout), (0, ""))
 
-        everything = first.stdout + first.stderr + scan.stdout + scan.stderr + diff.stdout
-        for name in ("before.jsonl", "after.jsonl"):
-            with open(os.path.join(root, name)) as snapshot:
-                everything += snapshot.read()
-        checks.true("no password in any output",
-                    sim.PASSWORD not in everything and "not-the-password" not in everything)
-    except (RuntimeError, subprocess.SubprocessError, OSError, ValueError) as error:
-        checks.failures.append(str(error))
-    finally:
-        for bmc in bmcs:
-            bmc.stop()
-    for failure in checks.failures:
-        print("FAIL:", failure)
-    print("%s in %.1f s" % ("passed" if not checks.failures else "FAILED", time.time() - started))
-    if not checks.failures:
-        shutil.rmtree(root, ignore_errors=True)
-    return 1 if checks.failures else 0
+    everything = first.stdout + first.stderr + scan.stdout + scan.stderr + diff.stdout
+    for name in ("before.jsonl", "after.jsonl"):
+        with open(os.path.join(root, name)) as snapshot:
+            everything += snapshot.read()
+    checks.true("no password in any output",
+                sim.PASSWORD not in everything and "not-the-password" not in everything)
 
 
 def serve(count):
@@ -288,7 +199,7 @@ def serve(count):
     root = tempfile.mkdtemp(prefix="orvane-fleet-")
     bmcs = []
     try:
-        bmcs, hosts_file, _ = start(root, count, wrong=False)
+        hosts_file, _ = start(root, count, bmcs, wrong=False)
         print(hosts_file, sim.password_file(root), flush=True)
         sys.stdin.readline()
     finally:
@@ -304,5 +215,6 @@ if __name__ == "__main__":
     parsed = parser.parse_args()
     if parsed.start:
         serve(parsed.start)
-    else:
-        sys.exit(main(parsed))
+        sys.exit(0)
+    sys.exit(sim.run("orvane-fleet-", sim.missing_tool(["ipmi_sim", "ipmitool"]),
+                     lambda *rest: test(parsed, *rest)))

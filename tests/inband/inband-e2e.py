@@ -2,7 +2,7 @@
 """End-to-end test of the freeipmi driver module in-band, through a Linux
 guest's IPMI system interface.
 
-The managed system of the LAN test (tests/e2e/ipmi-sim-e2e.py: a BMC with
+The managed system of the LAN test (tests/e2e/simproc.py: a BMC with
 three FRU devices, a satellite at 0x30 reached by bridging, SDR records of
 several types) runs in OpenIPMI's ipmi_sim, which also listens for QEMU's
 external BMC connection (ipmi-bmc-extern). A guest under qemu-system-x86_64
@@ -31,28 +31,21 @@ modules, busybox or an IPMI peer is missing).
 """
 import argparse
 import glob
-import importlib
 import json
 import lzma
 import os
 import shutil
-import signal
 import socket
 import stat
 import subprocess
 import sys
-import tempfile
 import threading
 import time
 
-SKIP = 77
-HERE = os.path.dirname(os.path.abspath(__file__))
-
-
-# The LAN test's system builder, simulator and checks.
+# The managed system, simulator and checks shared with the LAN tests.
 sys.dont_write_bytecode = True  # no __pycache__ in the source tree
-sys.path.insert(0, os.path.join(HERE, "..", "e2e"))
-LAN = importlib.import_module("ipmi-sim-e2e")
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
+import simproc  # noqa: E402
 
 IPMI = "drivers/char/ipmi/"
 # The guests, one per system interface: QEMU's machine and interface device,
@@ -205,7 +198,7 @@ def guest_init(guest, shell):
         "echo \"%s transactions $(( $(count) - before ))\"" % MARK,
     ]
     for key, field, _, _, value, _ in guest["commits"]:
-        name = LAN.SYSTEM[key]["name"]
+        name = simproc.SYSTEM[key]["name"]
         lines.append("%s set '%s' %s '%s' --commit >/root/set.out 2>&1; code=$?"
                      % (orvane, name, field, value))
         lines.append("sed 's/^/%s set /' /root/set.out; echo \"%s set-end %s $code\""
@@ -239,12 +232,6 @@ def build_initramfs(args, guest, modules, folder):
 
 
 # ---- running the guest ------------------------------------------------------
-
-def free_tcp_port():
-    with socket.socket(socket.AF_INET, socket.SOCK_STREAM) as probe:
-        probe.bind(("127.0.0.1", 0))
-        return probe.getsockname()[1]
-
 
 def qemu_command(guest, kernel, initramfs, vm_port, shell):
     return ["qemu-system-x86_64", "-accel", "tcg", "-machine", guest["machine"], "-m", "256",
@@ -312,8 +299,8 @@ def titled_fields(fru):
 
 
 def host_scan(args, sim):
-    """orvane's own scan of the same ipmi_sim over LAN."""
-    env = LAN.orvane_environment(sim, "lan")
+    """orvane's own scan of the same ipmi_sim over simproc."""
+    env = simproc.orvane_environment(sim, "lan")
     env["ORVANE_DRIVER"] = args.driver
     result = subprocess.run([args.orvane, "scan", "--json"], capture_output=True, text=True,
                             env=env, timeout=60)
@@ -322,25 +309,13 @@ def host_scan(args, sim):
     return json.loads(result.stdout)
 
 
-def first_difference(got, expected, path="scan"):
-    """Where two JSON values first differ, or None."""
-    if type(got) is not type(expected):
-        return "%s: %r, expected %r" % (path, got, expected)
-    if isinstance(got, dict):
-        for key in sorted(set(got) | set(expected)):
-            found = first_difference(got.get(key), expected.get(key), "%s.%s" % (path, key))
-            if found:
-                return found
-        return None
-    if isinstance(got, list):
-        if len(got) != len(expected):
-            return "%s: %d items, expected %d" % (path, len(got), len(expected))
-        for index, (a, b) in enumerate(zip(got, expected)):
-            found = first_difference(a, b, "%s[%d]" % (path, index))
-            if found:
-                return found
-        return None
-    return None if got == expected else "%s: %r, expected %r" % (path, got, expected)
+def first_difference(got, expected):
+    """The first line where two JSON values, printed one item a line with
+    sorted keys, differ; or None."""
+    a, b = (json.dumps(v, indent=1, sort_keys=True).splitlines() for v in (got, expected))
+    a, b = a + [None] * (len(b) - len(a)), b + [None] * (len(a) - len(b))
+    return next(("line %d: %r, expected %r" % (n + 1, x, y)
+                 for n, (x, y) in enumerate(zip(a, b)) if x != y), None)
 
 
 def check_scan(checks, interface, console, lan_scan, printed):
@@ -356,7 +331,7 @@ def check_scan(checks, interface, console, lan_scan, printed):
     frus = scan.get("frus", [])
     print("guest scan: %d FRUs: %s" % (len(frus), ", ".join(f["name"] for f in frus)))
     checks.equal("guest FRU names", sorted(f["name"] for f in frus),
-                 sorted(f["name"] for f in LAN.SYSTEM.values()))
+                 sorted(f["name"] for f in simproc.SYSTEM.values()))
     difference = first_difference(scan, lan_scan)
     checks.true("the guest's scan differs from orvane's over LAN at " + str(difference),
                 difference is None)
@@ -365,53 +340,26 @@ def check_scan(checks, interface, console, lan_scan, printed):
     checks.true("the guest's scan did not go through the kernel's %s driver" % interface,
                 transactions > 0)
     for fru in frus:
-        key = next((k for k, v in LAN.SYSTEM.items() if v["name"] == fru["name"]), None)
+        key = next((k for k, v in simproc.SYSTEM.items() if v["name"] == fru["name"]), None)
         if key:
-            LAN.compare_with_tool(checks, "guest vs ipmitool FRU " + key, titled_fields(fru),
-                                  printed.get(LAN.ipmitool_name(LAN.SYSTEM[key]), {}), 0)
+            simproc.compare_with_tool(checks, "guest vs ipmitool FRU " + key, titled_fields(fru),
+                                  printed.get(simproc.ipmitool_name(simproc.SYSTEM[key]), {}), 0)
 
 
 def check_commits(checks, guest, sim, console):
     """Each committed field as ipmitool fru print shows it, and the bytes
     ipmi_sim holds: the image before with only that field changed."""
-    printed = LAN.parse_ipmitool(LAN.ipmitool(sim, "lan", "fru", "print").stdout)
     for key, field, area, index, value, label in guest["commits"]:
-        code = marker_value(console, MARK + " set-end " + key)
-        checks.equal("guest commit of %s %s exit code" % (key, field), code, "0")
-        expected = LAN.SYSTEM[key]
-        seen = printed.get(LAN.ipmitool_name(expected), {}).get(label)
-        print("committed over %s: %s %s = %r; ipmitool fru print over LAN: %s = %r"
-              % (guest["interface"], expected["name"], field, value, label, seen))
-        checks.equal("ipmitool %s of %s after the commit" % (label, key), seen, value)
-        path, image, offsets = sim.images[key]
-        image = LAN.with_field(image, offsets, area, index, value)
-        sim.images[key] = (path, image, offsets)
-        target = [] if expected["controller"] == 0x20 else [
-            "-b", "0", "-t", "0x%02x" % expected["controller"]]
-        readback = os.path.join(sim.folder, key + "-after.bin")
-        LAN.ipmitool(sim, "lan", *target, "fru", "read", str(expected["device"]), readback)
-        with open(readback, "rb") as held:
-            held = held.read()
-        differ = [i for i, (a, b) in enumerate(zip(held, image)) if a != b]
-        checks.true("ipmi_sim holds %d bytes for %s after the commit, %d expected, the first "
-                    "difference at offset %s" % (len(held), key, len(image), differ[:1]),
-                    held == image)
+        what = "guest commit over %s of %s %s" % (guest["interface"], key, field)
+        checks.equal(what + " exit code", marker_value(console, MARK + " set-end " + key), "0")
+        simproc.check_committed(checks, sim, what, key, [(label, area, index, value)])
 
 
 # ---- main -------------------------------------------------------------------
 
-def missing_tool():
-    for tool, package in (("qemu-system-x86_64", "qemu-system-x86"),
-                          ("busybox", "busybox-static"), ("ipmi_sim", "openipmi"),
-                          ("ipmitool", "ipmitool"), ("ipmi-fru", "freeipmi-tools"),
-                          ("ldd", "libc-bin"), ("strip", "binutils")):
-        if not shutil.which(tool):
-            return "%s not found (Debian package %s)" % (tool, package)
-    return None
-
-
 def skip_reason(guests):
-    why = missing_tool()
+    why = simproc.missing_tool(["qemu-system-x86_64", "busybox", "ipmi_sim", "ipmitool", "ipmi-fru",
+                            "ldd", "strip"])
     if not why and not find_kernel(guests):
         why = ("no kernel with the modules %s under %s (scripts/setup-debian.sh unpacks "
                "linux-image-amd64 there)"
@@ -424,7 +372,7 @@ def run_and_check(checks, args, sim, guest, command):
     """One guest against the BMC as orvane and ipmitool see it over LAN just
     before it boots."""
     lan_scan = host_scan(args, sim)
-    printed = LAN.parse_ipmitool(LAN.ipmitool(sim, "lan", "fru", "print").stdout)
+    printed = simproc.ipmitool_print(sim)
     console = run_guest(command)
     interface = guest["interface"]
     checks.true("the guest's kernel found no %s interface" % interface,
@@ -437,48 +385,27 @@ def run_and_check(checks, args, sim, guest, command):
     check_commits(checks, guest, sim, console)
 
 
-def main(args):
-    guests = [g for g in GUESTS if g["interface"].lower() in args.interfaces]
-    why = skip_reason(guests)
-    if why:
-        print("SKIP: %s; nothing is installed by this test" % why)
-        return SKIP
-    for number in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP):
-        signal.signal(number, lambda *_: sys.exit(1))
-    started = time.time()
-    checks = LAN.Checks()
-    folder = tempfile.mkdtemp(prefix="orvane-inband-")
-    vm_port = free_tcp_port()
+def test(args, guests, checks, folder, simulators):
+    vm_port = simproc.free_port(socket.SOCK_STREAM)
     # ipmi_sim also serves a system interface on this port, in the protocol of
     # QEMU's external BMC; each guest connects to it in turn.
-    LAN.LAN_CONF += "serial kcs 127.0.0.1 %d codec VM\n" % vm_port
-    sim = LAN.Simulator(folder)
+    sim = simproc.Simulator(folder, extra_conf="serial kcs 127.0.0.1 %d codec VM\n" % vm_port)
+    simulators.append(sim)
     kernel, modules = find_kernel(guests)
-    try:
-        sim.start()
-        print("ipmi_sim on 127.0.0.1:%d (LAN) and :%d (QEMU's BMC connection), %s"
-              % (sim.port, vm_port, folder))
-        for guest in guests:
-            initramfs = build_initramfs(args, guest, modules, folder)
-            print("%s guest: kernel %s, initramfs %d KiB"
-                  % (guest["interface"], kernel, os.path.getsize(initramfs) // 1024))
-            command = qemu_command(guest, kernel, initramfs, vm_port, args.shell)
-            if args.shell:
-                print("ipmitool -I lan -H 127.0.0.1 -p %d -U %s -f %s reaches the same BMC"
-                      % (sim.port, LAN.USER, LAN.password_file(folder)))
-                subprocess.run(command)
-            else:
-                run_and_check(checks, args, sim, guest, command)
-    except (RuntimeError, subprocess.SubprocessError, OSError) as error:
-        checks.failures.append(str(error))
-    finally:
-        sim.stop()
-    for failure in checks.failures:
-        print("FAIL:", failure)
-    print("%s in %.1f s" % ("passed" if not checks.failures else "FAILED", time.time() - started))
-    if not checks.failures:
-        shutil.rmtree(folder, ignore_errors=True)
-    return 1 if checks.failures else 0
+    sim.start()
+    print("ipmi_sim on %s (LAN) and :%d (QEMU's BMC connection), %s"
+          % (sim.host, vm_port, folder))
+    for guest in guests:
+        initramfs = build_initramfs(args, guest, modules, folder)
+        print("%s guest: kernel %s, initramfs %d KiB"
+              % (guest["interface"], kernel, os.path.getsize(initramfs) // 1024))
+        command = qemu_command(guest, kernel, initramfs, vm_port, args.shell)
+        if args.shell:
+            print("ipmitool -I lan -H 127.0.0.1 -p %d -U %s -f %s reaches the same BMC"
+                  % (sim.port, simproc.USER, simproc.password_file(folder)))
+            subprocess.run(command)
+        else:
+            run_and_check(checks, args, sim, guest, command)
 
 
 if __name__ == "__main__":
@@ -503,4 +430,6 @@ if __name__ == "__main__":
                                     os.path.join(build, "orvane-driver-freeipmi.so"))
     parsed.catalogue_dir = os.path.abspath(parsed.catalogue_dir or build)
     parsed.interfaces = parsed.interfaces or ["kcs"]
-    sys.exit(main(parsed))
+    chosen = [g for g in GUESTS if g["interface"].lower() in parsed.interfaces]
+    sys.exit(simproc.run("orvane-inband-", skip_reason(chosen),
+                     lambda *rest: test(parsed, chosen, *rest)))

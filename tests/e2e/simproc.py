@@ -1,0 +1,456 @@
+"""What the end-to-end tests against OpenIPMI's ipmi_sim share: the managed
+system (FRU images, SDR records, ipmi_sim's configuration), starting and
+stopping ipmi_sim, ipmitool, the checks, the comparison of Orvane's fields
+with what ipmitool and ipmi-fru print, and the run of a test (skip, clean-up,
+report, exit code: 0 passed, 1 failed, 77 skipped)."""
+import os
+import re
+import shutil
+import signal
+import socket
+import subprocess
+import sys
+import tempfile
+import time
+
+SKIP = 77
+USER = "orvane"
+PASSWORD = "e2e-Secret9"  # passed to the tools through files and the environment only
+PACKAGES = {"ipmi_sim": "openipmi", "ipmitool": "ipmitool", "ipmi-fru": "freeipmi-tools",
+            "qemu-system-x86_64": "qemu-system-x86", "busybox": "busybox-static",
+            "ldd": "libc-bin", "strip": "binutils"}
+
+
+# ---- the managed system ----------------------------------------------------
+
+def checksum(data):
+    return (-sum(data)) & 0xFF
+
+
+def text_field(text):
+    raw = text.encode("latin-1")
+    return bytes([0xC0 | len(raw)]) + raw
+
+
+def info_area(head, fields, length=None):
+    """An info area: head bytes (version, length placeholder, ...), the
+    fields as 8-bit text, the end marker, zero padding to the next multiple
+    of 8 (or to `length`) and the checksum."""
+    body = bytearray(head) + b"".join(text_field(field) for field in fields) + b"\xc1"
+    if length is None:
+        length = (len(body) + 8) // 8 * 8
+    assert len(body) < length
+    body += bytes(length - 1 - len(body))
+    body[1] = length // 8
+    return bytes(body + bytes([checksum(body)]))
+
+
+def fru_image(internal=None, chassis=None, board=None, product=None, size=512):
+    """A FRU image with the given areas in the usual order; returns the bytes
+    and the byte offset of each area present."""
+    areas = []
+    if internal is not None:
+        raw = bytes([1]) + internal
+        areas.append(("internal", raw + bytes(-len(raw) % 8)))
+    if chassis is not None:
+        areas.append(("chassis", info_area([1, 0, chassis[0]], chassis[1:])))
+    if board is not None:
+        # language 0 (English), manufacturing minutes since 1996 (3 bytes)
+        areas.append(("board", info_area([1, 0, 0, 0x10, 0x2F, 0x0C], board)))
+    if product is not None:
+        areas.append(("product", info_area([1, 0, 0], product)))
+    header = bytearray([1, 0, 0, 0, 0, 0, 0, 0])
+    slot = {"internal": 1, "chassis": 2, "board": 3, "product": 4}
+    offsets, body = {}, bytearray()
+    for name, raw in areas:
+        offsets[name] = 8 + len(body)
+        header[slot[name]] = offsets[name] // 8
+        body += raw
+    header[7] = checksum(header[:7])
+    image = bytes(header) + bytes(body)
+    return image + b"\xff" * (size - len(image)), offsets
+
+
+# Field values as a reader should present them, per FRU. (A one-character
+# field would read as the end-of-fields marker 0xC1, so there is none.)
+# ipmitool names the BMC's FRU device 0 "Builtin FRU Device".
+SYSTEM = {
+    "bmc0": dict(controller=0x20, device=0, name="BMC", ipmitool="Builtin FRU Device",
+                 chassis=[0x17, "CH-PN-100", "CH-SN-2001"],
+                 board=["Acme", "Mainboard X9", "BRD-SN-7", "BRD-PN-3", ""],
+                 product=["Acme", "Server 5000", "PRD-PN-1", "1.0", "PS-0001", "ASSET-9", ""]),
+    "bmc1": dict(controller=0x20, device=1, name="Power Supply",
+                 internal=bytes(range(1, 16)),
+                 board=["Volt Ltd", "PSU 750W", "PSU-SN-42", "PSU-PN-42", ""]),
+    "bmc2": dict(controller=0x20, device=2, name="Front Panel",
+                 product=["Panelworks", "Front Panel", "FP-PN-5", "B2", "FP-SN-5", "", ""]),
+    "sat0": dict(controller=0x30, device=0, name="Satellite",
+                 board=["Sat Inc", "Satellite Card", "SAT-SN-1", "SAT-PN-1", ""],
+                 product=["Sat Inc", "Sat Module", "SM-PN", "2.0", "SM-SN-77", "", ""]),
+}
+
+
+def record(record_id, record_type, body):
+    return bytes([record_id & 0xFF, record_id >> 8, 0x51, record_type, len(body)]) + body
+
+
+def id_string(text):
+    raw = text.encode("ascii")
+    return bytes([0xC0 | len(raw)]) + raw
+
+
+def mc_locator(record_id, address, name, capabilities):
+    body = bytes([address, 0, 0, capabilities, 0, 0, 0, 0x06, 1, 0]) + id_string(name)
+    return record(record_id, 0x12, body)
+
+
+def fru_locator(record_id, controller, device, name):
+    # logical FRU device, LUN 0, private bus 0, channel 0, type 0x10 (FRU inventory)
+    body = bytes([controller, device, 0x80, 0, 0, 0x10, 0, 0x0A, device, 0]) + id_string(name)
+    return record(record_id, 0x11, body)
+
+
+def sdr_records():
+    compact_sensor = record(0, 0x02, bytes([0x20, 0, 0x01, 0x03, 1, 0x7F, 0xFC, 0x01, 0x01])
+                            + bytes(18) + id_string("Temp"))
+    return [
+        mc_locator(1, 0x20, "BMC", 0x0B),  # FRU inventory device bit set
+        compact_sensor,
+        fru_locator(2, 0x20, 1, "Power Supply"),
+        fru_locator(3, 0x20, 2, "Front Panel"),
+        mc_locator(4, 0x30, "Satellite", 0x08),
+        record(5, 0xC0, bytes([0x57, 0x01, 0x00, 0xAA, 0xBB])),  # OEM record
+    ]
+
+
+LAN_CONF = """\
+name "orvane-e2e"
+set_working_mc 0x20
+startlan 1
+  addr 127.0.0.1 {port}
+  priv_limit admin
+  allowed_auths_callback md5
+  allowed_auths_user md5
+  allowed_auths_operator md5
+  allowed_auths_admin md5
+  guid a0b1c2d3e4f5a6b7c8d9e0f1a2b3c4d5
+endlan
+user 2 true "{user}" "{password}" admin 10 md5
+"""
+
+
+def write_system(folder, port, system, records, extra_conf=""):
+    """ipmi_sim's LAN configuration, command file and image files for a
+    system (an entry's "raw" bytes, else the image of its areas); returns
+    {key: (path, image, offsets)}."""
+    images = {}
+    lines = ["mc_setbmc 0x20",
+             "mc_add 0x20 0 has-device-sdrs 0x23 9 8 0x9f 0x1291 0xf02",
+             "mc_add 0x30 0 no-device-sdrs 0x23 9 8 0x09 0x1291 0xf03"]
+    for key, fru in system.items():
+        if "raw" in fru:
+            image, offsets = fru["raw"], {}
+        else:
+            image, offsets = fru_image(fru.get("internal"), fru.get("chassis"),
+                                       fru.get("board"), fru.get("product"))
+        path = os.path.join(folder, key + ".bin")
+        with open(path, "wb") as out:
+            out.write(image)
+        images[key] = (path, image, offsets)
+        lines.append('mc_add_fru_data 0x%02x %d %d file 0 "%s"'
+                     % (fru["controller"], fru["device"], len(image), path))
+    lines += ["main_sdr_add 0x20 " + " ".join("0x%02x" % b for b in raw) for raw in records]
+    lines += ["mc_enable 0x20", "mc_enable 0x30"]
+    with open(os.path.join(folder, "commands"), "w") as cmds:
+        cmds.write("\n".join(lines) + "\n")
+    with open(os.path.join(folder, "lan.conf"), "w") as conf:
+        conf.write(LAN_CONF.format(port=port, user=USER, password=PASSWORD) + extra_conf)
+    return images
+
+
+def find_field(image, area_offset, head, index):
+    """Offset and length of the index-th field of an info area."""
+    position = area_offset + head
+    for _ in range(index):
+        position += 1 + (image[position] & 0x3F)
+    return position + 1, image[position] & 0x3F
+
+
+def with_field(image, offsets, area, index, text):
+    """The image with one info-area field replaced by a text of the same
+    length and the area checksum made right again."""
+    head = {"chassis": 3, "board": 6, "product": 3}[area]
+    data = bytearray(image)
+    start, length = find_field(data, offsets[area], head, index)
+    raw = text.encode("latin-1")
+    assert len(raw) == length, "the test keeps field lengths"
+    data[start:start + length] = raw
+    area_start = offsets[area]
+    area_end = area_start + data[area_start + 1] * 8 - 1
+    data[area_end] = checksum(data[area_start:area_end])
+    return bytes(data)
+
+
+# ---- the simulator ----------------------------------------------------------
+
+def free_port(kind=socket.SOCK_DGRAM):
+    with socket.socket(socket.AF_INET, kind) as probe:
+        probe.bind(("127.0.0.1", 0))
+        return probe.getsockname()[1]
+
+
+class Simulator:
+    """One ipmi_sim on a loopback UDP port, serving a system from a folder."""
+
+    def __init__(self, folder, system=None, records=None, extra_conf=""):
+        os.makedirs(folder, exist_ok=True)
+        self.folder = folder
+        self.process = None
+        self.port = None
+        self.system = system if system is not None else SYSTEM
+        self.records = records if records is not None else sdr_records()
+        self.extra_conf = extra_conf
+
+    @property
+    def host(self):
+        return "127.0.0.1:%d" % self.port
+
+    def launch(self, port=None):
+        self.port = port or free_port()
+        self.images = write_system(self.folder, self.port, self.system, self.records,
+                                   self.extra_conf)
+        state = os.path.join(self.folder, "state")
+        shutil.rmtree(state, ignore_errors=True)
+        os.mkdir(state)
+        self.log = open(os.path.join(self.folder, "ipmi_sim.log"), "w")
+        self.process = subprocess.Popen(
+            ["ipmi_sim", "-n", "-c", os.path.join(self.folder, "lan.conf"),
+             "-f", os.path.join(self.folder, "commands"), "-s", state],
+            stdin=subprocess.DEVNULL, stdout=self.log, stderr=subprocess.STDOUT)
+
+    def ready(self):
+        """Whether it answers ipmitool within 10 s."""
+        deadline = time.time() + 10
+        while time.time() < deadline and self.process.poll() is None:
+            if ipmitool(self, "lan", "mc", "info", check=False).returncode == 0:
+                return True
+            time.sleep(0.2)
+        return False
+
+    def start(self, port=None):
+        # A port found free may be taken before ipmi_sim binds it: try a few.
+        for _ in range(5):
+            self.launch(port)
+            if self.ready():
+                return
+            self.stop()
+        raise RuntimeError("ipmi_sim did not come up; see " + self.log.name)
+
+    def stop(self):
+        if self.process and self.process.poll() is None:
+            self.process.terminate()
+            try:
+                self.process.wait(5)
+            except subprocess.TimeoutExpired:
+                self.process.kill()
+                self.process.wait()
+        self.process = None
+
+    def held(self, key):
+        """The bytes the simulator holds for a FRU, read with `ipmitool fru
+        read` (through Send Message for a satellite's FRU)."""
+        fru = self.system[key]
+        target = [] if fru["controller"] == 0x20 else ["-b", "0", "-t",
+                                                       "0x%02x" % fru["controller"]]
+        path = os.path.join(self.folder, key + "-after.bin")
+        ipmitool(self, "lan", *target, "fru", "read", str(fru["device"]), path)
+        with open(path, "rb") as held:
+            return held.read()
+
+
+def password_file(folder, password=PASSWORD, name="password"):
+    path = os.path.join(folder, name)
+    if not os.path.exists(path):
+        with open(path, "w") as out:
+            out.write(password + "\n")
+        os.chmod(path, 0o600)
+    return path
+
+
+def ipmitool(sim, interface, *args, check=True):
+    command = ["ipmitool", "-I", interface, "-H", "127.0.0.1", "-p", str(sim.port),
+               "-U", USER, "-f", password_file(sim.folder), "-L", "ADMINISTRATOR"]
+    if interface == "lanplus":
+        command += ["-C", "3"]
+    result = subprocess.run(command + list(args), capture_output=True, text=True, timeout=60)
+    if check and result.returncode != 0:
+        raise RuntimeError("%s failed: %s" % (" ".join(command[:3] + list(args)),
+                                              result.stderr.strip()))
+    return result
+
+
+def orvane_environment(sim, interface):
+    env = dict(os.environ)
+    env.update(ORVANE_DRIVER="freeipmi", ORVANE_IPMI_HOST=sim.host,
+               ORVANE_IPMI_INTERFACE=interface, ORVANE_IPMI_USER=USER,
+               ORVANE_IPMI_PASSWORD_FILE=password_file(sim.folder),
+               ORVANE_IPMI_PRIVILEGE="admin", ORVANE_IPMI_DEBUG="1",
+               ORVANE_IPMI_STATS="1", XDG_CACHE_HOME=os.path.join(sim.folder, "cache"))
+    for name in ("ORVANE_IPMI_READAHEAD", "ORVANE_IPMI_SDR_CACHE", "ORVANE_IPMI_PASSWORD"):
+        env.pop(name, None)
+    return env
+
+
+# ---- what the tools print ---------------------------------------------------
+
+# Orvane's field title -> (ipmitool fru print label, ipmi-fru label).
+LABELS = {
+    "Chassis Type": ("Chassis Type", "FRU Chassis Type"),
+    "Chassis Part Number": ("Chassis Part Number", "FRU Chassis Part Number"),
+    "Chassis Serial Number": ("Chassis Serial", "FRU Chassis Serial Number"),
+    "Board Mfg Date/Time": ("Board Mfg Date", "FRU Board Manufacturing Date/Time"),
+    "Board Manufacturer": ("Board Mfg", "FRU Board Manufacturer"),
+    "Board Product Name": ("Board Product", "FRU Board Product Name"),
+    "Board Serial Number": ("Board Serial", "FRU Board Serial Number"),
+    "Board Part Number": ("Board Part Number", "FRU Board Part Number"),
+    "Board FRU File ID": ("Board FRU ID", "FRU Board FRU File ID"),
+    "Product Manufacturer": ("Product Manufacturer", "FRU Product Manufacturer Name"),
+    "Product Name": ("Product Name", "FRU Product Name"),
+    "Product Part/Model Number": ("Product Part Number", "FRU Product Part/Model Number"),
+    "Product Version": ("Product Version", "FRU Product Version"),
+    "Product Serial Number": ("Product Serial", "FRU Product Serial Number"),
+    "Product Asset Tag": ("Product Asset Tag", "FRU Product Asset Tag"),
+    "Product FRU File ID": ("Product FRU ID", "FRU Product FRU File ID"),
+}
+DATE_LABELS = LABELS["Board Mfg Date/Time"]
+# Neither tool prints the internal use area; it is checked against the image.
+INTERNAL_TITLE = "Internal Use Data"
+
+
+def date_key(text):
+    """The date and time of any of the three tools' presentations."""
+    text = text.strip()
+    m = re.fullmatch(r"(\d\d)/(\d\d)/(\d{2,4})\s*-?\s*(\d\d):(\d\d):(\d\d)", text)
+    if m:
+        month, day, year, hour, minute, second = (int(g) for g in m.groups())
+        if year < 100:
+            year += 1900 if year >= 70 else 2000
+        return (year, month, day, hour, minute, second)
+    return tuple(time.strptime(text.replace(" UTC", ""), "%a %b %d %H:%M:%S %Y")[:6])
+
+
+def parse_ipmitool(output):
+    """{description: {label: value}} of `ipmitool fru print`."""
+    frus = {}
+    current = None
+    for line in output.splitlines():
+        m = re.match(r"FRU Device Description : (.*?)\s*(\(ID \d+\))?\s*$", line)
+        if m:
+            current = frus.setdefault(m.group(1).strip(), {})
+        elif current is not None and " : " in line:
+            label, value = line.split(" : ", 1)
+            current[label.strip()] = value.strip()
+    return frus
+
+
+def ipmitool_print(sim):
+    return parse_ipmitool(ipmitool(sim, "lan", "fru", "print").stdout)
+
+
+def ipmitool_name(fru):
+    return fru.get("ipmitool", fru["name"])
+
+
+class Checks:
+    def __init__(self):
+        self.failures = []
+
+    def equal(self, what, got, expected):
+        if got != expected:
+            self.failures.append("%s: got %r, expected %r" % (what, got, expected))
+
+    def true(self, what, condition):
+        if not condition:
+            self.failures.append(what)
+
+
+def compare_with_tool(checks, what, orvane_fields, tool_fields, column):
+    """Every non-empty Orvane field ({title: (area.index, value)}) is shown by
+    the tool with the same value, and the tool shows no field Orvane lacks
+    (or holds empty). Column 0 is ipmitool's labels, 1 ipmi-fru's."""
+    shown = {}
+    for title, (_, value) in orvane_fields.items():
+        if title == INTERNAL_TITLE:
+            continue
+        label = LABELS.get(title, (None, None))[column]
+        checks.true("%s: no label for Orvane's field %r" % (what, title), label is not None)
+        if label and value:
+            shown[label] = value
+    for label, value in shown.items():
+        if label not in tool_fields:
+            checks.failures.append("%s: the tool does not show %r (Orvane: %r)"
+                                   % (what, label, value))
+        elif label in DATE_LABELS:
+            checks.equal("%s %s" % (what, label), date_key(value), date_key(tool_fields[label]))
+        else:
+            checks.equal("%s %s" % (what, label), value, tool_fields[label])
+    known = {labels[column] for labels in LABELS.values()}
+    for label in tool_fields:
+        if label in known and label not in shown:
+            checks.failures.append("%s: the tool shows %r = %r, Orvane does not"
+                                   % (what, label, tool_fields[label]))
+
+
+def check_committed(checks, sim, what, key, changes):
+    """After a commit to FRU `key`: `ipmitool fru print` shows each changed
+    field's value, and the simulator holds the image before with only those
+    fields changed. changes: (ipmitool's label, area, field index, value)."""
+    path, image, offsets = sim.images[key]
+    printed = ipmitool_print(sim).get(ipmitool_name(sim.system[key]), {})
+    for label, area, index, value in changes:
+        print("%s: %r; ipmitool fru print: %s = %r" % (what, value, label, printed.get(label)))
+        checks.equal("%s: ipmitool %s" % (what, label), printed.get(label), value)
+        image = with_field(image, offsets, area, index, value)
+    sim.images[key] = (path, image, offsets)
+    held = sim.held(key)
+    differ = [i for i, (a, b) in enumerate(zip(held, image)) if a != b]
+    checks.true("%s: the simulator holds %d bytes, %d expected, the first difference at "
+                "offset %s" % (what, len(held), len(image), differ[:1]), held == image)
+
+
+# ---- a test run -------------------------------------------------------------
+
+def missing_tool(tools):
+    """Why the test cannot run: the first of the tools not found, or None."""
+    for tool in tools:
+        if not shutil.which(tool):
+            return "%s not found (Debian package %s)" % (tool, PACKAGES[tool])
+    return None
+
+
+def run(prefix, skip_reason, body):
+    """Runs body(checks, folder, simulators) in a fresh folder and returns
+    the exit code. Every simulator body adds to the list is stopped, also on
+    a CTest timeout or ^C; the folder is kept when a check failed."""
+    if skip_reason:
+        print("SKIP: %s; nothing is installed by this test" % skip_reason)
+        return SKIP
+    for number in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP):
+        signal.signal(number, lambda *_: sys.exit(1))
+    checks = Checks()
+    folder = tempfile.mkdtemp(prefix=prefix)
+    simulators = []
+    started = time.time()
+    try:
+        body(checks, folder, simulators)
+    except (RuntimeError, subprocess.SubprocessError, OSError, ValueError) as error:
+        checks.failures.append(str(error))
+    finally:
+        for sim in simulators:
+            sim.stop()
+    for failure in checks.failures:
+        print("FAIL:", failure)
+    print("%s in %.1f s" % ("passed" if not checks.failures else "FAILED", time.time() - started))
+    if not checks.failures:
+        shutil.rmtree(folder, ignore_errors=True)
+    return 1 if checks.failures else 0

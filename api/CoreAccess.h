@@ -29,13 +29,17 @@ struct LocatedDevice {
     DeviceAddress address;
     std::string name;    // the SDR record's id string, UTF-8 ("" when none)
     bool read = false;   // its image was read into the system list
-    uint32_t status = 0; // not read: the status of reading it again
+    uint32_t status = 0; // not read: the status of the load's read
     std::string message; // not read: the last-error text of that read, UTF-8
+    // Not read because the library refuses what the device holds (no IPMI
+    // common header, a bad header checksum, an invalid area), rather than
+    // because a transfer failed: its raw bytes (ReadDevice) can show what is
+    // wrong. Told from the status alone; an area whose read failed counts
+    // too, as the load reports it as an invalid area.
+    bool damaged = false;
 };
-// The located devices in locator order. A device whose image is not in the
-// system list is read once more, into a scratch image that is thrown away, to
-// learn the status and message of its failure; the last-error text is
-// consumed by that read.
+// The located devices in locator order, with what the last load recorded of
+// each: no device is read again.
 std::vector<LocatedDevice> LocatedDevices();
 
 // Sends Get Device ID to the BMC through the controller request path: the

@@ -100,7 +100,7 @@ int DeviceBytes(Session& s, const Options& o, const FruAddress& address, uint32_
     }
     std::string source;
     if (const uint32_t status = RawImage::ReadWholeDevice(address, raw, &source))
-        return s.Fail("reading the device " + address.Format(), status);
+        return s.Fail(Text::Format(_("reading the device %s"), address.Format().c_str()), status);
     return kExitOk;
 }
 
@@ -139,25 +139,25 @@ int CommitRebuilt(const Options& o, const FruView& view, const FruAddress& addre
 int Set(Session& s, const Options& o) {
     const size_t first = o.SingleFru() ? 0 : 1;
     if (o.operands.size() < first + 2 || (o.operands.size() - first) % 2 != 0)
-        return Usage("set", "takes FRU FIELD VALUE [FIELD VALUE ...]");
+        return Usage("set", _("takes FRU FIELD VALUE [FIELD VALUE ...]"));
     const bool relayout = o.grow || o.shrink;
     if (o.dryRun && !relayout)
-        return Usage("set", "--dry-run shows what --grow or --shrink would write");
+        return Usage("set", _("--dry-run shows what --grow or --shrink would write"));
     if (relayout && (o.repack || !o.save.empty() || !o.file.empty()))
-        return Usage("set", "--grow and --shrink rebuild a device's or an image file's layout; "
-                            "they go without --repack, --save and --file");
+        return Usage("set", _("--grow and --shrink rebuild a device's or an image file's layout; "
+                              "they go without --repack, --save and --file"));
     if (!o.commit && o.save.empty() && !o.dryRun)
-        return Usage("set", "needs --commit (to the device) or --save CFG (to a file)");
+        return Usage("set", _("needs --commit (to the device) or --save CFG (to a file)"));
     if (o.repack && !o.commit)
-        return Usage("set", "--repack moves the areas on the device; it needs --commit");
+        return Usage("set", _("--repack moves the areas on the device; it needs --commit"));
     if (o.commit && !o.file.empty())
-        return Usage("set", "--commit writes a FRU of the system; to write a file's contents "
-                            "to its device use orvane restore");
+        return Usage("set", _("--commit writes a FRU of the system; to write a file's contents "
+                              "to its device use orvane restore"));
     std::vector<std::pair<FieldNames::Field, std::string>> changes;
     for (size_t i = first; i < o.operands.size(); i += 2) {
         const auto field = FieldNames::Parse(o.operands[i]);
         if (!field)
-            return Usage("set", "\"" + o.operands[i] + "\" names no field");
+            return Usage("set", Text::Format(_("\"%s\" names no field"), o.operands[i].c_str()));
         changes.push_back({*field, o.operands[i]});
     }
     if (!LoadSource(s, o))
@@ -236,8 +236,8 @@ int Set(Session& s, const Options& o) {
     if (relayout)
         return CommitRebuilt(o, view, address, changed, raw, backup);
     if (o.repack && !CoreAccess::RepackSelected()) {
-        std::fprintf(stderr, "orvane: the areas do not fit a common header when packed from "
-                             "offset 8; nothing was written\n");
+        std::fprintf(stderr, _("orvane: the areas do not fit a common header when packed from "
+                               "offset 8; nothing was written\n"));
         return kExitRefused;
     }
     if (o.commit)
@@ -247,7 +247,7 @@ int Set(Session& s, const Options& o) {
         const uint32_t list = o.file.empty() ? ORVANE_LIST_SYSTEM : ORVANE_LIST_FILE;
         if (int code = SaveFruVerified(s, o.save, list, position))
             return code;
-        std::printf("saved to %s\n", o.save.c_str());
+        std::printf(_("saved to %s\n"), o.save.c_str());
     }
     return o.commit ? SafeCommit::Commit(s, address, backup) : kExitOk;
 }

@@ -1,6 +1,5 @@
 // Selecting areas and fields of a loaded FRU and reading and changing them
-// through the public interface, as a host does, against the scripted BMC.
-#include "FakeBmc.h"
+// through the public interface, as a host does, against the simulated BMC.
 #include "FruTestImages.h"
 #include "TestSupport.h"
 #include "orvane/orvane.h"
@@ -9,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <memory>
 #include <string>
 
 namespace {
@@ -53,13 +53,16 @@ class AreaApiTest : public ::testing::Test {
         Trace::SetDebugLevel(1);
         DeInitialize(&api);
     }
-    // Loads one FRU device with this image and selects it.
+    // Loads FRU device 1 of the BMC, with this image, and selects it.
     void Load(const std::vector<uint8_t>& image) {
-        bmc = std::make_unique<FakeBmc>(image);
-        bmc->AddRecord(FruTestImages::Locator(0x20, 0, "Board"));
+        Use(image);
         ASSERT_EQ(LoadConfigurationFromSystem(&api), ORVANE_OK);
         ASSERT_EQ(SelectList(&api, ORVANE_LIST_SYSTEM), ORVANE_OK);
         ASSERT_EQ(SelectFru(&api, 0), ORVANE_OK);
+    }
+    void Use(const std::vector<uint8_t>& image) {
+        bmc = std::make_unique<TestSupport::SimulatedSystem>(
+            image, std::vector<std::vector<uint8_t>>{FruTestImages::Locator(0x20, 1, "Board")}, 2);
     }
     std::u16string LastError() {
         const OrvaneChar* text = nullptr;
@@ -88,7 +91,7 @@ class AreaApiTest : public ::testing::Test {
     }
 
     OrvaneInterface api{};
-    std::unique_ptr<FakeBmc> bmc;
+    std::unique_ptr<TestSupport::SimulatedSystem> bmc;
     TestSupport::InTempDir folder;
 };
 
@@ -100,8 +103,7 @@ TEST_F(AreaApiTest, ChecksComeInTheirFixedOrder) {
     ASSERT_EQ(Initialize(&api), ORVANE_OK);
     EXPECT_EQ(GetNumberOfAreas(&api, &count), ORVANE_E_NOT_LOADED);
     EXPECT_EQ(LastError().substr(0, 16), u"Unexpected error");
-    bmc = std::make_unique<FakeBmc>(FullImage());
-    bmc->AddRecord(FruTestImages::Locator(0x20, 0, "Board"));
+    Use(FullImage());
     ASSERT_EQ(LoadConfigurationFromSystem(&api), ORVANE_OK);
     EXPECT_EQ(HasBoardArea(&api, &flag), ORVANE_E_NOT_SELECTED); // no list
     ASSERT_EQ(SelectList(&api, ORVANE_LIST_SYSTEM), ORVANE_OK);
@@ -410,9 +412,10 @@ TEST_F(AreaApiTest, ChangedFieldReachesTheDeviceOnCommit) {
     ASSERT_EQ(SelectAreaEnum(&api, ORVANE_AREA_PRODUCT), ORVANE_OK);
     ASSERT_EQ(SelectFieldEnum(&api, 16), ORVANE_OK);
     ASSERT_EQ(Set("Tag42"), ORVANE_OK);
-    const std::vector<uint8_t> before(bmc->Image(), bmc->Image() + 256);
+    const std::vector<uint8_t> before = bmc->File("fru0.bin");
     ASSERT_EQ(CommitConfigurationToSystem(&api), ORVANE_OK);
-    const std::vector<uint8_t> after(bmc->Image(), bmc->Image() + 256);
+    const std::vector<uint8_t> after = bmc->File("fru0.bin");
+    ASSERT_EQ(after.size(), 256u);
     // Only the product area changed on the device: the board area, written on
     // every commit, goes back byte for byte.
     for (size_t i = 0; i < 256; ++i) {

@@ -9,7 +9,6 @@
 
 #include <cstdio>
 #include <cstring>
-#include <memory>
 #include <numeric>
 #include <string>
 
@@ -139,21 +138,14 @@ TEST(FruTransferTest, WritesShrinkOnC7) {
 
 // Transfers asserted on the whole conversation, answers included.
 
-class SimulatedTransferTest : public ::testing::Test {
-  protected:
-    void Use(const std::string& json) { bmc = std::make_unique<SimulatedSystem>(json); }
-    std::vector<std::string> Log() { return bmc->Log(); }
-    std::unique_ptr<SimulatedSystem> bmc;
-};
-
-TEST_F(SimulatedTransferTest, TwentyBytesAreReadAsEightEightAndFour) {
-    Use(System());
+TEST(FruTransferTest, TwentyBytesAreReadAsEightEightAndFour) {
+    SimulatedSystem bmc(System());
     uint8_t out[20] = {};
     uint16_t count = 20;
     ASSERT_EQ(FruTransfer::ReadDeviceData(kDevice, 0, out, &count), 0u);
     EXPECT_EQ(count, 20);
     EXPECT_EQ(out[19], 19);
-    EXPECT_EQ(Log(),
+    EXPECT_EQ(bmc.Log(),
               (std::vector<std::string>{"send rs=20 netfn=0A lun=00 cmd=11 data=[05 00 00 08] -> "
                                         "result=00000000 cc=00 data=[08 00 01 02 03 04 05 06 07]",
                                         "send rs=20 netfn=0A lun=00 cmd=11 data=[05 08 00 08] -> "
@@ -162,12 +154,12 @@ TEST_F(SimulatedTransferTest, TwentyBytesAreReadAsEightEightAndFour) {
                                         "result=00000000 cc=00 data=[04 10 11 12 13]"}));
 }
 
-TEST_F(SimulatedTransferTest, TooLongAnswersShrinkTheChunkToFourThenOne) {
-    Use(System(R"({"match": {"command": "0x11"}, "completion_code": "0xC8"})"));
+TEST(FruTransferTest, TooLongAnswersShrinkTheChunkToFourThenOne) {
+    SimulatedSystem bmc(System(R"({"match": {"command": "0x11"}, "completion_code": "0xC8"})"));
     uint8_t out[8];
     uint16_t count = 8;
     EXPECT_EQ(FruTransfer::ReadDeviceData(kDevice, 0, out, &count), 0xC0070028u);
-    const auto log = Log();
+    const auto log = bmc.Log();
     ASSERT_EQ(log.size(), 3u);
     EXPECT_EQ(log[0].substr(0, 52), "send rs=20 netfn=0A lun=00 cmd=11 data=[05 00 00 08]");
     EXPECT_EQ(log[1].substr(0, 52), "send rs=20 netfn=0A lun=00 cmd=11 data=[05 00 00 04]");
@@ -175,15 +167,15 @@ TEST_F(SimulatedTransferTest, TooLongAnswersShrinkTheChunkToFourThenOne) {
                       "result=00000000 cc=C8 data=[]");
 }
 
-TEST_F(SimulatedTransferTest, BridgedReadsTravelInSendMessage) {
-    Use(System());
+TEST(FruTransferTest, BridgedReadsTravelInSendMessage) {
+    SimulatedSystem bmc(System());
     const DeviceAddress satellite{FruTransfer::kKsbDevice, 0, 0x00, 0x30, 0x20, 0};
     const uint8_t sequence = FruTransfer::NextBridgeSequence();
     uint8_t out[2];
     uint16_t count = 2;
     ASSERT_EQ(FruTransfer::ReadDeviceData(satellite, 4, out, &count), 0u);
     EXPECT_EQ(out[0], 4);
-    const auto log = Log();
+    const auto log = bmc.Log();
     ASSERT_EQ(log.size(), 2u);
     // Channel 0, then the IPMB request to 0x30: netFn 0x0A << 2, header
     // checksum, the BMC as requester, the sequence number with the BMC's
@@ -207,13 +199,13 @@ TEST_F(SimulatedTransferTest, BridgedReadsTravelInSendMessage) {
     EXPECT_EQ(FruTransfer::NextBridgeSequence(), sequence);
 }
 
-TEST_F(SimulatedTransferTest, AMissingBridgeTargetIsBusyAfterThreeTries) {
-    Use(System());
+TEST(FruTransferTest, AMissingBridgeTargetIsBusyAfterThreeTries) {
+    SimulatedSystem bmc(System());
     const DeviceAddress nowhere{FruTransfer::kKsbDevice, 0, 0x00, 0x40, 0x20, 0};
     uint8_t out[2];
     uint16_t count = 2;
     EXPECT_EQ(FruTransfer::ReadDeviceData(nowhere, 0, out, &count), 0xFFFFFE08u);
-    const auto log = Log();
+    const auto log = bmc.Log();
     ASSERT_EQ(log.size(), 3u);
     for (const auto& line : log)
         EXPECT_NE(line.find("cmd=34 data=[00 40 28"), std::string::npos) << line;

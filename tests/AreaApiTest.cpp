@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -61,6 +62,7 @@ class AreaApiTest : public ::testing::Test {
         ASSERT_EQ(SelectFru(&api, 0), ORVANE_OK);
     }
     void Use(const std::vector<uint8_t>& image) {
+        bmc.reset();
         bmc = std::make_unique<TestSupport::SimulatedSystem>(
             image, std::vector<std::vector<uint8_t>>{FruTestImages::Locator(0x20, 1, "Board")}, 2);
     }
@@ -121,52 +123,51 @@ TEST_F(AreaApiTest, ChecksComeInTheirFixedOrder) {
 }
 
 TEST_F(AreaApiTest, AreasAreSelectedByPositionAndKind) {
-    Load(FullImage());
-    uint32_t count = 0;
-    ASSERT_EQ(GetNumberOfAreas(&api, &count), ORVANE_OK);
-    EXPECT_EQ(count, 5u);
     const std::u16string names[] = {u"Internal Use Area", u"Chassis Info Area", u"Board Info Area",
                                     u"Product Info Area", u"MultiRecord Area"};
-    for (uint32_t i = 0; i < 5; ++i) {
-        ASSERT_EQ(SelectAreaInteger(&api, i), ORVANE_OK);
-        EXPECT_EQ(AreaName(), names[i]);
-        ASSERT_EQ(SelectAreaEnum(&api, static_cast<int32_t>(i + 2)), ORVANE_OK);
-        EXPECT_EQ(AreaName(), names[i]);
+    uint32_t (*has[])(OrvaneInterface*, uint8_t*) = {
+        HasInternalUseArea, HasChassisArea, HasBoardArea, HasProductArea, HasMultiRecordArea};
+    const struct {
+        std::vector<uint8_t> image;
+        std::vector<uint32_t> present; // area kinds, 0 the internal use area
+    } cases[] = {{FullImage(), {0, 1, 2, 3, 4}}, {BoardAndProductImage(), {2, 3}}};
+    uint32_t count = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.present.size());
+        ASSERT_EQ(DeInitialize(&api), ORVANE_OK); // a fresh library state for each image
+        ASSERT_EQ(Initialize(&api), ORVANE_OK);
+        Load(c.image);
+        ASSERT_EQ(GetNumberOfAreas(&api, &count), ORVANE_OK);
+        ASSERT_EQ(count, c.present.size());
+        // Positions run over the present areas only.
+        for (uint32_t i = 0; i < count; ++i) {
+            ASSERT_EQ(SelectAreaInteger(&api, i), ORVANE_OK);
+            EXPECT_EQ(AreaName(), names[c.present[i]]);
+        }
+        EXPECT_EQ(SelectAreaInteger(&api, count), ORVANE_E_BAD_ARGUMENT);
+        EXPECT_EQ(GetNumberOfFields(&api, &count), ORVANE_E_NOT_SELECTED);
+        for (uint32_t kind = 0; kind < 5; ++kind) {
+            const bool present =
+                std::find(c.present.begin(), c.present.end(), kind) != c.present.end();
+            uint8_t flag = 9;
+            EXPECT_EQ(has[kind](&api, &flag), ORVANE_OK);
+            EXPECT_EQ(flag, present ? 1 : 0);
+            // An absent area: the selection succeeds and selects nothing.
+            ASSERT_EQ(SelectAreaEnum(&api, static_cast<int32_t>(kind + 2)), ORVANE_OK);
+            if (present)
+                EXPECT_EQ(AreaName(), names[kind]);
+            else
+                EXPECT_EQ(GetNumberOfFields(&api, &count), ORVANE_E_NOT_SELECTED);
+        }
     }
-    for (auto has :
-         {HasInternalUseArea, HasChassisArea, HasBoardArea, HasProductArea, HasMultiRecordArea}) {
-        uint8_t flag = 0;
-        EXPECT_EQ(has(&api, &flag), ORVANE_OK);
-        EXPECT_EQ(flag, 1);
-    }
-
-    // Out of range positions and kinds leave nothing selected.
-    EXPECT_EQ(SelectAreaInteger(&api, 5), ORVANE_E_BAD_ARGUMENT);
-    EXPECT_EQ(GetNumberOfFields(&api, &count), ORVANE_E_NOT_SELECTED);
+    // Out of range kinds leave nothing selected.
     EXPECT_EQ(SelectAreaEnum(&api, 7), ORVANE_E_BAD_ARGUMENT);
+    EXPECT_EQ(GetNumberOfFields(&api, &count), ORVANE_E_NOT_SELECTED);
     EXPECT_EQ(SelectAreaEnum(&api, 0), ORVANE_E_BAD_ARGUMENT);
     // The common header is selected by kind, but has no name to hand out.
     ASSERT_EQ(SelectAreaEnum(&api, ORVANE_AREA_COMMON_HEADER), ORVANE_OK);
     const OrvaneChar* name = nullptr;
     EXPECT_EQ(GetAreaName(&api, &name), ORVANE_E_BAD_ARGUMENT);
-}
-
-TEST_F(AreaApiTest, PositionsRunOverThePresentAreasOnly) {
-    Load(BoardAndProductImage());
-    uint32_t count = 0;
-    ASSERT_EQ(GetNumberOfAreas(&api, &count), ORVANE_OK);
-    EXPECT_EQ(count, 2u);
-    ASSERT_EQ(SelectAreaInteger(&api, 0), ORVANE_OK);
-    EXPECT_EQ(AreaName(), u"Board Info Area");
-    ASSERT_EQ(SelectAreaInteger(&api, 1), ORVANE_OK);
-    EXPECT_EQ(AreaName(), u"Product Info Area");
-    EXPECT_EQ(SelectAreaInteger(&api, 2), ORVANE_E_BAD_ARGUMENT);
-    // An absent area: the selection succeeds and selects nothing.
-    EXPECT_EQ(SelectAreaEnum(&api, ORVANE_AREA_INTERNAL_USE), ORVANE_OK);
-    EXPECT_EQ(GetNumberOfFields(&api, &count), ORVANE_E_NOT_SELECTED);
-    uint8_t flag = 9;
-    EXPECT_EQ(HasInternalUseArea(&api, &flag), ORVANE_OK);
-    EXPECT_EQ(flag, 0);
 }
 
 TEST_F(AreaApiTest, CommonHeaderServesOnlyItsBytes) {

@@ -23,7 +23,11 @@ namespace CoreAccess {
 // --- Devices: located FRUs, their failures and their raw bytes ---
 
 namespace {
-constexpr uint32_t kMaxImagesPerLoad = 17;
+// The statuses of a load that refused what a device holds.
+constexpr uint32_t kContentFailures[] = {ORVANE_E_NOT_IPMI_FRU,     ORVANE_E_HEADER_CHECKSUM,
+                                         ORVANE_E_BAD_INTERNAL_USE, ORVANE_E_BAD_CHASSIS_AREA,
+                                         ORVANE_E_BAD_BOARD_AREA,   ORVANE_E_BAD_PRODUCT_AREA,
+                                         ORVANE_E_BAD_MULTIRECORD};
 constexpr uint32_t kReadPieceBytes = 0x8000;
 constexpr uint32_t kDeviceReadError = 0xC0070028;
 
@@ -40,11 +44,6 @@ DeviceAddress AddressOf(const FruLocator& l) {
     a.controller = l.controller;
     a.deviceId = l.deviceId;
     return a;
-}
-
-bool SameDevice(const FruLocator& a, const FruLocator& b) {
-    return a.nvsType == b.nvsType && a.lun == b.lun && a.deviceAddress == b.deviceAddress &&
-           a.bus == b.bus && a.controller == b.controller && a.deviceId == b.deviceId;
 }
 
 std::string Narrow(const char16_t* text) {
@@ -108,26 +107,21 @@ std::vector<LocatedDevice> LocatedDevices() {
     LibraryState* state = Globals::state;
     if (!Globals::initialised || !state)
         return devices;
-    // The load appends the images it reads in locator order, so the system
-    // list and the locator list are walked side by side.
-    uint32_t image = 0;
-    const uint32_t count = std::min(state->locatorList->GetCount(), kMaxImagesPerLoad);
+    const uint32_t count = std::min(state->locatorList->GetCount(), state->deviceReadCount);
     for (uint32_t i = 0; i < count; ++i) {
         const FruLocator* locator = state->locatorList->GetAt(i);
         if (!locator)
             break;
+        const LibraryState::DeviceRead& record = state->deviceReads[i];
         LocatedDevice d;
         d.address = AddressOf(*locator);
         d.name = Narrow(locator->GetName());
-        const CFru* fru = state->systemList->GetAt(image);
-        if (fru && SameDevice(fru->locator, *locator)) {
-            d.read = true;
-            ++image;
-        } else {
-            Frame::TakeLastError();
-            CFru scratch;
-            d.status = FruImage::LoadFromSystem(scratch, locator);
-            d.message = Narrow(Frame::TakeLastError());
+        d.read = record.read;
+        if (!record.read) {
+            d.status = record.status;
+            d.message = Narrow(record.message);
+            d.damaged = std::find(std::begin(kContentFailures), std::end(kContentFailures),
+                                  record.status) != std::end(kContentFailures);
         }
         devices.push_back(std::move(d));
     }
@@ -535,6 +529,23 @@ std::u16string AreaName(int32_t kind) {
     return Copy(Frame::GetString(kAreaNames[kind - ORVANE_AREA_INTERNAL_USE]));
 }
 
+// The areas the header declares, in the order of kinds, each with its kind,
+// name and offset; the rest is the caller's to fill.
+std::vector<AreaImage> DeclaredAreas(const CFruHeader& header) {
+    std::vector<AreaImage> areas;
+    for (int32_t kind = ORVANE_AREA_INTERNAL_USE; kind <= ORVANE_AREA_MULTIRECORD; ++kind) {
+        const uint32_t offset = OffsetOf(header, kind) * FruDefs::kUnitBytes;
+        if (offset == 0)
+            continue;
+        AreaImage a;
+        a.kind = kind;
+        a.name = AreaName(kind);
+        a.offset = offset;
+        areas.push_back(std::move(a));
+    }
+    return areas;
+}
+
 uint32_t AreaMessage(int32_t kind) {
     switch (kind) {
     case ORVANE_AREA_INTERNAL_USE:
@@ -570,23 +581,16 @@ ImageView ParseImage(const std::vector<uint8_t>& image, const std::u16string& na
     }
     view.headerValid = true;
     view.accepted = true;
-    for (int32_t kind = ORVANE_AREA_INTERNAL_USE; kind <= ORVANE_AREA_MULTIRECORD; ++kind) {
-        const uint32_t offset = OffsetOf(fru->header, kind) * FruDefs::kUnitBytes;
-        if (offset == 0)
-            continue;
-        AreaImage a;
-        a.kind = kind;
-        a.name = AreaName(kind);
-        a.offset = offset;
-        if (offset >= image.size())
+    view.areas = DeclaredAreas(fru->header);
+    for (AreaImage& a : view.areas) {
+        if (a.offset >= image.size())
             a.problem = AreaProblem::OutsideImage;
         else
             ParseArea(*fru, image, &a);
         if (a.problem != AreaProblem::None) {
-            a.message = Message(AreaMessage(kind), fru->locator);
+            a.message = Message(AreaMessage(a.kind), fru->locator);
             view.accepted = false;
         }
-        view.areas.push_back(std::move(a));
     }
     return view;
 }
@@ -602,17 +606,10 @@ bool DescribeSelected(ImageView* view) {
     fru->SerializeCommonHeader(view->header.data());
     view->headerValid = true;
     view->accepted = true;
-    for (int32_t kind = ORVANE_AREA_INTERNAL_USE; kind <= ORVANE_AREA_MULTIRECORD; ++kind) {
-        const uint32_t offset = OffsetOf(fru->header, kind) * FruDefs::kUnitBytes;
-        if (offset == 0)
-            continue;
-        AreaImage a;
-        a.kind = kind;
-        a.name = AreaName(kind);
-        a.offset = offset;
-        a.bytes = HeldBytes(*fru, kind);
+    view->areas = DeclaredAreas(fru->header);
+    for (AreaImage& a : view->areas) {
+        a.bytes = HeldBytes(*fru, a.kind);
         DescribeArea(*fru, &a);
-        view->areas.push_back(std::move(a));
     }
     return true;
 }
@@ -637,6 +634,35 @@ bool ImageOfSelected(std::vector<uint8_t>* image) {
         }
     }
     return true;
+}
+
+namespace {
+// Sets an info area's length, and takes it back when its fields no longer fit.
+template <typename Area> bool Resize(Area& area, uint32_t bytes) {
+    const uint32_t before = area.GetLength();
+    if (!area.SetLength(bytes))
+        return false;
+    if (area.GetPadLength() >= 0)
+        return true;
+    area.SetLength(before);
+    return false;
+}
+} // namespace
+
+bool ResizeSelectedArea(int32_t kind, uint32_t bytes) {
+    CFru* fru = SelectedFru();
+    if (!fru)
+        return false;
+    switch (kind) {
+    case ORVANE_AREA_CHASSIS:
+        return fru->HasChassisArea() && Resize(fru->chassisArea, bytes);
+    case ORVANE_AREA_BOARD:
+        return fru->HasBoardArea() && Resize(fru->boardArea, bytes);
+    case ORVANE_AREA_PRODUCT:
+        return fru->HasProductArea() && Resize(fru->productArea, bytes);
+    default:
+        return false;
+    }
 }
 
 uint32_t SetSelectedField(const uint8_t* data, uint32_t length, uint8_t typeBits) {

@@ -29,13 +29,17 @@ struct LocatedDevice {
     DeviceAddress address;
     std::string name;    // the SDR record's id string, UTF-8 ("" when none)
     bool read = false;   // its image was read into the system list
-    uint32_t status = 0; // not read: the status of reading it again
+    uint32_t status = 0; // not read: the status of the load's read
     std::string message; // not read: the last-error text of that read, UTF-8
+    // Not read because the library refuses what the device holds (no IPMI
+    // common header, a bad header checksum, an invalid area), rather than
+    // because a transfer failed: its raw bytes (ReadDevice) can show what is
+    // wrong. Told from the status alone; an area whose read failed counts
+    // too, as the load reports it as an invalid area.
+    bool damaged = false;
 };
-// The located devices in locator order. A device whose image is not in the
-// system list is read once more, into a scratch image that is thrown away, to
-// learn the status and message of its failure; the last-error text is
-// consumed by that read.
+// The located devices in locator order, with what the last load recorded of
+// each: no device is read again.
 std::vector<LocatedDevice> LocatedDevices();
 
 // Sends Get Device ID to the BMC through the controller request path: the
@@ -154,6 +158,16 @@ bool DescribeSelected(ImageView* view);
 // SetFieldDataValue but in the encoding typeBits (bits 7..6 of the
 // type/length byte) names. Returns the status of SetFieldDataValue.
 uint32_t SetSelectedField(const uint8_t* data, uint32_t length, uint8_t typeBits);
+
+// Gives the selected FRU's info area of kind (ORVANE_AREA_CHASSIS, _BOARD or
+// _PRODUCT) a new length in bytes through the area's own SetLength: its fields
+// stay, the padding grows or shrinks, the checksum is recomputed, and the
+// area's setters and serializer then work with that length. It changes only
+// the FRU in memory; its header offsets stay, so the caller lays the image
+// out itself. False, nothing changed, when no FRU is selected, the FRU has no
+// such area, the length is not a whole number of 8-byte units or above the
+// 512 bytes an area holds, or the fields would not fit.
+bool ResizeSelectedArea(int32_t kind, uint32_t bytes);
 
 // The whole image of the selected FRU as it would be written to a device:
 // the common header and every area at its header offset, gaps filled with

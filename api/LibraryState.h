@@ -2,8 +2,9 @@
 // progress callback and the three lists the library owns.
 #pragma once
 #include "api/CFruProperties.h"
-#include "support/FruList.h"
 #include "orvane/orvane.h"
+#include "support/Frame.h"
+#include "support/FruList.h"
 
 #include <cstdint>
 
@@ -16,6 +17,18 @@ class LibraryState {
     static constexpr uint32_t kSystemList = 1;
     static constexpr uint32_t kFileList = 2;
     static constexpr uint32_t kNone = 0xFFFFFFFF;
+    // A load reads the devices of the first 17 locator records.
+    static constexpr uint32_t kMaxImagesPerLoad = 17;
+
+    // What the last load found at one located device, by locator position:
+    // whether its image went into the system list and, when not, the status
+    // and last-error text of the failed read, so that a tool can say why
+    // without reading the device again.
+    struct DeviceRead {
+        bool read = false;
+        uint32_t status = 0;
+        char16_t message[Frame::kErrorBufferUnits] = {};
+    };
 
     // Allocates the three lists; Create returns null when memory runs out.
     static LibraryState* Create();
@@ -38,6 +51,8 @@ class LibraryState {
     FruList<CFru>* systemList = nullptr;
     FruList<CFru>* currentList = nullptr; // not owned
     FruList<FruLocator>* locatorList = nullptr;
+    DeviceRead deviceReads[kMaxImagesPerLoad];
+    uint32_t deviceReadCount = 0; // entries of deviceReads the last load filled
 
   private:
     LibraryState() = default;

@@ -16,7 +16,7 @@ using Globals::initialised;
 using Globals::state;
 
 namespace {
-constexpr uint32_t kMaxImagesPerLoad = 17;
+constexpr uint32_t kMaxImagesPerLoad = LibraryState::kMaxImagesPerLoad;
 constexpr uint32_t kMsgScanning = 62;
 constexpr uint32_t kMsgReadCount = 63;
 constexpr uint32_t kMsgNoMemory = 102;
@@ -38,6 +38,7 @@ ORVANE_API uint32_t LoadConfigurationFromSystem(OrvaneInterface*) {
     Orvane::ScanSystemForFruLocators(locators);
 
     uint32_t count = locators->GetCount();
+    state->deviceReadCount = 0;
     for (uint32_t i = 0; i < count && i < kMaxImagesPerLoad; ++i) {
         FruLocator* locator = locators->GetAt(i);
         if (!locator)
@@ -48,11 +49,23 @@ ORVANE_API uint32_t LoadConfigurationFromSystem(OrvaneInterface*) {
                          kMsgNoMemory);
             return ORVANE_E_FRU_NO_MEMORY;
         }
-        // A device that cannot be read is skipped.
-        if (FruImage::LoadFromSystem(*fru, locator) != 0 || !images->Append(fru)) {
+        // A device that cannot be read is skipped; its status and message
+        // are kept (the last-error text stays the host's to take).
+        LibraryState::DeviceRead& record = state->deviceReads[state->deviceReadCount++];
+        record = LibraryState::DeviceRead();
+        const uint32_t errorsBefore = Frame::LastErrorCount();
+        uint32_t status = FruImage::LoadFromSystem(*fru, locator);
+        if (status == 0 && !images->Append(fru))
+            status = ORVANE_E_FRU_NO_MEMORY;
+        if (status != 0) {
+            record.status = status;
+            if (Frame::LastErrorCount() != errorsBefore)
+                Utf16::Format(record.message, Frame::kErrorBufferUnits, u"%ls",
+                              Frame::PeekLastError());
             delete fru;
             continue;
         }
+        record.read = true;
         char16_t text[kProgressTextUnits];
         Utf16::Format(text, kProgressTextUnits, Frame::GetString(kMsgReadCount), images->GetCount(),
                       locators->GetCount());

@@ -14,6 +14,7 @@ StringResource* g_catalogue = nullptr;
 // holds the text last handed to the host.
 char16_t g_errorBuffers[2][kErrorBufferUnits] = {};
 char16_t* g_currentError = nullptr;
+uint32_t g_errorCount = 0;
 // More than any catalogue entry takes.
 constexpr size_t kMaxArguments = 8;
 } // namespace
@@ -37,6 +38,7 @@ const char16_t* SetLastError(const char16_t* format, ...) {
     ORV_ENTRY(u"Orvane::SetLastError");
     if (!format || !g_currentError)
         return nullptr;
+    ++g_errorCount;
     va_list args;
     va_start(args, format);
     Utf16::FormatV(g_currentError, kErrorBufferUnits, format, args);
@@ -50,6 +52,7 @@ void SetLastErrorMessage(uint32_t messageIndex) {
     ORV_ENTRY(u"Orvane::SetLastError");
     if (!format || !g_currentError)
         return;
+    ++g_errorCount;
     // Entries that name a FRU or a file take texts, and a few take numbers;
     // where none is at hand each gets an empty text or 0 of the kind its
     // index takes.
@@ -77,5 +80,13 @@ const char16_t* TakeLastError() {
     g_currentError = handed == g_errorBuffers[0] ? g_errorBuffers[1] : g_errorBuffers[0];
     g_currentError[0] = 0;
     return handed[0] ? handed : nullptr;
+}
+
+const char16_t* PeekLastError() {
+    return g_currentError ? g_currentError : u"";
+}
+
+uint32_t LastErrorCount() {
+    return g_errorCount;
 }
 } // namespace Frame

@@ -28,6 +28,12 @@ void ResetErrorBuffers();
 // Hands over the current error text (null when empty or no buffer is current
 // yet), then makes the other buffer current and empties it.
 const char16_t* TakeLastError();
+// The current error text without handing it over ("" when empty or no buffer
+// is current yet), and a count of the texts set so far: a caller that notes
+// the count before an operation can tell whether the text is that
+// operation's.
+const char16_t* PeekLastError();
+uint32_t LastErrorCount();
 } // namespace Frame
 
 // Failure trace line at level 1 and the last-error text from a catalogue index,

@@ -83,8 +83,39 @@ class OrvaneCommandTest : public ::testing::Test {
         return files;
     }
 
+    // Whether a show --json output follows the documented schema and lists
+    // `frus` FRUs.
+    bool FollowsSchema(const std::string& out, int frus) {
+        const std::string json = dir + "/out.json";
+        TestSupport::WriteFile(json, std::vector<uint8_t>(out.begin(), out.end()));
+        const std::string schema =
+            std::string(ORVANE_SOURCE_DIR) + "/tools/orvane/show.schema.json";
+        const std::string check =
+            "/usr/bin/python3 -c 'import json,sys,jsonschema; "
+            "jsonschema.validate(json.load(open(sys.argv[1])), json.load(open(sys.argv[2]))); "
+            "d=json.load(open(sys.argv[1])); assert len(d[\"frus\"])==" +
+            std::to_string(frus) + "' " + TestSupport::ShellQuote(json) + " " +
+            TestSupport::ShellQuote(schema);
+        return std::system(check.c_str()) == 0;
+    }
+
+    // The requests of a command run with the simulator's conversation log.
+    std::string Requests(const std::vector<std::string>& args) {
+        const std::string log = dir + "/requests.log";
+        fs::remove(log);
+        Orvane(args, "ORVANE_SIM_LOG=" + TestSupport::ShellQuote(log) + " ");
+        return TestSupport::ReadText(log);
+    }
+
     std::string dir, backups;
 };
+
+size_t Count(const std::string& text, const std::string& part) {
+    size_t n = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++n;
+    return n;
+}
 
 TEST_F(OrvaneCommandTest, ScanListsEveryFruWithItsAddressAndAreas) {
     WriteSystem(2);
@@ -129,15 +160,106 @@ TEST_F(OrvaneCommandTest, ShowJsonFollowsTheDocumentedSchema) {
     WriteSystem(2);
     Result r = Orvane({"show", "--json"});
     ASSERT_EQ(r.code, 0) << r.err;
-    const std::string json = dir + "/out.json";
-    TestSupport::WriteFile(json, std::vector<uint8_t>(r.out.begin(), r.out.end()));
-    const std::string schema = std::string(ORVANE_SOURCE_DIR) + "/tools/orvane/show.schema.json";
-    const std::string check =
-        "/usr/bin/python3 -c 'import json,sys,jsonschema; "
-        "jsonschema.validate(json.load(open(sys.argv[1])), json.load(open(sys.argv[2]))); "
-        "d=json.load(open(sys.argv[1])); assert len(d[\"frus\"])==2' " +
-        TestSupport::ShellQuote(json) + " " + TestSupport::ShellQuote(schema);
-    EXPECT_EQ(std::system(check.c_str()), 0) << r.out;
+    EXPECT_TRUE(FollowsSchema(r.out, 2)) << r.out;
+}
+
+// A located device whose bytes read but whose image the library refuses is
+// listed as damaged, shown from its raw bytes (read only by show), and never
+// changed.
+TEST_F(OrvaneCommandTest, DamagedDevicesAreShownFromTheirRawBytes) {
+    struct Case {
+        const char* damage;
+        void (*apply)(std::vector<uint8_t>&);
+        const char* listed; // the scan line after the name and address
+        const char* area;   // the DAMAGED line of the bad area
+        const char* intact; // a field of an area that still reads
+    };
+    const Case cases[] = {
+        {"bad board checksum", [](std::vector<uint8_t>& image) { image[45] ^= 0x01; },
+         "0xC0070013 The board info area of FRU1 is invalid.\n",
+         "  Board Info Area at offset 40, format 1\n    DAMAGED: The board info area of FRU1 "
+         "is invalid. (its checksum is wrong)\n",
+         "product.asset_tag        Product Asset Tag            Asset\n"},
+        {"internal use area last",
+         [](std::vector<uint8_t>& image) {
+             Put(image, 0, Header(16, 2, 5, 10, 0));
+             Put(image, 8, std::vector<uint8_t>(8, 0xFF));
+             Put(image, 128, {0x01, 0x11, 0x22, 0x33});
+         },
+         "0xC0070011 The internal use area of FRU1 is invalid.\n",
+         "  Internal Use Area (128 bytes) at offset 128, format 1\n    DAMAGED: The internal "
+         "use area of FRU1 is invalid. (it lies after the other areas",
+         "board.manufacturer       Board Manufacturer           Maker1\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.damage);
+        WriteSystem(2);
+        std::vector<uint8_t> image = BoardImage("Maker1");
+        c.apply(image);
+        TestSupport::WriteFile(dir + "/fru1.bin", image);
+        const std::string device = std::string("     FRU1                 2:0:20:00:20:01    ");
+
+        Result r = Orvane({"scan"});
+        EXPECT_EQ(r.code, 4);
+        EXPECT_NE(r.out.find("damaged:\n" + device + c.listed), std::string::npos) << r.out;
+        EXPECT_EQ(r.out.find("unreadable:"), std::string::npos) << r.out;
+        r = Orvane({"scan", "--json"});
+        EXPECT_NE(r.out.find("\"damaged\": [{\"name\": \"FRU1\", \"address\": "
+                             "\"2:0:20:00:20:01\", \"status\": \"" +
+                             std::string(c.listed).substr(0, 10) + "\""),
+                  std::string::npos)
+            << r.out;
+        // The scan reads no more than the load: no raw read of the device.
+        EXPECT_EQ(Count(Requests({"scan"}), " cmd=10 "), 0u);
+
+        for (const std::vector<std::string>& args :
+             {std::vector<std::string>{"show"}, std::vector<std::string>{"show", "FRU1"}}) {
+            r = Orvane(args);
+            EXPECT_EQ(r.code, 4) << args.size();
+            EXPECT_NE(r.out.find("FRU device FRU1 at 2:0:20:00:20:01\n  damaged: shown from its "
+                                 "raw bytes, not editable\n"),
+                      std::string::npos)
+                << r.out;
+            EXPECT_NE(r.out.find(c.area), std::string::npos) << r.out;
+            EXPECT_NE(r.out.find(c.intact), std::string::npos) << r.out;
+        }
+        r = Orvane({"show", "--json"});
+        EXPECT_EQ(r.code, 4);
+        EXPECT_TRUE(FollowsSchema(r.out, 2)) << r.out;
+        EXPECT_NE(r.out.find("\"position\": null"), std::string::npos);
+
+        // --strict shows only what the library took; the device is still listed.
+        r = Orvane({"show", "--strict"});
+        EXPECT_EQ(r.code, 4);
+        EXPECT_EQ(r.out.find("FRU device FRU1"), std::string::npos) << r.out;
+        EXPECT_NE(r.out.find("damaged:\n" + device), std::string::npos) << r.out;
+        EXPECT_EQ(Orvane({"show", "FRU1", "--strict"}).code, 4);
+
+        r = Orvane({"set", "FRU1", "board.serial_number", "SN22", "--commit"});
+        EXPECT_EQ(r.code, 3) << r.err;
+        EXPECT_EQ(TestSupport::ReadFile(dir + "/fru1.bin"), image);
+    }
+}
+
+// A device whose reads fail is unreadable, and a scan learns why from the
+// load: it is asked once.
+TEST_F(OrvaneCommandTest, UnreadableDeviceIsReadOnceAScan) {
+    WriteSystem(2, ", \"faults\": [{\"match\": {\"command\": \"0x11\", \"device\": 1}, "
+                   "\"completion_code\": \"0xD5\"}]");
+    const std::string requests = Requests({"scan"});
+    EXPECT_EQ(Count(requests, " cmd=11 data=[01 "), 1u) << requests;
+    Result r = Orvane({"scan"});
+    EXPECT_EQ(r.code, 4);
+    EXPECT_NE(r.out.find("unreadable:\n     FRU1                 2:0:20:00:20:01    0xC0070028 "
+                         "The common header of FRU1 is invalid.\n"),
+              std::string::npos)
+        << r.out;
+    EXPECT_EQ(r.out.find("damaged:"), std::string::npos);
+    r = Orvane({"show", "FRU1"});
+    EXPECT_EQ(r.code, 4);
+    EXPECT_NE(r.err.find("the FRU device FRU1 at 2:0:20:00:20:01 cannot be read (0xC0070028"),
+              std::string::npos)
+        << r.err;
 }
 
 TEST_F(OrvaneCommandTest, SetCommitsAfterSavingABackup) {
@@ -240,6 +362,41 @@ TEST_F(OrvaneCommandTest, GermanCatalogue) {
     EXPECT_NE(r.out.find("Baugruppe Hersteller         Acme"), std::string::npos) << r.out;
     EXPECT_NE(r.err.find("SDR-Repository wird nach FRU-Geräten durchsucht"), std::string::npos);
     EXPECT_NE(r.out.find("board.manufacturer"), std::string::npos);
+}
+
+// The command's own texts of every kind follow a German locale: help, usage
+// errors, listings, refusals, library and driver failures, backups, commits.
+TEST_F(OrvaneCommandTest, EveryKindOfMessageInGerman) {
+    WriteSystem(2, ", \"faults\": [{\"match\": {\"command\": \"0x11\", \"device\": 1}, "
+                   "\"completion_code\": \"0xD5\"}]");
+    TestSupport::WriteFile(dir + "/blocker", {});
+    struct Case {
+        std::vector<std::string> args;
+        const char* german; // in standard output and error together
+    };
+    const Case cases[] = {
+        {{"scan", "--help"}, "Aufruf: orvane scan [--json]\nDurchsucht das SDR-Repository"},
+        {{"--bogus"}, "orvane: unbekannte Option --bogus"},
+        {{"check", "nowhere"}, "\"nowhere\" ist keine Adresse"},
+        {{"dump", "0"}, "orvane dump: erwartet FRU DATEI.bin"},
+        {{"scan"}, "1 gelesen\n  #  Name                 Adresse            Bereiche\n"},
+        {{"scan"}, "nicht lesbar:\n     FRU1 "},
+        {{"show", "FRU1"},
+         "orvane: das FRU-Gerät FRU1 an 2:0:20:00:20:01 kann nicht gelesen werden"},
+        {{"get", "7", "board.manufacturer"}, "orvane: es gibt keine FRU 7 (1 FRUs geladen)"},
+        {{"set", "0", "board.serial_number", "X", "--commit"}, "ein Text aus einem Byte"},
+        {{"--backup-dir", "blocker/sub", "set", "0", "board.serial_number", "SN77", "--commit"},
+         "der Sicherungsordner blocker/sub kann nicht angelegt werden"},
+        {{"set", "0", "board.serial_number", "SN78", "--commit"},
+         "festgeschrieben und verifiziert"},
+        {{"--system", "nowhere.json", "props"}, "orvane: der BMC ist nicht erreichbar"},
+        {{"diff", "old.jsonl", "new.jsonl"}, "orvane diff: old.jsonl kann nicht gelesen werden"},
+    };
+    for (const Case& c : cases) {
+        const Result r = Orvane(c.args, "LC_ALL= LANGUAGE= LANG=de_DE.UTF-8 ");
+        EXPECT_NE((r.out + r.err).find(c.german), std::string::npos) << c.args[0] << "\n"
+                                                                     << r.out << r.err;
+    }
 }
 
 TEST_F(OrvaneCommandTest, ProgressBarOnATerminal) {

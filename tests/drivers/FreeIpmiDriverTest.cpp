@@ -438,7 +438,7 @@ TEST_F(Caches, MalformedOrShortAnswersNeverPutWrongBytesInTheCache) {
          [](WireAnswer& a) { a.data.resize(a.data.size() / 2); }},
         {"more than asked", [](WireAnswer& a) { a.data.push_back(0xEE), a.data[0] += 1; }},
         {"a short, well-formed answer",
-         [](WireAnswer& a) { a.data.resize(a.data.size() - 5), a.data[0] -= 5; }},
+         [](WireAnswer& a) { a.data.erase(a.data.end() - 5, a.data.end()), a.data[0] -= 5; }},
         {"no bytes at all", [](WireAnswer& a) { a.data.clear(); }},
         {"no answer at all (a bridge that will not carry it)",
          [](WireAnswer& a) { a.result = 0xE0000003, a.data.clear(); }},

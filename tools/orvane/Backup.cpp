@@ -2,6 +2,8 @@
 
 #include "CommandSupport.h"
 #include "RawImage.h"
+#include "Text.h"
+#include "Translate.h"
 #include "api/CoreAccess.h"
 
 #include <cstdio>
@@ -50,7 +52,7 @@ PendingBackup::~PendingBackup() {
 }
 
 std::string PendingBackup::Describe() const {
-    return cfg.empty() ? bin : cfg + " and " + bin;
+    return cfg.empty() ? bin : Text::Format(_("%s and %s"), cfg.c_str(), bin.c_str());
 }
 
 int TakeBackup(Session& s, const Options& o, const FruAddress& address, const uint32_t* position,
@@ -60,8 +62,8 @@ int TakeBackup(Session& s, const Options& o, const FruAddress& address, const ui
     std::filesystem::create_directories(folder, ec);
     if (ec) {
         std::fprintf(stderr,
-                     "orvane: cannot create the backup folder %s: %s; nothing was "
-                     "written\n",
+                     _("orvane: cannot create the backup folder %s: %s; nothing was "
+                       "written\n"),
                      folder.c_str(), ec.message().c_str());
         return kExitLibrary;
     }
@@ -82,14 +84,14 @@ int TakeBackup(Session& s, const Options& o, const FruAddress& address, const ui
     std::string source;
     if (const uint32_t status = RawImage::ReadWholeDevice(address, &backup->raw, &source)) {
         std::fprintf(stderr,
-                     "orvane: cannot read the device at %s for its backup (0x%08X); "
-                     "nothing was written\n",
+                     _("orvane: cannot read the device at %s for its backup (0x%08X); "
+                       "nothing was written\n"),
                      address.Format().c_str(), status);
         return kExitLibrary;
     }
     std::string error;
     if (!RawImage::WriteNewFile(stem + ".bin", backup->raw, &error)) {
-        std::fprintf(stderr, "orvane: cannot save the backup: %s; nothing was written\n",
+        std::fprintf(stderr, _("orvane: cannot save the backup: %s; nothing was written\n"),
                      error.c_str());
         return kExitLibrary;
     }
@@ -97,7 +99,7 @@ int TakeBackup(Session& s, const Options& o, const FruAddress& address, const ui
     if (!position)
         return kExitOk;
     if (SaveFruVerified(s, stem + ".cfg", ORVANE_LIST_SYSTEM, *position) != kExitOk) {
-        std::fprintf(stderr, "orvane: the backup could not be saved; nothing was written\n");
+        std::fprintf(stderr, _("orvane: the backup could not be saved; nothing was written\n"));
         return kExitLibrary;
     }
     backup->cfg = stem + ".cfg";
@@ -107,7 +109,7 @@ int TakeBackup(Session& s, const Options& o, const FruAddress& address, const ui
 int SaveFruVerified(Session& s, const std::string& path, uint32_t list, uint32_t position) {
     const std::string folder = ScratchFolder();
     if (folder.empty()) {
-        std::perror("orvane: cannot create a scratch folder");
+        std::perror(_("orvane: cannot create a scratch folder"));
         return kExitLibrary;
     }
     const std::string scratch = folder + "/fru.cfg";
@@ -120,7 +122,7 @@ int SaveFruVerified(Session& s, const std::string& path, uint32_t list, uint32_t
     if (uint32_t status = SaveConfigurationToFile(s.Api(), Wide(scratch).c_str());
         status != ORVANE_OK) {
         cleanup();
-        return s.Fail("saving " + path, status);
+        return s.Fail(Text::Format(_("saving %s"), path.c_str()), status);
     }
     const uint32_t status = LoadConfigurationFromFile(s.Api(), Wide(scratch).c_str());
     const bool same = status == ORVANE_OK && CoreAccess::SelectedCommitLayout(&reread) &&
@@ -130,10 +132,12 @@ int SaveFruVerified(Session& s, const std::string& path, uint32_t list, uint32_t
     if (!same) {
         cleanup();
         if (status != ORVANE_OK)
-            return s.Fail("reading back the configuration file saved for " + path, status);
+            return s.Fail(
+                Text::Format(_("reading back the configuration file saved for %s"), path.c_str()),
+                status);
         std::fprintf(stderr,
-                     "orvane: the configuration file saved for %s does not read back as "
-                     "the FRU; not saved\n",
+                     _("orvane: the configuration file saved for %s does not read back as "
+                       "the FRU; not saved\n"),
                      path.c_str());
         return kExitLibrary;
     }
@@ -143,7 +147,7 @@ int SaveFruVerified(Session& s, const std::string& path, uint32_t list, uint32_t
                     RawImage::WriteFileSafely(path, bytes, &error);
     cleanup();
     if (!ok) {
-        std::fprintf(stderr, "orvane: cannot save %s: %s\n", path.c_str(), error.c_str());
+        std::fprintf(stderr, _("orvane: cannot save %s: %s\n"), path.c_str(), error.c_str());
         return kExitLibrary;
     }
     return kExitOk;

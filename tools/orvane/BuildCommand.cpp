@@ -2,6 +2,7 @@
 
 #include "CommandSupport.h"
 #include "RawImage.h"
+#include "Text.h"
 #include "Translate.h"
 #include "api/CoreAccess.h"
 
@@ -17,7 +18,7 @@ int Build(Session& s, const Options& o) {
         return Usage("build", _("takes CFG FILE.bin"));
     if (uint32_t status = LoadConfigurationFromFile(s.Api(), Wide(o.operands[0]).c_str());
         status != ORVANE_OK)
-        return s.Fail("reading " + o.operands[0], status);
+        return s.Fail(Text::Format(_("reading %s"), o.operands[0].c_str()), status);
     std::vector<uint8_t> image;
     if (!CoreAccess::ImageOfSelected(&image)) {
         std::fprintf(stderr, _("orvane: the areas of %s overlap; no image is written\n"),

@@ -1,4 +1,5 @@
 #include "CatalogueGuard.h"
+#include "Translate.h"
 
 #include "support/InstallPaths.h"
 
@@ -91,8 +92,8 @@ uint32_t SetLanguage(OrvaneInterface* api, const OrvaneChar* language, const Orv
     struct stat info;
     if (!told && stat(relative.c_str(), &info) == 0) {
         std::fprintf(stderr,
-                     "orvane: not using %s in the current directory, which other users can "
-                     "change; using the installed catalogues\n",
+                     _("orvane: not using %s in the current directory, which other users can "
+                       "change; using the installed catalogues\n"),
                      relative.c_str());
         told = true;
     }

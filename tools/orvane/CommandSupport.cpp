@@ -3,8 +3,10 @@
 #include "Commands.h"
 #include "FruViews.h"
 #include "ImageSource.h"
+#include "RawImage.h"
 #include "Text.h"
 #include "Translate.h"
+#include "Unreadable.h"
 #include "api/CoreAccess.h"
 
 #include <cstdio>
@@ -32,7 +34,7 @@ bool LoadSource(Session& s, const Options& o) {
     if (!o.file.empty()) {
         if (uint32_t status = LoadConfigurationFromFile(s.Api(), Wide(o.file).c_str());
             status != ORVANE_OK) {
-            s.Fail("reading " + o.file, status);
+            s.Fail(Text::Format(_("reading %s"), o.file.c_str()), status);
             return false;
         }
         return true; // the file list is selected with the new FRU
@@ -40,7 +42,7 @@ bool LoadSource(Session& s, const Options& o) {
     if (!s.LoadSystem())
         return false;
     if (uint32_t status = SelectList(s.Api(), ORVANE_LIST_SYSTEM); status != ORVANE_OK) {
-        s.Fail("selecting the system list", status);
+        s.Fail(_("selecting the system list"), status);
         return false;
     }
     return true;
@@ -67,6 +69,27 @@ bool SelectTarget(Session& s, const Options& o, const std::string* designation,
     return s.SelectFru(*designation, position);
 }
 
+namespace {
+// A located device the load did not read: a damaged one from its raw bytes,
+// unless --strict; otherwise the reason.
+bool DescribeFailedDevice(const Options& o, CoreAccess::LocatedDevice* device, FruView* view) {
+    const std::string address = RawImage::FromDevice(device->address).Format();
+    if (device->damaged && o.strict) {
+        std::fprintf(stderr,
+                     _("orvane: the library refuses the image of %s at %s (0x%08X: %s); "
+                       "without --strict, orvane show shows what can be read of it\n"),
+                     device->name.c_str(), address.c_str(), device->status,
+                     device->message.c_str());
+        return false;
+    }
+    if (device->damaged && Unreadable::Describe(device, view))
+        return true;
+    std::fprintf(stderr, _("orvane: the FRU device %s at %s cannot be read (0x%08X: %s)\n"),
+                 device->name.c_str(), address.c_str(), device->status, device->message.c_str());
+    return false;
+}
+} // namespace
+
 bool DescribeTarget(Session& s, const Options& o, const std::string* designation,
                     uint32_t* position, FruView* view) {
     if (!o.image.empty() && s.Count() == 0 && !o.strict && o.imageSource) {
@@ -84,6 +107,9 @@ bool DescribeTarget(Session& s, const Options& o, const std::string* designation
         view->address = FruAddress{2, 0, 0x20, 0xFF, 0x20, 0}; // the image's simulated device
         return true;
     }
+    if (designation && o.file.empty() && o.image.empty())
+        if (auto device = Unreadable::Named(*designation))
+            return DescribeFailedDevice(o, &*device, view);
     if (!SelectTarget(s, o, designation, position) || !s.Describe(*position, view))
         return false;
     if (o.imageSource)
@@ -108,13 +134,13 @@ const FieldView* FindField(const FruView& view, const FieldNames::Field& field,
 
 bool SelectArea(Session& s, int32_t area) {
     if (uint32_t status = SelectAreaEnum(s.Api(), area); status != ORVANE_OK) {
-        s.Fail("selecting the area", status);
+        s.Fail(_("selecting the area"), status);
         return false;
     }
     uint32_t count = 0;
     // An absent area selects nothing; the field count then says so.
     if (GetNumberOfFields(s.Api(), &count) == ORVANE_E_NOT_SELECTED) {
-        std::fprintf(stderr, "orvane: the FRU has no %s area\n", FieldNames::AreaKey(area));
+        std::fprintf(stderr, _("orvane: the FRU has no %s area\n"), FieldNames::AreaKey(area));
         return false;
     }
     return true;
@@ -126,7 +152,7 @@ bool SelectNamedField(Session& s, const FieldNames::Field& field, const std::str
     const uint32_t status = field.byEnumerator ? SelectFieldEnum(s.Api(), field.enumerator)
                                                : SelectFieldInteger(s.Api(), field.index);
     if (status != ORVANE_OK) {
-        s.Fail("selecting " + name, status);
+        s.Fail(Text::Format(_("selecting %s"), name.c_str()), status);
         return false;
     }
     return true;
@@ -140,7 +166,7 @@ bool FieldBytes(const FieldNames::Field& field, uint32_t index, const std::strin
     if (field.area == ORVANE_AREA_INTERNAL_USE) {
         auto hex = Text::ParseHex(value);
         if (!hex) {
-            *problem = "the internal use data is given as hex bytes, e.g. \"01 00 FF\"";
+            *problem = _("the internal use data is given as hex bytes, e.g. \"01 00 FF\"");
             return false;
         }
         *bytes = *hex;
@@ -154,13 +180,13 @@ bool FieldBytes(const FieldNames::Field& field, uint32_t index, const std::strin
             std::tm t{};
             if (!strptime(value.c_str(), "%Y-%m-%d %H:%M", &t) &&
                 !strptime(value.c_str(), "%Y-%m-%dT%H:%M", &t)) {
-                *problem = "the manufacturing date is \"YYYY-MM-DD HH:MM\" (UTC) or minutes "
-                           "since 1996-01-01";
+                *problem = _("the manufacturing date is \"YYYY-MM-DD HH:MM\" (UTC) or minutes "
+                             "since 1996-01-01");
                 return false;
             }
             minutes = (static_cast<int64_t>(timegm(&t)) - kBoardDateEpoch) / 60;
             if (minutes < 0 || minutes > 0xFFFFFF) {
-                *problem = "the manufacturing date lies outside 1996 to 2027";
+                *problem = _("the manufacturing date lies outside 1996 to 2027");
                 return false;
             }
         }
@@ -171,7 +197,7 @@ bool FieldBytes(const FieldNames::Field& field, uint32_t index, const std::strin
     if (field.area == ORVANE_AREA_CHASSIS && index == 0) {
         auto n = Text::ParseNumber(value, 0xFF);
         if (!n) {
-            *problem = "the chassis type is a number from 0 to 255 (e.g. 0x17 for rack mount)";
+            *problem = _("the chassis type is a number from 0 to 255 (e.g. 0x17 for rack mount)");
             return false;
         }
         *bytes = {static_cast<uint8_t>(*n)};
@@ -189,12 +215,12 @@ int ApplyValue(Session& s, const Options& o, const FieldNames::Field& field,
         uint32_t size = 0;
         GetAreaSize(s.Api(), &size);
         if (bytes.size() != size) {
-            std::fprintf(stderr, "orvane: %s takes exactly %u bytes (got %zu)\n", name.c_str(),
+            std::fprintf(stderr, _("orvane: %s takes exactly %u bytes (got %zu)\n"), name.c_str(),
                          size, bytes.size());
             return kExitRefused;
         }
         if (uint32_t status = SetAreaData(s.Api(), bytes.data(), size); status != ORVANE_OK)
-            return s.Fail("setting " + name, status);
+            return s.Fail(Text::Format(_("setting %s"), name.c_str()), status);
         return kExitOk;
     }
     // Texts (all fields but the date and the chassis type) are type/length coded.
@@ -206,9 +232,9 @@ int ApplyValue(Session& s, const Options& o, const FieldNames::Field& field,
     if (text) {
         if (bytes.size() == 1 && typeBits == 0xC0 && !o.force) {
             std::fprintf(stderr,
-                         "orvane: a one-byte text is stored with the type/length byte 0xC1, "
-                         "which FRU readers take as the end of the area; the fields after it "
-                         "would be lost. Use two or more bytes, or --force.\n");
+                         _("orvane: a one-byte text is stored with the type/length byte 0xC1, "
+                           "which FRU readers take as the end of the area; the fields after it "
+                           "would be lost. Use two or more bytes, or --force.\n"));
             return kExitRefused;
         }
         uint32_t room = 0;
@@ -216,8 +242,8 @@ int ApplyValue(Session& s, const Options& o, const FieldNames::Field& field,
         const uint32_t limit = std::min<uint32_t>(kMaxFieldBytes, currentLength + room);
         if (bytes.size() > limit) {
             std::fprintf(stderr,
-                         "orvane: %s can take at most %u bytes here (%u now, %u free in the "
-                         "area, 63 at most); \"%s\" has %zu\n",
+                         _("orvane: %s can take at most %u bytes here (%u now, %u free in the "
+                           "area, 63 at most); \"%s\" has %zu\n"),
                          name.c_str(), limit, currentLength, room,
                          std::string(bytes.begin(), bytes.end()).c_str(), bytes.size());
             return kExitRefused;
@@ -228,7 +254,7 @@ int ApplyValue(Session& s, const Options& o, const FieldNames::Field& field,
                               ? SetFieldDataValue(s.Api(), bytes.data(), length)
                               : CoreAccess::SetSelectedField(bytes.data(), length, typeBits);
         status != ORVANE_OK)
-        return s.Fail("setting " + name, status);
+        return s.Fail(Text::Format(_("setting %s"), name.c_str()), status);
     return kExitOk;
 }
 } // namespace Commands

@@ -4,6 +4,7 @@
 #include "Commands.h"
 
 #include "CommandSupport.h"
+#include "Translate.h"
 
 #include <nlohmann/json.hpp>
 
@@ -29,7 +30,7 @@ struct Snapshot {
 bool Read(const std::string& path, Snapshot* snapshot) {
     std::ifstream in(path);
     if (!in) {
-        std::fprintf(stderr, "orvane diff: cannot read %s\n", path.c_str());
+        std::fprintf(stderr, _("orvane diff: cannot read %s\n"), path.c_str());
         return false;
     }
     size_t number = 0;
@@ -39,7 +40,7 @@ bool Read(const std::string& path, Snapshot* snapshot) {
             continue;
         Json host = Json::parse(line, nullptr, false);
         if (!host.is_object() || !host.contains("host") || !host["host"].is_string()) {
-            std::fprintf(stderr, "orvane diff: %s:%zu: not a host line of orvane inventory\n",
+            std::fprintf(stderr, _("orvane diff: %s:%zu: not a host line of orvane inventory\n"),
                          path.c_str(), number);
             return false;
         }
@@ -94,14 +95,14 @@ Json HostDiff(const std::string& name, const Json* before, const Json* after) {
     Json d;
     d["host"] = name;
     if (!before || !after) {
-        d["change"] = before ? "host removed" : "host added";
+        d["change"] = before ? N_("host removed") : N_("host added");
         return d;
     }
     const std::string was = before->value("status", ""), is = after->value("status", "");
     if (!before->contains("frus") || !after->contains("frus")) {
         if (was == is)
             return nullptr;
-        d["change"] = "not compared";
+        d["change"] = N_("not compared");
         d["status"] = {{"old", was}, {"new", is}};
         return d;
     }
@@ -146,23 +147,24 @@ Json HostDiff(const std::string& name, const Json* before, const Json* after) {
 void PrintText(const Json& d) {
     const std::string host = d["host"], change = d["change"];
     if (change != "changed") {
-        std::printf("%s: %s", host.c_str(), change.c_str());
+        std::printf("%s: %s", host.c_str(), _(change.c_str()));
         if (d.contains("status"))
-            std::printf(" (status %s -> %s)", Text(d["status"]["old"]).c_str(),
+            std::printf(_(" (status %s -> %s)"), Text(d["status"]["old"]).c_str(),
                         Text(d["status"]["new"]).c_str());
         std::printf("\n");
         return;
     }
     std::printf("%s:\n", host.c_str());
     if (d.contains("status"))
-        std::printf("  status %s -> %s\n", Text(d["status"]["old"]).c_str(),
+        std::printf(_("  status %s -> %s\n"), Text(d["status"]["old"]).c_str(),
                     Text(d["status"]["new"]).c_str());
-    for (const auto& [list, word] : {std::pair{"frus_added", "added"}, {"frus_removed", "removed"}})
+    for (const auto& [list, word] :
+         {std::pair{"frus_added", N_("added")}, {"frus_removed", N_("removed")}})
         for (const auto& fru : d[list])
-            std::printf("  FRU %s \"%s\" %s\n", Text(fru["address"]).c_str(),
-                        Text(fru["name"]).c_str(), word);
+            std::printf(_("  FRU %s \"%s\" %s\n"), Text(fru["address"]).c_str(),
+                        Text(fru["name"]).c_str(), _(word));
     for (const auto& c : d["fields_changed"])
-        std::printf("  FRU %s \"%s\" %s: %s -> %s\n", Text(c["address"]).c_str(),
+        std::printf(_("  FRU %s \"%s\" %s: %s -> %s\n"), Text(c["address"]).c_str(),
                     Text(c["name"]).c_str(), Text(c["field"]).c_str(), c["old"].dump().c_str(),
                     c["new"].dump().c_str());
 }
@@ -170,7 +172,7 @@ void PrintText(const Json& d) {
 
 int Diff(const Options& o) {
     if (o.operands.size() != 2)
-        return Usage("diff", "takes OLD.jsonl NEW.jsonl");
+        return Usage("diff", _("takes OLD.jsonl NEW.jsonl"));
     Snapshot before, after;
     if (!Read(o.operands[0], &before) || !Read(o.operands[1], &after))
         return kExitTrouble;

@@ -1,4 +1,5 @@
 #include "DriverReasons.h"
+#include "Translate.h"
 
 #include "api/CoreAccess.h"
 #include "drivers/KsbApi.h"
@@ -16,7 +17,7 @@ void Receive(const char* reason) {
         return;
     g_reasons.emplace_back(reason);
     if (const char* debug = std::getenv("ORVANE_IPMI_DEBUG"); debug && *debug && *debug != '0')
-        std::fprintf(stderr, "orvane: driver: %s\n", reason);
+        std::fprintf(stderr, _("orvane: driver: %s\n"), reason);
 }
 } // namespace
 
@@ -31,17 +32,17 @@ const std::vector<std::string>& Collected() {
 std::string Meaning(uint32_t result) {
     switch (result) {
     case KSB_RESULT_NO_DRIVER:
-        return "no driver module could be loaded";
+        return _("no driver module could be loaded");
     case KSB_RESULT_NO_FUNCTION:
-        return "the driver module lacks a driver function";
+        return _("the driver module lacks a driver function");
     case KSB_RESULT_TIMEOUT:
-        return "no answer within the timeout";
+        return _("no answer within the timeout");
     case KSB_RESULT_TRANSPORT:
-        return "transport failure";
+        return _("transport failure");
     case KSB_RESULT_MALFORMED:
-        return "request malformed";
+        return _("request malformed");
     case 0xFFFFFE08u:
-        return "the bridged controller stayed busy";
+        return _("the bridged controller stayed busy");
     default:
         return "";
     }
@@ -53,16 +54,16 @@ bool CheckController() {
     if (result == 0)
         return true;
     const std::string meaning = Meaning(result);
-    std::fprintf(stderr, "orvane: the BMC cannot be reached (0x%08X%s%s)\n", result,
+    std::fprintf(stderr, _("orvane: the BMC cannot be reached (0x%08X%s%s)\n"), result,
                  meaning.empty() ? "" : ": ", meaning.c_str());
     // Reasons already shown with ORVANE_IPMI_DEBUG are not repeated.
     const char* debug = std::getenv("ORVANE_IPMI_DEBUG");
     if (!(debug && *debug && *debug != '0'))
         for (size_t i = before; i < g_reasons.size(); ++i)
-            std::fprintf(stderr, "orvane: driver: %s\n", g_reasons[i].c_str());
+            std::fprintf(stderr, _("orvane: driver: %s\n"), g_reasons[i].c_str());
     if (g_reasons.size() == before)
-        std::fprintf(stderr, "orvane: check --driver, --system, --host and the credentials "
-                             "(ORVANE_DRIVER, ORVANE_SIM_SYSTEM, ORVANE_IPMI_*)\n");
+        std::fprintf(stderr, _("orvane: check --driver, --system, --host and the credentials "
+                               "(ORVANE_DRIVER, ORVANE_SIM_SYSTEM, ORVANE_IPMI_*)\n"));
     return false;
 }
 } // namespace DriverReasons

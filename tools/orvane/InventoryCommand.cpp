@@ -7,6 +7,7 @@
 #include "Fleet.h"
 #include "HostList.h"
 #include "Text.h"
+#include "Translate.h"
 
 #include <nlohmann/json.hpp>
 
@@ -47,7 +48,7 @@ bool ReadHosts(const Options& o, Plan* plan, std::string* error) {
         std::stringstream text;
         text << in.rdbuf();
         if (!in) {
-            *error = "cannot read " + o.hostsFile;
+            *error = Text::Format(_("cannot read %s"), o.hostsFile.c_str());
             return false;
         }
         if (!HostList::ParseFile(text.str(), &plan->hosts, error)) {
@@ -56,7 +57,7 @@ bool ReadHosts(const Options& o, Plan* plan, std::string* error) {
         }
     }
     if (plan->hosts.empty()) {
-        *error = "no hosts given (--hosts LIST or --hosts-file FILE)";
+        *error = _("no hosts given (--hosts LIST or --hosts-file FILE)");
         return false;
     }
     return true;
@@ -68,7 +69,7 @@ bool ReadPlan(const Options& o, Plan* plan, std::string* error) {
     if (!o.fanout.empty()) {
         const auto n = Text::ParseNumber(o.fanout, 1024);
         if (!n || *n == 0) {
-            *error = "--fanout takes a number from 1 to 1024";
+            *error = _("--fanout takes a number from 1 to 1024");
             return false;
         }
         plan->fanout = *n;
@@ -77,13 +78,13 @@ bool ReadPlan(const Options& o, Plan* plan, std::string* error) {
         char* end = nullptr;
         const double seconds = std::strtod(o.hostTimeout.c_str(), &end);
         if (*end || !(seconds > 0 && seconds <= 86400)) {
-            *error = "--host-timeout takes seconds, more than 0";
+            *error = _("--host-timeout takes seconds, more than 0");
             return false;
         }
         plan->deadline = std::chrono::milliseconds(std::lround(seconds * 1000));
     }
     if (!o.host.empty()) {
-        *error = "--host and --hosts/--hosts-file exclude each other";
+        *error = _("--host and --hosts/--hosts-file exclude each other");
         return false;
     }
     return true;
@@ -129,7 +130,7 @@ const char* Status(const FleetResult& r) {
 // The worker's own failure lines ("orvane: ..."), without that prefix.
 std::string ErrorText(const FleetResult& r, const Plan& plan) {
     if (r.startFailed)
-        return "the worker process could not be started";
+        return _("the worker process could not be started");
     std::string text;
     std::istringstream lines(r.err);
     for (std::string line; std::getline(lines, line);)
@@ -138,10 +139,10 @@ std::string ErrorText(const FleetResult& r, const Plan& plan) {
     if (r.timedOut) {
         char limit[32];
         std::snprintf(limit, sizeof limit, "%g", plan.deadline.count() / 1000.0);
-        return "no result within " + std::string(limit) + " s" + (text.empty() ? "" : "; " + text);
+        return Text::Format(_("no result within %s s"), limit) + (text.empty() ? "" : "; " + text);
     }
     if (text.empty() && r.exitCode != 0)
-        text = "the worker ended with exit code " + std::to_string(r.exitCode);
+        text = Text::Format(_("the worker ended with exit code %d"), r.exitCode);
     return text;
 }
 
@@ -171,9 +172,9 @@ class Progress {
             return;
         constexpr size_t kWidth = 30;
         const size_t filled = total ? ended * kWidth / total : kWidth;
-        std::fprintf(stderr, "\r\033[K[%s%s] %zu/%zu hosts, %zu failed",
-                     std::string(filled, '#').c_str(), std::string(kWidth - filled, '.').c_str(),
-                     ended, total, failed);
+        std::fprintf(stderr, "\r\033[K[%s%s] ", std::string(filled, '#').c_str(),
+                     std::string(kWidth - filled, '.').c_str());
+        std::fprintf(stderr, _("%zu/%zu hosts, %zu failed"), ended, total, failed);
         std::fflush(stderr);
     }
     void End() {
@@ -241,7 +242,7 @@ int Run(const Options& o, const Plan& plan, const std::string& command, bool jso
     if (!json)
         PrintConsolidated(results, plan);
     if (failed)
-        std::fprintf(stderr, "orvane: %zu of %zu hosts failed\n", failed, jobs.size());
+        std::fprintf(stderr, _("orvane: %zu of %zu hosts failed\n"), failed, jobs.size());
     return failed ? kExitHostsFailed : kExitOk;
 }
 } // namespace
@@ -249,9 +250,9 @@ int Run(const Options& o, const Plan& plan, const std::string& command, bool jso
 int Inventory(const Options& o) {
     const bool listing = o.command == "scan" || o.command == "show";
     if (!listing && o.command != "inventory")
-        return Usage(o.command, "runs on one host; over --hosts run scan, show or inventory");
+        return Usage(o.command, _("runs on one host; over --hosts run scan, show or inventory"));
     if (!o.operands.empty() || !o.file.empty())
-        return Usage(o.command, "over --hosts takes no FRU, no operands and no --file");
+        return Usage(o.command, _("over --hosts takes no FRU, no operands and no --file"));
     Plan plan;
     if (std::string error; !ReadPlan(o, &plan, &error))
         return Usage(o.command, error);
@@ -264,7 +265,7 @@ int Inventory(const Options& o) {
     if (std::filesystem::exists(o.out, ec) && !std::filesystem::is_regular_file(o.out, ec)) {
         std::FILE* target = std::fopen(o.out.c_str(), "w");
         if (!target) {
-            std::fprintf(stderr, "orvane: cannot write %s\n", o.out.c_str());
+            std::fprintf(stderr, _("orvane: cannot write %s\n"), o.out.c_str());
             return kExitLibrary;
         }
         const int code = Run(o, plan, "show", true, target);
@@ -275,13 +276,13 @@ int Inventory(const Options& o) {
     const std::string partial = o.out + ".part";
     std::FILE* file = std::fopen(partial.c_str(), "w");
     if (!file) {
-        std::fprintf(stderr, "orvane: cannot write %s\n", partial.c_str());
+        std::fprintf(stderr, _("orvane: cannot write %s\n"), partial.c_str());
         return kExitLibrary;
     }
     const int code = Run(o, plan, "show", true, file);
     const bool written = std::fflush(file) == 0 && !std::ferror(file);
     if (std::fclose(file) != 0 || !written || std::rename(partial.c_str(), o.out.c_str()) != 0) {
-        std::fprintf(stderr, "orvane: cannot write %s\n", o.out.c_str());
+        std::fprintf(stderr, _("orvane: cannot write %s\n"), o.out.c_str());
         std::remove(partial.c_str());
         return kExitLibrary;
     }

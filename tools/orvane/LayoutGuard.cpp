@@ -1,6 +1,8 @@
 #include "LayoutGuard.h"
 
 #include "FieldNames.h"
+#include "Text.h"
+#include "Translate.h"
 
 namespace LayoutGuard {
 namespace {
@@ -20,20 +22,21 @@ std::string Problems(const CoreAccess::CommitLayout& layout, uint32_t deviceLeng
     std::string moved;
     for (const auto& area : layout.areas)
         if (area.headerOffset != area.commitOffset)
-            moved += "  " + std::string(FieldNames::AreaKey(area.kind)) + " area: header offset " +
-                     std::to_string(area.headerOffset) + ", the commit would write it at " +
-                     std::to_string(area.commitOffset) + "\n";
+            moved +=
+                Text::Format(_("  %s area: header offset %u, the commit would write it at %u\n"),
+                             FieldNames::AreaKey(area.kind), area.headerOffset, area.commitOffset);
     if (!moved.empty())
-        return "a commit writes the areas one after the other from offset 8 (internal use, "
-               "chassis, board, product, multi-record), but the common header places them "
-               "elsewhere:\n" +
+        return _("a commit writes the areas one after the other from offset 8 (internal use, "
+                 "chassis, board, product, multi-record), but the common header places them "
+                 "elsewhere:\n") +
                moved;
     if (layout.end > kAddressableBytes)
-        return "the image would end at byte " + Thousands(layout.end) + ", past the " +
-               Thousands(kAddressableBytes) + " bytes a FRU device can address\n";
+        return Text::Format(_("the image would end at byte %s, past the %s bytes a FRU device "
+                              "can address\n"),
+                            Thousands(layout.end).c_str(), Thousands(kAddressableBytes).c_str());
     if (deviceLength && layout.end > deviceLength)
-        return "the image needs " + Thousands(layout.end) + " bytes and the device holds " +
-               Thousands(deviceLength) + "\n";
+        return Text::Format(_("the image needs %s bytes and the device holds %s\n"),
+                            Thousands(layout.end).c_str(), Thousands(deviceLength).c_str());
     return "";
 }
 } // namespace LayoutGuard

@@ -7,6 +7,7 @@
 #include "Languages.h"
 #include "Options.h"
 #include "Session.h"
+#include "Translate.h"
 
 #include <clocale>
 #include <cstdio>
@@ -35,9 +36,18 @@ int main(int argc, char** argv) {
     // Paths cross the library as wide strings converted with the running locale.
     std::setlocale(LC_ALL, "");
     Languages::BindTexts();
+    FindCatalogues();
+    // Usage and help texts follow the locale's language, then the one --lang
+    // names; the line about a language without a catalogue comes later.
+    const auto followLanguage = [](std::string language, std::string locale) {
+        Languages::Choose(&language, &locale);
+    };
+    followLanguage("", "");
     Options options;
     std::string error;
-    if (!options.Parse(argc, argv, &error)) {
+    const bool parsed = options.Parse(argc, argv, &error);
+    followLanguage(options.language, options.locale);
+    if (!parsed) {
         std::fprintf(stderr, "orvane: %s\n%s", error.c_str(), Commands::Help(""));
         return kExitUsage;
     }
@@ -50,7 +60,7 @@ int main(int argc, char** argv) {
     const std::string& c = options.command;
     const char* help = Commands::Help(c);
     if (!help) {
-        std::fprintf(stderr, "orvane: unknown command \"%s\"\n%s", options.command.c_str(),
+        std::fprintf(stderr, _("orvane: unknown command \"%s\"\n%s"), options.command.c_str(),
                      Commands::Help(""));
         return kExitUsage;
     }
@@ -63,7 +73,6 @@ int main(int argc, char** argv) {
     if (c == "inventory" || !options.hosts.empty() || !options.hostsFile.empty())
         return Commands::Inventory(options);
     options.ExportEnvironment();
-    FindCatalogues();
     if (const std::string note = Languages::Choose(&options.language, &options.locale);
         !note.empty())
         std::fprintf(stderr, "%s\n", note.c_str());

@@ -1,6 +1,7 @@
 #include "Options.h"
 
 #include "Text.h"
+#include "Translate.h"
 
 #include <cstdlib>
 
@@ -52,12 +53,15 @@ bool Options::Parse(int argc, char** argv, std::string* error) {
             help = true;
             continue;
         }
-        bool* flag = arg == "--json"     ? &json
-                     : arg == "--commit" ? &commit
-                     : arg == "--force"  ? &force
-                     : arg == "--strict" ? &strict
-                     : arg == "--repack" ? &repack
-                                         : nullptr;
+        bool* flag = arg == "--json"      ? &json
+                     : arg == "--commit"  ? &commit
+                     : arg == "--force"   ? &force
+                     : arg == "--strict"  ? &strict
+                     : arg == "--repack"  ? &repack
+                     : arg == "--grow"    ? &grow
+                     : arg == "--shrink"  ? &shrink
+                     : arg == "--dry-run" ? &dryRun
+                                          : nullptr;
         if (flag) {
             *flag = true;
             continue;
@@ -67,12 +71,12 @@ bool Options::Parse(int argc, char** argv, std::string* error) {
             if (arg == v.name)
                 target = v.target;
         if (!target && arg != "--debug-level") {
-            *error = "unknown option " + arg;
+            *error = Text::Format(_("unknown option %s"), arg.c_str());
             return false;
         }
         if (!hasValue) {
             if (i + 1 >= argc) {
-                *error = arg + " needs a value";
+                *error = Text::Format(_("%s needs a value"), arg.c_str());
                 return false;
             }
             value = argv[++i];
@@ -82,18 +86,18 @@ bool Options::Parse(int argc, char** argv, std::string* error) {
         } else {
             const auto level = Text::ParseNumber(value, 0xFFFF);
             if (!level) {
-                *error = "--debug-level takes a number";
+                *error = _("--debug-level takes a number");
                 return false;
             }
             debugLevel = static_cast<int>(*level);
         }
     }
     if (!image.empty() && (!file.empty() || !system.empty() || !host.empty())) {
-        *error = "--image names the FRU; it goes without --file, --system and --host";
+        *error = _("--image names the FRU; it goes without --file, --system and --host");
         return false;
     }
     if (!interface.empty() && interface != "lan" && interface != "lanplus") {
-        *error = "--interface is lan or lanplus";
+        *error = _("--interface is lan or lanplus");
         return false;
     }
     return true;

@@ -16,6 +16,9 @@ struct Options {
     std::string hosts, hostsFile, fanout, hostTimeout, out;
     int debugLevel = -1;
     bool json = false, commit = false, force = false, help = false, repack = false;
+    // set: grow or shrink the changed areas, moving the areas behind them;
+    // --dry-run shows the rebuilt layout and writes nothing.
+    bool grow = false, shrink = false, dryRun = false;
 
     // Parses argv; on a usage error returns false with the reason in *error.
     bool Parse(int argc, char** argv, std::string* error);

@@ -4,6 +4,7 @@
 #include "CommandSupport.h"
 #include "Render.h"
 #include "Text.h"
+#include "Translate.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -19,7 +20,7 @@ int Props(Session& s, const Options& o) {
     if (!s.LoadSystem())
         return kExitLibrary;
     if (uint32_t status = LoadPropertiesFromSystem(s.Api()); status != ORVANE_OK)
-        return s.Fail("reading the system properties", status);
+        return s.Fail(_("reading the system properties"), status);
     uint32_t count = 0;
     GetNumberOfProperties(s.Api(), &count);
     if (o.json)

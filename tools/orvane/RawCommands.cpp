@@ -8,6 +8,7 @@
 #include "RawImage.h"
 #include "SafeCommit.h"
 #include "Text.h"
+#include "Translate.h"
 #include "api/CoreAccess.h"
 
 #include <cstdio>
@@ -70,9 +71,11 @@ bool ImageFits(const FruAddress& address, size_t bytes) {
     const size_t limit = size ? size : LayoutGuard::kAddressableBytes;
     if (bytes == 0 || bytes > limit) {
         std::fprintf(stderr,
-                     "orvane: refusing to write %zu bytes to %s: the device %s %zu bytes; "
-                     "nothing was written\n",
-                     bytes, address.Format().c_str(), size ? "holds" : "can address", limit);
+                     size ? _("orvane: refusing to write %zu bytes to %s: the device holds %zu "
+                              "bytes; nothing was written\n")
+                          : _("orvane: refusing to write %zu bytes to %s: the device can address "
+                              "%zu bytes; nothing was written\n"),
+                     bytes, address.Format().c_str(), limit);
         return false;
     }
     return true;
@@ -93,7 +96,7 @@ int Dump(Session& s, const Options& o) {
     // --image names the one device: FRU 0 of the simulated BMC that serves it.
     const bool image = !o.image.empty();
     if (o.operands.size() != (image ? 1u : 2u))
-        return Usage("dump", image ? "takes FILE.bin with --image" : "takes FRU FILE.bin");
+        return Usage("dump", image ? _("takes FILE.bin with --image") : _("takes FRU FILE.bin"));
     const std::string fru = image ? "2:0:20:FF:20:00" : o.operands[0];
     if (!LoadSource(s, o))
         return kExitLibrary;
@@ -104,7 +107,7 @@ int Dump(Session& s, const Options& o) {
     std::vector<uint8_t> bytes;
     std::string source, error;
     if (const uint32_t status = RawImage::ReadWholeDevice(address, &bytes, &source)) {
-        std::fprintf(stderr, "orvane: reading the device at %s failed (0x%08X)\n",
+        std::fprintf(stderr, _("orvane: reading the device at %s failed (0x%08X)\n"),
                      address.Format().c_str(), status);
         return kExitLibrary;
     }
@@ -112,14 +115,14 @@ int Dump(Session& s, const Options& o) {
         std::fprintf(stderr, "orvane: %s\n", error.c_str());
         return kExitLibrary;
     }
-    std::printf("wrote %zu bytes of %s to %s (%s)\n", bytes.size(), address.Format().c_str(),
+    std::printf(_("wrote %zu bytes of %s to %s (%s)\n"), bytes.size(), address.Format().c_str(),
                 o.operands.back().c_str(), source.c_str());
     return kExitOk;
 }
 
 int Write(Session& s, const Options& o) {
     if (o.operands.size() != 2)
-        return Usage("write", "takes FRU FILE.bin");
+        return Usage("write", _("takes FRU FILE.bin"));
     std::vector<uint8_t> image;
     std::string error;
     if (!RawImage::ReadFile(o.operands[1], &image, &error)) {
@@ -137,7 +140,7 @@ int Write(Session& s, const Options& o) {
 
 int RestoreImage(Session& s, const Options& o) {
     if (o.operands.empty() || o.operands.size() > 2)
-        return Usage("restore", "takes FILE.bin [FRU]");
+        return Usage("restore", _("takes FILE.bin [FRU]"));
     std::vector<uint8_t> image;
     std::string error;
     if (!RawImage::ReadFile(o.operands[0], &image, &error)) {
@@ -146,8 +149,9 @@ int RestoreImage(Session& s, const Options& o) {
     }
     const auto named = AddressInName(o.operands[0]);
     if (o.operands.size() == 1 && !named)
-        return Usage("restore", "cannot tell the device from the name " + o.operands[0] +
-                                    "; name it: orvane restore FILE.bin FRU");
+        return Usage("restore", Text::Format(_("cannot tell the device from the name %s; name "
+                                               "it: orvane restore FILE.bin FRU"),
+                                             o.operands[0].c_str()));
     if (!LoadSource(s, o))
         return kExitLibrary;
     FruAddress address = named ? *named : FruAddress{};

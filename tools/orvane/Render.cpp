@@ -35,24 +35,6 @@ std::string Visible(const std::string& utf8) {
     return out;
 }
 
-// The display width of UTF-8 text: characters as the terminal lays them out.
-size_t Width(const std::string& utf8) {
-    const std::u16string wide = Text::FromUtf8(utf8);
-    size_t width = 0;
-    for (char16_t c : wide) {
-        const int w = wcwidth(static_cast<wchar_t>(c));
-        width += w < 0 ? 1 : static_cast<size_t>(w);
-    }
-    return width;
-}
-
-// The text padded with blanks to a display width, so titles with umlauts
-// or wide characters line up.
-std::string Padded(const std::string& utf8, size_t width) {
-    const size_t w = Width(utf8);
-    return w >= width ? utf8 : utf8 + std::string(width - w, ' ');
-}
-
 std::string EncodingLabel(const std::string& key) {
     for (uint8_t code = 0; code < 4; ++code) {
         const auto kind = static_cast<FieldEncoding::Kind>(code);
@@ -84,11 +66,11 @@ void Records(std::FILE* out, const std::vector<uint8_t>& data) {
                      r.endOfList ? (std::string(", ") + _("last")).c_str() : "", checks.c_str());
         size_t width = 0;
         for (const auto& item : r.items)
-            width = std::max(width, Width(_(item.label.c_str())));
+            width = std::max(width, Text::Width(_(item.label.c_str())));
         for (const auto& item : r.items)
-            std::fprintf(out, "      %s %s\n", Padded(_(item.label.c_str()), width).c_str(),
+            std::fprintf(out, "      %s %s\n", Text::Padded(_(item.label.c_str()), width).c_str(),
                          item.value.c_str());
-        std::fprintf(out, "      %s %s\n", Padded(_("hex"), width).c_str(),
+        std::fprintf(out, "      %s %s\n", Text::Padded(_("hex"), width).c_str(),
                      Text::Hex(r.bytes.data(), r.bytes.size()).c_str());
     }
     if (!chain.endOfListSeen)
@@ -115,14 +97,17 @@ void AreaHeading(std::FILE* out, const AreaView& area) {
 
 void ScanLine(std::FILE* out, const FruView& fru) {
     std::fprintf(out, "%3u  %s %-18s %s\n", fru.position,
-                 Padded(fru.name.empty() ? "(no name)" : fru.name, 20).c_str(),
+                 Text::Padded(fru.name.empty() ? "(no name)" : fru.name, 20).c_str(),
                  fru.address.Format().c_str(), AreaList(fru).c_str());
 }
 
 void Plain(std::FILE* out, const FruView& fru) {
-    std::fprintf(out, _("FRU %u: %s at %s\n"), fru.position,
-                 fru.name.empty() ? _("(no name)") : fru.name.c_str(),
-                 fru.address.Format().c_str());
+    const char* name = fru.name.empty() ? _("(no name)") : fru.name.c_str();
+    if (fru.listed)
+        std::fprintf(out, _("FRU %u: %s at %s\n"), fru.position, name,
+                     fru.address.Format().c_str());
+    else
+        std::fprintf(out, _("FRU device %s at %s\n"), name, fru.address.Format().c_str());
     if (!fru.editable)
         std::fprintf(out, "  %s\n", _("damaged: shown from its raw bytes, not editable"));
     if (!fru.problem.empty())
@@ -139,8 +124,8 @@ void Plain(std::FILE* out, const FruView& fru) {
         if (area.fields.empty() && area.hasData)
             std::fprintf(out, "    %s\n", Text::Hex(area.data.data(), area.data.size()).c_str());
         for (const auto& f : area.fields) {
-            std::string line =
-                "    " + Padded(f.key, 24) + " " + Padded(f.title, 28) + " " + Visible(f.decoded);
+            std::string line = "    " + Text::Padded(f.key, 24) + " " + Text::Padded(f.title, 28) +
+                               " " + Visible(f.decoded);
             std::string notes;
             if (!f.encoding.empty() && f.encoding != "8bit_text")
                 notes = EncodingLabel(f.encoding);
@@ -184,7 +169,8 @@ void Json(std::FILE* out, const std::vector<FruView>& frus, const std::string& m
         const FruView& fru = frus[i];
         const FruAddress& a = fru.address;
         std::fprintf(out, "%s\n    {\n", i ? "," : "");
-        std::fprintf(out, "      \"position\": %u,\n      \"name\": %s,\n", fru.position,
+        const std::string position = fru.listed ? std::to_string(fru.position) : "null";
+        std::fprintf(out, "      \"position\": %s,\n      \"name\": %s,\n", position.c_str(),
                      Text::JsonString(fru.name).c_str());
         std::fprintf(out,
                      "      \"address\": {\"text\": \"%s\", \"nvs_type\": %u, \"lun\": %u, "

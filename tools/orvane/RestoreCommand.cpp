@@ -6,6 +6,7 @@
 #include "Render.h"
 #include "SafeCommit.h"
 #include "Text.h"
+#include "Translate.h"
 #include "api/CoreAccess.h"
 
 #include <cstdio>
@@ -42,19 +43,21 @@ std::string RestoreMismatch(const FruView& device, const FruView& file) {
         const AreaView* f = FindArea(file, kind);
         const std::string key = FieldNames::AreaKey(kind);
         if (!d != !f)
-            return std::string("the ") + (d ? "device" : "file") + " has a " + key +
-                   " area and the " + (d ? "file" : "device") + " has none";
+            return Text::Format(d ? _("the device has a %s area and the file has none")
+                                  : _("the file has a %s area and the device has none"),
+                                key.c_str());
         if (!d)
             continue;
         if (d->hasData != f->hasData || d->data.size() != f->data.size())
-            return "the " + key + " areas differ in size (" + std::to_string(d->data.size()) +
-                   " bytes on the device, " + std::to_string(f->data.size()) + " in the file)";
+            return Text::Format(_("the %s areas differ in size (%zu bytes on the device, %zu in "
+                                  "the file)"),
+                                key.c_str(), d->data.size(), f->data.size());
         if (kind == ORVANE_AREA_INTERNAL_USE || kind == ORVANE_AREA_MULTIRECORD)
             continue;
         if (d->fields.size() != f->fields.size())
-            return "the " + key + " areas have different numbers of fields";
+            return Text::Format(_("the %s areas have different numbers of fields"), key.c_str());
         if (Footprint(*d) != Footprint(*f))
-            return "the " + key + " areas differ in size";
+            return Text::Format(_("the %s areas differ in size"), key.c_str());
     }
     return "";
 }
@@ -84,7 +87,7 @@ int Restore(Session& s, const Options& o) {
         o.operands[0].compare(o.operands[0].size() - 4, 4, ".bin") == 0)
         return RestoreImage(s, o);
     if (o.operands.size() != 1)
-        return Usage("restore", "takes CFG or FILE.bin");
+        return Usage("restore", _("takes CFG or FILE.bin"));
     Options fromFile = o;
     fromFile.file = o.operands[0];
     if (!LoadSource(s, fromFile))
@@ -95,7 +98,7 @@ int Restore(Session& s, const Options& o) {
     if (!s.LoadSystem())
         return kExitLibrary;
     if (uint32_t status = SelectList(s.Api(), ORVANE_LIST_SYSTEM); status != ORVANE_OK)
-        return s.Fail("selecting the system list", status);
+        return s.Fail(_("selecting the system list"), status);
     const FruAddress& a = saved.address;
     std::optional<uint32_t> found;
     for (uint32_t i = 0; i < s.Count(); ++i) {
@@ -112,7 +115,7 @@ int Restore(Session& s, const Options& o) {
                     return code;
                 return WriteRaw(s, o, a, std::nullopt, image);
             }
-        std::fprintf(stderr, "orvane: no located FRU device is at %s (try orvane scan)\n",
+        std::fprintf(stderr, _("orvane: no located FRU device is at %s (try orvane scan)\n"),
                      a.Format().c_str());
         return kExitLibrary;
     }
@@ -121,7 +124,7 @@ int Restore(Session& s, const Options& o) {
     if (!s.Describe(position, &device))
         return kExitLibrary;
     if (const std::string why = RestoreMismatch(device, saved); !why.empty()) {
-        std::fprintf(stderr, "orvane: refusing to restore %s to %s: %s\n", o.operands[0].c_str(),
+        std::fprintf(stderr, _("orvane: refusing to restore %s to %s: %s\n"), o.operands[0].c_str(),
                      a.Format().c_str(), why.c_str());
         return kExitRefused;
     }
@@ -136,13 +139,15 @@ int Restore(Session& s, const Options& o) {
     for (const AreaView& want : saved.areas) {
         const AreaView& have = *FindArea(device, want.kind);
         if (SelectAreaEnum(s.Api(), want.kind) != ORVANE_OK)
-            return s.Fail("selecting the " + want.key + " area", ORVANE_E_NOT_SELECTED);
+            return s.Fail(Text::Format(_("selecting the %s area"), want.key.c_str()),
+                          ORVANE_E_NOT_SELECTED);
         if (want.hasData) {
             if (want.data != have.data) {
                 if (uint32_t status = SetAreaData(s.Api(), want.data.data(),
                                                   static_cast<uint32_t>(want.data.size()));
                     status != ORVANE_OK)
-                    return s.Fail("restoring the " + want.key + " area", status);
+                    return s.Fail(Text::Format(_("restoring the %s area"), want.key.c_str()),
+                                  status);
                 ++changed;
             }
             continue;
@@ -156,25 +161,25 @@ int Restore(Session& s, const Options& o) {
                 if (w.bytes == h.bytes || (w.bytes.size() > h.bytes.size()) != (pass == 1))
                     continue;
                 if (uint32_t status = SelectFieldInteger(s.Api(), i); status != ORVANE_OK)
-                    return s.Fail("selecting " + w.key, status);
+                    return s.Fail(Text::Format(_("selecting %s"), w.key.c_str()), status);
                 if (uint32_t status = SetFieldDataValue(s.Api(), w.bytes.data(),
                                                         static_cast<uint32_t>(w.bytes.size()));
                     status != ORVANE_OK)
-                    return s.Fail("restoring " + w.key, status);
+                    return s.Fail(Text::Format(_("restoring %s"), w.key.c_str()), status);
                 ++changed;
             }
         }
     }
     if (o.repack) {
         if (!CoreAccess::RepackSelected()) {
-            std::fprintf(stderr, "orvane: the areas do not fit a common header when packed from "
-                                 "offset 8; nothing was written\n");
+            std::fprintf(stderr, _("orvane: the areas do not fit a common header when packed from "
+                                   "offset 8; nothing was written\n"));
             return kExitRefused;
         }
         ++changed; // the header and every area are written where they now belong
     }
     if (changed == 0) {
-        std::printf("the device at %s already holds what %s holds; nothing written\n",
+        std::printf(_("the device at %s already holds what %s holds; nothing written\n"),
                     a.Format().c_str(), o.operands[0].c_str());
         return kExitOk;
     }

@@ -2,6 +2,8 @@
 
 #include "LayoutGuard.h"
 #include "RawImage.h"
+#include "Text.h"
+#include "Translate.h"
 #include "api/CoreAccess.h"
 
 #include <algorithm>
@@ -43,7 +45,7 @@ uint32_t WriteDifferences(const CoreAccess::DeviceAddress& device,
 // Writes the raw backup back where the device differs from it, then reads it
 // again and compares. Returns kExitLibrary.
 int RollBack(const FruAddress& address, const Commands::PendingBackup& backup) {
-    std::fprintf(stderr, "orvane: writing %s back to the device\n", backup.bin.c_str());
+    std::fprintf(stderr, _("orvane: writing %s back to the device\n"), backup.bin.c_str());
     const CoreAccess::DeviceAddress device = RawImage::ToDevice(address);
     const uint32_t size = static_cast<uint32_t>(backup.raw.size());
     std::vector<uint8_t> back;
@@ -51,20 +53,20 @@ int RollBack(const FruAddress& address, const Commands::PendingBackup& backup) {
     const uint32_t read = written ? written : CoreAccess::ReadDevice(device, 0, size, &back);
     if (written == 0 && read == 0 && back == backup.raw) {
         std::fprintf(stderr,
-                     "orvane: the device at %s is as before (%zu bytes read back and "
-                     "compared); the backup stays in %s\n",
+                     _("orvane: the device at %s is as before (%zu bytes read back and "
+                       "compared); the backup stays in %s\n"),
                      address.Format().c_str(), backup.raw.size(), backup.Describe().c_str());
         return kExitLibrary;
     }
     if (written || read)
         std::fprintf(stderr,
-                     "orvane: the rollback failed (0x%08X): the device at %s is NOT as "
-                     "before; orvane restore %s tries again\n",
+                     _("orvane: the rollback failed (0x%08X): the device at %s is NOT as "
+                       "before; orvane restore %s tries again\n"),
                      written ? written : read, address.Format().c_str(), backup.bin.c_str());
     else
         std::fprintf(stderr,
-                     "orvane: the device at %s is NOT as before (it differs from %s at "
-                     "%s); orvane restore %s tries again\n",
+                     _("orvane: the device at %s is NOT as before (it differs from %s at "
+                       "%s); orvane restore %s tries again\n"),
                      address.Format().c_str(), backup.bin.c_str(),
                      RawImage::Differences(backup.raw, back).c_str(), backup.bin.c_str());
     return kExitLibrary;
@@ -78,14 +80,16 @@ std::string Verify(const FruAddress& address, const std::vector<uint8_t>& expect
     if (const uint32_t status = CoreAccess::ReadDevice(
             RawImage::ToDevice(address), 0, static_cast<uint32_t>(expected.size()), &back)) {
         char text[64];
-        std::snprintf(text, sizeof text, "the device could not be read back (0x%08X)", status);
+        std::snprintf(text, sizeof text, _("the device could not be read back (0x%08X)"), status);
         return text;
     }
     std::vector<uint8_t> want = expected, have = back;
     for (size_t i = 0; i < want.size(); ++i)
         if (!meant[i])
             want[i] = have[i];
-    return want == have ? "" : "the device differs at " + RawImage::Differences(want, have);
+    return want == have ? ""
+                        : Text::Format(_("the device differs at %s"),
+                                       RawImage::Differences(want, have).c_str());
 }
 } // namespace
 
@@ -96,11 +100,13 @@ int GuardLayout(const FruAddress& address, uint32_t deviceLength) {
     const std::string problems = LayoutGuard::Problems(layout, deviceLength);
     if (problems.empty())
         return kExitOk;
-    const bool moved = problems.find("header offset") != std::string::npos;
-    std::fprintf(stderr, "orvane: refusing to commit %s: %sNothing was written.%s\n",
+    bool moved = false;
+    for (const auto& area : layout.areas)
+        moved = moved || area.headerOffset != area.commitOffset;
+    std::fprintf(stderr, _("orvane: refusing to commit %s: %sNothing was written.%s\n"),
                  address.Format().c_str(), problems.c_str(),
-                 moved ? " --repack moves the areas to where the commit writes them and "
-                         "rewrites the header to match."
+                 moved ? _(" --repack moves the areas to where the commit writes them and "
+                           "rewrites the header to match.")
                        : "");
     return kExitRefused;
 }
@@ -135,16 +141,17 @@ int Commit(Session& s, const FruAddress& address, Commands::PendingBackup& backu
     SetProgressCallback(s.Api(), Session::ShowProgress);
     Session::EndProgress();
     if (status != ORVANE_OK) {
-        s.Fail("committing the FRU", status);
+        s.Fail(_("committing the FRU"), status);
         return RollBack(address, backup);
     }
     if (const std::string problem = Verify(address, expected, meant); !problem.empty()) {
-        std::fprintf(stderr, "orvane: the commit did not leave the device as meant: %s\n",
+        std::fprintf(stderr, _("orvane: the commit did not leave the device as meant: %s\n"),
                      problem.c_str());
         return RollBack(address, backup);
     }
-    std::printf("committed and verified (%zu bytes read back); the previous contents are in %s\n",
-                expected.size(), backup.Describe().c_str());
+    std::printf(
+        _("committed and verified (%zu bytes read back); the previous contents are in %s\n"),
+        expected.size(), backup.Describe().c_str());
     return kExitOk;
 }
 
@@ -152,17 +159,17 @@ int WriteImage(const FruAddress& address, const std::vector<uint8_t>& image,
                Commands::PendingBackup& backup) {
     backup.Keep();
     if (const uint32_t status = WriteDifferences(RawImage::ToDevice(address), image)) {
-        std::fprintf(stderr, "orvane: writing the image to %s failed (0x%08X)\n",
+        std::fprintf(stderr, _("orvane: writing the image to %s failed (0x%08X)\n"),
                      address.Format().c_str(), status);
         return RollBack(address, backup);
     }
     if (const std::string problem = Verify(address, image, std::vector<bool>(image.size(), true));
         !problem.empty()) {
-        std::fprintf(stderr, "orvane: the write did not leave the device as meant: %s\n",
+        std::fprintf(stderr, _("orvane: the write did not leave the device as meant: %s\n"),
                      problem.c_str());
         return RollBack(address, backup);
     }
-    std::printf("wrote and verified %zu bytes at %s; the previous contents are in %s\n",
+    std::printf(_("wrote and verified %zu bytes at %s; the previous contents are in %s\n"),
                 image.size(), address.Format().c_str(), backup.Describe().c_str());
     return kExitOk;
 }

@@ -4,6 +4,7 @@
 #include "CommandSupport.h"
 #include "Render.h"
 #include "Text.h"
+#include "Translate.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -17,7 +18,7 @@ namespace Commands {
 int Save(Session& s, const Options& o) {
     const bool image = !o.image.empty();
     if (o.operands.size() != (image ? 1u : 2u))
-        return Usage("save", image ? "takes CFG with --image" : "takes FRU CFG");
+        return Usage("save", image ? _("takes CFG with --image") : _("takes FRU CFG"));
     if (!LoadSource(s, o))
         return kExitLibrary;
     uint32_t position = 0;
@@ -26,7 +27,7 @@ int Save(Session& s, const Options& o) {
     const uint32_t list = o.file.empty() ? ORVANE_LIST_SYSTEM : ORVANE_LIST_FILE;
     if (int code = SaveFruVerified(s, o.operands.back(), list, position))
         return code;
-    std::printf("saved FRU %u to %s\n", position, o.operands.back().c_str());
+    std::printf(_("saved FRU %u to %s\n"), position, o.operands.back().c_str());
     return kExitOk;
 }
 } // namespace Commands

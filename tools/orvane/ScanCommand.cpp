@@ -20,7 +20,7 @@ int Scan(Session& s, const Options& o) {
     if (!s.LoadSystem())
         return kExitLibrary;
     if (uint32_t status = SelectList(s.Api(), ORVANE_LIST_SYSTEM); status != ORVANE_OK)
-        return s.Fail("selecting the system list", status);
+        return s.Fail(_("selecting the system list"), status);
     uint32_t present = 0, loaded = 0;
     GetNumberOfFrus(s.Api(), &present, &loaded);
     std::vector<FruView> frus(loaded);
@@ -33,8 +33,9 @@ int Scan(Session& s, const Options& o) {
         Render::Json(stdout, frus, Unreadable::Json(unreadable));
         return code;
     }
-    std::printf("%u FRU devices found, %u read\n", present, loaded);
-    std::printf("%3s  %-20s %-18s %s\n", "#", "name", "address", "areas");
+    std::printf(_("%u FRU devices found, %u read\n"), present, loaded);
+    std::printf("%3s  %s %s %s\n", "#", Text::Padded(_("name"), 20).c_str(),
+                Text::Padded(_("address"), 18).c_str(), _("areas"));
     for (const auto& fru : frus)
         Render::ScanLine(stdout, fru);
     Unreadable::Print(stdout, unreadable);

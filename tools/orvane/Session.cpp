@@ -106,8 +106,8 @@ bool Session::Open(const std::string& language, const std::string& locale, int d
     uint32_t status = Initialize(&api);
     if (status != ORVANE_OK) {
         std::fprintf(stderr,
-                     "orvane: the library cannot start (0x%08X): is the English catalogue "
-                     "enus/orvane/str/orvane.str installed or ORVANE_DATA_DIR set?\n",
+                     _("orvane: the library cannot start (0x%08X): is the English catalogue "
+                       "enus/orvane/str/orvane.str installed or ORVANE_DATA_DIR set?\n"),
                      status);
         return false;
     }
@@ -118,7 +118,8 @@ bool Session::Open(const std::string& language, const std::string& locale, int d
         status = CatalogueGuard::SetLanguage(&api, Wide(language).c_str(),
                                              Wide(locale.empty() ? language : locale).c_str());
         if (status != ORVANE_OK) {
-            Fail("loading the catalogue " + language + (locale.empty() ? language : locale),
+            Fail(Text::Format(_("loading the catalogue %s%s"), language.c_str(),
+                              (locale.empty() ? language : locale).c_str()),
                  status);
             return false;
         }
@@ -133,10 +134,10 @@ int Session::Fail(const std::string& what, uint32_t status) {
     const OrvaneChar* message = nullptr;
     GetLastErrorMessage(&api, &message);
     if (message && *message)
-        std::fprintf(stderr, "orvane: %s failed (0x%08X): %s\n", what.c_str(), status,
+        std::fprintf(stderr, _("orvane: %s failed (0x%08X): %s\n"), what.c_str(), status,
                      Text::ToUtf8(message).c_str());
     else
-        std::fprintf(stderr, "orvane: %s failed (0x%08X)\n", what.c_str(), status);
+        std::fprintf(stderr, _("orvane: %s failed (0x%08X)\n"), what.c_str(), status);
     return kExitLibrary;
 }
 
@@ -146,7 +147,7 @@ bool Session::LoadSystem() {
     const uint32_t status = LoadConfigurationFromSystem(&api);
     EndProgress();
     if (status != ORVANE_OK) {
-        Fail("loading the configuration from the system", status);
+        Fail(_("loading the configuration from the system"), status);
         return false;
     }
     return true;
@@ -169,12 +170,13 @@ bool Session::SelectFru(const std::string& designation, uint32_t* position) {
     if (auto number = Text::ParseNumber(designation, 0xFFFF);
         number && designation.find(':') == std::string::npos) {
         if (*number >= count) {
-            std::fprintf(stderr, "orvane: there is no FRU %u (%u FRUs loaded)\n", *number, count);
+            std::fprintf(stderr, _("orvane: there is no FRU %u (%u FRUs loaded)\n"), *number,
+                         count);
             return false;
         }
         *position = *number;
         if (const uint32_t status = ::SelectFru(&api, *number); status != ORVANE_OK) {
-            Fail("selecting FRU " + designation, status);
+            Fail(Text::Format(_("selecting FRU %s"), designation.c_str()), status);
             return false;
         }
         return true;
@@ -193,14 +195,16 @@ bool Session::SelectFru(const std::string& designation, uint32_t* position) {
             return true;
         }
     }
-    std::fprintf(stderr, "orvane: no loaded FRU is %s \"%s\" (try orvane scan)\n",
-                 address ? "at the address" : "named", designation.c_str());
+    std::fprintf(stderr,
+                 address ? _("orvane: no loaded FRU is at the address \"%s\" (try orvane scan)\n")
+                         : _("orvane: no loaded FRU is named \"%s\" (try orvane scan)\n"),
+                 designation.c_str());
     return false;
 }
 
 bool Session::Describe(uint32_t position, FruView* view) {
     if (uint32_t status = ::SelectFru(&api, position); status != ORVANE_OK) {
-        Fail("selecting FRU " + std::to_string(position), status);
+        Fail(Text::Format(_("selecting FRU %u"), position), status);
         return false;
     }
     view->position = position;

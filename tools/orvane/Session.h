@@ -51,6 +51,7 @@ struct FruView {
     std::vector<uint8_t> header;
     std::vector<AreaView> areas;
     bool editable = true; // false: shown from raw bytes, the library refuses the image
+    bool listed = true;   // false: a located device the load refused, so without a position
     std::string problem;  // why the image as a whole cannot be read
 };
 

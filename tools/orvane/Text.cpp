@@ -2,8 +2,10 @@
 
 #include <cctype>
 #include <cerrno>
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
+#include <cwchar>
 
 namespace Text {
 void AppendUtf8(std::string& out, uint32_t cp) {
@@ -162,4 +164,33 @@ std::string JsonString(const std::string& utf8) {
     }
     return out + "\"";
 }
+size_t Width(const std::string& utf8) {
+    const std::u16string wide = FromUtf8(utf8);
+    size_t width = 0;
+    for (char16_t c : wide) {
+        const int w = wcwidth(static_cast<wchar_t>(c));
+        width += w < 0 ? 1 : static_cast<size_t>(w);
+    }
+    return width;
+}
+
+std::string Padded(const std::string& utf8, size_t width) {
+    const size_t w = Width(utf8);
+    return w >= width ? utf8 : utf8 + std::string(width - w, ' ');
+}
+
+std::string Format(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    va_list again;
+    va_copy(again, args);
+    const int length = std::vsnprintf(nullptr, 0, format, args);
+    va_end(args);
+    std::string text(length > 0 ? static_cast<size_t>(length) : 0, '\0');
+    if (length > 0)
+        std::vsnprintf(text.data(), text.size() + 1, format, again);
+    va_end(again);
+    return text;
+}
+
 } // namespace Text

@@ -22,6 +22,13 @@ std::string Hex(const uint8_t* data, size_t size);
 std::optional<std::vector<uint8_t>> ParseHex(const std::string& text);
 // Parses a number in C notation (decimal, 0x hex); nothing on error or overflow.
 std::optional<uint32_t> ParseNumber(const std::string& text, uint32_t max);
+// The display width of UTF-8 text: characters as the terminal lays them out.
+size_t Width(const std::string& utf8);
+// The text padded with blanks to a display width, so titles with umlauts or
+// wide characters line up.
+std::string Padded(const std::string& utf8, size_t width);
+// printf into a string (for translated formats whose words change order).
+std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
 // The text quoted and escaped for JSON.
 std::string JsonString(const std::string& utf8);
 } // namespace Text

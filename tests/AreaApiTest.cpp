@@ -1,6 +1,5 @@
 // Selecting areas and fields of a loaded FRU and reading and changing them
-// through the public interface, as a host does, against the scripted BMC.
-#include "FakeBmc.h"
+// through the public interface, as a host does, against the simulated BMC.
 #include "FruTestImages.h"
 #include "TestSupport.h"
 #include "orvane/orvane.h"
@@ -8,7 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <memory>
 #include <string>
 
 namespace {
@@ -53,13 +54,17 @@ class AreaApiTest : public ::testing::Test {
         Trace::SetDebugLevel(1);
         DeInitialize(&api);
     }
-    // Loads one FRU device with this image and selects it.
+    // Loads FRU device 1 of the BMC, with this image, and selects it.
     void Load(const std::vector<uint8_t>& image) {
-        bmc = std::make_unique<FakeBmc>(image);
-        bmc->AddRecord(FruTestImages::Locator(0x20, 0, "Board"));
+        Use(image);
         ASSERT_EQ(LoadConfigurationFromSystem(&api), ORVANE_OK);
         ASSERT_EQ(SelectList(&api, ORVANE_LIST_SYSTEM), ORVANE_OK);
         ASSERT_EQ(SelectFru(&api, 0), ORVANE_OK);
+    }
+    void Use(const std::vector<uint8_t>& image) {
+        bmc.reset();
+        bmc = std::make_unique<TestSupport::SimulatedSystem>(
+            image, std::vector<std::vector<uint8_t>>{FruTestImages::Locator(0x20, 1, "Board")}, 2);
     }
     std::u16string LastError() {
         const OrvaneChar* text = nullptr;
@@ -88,7 +93,7 @@ class AreaApiTest : public ::testing::Test {
     }
 
     OrvaneInterface api{};
-    std::unique_ptr<FakeBmc> bmc;
+    std::unique_ptr<TestSupport::SimulatedSystem> bmc;
     TestSupport::InTempDir folder;
 };
 
@@ -100,8 +105,7 @@ TEST_F(AreaApiTest, ChecksComeInTheirFixedOrder) {
     ASSERT_EQ(Initialize(&api), ORVANE_OK);
     EXPECT_EQ(GetNumberOfAreas(&api, &count), ORVANE_E_NOT_LOADED);
     EXPECT_EQ(LastError().substr(0, 16), u"Unexpected error");
-    bmc = std::make_unique<FakeBmc>(FullImage());
-    bmc->AddRecord(FruTestImages::Locator(0x20, 0, "Board"));
+    Use(FullImage());
     ASSERT_EQ(LoadConfigurationFromSystem(&api), ORVANE_OK);
     EXPECT_EQ(HasBoardArea(&api, &flag), ORVANE_E_NOT_SELECTED); // no list
     ASSERT_EQ(SelectList(&api, ORVANE_LIST_SYSTEM), ORVANE_OK);
@@ -119,52 +123,51 @@ TEST_F(AreaApiTest, ChecksComeInTheirFixedOrder) {
 }
 
 TEST_F(AreaApiTest, AreasAreSelectedByPositionAndKind) {
-    Load(FullImage());
-    uint32_t count = 0;
-    ASSERT_EQ(GetNumberOfAreas(&api, &count), ORVANE_OK);
-    EXPECT_EQ(count, 5u);
     const std::u16string names[] = {u"Internal Use Area", u"Chassis Info Area", u"Board Info Area",
                                     u"Product Info Area", u"MultiRecord Area"};
-    for (uint32_t i = 0; i < 5; ++i) {
-        ASSERT_EQ(SelectAreaInteger(&api, i), ORVANE_OK);
-        EXPECT_EQ(AreaName(), names[i]);
-        ASSERT_EQ(SelectAreaEnum(&api, static_cast<int32_t>(i + 2)), ORVANE_OK);
-        EXPECT_EQ(AreaName(), names[i]);
+    uint32_t (*has[])(OrvaneInterface*, uint8_t*) = {
+        HasInternalUseArea, HasChassisArea, HasBoardArea, HasProductArea, HasMultiRecordArea};
+    const struct {
+        std::vector<uint8_t> image;
+        std::vector<uint32_t> present; // area kinds, 0 the internal use area
+    } cases[] = {{FullImage(), {0, 1, 2, 3, 4}}, {BoardAndProductImage(), {2, 3}}};
+    uint32_t count = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.present.size());
+        ASSERT_EQ(DeInitialize(&api), ORVANE_OK); // a fresh library state for each image
+        ASSERT_EQ(Initialize(&api), ORVANE_OK);
+        Load(c.image);
+        ASSERT_EQ(GetNumberOfAreas(&api, &count), ORVANE_OK);
+        ASSERT_EQ(count, c.present.size());
+        // Positions run over the present areas only.
+        for (uint32_t i = 0; i < count; ++i) {
+            ASSERT_EQ(SelectAreaInteger(&api, i), ORVANE_OK);
+            EXPECT_EQ(AreaName(), names[c.present[i]]);
+        }
+        EXPECT_EQ(SelectAreaInteger(&api, count), ORVANE_E_BAD_ARGUMENT);
+        EXPECT_EQ(GetNumberOfFields(&api, &count), ORVANE_E_NOT_SELECTED);
+        for (uint32_t kind = 0; kind < 5; ++kind) {
+            const bool present =
+                std::find(c.present.begin(), c.present.end(), kind) != c.present.end();
+            uint8_t flag = 9;
+            EXPECT_EQ(has[kind](&api, &flag), ORVANE_OK);
+            EXPECT_EQ(flag, present ? 1 : 0);
+            // An absent area: the selection succeeds and selects nothing.
+            ASSERT_EQ(SelectAreaEnum(&api, static_cast<int32_t>(kind + 2)), ORVANE_OK);
+            if (present)
+                EXPECT_EQ(AreaName(), names[kind]);
+            else
+                EXPECT_EQ(GetNumberOfFields(&api, &count), ORVANE_E_NOT_SELECTED);
+        }
     }
-    for (auto has :
-         {HasInternalUseArea, HasChassisArea, HasBoardArea, HasProductArea, HasMultiRecordArea}) {
-        uint8_t flag = 0;
-        EXPECT_EQ(has(&api, &flag), ORVANE_OK);
-        EXPECT_EQ(flag, 1);
-    }
-
-    // Out of range positions and kinds leave nothing selected.
-    EXPECT_EQ(SelectAreaInteger(&api, 5), ORVANE_E_BAD_ARGUMENT);
-    EXPECT_EQ(GetNumberOfFields(&api, &count), ORVANE_E_NOT_SELECTED);
+    // Out of range kinds leave nothing selected.
     EXPECT_EQ(SelectAreaEnum(&api, 7), ORVANE_E_BAD_ARGUMENT);
+    EXPECT_EQ(GetNumberOfFields(&api, &count), ORVANE_E_NOT_SELECTED);
     EXPECT_EQ(SelectAreaEnum(&api, 0), ORVANE_E_BAD_ARGUMENT);
     // The common header is selected by kind, but has no name to hand out.
     ASSERT_EQ(SelectAreaEnum(&api, ORVANE_AREA_COMMON_HEADER), ORVANE_OK);
     const OrvaneChar* name = nullptr;
     EXPECT_EQ(GetAreaName(&api, &name), ORVANE_E_BAD_ARGUMENT);
-}
-
-TEST_F(AreaApiTest, PositionsRunOverThePresentAreasOnly) {
-    Load(BoardAndProductImage());
-    uint32_t count = 0;
-    ASSERT_EQ(GetNumberOfAreas(&api, &count), ORVANE_OK);
-    EXPECT_EQ(count, 2u);
-    ASSERT_EQ(SelectAreaInteger(&api, 0), ORVANE_OK);
-    EXPECT_EQ(AreaName(), u"Board Info Area");
-    ASSERT_EQ(SelectAreaInteger(&api, 1), ORVANE_OK);
-    EXPECT_EQ(AreaName(), u"Product Info Area");
-    EXPECT_EQ(SelectAreaInteger(&api, 2), ORVANE_E_BAD_ARGUMENT);
-    // An absent area: the selection succeeds and selects nothing.
-    EXPECT_EQ(SelectAreaEnum(&api, ORVANE_AREA_INTERNAL_USE), ORVANE_OK);
-    EXPECT_EQ(GetNumberOfFields(&api, &count), ORVANE_E_NOT_SELECTED);
-    uint8_t flag = 9;
-    EXPECT_EQ(HasInternalUseArea(&api, &flag), ORVANE_OK);
-    EXPECT_EQ(flag, 0);
 }
 
 TEST_F(AreaApiTest, CommonHeaderServesOnlyItsBytes) {
@@ -410,9 +413,10 @@ TEST_F(AreaApiTest, ChangedFieldReachesTheDeviceOnCommit) {
     ASSERT_EQ(SelectAreaEnum(&api, ORVANE_AREA_PRODUCT), ORVANE_OK);
     ASSERT_EQ(SelectFieldEnum(&api, 16), ORVANE_OK);
     ASSERT_EQ(Set("Tag42"), ORVANE_OK);
-    const std::vector<uint8_t> before(bmc->Image(), bmc->Image() + 256);
+    const std::vector<uint8_t> before = bmc->File("fru0.bin");
     ASSERT_EQ(CommitConfigurationToSystem(&api), ORVANE_OK);
-    const std::vector<uint8_t> after(bmc->Image(), bmc->Image() + 256);
+    const std::vector<uint8_t> after = bmc->File("fru0.bin");
+    ASSERT_EQ(after.size(), 256u);
     // Only the product area changed on the device: the board area, written on
     // every commit, goes back byte for byte.
     for (size_t i = 0; i < 256; ++i) {

@@ -1,15 +1,18 @@
 // Whole images read from a device into a CFru and committed back.
 #include "system/FruImage.h"
-#include "FakeBmc.h"
 #include "FruTestImages.h"
+#include "TestSupport.h"
 #include "fru/CFru.h"
 #include "orvane/orvane.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 namespace {
 
 using FruTestImages::Area;
+using TestSupport::SimulatedSystem;
 
 // Header, board area (offset 1, 32 bytes), product area (offset 5, 40 bytes),
 // multi-record chain of one record (offset 10).
@@ -33,7 +36,7 @@ class FruImageTest : public ::testing::Test {
 
 TEST_F(FruImageTest, ReadsEveryDeclaredAreaByteForByte) {
     std::vector<uint8_t> image = Image();
-    FakeBmc bmc(image);
+    SimulatedSystem bmc(image);
     CFru fru;
     ASSERT_EQ(FruImage::LoadFromSystem(fru, &locator), 0u);
     EXPECT_EQ(std::vector<uint8_t>(fru.boardArea.GetData(), fru.boardArea.GetData() + 32),
@@ -46,26 +49,30 @@ TEST_F(FruImageTest, ReadsEveryDeclaredAreaByteForByte) {
 }
 
 TEST_F(FruImageTest, CommitOfAProductChangeWritesHeaderBoardAndProduct) {
-    FakeBmc bmc(Image());
+    SimulatedSystem bmc(Image());
     CFru fru;
     ASSERT_EQ(FruImage::LoadFromSystem(fru, &locator), 0u);
     const uint8_t tag[] = {'N', 'e', 'w'};
     ASSERT_TRUE(fru.productArea.SetFieldData(5, tag, 3, 0xC0));
-    size_t before = bmc.Log().size();
+    bmc.ClearLog();
     ASSERT_EQ(FruImage::WriteToSystem(fru, nullptr), 0u);
-    std::vector<std::pair<uint32_t, uint32_t>> writes; // offset, bytes
-    auto log = bmc.Log();
-    for (size_t i = before; i < log.size(); ++i)
-        if (log[i].command == 0x12)
-            writes.push_back({log[i].data[1] | (log[i].data[2] << 8), log[i].length - 3});
-    std::vector<std::pair<uint32_t, uint32_t>> expected = {{0, 8}};
-    for (uint32_t o = 8; o < 80; o += 8)
-        expected.push_back({o, 8});
+    // Eight bytes a write, from the header to the product area's end.
+    std::vector<std::string> writes, expected;
+    for (const std::string& line : bmc.Log(true))
+        if (line.find("cmd=12") != std::string::npos)
+            writes.push_back(line.substr(0, line.find(']') - 24));
+    for (int offset = 0; offset < 80; offset += 8) {
+        char head[64];
+        std::snprintf(head, sizeof head, "send rs=20 netfn=0A lun=00 cmd=12 data=[00 %02X 00",
+                      offset);
+        expected.push_back(head);
+    }
     EXPECT_EQ(writes, expected);
     // The asset tag's data follows the product header and five fields.
-    EXPECT_EQ(
-        std::string(reinterpret_cast<const char*>(bmc.Image()) + 40 + 3 + 5 + 7 + 3 + 4 + 3 + 1, 3),
-        "New");
+    const auto device = bmc.File("fru0.bin");
+    EXPECT_EQ(std::string(device.begin() + 40 + 3 + 5 + 7 + 3 + 4 + 3 + 1,
+                          device.begin() + 40 + 3 + 5 + 7 + 3 + 4 + 3 + 1 + 3),
+              "New");
 }
 
 TEST_F(FruImageTest, BadHeadersAndOversizedAreasAreRefused) {
@@ -82,7 +89,7 @@ TEST_F(FruImageTest, BadHeadersAndOversizedAreasAreRefused) {
     for (const Case& c : cases) {
         std::vector<uint8_t> image = Image();
         image[c.at] = c.value;
-        FakeBmc bmc(image);
+        SimulatedSystem bmc(image);
         CFru fru;
         EXPECT_EQ(FruImage::LoadFromSystem(fru, &locator), c.status) << c.at;
         if (c.requests) {
@@ -100,18 +107,24 @@ TEST_F(FruImageTest, ACommitEndingPastTheLastDeviceOffsetWritesNothing) {
         bool written;
     } cases[] = {{2, 0x10000, true}, {2, 0x10001, false}, {1, 0x100, true}, {1, 0x101, false}};
     for (const Case& c : cases) {
-        FakeBmc bmc(std::vector<uint8_t>(0x10000, 0));
+        // Devices without an inventory size to go by: only the last offset
+        // bounds them. The DS1624S is the same device seen on private bus 0.
+        SimulatedSystem bmc(R"({"controllers": [{"address": "0x20",
+            "fru_devices": [{"id": 0, "size": 65536}],
+            "i2c_devices": [{"address": "0x20", "kind": "DS1624S", "size": 256}]}],
+            "faults": [{"match": {"command": "0x10"}, "completion_code": "0xC1"}]})");
         CFru fru;
         ASSERT_EQ(FruImage::LoadFromSystem(fru, &locator), 0xC0070025u); // a blank device
         fru.locator.nvsType = c.nvsType;
+        fru.locator.bus = c.nvsType == 1 ? 1 : 0xFF;
         fru.header.multiRecOffset = 1;
         const std::vector<uint8_t> records = FruTestImages::Records(c.imageEnd - 8);
         ASSERT_EQ(fru.SetMultiRecArea(records.data(), static_cast<uint16_t>(records.size()), 1),
                   0u);
         ASSERT_EQ(fru.GetLaidOutLength(), c.imageEnd);
-        const size_t before = bmc.Log().size();
+        bmc.ClearLog();
         EXPECT_EQ(FruImage::WriteToSystem(fru, nullptr), c.written ? 0u : 0xC007002Eu);
-        EXPECT_EQ(bmc.Log().size() > before, c.written) << c.imageEnd;
+        EXPECT_EQ(!bmc.Log().empty(), c.written) << c.imageEnd;
     }
 }
 

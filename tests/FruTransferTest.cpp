@@ -1,6 +1,6 @@
 // FRU device transfers: request forms, chunking, completion codes, bridging.
 #include "system/FruTransfer.h"
-#include "FakeBmc.h"
+#include "FruTestImages.h"
 #include "TestSupport.h"
 #include "orvane/orvane.h"
 #include "support/Globals.h"
@@ -8,7 +8,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <numeric>
 #include <string>
@@ -16,6 +15,8 @@
 namespace {
 
 using FruTransfer::DeviceAddress;
+using TestSupport::Hex;
+using TestSupport::SimulatedSystem;
 
 std::vector<uint8_t> Counting(size_t n) {
     std::vector<uint8_t> bytes(n);
@@ -25,23 +26,38 @@ std::vector<uint8_t> Counting(size_t n) {
 
 const DeviceAddress kDevice{FruTransfer::kKsbDevice, 0, 0xFF, 0x20, 0x20, 5};
 
+// The BMC with FRU device 5, a DS1624S on private bus 1 and an AT24C02 on
+// bus 0, and a satellite controller at 0x30; then the faults.
+std::string System(const std::string& faults = "") {
+    const std::string counting = Hex(Counting(64));
+    return R"({"controllers": [{"address": "0x20", "fru_devices": [{"id": 5, "hex": ")" + counting +
+           R"("}], "i2c_devices": [
+             {"bus": 1, "address": "0x9E", "kind": "DS1624S", "hex": ")" +
+           Hex(Counting(256)) + R"("},
+             {"bus": 0, "address": "0xA0", "kind": "AT24CO2", "hex": ")" +
+           Hex(Counting(300)) + R"("}]},
+          {"address": "0x30", "channel": 0, "fru_devices": [{"id": 0, "hex": ")" +
+           counting + R"("}]}], "faults": [)" + faults + "]}";
+}
+
 TEST(FruTransferTest, BusyIsResentButBounded) {
-    FakeBmc bmc(Counting(64));
-    bmc.Script({0xC0, 0xC0});
+    {
+        SimulatedSystem bmc(System(R"({"match": {"command": "0x11"}, "completion_code": "0xC0",
+                                       "times": 2})"));
+        uint8_t out[4];
+        uint16_t count = 4;
+        EXPECT_EQ(FruTransfer::ReadDeviceData(kDevice, 0, out, &count), 0u);
+        EXPECT_EQ(bmc.Log().size(), 3u);
+    }
+    SimulatedSystem always(System(R"({"match": {"command": "0x11"}, "completion_code": "0xC0"})"));
     uint8_t out[4];
     uint16_t count = 4;
-    EXPECT_EQ(FruTransfer::ReadDeviceData(kDevice, 0, out, &count), 0u);
-    EXPECT_EQ(bmc.Log().size(), 3u);
-    FakeBmc always(Counting(64));
-    for (uint32_t i = 0; i < FruTransfer::kBusyRetries + 1; ++i)
-        always.Script({0xC0});
-    count = 4;
     EXPECT_EQ(FruTransfer::ReadDeviceData(kDevice, 0, out, &count), 0xC0070028u);
     EXPECT_EQ(always.Log().size(), FruTransfer::kBusyRetries + 1);
 }
 
 TEST(FruTransferTest, I2cRequestForms) {
-    FakeBmc bmc(Counting(300));
+    SimulatedSystem bmc(System());
     uint8_t out[2];
     uint16_t count = 2;
     DeviceAddress ds{FruTransfer::kDs1624s, 1, 3, 0x9E, 0x20, 0};
@@ -50,20 +66,18 @@ TEST(FruTransferTest, I2cRequestForms) {
     DeviceAddress at{FruTransfer::kAt24c02, 0, 1, 0xA0, 0x20, 0};
     count = 2;
     ASSERT_EQ(FruTransfer::ReadDeviceData(at, 0x112, out, &count), 0u);
-    auto log = bmc.Log();
-    ASSERT_EQ(log.size(), 2u);
-    EXPECT_EQ(log[0].netFn, 0x06);
-    EXPECT_EQ(log[0].command, 0x52);
-    EXPECT_EQ(log[0].lun, 1);
-    EXPECT_EQ(log[0].Data(), (std::vector<uint8_t>{3, 0x9E, 2, 0x17, 0x12}));
-    EXPECT_EQ(log[1].Data(), (std::vector<uint8_t>{1, 0xA0, 2, 0x01, 0x12}));
+    EXPECT_EQ(out[1], 0x13);
     uint8_t bytes[3] = {7, 8, 9};
     ASSERT_EQ(FruTransfer::WriteDeviceData(at, 0x10, bytes, 3), 0u);
-    EXPECT_EQ(bmc.Log()[2].Data(), (std::vector<uint8_t>{1, 0xA0, 0, 0x00, 0x10, 7, 8, 9}));
+    EXPECT_EQ(bmc.Log(true),
+              (std::vector<std::string>{
+                  "send rs=20 netfn=06 lun=01 cmd=52 data=[03 9E 02 17 12]",
+                  "send rs=20 netfn=06 lun=00 cmd=52 data=[01 A0 02 01 12]",
+                  "send rs=20 netfn=06 lun=00 cmd=52 data=[01 A0 00 00 10 07 08 09]"}));
 }
 
 TEST(FruTransferTest, NotAccessibleDevicesFailWithoutARequest) {
-    FakeBmc bmc(Counting(16));
+    SimulatedSystem bmc(System());
     DeviceAddress none{FruTransfer::kNotAccessible, 0, 0, 0, 0x20, 0};
     uint8_t out[4];
     uint16_t count = 4;
@@ -79,6 +93,10 @@ TEST(FruTransferTest, TransfersEndAtTheLastAddressableOffset) {
     // that would reach past it (and wrap to offset 0) sends nothing.
     const DeviceAddress at24{FruTransfer::kAt24c02, 0, 1, 0xA0, 0x20, 0};
     const DeviceAddress ds{FruTransfer::kDs1624s, 0, 1, 0x9E, 0x20, 0};
+    SimulatedSystem bmc(R"({"controllers": [{"address": "0x20",
+        "fru_devices": [{"id": 5, "size": 65536}], "i2c_devices": [
+          {"bus": 0, "address": "0xA0", "kind": "AT24CO2", "size": 65536},
+          {"bus": 0, "address": "0x9E", "kind": "DS1624S", "size": 256}]}]})");
     struct Case {
         DeviceAddress device;
         uint32_t offset, count;
@@ -88,94 +106,46 @@ TEST(FruTransferTest, TransfersEndAtTheLastAddressableOffset) {
                  {at24, 0xFFFF, 2, false},     {ds, 0xFF, 1, true},
                  {ds, 0xFF, 2, false},         {ds, 0x100, 1, false}};
     for (const Case& c : cases) {
-        FakeBmc bmc(std::vector<uint8_t>(0x10000, 0));
+        SCOPED_TRACE(std::to_string(c.offset) + "+" + std::to_string(c.count));
+        bmc.ClearLog();
         uint8_t bytes[16] = {};
         uint16_t count = static_cast<uint16_t>(c.count);
         EXPECT_EQ(FruTransfer::ReadDeviceData(c.device, c.offset, bytes, &count),
-                  c.fits ? 0u : 0xC0070028u)
-            << c.offset << "+" << c.count;
+                  c.fits ? 0u : 0xC0070028u);
         EXPECT_EQ(FruTransfer::WriteDeviceData(c.device, c.offset, bytes, c.count),
-                  c.fits ? 0u : 0xC0070029u)
-            << c.offset << "+" << c.count;
+                  c.fits ? 0u : 0xC0070029u);
         EXPECT_EQ(bmc.Log().empty(), !c.fits);
     }
 }
 
 TEST(FruTransferTest, WritesShrinkOnC7) {
-    FakeBmc bmc(std::vector<uint8_t>(32, 0));
-    bmc.Script({0xC7});
+    SimulatedSystem bmc(System(R"({"match": {"command": "0x12"}, "completion_code": "0xC7",
+                                   "times": 1})"));
     auto bytes = Counting(10);
     ASSERT_EQ(FruTransfer::WriteDeviceData(kDevice, 4, bytes.data(), 10), 0u);
-    auto log = bmc.Log();
-    ASSERT_EQ(log.size(), 4u); // 8 refused, then 4, 4 and 2
-    EXPECT_EQ(log[1].length, 4u + 3);
-    EXPECT_EQ(log[3].Data(), (std::vector<uint8_t>{5, 12, 0, 8, 9}));
-    EXPECT_EQ(bmc.Image()[4 + 9], 9);
+    // 8 refused, then 4, 4 and 2.
+    EXPECT_EQ(bmc.Log(true),
+              (std::vector<std::string>{
+                  "send rs=20 netfn=0A lun=00 cmd=12 data=[05 04 00 00 01 02 03 04 05 06 07]",
+                  "send rs=20 netfn=0A lun=00 cmd=12 data=[05 04 00 00 01 02 03]",
+                  "send rs=20 netfn=0A lun=00 cmd=12 data=[05 08 00 04 05 06 07]",
+                  "send rs=20 netfn=0A lun=00 cmd=12 data=[05 0C 00 08 09]"}));
+    uint8_t out[10];
+    uint16_t count = 10;
+    ASSERT_EQ(FruTransfer::ReadDeviceData(kDevice, 4, out, &count), 0u);
+    EXPECT_EQ(FruTestImages::Bytes(out, 10), bytes);
 }
 
-// The same transfers against the simulated BMC, asserted on its request log.
+// Transfers asserted on the whole conversation, answers included.
 
-class SimulatedTransferTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        dir = TestSupport::TempDir();
-        DriverModule::Unload();
-        setenv("ORVANE_DRIVER", "sim", 1);
-        setenv("ORVANE_SIM_LOG", (dir + "/requests.log").c_str(), 1);
-    }
-    void TearDown() override {
-        DriverModule::Unload();
-        unsetenv("ORVANE_DRIVER");
-        unsetenv("ORVANE_SIM_LOG");
-        unsetenv("ORVANE_SIM_SYSTEM");
-    }
-    void Use(const std::string& json) {
-        TestSupport::WriteFile(dir + "/s.json", std::vector<uint8_t>(json.begin(), json.end()));
-        setenv("ORVANE_SIM_SYSTEM", (dir + "/s.json").c_str(), 1);
-    }
-    std::vector<std::string> Log() {
-        std::vector<std::string> lines;
-        std::string text = TestSupport::ReadText(dir + "/requests.log");
-        for (size_t start = 0, end; (end = text.find('\n', start)) != std::string::npos;
-             start = end + 1)
-            lines.push_back(text.substr(start, end - start));
-        return lines;
-    }
-    std::string dir;
-};
-
-std::string Hex(const std::vector<uint8_t>& bytes) {
-    std::string out;
-    char pair[4];
-    for (uint8_t b : bytes) {
-        std::snprintf(pair, sizeof pair, "%02X ", b);
-        out += pair;
-    }
-    return out;
-}
-
-const char* kSystem = R"({"controllers": [
-  {"address": "0x20",
-   "fru_devices": [{"id": 5, "hex": "%s"}],
-   "i2c_devices": [{"bus": 1, "address": "0x9E", "kind": "DS1624S", "hex": "%s"}]%s},
-  {"address": "0x30", "channel": 0, "fru_devices": [{"id": 0, "hex": "%s"}]}]%s})";
-
-std::string System(const std::string& bmcExtra = "", const std::string& top = "") {
-    const std::string counting = Hex(Counting(64));
-    char json[4096];
-    std::snprintf(json, sizeof json, kSystem, counting.c_str(), Hex(Counting(256)).c_str(),
-                  bmcExtra.c_str(), counting.c_str(), top.c_str());
-    return json;
-}
-
-TEST_F(SimulatedTransferTest, TwentyBytesAreReadAsEightEightAndFour) {
-    Use(System());
+TEST(FruTransferTest, TwentyBytesAreReadAsEightEightAndFour) {
+    SimulatedSystem bmc(System());
     uint8_t out[20] = {};
     uint16_t count = 20;
     ASSERT_EQ(FruTransfer::ReadDeviceData(kDevice, 0, out, &count), 0u);
     EXPECT_EQ(count, 20);
     EXPECT_EQ(out[19], 19);
-    EXPECT_EQ(Log(),
+    EXPECT_EQ(bmc.Log(),
               (std::vector<std::string>{"send rs=20 netfn=0A lun=00 cmd=11 data=[05 00 00 08] -> "
                                         "result=00000000 cc=00 data=[08 00 01 02 03 04 05 06 07]",
                                         "send rs=20 netfn=0A lun=00 cmd=11 data=[05 08 00 08] -> "
@@ -184,12 +154,12 @@ TEST_F(SimulatedTransferTest, TwentyBytesAreReadAsEightEightAndFour) {
                                         "result=00000000 cc=00 data=[04 10 11 12 13]"}));
 }
 
-TEST_F(SimulatedTransferTest, TooLongAnswersShrinkTheChunkToFourThenOne) {
-    Use(System("", R"(, "faults": [{"match": {"command": "0x11"}, "completion_code": "0xC8"}])"));
+TEST(FruTransferTest, TooLongAnswersShrinkTheChunkToFourThenOne) {
+    SimulatedSystem bmc(System(R"({"match": {"command": "0x11"}, "completion_code": "0xC8"})"));
     uint8_t out[8];
     uint16_t count = 8;
     EXPECT_EQ(FruTransfer::ReadDeviceData(kDevice, 0, out, &count), 0xC0070028u);
-    const auto log = Log();
+    const auto log = bmc.Log();
     ASSERT_EQ(log.size(), 3u);
     EXPECT_EQ(log[0].substr(0, 52), "send rs=20 netfn=0A lun=00 cmd=11 data=[05 00 00 08]");
     EXPECT_EQ(log[1].substr(0, 52), "send rs=20 netfn=0A lun=00 cmd=11 data=[05 00 00 04]");
@@ -197,15 +167,15 @@ TEST_F(SimulatedTransferTest, TooLongAnswersShrinkTheChunkToFourThenOne) {
                       "result=00000000 cc=C8 data=[]");
 }
 
-TEST_F(SimulatedTransferTest, BridgedReadsTravelInSendMessage) {
-    Use(System());
+TEST(FruTransferTest, BridgedReadsTravelInSendMessage) {
+    SimulatedSystem bmc(System());
     const DeviceAddress satellite{FruTransfer::kKsbDevice, 0, 0x00, 0x30, 0x20, 0};
     const uint8_t sequence = FruTransfer::NextBridgeSequence();
     uint8_t out[2];
     uint16_t count = 2;
     ASSERT_EQ(FruTransfer::ReadDeviceData(satellite, 4, out, &count), 0u);
     EXPECT_EQ(out[0], 4);
-    const auto log = Log();
+    const auto log = bmc.Log();
     ASSERT_EQ(log.size(), 2u);
     // Channel 0, then the IPMB request to 0x30: netFn 0x0A << 2, header
     // checksum, the BMC as requester, the sequence number with the BMC's
@@ -229,13 +199,13 @@ TEST_F(SimulatedTransferTest, BridgedReadsTravelInSendMessage) {
     EXPECT_EQ(FruTransfer::NextBridgeSequence(), sequence);
 }
 
-TEST_F(SimulatedTransferTest, AMissingBridgeTargetIsBusyAfterThreeTries) {
-    Use(System());
+TEST(FruTransferTest, AMissingBridgeTargetIsBusyAfterThreeTries) {
+    SimulatedSystem bmc(System());
     const DeviceAddress nowhere{FruTransfer::kKsbDevice, 0, 0x00, 0x40, 0x20, 0};
     uint8_t out[2];
     uint16_t count = 2;
     EXPECT_EQ(FruTransfer::ReadDeviceData(nowhere, 0, out, &count), 0xFFFFFE08u);
-    const auto log = Log();
+    const auto log = bmc.Log();
     ASSERT_EQ(log.size(), 3u);
     for (const auto& line : log)
         EXPECT_NE(line.find("cmd=34 data=[00 40 28"), std::string::npos) << line;

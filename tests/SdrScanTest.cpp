@@ -1,20 +1,23 @@
 // The SDR scan: record reading in pieces, decoding and the locators built.
 #include "system/SdrScan.h"
-#include "FakeBmc.h"
 #include "FruTestImages.h"
 #include "TestSupport.h"
 #include "fru/FruLocator.h"
 #include "orvane/orvane.h"
 #include "support/FruList.h"
+#include "system/DriverModule.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <dlfcn.h>
+#include <memory>
 #include <string>
 
 namespace {
 
 using FruTestImages::Locator;
+using TestSupport::SimulatedSystem;
 
 std::vector<uint8_t> ControllerRecord(uint8_t address, const std::string& name) {
     std::vector<uint8_t> r = {
@@ -36,11 +39,9 @@ class SdrScanTest : public ::testing::Test {
 };
 
 TEST_F(SdrScanTest, BuildsLocatorsFromBothRecordTypes) {
-    FakeBmc bmc({});
-    bmc.AddRecord(ControllerRecord(0x20, "BMC"));
-    bmc.AddRecord(Locator(0x20, 0xA0, "Eeprom", 0x01, 0x02));
-    bmc.AddRecord(ControllerRecord(0x22, "Satellite"));
-    bmc.AddRecord(Locator(0x20, 0x03, "Logical", 0x80 | (1 << 3)));
+    SimulatedSystem bmc(
+        {}, {ControllerRecord(0x20, "BMC"), Locator(0x20, 0xA0, "Eeprom", 0x01, 0x02),
+             ControllerRecord(0x22, "Satellite"), Locator(0x20, 0x03, "Logical", 0x80 | (1 << 3))});
     EXPECT_EQ(Orvane::ScanSystemForFruLocators(&list), 0u);
     ASSERT_EQ(list.GetCount(), 4u);
     // Device locators first, in repository order, then the controllers.
@@ -67,23 +68,23 @@ TEST_F(SdrScanTest, BuildsLocatorsFromBothRecordTypes) {
 }
 
 TEST_F(SdrScanTest, UnsupportedTypesAndVersionsStopTheScan) {
-    {
-        FakeBmc bmc({});
-        bmc.AddRecord(ControllerRecord(0x20, "A"));
-        std::vector<uint8_t> other = ControllerRecord(0x20, "B");
-        other[3] = 0x03;
-        bmc.AddRecord(other);
-        EXPECT_EQ(Orvane::ScanSystemForFruLocators(&list), 0u);
-        EXPECT_EQ(list.GetCount(), 0u);
-    }
-    {
-        FakeBmc bmc({});
-        bmc.AddRecord(ControllerRecord(0x20, "First"));
-        bmc.AddRecord(Locator(0x20, 1, "Old", 0x80, 0x10, 0x02));
-        bmc.AddRecord(ControllerRecord(0x22, "Never"));
-        EXPECT_EQ(Orvane::ScanSystemForFruLocators(&list), 0u);
-        ASSERT_EQ(list.GetCount(), 1u);
-        EXPECT_EQ(std::u16string(list.GetAt(0)->GetName()), u"First");
+    std::vector<uint8_t> otherType = ControllerRecord(0x20, "B");
+    otherType[3] = 0x03;
+    const struct {
+        std::vector<std::vector<uint8_t>> records;
+        std::u16string found; // empty: nothing
+    } cases[] = {{{ControllerRecord(0x20, "A"), otherType}, u""},
+                 {{ControllerRecord(0x20, "First"), Locator(0x20, 1, "Old", 0x80, 0x10, 0x02),
+                   ControllerRecord(0x22, "Never")},
+                  u"First"}};
+    for (const auto& c : cases) {
+        SimulatedSystem bmc({}, c.records);
+        FruList<FruLocator> found;
+        EXPECT_EQ(Orvane::ScanSystemForFruLocators(&found), 0u);
+        const uint32_t count = found.GetCount();
+        EXPECT_EQ(count ? std::u16string(found.GetAt(0)->GetName()) : u"", c.found);
+        EXPECT_EQ(count, c.found.empty() ? 0u : 1u);
+        found.DestroyElements();
     }
 }
 
@@ -96,62 +97,60 @@ TEST_F(SdrScanTest, LongRecordsAndLoopingWalksKeepTheLocatorsFound) {
     oem[3] = 0xC0;
     oem[4] = 255;
     for (bool loop : {false, true}) {
-        FakeBmc bmc({});
-        bmc.AddRecord(ControllerRecord(0x20, "A"));
-        bmc.AddRecord(oem);
-        bmc.AddRecord(ControllerRecord(0x22, "B"));
-        if (loop)
-            bmc.LinkRecord(2, 0); // 0 -> 1 -> 2 -> 0 ...
+        SCOPED_TRACE(loop ? "looping" : "ending");
+        std::unique_ptr<SimulatedSystem> bmc;
+        if (loop) { // 0 -> 1 -> 2 -> 0 ...
+            DriverModule::Unload();
+            setenv("ORVANE_DRIVER", ORVANE_LOOPING_SDR, 1);
+        } else {
+            bmc = std::make_unique<SimulatedSystem>(
+                std::vector<uint8_t>{},
+                std::vector<std::vector<uint8_t>>{ControllerRecord(0x20, "A"), oem,
+                                                  ControllerRecord(0x22, "B")});
+        }
         FruList<FruLocator> found;
         EXPECT_EQ(Orvane::ScanSystemForFruLocators(&found), 0u);
         const uint32_t count = found.GetCount();
         const std::u16string last = count ? found.GetAt(count - 1)->GetName() : u"";
         found.DestroyElements();
-        EXPECT_EQ(count, 2u) << loop;
+        EXPECT_EQ(count, 2u);
         EXPECT_EQ(last, u"B");
-        size_t getSdr = 0, lastPiece = 0;
-        for (const FakeRequest& r : bmc.Log()) {
-            getSdr += r.command == 0x23;
-            lastPiece += r.command == 0x23 && r.data[4] == 245 && r.data[5] == 15;
-        }
         // Three headers counted, then three headers and 1 + 16 + 1 pieces.
-        EXPECT_EQ(getSdr, 3u + 3u + 18u) << loop;
-        EXPECT_EQ(lastPiece, 1u);
+        size_t getSdr = 0, lastPiece = 0;
+        if (loop) {
+            void* fake = dlopen(ORVANE_LOOPING_SDR, RTLD_NOW);
+            getSdr = reinterpret_cast<uint32_t (*)()>(dlsym(fake, "LoopingSdrRequests"))();
+            DriverModule::Unload();
+            dlclose(fake);
+            unsetenv("ORVANE_DRIVER");
+        } else {
+            for (const std::string& r : bmc->Log(true)) {
+                getSdr += r.find("cmd=23") != std::string::npos;
+                lastPiece += r.find("cmd=23") != std::string::npos && r.ends_with(" F5 0F]");
+            }
+            EXPECT_EQ(lastPiece, 1u);
+        }
+        EXPECT_EQ(getSdr, 3u + 3u + 18u);
     }
 }
 
 // A 29-byte id string makes a record length of 40: the simulated BMC's request
 // log shows it read as a header, then in pieces of 16 bytes.
 TEST_F(SdrScanTest, SimulatedRepositoryIsReadWithANewReservationPerRecord) {
-    const std::string dir = TestSupport::TempDir();
-    const std::string json =
-        R"({"controllers": [{"address": "0x20"}], "sdr": [{"type": "fru_locator",
+    SimulatedSystem bmc(R"({"controllers": [{"address": "0x20"}], "sdr": [{"type": "fru_locator",
             "access_address": "0x20", "device": 1, "name": ")" +
-        std::string(29, 'n') + R"("}]})";
-    TestSupport::WriteFile(dir + "/s.json", std::vector<uint8_t>(json.begin(), json.end()));
-    DriverModule::Unload();
-    setenv("ORVANE_DRIVER", "sim", 1);
-    setenv("ORVANE_SIM_SYSTEM", (dir + "/s.json").c_str(), 1);
-    setenv("ORVANE_SIM_LOG", (dir + "/requests.log").c_str(), 1);
+                        std::string(29, 'n') + R"("}]})");
     EXPECT_EQ(Orvane::ScanSystemForFruLocators(&list), 0u);
-    DriverModule::Unload();
-    unsetenv("ORVANE_DRIVER");
-    unsetenv("ORVANE_SIM_LOG");
-    const std::string log = TestSupport::ReadText(dir + "/requests.log");
-    std::vector<std::string> requests;
-    for (size_t start = 0, end; (end = log.find(" -> ", start)) != std::string::npos;
-         start = log.find('\n', end) + 1)
-        requests.push_back(log.substr(start, end - start));
     // Counting pass: reserve, header; reading pass: reserve, header, then
     // 16, 16 and 8 bytes of the 40-byte record under the same reservation.
-    EXPECT_EQ(requests, (std::vector<std::string>{
-                            "send rs=20 netfn=0A lun=00 cmd=22 data=[]",
-                            "send rs=20 netfn=0A lun=00 cmd=23 data=[01 00 00 00 00 05]",
-                            "send rs=20 netfn=0A lun=00 cmd=22 data=[]",
-                            "send rs=20 netfn=0A lun=00 cmd=23 data=[02 00 00 00 00 05]",
-                            "send rs=20 netfn=0A lun=00 cmd=23 data=[02 00 00 00 05 10]",
-                            "send rs=20 netfn=0A lun=00 cmd=23 data=[02 00 00 00 15 10]",
-                            "send rs=20 netfn=0A lun=00 cmd=23 data=[02 00 00 00 25 08]"}));
+    EXPECT_EQ(bmc.Log(true), (std::vector<std::string>{
+                                 "send rs=20 netfn=0A lun=00 cmd=22 data=[]",
+                                 "send rs=20 netfn=0A lun=00 cmd=23 data=[01 00 00 00 00 05]",
+                                 "send rs=20 netfn=0A lun=00 cmd=22 data=[]",
+                                 "send rs=20 netfn=0A lun=00 cmd=23 data=[02 00 00 00 00 05]",
+                                 "send rs=20 netfn=0A lun=00 cmd=23 data=[02 00 00 00 05 10]",
+                                 "send rs=20 netfn=0A lun=00 cmd=23 data=[02 00 00 00 15 10]",
+                                 "send rs=20 netfn=0A lun=00 cmd=23 data=[02 00 00 00 25 08]"}));
     ASSERT_EQ(list.GetCount(), 1u);
     EXPECT_EQ(list.GetAt(0)->deviceId, 1);
     EXPECT_EQ(std::u16string(list.GetAt(0)->GetName()), std::u16string(17, u'n')); // cut at 17

@@ -1,10 +1,8 @@
 // The simulated BMC module, driven through its two exported functions alone,
-// with systems written into temporary folders; and once through the library's
-// own SendRequest with the demo system.
+// with systems written into temporary folders. (The library's own request
+// path to it is what every test on the simulated BMC and the demo host use.)
 #include "TestSupport.h"
 #include "drivers/KsbApi.h"
-#include "system/ControllerRequest.h"
-#include "system/DriverModule.h"
 
 #include <gtest/gtest.h>
 
@@ -462,33 +460,6 @@ TEST_F(SimulatedBmc, SurvivesRandomRequests) {
             ASSERT_EQ(Receive(message), KSB_RESULT_OK);
         }
     }
-}
-
-// The demo system answers through the library's own request path.
-TEST_F(SimulatedBmc, DemoSystemAnswersTheLibrary) {
-    std::string demo = std::string(ORVANE_SOURCE_DIR) + "/examples/demo-system/system.json";
-    DriverModule::Unload();
-    setenv("ORVANE_DRIVER", ORVANE_SIM_DRIVER, 1);
-    setenv("ORVANE_SIM_SYSTEM", demo.c_str(), 1);
-    ControllerRequest request{}, response{};
-    request.responderAddress = 0x20;
-    request.netFn = 0x06;
-    request.command = 0x01;
-    ASSERT_EQ(SendRequest(&request, &response, kRequestTimeoutMs), KSB_RESULT_OK);
-    EXPECT_EQ(response.completionCode, 0);
-    EXPECT_EQ(response.data[4], 0x51);
-
-    // The EEPROM at the bus byte its locator record carries.
-    request.command = 0x52;
-    request.dataLength = 5;
-    uint8_t eeprom[] = {0x03, 0xA0, 8, 0, 0};
-    std::copy(eeprom, eeprom + 5, request.data);
-    ASSERT_EQ(SendRequest(&request, &response, kRequestTimeoutMs), KSB_RESULT_OK);
-    EXPECT_EQ(response.completionCode, 0);
-    EXPECT_EQ(response.data[0], 0x01);
-    EXPECT_EQ(Sum(Bytes(response.data, response.data + 8), 0, 8), 0);
-    DriverModule::Unload();
-    unsetenv("ORVANE_DRIVER");
 }
 
 } // namespace

@@ -1,8 +1,8 @@
 // Loading the system and selecting its FRUs through the public interface, as a
-// host does, against the scripted BMC.
-#include "FakeBmc.h"
+// host does, against the simulated BMC.
 #include "FruTestImages.h"
 #include "TestSupport.h"
+#include "drivers/KsbApi.h"
 #include "orvane/orvane.h"
 
 #include <gtest/gtest.h>
@@ -16,6 +16,7 @@
 namespace {
 
 using FruTestImages::Locator;
+using TestSupport::SimulatedSystem;
 
 std::vector<uint8_t> BoardImage() {
     std::vector<uint8_t> image = {0x01, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0xFE};
@@ -42,6 +43,37 @@ class SystemApiTest : public ::testing::Test {
         g_progress.clear();
     }
     void TearDown() override { DeInitialize(&api); }
+    // Selects the FRU of the system list with this name; its position.
+    uint32_t SelectNamed(const std::u16string& name) {
+        EXPECT_EQ(SelectList(&api, ORVANE_LIST_SYSTEM), ORVANE_OK);
+        uint32_t present = 0, loaded = 0;
+        GetNumberOfFrus(&api, &present, &loaded);
+        for (uint32_t i = 0; i < loaded; ++i) {
+            const OrvaneChar* n = nullptr;
+            if (SelectFru(&api, i) == ORVANE_OK && GetFruName(&api, &n) == ORVANE_OK && n &&
+                name == n)
+                return i;
+        }
+        ADD_FAILURE() << "no FRU of that name";
+        return 0;
+    }
+    void SetField(int32_t area, int32_t fieldEnum, uint32_t index, const std::string& text) {
+        ASSERT_EQ(SelectAreaEnum(&api, area), ORVANE_OK);
+        ASSERT_EQ(fieldEnum ? SelectFieldEnum(&api, fieldEnum) : SelectFieldInteger(&api, index),
+                  ORVANE_OK);
+        ASSERT_EQ(SetFieldDataValue(&api, reinterpret_cast<const uint8_t*>(text.data()),
+                                    static_cast<uint32_t>(text.size())),
+                  ORVANE_OK);
+    }
+    std::u16string Field(int32_t area, int32_t fieldEnum, uint32_t index) {
+        EXPECT_EQ(SelectAreaEnum(&api, area), ORVANE_OK);
+        EXPECT_EQ(fieldEnum ? SelectFieldEnum(&api, fieldEnum) : SelectFieldInteger(&api, index),
+                  ORVANE_OK);
+        const OrvaneChar* value = nullptr;
+        EXPECT_EQ(GetFieldStringValue(&api, &value), ORVANE_OK);
+        return value ? value : u"<null>";
+    }
+
     OrvaneInterface api{};
 };
 
@@ -49,7 +81,7 @@ TEST_F(SystemApiTest, SelectionNeedsALoadAndAList) {
     uint32_t present, loaded;
     EXPECT_EQ(AddFruToSystemList(nullptr), ORVANE_E_NOT_IMPLEMENTED);
     EXPECT_EQ(SelectList(&api, 1), ORVANE_E_NOT_LOADED);
-    FakeBmc bmc(BoardImage());
+    SimulatedSystem bmc(BoardImage());
     ASSERT_EQ(LoadConfigurationFromSystem(&api), ORVANE_OK);
     EXPECT_EQ(GetNumberOfFrus(&api, &present, &loaded), ORVANE_E_NOT_SELECTED);
     EXPECT_EQ(SelectList(&api, 3), ORVANE_E_BAD_ARGUMENT);
@@ -59,10 +91,10 @@ TEST_F(SystemApiTest, SelectionNeedsALoadAndAList) {
 }
 
 TEST_F(SystemApiTest, LoadSkipsUnreadableDevicesAndReportsProgress) {
-    FakeBmc bmc(BoardImage());
-    bmc.AddRecord(Locator(0x20, 0, "Board"));
-    bmc.AddRecord(Locator(0x40, 0, "Gone")); // no controller answers at 0x40
-    bmc.AddRecord(Locator(0x20, 1, "Second"));
+    // No controller answers at 0x40.
+    SimulatedSystem bmc(
+        BoardImage(),
+        {Locator(0x20, 2, "Board"), Locator(0x40, 0, "Gone"), Locator(0x20, 1, "Second")}, 3);
     ASSERT_EQ(SetProgressCallback(&api, Record), ORVANE_OK);
     ASSERT_EQ(LoadConfigurationFromSystem(&api), ORVANE_OK);
     uint8_t flag = 0;
@@ -103,7 +135,7 @@ TEST_F(SystemApiTest, LoadSkipsUnreadableDevicesAndReportsProgress) {
 
 TEST_F(SystemApiTest, SingleDevicesByAddress) {
     std::vector<uint8_t> image = BoardImage();
-    FakeBmc bmc(image);
+    SimulatedSystem bmc(image);
     EXPECT_EQ(FindFruAtAddressAndChecksumHeader(&api, 2, 0, 0x20, 0xFF, 0x20, 0), ORVANE_OK);
     EXPECT_EQ(LoadFruAtAddress(&api, 2, 0, 0x20, 0xFF, 0x40, 0), KSB_RESULT_TIMEOUT);
     uint8_t flag = 1;
@@ -121,13 +153,13 @@ TEST_F(SystemApiTest, HeaderChecks) {
     std::vector<uint8_t> image = BoardImage();
     image[0] = 0x02;
     {
-        FakeBmc bmc(image);
+        SimulatedSystem bmc(image);
         EXPECT_EQ(FindFruAtAddressAndChecksumHeader(&api, 2, 0, 0x20, 0xFF, 0x20, 0),
                   ORVANE_E_NOT_IPMI_FRU);
     }
     image[0] = 0x01;
     image[7] = 0x00;
-    FakeBmc bmc(image);
+    SimulatedSystem bmc(image);
     EXPECT_EQ(FindFruAtAddressAndChecksumHeader(&api, 2, 0, 0x20, 0xFF, 0x20, 0),
               ORVANE_E_HEADER_CHECKSUM);
     // The message names the device by its address.
@@ -140,8 +172,7 @@ TEST_F(SystemApiTest, HeaderChecks) {
 
 TEST_F(SystemApiTest, EveryStepOfALoadTracesItsEntryAndExit) {
     TestSupport::InTempDir folder;
-    FakeBmc bmc(BoardImage());
-    bmc.AddRecord(Locator(0x20, 0, "Board"));
+    SimulatedSystem bmc(BoardImage(), {Locator(0x20, 1, "Board")}, 2);
     ASSERT_EQ(SetDebugLevel(&api, 3), ORVANE_OK);
     ASSERT_EQ(LoadConfigurationFromSystem(&api), ORVANE_OK);
     ASSERT_EQ(LoadPropertiesFromSystem(&api), ORVANE_OK);
@@ -175,19 +206,22 @@ std::u16string Property(OrvaneInterface* api, uint32_t index) {
 TEST_F(SystemApiTest, PropertiesCountModulo256) {
     uint32_t count = 0;
     EXPECT_EQ(GetNumberOfProperties(&api, &count), ORVANE_E_NOT_LOADED);
-    FakeBmc bmc(BoardImage());
-    ASSERT_EQ(LoadPropertiesFromSystem(&api), ORVANE_OK);
-    EXPECT_EQ(Property(&api, 1), u"0");
-    EXPECT_EQ(Property(&api, 2), u"0");
-    for (int i = 0; i < 300; ++i)
-        bmc.AddRecord(Locator(0x40, 0, "x")); // found, never readable
+    {
+        SimulatedSystem bmc(BoardImage());
+        ASSERT_EQ(LoadPropertiesFromSystem(&api), ORVANE_OK);
+        EXPECT_EQ(Property(&api, 1), u"0");
+        EXPECT_EQ(Property(&api, 2), u"0");
+    }
+    // Locators found, never readable.
+    SimulatedSystem bmc(BoardImage(),
+                        std::vector<std::vector<uint8_t>>(300, Locator(0x40, 0, "x")));
     ASSERT_EQ(LoadConfigurationFromSystem(&api), ORVANE_OK);
     ASSERT_EQ(LoadPropertiesFromSystem(&api), ORVANE_OK);
     ASSERT_EQ(GetNumberOfProperties(&api, &count), ORVANE_OK);
     EXPECT_EQ(count, 3u);
+    EXPECT_EQ(Property(&api, 0), u"IPMI 1.5 or later");
     EXPECT_EQ(Property(&api, 1), u"44");
     EXPECT_EQ(Property(&api, 2), u"0");
-    // The fake BMC does not answer Get Device ID: the version reads as 0.
     const OrvaneChar* title = nullptr;
     ASSERT_EQ(SelectProperty(&api, 0), ORVANE_OK);
     ASSERT_EQ(GetPropertyTitle(&api, &title), ORVANE_OK);
@@ -197,63 +231,11 @@ TEST_F(SystemApiTest, PropertiesCountModulo256) {
     EXPECT_EQ(GetPropertyValue(&api, &value), ORVANE_E_NOT_SELECTED);
 }
 
-// The same interface against the simulated BMC: the image limit of a load and
-// a round trip of changes through the whole interface and a new library state.
+// Larger systems: the image limit of a load and a round trip of changes
+// through the whole interface and a new library state.
 namespace fs = std::filesystem;
 
-class SimulatedSystemApiTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        dir = TestSupport::TempDir();
-        api.setLanguage = SetLanguageLocale;
-        ASSERT_EQ(Initialize(&api), ORVANE_OK);
-        DriverModule::Unload();
-        setenv("ORVANE_DRIVER", "sim", 1);
-    }
-    void TearDown() override {
-        DeInitialize(&api);
-        DriverModule::Unload();
-        unsetenv("ORVANE_DRIVER");
-        unsetenv("ORVANE_SIM_SYSTEM");
-        unsetenv("ORVANE_SIM_LOG");
-    }
-    void Use(const std::string& json) { setenv("ORVANE_SIM_SYSTEM", json.c_str(), 1); }
-    // Selects the FRU of the system list with this name; its position.
-    uint32_t SelectNamed(const std::u16string& name) {
-        EXPECT_EQ(SelectList(&api, ORVANE_LIST_SYSTEM), ORVANE_OK);
-        uint32_t present = 0, loaded = 0;
-        GetNumberOfFrus(&api, &present, &loaded);
-        for (uint32_t i = 0; i < loaded; ++i) {
-            const OrvaneChar* n = nullptr;
-            if (SelectFru(&api, i) == ORVANE_OK && GetFruName(&api, &n) == ORVANE_OK && n &&
-                name == n)
-                return i;
-        }
-        ADD_FAILURE() << "no FRU of that name";
-        return 0;
-    }
-    void SetField(int32_t area, int32_t fieldEnum, uint32_t index, const std::string& text) {
-        ASSERT_EQ(SelectAreaEnum(&api, area), ORVANE_OK);
-        ASSERT_EQ(fieldEnum ? SelectFieldEnum(&api, fieldEnum) : SelectFieldInteger(&api, index),
-                  ORVANE_OK);
-        ASSERT_EQ(SetFieldDataValue(&api, reinterpret_cast<const uint8_t*>(text.data()),
-                                    static_cast<uint32_t>(text.size())),
-                  ORVANE_OK);
-    }
-    std::u16string Field(int32_t area, int32_t fieldEnum, uint32_t index) {
-        EXPECT_EQ(SelectAreaEnum(&api, area), ORVANE_OK);
-        EXPECT_EQ(fieldEnum ? SelectFieldEnum(&api, fieldEnum) : SelectFieldInteger(&api, index),
-                  ORVANE_OK);
-        const OrvaneChar* value = nullptr;
-        EXPECT_EQ(GetFieldStringValue(&api, &value), ORVANE_OK);
-        return value ? value : u"<null>";
-    }
-
-    OrvaneInterface api{};
-    std::string dir;
-};
-
-TEST_F(SimulatedSystemApiTest, ALoadReadsAtMostSeventeenImages) {
+TEST_F(SystemApiTest, ALoadReadsAtMostSeventeenImages) {
     std::string devices, sdr;
     for (int i = 1; i <= 20; ++i) {
         devices += std::string(i > 1 ? ", " : "") + "{\"id\": " + std::to_string(i) +
@@ -264,8 +246,7 @@ TEST_F(SimulatedSystemApiTest, ALoadReadsAtMostSeventeenImages) {
     }
     const std::string json = "{\"controllers\": [{\"address\": \"0x20\", \"fru_devices\": [" +
                              devices + "]}], \"sdr\": [" + sdr + "]}";
-    TestSupport::WriteFile(dir + "/s.json", std::vector<uint8_t>(json.begin(), json.end()));
-    Use(dir + "/s.json");
+    SimulatedSystem bmc(json);
     ASSERT_EQ(LoadConfigurationFromSystem(&api), ORVANE_OK);
     ASSERT_EQ(SelectList(&api, ORVANE_LIST_SYSTEM), ORVANE_OK);
     uint32_t present = 0, loaded = 0;
@@ -274,16 +255,13 @@ TEST_F(SimulatedSystemApiTest, ALoadReadsAtMostSeventeenImages) {
     EXPECT_EQ(loaded, 17u);
 }
 
-TEST_F(SimulatedSystemApiTest, ChangesSurviveACommitAndANewLibraryState) {
-    const std::string demo = dir + "/demo";
-    fs::copy(std::string(ORVANE_SOURCE_DIR) + "/examples/demo-system", demo,
-             fs::copy_options::recursive);
+TEST_F(SystemApiTest, ChangesSurviveACommitAndANewLibraryState) {
+    const std::string demo = std::string(ORVANE_SOURCE_DIR) + "/examples/demo-system";
     std::map<std::string, std::vector<uint8_t>> before;
     for (const auto& e : fs::directory_iterator(demo))
         if (e.path().extension() == ".bin")
             before[e.path().filename().string()] = TestSupport::ReadFile(e.path().string());
-    Use(demo + "/system.json");
-    setenv("ORVANE_SIM_LOG", (dir + "/requests.log").c_str(), 1);
+    SimulatedSystem bmc(TestSupport::ReadText(demo + "/system.json"), before);
     ASSERT_EQ(LoadConfigurationFromSystem(&api), ORVANE_OK);
 
     SelectNamed(u"Mainboard");
@@ -295,10 +273,10 @@ TEST_F(SimulatedSystemApiTest, ChangesSurviveACommitAndANewLibraryState) {
     ASSERT_EQ(GetAreaData(&api, internal, &size), ORVANE_OK);
     internal[size - 1] = 0x5A;
     ASSERT_EQ(SetAreaData(&api, internal, size), ORVANE_OK);
-    TestSupport::WriteFile(dir + "/requests.log", {});
+    bmc.ClearLog();
     ASSERT_EQ(CommitConfigurationToSystem(&api), ORVANE_OK);
     // The commit wrote the header and the changed areas of FRU 0, nothing else.
-    const std::string log = TestSupport::ReadText(dir + "/requests.log");
+    const std::string log = TestSupport::ReadText(bmc.dir + "/requests.log");
     EXPECT_NE(log.find("send rs=20 netfn=0A lun=00 cmd=12 data=[00 00 00 01 01 04"),
               std::string::npos)
         << log;
@@ -327,7 +305,7 @@ TEST_F(SimulatedSystemApiTest, ChangesSurviveACommitAndANewLibraryState) {
     // Every other image is byte for byte what it was; the two changed ones
     // differ only inside the areas that were changed.
     for (const auto& [name, bytes] : before) {
-        const auto after = TestSupport::ReadFile(demo + "/" + name);
+        const auto after = bmc.File(name);
         if (name != "board.bin" && name != "chassis.bin") {
             EXPECT_EQ(after, bytes) << name;
             continue;
@@ -347,18 +325,16 @@ TEST_F(SimulatedSystemApiTest, ChangesSurviveACommitAndANewLibraryState) {
     }
 }
 
-TEST_F(SimulatedSystemApiTest, RecordsThatWouldWrapPast64KiBNeverReachTheDevice) {
+TEST_F(SystemApiTest, RecordsThatWouldWrapPast64KiBNeverReachTheDevice) {
     // The demo mainboard on a 65,536-byte device, its records from offset 240:
     // 65,401 bytes of records (251 of 255 data bytes, one of 31, one of 100)
     // would run past offset 0xFFFF and wrap onto the common header.
     const std::vector<uint8_t> image =
         TestSupport::ReadFile(std::string(ORVANE_SOURCE_DIR) + "/examples/demo-system/board.bin");
-    TestSupport::WriteFile(dir + "/board.bin", image);
-    const std::string json = R"({"controllers": [{"address": "0x20", "fru_devices":
+    SimulatedSystem bmc(R"({"controllers": [{"address": "0x20", "fru_devices":
         [{"id": 0, "image": "board.bin", "size": 65536}]}],
-        "sdr": [{"type": "mc_locator", "address": "0x20", "name": "Mainboard"}]})";
-    TestSupport::WriteFile(dir + "/s.json", std::vector<uint8_t>(json.begin(), json.end()));
-    Use(dir + "/s.json");
+        "sdr": [{"type": "mc_locator", "address": "0x20", "name": "Mainboard"}]})",
+                        {{"board.bin", image}});
     ASSERT_EQ(LoadConfigurationFromSystem(&api), ORVANE_OK);
     SelectNamed(u"Mainboard");
     ASSERT_EQ(SelectAreaEnum(&api, ORVANE_AREA_MULTIRECORD), ORVANE_OK);
@@ -380,7 +356,7 @@ TEST_F(SimulatedSystemApiTest, RecordsThatWouldWrapPast64KiBNeverReachTheDevice)
     ASSERT_EQ(CommitConfigurationToSystem(&api), ORVANE_OK);
 
     // The device holds the image it held, and a new scan reads it.
-    const auto after = TestSupport::ReadFile(dir + "/board.bin");
+    const auto after = bmc.File("board.bin");
     ASSERT_GE(after.size(), image.size());
     EXPECT_EQ(std::vector<uint8_t>(after.begin(), after.begin() + image.size()), image);
     ASSERT_EQ(DeInitialize(&api), ORVANE_OK);

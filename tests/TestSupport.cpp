@@ -2,6 +2,7 @@
 
 #include "support/Frame.h"
 #include "support/StringResource.h"
+#include "system/DriverModule.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -140,6 +141,80 @@ CommandResult RunIn(const std::string& folder, const std::string& command) {
         ("cd " + ShellQuote(folder) + " && " + command + " >out.txt 2>err.txt").c_str());
     return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadText(folder + "/out.txt"),
             ReadText(folder + "/err.txt")};
+}
+
+std::string Hex(const std::vector<uint8_t>& bytes) {
+    static const char digits[] = "0123456789ABCDEF";
+    std::string out;
+    for (uint8_t b : bytes) {
+        if (!out.empty())
+            out += ' ';
+        out += digits[b >> 4];
+        out += digits[b & 15];
+    }
+    return out;
+}
+
+SimulatedSystem::SimulatedSystem(const std::string& json,
+                                 const std::map<std::string, std::vector<uint8_t>>& files)
+    : dir(TempDir()) {
+    for (const auto& [name, bytes] : files)
+        WriteFile(dir + "/" + name, bytes);
+    WriteFile(dir + "/s.json", std::vector<uint8_t>(json.begin(), json.end()));
+    DriverModule::Unload();
+    setenv("ORVANE_DRIVER", "sim", 1);
+    setenv("ORVANE_SIM_SYSTEM", (dir + "/s.json").c_str(), 1);
+    setenv("ORVANE_SIM_LOG", (dir + "/requests.log").c_str(), 1);
+}
+
+namespace {
+std::string BmcDescription(unsigned devices, const std::vector<std::vector<uint8_t>>& sdr) {
+    std::string json = R"({"controllers": [{"address": "0x20", "fru_devices": [)";
+    for (unsigned i = 0; i < devices; ++i)
+        json += (i ? ", " : "") + std::string(R"({"id": )") + std::to_string(i) +
+                R"(, "image": "fru0.bin"})";
+    json += R"(]}], "sdr": [)";
+    for (size_t i = 0; i < sdr.size(); ++i)
+        json += (i ? ", " : "") + std::string(R"({"raw": ")") + Hex(sdr[i]) + "\"}";
+    return json + "]}";
+}
+std::map<std::string, std::vector<uint8_t>> ImageFile(const std::vector<uint8_t>& image) {
+    if (image.empty())
+        return {};
+    return {{"fru0.bin", image}};
+}
+} // namespace
+
+SimulatedSystem::SimulatedSystem(const std::vector<uint8_t>& image,
+                                 const std::vector<std::vector<uint8_t>>& sdr, unsigned devices)
+    : SimulatedSystem(BmcDescription(image.empty() ? 0 : devices, sdr), ImageFile(image)) {}
+
+SimulatedSystem::~SimulatedSystem() {
+    DriverModule::Unload();
+    unsetenv("ORVANE_DRIVER");
+    unsetenv("ORVANE_SIM_SYSTEM");
+    unsetenv("ORVANE_SIM_LOG");
+}
+
+std::vector<std::string> SimulatedSystem::Log(bool requestsOnly) const {
+    std::vector<std::string> lines;
+    const std::string text = ReadText(dir + "/requests.log");
+    for (size_t start = 0, end; (end = text.find('\n', start)) != std::string::npos;
+         start = end + 1) {
+        std::string line = text.substr(start, end - start);
+        if (requestsOnly && line.rfind("send ", 0) == 0)
+            line = line.substr(0, line.find(" -> "));
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+void SimulatedSystem::ClearLog() const {
+    WriteFile(dir + "/requests.log", {});
+}
+
+std::vector<uint8_t> SimulatedSystem::File(const std::string& name) const {
+    return ReadFile(dir + "/" + name);
 }
 
 } // namespace TestSupport

@@ -2,6 +2,7 @@
 #pragma once
 #include <cstdint>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -41,4 +42,30 @@ struct CommandResult {
 // Runs a shell command in a folder, its output collected in out.txt and
 // err.txt there.
 CommandResult RunIn(const std::string& folder, const std::string& command);
+
+// Bytes as the simulated system's description writes them: "01 A0 ...".
+std::string Hex(const std::vector<uint8_t>& bytes);
+// A simulated system that the library reaches through the sim driver while
+// this lives. Its description lies in a fresh folder beside the given image
+// files (its devices name them with "image"); the requests reaching the BMC
+// are logged there.
+class SimulatedSystem {
+  public:
+    explicit SimulatedSystem(const std::string& json,
+                             const std::map<std::string, std::vector<uint8_t>>& files = {});
+    // The BMC at 0x20 with FRU devices 0 to devices - 1 all holding this image
+    // (none when it is empty; its bytes are in file "fru0.bin"), and these SDR
+    // records.
+    explicit SimulatedSystem(const std::vector<uint8_t>& image,
+                             const std::vector<std::vector<uint8_t>>& sdr = {},
+                             unsigned devices = 1);
+    ~SimulatedSystem();
+    SimulatedSystem(const SimulatedSystem&) = delete;
+    SimulatedSystem& operator=(const SimulatedSystem&) = delete;
+    // The logged lines; with requestsOnly, each send line without its answer.
+    std::vector<std::string> Log(bool requestsOnly = false) const;
+    void ClearLog() const;
+    std::vector<uint8_t> File(const std::string& name) const;
+    std::string dir;
+};
 } // namespace TestSupport

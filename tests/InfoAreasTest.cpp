@@ -1,0 +1,447 @@
+// The board, chassis and product info areas: what they share (parsing and
+// refusing images, padding, custom fields, titles and enumerators) as one typed
+// test over the three classes, then what each has of its own.
+#include "fru/CBoardInfoArea.h"
+#include "fru/CChassisInfoArea.h"
+#include "fru/CProductInfoArea.h"
+
+#include "support/Frame.h"
+#include "support/Trace.h"
+#include "support/Utf16.h"
+#include "tests/FruTestImages.h"
+#include "tests/TestSupport.h"
+
+#include <ctime>
+#include <gtest/gtest.h>
+
+using FruTestImages::Area;
+using FruTestImages::Bytes;
+using FruTestImages::Wide;
+
+namespace {
+
+// What tells the areas apart: their header bytes, the fields before the text
+// fields (board date, chassis type), the number of text fields, where their
+// titles and field enumerators start, and whether a refused setter leaves a
+// last error.
+template <typename A> struct Kind;
+template <> struct Kind<CBoardInfoArea> {
+    static std::vector<uint8_t> Head() { return {0x01, 0, 0x19, 0x10, 0x20, 0x30}; }
+    static constexpr uint32_t kFirstText = 1, kTexts = 5, kTitle = 14, kEnum = 5;
+    static constexpr bool kSilent = false;
+};
+template <> struct Kind<CChassisInfoArea> {
+    static std::vector<uint8_t> Head() { return {0x01, 0, 0x17}; }
+    static constexpr uint32_t kFirstText = 1, kTexts = 2, kTitle = 10, kEnum = 2;
+    static constexpr bool kSilent = true;
+};
+template <> struct Kind<CProductInfoArea> {
+    static std::vector<uint8_t> Head() { return {0x01, 0, 0x19}; }
+    static constexpr uint32_t kFirstText = 0, kTexts = 7, kTitle = 21, kEnum = 11;
+    static constexpr bool kSilent = false;
+};
+
+const uint8_t* U8(const std::string& s) {
+    return reinterpret_cast<const uint8_t*>(s.data());
+}
+
+class AreaFixture : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        TestSupport::LoadEnglishCatalogue();
+        Frame::ResetErrorBuffers();
+    }
+    void TearDown() override { Trace::SetDebugLevel(1); }
+    TestSupport::InTempDir folder; // the debug log of each test lands in a folder of its own
+};
+
+template <typename A> class InfoAreaTest : public AreaFixture {
+  protected:
+    using K = Kind<A>;
+    static constexpr uint32_t kFixed = K::kFirstText + K::kTexts; // fields before the custom ones
+    // The text fields (empty ones added up to their number), then the custom fields.
+    static std::vector<uint8_t> Image(std::vector<std::string> texts, unsigned units,
+                                      const std::vector<std::string>& custom = {}) {
+        texts.resize(K::kTexts);
+        texts.insert(texts.end(), custom.begin(), custom.end());
+        return Area(K::Head(), texts, units);
+    }
+    static void Load(A& area, const std::vector<uint8_t>& image) {
+        ASSERT_TRUE(area.SetData(image.data(), static_cast<uint32_t>(image.size())));
+    }
+};
+using AreaClasses = ::testing::Types<CBoardInfoArea, CChassisInfoArea, CProductInfoArea>;
+TYPED_TEST_SUITE(InfoAreaTest, AreaClasses);
+
+TYPED_TEST(InfoAreaTest, RoundTripsWellFormedAndCutOffImages) {
+    using K = Kind<TypeParam>;
+    const std::string m(63, 'm');
+    // 512 bytes with no padding left: seven fields of 64 bytes and one that
+    // takes the rest before the end marker and checksum.
+    std::vector<std::string> full(7, m);
+    full.push_back(std::string(512 - K::Head().size() - 7 * 64 - 3, 'e'));
+    const std::vector<std::vector<uint8_t>> images = {
+        this->Image({"Acme", "Board"}, 5), this->Image({"Acme"}, 6, {"C1", "Custom2"}),
+        this->Image({}, 2), Area(K::Head(), full, 64)};
+    for (const auto& image : images) {
+        SCOPED_TRACE(image.size());
+        TypeParam area;
+        this->Load(area, image);
+        EXPECT_EQ(image, Bytes(area.GetData(), area.GetLength()));
+        EXPECT_FALSE(area.IsModified());
+        const auto cut = FruTestImages::CutAfterEndMarker(image);
+        TypeParam again;
+        this->Load(again, cut);
+        EXPECT_EQ(image, Bytes(again.GetData(), again.GetLength()));
+    }
+    TypeParam area;
+    this->Load(area, images[3]);
+    EXPECT_EQ(0, area.GetPadLength());
+}
+
+TYPED_TEST(InfoAreaTest, RejectsMalformedImages) {
+    const auto image = this->Image({"Acme", "Board", "SN1"}, 5, {"F1"});
+    TypeParam area;
+    struct Case {
+        const char* what;
+        size_t at; // byte changed, or past the end: one zero byte more
+        uint8_t value;
+    } cases[] = {{"non-zero padding", image.size() - 3, 0x01},
+                 {"more bytes than declared", image.size(), 0},
+                 {"checksum not at the last declared byte", 1, 6}};
+    for (const Case& c : cases) {
+        auto bad = image;
+        if (c.at < bad.size())
+            bad[c.at] = c.value;
+        else
+            bad.push_back(c.value);
+        EXPECT_FALSE(area.SetData(bad.data(), static_cast<uint32_t>(bad.size()))) << c.what;
+    }
+    EXPECT_FALSE(area.SetData(image.data(), 0));
+    EXPECT_FALSE(area.SetData(image.data(), 2));
+
+    // A wrong checksum keeps the parsed fields.
+    auto bad = image;
+    bad.back() ^= 0x55;
+    EXPECT_FALSE(area.SetData(bad.data(), static_cast<uint32_t>(bad.size())));
+    EXPECT_FALSE(area.IsValid());
+    EXPECT_EQ(u"Acme", std::u16string(area.GetFieldValueFromIndex(Kind<TypeParam>::kFirstText)));
+}
+
+TYPED_TEST(InfoAreaTest, CutOffImageNeedsLargerDeclaredLength) {
+    using K = Kind<TypeParam>;
+    // 32 bytes up to and including the end marker, 40 declared.
+    const auto full = this->Image({std::string(32 - 1 - K::Head().size() - K::kTexts, 'x')}, 5);
+    const auto cut = FruTestImages::CutAfterEndMarker(full);
+    ASSERT_EQ(32u, cut.size());
+    TypeParam area;
+    this->Load(area, cut);
+    EXPECT_EQ(full.back(), area.GetChecksum());
+    EXPECT_EQ(full, Bytes(area.GetData(), area.GetLength()));
+    for (uint8_t units : {4, 1}) { // the checksum would be the end marker; below the input
+        auto declared = cut;
+        declared[1] = units;
+        EXPECT_FALSE(area.SetData(declared.data(), static_cast<uint32_t>(declared.size())))
+            << int(units);
+    }
+}
+
+TYPED_TEST(InfoAreaTest, SettersTradeBytesWithPadding) {
+    const uint32_t at = Kind<TypeParam>::kFirstText;
+    const auto image = this->Image({"Acme", "Board", "SN1"}, 5);
+    TypeParam area;
+    this->Load(area, image);
+    const int32_t pad = area.GetPadLength();
+    ASSERT_GT(pad, 5);
+    const std::string grown = "Acme Corp"; // 5 bytes more
+    ASSERT_TRUE(area.SetFieldData(at, U8(grown), 9, 0xC0));
+    EXPECT_TRUE(area.IsModified());
+    EXPECT_EQ(pad - 5, area.GetPadLength());
+    EXPECT_EQ(40u, area.GetLength());
+    EXPECT_TRUE(area.IsValid());
+    EXPECT_EQ(Wide(grown), area.GetFieldValueFromIndex(at));
+    ASSERT_TRUE(area.SetFieldData(at, U8("Acme"), 4, 0xC0));
+    EXPECT_EQ(pad, area.GetPadLength());
+    EXPECT_EQ(image, Bytes(area.GetData(), area.GetLength()));
+
+    // Growth beyond the padding fails and changes nothing.
+    const std::string tooBig(4 + pad + 1, 'Z');
+    EXPECT_FALSE(area.SetFieldData(at, U8(tooBig), static_cast<uint32_t>(tooBig.size()), 0xC0));
+    if (Kind<TypeParam>::kSilent)
+        EXPECT_EQ(u"", TestSupport::TakeError());
+    else
+        EXPECT_EQ(Utf16::FormatString(Frame::GetString(137), area.GetFieldTitleFromIndex(at)),
+                  TestSupport::TakeError());
+    EXPECT_EQ(image, Bytes(area.GetData(), area.GetLength()));
+    const std::string exact(4 + pad, 'Z');
+    EXPECT_TRUE(area.SetFieldData(at, U8(exact), static_cast<uint32_t>(exact.size()), 0xC0));
+    EXPECT_EQ(0, area.GetPadLength());
+    EXPECT_TRUE(area.IsValid());
+
+    // A 64-byte field cannot be stored even with room for it.
+    TypeParam roomy;
+    this->Load(roomy, this->Image({}, 64));
+    const std::string s64(64, 'a');
+    EXPECT_FALSE(roomy.SetFieldData(at, U8(s64), 64, 0xC0));
+    EXPECT_FALSE(roomy.IsModified());
+    EXPECT_TRUE(roomy.SetFieldData(at, U8(s64), 63, 0xC0));
+}
+
+TYPED_TEST(InfoAreaTest, CustomFieldsAreNumberedFromTheLastForValues) {
+    using K = Kind<TypeParam>;
+    const uint32_t first = this->kFixed;
+    const auto image = this->Image({"M"}, 6, {"F1", "F2", "F3"});
+    TypeParam area;
+    this->Load(area, image);
+    ASSERT_EQ(first + 3, area.GetNumberOfFields());
+    const uint8_t* data = nullptr;
+    uint32_t size = 0;
+    for (uint32_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(u"F" + std::u16string(1, u'3' - i),
+                  std::u16string(area.GetFieldValueFromIndex(first + i)));
+        ASSERT_TRUE(area.GetFieldData(first + i, &data, &size));
+        EXPECT_EQ("F" + std::to_string(i + 1), std::string(data, data + size));
+        EXPECT_EQ(Frame::GetString(K::kTitle + first), area.GetFieldTitleFromIndex(first + i));
+    }
+    EXPECT_FALSE(area.GetFieldData(first + 3, &data, &size));
+    EXPECT_EQ(nullptr, data);
+    EXPECT_EQ(nullptr, area.GetFieldTitleFromIndex(first + 3));
+    EXPECT_EQ(nullptr, area.GetFieldValueFromIndex(first + 3));
+    EXPECT_EQ(std::u16string(Frame::GetString(135)), TestSupport::TakeError());
+
+    // Setting only a custom field marks the area modified.
+    ASSERT_TRUE(area.SetFieldData(first, U8("G3"), 2, 0xC0));
+    EXPECT_TRUE(area.IsModified());
+    EXPECT_EQ(u"G3", std::u16string(area.GetFieldValueFromIndex(first)));
+    ASSERT_TRUE(area.GetFieldData(first + 2, &data, &size));
+    EXPECT_EQ("G3", std::string(data, data + size));
+    EXPECT_TRUE(area.IsValid());
+    EXPECT_FALSE(area.SetFieldData(first + 3, U8("x"), 1, 0xC0));
+    EXPECT_FALSE(area.SetCustomField(3, U8("x"), 1, 0xC0));
+
+    char16_t* value = nullptr;
+    EXPECT_EQ(0xC007000Du, area.GetCustomField(4, &value));
+    EXPECT_EQ(0xC007002Fu, area.GetCustomField(3, &value));
+    EXPECT_EQ(nullptr, value);
+    ASSERT_EQ(0u, area.GetCustomField(1, &value));
+    EXPECT_EQ(u"F2", std::u16string(value));
+    delete[] value;
+}
+
+TYPED_TEST(InfoAreaTest, EnumsTitlesAndLengths) {
+    using K = Kind<TypeParam>;
+    TypeParam area;
+    for (uint32_t i = 0; i < this->kFixed; ++i) {
+        EXPECT_EQ(static_cast<int32_t>(i), area.GetFieldIndexFromEnum(K::kEnum + i));
+        EXPECT_EQ(Frame::GetString(K::kTitle + i), area.GetFieldTitleFromIndex(i));
+    }
+    EXPECT_EQ(-1, area.GetFieldIndexFromEnum(K::kEnum - 1));
+    EXPECT_EQ(-1, area.GetFieldIndexFromEnum(K::kEnum + this->kFixed));
+    EXPECT_EQ(0u, area.GetLength());
+    EXPECT_LT(area.GetPadLength(), 0);
+    EXPECT_FALSE(area.SetLength(12));
+    ASSERT_TRUE(area.SetLength(64));
+    EXPECT_EQ(64u, area.GetLength());
+    EXPECT_TRUE(area.IsValid());
+    // Header, one empty text field each, end marker and checksum.
+    EXPECT_EQ(static_cast<int32_t>(64 - K::Head().size() - K::kTexts - 2), area.GetPadLength());
+    EXPECT_FALSE(area.IsModified());
+    ASSERT_TRUE(area.SetLength(264));
+    EXPECT_EQ(264u, area.GetLength());
+}
+
+// What each area has of its own.
+
+using BoardTest = AreaFixture;
+
+std::vector<uint8_t> Board(const std::vector<std::string>& fields, unsigned units,
+                           uint8_t d0 = 0x10, uint8_t d1 = 0x20, uint8_t d2 = 0x30) {
+    return Area({0x01, 0, 0x19, d0, d1, d2}, fields, units);
+}
+
+std::u16string DateText(std::time_t instant) {
+    std::tm t{};
+    gmtime_r(&instant, &t);
+    return Utf16::FormatString(Frame::GetString(35), t.tm_mon + 1, t.tm_mday, t.tm_year + 1900,
+                               t.tm_hour, t.tm_min, t.tm_sec);
+}
+
+TEST_F(BoardTest, DateRendering) {
+    struct Case {
+        uint8_t b0, b1, b2;
+    } cases[] = {{0, 0, 0}, {0xA0, 0x05, 0}, {0xFF, 0xFF, 0xFF}};
+    // 1996-01-01 00:00 UTC as days since 1970: 26 years with 6 leap days.
+    const std::time_t epoch = (26 * 365 + 6) * 86400;
+    for (const auto& c : cases) {
+        CBoardInfoArea area;
+        const auto image = Board({"", "", "", "", ""}, 2, c.b0, c.b1, c.b2);
+        ASSERT_TRUE(area.SetData(image.data(), static_cast<uint32_t>(image.size())));
+        const long minutes = c.b0 | (c.b1 << 8) | (c.b2 << 16);
+        EXPECT_EQ(DateText(epoch + minutes * 60), area.GetFieldValueFromIndex(0));
+    }
+    CBoardInfoArea area;
+    EXPECT_EQ(DateText(epoch), area.GetFieldValueFromIndex(0));
+
+    const uint8_t two[] = {1, 2};
+    EXPECT_FALSE(area.SetFieldData(0, two, 2, 0));
+    EXPECT_EQ(std::u16string(Frame::GetString(138)), TestSupport::TakeError());
+    EXPECT_FALSE(area.IsModified());
+    const uint8_t three[] = {0xA0, 0x05, 0};
+    ASSERT_TRUE(area.SetFieldData(0, three, 3, 0));
+    EXPECT_TRUE(area.IsModified());
+}
+
+TEST_F(BoardTest, FailuresWriteTheirTraceLines) {
+    const auto image = Board({"M", "P", "S", "N", "F", "C1"}, 5);
+    CBoardInfoArea area;
+    ASSERT_TRUE(area.SetData(image.data(), static_cast<uint32_t>(image.size())));
+    const std::string s64(64, 'x');
+    const auto* big = U8(s64);
+    EXPECT_FALSE(area.SetManufacturer(big, 64, 0xC0));
+    EXPECT_FALSE(area.SetFileId(nullptr, 1, 0xC0));
+    EXPECT_FALSE(area.SetPartNumber(big, 40, 0xC0)); // no room in the padding
+    EXPECT_EQ("CBoardInfoArea::SetManufacturer - FRU Data too long\r\n"
+              "CBoardInfoArea::SetFileId - Unexpected\r\n"
+              "CBoardInfoArea::SetPartNumber - FRU Data too long\r\n",
+              TestSupport::AsciiLog(true));
+    EXPECT_EQ(Utf16::FormatString(Frame::GetString(137), Frame::GetString(18)),
+              TestSupport::TakeError());
+    EXPECT_FALSE(area.SetManufacturer(nullptr, 0, 0xC0));
+    EXPECT_EQ(std::u16string(Frame::GetString(125)), TestSupport::TakeError());
+    TestSupport::AsciiLog(true);
+
+    EXPECT_FALSE(area.SetCustomField(0, nullptr, 1, 0xC0));
+    EXPECT_FALSE(area.SetCustomField(0, big, 64, 0xC0));
+    EXPECT_FALSE(area.SetCustomField(1, big, 1, 0xC0));
+    EXPECT_FALSE(area.SetCustomField(0, big, 40, 0xC0));
+    EXPECT_EQ("CBoardInfoArea::SetCustomField - Unexpected\r\n"
+              "CBoardInfoArea::SetCustomField - FRU Data too long\r\n"
+              "CBoardInfoArea::SetCustomField - No such FRU Field\r\n"
+              "CBoardInfoArea::SetCustomField - FRU Data too long\r\n",
+              TestSupport::AsciiLog(true));
+    EXPECT_EQ(Utf16::FormatString(Frame::GetString(137), Frame::GetString(20)),
+              TestSupport::TakeError());
+
+    char16_t* value = nullptr;
+    EXPECT_EQ(0xC007000Du, area.GetCustomField(2, &value));
+    EXPECT_EQ(0xC007002Fu, area.GetCustomField(1, &value));
+    EXPECT_EQ(-1, area.GetFieldIndexFromEnum(11));
+    EXPECT_EQ(nullptr, area.GetFieldTitleFromIndex(7));
+    EXPECT_EQ("CBoardInfoArea::GetCustomField - No such FRU Field\r\n"
+              "CBoardInfoArea::GetCustomField - Unexpected\r\n"
+              "CBoardInfoArea::GetFieldIndexFromEnum - Invalid Selection\r\n"
+              "CBoardInfoArea::GetFieldTitleFromIndex - Null selection\r\n",
+              TestSupport::AsciiLog(true));
+
+    // The exit line follows a refused date.
+    Trace::SetDebugLevel(3);
+    EXPECT_FALSE(area.SetFieldData(0, big, 2, 0));
+    EXPECT_EQ("CBoardInfoArea::SetFieldData [ENTRY]\r\n"
+              "CBoardInfoArea::SetFieldData - Invalid Mfg Date Time\r\n"
+              "StringResource::GetString [ENTRY]\r\nStringResource::GetString [EXIT]\r\n"
+              "Orvane::SetLastError [ENTRY]\r\nOrvane::SetLastError [EXIT]\r\n"
+              "CBoardInfoArea::SetFieldData [EXIT]\r\n",
+              TestSupport::AsciiLog(true));
+    EXPECT_EQ(Bytes(image.data(), 40), Bytes(area.GetData(), area.GetLength()));
+}
+
+using ChassisTest = AreaFixture;
+
+std::vector<uint8_t> Chassis(uint8_t type, const std::vector<std::string>& fields, unsigned units) {
+    return Area({0x01, 0, type}, fields, units);
+}
+
+TEST_F(ChassisTest, TypesNamedAndUnnamed) {
+    CChassisInfoArea area;
+    const auto unnamed = Chassis(12, {"PN", "SN", "F1", "F2"}, 3);
+    ASSERT_TRUE(area.SetData(unnamed.data(), static_cast<uint32_t>(unnamed.size())));
+    EXPECT_EQ(12, area.GetType());
+    EXPECT_EQ(nullptr, area.GetFieldValueFromIndex(0));
+    EXPECT_EQ(nullptr, area.GetChassisString());
+    EXPECT_EQ(unnamed, Bytes(area.GetData(), area.GetLength()));
+
+    const auto image = Chassis(3, {"PN", "SN"}, 2);
+    ASSERT_TRUE(area.SetData(image.data(), static_cast<uint32_t>(image.size())));
+    EXPECT_EQ(std::u16string(Frame::GetString(38)), area.GetFieldValueFromIndex(0));
+    const uint8_t t23 = 0x17, t24 = 0x18, t0 = 0, two[] = {1, 2};
+    ASSERT_TRUE(area.SetFieldData(0, &t23, 1, 0));
+    EXPECT_TRUE(area.IsModified());
+    EXPECT_TRUE(area.IsValid());
+    EXPECT_EQ(std::u16string(Frame::GetString(58)), area.GetFieldValueFromIndex(0));
+    EXPECT_FALSE(area.SetFieldData(0, &t24, 1, 0));
+    EXPECT_FALSE(area.SetFieldData(0, &t0, 1, 0));
+    EXPECT_FALSE(area.SetFieldData(0, two, 2, 0));
+    EXPECT_EQ(23, area.GetType());
+    const uint8_t* data = nullptr;
+    uint32_t size = 0;
+    ASSERT_TRUE(area.GetFieldData(0, &data, &size));
+    EXPECT_EQ(1u, size);
+    EXPECT_EQ(23, *data);
+    for (uint8_t t = 10; t <= 15; ++t) {
+        ASSERT_TRUE(area.SetType(t));
+        EXPECT_EQ(nullptr, area.GetChassisString());
+    }
+}
+
+TEST_F(ChassisTest, OnlyLookupsWriteFailureLines) {
+    const auto image = Chassis(1, {"PN", "SN", "F1"}, 3);
+    CChassisInfoArea area;
+    ASSERT_TRUE(area.SetData(image.data(), static_cast<uint32_t>(image.size())));
+    const std::string s64(64, 'x');
+    const auto* big = U8(s64);
+    EXPECT_FALSE(area.SetPartNumber(big, 64, 0xC0));
+    EXPECT_FALSE(area.SetSerialNumber(nullptr, 1, 0xC0));
+    EXPECT_FALSE(area.SetSerialNumber(big, 40, 0xC0)); // no room in the padding
+    EXPECT_FALSE(area.SetCustomField(0, nullptr, 1, 0xC0));
+    EXPECT_FALSE(area.SetCustomField(0, big, 64, 0xC0));
+    EXPECT_FALSE(area.SetCustomField(1, big, 1, 0xC0));
+    EXPECT_FALSE(area.SetFieldData(4, big, 1, 0xC0));
+    EXPECT_FALSE(area.SetType(24));
+    EXPECT_EQ("", TestSupport::AsciiLog());
+    EXPECT_EQ(nullptr, Frame::TakeLastError());
+    EXPECT_FALSE(area.IsModified());
+    EXPECT_EQ(image, Bytes(area.GetData(), area.GetLength()));
+
+    char16_t* value = nullptr;
+    EXPECT_EQ(0xC007000Du, area.GetCustomField(2, &value));
+    EXPECT_EQ(0xC007002Fu, area.GetCustomField(1, &value));
+    EXPECT_EQ(nullptr, area.GetFieldValueFromIndex(4));
+    EXPECT_EQ("CChassisInfoArea::GetCustomField - No such FRU Field\r\n"
+              "CChassisInfoArea::GetCustomField - Unexpected\r\n"
+              "CChassisInfoArea::GetFieldValueFromIndex - No such FRU Field\r\n",
+              TestSupport::AsciiLog());
+}
+
+using ProductTest = AreaFixture;
+
+TEST_F(ProductTest, FailuresWriteTheirTraceLines) {
+    const auto image =
+        Area({0x01, 0, 0x19}, {"Acme", "Server", "PN-7", "v2", "SN42", "AT", "fid", "F1"}, 6);
+    CProductInfoArea area;
+    ASSERT_TRUE(area.SetData(image.data(), static_cast<uint32_t>(image.size())));
+    const std::string s64(64, 'x');
+    const auto* big = U8(s64);
+    EXPECT_FALSE(area.SetAssetTag(big, 64, 0xC0));
+    EXPECT_EQ(Utf16::FormatString(Frame::GetString(137), Frame::GetString(26)),
+              TestSupport::TakeError());
+    EXPECT_FALSE(area.SetVersion(nullptr, 1, 0xC0));
+    EXPECT_FALSE(area.SetCustomField(0, big, 30, 0xC0)); // no room in the padding
+    EXPECT_FALSE(area.SetFieldData(9, big, 1, 0xC0));
+    char16_t* value = nullptr;
+    EXPECT_EQ(0xC007000Du, area.GetCustomField(2, &value));
+    EXPECT_EQ(0xC007002Fu, area.GetCustomField(1, &value));
+    // Unknown enumerators and titles fail without a line.
+    EXPECT_EQ(-1, area.GetFieldIndexFromEnum(18));
+    EXPECT_EQ(nullptr, area.GetFieldTitleFromIndex(8));
+    EXPECT_EQ("CProductInfoArea::SetAssetTag - FRU Data Too Long\r\n"
+              "CProductInfoArea::SetVersion - Unexpected\r\n"
+              "CProductInfoArea::SetCustomField - FRU Data Too Long\r\n"
+              "CProductInfoArea::SetFieldData - No such FRU Field\r\n"
+              "CProductInfoArea::GetCustomField - No such FRU Field\r\n"
+              "CProductInfoArea::GetCustomField - Unexpected\r\n",
+              TestSupport::AsciiLog());
+    EXPECT_EQ(image, Bytes(area.GetData(), area.GetLength()));
+    EXPECT_FALSE(area.IsModified());
+}
+
+} // namespace

@@ -6,7 +6,6 @@
 #include "orvane/orvane.h"
 
 #include <algorithm>
-#include <cstdarg>
 #include <cstdio>
 
 namespace Relayout {
@@ -20,15 +19,7 @@ constexpr uint32_t kReadableAreaBytes = 512;
 constexpr size_t kShownRanges = 8;
 constexpr size_t kShownBytes = 16;
 
-std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
-std::string Format(const char* format, ...) {
-    char text[512];
-    va_list args;
-    va_start(args, format);
-    std::vsnprintf(text, sizeof text, format, args);
-    va_end(args);
-    return text;
-}
+using Text::Format;
 
 // The common header byte that holds an area's offset (kinds 2..6 at bytes 1..5).
 size_t HeaderByte(int32_t kind) {

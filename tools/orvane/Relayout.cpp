@@ -3,6 +3,7 @@
 #include "FieldNames.h"
 #include "Text.h"
 #include "Translate.h"
+#include "fru/FruDefs.h"
 #include "orvane/orvane.h"
 
 #include <algorithm>
@@ -10,11 +11,11 @@
 
 namespace Relayout {
 namespace {
-constexpr uint32_t kUnit = 8;
-constexpr uint32_t kHeaderBytes = 8;
+constexpr uint32_t kUnit = FruDefs::kUnitBytes;
+constexpr uint32_t kHeaderBytes = FruDefs::kCommonHeaderBytes;
 constexpr uint32_t kHeaderChecksumByte = 7;
 // What the core reads back of one info area.
-constexpr uint32_t kReadableAreaBytes = 512;
+constexpr uint32_t kReadableAreaBytes = FruDefs::kMaxAreaBytes;
 // A dry run shows this many changed ranges, and this many bytes of each.
 constexpr size_t kShownRanges = 8;
 constexpr size_t kShownBytes = 16;

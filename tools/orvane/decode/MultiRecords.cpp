@@ -2,14 +2,15 @@
 
 #include "FruNames.h"
 #include "Translate.h"
+#include "fru/FruDefs.h"
 
 #include <array>
 #include <cstdio>
 
 namespace MultiRecords {
 namespace {
-constexpr size_t kHeaderBytes = 5;
-constexpr uint8_t kEndOfList = 0x80;
+constexpr size_t kHeaderBytes = FruDefs::kMultiRecHeaderBytes;
+constexpr uint8_t kEndOfList = FruDefs::kMultiRecEndOfList;
 constexpr uint8_t kVersionMask = 0x0F;
 constexpr uint8_t kFirstOem = 0xC0;
 

@@ -6,8 +6,8 @@
 //
 // Input: one byte choosing how much of the tail is a text for the encoders,
 // then the image.
-#include "FruViews.h"
-#include "Render.h"
+#include "view/FruViews.h"
+#include "view/Render.h"
 #include "decode/FieldEncoding.h"
 #include "decode/MultiRecords.h"
 #include "fuzz/FuzzInput.h"

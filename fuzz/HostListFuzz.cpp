@@ -2,7 +2,7 @@
 // Every expanded list holds each host once and no more than the bound.
 //
 // Input: one byte choosing a list or a host file, then the text.
-#include "HostList.h"
+#include "fleet/HostList.h"
 #include "fuzz/FuzzInput.h"
 
 #include <cstdlib>

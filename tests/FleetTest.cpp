@@ -1,7 +1,7 @@
 // The worker pool: results per job in the order jobs end, exit codes and
 // output kept apart, deadlines that kill, and no more workers at once than
 // the fanout.
-#include "Fleet.h"
+#include "fleet/Fleet.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // Host lists of the fleet commands: ranges, padding, lists in brackets, host
 // files, and the malformed lists they refuse.
-#include "HostList.h"
+#include "fleet/HostList.h"
 
 #include <gtest/gtest.h>
 

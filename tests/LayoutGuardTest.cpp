@@ -1,6 +1,6 @@
 // The orvane command's layout guard: the layouts it refuses and what it says,
 // including the layout the core computes for an image past 64 KiB.
-#include "LayoutGuard.h"
+#include "device/LayoutGuard.h"
 #include "FruTestImages.h"
 #include "TestSupport.h"
 #include "api/LibraryState.h"

@@ -3,10 +3,10 @@
 // orvane command growing and shrinking board fields on simulated devices and
 // image files, checked against FreeIPMI's ipmi-fru; refusals that write
 // nothing.
-#include "Relayout.h"
+#include "device/Relayout.h"
 #include "FruTestImages.h"
 #include "TestSupport.h"
-#include "Text.h"
+#include "view/Text.h"
 #include "orvane/orvane.h"
 
 #include <gtest/gtest.h>

@@ -1,13 +1,13 @@
 // orvane: the command line host of liborvane. It reads, shows, changes,
 // saves and restores the FRU inventory of a server through the library's
 // public interface only.
-#include "Commands.h"
-#include "DriverReasons.h"
-#include "ImageSource.h"
-#include "Languages.h"
-#include "Options.h"
-#include "Session.h"
-#include "Translate.h"
+#include "cmd/Commands.h"
+#include "app/DriverReasons.h"
+#include "device/ImageSource.h"
+#include "view/Languages.h"
+#include "app/Options.h"
+#include "app/Session.h"
+#include "view/Translate.h"
 
 #include <clocale>
 #include <cstdio>

@@ -1,7 +1,7 @@
-#include "FieldEncoding.h"
+#include "decode/FieldEncoding.h"
 
-#include "Text.h"
-#include "Translate.h"
+#include "view/Text.h"
+#include "view/Translate.h"
 
 #include <array>
 #include <cstdio>

@@ -1,6 +1,6 @@
-#include "FruNames.h"
+#include "decode/FruNames.h"
 
-#include "Translate.h"
+#include "view/Translate.h"
 
 #include <array>
 #include <utility>

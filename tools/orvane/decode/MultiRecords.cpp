@@ -1,7 +1,7 @@
-#include "MultiRecords.h"
+#include "decode/MultiRecords.h"
 
-#include "FruNames.h"
-#include "Translate.h"
+#include "decode/FruNames.h"
+#include "view/Translate.h"
 #include "fru/FruDefs.h"
 
 #include <array>

@@ -1,0 +1,69 @@
+#include "app/DriverReasons.h"
+#include "view/Translate.h"
+
+#include "api/CoreAccess.h"
+#include "drivers/KsbApi.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+
+namespace DriverReasons {
+namespace {
+std::vector<std::string> g_reasons;
+
+void Receive(const char* reason) {
+    if (!reason)
+        return;
+    g_reasons.emplace_back(reason);
+    if (const char* debug = std::getenv("ORVANE_IPMI_DEBUG"); debug && *debug && *debug != '0')
+        std::fprintf(stderr, _("orvane: driver: %s\n"), reason);
+}
+} // namespace
+
+void Install() {
+    CoreAccess::SetDriverReasonSink(Receive);
+}
+
+const std::vector<std::string>& Collected() {
+    return g_reasons;
+}
+
+std::string Meaning(uint32_t result) {
+    switch (result) {
+    case KSB_RESULT_NO_DRIVER:
+        return _("no driver module could be loaded");
+    case KSB_RESULT_NO_FUNCTION:
+        return _("the driver module lacks a driver function");
+    case KSB_RESULT_TIMEOUT:
+        return _("no answer within the timeout");
+    case KSB_RESULT_TRANSPORT:
+        return _("transport failure");
+    case KSB_RESULT_MALFORMED:
+        return _("request malformed");
+    case 0xFFFFFE08u:
+        return _("the bridged controller stayed busy");
+    default:
+        return "";
+    }
+}
+
+bool CheckController() {
+    const size_t before = g_reasons.size();
+    const uint32_t result = CoreAccess::ProbeController();
+    if (result == 0)
+        return true;
+    const std::string meaning = Meaning(result);
+    std::fprintf(stderr, _("orvane: the BMC cannot be reached (0x%08X%s%s)\n"), result,
+                 meaning.empty() ? "" : ": ", meaning.c_str());
+    // Reasons already shown with ORVANE_IPMI_DEBUG are not repeated.
+    const char* debug = std::getenv("ORVANE_IPMI_DEBUG");
+    if (!(debug && *debug && *debug != '0'))
+        for (size_t i = before; i < g_reasons.size(); ++i)
+            std::fprintf(stderr, _("orvane: driver: %s\n"), g_reasons[i].c_str());
+    if (g_reasons.size() == before)
+        std::fprintf(stderr, _("orvane: check --driver, --system, --host and the credentials "
+                               "(ORVANE_DRIVER, ORVANE_SIM_SYSTEM, ORVANE_IPMI_*)\n"));
+    return false;
+}
+} // namespace DriverReasons

@@ -1,0 +1,222 @@
+#include "app/Session.h"
+
+#include "app/CatalogueGuard.h"
+#include "app/DriverReasons.h"
+#include "view/FieldNames.h"
+#include "view/FruViews.h"
+#include "view/Text.h"
+#include "view/Translate.h"
+#include "api/CoreAccess.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <unistd.h>
+
+namespace {
+// The progress display: a bar that redraws itself on a terminal, plain lines
+// otherwise (logs and pipes keep every step).
+bool g_terminal = false;
+bool g_barOpen = false;
+
+void Display(uint32_t phase, const OrvaneChar* text, uint32_t done, uint32_t total) {
+    const std::string line = Text::ToUtf8(text);
+    if (!g_terminal) {
+        std::fprintf(stderr, "%s\n", line.c_str());
+        return;
+    }
+    if (phase == ORVANE_PROGRESS_LOAD && total > 0) {
+        constexpr uint32_t kWidth = 30;
+        const uint32_t filled = done >= total ? kWidth : done * kWidth / total;
+        std::string bar(filled, '#');
+        bar.append(kWidth - filled, '.');
+        std::fprintf(stderr, "\r\033[K[%s] %u/%u %s", bar.c_str(), done, total, line.c_str());
+        g_barOpen = true;
+    } else {
+        std::fprintf(stderr, "%s%s", g_barOpen ? "\r\033[K" : "", line.c_str());
+        g_barOpen = true;
+    }
+    std::fflush(stderr);
+}
+
+void EndLine() {
+    if (g_barOpen)
+        std::fprintf(stderr, "\n");
+    g_barOpen = false;
+}
+
+std::u16string Wide(const std::string& s) {
+    return Text::FromUtf8(s);
+}
+} // namespace
+
+void Session::ShowProgress(uint32_t phase, const OrvaneChar* text, uint32_t done, uint32_t total) {
+    Display(phase, text, done, total);
+}
+
+void Session::EndProgress() {
+    EndLine();
+}
+
+std::string FruAddress::Format() const {
+    char text[48];
+    std::snprintf(text, sizeof text, "%u:%u:%02X:%02X:%02X:%02X", nvsType, lun, deviceAddress, bus,
+                  controller, deviceId);
+    return text;
+}
+
+std::optional<FruAddress> FruAddress::Parse(const std::string& text) {
+    std::vector<std::string> parts;
+    size_t start = 0;
+    while (true) {
+        const size_t colon = text.find(':', start);
+        parts.push_back(text.substr(start, colon - start));
+        if (colon == std::string::npos)
+            break;
+        start = colon + 1;
+    }
+    if (parts.size() != 6)
+        return std::nullopt;
+    auto type = Text::ParseNumber(parts[0], 3);
+    auto lun = Text::ParseNumber(parts[1], 3);
+    if (!type || !lun)
+        return std::nullopt;
+    FruAddress a;
+    a.nvsType = *type;
+    a.lun = static_cast<uint8_t>(*lun);
+    uint8_t* bytes[] = {&a.deviceAddress, &a.bus, &a.controller, &a.deviceId};
+    for (int i = 0; i < 4; ++i) {
+        std::string p = parts[static_cast<size_t>(i) + 2];
+        if (p.rfind("0x", 0) != 0 && p.rfind("0X", 0) != 0)
+            p = "0x" + p;
+        auto v = Text::ParseNumber(p, 0xFF);
+        if (!v)
+            return std::nullopt;
+        *bytes[i] = static_cast<uint8_t>(*v);
+    }
+    return a;
+}
+
+Session::~Session() {
+    if (open)
+        DeInitialize(&api);
+}
+
+bool Session::Open(const std::string& language, const std::string& locale, int debugLevel) {
+    api.setLanguage = CatalogueGuard::SetLanguage;
+    uint32_t status = Initialize(&api);
+    if (status != ORVANE_OK) {
+        std::fprintf(stderr,
+                     _("orvane: the library cannot start (0x%08X): is the English catalogue "
+                       "enus/orvane/str/orvane.str installed or ORVANE_DATA_DIR set?\n"),
+                     status);
+        return false;
+    }
+    open = true;
+    // The command reports failures itself; the debug log only when asked for.
+    SetDebugLevel(&api, debugLevel >= 0 ? static_cast<uint32_t>(debugLevel) : 0);
+    if (!language.empty()) {
+        status = CatalogueGuard::SetLanguage(&api, Wide(language).c_str(),
+                                             Wide(locale.empty() ? language : locale).c_str());
+        if (status != ORVANE_OK) {
+            Fail(Text::Format(_("loading the catalogue %s%s"), language.c_str(),
+                              (locale.empty() ? language : locale).c_str()),
+                 status);
+            return false;
+        }
+    }
+    g_terminal = isatty(STDERR_FILENO) != 0;
+    SetProgressCallback(&api, ShowProgress);
+    return true;
+}
+
+int Session::Fail(const std::string& what, uint32_t status) {
+    EndProgress();
+    const OrvaneChar* message = nullptr;
+    GetLastErrorMessage(&api, &message);
+    if (message && *message)
+        std::fprintf(stderr, _("orvane: %s failed (0x%08X): %s\n"), what.c_str(), status,
+                     Text::ToUtf8(message).c_str());
+    else
+        std::fprintf(stderr, _("orvane: %s failed (0x%08X)\n"), what.c_str(), status);
+    return kExitLibrary;
+}
+
+bool Session::LoadSystem() {
+    if (!DriverReasons::CheckController())
+        return false;
+    const uint32_t status = LoadConfigurationFromSystem(&api);
+    EndProgress();
+    if (status != ORVANE_OK) {
+        Fail(_("loading the configuration from the system"), status);
+        return false;
+    }
+    return true;
+}
+
+uint32_t Session::Count() {
+    uint32_t present = 0, loaded = 0;
+    if (GetNumberOfFrus(&api, &present, &loaded) != ORVANE_OK)
+        return 0;
+    return loaded;
+}
+
+bool Session::SelectedAddress(FruAddress* a) {
+    return GetFruAddress(&api, &a->nvsType, &a->lun, &a->deviceAddress, &a->bus, &a->controller,
+                         &a->deviceId) == ORVANE_OK;
+}
+
+bool Session::SelectFru(const std::string& designation, uint32_t* position) {
+    const uint32_t count = Count();
+    if (auto number = Text::ParseNumber(designation, 0xFFFF);
+        number && designation.find(':') == std::string::npos) {
+        if (*number >= count) {
+            std::fprintf(stderr, _("orvane: there is no FRU %u (%u FRUs loaded)\n"), *number,
+                         count);
+            return false;
+        }
+        *position = *number;
+        if (const uint32_t status = ::SelectFru(&api, *number); status != ORVANE_OK) {
+            Fail(Text::Format(_("selecting FRU %s"), designation.c_str()), status);
+            return false;
+        }
+        return true;
+    }
+    const auto address = FruAddress::Parse(designation);
+    for (uint32_t i = 0; i < count; ++i) {
+        if (::SelectFru(&api, i) != ORVANE_OK)
+            continue;
+        FruAddress a;
+        const OrvaneChar* name = nullptr;
+        const bool match =
+            address ? SelectedAddress(&a) && a == *address
+                    : GetFruName(&api, &name) == ORVANE_OK && Text::ToUtf8(name) == designation;
+        if (match) {
+            *position = i;
+            return true;
+        }
+    }
+    std::fprintf(stderr,
+                 address ? _("orvane: no loaded FRU is at the address \"%s\" (try orvane scan)\n")
+                         : _("orvane: no loaded FRU is named \"%s\" (try orvane scan)\n"),
+                 designation.c_str());
+    return false;
+}
+
+bool Session::Describe(uint32_t position, FruView* view) {
+    if (uint32_t status = ::SelectFru(&api, position); status != ORVANE_OK) {
+        Fail(Text::Format(_("selecting FRU %u"), position), status);
+        return false;
+    }
+    view->position = position;
+    const OrvaneChar* name = nullptr;
+    if (GetFruName(&api, &name) == ORVANE_OK)
+        view->name = Text::ToUtf8(name);
+    SelectedAddress(&view->address);
+    CoreAccess::ImageView image;
+    if (!CoreAccess::DescribeSelected(&image)) {
+        std::fprintf(stderr, _("orvane: FRU %u cannot be described\n"), position);
+        return false;
+    }
+    FruViews::Fill(image, view);
+    return true;
+}

@@ -1,0 +1,260 @@
+#include "cmd/CommandSupport.h"
+
+#include "cmd/Commands.h"
+#include "view/FruViews.h"
+#include "device/ImageSource.h"
+#include "device/RawImage.h"
+#include "view/Text.h"
+#include "view/Translate.h"
+#include "device/Unreadable.h"
+#include "api/CoreAccess.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <string>
+#include <system_error>
+#include <vector>
+
+namespace Commands {
+
+std::u16string Wide(const std::string& s) {
+    return Text::FromUtf8(s);
+}
+
+int Usage(const std::string& command, const std::string& problem) {
+    std::fprintf(stderr, "orvane %s: %s\n%s", command.c_str(), problem.c_str(),
+                 Help(command) ? Help(command) : "");
+    return kExitUsage;
+}
+
+// Loads the FRUs a command works on: the system, or one configuration file.
+bool LoadSource(Session& s, const Options& o) {
+    if (!o.file.empty()) {
+        if (uint32_t status = LoadConfigurationFromFile(s.Api(), Wide(o.file).c_str());
+            status != ORVANE_OK) {
+            s.Fail(Text::Format(_("reading %s"), o.file.c_str()), status);
+            return false;
+        }
+        return true; // the file list is selected with the new FRU
+    }
+    if (!s.LoadSystem())
+        return false;
+    if (uint32_t status = SelectList(s.Api(), ORVANE_LIST_SYSTEM); status != ORVANE_OK) {
+        s.Fail(_("selecting the system list"), status);
+        return false;
+    }
+    return true;
+}
+
+// Selects the FRU a command names: the file's FRU, or a FRU of the system.
+bool SelectTarget(Session& s, const Options& o, const std::string* designation,
+                  uint32_t* position) {
+    if (!o.file.empty()) {
+        *position = s.Count() - 1;
+        return SelectFru(s.Api(), *position) == ORVANE_OK;
+    }
+    if (!o.image.empty()) {
+        *position = 0;
+        if (s.Count() == 0) {
+            std::fprintf(stderr,
+                         _("orvane: the library refuses the image %s as a whole; orvane show "
+                           "--image %s shows what can be read of it\n"),
+                         o.image.c_str(), o.image.c_str());
+            return false;
+        }
+        return SelectFru(s.Api(), 0) == ORVANE_OK;
+    }
+    return s.SelectFru(*designation, position);
+}
+
+namespace {
+// A located device the load did not read: a damaged one from its raw bytes,
+// unless --strict; otherwise the reason.
+bool DescribeFailedDevice(const Options& o, CoreAccess::LocatedDevice* device, FruView* view) {
+    const std::string address = RawImage::FromDevice(device->address).Format();
+    if (device->damaged && o.strict) {
+        std::fprintf(stderr,
+                     _("orvane: the library refuses the image of %s at %s (0x%08X: %s); "
+                       "without --strict, orvane show shows what can be read of it\n"),
+                     device->name.c_str(), address.c_str(), device->status,
+                     device->message.c_str());
+        return false;
+    }
+    if (device->damaged && Unreadable::Describe(device, view))
+        return true;
+    std::fprintf(stderr, _("orvane: the FRU device %s at %s cannot be read (0x%08X: %s)\n"),
+                 device->name.c_str(), address.c_str(), device->status, device->message.c_str());
+    return false;
+}
+} // namespace
+
+bool DescribeTarget(Session& s, const Options& o, const std::string* designation,
+                    uint32_t* position, FruView* view) {
+    if (!o.image.empty() && s.Count() == 0 && !o.strict && o.imageSource) {
+        std::vector<uint8_t> bytes;
+        std::string error;
+        if (!o.imageSource->Read(&bytes, &error)) {
+            std::fprintf(stderr, "orvane: %s\n", error.c_str());
+            return false;
+        }
+        *position = 0;
+        view->position = 0;
+        view->name = o.imageSource->Name();
+        FruViews::Fill(CoreAccess::ParseImage(bytes, Wide(view->name)), view);
+        view->editable = false;
+        view->address = FruAddress{2, 0, 0x20, 0xFF, 0x20, 0}; // the image's simulated device
+        return true;
+    }
+    if (designation && o.file.empty() && o.image.empty())
+        if (auto device = Unreadable::Named(*designation))
+            return DescribeFailedDevice(o, &*device, view);
+    if (!SelectTarget(s, o, designation, position) || !s.Describe(*position, view))
+        return false;
+    if (o.imageSource)
+        view->name = o.imageSource->Name();
+    return true;
+}
+
+const FieldView* FindField(const FruView& view, const FieldNames::Field& field,
+                           const std::string& name) {
+    static constexpr int32_t kFirstEnumerator[] = {0, 0, 1, 2, 5, 11};
+    const uint32_t index =
+        field.byEnumerator ? static_cast<uint32_t>(field.enumerator - kFirstEnumerator[field.area])
+                           : field.index;
+    const std::string key = FieldNames::Name(field.area, index);
+    for (const auto& area : view.areas)
+        for (const auto& f : area.fields)
+            if (area.kind == field.area && f.key == key)
+                return &f;
+    std::fprintf(stderr, _("orvane: the FRU has no field %s\n"), name.c_str());
+    return nullptr;
+}
+
+bool SelectArea(Session& s, int32_t area) {
+    if (uint32_t status = SelectAreaEnum(s.Api(), area); status != ORVANE_OK) {
+        s.Fail(_("selecting the area"), status);
+        return false;
+    }
+    uint32_t count = 0;
+    // An absent area selects nothing; the field count then says so.
+    if (GetNumberOfFields(s.Api(), &count) == ORVANE_E_NOT_SELECTED) {
+        std::fprintf(stderr, _("orvane: the FRU has no %s area\n"), FieldNames::AreaKey(area));
+        return false;
+    }
+    return true;
+}
+
+bool SelectNamedField(Session& s, const FieldNames::Field& field, const std::string& name) {
+    if (!SelectArea(s, field.area))
+        return false;
+    const uint32_t status = field.byEnumerator ? SelectFieldEnum(s.Api(), field.enumerator)
+                                               : SelectFieldInteger(s.Api(), field.index);
+    if (status != ORVANE_OK) {
+        s.Fail(Text::Format(_("selecting %s"), name.c_str()), status);
+        return false;
+    }
+    return true;
+}
+
+// The bytes a value stands for in a field: hex for the internal use data, a
+// date for the board's manufacturing date, a number for the chassis type,
+// the text itself otherwise.
+bool FieldBytes(const FieldNames::Field& field, uint32_t index, const std::string& value,
+                std::vector<uint8_t>* bytes, std::string* problem) {
+    if (field.area == ORVANE_AREA_INTERNAL_USE) {
+        auto hex = Text::ParseHex(value);
+        if (!hex) {
+            *problem = _("the internal use data is given as hex bytes, e.g. \"01 00 FF\"");
+            return false;
+        }
+        *bytes = *hex;
+        return true;
+    }
+    if (field.area == ORVANE_AREA_BOARD && index == 0) {
+        int64_t minutes = 0;
+        if (auto n = Text::ParseNumber(value, 0xFFFFFF)) {
+            minutes = *n;
+        } else {
+            std::tm t{};
+            if (!strptime(value.c_str(), "%Y-%m-%d %H:%M", &t) &&
+                !strptime(value.c_str(), "%Y-%m-%dT%H:%M", &t)) {
+                *problem = _("the manufacturing date is \"YYYY-MM-DD HH:MM\" (UTC) or minutes "
+                             "since 1996-01-01");
+                return false;
+            }
+            minutes = (static_cast<int64_t>(timegm(&t)) - kBoardDateEpoch) / 60;
+            if (minutes < 0 || minutes > 0xFFFFFF) {
+                *problem = _("the manufacturing date lies outside 1996 to 2027");
+                return false;
+            }
+        }
+        *bytes = {static_cast<uint8_t>(minutes), static_cast<uint8_t>(minutes >> 8),
+                  static_cast<uint8_t>(minutes >> 16)};
+        return true;
+    }
+    if (field.area == ORVANE_AREA_CHASSIS && index == 0) {
+        auto n = Text::ParseNumber(value, 0xFF);
+        if (!n) {
+            *problem = _("the chassis type is a number from 0 to 255 (e.g. 0x17 for rack mount)");
+            return false;
+        }
+        *bytes = {static_cast<uint8_t>(*n)};
+        return true;
+    }
+    bytes->assign(value.begin(), value.end());
+    return true;
+}
+
+// Sets the selected field (or the internal use data) to bytes, after the
+// checks that keep a FRU readable. Returns an exit code.
+int ApplyValue(Session& s, const Options& o, const FieldNames::Field& field,
+               const std::string& name, const std::vector<uint8_t>& bytes, uint8_t typeBits) {
+    if (field.area == ORVANE_AREA_INTERNAL_USE) {
+        uint32_t size = 0;
+        GetAreaSize(s.Api(), &size);
+        if (bytes.size() != size) {
+            std::fprintf(stderr, _("orvane: %s takes exactly %u bytes (got %zu)\n"), name.c_str(),
+                         size, bytes.size());
+            return kExitRefused;
+        }
+        if (uint32_t status = SetAreaData(s.Api(), bytes.data(), size); status != ORVANE_OK)
+            return s.Fail(Text::Format(_("setting %s"), name.c_str()), status);
+        return kExitOk;
+    }
+    // Texts (all fields but the date and the chassis type) are type/length coded.
+    const uint8_t* current = nullptr;
+    uint32_t currentLength = 0;
+    GetFieldDataValue(s.Api(), &current, &currentLength);
+    const bool text =
+        field.index != 0 || (field.area != ORVANE_AREA_BOARD && field.area != ORVANE_AREA_CHASSIS);
+    if (text) {
+        if (bytes.size() == 1 && typeBits == 0xC0 && !o.force) {
+            std::fprintf(stderr,
+                         _("orvane: a one-byte text is stored with the type/length byte 0xC1, "
+                           "which FRU readers take as the end of the area; the fields after it "
+                           "would be lost. Use two or more bytes, or --force.\n"));
+            return kExitRefused;
+        }
+        uint32_t room = 0;
+        GetMaxFieldSize(s.Api(), &room);
+        const uint32_t limit = std::min<uint32_t>(kMaxFieldBytes, currentLength + room);
+        if (bytes.size() > limit) {
+            std::fprintf(stderr,
+                         _("orvane: %s can take at most %u bytes here (%u now, %u free in the "
+                           "area, 63 at most); \"%s\" has %zu\n"),
+                         name.c_str(), limit, currentLength, room,
+                         std::string(bytes.begin(), bytes.end()).c_str(), bytes.size());
+            return kExitRefused;
+        }
+    }
+    const auto length = static_cast<uint32_t>(bytes.size());
+    if (uint32_t status = typeBits == 0xC0
+                              ? SetFieldDataValue(s.Api(), bytes.data(), length)
+                              : CoreAccess::SetSelectedField(bytes.data(), length, typeBits);
+        status != ORVANE_OK)
+        return s.Fail(Text::Format(_("setting %s"), name.c_str()), status);
+    return kExitOk;
+}
+} // namespace Commands

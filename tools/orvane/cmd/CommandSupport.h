@@ -1,0 +1,45 @@
+// What the subcommands share: usage failures, loading and selecting the FRU,
+// area and field a command names, and turning a value into field bytes.
+#pragma once
+#include "view/FieldNames.h"
+#include "app/Options.h"
+#include "app/Session.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace Commands {
+// The longest text a type/length byte can announce.
+constexpr uint32_t kMaxFieldBytes = 63;
+// The board manufacturing date counts minutes from 1996-01-01 00:00 UTC.
+constexpr int64_t kBoardDateEpoch = 820454400;
+
+std::u16string Wide(const std::string& s);
+int Usage(const std::string& command, const std::string& problem);
+// Loads the FRUs a command works on: the system, or one configuration file.
+bool LoadSource(Session& s, const Options& o);
+// Selects the FRU a command names: the file's FRU, or a FRU of the system.
+bool SelectTarget(Session& s, const Options& o, const std::string* designation, uint32_t* position);
+// The FRU a command names as a view: a FRU the library holds, or, for an
+// image the library refuses, what can be read of its raw bytes (not
+// editable; refused with --strict).
+bool DescribeTarget(Session& s, const Options& o, const std::string* designation,
+                    uint32_t* position, FruView* view);
+// The field of a view that a name or enumerator stands for; null when the
+// FRU has no such field (the reason is printed).
+const FieldView* FindField(const FruView& view, const FieldNames::Field& field,
+                           const std::string& name);
+bool SelectArea(Session& s, int32_t area);
+bool SelectNamedField(Session& s, const FieldNames::Field& field, const std::string& name);
+// The bytes a value stands for in a field: hex for the internal use data, a
+// date for the board's manufacturing date, a number for the chassis type,
+// the text itself otherwise.
+bool FieldBytes(const FieldNames::Field& field, uint32_t index, const std::string& value,
+                std::vector<uint8_t>* bytes, std::string* problem);
+// Sets the selected field (or the internal use data) to bytes, after the
+// checks that keep a FRU readable. Returns an exit code.
+// typeBits other than 8-bit text (0xC0) store the bytes in that encoding.
+int ApplyValue(Session& s, const Options& o, const FieldNames::Field& field,
+               const std::string& name, const std::vector<uint8_t>& bytes, uint8_t typeBits = 0xC0);
+} // namespace Commands

@@ -1,0 +1,41 @@
+#include "cmd/Commands.h"
+
+#include "device/Backup.h"
+#include "cmd/CommandSupport.h"
+#include "view/Render.h"
+#include "view/Text.h"
+#include "view/Translate.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <string>
+#include <system_error>
+#include <vector>
+
+namespace Commands {
+int Get(Session& s, const Options& o) {
+    const size_t need = o.SingleFru() ? 1 : 2;
+    if (o.operands.size() != need)
+        return Usage("get", o.SingleFru() ? _("takes FIELD with --file or --image")
+                                          : _("takes FRU FIELD"));
+    const std::string& name = o.operands[need - 1];
+    const auto field = FieldNames::Parse(name);
+    if (!field)
+        return Usage("get", Text::Format(_("\"%s\" names no field"), name.c_str()));
+    if (!LoadSource(s, o))
+        return kExitLibrary;
+    uint32_t position = 0;
+    FruView view;
+    if (!DescribeTarget(s, o, &o.operands[0], &position, &view))
+        return kExitLibrary;
+    const FieldView* f = FindField(view, *field, name);
+    if (!f)
+        return kExitLibrary;
+    // Typed fields as their encoding means them; the date, the chassis type
+    // and the internal use data as the library renders them.
+    std::printf("%s\n", (f->encoding.empty() ? f->value : f->decoded).c_str());
+    return kExitOk;
+}
+} // namespace Commands

@@ -1,0 +1,45 @@
+#include "cmd/Commands.h"
+
+#include "device/Backup.h"
+#include "cmd/CommandSupport.h"
+#include "view/Render.h"
+#include "view/Text.h"
+#include "view/Translate.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <string>
+#include <system_error>
+#include <vector>
+
+namespace Commands {
+int Props(Session& s, const Options& o) {
+    // The counts describe the loaded system, so the system is loaded first.
+    if (!s.LoadSystem())
+        return kExitLibrary;
+    if (uint32_t status = LoadPropertiesFromSystem(s.Api()); status != ORVANE_OK)
+        return s.Fail(_("reading the system properties"), status);
+    uint32_t count = 0;
+    GetNumberOfProperties(s.Api(), &count);
+    if (o.json)
+        std::printf("{\"properties\": [");
+    for (uint32_t i = 0; i < count; ++i) {
+        const OrvaneChar* title = nullptr;
+        const OrvaneChar* value = nullptr;
+        SelectProperty(s.Api(), i);
+        GetPropertyTitle(s.Api(), &title);
+        GetPropertyValue(s.Api(), &value);
+        if (o.json)
+            std::printf("%s{\"title\": %s, \"value\": %s}", i ? ", " : "",
+                        Text::JsonString(Text::ToUtf8(title)).c_str(),
+                        Text::JsonString(Text::ToUtf8(value)).c_str());
+        else
+            std::printf("%s: %s\n", Text::ToUtf8(title).c_str(), Text::ToUtf8(value).c_str());
+    }
+    if (o.json)
+        std::printf("]}\n");
+    return kExitOk;
+}
+} // namespace Commands

@@ -1,0 +1,190 @@
+#include "cmd/Commands.h"
+
+#include "device/Backup.h"
+#include "cmd/CommandSupport.h"
+#include "device/RawImage.h"
+#include "view/Render.h"
+#include "device/SafeCommit.h"
+#include "view/Text.h"
+#include "view/Translate.h"
+#include "api/CoreAccess.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <system_error>
+#include <vector>
+
+namespace Commands {
+namespace {
+// The space an info area's fields and padding fill: the same for two areas of
+// one kind exactly when their lengths are equal.
+uint64_t Footprint(const AreaView& area) {
+    uint64_t total = area.room;
+    for (const auto& f : area.fields)
+        total += 1 + f.bytes.size();
+    return total;
+}
+
+const AreaView* FindArea(const FruView& fru, int32_t kind) {
+    for (const auto& a : fru.areas)
+        if (a.kind == kind)
+            return &a;
+    return nullptr;
+}
+
+// Why the device's FRU cannot take the file's contents, or "".
+std::string RestoreMismatch(const FruView& device, const FruView& file) {
+    for (int32_t kind = ORVANE_AREA_INTERNAL_USE; kind <= ORVANE_AREA_MULTIRECORD; ++kind) {
+        const AreaView* d = FindArea(device, kind);
+        const AreaView* f = FindArea(file, kind);
+        const std::string key = FieldNames::AreaKey(kind);
+        if (!d != !f)
+            return Text::Format(d ? _("the device has a %s area and the file has none")
+                                  : _("the file has a %s area and the device has none"),
+                                key.c_str());
+        if (!d)
+            continue;
+        if (d->hasData != f->hasData || d->data.size() != f->data.size())
+            return Text::Format(_("the %s areas differ in size (%zu bytes on the device, %zu in "
+                                  "the file)"),
+                                key.c_str(), d->data.size(), f->data.size());
+        if (kind == ORVANE_AREA_INTERNAL_USE || kind == ORVANE_AREA_MULTIRECORD)
+            continue;
+        if (d->fields.size() != f->fields.size())
+            return Text::Format(_("the %s areas have different numbers of fields"), key.c_str());
+        if (Footprint(*d) != Footprint(*f))
+            return Text::Format(_("the %s areas differ in size"), key.c_str());
+    }
+    return "";
+}
+} // namespace
+
+// The image a file's FRU makes on its own: the header and every area where
+// the commit puts them. Empty after a report when the header disagrees.
+int ImageOfFileFru(Session& s, const FruAddress& address, std::vector<uint8_t>* image) {
+    SelectList(s.Api(), ORVANE_LIST_FILE);
+    uint32_t present = 0, loaded = 0;
+    GetNumberOfFrus(s.Api(), &present, &loaded);
+    SelectFru(s.Api(), loaded - 1);
+    if (int code = SafeCommit::GuardLayout(address, RawImage::KnownDeviceSize(address)))
+        return code;
+    CoreAccess::CommitLayout layout;
+    CoreAccess::SelectedCommitLayout(&layout);
+    image->assign(layout.end, 0xFF);
+    std::copy(layout.header.begin(), layout.header.end(), image->begin());
+    for (const auto& area : layout.areas)
+        std::copy(area.bytes.begin(), area.bytes.end(),
+                  image->begin() + static_cast<long>(area.commitOffset));
+    return kExitOk;
+}
+
+int Restore(Session& s, const Options& o) {
+    if (!o.operands.empty() && o.operands[0].size() > 4 &&
+        o.operands[0].compare(o.operands[0].size() - 4, 4, ".bin") == 0)
+        return RestoreImage(s, o);
+    if (o.operands.size() != 1)
+        return Usage("restore", _("takes CFG or FILE.bin"));
+    Options fromFile = o;
+    fromFile.file = o.operands[0];
+    if (!LoadSource(s, fromFile))
+        return kExitLibrary;
+    FruView saved;
+    if (!s.Describe(s.Count() - 1, &saved))
+        return kExitLibrary;
+    if (!s.LoadSystem())
+        return kExitLibrary;
+    if (uint32_t status = SelectList(s.Api(), ORVANE_LIST_SYSTEM); status != ORVANE_OK)
+        return s.Fail(_("selecting the system list"), status);
+    const FruAddress& a = saved.address;
+    std::optional<uint32_t> found;
+    for (uint32_t i = 0; i < s.Count(); ++i) {
+        FruAddress b;
+        if (SelectFru(s.Api(), i) == ORVANE_OK && s.SelectedAddress(&b) && b == a)
+            found = i;
+    }
+    if (!found) {
+        // A device whose image no longer reads gets the file's image whole.
+        for (const auto& d : CoreAccess::LocatedDevices())
+            if (!d.read && RawImage::FromDevice(d.address) == a) {
+                std::vector<uint8_t> image;
+                if (int code = ImageOfFileFru(s, a, &image))
+                    return code;
+                return WriteRaw(s, o, a, std::nullopt, image);
+            }
+        std::fprintf(stderr, _("orvane: no located FRU device is at %s (try orvane scan)\n"),
+                     a.Format().c_str());
+        return kExitLibrary;
+    }
+    const uint32_t position = *found;
+    FruView device;
+    if (!s.Describe(position, &device))
+        return kExitLibrary;
+    if (const std::string why = RestoreMismatch(device, saved); !why.empty()) {
+        std::fprintf(stderr, _("orvane: refusing to restore %s to %s: %s\n"), o.operands[0].c_str(),
+                     a.Format().c_str(), why.c_str());
+        return kExitRefused;
+    }
+    SelectFru(s.Api(), position);
+    if (!o.repack)
+        if (int code = SafeCommit::GuardLayout(a, 0))
+            return code;
+    PendingBackup backup;
+    if (int code = TakeBackup(s, o, a, &position, &backup))
+        return code;
+    uint32_t changed = 0;
+    for (const AreaView& want : saved.areas) {
+        const AreaView& have = *FindArea(device, want.kind);
+        if (SelectAreaEnum(s.Api(), want.kind) != ORVANE_OK)
+            return s.Fail(Text::Format(_("selecting the %s area"), want.key.c_str()),
+                          ORVANE_E_NOT_SELECTED);
+        if (want.hasData) {
+            if (want.data != have.data) {
+                if (uint32_t status = SetAreaData(s.Api(), want.data.data(),
+                                                  static_cast<uint32_t>(want.data.size()));
+                    status != ORVANE_OK)
+                    return s.Fail(Text::Format(_("restoring the %s area"), want.key.c_str()),
+                                  status);
+                ++changed;
+            }
+            continue;
+        }
+        // Fields that shrink first, so the padding they give back lets the
+        // others grow.
+        for (int pass = 0; pass < 2; ++pass) {
+            for (uint32_t i = 0; i < want.fields.size(); ++i) {
+                const auto& w = want.fields[i];
+                const auto& h = have.fields[i];
+                if (w.bytes == h.bytes || (w.bytes.size() > h.bytes.size()) != (pass == 1))
+                    continue;
+                if (uint32_t status = SelectFieldInteger(s.Api(), i); status != ORVANE_OK)
+                    return s.Fail(Text::Format(_("selecting %s"), w.key.c_str()), status);
+                if (uint32_t status = SetFieldDataValue(s.Api(), w.bytes.data(),
+                                                        static_cast<uint32_t>(w.bytes.size()));
+                    status != ORVANE_OK)
+                    return s.Fail(Text::Format(_("restoring %s"), w.key.c_str()), status);
+                ++changed;
+            }
+        }
+    }
+    if (o.repack) {
+        if (!CoreAccess::RepackSelected()) {
+            std::fprintf(stderr, _("orvane: the areas do not fit a common header when packed from "
+                                   "offset 8; nothing was written\n"));
+            return kExitRefused;
+        }
+        ++changed; // the header and every area are written where they now belong
+    }
+    if (changed == 0) {
+        std::printf(_("the device at %s already holds what %s holds; nothing written\n"),
+                    a.Format().c_str(), o.operands[0].c_str());
+        return kExitOk;
+    }
+    if (int code = SafeCommit::GuardLayout(a, RawImage::KnownDeviceSize(a)))
+        return code;
+    return SafeCommit::Commit(s, a, backup);
+}
+} // namespace Commands

@@ -1,0 +1,274 @@
+#include "device/RawImage.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace RawImage {
+namespace {
+constexpr uint32_t kEepromBytes = 256;     // AT24C02 and DS1624 hold 256 bytes
+constexpr uint32_t kAddressable = 0x10000; // what two offset bytes reach
+constexpr uint32_t kUnit = 8;
+
+std::string SystemError(const std::string& what, const std::string& path) {
+    return what + " " + path + ": " + std::strerror(errno);
+}
+
+// The end of the image the header describes: each info area by its length
+// byte, the internal use area up to the next area, the multi-record chain
+// by its records. Reads that fail end the search; the header alone is 8.
+uint32_t ImageExtent(const CoreAccess::DeviceAddress& d) {
+    std::vector<uint8_t> h;
+    if (CoreAccess::ReadDevice(d, 0, kUnit, &h) != 0 || h.size() != kUnit)
+        return 0;
+    uint8_t sum = 0;
+    for (uint8_t b : h)
+        sum = static_cast<uint8_t>(sum + b);
+    uint32_t extent = kUnit;
+    if (sum != 0 || (h[0] & 0x07) != 1)
+        return extent;
+    std::vector<uint8_t> bytes;
+    for (int area = 2; area <= 4; ++area)
+        if (h[area] && CoreAccess::ReadDevice(d, h[area] * kUnit, 2, &bytes) == 0)
+            extent = std::max(extent, (h[area] + bytes[1]) * kUnit);
+    if (h[1])
+        for (int next = 2; next <= 5; ++next)
+            if (h[next] > h[1]) {
+                extent = std::max(extent, h[next] * kUnit);
+                break;
+            }
+    if (h[5]) {
+        uint32_t offset = h[5] * kUnit;
+        while (offset + 3 <= kAddressable && CoreAccess::ReadDevice(d, offset, 3, &bytes) == 0) {
+            offset += 5 + bytes[2];
+            extent = std::max(extent, std::min(offset, kAddressable));
+            if (bytes[1] & 0x80)
+                break;
+        }
+    }
+    return extent;
+}
+
+bool WriteAll(int fd, const std::vector<uint8_t>& bytes) {
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            if (n == 0)
+                errno = EIO;
+            return false;
+        }
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+// fsync, where the kind of file allows it (devices and pipes may not).
+bool Sync(int fd) {
+    return ::fsync(fd) == 0 || errno == EINVAL || errno == EROFS;
+}
+
+bool WriteSyncVerify(int fd, const std::string& path, const std::vector<uint8_t>& bytes,
+                     std::string* error) {
+    if (!WriteAll(fd, bytes)) {
+        *error = SystemError("cannot write", path);
+        return false;
+    }
+    if (!Sync(fd)) {
+        *error = SystemError("cannot flush", path);
+        return false;
+    }
+    std::vector<uint8_t> back;
+    if (!ReadFile(path, &back, error))
+        return false;
+    if (back != bytes) {
+        *error =
+            path + " does not read back as written (differs at " + Differences(bytes, back) + ")";
+        return false;
+    }
+    return true;
+}
+} // namespace
+
+CoreAccess::DeviceAddress ToDevice(const FruAddress& a) {
+    CoreAccess::DeviceAddress d;
+    d.nvsType = a.nvsType;
+    d.lun = a.lun;
+    d.deviceAddress = a.deviceAddress;
+    d.bus = a.bus;
+    d.controller = a.controller;
+    d.deviceId = a.deviceId;
+    return d;
+}
+
+FruAddress FromDevice(const CoreAccess::DeviceAddress& d) {
+    FruAddress a;
+    a.nvsType = d.nvsType;
+    a.lun = d.lun;
+    a.deviceAddress = d.deviceAddress;
+    a.bus = d.bus;
+    a.controller = d.controller;
+    a.deviceId = d.deviceId;
+    return a;
+}
+
+uint32_t DeviceLength(const FruAddress& address, uint32_t* length, std::string* source) {
+    const CoreAccess::DeviceAddress d = ToDevice(address);
+    uint32_t size = 0;
+    if (CoreAccess::DeviceSize(d, &size) == 0 && size > 0) {
+        *length = size;
+        *source = "the device's size from its controller";
+        return 0;
+    }
+    if (address.nvsType == 0 || address.nvsType == 1) {
+        *length = kEepromBytes;
+        *source = "the size of the EEPROM";
+        return 0;
+    }
+    *length = ImageExtent(d);
+    *source = "the extent of the image (the controller did not give the device's size)";
+    return *length ? 0 : 0xC0070028u;
+}
+
+uint32_t KnownDeviceSize(const FruAddress& address) {
+    uint32_t size = 0;
+    if (address.nvsType == 0 || address.nvsType == 1)
+        return kEepromBytes;
+    return CoreAccess::DeviceSize(ToDevice(address), &size) == 0 ? size : 0;
+}
+
+uint32_t ReadWholeDevice(const FruAddress& address, std::vector<uint8_t>* bytes,
+                         std::string* source) {
+    uint32_t length = 0;
+    if (const uint32_t status = DeviceLength(address, &length, source))
+        return status;
+    return CoreAccess::ReadDevice(ToDevice(address), 0, length, bytes);
+}
+
+std::string Differences(const std::vector<uint8_t>& want, const std::vector<uint8_t>& have) {
+    std::string text;
+    const size_t end = std::max(want.size(), have.size());
+    int shown = 0;
+    for (size_t i = 0; i < end; ++i) {
+        auto differs = [&](size_t k) {
+            return k >= want.size() || k >= have.size() || want[k] != have[k];
+        };
+        if (!differs(i))
+            continue;
+        size_t last = i;
+        while (last + 1 < end && differs(last + 1))
+            ++last;
+        if (++shown > 8) {
+            text += ", ...";
+            break;
+        }
+        char range[48];
+        if (last == i)
+            std::snprintf(range, sizeof range, "0x%04zX", i);
+        else
+            std::snprintf(range, sizeof range, "0x%04zX-0x%04zX", i, last);
+        text += (text.empty() ? "" : ", ") + std::string(range);
+        i = last;
+    }
+    return text;
+}
+
+bool ReadFile(const std::string& path, std::vector<uint8_t>* bytes, std::string* error) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        *error = SystemError("cannot open", path);
+        return false;
+    }
+    bytes->clear();
+    uint8_t buffer[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            *error = SystemError("cannot read", path);
+            ::close(fd);
+            return false;
+        }
+        if (n == 0)
+            break;
+        bytes->insert(bytes->end(), buffer, buffer + n);
+    }
+    ::close(fd);
+    return true;
+}
+
+bool WriteNewFile(const std::string& path, const std::vector<uint8_t>& bytes, std::string* error) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        *error = SystemError("cannot create", path);
+        return false;
+    }
+    bool ok = WriteSyncVerify(fd, path, bytes, error);
+    if (::close(fd) != 0 && ok) {
+        *error = SystemError("cannot close", path);
+        ok = false;
+    }
+    if (!ok)
+        ::unlink(path.c_str());
+    return ok;
+}
+
+bool WriteFileSafely(const std::string& path, const std::vector<uint8_t>& bytes,
+                     std::string* error) {
+    struct stat st {};
+    const bool exists = ::stat(path.c_str(), &st) == 0;
+    if (exists && !S_ISREG(st.st_mode)) {
+        const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+        if (fd < 0) {
+            *error = SystemError("cannot open", path);
+            return false;
+        }
+        bool ok = WriteAll(fd, bytes);
+        if (!ok)
+            *error = SystemError("cannot write", path);
+        else if (!(ok = Sync(fd)))
+            *error = SystemError("cannot flush", path);
+        if (::close(fd) != 0 && ok) {
+            *error = SystemError("cannot close", path);
+            ok = false;
+        }
+        return ok;
+    }
+    const std::filesystem::path target(path);
+    const std::string folder =
+        target.has_parent_path() ? target.parent_path().string() : std::string(".");
+    std::string temp = folder + "/." + target.filename().string() + ".orvane-XXXXXX";
+    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+    if (fd < 0) {
+        *error = SystemError("cannot create a temporary file in", folder);
+        return false;
+    }
+    ::fchmod(fd, exists ? (st.st_mode & 07777) : 0644);
+    bool ok = WriteSyncVerify(fd, temp, bytes, error);
+    if (::close(fd) != 0 && ok) {
+        *error = SystemError("cannot close", temp);
+        ok = false;
+    }
+    if (ok && ::rename(temp.c_str(), path.c_str()) != 0) {
+        *error = SystemError("cannot rename the temporary file to", path);
+        ok = false;
+    }
+    if (!ok) {
+        ::unlink(temp.c_str());
+        return false;
+    }
+    if (const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); dir >= 0) {
+        ::fsync(dir);
+        ::close(dir);
+    }
+    return true;
+}
+} // namespace RawImage

@@ -1,0 +1,176 @@
+#include "device/SafeCommit.h"
+
+#include "device/LayoutGuard.h"
+#include "device/RawImage.h"
+#include "view/Text.h"
+#include "view/Translate.h"
+#include "api/CoreAccess.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace SafeCommit {
+namespace {
+// The areas the running commit writes; its progress names only those.
+bool g_written[ORVANE_AREA_MULTIRECORD + 1] = {};
+
+void CommitProgress(uint32_t phase, const OrvaneChar* text, uint32_t done, uint32_t total) {
+    const int32_t area = CoreAccess::CommitProgressArea(text);
+    if (area <= ORVANE_AREA_COMMON_HEADER || g_written[area])
+        Session::ShowProgress(phase, text, done, total);
+}
+
+// Writes those bytes of want that the device does not hold yet (all of them
+// when it cannot be read): fewer writes, and nothing past what differs.
+uint32_t WriteDifferences(const CoreAccess::DeviceAddress& device,
+                          const std::vector<uint8_t>& want) {
+    const uint32_t size = static_cast<uint32_t>(want.size());
+    std::vector<uint8_t> have;
+    if (CoreAccess::ReadDevice(device, 0, size, &have) != 0 || have.size() != size)
+        return CoreAccess::WriteDevice(device, 0, want);
+    for (uint32_t i = 0; i < size; ++i) {
+        if (have[i] == want[i])
+            continue;
+        uint32_t end = i;
+        while (end < size && have[end] != want[end])
+            ++end;
+        if (const uint32_t status = CoreAccess::WriteDevice(
+                device, i, std::vector<uint8_t>(want.begin() + i, want.begin() + end)))
+            return status;
+        i = end;
+    }
+    return 0;
+}
+
+// Writes the raw backup back where the device differs from it, then reads it
+// again and compares. Returns kExitLibrary.
+int RollBack(const FruAddress& address, const Commands::PendingBackup& backup) {
+    std::fprintf(stderr, _("orvane: writing %s back to the device\n"), backup.bin.c_str());
+    const CoreAccess::DeviceAddress device = RawImage::ToDevice(address);
+    const uint32_t size = static_cast<uint32_t>(backup.raw.size());
+    std::vector<uint8_t> back;
+    const uint32_t written = WriteDifferences(device, backup.raw);
+    const uint32_t read = written ? written : CoreAccess::ReadDevice(device, 0, size, &back);
+    if (written == 0 && read == 0 && back == backup.raw) {
+        std::fprintf(stderr,
+                     _("orvane: the device at %s is as before (%zu bytes read back and "
+                       "compared); the backup stays in %s\n"),
+                     address.Format().c_str(), backup.raw.size(), backup.Describe().c_str());
+        return kExitLibrary;
+    }
+    if (written || read)
+        std::fprintf(stderr,
+                     _("orvane: the rollback failed (0x%08X): the device at %s is NOT as "
+                       "before; orvane restore %s tries again\n"),
+                     written ? written : read, address.Format().c_str(), backup.bin.c_str());
+    else
+        std::fprintf(stderr,
+                     _("orvane: the device at %s is NOT as before (it differs from %s at "
+                       "%s); orvane restore %s tries again\n"),
+                     address.Format().c_str(), backup.bin.c_str(),
+                     RawImage::Differences(backup.raw, back).c_str(), backup.bin.c_str());
+    return kExitLibrary;
+}
+
+// Reads back `expected.size()` bytes and compares those that `meant` marks.
+// "" when they agree, else the offsets that differ or the read's failure.
+std::string Verify(const FruAddress& address, const std::vector<uint8_t>& expected,
+                   const std::vector<bool>& meant) {
+    std::vector<uint8_t> back;
+    if (const uint32_t status = CoreAccess::ReadDevice(
+            RawImage::ToDevice(address), 0, static_cast<uint32_t>(expected.size()), &back)) {
+        char text[64];
+        std::snprintf(text, sizeof text, _("the device could not be read back (0x%08X)"), status);
+        return text;
+    }
+    std::vector<uint8_t> want = expected, have = back;
+    for (size_t i = 0; i < want.size(); ++i)
+        if (!meant[i])
+            want[i] = have[i];
+    return want == have ? ""
+                        : Text::Format(_("the device differs at %s"),
+                                       RawImage::Differences(want, have).c_str());
+}
+} // namespace
+
+int GuardLayout(const FruAddress& address, uint32_t deviceLength) {
+    CoreAccess::CommitLayout layout;
+    if (!CoreAccess::SelectedCommitLayout(&layout))
+        return kExitOk;
+    const std::string problems = LayoutGuard::Problems(layout, deviceLength);
+    if (problems.empty())
+        return kExitOk;
+    bool moved = false;
+    for (const auto& area : layout.areas)
+        moved = moved || area.headerOffset != area.commitOffset;
+    std::fprintf(stderr, _("orvane: refusing to commit %s: %sNothing was written.%s\n"),
+                 address.Format().c_str(), problems.c_str(),
+                 moved ? _(" --repack moves the areas to where the commit writes them and "
+                           "rewrites the header to match.")
+                       : "");
+    return kExitRefused;
+}
+
+int Commit(Session& s, const FruAddress& address, Commands::PendingBackup& backup) {
+    CoreAccess::CommitLayout layout;
+    CoreAccess::SelectedCommitLayout(&layout);
+    // What the device must hold afterwards: the backup, with the header and
+    // every area the commit writes put over it.
+    std::vector<uint8_t> expected = backup.raw;
+    expected.resize(std::max<size_t>(expected.size(), layout.end), 0xFF);
+    std::vector<bool> meant(expected.size(), false);
+    std::fill(meant.begin(), meant.begin() + static_cast<long>(backup.raw.size()), true);
+    auto put = [&](uint32_t offset, const std::vector<uint8_t>& bytes) {
+        for (size_t i = 0; i < bytes.size() && offset + i < expected.size(); ++i) {
+            expected[offset + i] = bytes[i];
+            meant[offset + i] = true;
+        }
+    };
+    put(0, layout.header);
+    std::fill(std::begin(g_written), std::end(g_written), false);
+    for (const auto& area : layout.areas)
+        if (area.written) {
+            put(area.commitOffset, area.bytes);
+            g_written[area.kind] = true;
+        }
+
+    // From the first write on, the backup stays whatever happens.
+    backup.Keep();
+    SetProgressCallback(s.Api(), CommitProgress);
+    const uint32_t status = CommitConfigurationToSystem(s.Api());
+    SetProgressCallback(s.Api(), Session::ShowProgress);
+    Session::EndProgress();
+    if (status != ORVANE_OK) {
+        s.Fail(_("committing the FRU"), status);
+        return RollBack(address, backup);
+    }
+    if (const std::string problem = Verify(address, expected, meant); !problem.empty()) {
+        std::fprintf(stderr, _("orvane: the commit did not leave the device as meant: %s\n"),
+                     problem.c_str());
+        return RollBack(address, backup);
+    }
+    std::printf(
+        _("committed and verified (%zu bytes read back); the previous contents are in %s\n"),
+        expected.size(), backup.Describe().c_str());
+    return kExitOk;
+}
+
+int WriteImage(const FruAddress& address, const std::vector<uint8_t>& image,
+               Commands::PendingBackup& backup) {
+    backup.Keep();
+    if (const uint32_t status = WriteDifferences(RawImage::ToDevice(address), image)) {
+        std::fprintf(stderr, _("orvane: writing the image to %s failed (0x%08X)\n"),
+                     address.Format().c_str(), status);
+        return RollBack(address, backup);
+    }
+    if (const std::string problem = Verify(address, image, std::vector<bool>(image.size(), true));
+        !problem.empty()) {
+        std::fprintf(stderr, _("orvane: the write did not leave the device as meant: %s\n"),
+                     problem.c_str());
+        return RollBack(address, backup);
+    }
+    std::printf(_("wrote and verified %zu bytes at %s; the previous contents are in %s\n"),
+                image.size(), address.Format().c_str(), backup.Describe().c_str());
+    return kExitOk;
+}
+} // namespace SafeCommit

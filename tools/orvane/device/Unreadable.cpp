@@ -1,0 +1,87 @@
+#include "device/Unreadable.h"
+
+#include "view/FruViews.h"
+#include "device/RawImage.h"
+#include "view/Text.h"
+#include "view/Translate.h"
+
+namespace Unreadable {
+
+std::vector<CoreAccess::LocatedDevice> Devices() {
+    std::vector<CoreAccess::LocatedDevice> failed;
+    for (auto& d : CoreAccess::LocatedDevices())
+        if (!d.read)
+            failed.push_back(std::move(d));
+    return failed;
+}
+
+std::optional<CoreAccess::LocatedDevice> Named(const std::string& designation) {
+    const auto address = FruAddress::Parse(designation);
+    std::optional<CoreAccess::LocatedDevice> named;
+    for (auto& d : CoreAccess::LocatedDevices()) {
+        const bool match = address ? RawImage::FromDevice(d.address) == *address
+                                   : !d.name.empty() && d.name == designation;
+        if (match && d.read)
+            return std::nullopt;
+        if (match && !named)
+            named = std::move(d);
+    }
+    return named;
+}
+
+bool Describe(CoreAccess::LocatedDevice* device, FruView* view) {
+    const FruAddress address = RawImage::FromDevice(device->address);
+    std::vector<uint8_t> bytes;
+    std::string source;
+    if (const uint32_t status = RawImage::ReadWholeDevice(address, &bytes, &source)) {
+        device->damaged = false;
+        device->status = status;
+        device->message = _("its raw bytes cannot be read either");
+        return false;
+    }
+    *view = FruView();
+    FruViews::Fill(CoreAccess::ParseImage(bytes, Text::FromUtf8(device->name)), view);
+    view->name = device->name;
+    view->address = address;
+    view->listed = false;
+    view->editable = false;
+    return true;
+}
+
+void Print(std::FILE* out, const std::vector<CoreAccess::LocatedDevice>& devices) {
+    for (const bool damaged : {true, false}) {
+        bool heading = false;
+        for (const auto& d : devices) {
+            if (d.damaged != damaged)
+                continue;
+            if (!heading)
+                std::fprintf(out, "%s\n", damaged ? _("damaged:") : _("unreadable:"));
+            heading = true;
+            std::fprintf(out, "     %s %-18s 0x%08X %s\n", Text::Padded(d.name, 20).c_str(),
+                         RawImage::FromDevice(d.address).Format().c_str(), d.status,
+                         d.message.c_str());
+        }
+    }
+}
+
+std::string Json(const std::vector<CoreAccess::LocatedDevice>& devices) {
+    std::string text;
+    for (const bool damaged : {true, false}) {
+        text += damaged ? "\"damaged\": [" : ", \"unreadable\": [";
+        const char* separator = "";
+        for (const auto& d : devices) {
+            if (d.damaged != damaged)
+                continue;
+            char status[16];
+            std::snprintf(status, sizeof status, "0x%08X", d.status);
+            text += std::string(separator) + "{\"name\": " + Text::JsonString(d.name) +
+                    ", \"address\": \"" + RawImage::FromDevice(d.address).Format() +
+                    "\", \"status\": \"" + status +
+                    "\", \"message\": " + Text::JsonString(d.message) + "}";
+            separator = ", ";
+        }
+        text += "]";
+    }
+    return text;
+}
+} // namespace Unreadable

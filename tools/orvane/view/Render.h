@@ -1,0 +1,19 @@
+// Printing FRU snapshots for people (aligned text) and for scripts (JSON in
+// the schema of tools/orvane/show.schema.json).
+#pragma once
+#include "app/Session.h"
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace Render {
+// One line per FRU: position, name, address and the areas present.
+void ScanLine(std::FILE* out, const FruView& fru);
+// Every area and field with title and value; internal use and multi-record
+// bytes as hex.
+void Plain(std::FILE* out, const FruView& fru);
+// The same as one JSON document: {"frus": [...]}; `member`, when not empty,
+// is one more member of the document (e.g. "unreadable": [...]).
+void Json(std::FILE* out, const std::vector<FruView>& frus, const std::string& member = "");
+} // namespace Render

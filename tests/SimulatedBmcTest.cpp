@@ -253,7 +253,9 @@ TEST_F(SimulatedBmc, AppliesFaultsAfterSkipForTimes) {
         { "match": { "command": "0x52", "offset": 258 }, "completion_code": "0xC0" },
         { "match": { "bridged": true, "command": "0x01" }, "effect": "no_response", "times": 1 },
         { "match": { "bridged": true, "command": "0x11" }, "effect": "wrong_sequence" },
-        { "match": { "responder": "0x30", "bridged": false }, "effect": "no_response" }
+        { "match": { "responder": "0x30", "bridged": false }, "effect": "no_response" },
+        { "match": { "command": "0x11", "device": 0, "offset": 0 }, "effect": "corrupt_data",
+          "skip": 1, "times": 1 }
       ] })");
     Bytes at16 = {0, 16, 0, 1};
     EXPECT_EQ(Send(0x20, 0x0A, 0x11, at16).cc, 0);          // skipped
@@ -261,6 +263,15 @@ TEST_F(SimulatedBmc, AppliesFaultsAfterSkipForTimes) {
     EXPECT_EQ(Send(0x20, 0x0A, 0x11, {0, 17, 0, 1}).cc, 0); // another offset
     EXPECT_EQ(Send(0x20, 0x0A, 0x11, at16).cc, 0xC8);
     EXPECT_EQ(Send(0x20, 0x0A, 0x11, at16).cc, 0); // used up
+
+    // corrupt_data keeps the completion code and the count, and inverts the
+    // last byte of the answer.
+    Bytes at0 = {0, 0, 0, 2};
+    EXPECT_EQ(Send(0x20, 0x0A, 0x11, at0).data, (Bytes{2, 0xFF, 0xFF}));
+    Reply corrupted = Send(0x20, 0x0A, 0x11, at0);
+    EXPECT_EQ(corrupted.cc, 0);
+    EXPECT_EQ(corrupted.data, (Bytes{2, 0xFF, 0x00}));
+    EXPECT_EQ(Send(0x20, 0x0A, 0x11, at0).data, (Bytes{2, 0xFF, 0xFF}));
 
     Reply failed = Send(0x20, 0x0A, 0x11, {1, 0, 0, 1});
     EXPECT_EQ(failed.result, KSB_RESULT_TRANSPORT);

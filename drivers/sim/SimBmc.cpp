@@ -99,6 +99,14 @@ bool Fits(const std::optional<uint32_t>& want, const std::optional<uint32_t>& ha
     return !want || (have && *want == *have);
 }
 
+// corrupt_data: the answer keeps completion code 00h and its length, but its
+// last data byte comes back inverted, as a flaky bus or EEPROM returns it.
+void Corrupt(const SimFault* fault, SimAnswer* answer) {
+    if (fault && fault->effect == SimEffect::CorruptData && answer->result == KSB_RESULT_OK &&
+        answer->completionCode == 0 && !answer->data.empty())
+        answer->data.back() ^= 0xFF;
+}
+
 } // namespace
 
 // The first fault whose match fits and whose window is not used up takes the
@@ -141,6 +149,7 @@ SimAnswer SimBmc::Send(const SimRequest& r, uint32_t capacity) {
         answer = SendMessage(r, fault);
     } else {
         answer = Answer(*controller, r);
+        Corrupt(fault, &answer);
     }
     if (answer.data.size() > capacity)
         answer = Code(Ipmi::kCcCannotReturnRequestedBytes);
@@ -350,6 +359,7 @@ SimAnswer SimBmc::SendMessage(const SimRequest& r, const SimFault* outerFault) {
         answer = Code(fault->completionCode);
     else
         answer = Answer(*target, inner);
+    Corrupt(fault, &answer);
     if (answer.data.size() > kBridgedAnswerRoom)
         answer = Code(Ipmi::kCcCannotReturnRequestedBytes);
 

@@ -338,9 +338,11 @@ SimFault ReadFault(const json& f, size_t index) {
             fault.effect = SimEffect::NoResponse;
         else if (effect == "wrong_sequence")
             fault.effect = SimEffect::WrongSequence;
+        else if (effect == "corrupt_data")
+            fault.effect = SimEffect::CorruptData;
         else
             throw Bad(where + " effect \"" + effect +
-                      "\" is neither no_response nor wrong_sequence");
+                      "\" is not no_response, wrong_sequence or corrupt_data");
     }
     fault.skip = NumberOr(f, "skip", where, 0xFFFFFFFFu, 0);
     if (f.contains("times"))

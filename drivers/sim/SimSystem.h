@@ -41,7 +41,7 @@ struct SimController {
     uint32_t maxWrite = 0; // 0: only the request's room limits a write
 };
 
-enum class SimEffect { CompletionCode, Result, NoResponse, WrongSequence };
+enum class SimEffect { CompletionCode, Result, NoResponse, WrongSequence, CorruptData };
 
 struct SimFault {
     std::optional<uint32_t> responder, netFn, lun, command, device, offset;

@@ -6,8 +6,8 @@
 #include "fru/CFru.h"
 #include "orvane/orvane.h"
 #include "support/Frame.h"
-#include "support/Globals.h"
 #include "support/IpmiDefs.h"
+#include "support/MessageIds.h"
 #include "support/Trace.h"
 
 #include <cstring>
@@ -16,9 +16,6 @@ using Globals::initialised;
 using Globals::state;
 
 namespace {
-constexpr uint32_t kMsgUnexpected = 125;
-constexpr uint32_t kMsgUnsupported = 126;
-constexpr uint32_t kMsgNoSuchField = 135;
 constexpr uint8_t kTextTypeBits = 0xC0; // 8-bit text in bits 7..6 of a type/length byte
 constexpr uint32_t kHeaderBytes = 8;
 constexpr uint32_t kNoField = 0xFFFFFFFF;
@@ -40,24 +37,19 @@ enum class Needs { Fru, Area, Field };
 // or (the three area data operations) the message alone.
 enum class Report { Traced, Silent };
 
-void Fail(const char16_t* name, const char16_t* reason, uint32_t message, Report report) {
-    if (report == Report::Traced)
-        ORV_FAIL_AT(name, reason);
-    Frame::SetLastErrorMessage(message);
-}
-
 // The checks every operation makes after its entry line, in their fixed order:
 // the library initialised (no trace line), something loaded, the selection it
 // needs, the selected FRU present in the current list. Gives the selected FRU,
 // or null with *status set.
 CFru* SelectedFru(const char16_t* name, Needs needs, uint32_t* status,
                   Report report = Report::Traced) {
+    const char16_t* traced = report == Report::Traced ? name : nullptr;
     if (!initialised) {
         *status = ORVANE_E_NOT_INITIALIZED;
         return nullptr;
     }
     if (!state->loaded) {
-        Fail(name, u"Unexpected", kMsgUnexpected, report);
+        Frame::Fail(traced, u"Unexpected", kMsgUnexpected);
         *status = ORVANE_E_NOT_LOADED;
         return nullptr;
     }
@@ -68,13 +60,13 @@ CFru* SelectedFru(const char16_t* name, Needs needs, uint32_t* status,
     if (needs == Needs::Field)
         selected = selected && state->selectedField != kNoField;
     if (!selected) {
-        Fail(name, u"Unexpected", kMsgUnexpected, report);
+        Frame::Fail(traced, u"Unexpected", kMsgUnexpected);
         *status = ORVANE_E_NOT_SELECTED;
         return nullptr;
     }
     CFru* fru = state->currentList->GetAt(state->selectedFru);
     if (!fru) {
-        Fail(name, u"Unexpected", kMsgUnexpected, report);
+        Frame::Fail(traced, u"Unexpected", kMsgUnexpected);
         *status = ORVANE_E_BAD_ARGUMENT;
         return nullptr;
     }
@@ -148,18 +140,18 @@ struct InfoAreaFailure {
 
 InfoAreaFailure GetDataFailure(uint32_t kind) {
     if (kind == kChassis)
-        return {u"Failed to get Chassis Data", 128};
+        return {u"Failed to get Chassis Data", kMsgGetChassisData};
     if (kind == kProduct)
-        return {u"Failed to get Product Data", 129};
-    return {u"Failed to get Board Data", 130};
+        return {u"Failed to get Product Data", kMsgGetProductData};
+    return {u"Failed to get Board Data", kMsgGetBoardData};
 }
 
 InfoAreaFailure SetDataFailure(uint32_t kind) {
     if (kind == kChassis)
-        return {u"Failed to set Chassis Data", 131};
+        return {u"Failed to set Chassis Data", kMsgSetChassisData};
     if (kind == kProduct)
-        return {u"Failed to set Product Data", 132};
-    return {u"Failed to set Board Data", 133};
+        return {u"Failed to set Product Data", kMsgSetProductData};
+    return {u"Failed to set Board Data", kMsgSetBoardData};
 }
 
 uint32_t HasAreaOp(const char16_t* name, uint8_t* present, uint32_t kind) {
@@ -169,8 +161,7 @@ uint32_t HasAreaOp(const char16_t* name, uint8_t* present, uint32_t kind) {
     if (!fru)
         return status;
     if (!present) {
-        ORV_FAIL_AT(name, u"Unexpected");
-        Frame::SetLastErrorMessage(kMsgUnexpected);
+        Frame::Fail(name, u"Unexpected", kMsgUnexpected);
         return ORVANE_E_BAD_ARGUMENT;
     }
     *present = HasArea(*fru, kind) ? 1 : 0;
@@ -206,7 +197,7 @@ ORVANE_API uint32_t GetNumberOfAreas(OrvaneInterface*, uint32_t* count) {
     if (!fru)
         return status;
     if (!count) {
-        ORV_FAIL_MSG(u"Orvane::GetNumberOfAreas", u"Unexpected", kMsgUnexpected);
+        Frame::Fail(u"Orvane::GetNumberOfAreas", u"Unexpected", kMsgUnexpected);
         return ORVANE_E_BAD_ARGUMENT;
     }
     *count = fru->GetNumberOfAreas();
@@ -222,7 +213,7 @@ ORVANE_API uint32_t SelectAreaInteger(OrvaneInterface*, uint32_t position) {
         return status;
     ClearAreaSelection();
     if (position >= fru->GetNumberOfAreas()) {
-        ORV_FAIL_MSG(u"Orvane::SelectAreaInteger", u"Unexpected", kMsgUnexpected);
+        Frame::Fail(u"Orvane::SelectAreaInteger", u"Unexpected", kMsgUnexpected);
         return ORVANE_E_BAD_ARGUMENT;
     }
     // Present areas in the order internal use, chassis, board, product, multi-record.
@@ -247,7 +238,7 @@ ORVANE_API uint32_t SelectAreaEnum(OrvaneInterface*, int32_t kind) {
         return status;
     ClearAreaSelection();
     if (kind < static_cast<int32_t>(kCommonHeader) || kind > static_cast<int32_t>(kMultiRecord)) {
-        ORV_FAIL_MSG(u"Orvane::SelectAreaEnum", u"Unexpected", kMsgUnexpected);
+        Frame::Fail(u"Orvane::SelectAreaEnum", u"Unexpected", kMsgUnexpected);
         return ORVANE_E_BAD_ARGUMENT;
     }
     // An absent area is not an error: nothing is selected and the host asks
@@ -265,7 +256,7 @@ ORVANE_API uint32_t GetAreaName(OrvaneInterface*, const OrvaneChar** name) {
         return status;
     static constexpr uint32_t kNameMessage[] = {0, 0, 7, 4, 5, 6, 8};
     if (!name || state->selectedArea < kInternalUse || state->selectedArea > kMultiRecord) {
-        ORV_FAIL_MSG(u"Orvane::GetAreaName", u"Unexpected", kMsgUnexpected);
+        Frame::Fail(u"Orvane::GetAreaName", u"Unexpected", kMsgUnexpected);
         return ORVANE_E_BAD_ARGUMENT;
     }
     *name = Frame::GetString(kNameMessage[state->selectedArea]);
@@ -300,7 +291,7 @@ ORVANE_API uint32_t GetNumberOfFields(OrvaneInterface*, uint32_t* count) {
     if (!fru)
         return status;
     if (!count || state->selectedArea == kCommonHeader) {
-        ORV_FAIL_MSG(u"Orvane::GetNumberOfFields", u"Unexpected", kMsgUnexpected);
+        Frame::Fail(u"Orvane::GetNumberOfFields", u"Unexpected", kMsgUnexpected);
         return ORVANE_E_BAD_ARGUMENT;
     }
     // The multi-record area has no fields: a count of 0.
@@ -319,14 +310,12 @@ static uint32_t SelectField(const char16_t* name, bool byEnum, uint32_t value) {
     state->selectedField = kNoField;
     const uint32_t kind = state->selectedArea;
     if (kind == kCommonHeader || kind == kMultiRecord) {
-        ORV_FAIL_AT(name, u"Unsupported");
-        Frame::SetLastErrorMessage(kMsgUnsupported);
+        Frame::Fail(name, u"Unsupported", kMsgUnsupported);
         return ORVANE_E_UNSUPPORTED;
     }
     const uint32_t index = byEnum ? FieldIndex(*fru, kind, static_cast<int32_t>(value)) : value;
     if (index == kNoField || index >= FieldCount(*fru, kind)) {
-        ORV_FAIL_AT(name, u"No such FRU Field");
-        Frame::SetLastErrorMessage(kMsgNoSuchField);
+        Frame::Fail(name, u"No such FRU Field", kMsgNoSuchField);
         return ORVANE_E_BAD_ARGUMENT;
     }
     state->selectedField = index;
@@ -366,11 +355,11 @@ ORVANE_API uint32_t GetFieldTitle(OrvaneInterface*, const OrvaneChar** title) {
         text = fru->productArea.GetFieldTitleFromIndex(index);
         break;
     default:
-        ORV_FAIL_MSG(u"Orvane::GetFieldTitle", u"Unexpected", kMsgUnexpected);
+        Frame::Fail(u"Orvane::GetFieldTitle", u"Unexpected", kMsgUnexpected);
         return ORVANE_E_BAD_ARGUMENT;
     }
     if (!title) {
-        ORV_FAIL_MSG(u"Orvane::GetFieldTitle", u"Unexpected", kMsgUnexpected);
+        Frame::Fail(u"Orvane::GetFieldTitle", u"Unexpected", kMsgUnexpected);
         return ORVANE_E_BAD_ARGUMENT;
     }
     *title = text;
@@ -387,7 +376,7 @@ ORVANE_API uint32_t GetFieldStringValue(OrvaneInterface*, const OrvaneChar** val
     if (!fru)
         return status;
     if (!value) {
-        ORV_FAIL_MSG(u"Orvane::GetFieldStringValue", u"Unexpected", kMsgUnexpected);
+        Frame::Fail(u"Orvane::GetFieldStringValue", u"Unexpected", kMsgUnexpected);
         return ORVANE_E_BAD_ARGUMENT;
     }
     const uint32_t index = state->selectedField;
@@ -405,7 +394,7 @@ ORVANE_API uint32_t GetFieldStringValue(OrvaneInterface*, const OrvaneChar** val
         *value = fru->productArea.GetFieldValueFromIndex(index);
         break;
     default:
-        ORV_FAIL_MSG(u"Orvane::GetFieldStringValue", u"Unsupported", kMsgUnsupported);
+        Frame::Fail(u"Orvane::GetFieldStringValue", u"Unsupported", kMsgUnsupported);
         return ORVANE_E_BAD_ARGUMENT;
     }
     ORV_EXIT(u"Orvane::GetFieldStringValue");
@@ -424,11 +413,11 @@ ORVANE_API uint32_t GetFieldDataValue(OrvaneInterface*, const uint8_t** data, ui
         return status;
     const uint32_t kind = state->selectedArea;
     if (kind != kChassis && kind != kBoard && kind != kProduct) {
-        ORV_FAIL_MSG(u"Orvane::GetFieldDataValue", u"Unsupported", kMsgUnsupported);
+        Frame::Fail(u"Orvane::GetFieldDataValue", u"Unsupported", kMsgUnsupported);
         return ORVANE_E_UNSUPPORTED;
     }
     if (!data || !length) {
-        ORV_FAIL_MSG(u"Orvane::GetFieldDataValue", u"Unexpected", kMsgUnexpected);
+        Frame::Fail(u"Orvane::GetFieldDataValue", u"Unexpected", kMsgUnexpected);
         return ORVANE_E_BAD_ARGUMENT;
     }
     const uint32_t index = state->selectedField;
@@ -439,8 +428,7 @@ ORVANE_API uint32_t GetFieldDataValue(OrvaneInterface*, const uint8_t** data, ui
         *data = nullptr;
         *length = 0;
         const InfoAreaFailure failure = GetDataFailure(kind);
-        ORV_FAIL_AT(u"Orvane::GetFieldDataValue", failure.reason);
-        Frame::SetLastErrorMessage(failure.message);
+        Frame::Fail(u"Orvane::GetFieldDataValue", failure.reason, failure.message);
         return ORVANE_E_GET_FIELD_DATA;
     }
     ORV_EXIT(u"Orvane::GetFieldDataValue");
@@ -455,7 +443,7 @@ ORVANE_API uint32_t SetFieldDataValue(OrvaneInterface*, const uint8_t* data, uin
         return status;
     const uint32_t kind = state->selectedArea;
     if (kind != kChassis && kind != kBoard && kind != kProduct) {
-        ORV_FAIL_MSG(u"Orvane::SetFieldDataValue", u"Unsupported", kMsgUnsupported);
+        Frame::Fail(u"Orvane::SetFieldDataValue", u"Unsupported", kMsgUnsupported);
         return ORVANE_E_UNSUPPORTED;
     }
     // Null bytes go to the area's setter, which refuses them whatever the
@@ -471,8 +459,7 @@ ORVANE_API uint32_t SetFieldDataValue(OrvaneInterface*, const uint8_t* data, uin
                               : fru->productArea.SetFieldData(index, data, length, kTextTypeBits);
     if (!ok) {
         const InfoAreaFailure failure = SetDataFailure(kind);
-        ORV_FAIL_AT(u"Orvane::SetFieldDataValue", failure.reason);
-        Frame::SetLastErrorMessage(failure.message);
+        Frame::Fail(u"Orvane::SetFieldDataValue", failure.reason, failure.message);
         return ORVANE_E_SET_FIELD_DATA;
     }
     ORV_EXIT(u"Orvane::SetFieldDataValue");
@@ -488,7 +475,7 @@ ORVANE_API uint32_t GetMaxFieldSize(OrvaneInterface*, uint32_t* size) {
     if (!fru)
         return status;
     if (!size) {
-        ORV_FAIL_MSG(u"Orvane::GetMaxFieldSize", u"Unexpected", kMsgUnexpected);
+        Frame::Fail(u"Orvane::GetMaxFieldSize", u"Unexpected", kMsgUnexpected);
         return ORVANE_E_BAD_ARGUMENT;
     }
     int32_t pad = 0;
@@ -506,7 +493,7 @@ ORVANE_API uint32_t GetMaxFieldSize(OrvaneInterface*, uint32_t* size) {
         break;
     default:
         // The internal use and multi-record areas have no text fields to grow.
-        ORV_FAIL_MSG(u"Orvane::GetMaxFieldSize", u"Unexpected", kMsgUnsupported);
+        Frame::Fail(u"Orvane::GetMaxFieldSize", u"Unexpected", kMsgUnsupported);
         return ORVANE_E_UNSUPPORTED;
     }
     // An area whose fields already overrun its length has no room at all.

@@ -2,7 +2,7 @@
 
 #include "api/LibraryState.h"
 #include "support/Frame.h"
-#include "support/Globals.h"
+#include "support/MessageIds.h"
 #include "support/Trace.h"
 #include "support/Utf16.h"
 #include "system/FruTransfer.h"
@@ -97,8 +97,8 @@ uint32_t InitializeFruProperties(CFruProperties& properties) {
     properties.SetIpmiVersion(GetIPMIRevision());
     properties.SetNumberOfFrus(static_cast<uint8_t>(Globals::state->locatorList->GetCount()));
     properties.SetNumberOfIpmiFrus(static_cast<uint8_t>(Globals::state->systemList->GetCount()));
-    properties.SetIpmiVersionString(
-        Frame::GetString(properties.GetIpmiVersion() == 0x01 ? 33 : 32));
+    properties.SetIpmiVersionString(Frame::GetString(
+        properties.GetIpmiVersion() == 0x01 ? kMsgIpmiVersion10 : kMsgIpmiVersion15));
     ORV_EXIT(u"FruUtility::InitializeFruProperties");
     return 0;
 }

@@ -4,7 +4,7 @@
 #include "fru/CFru.h"
 #include "orvane/orvane.h"
 #include "support/Frame.h"
-#include "support/Globals.h"
+#include "support/MessageIds.h"
 #include "support/Trace.h"
 #include "support/Utf16.h"
 
@@ -16,8 +16,6 @@ using Globals::initialised;
 using Globals::state;
 
 namespace {
-constexpr uint32_t kMsgNoMemory = 102;
-constexpr uint32_t kMsgUnexpected = 125;
 
 // The narrow copy of a wide path in the running locale's multibyte form.
 // False when a character has no multibyte form: the operation then fails
@@ -35,19 +33,19 @@ ORVANE_API uint32_t LoadConfigurationFromFile(OrvaneInterface* api, const Orvane
         return ORVANE_E_NOT_INITIALIZED;
     std::unique_ptr<CFru> fru(new (std::nothrow) CFru());
     if (!fru) {
-        ORV_FAIL_MSG(u"Orvane::LoadConfigurationFromFile", u"FRU Error Allocation", kMsgNoMemory);
+        Frame::Fail(u"Orvane::LoadConfigurationFromFile", u"FRU Error Allocation", kMsgNoMemory);
         return ORVANE_E_FRU_NO_MEMORY;
     }
     // A null path is handed on as a null narrow path; the reader refuses it.
     std::string narrow;
     if (path && !NarrowPath(path, narrow)) {
-        ORV_FAIL_MSG(u"Orvane::LoadConfigurationFromFile", u"Unexpected", kMsgUnexpected);
+        Frame::Fail(u"Orvane::LoadConfigurationFromFile", u"Unexpected", kMsgUnexpected);
         return ORVANE_E_BAD_ARGUMENT;
     }
     if (uint32_t status = fru->ReadFRUFromFile(path ? narrow.c_str() : nullptr); status != 0)
         return status;
     if (!state->fileList->Append(fru.get())) {
-        ORV_FAIL_MSG(u"Orvane::LoadConfigurationFromFile", u"FRU Error Allocation", kMsgNoMemory);
+        Frame::Fail(u"Orvane::LoadConfigurationFromFile", u"FRU Error Allocation", kMsgNoMemory);
         return ORVANE_E_FRU_NO_MEMORY;
     }
     fru.release(); // the file list owns it now
@@ -56,7 +54,7 @@ ORVANE_API uint32_t LoadConfigurationFromFile(OrvaneInterface* api, const Orvane
     state->selectedArea = 0;
     state->selectedField = LibraryState::kNone;
     if (SelectList(api, LibraryState::kFileList) != ORVANE_OK) {
-        ORV_FAIL_MSG(u"Orvane::LoadConfigurationFromFile", u"Unexpected", kMsgUnexpected);
+        Frame::Fail(u"Orvane::LoadConfigurationFromFile", u"Unexpected", kMsgUnexpected);
         return ORVANE_E_INTERNAL;
     }
     state->selectedFru = state->currentList->GetCount() - 1;
@@ -69,26 +67,26 @@ ORVANE_API uint32_t SaveConfigurationToFile(OrvaneInterface*, const OrvaneChar* 
     if (!initialised)
         return ORVANE_E_NOT_INITIALIZED;
     if (!state->loaded) {
-        ORV_FAIL_MSG(u"Orvane::SaveConfigurationToFile", u"Unexpected", kMsgUnexpected);
+        Frame::Fail(u"Orvane::SaveConfigurationToFile", u"Unexpected", kMsgUnexpected);
         return ORVANE_E_NOT_LOADED;
     }
     if (state->selectedList == LibraryState::kNoList || !state->currentList ||
         state->selectedFru == LibraryState::kNone) {
-        ORV_FAIL_MSG(u"Orvane::SaveConfigurationToFile", u"Unexpected", kMsgUnexpected);
+        Frame::Fail(u"Orvane::SaveConfigurationToFile", u"Unexpected", kMsgUnexpected);
         return ORVANE_E_NOT_SELECTED;
     }
     if (!path) {
-        ORV_FAIL_MSG(u"Orvane::SaveConfigurationToFile", u"Unexpected", kMsgUnexpected);
+        Frame::Fail(u"Orvane::SaveConfigurationToFile", u"Unexpected", kMsgUnexpected);
         return ORVANE_E_FILE_CREATE;
     }
     std::string narrow;
     if (!NarrowPath(path, narrow)) {
-        ORV_FAIL_MSG(u"Orvane::SaveConfigurationToFile", u"Unexpected", kMsgUnexpected);
+        Frame::Fail(u"Orvane::SaveConfigurationToFile", u"Unexpected", kMsgUnexpected);
         return ORVANE_E_BAD_ARGUMENT;
     }
     CFru* fru = state->currentList->GetAt(state->selectedFru);
     if (!fru) {
-        ORV_FAIL_MSG(u"Orvane::SaveConfigurationToFile", u"Unexpected", kMsgUnexpected);
+        Frame::Fail(u"Orvane::SaveConfigurationToFile", u"Unexpected", kMsgUnexpected);
         return ORVANE_E_BAD_ARGUMENT;
     }
     const uint32_t status = fru->SaveFRUToFile(narrow.c_str());

@@ -3,7 +3,7 @@
 #include "api/LibraryState.h"
 #include "orvane/orvane.h"
 #include "support/Frame.h"
-#include "support/Globals.h"
+#include "support/MessageIds.h"
 #include "support/StringResource.h"
 #include "support/Trace.h"
 #include "system/ControllerRequest.h"
@@ -23,26 +23,11 @@ ORVANE_API uint32_t Initialize(OrvaneInterface* api) {
     // A second Initialize builds a fresh state; the earlier one is released
     // rather than kept unreachable.
     initialised = false;
-    delete state;
-    state = nullptr;
-    delete requestRecord;
-    delete responseRecord;
-    requestRecord = new (std::nothrow) ControllerRequest();
-    responseRecord = new (std::nothrow) ControllerRequest();
-    if (requestRecord && responseRecord)
-        state = LibraryState::Create();
-    if (!state) {
-        delete requestRecord;
-        delete responseRecord;
-        requestRecord = responseRecord = nullptr;
+    ClearRecords();
+    if (!LibraryState::Renew())
         return ORVANE_E_INIT_FAILED;
-    }
     if (api && api->setLanguage && api->setLanguage(api, u"en", u"us") != ORVANE_OK) {
-        delete state;
-        state = nullptr;
-        delete requestRecord;
-        delete responseRecord;
-        requestRecord = responseRecord = nullptr;
+        LibraryState::Release();
         return ORVANE_E_INIT_FAILED;
     }
     initialised = true;
@@ -54,11 +39,7 @@ ORVANE_API uint32_t DeInitialize(OrvaneInterface*) {
     ORV_ENTRY(u"Orvane::DeInitialize");
     if (state && !initialised)
         return ORVANE_E_NOT_INITIALIZED;
-    delete requestRecord;
-    delete responseRecord;
-    requestRecord = responseRecord = nullptr;
-    delete state;
-    state = nullptr;
+    LibraryState::Release();
     initialised = false;
     Frame::ReplaceCatalogue(nullptr);
     ORV_EXIT(u"Orvane::DeInitialize");
@@ -85,7 +66,7 @@ ORVANE_API uint32_t IsModified(OrvaneInterface*, uint8_t* modified) {
     if (!initialised)
         return ORVANE_E_NOT_INITIALIZED;
     if (!state->loaded) {
-        ORV_FAIL_MSG(u"Orvane::IsModified", u"Unexpected", 125);
+        Frame::Fail(u"Orvane::IsModified", u"Unexpected", kMsgUnexpected);
         return ORVANE_E_NOT_LOADED;
     }
     *modified = state->modified ? 1 : 0;

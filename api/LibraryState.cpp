@@ -6,28 +6,45 @@
 #include <initializer_list>
 #include <new>
 
-LibraryState* LibraryState::Create() {
-    LibraryState* state = new (std::nothrow) LibraryState();
+namespace Globals {
+bool initialised = false;
+LibraryState* state = nullptr;
+} // namespace Globals
+
+namespace {
+// The owner of the state in use; Globals::state is the same object.
+std::unique_ptr<LibraryState> g_state;
+
+template <typename T> std::unique_ptr<T> Allocate() {
+    return std::unique_ptr<T>(new (std::nothrow) T());
+}
+} // namespace
+
+bool LibraryState::Renew() {
+    Release();
+    std::unique_ptr<LibraryState> state(new (std::nothrow) LibraryState());
     if (!state)
-        return nullptr;
-    state->fileList = new (std::nothrow) FruList<CFru>();
-    state->systemList = new (std::nothrow) FruList<CFru>();
-    state->locatorList = new (std::nothrow) FruList<FruLocator>();
-    if (!state->fileList || !state->systemList || !state->locatorList) {
-        delete state;
-        return nullptr;
-    }
-    return state;
+        return false;
+    state->fileList = Allocate<FruList<CFru>>();
+    state->systemList = Allocate<FruList<CFru>>();
+    state->locatorList = Allocate<FruList<FruLocator>>();
+    if (!state->fileList || !state->systemList || !state->locatorList)
+        return false;
+    g_state = std::move(state);
+    Globals::state = g_state.get();
+    return true;
+}
+
+void LibraryState::Release() {
+    Globals::state = nullptr;
+    g_state.reset();
 }
 
 LibraryState::~LibraryState() {
-    for (FruList<CFru>* list : {fileList, systemList})
-        if (list) {
+    // The lists hold their elements by pointer and leave them to the owner.
+    for (FruList<CFru>* list : {fileList.get(), systemList.get()})
+        if (list)
             list->DestroyElements();
-            delete list;
-        }
-    if (locatorList) {
+    if (locatorList)
         locatorList->DestroyElements();
-        delete locatorList;
-    }
 }

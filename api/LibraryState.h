@@ -7,6 +7,7 @@
 #include "support/FruList.h"
 
 #include <cstdint>
+#include <memory>
 
 class CFru;
 class FruLocator;
@@ -30,8 +31,11 @@ class LibraryState {
         char16_t message[Frame::kErrorBufferUnits] = {};
     };
 
-    // Allocates the three lists; Create returns null when memory runs out.
-    static LibraryState* Create();
+    // Destroys the state in use, if any, and makes a fresh one with its three
+    // lists; false, with no state in use, when memory runs out.
+    static bool Renew();
+    // Destroys the state in use, if any, with every FRU and locator it holds.
+    static void Release();
     ~LibraryState();
     LibraryState(const LibraryState&) = delete;
     LibraryState& operator=(const LibraryState&) = delete;
@@ -47,13 +51,22 @@ class LibraryState {
     CFruProperties properties;
     OrvaneProgressCallback progressCallback = nullptr;
     uint32_t progressInterval = 1;
-    FruList<CFru>* fileList = nullptr;
-    FruList<CFru>* systemList = nullptr;
-    FruList<CFru>* currentList = nullptr; // not owned
-    FruList<FruLocator>* locatorList = nullptr;
+    std::unique_ptr<FruList<CFru>> fileList;
+    std::unique_ptr<FruList<CFru>> systemList;
+    FruList<CFru>* currentList = nullptr; // one of the two above
+    std::unique_ptr<FruList<FruLocator>> locatorList;
     DeviceRead deviceReads[kMaxImagesPerLoad];
     uint32_t deviceReadCount = 0; // entries of deviceReads the last load filled
 
   private:
     LibraryState() = default;
 };
+
+// The process-wide state behind the exported functions.
+namespace Globals {
+// True once Initialize has completed.
+extern bool initialised;
+// The library state in use (null before Initialize and after DeInitialize);
+// LibraryState::Renew and LibraryState::Release are the only ones that set it.
+extern LibraryState* state;
+} // namespace Globals

@@ -4,7 +4,7 @@
 #include "fru/CFru.h"
 #include "orvane/orvane.h"
 #include "support/Frame.h"
-#include "support/Globals.h"
+#include "support/MessageIds.h"
 #include "support/Trace.h"
 #include "system/FruImage.h"
 
@@ -14,12 +14,6 @@ using Globals::initialised;
 using Globals::state;
 
 namespace {
-constexpr uint32_t kMsgNotFound = 101;
-constexpr uint32_t kMsgNoMemory = 102;
-constexpr uint32_t kMsgNotIpmiFru = 103;
-constexpr uint32_t kMsgBadHeader = 109;
-constexpr uint32_t kMsgHeaderReadFailed = 123;
-constexpr uint32_t kMsgUnexpected = 125;
 constexpr size_t kNameUnits = 100; // a display name's buffer
 
 void ResetFruSelection() {
@@ -39,29 +33,27 @@ void FillLocator(FruLocator& l, uint32_t nvsType, uint8_t lun, uint8_t deviceAdd
 }
 } // namespace
 
-#define UNEXPECTED(name, code)                                                                     \
-    do {                                                                                           \
-        ORV_FAIL_MSG(name, u"Unexpected", kMsgUnexpected);                                         \
-        return code;                                                                               \
-    } while (0)
-
 extern "C" {
 
 ORVANE_API uint32_t SelectList(OrvaneInterface*, uint32_t listId) {
     ORV_ENTRY(u"Orvane::SelectList");
     if (!initialised)
         return ORVANE_E_NOT_INITIALIZED;
-    if (!state->loaded)
-        UNEXPECTED(u"Orvane::SelectList", ORVANE_E_NOT_LOADED);
+    if (!state->loaded) {
+        Frame::Fail(u"Orvane::SelectList", u"Unexpected", kMsgUnexpected);
+        return ORVANE_E_NOT_LOADED;
+    }
     state->currentList = nullptr;
     state->selectedList = LibraryState::kNoList;
     ResetFruSelection();
     if (listId == LibraryState::kSystemList)
-        state->currentList = state->systemList;
+        state->currentList = state->systemList.get();
     else if (listId == LibraryState::kFileList)
-        state->currentList = state->fileList;
-    else
-        UNEXPECTED(u"Orvane::SelectList", ORVANE_E_BAD_ARGUMENT);
+        state->currentList = state->fileList.get();
+    else {
+        Frame::Fail(u"Orvane::SelectList", u"Unexpected", kMsgUnexpected);
+        return ORVANE_E_BAD_ARGUMENT;
+    }
     state->selectedList = listId;
     ORV_EXIT(u"Orvane::SelectList");
     return ORVANE_OK;
@@ -71,10 +63,14 @@ ORVANE_API uint32_t GetNumberOfFrus(OrvaneInterface*, uint32_t* present, uint32_
     ORV_ENTRY(u"Orvane::GetNumberOfFrus");
     if (!initialised)
         return ORVANE_E_NOT_INITIALIZED;
-    if (!state->loaded)
-        UNEXPECTED(u"Orvane::GetNumberOfFrus", ORVANE_E_NOT_LOADED);
-    if (state->selectedList == LibraryState::kNoList || !state->currentList)
-        UNEXPECTED(u"Orvane::GetNumberOfFrus", ORVANE_E_NOT_SELECTED);
+    if (!state->loaded) {
+        Frame::Fail(u"Orvane::GetNumberOfFrus", u"Unexpected", kMsgUnexpected);
+        return ORVANE_E_NOT_LOADED;
+    }
+    if (state->selectedList == LibraryState::kNoList || !state->currentList) {
+        Frame::Fail(u"Orvane::GetNumberOfFrus", u"Unexpected", kMsgUnexpected);
+        return ORVANE_E_NOT_SELECTED;
+    }
     if (state->selectedList == LibraryState::kSystemList) {
         *present = state->locatorList->GetCount();
         *loaded = state->systemList->GetCount();
@@ -89,13 +85,19 @@ ORVANE_API uint32_t SelectFru(OrvaneInterface*, uint32_t index) {
     ORV_ENTRY(u"Orvane::SelectFru");
     if (!initialised)
         return ORVANE_E_NOT_INITIALIZED;
-    if (!state->loaded)
-        UNEXPECTED(u"Orvane::SelectFru", ORVANE_E_NOT_LOADED);
-    if (!state->currentList)
-        UNEXPECTED(u"Orvane::SelectFru", ORVANE_E_NOT_SELECTED);
+    if (!state->loaded) {
+        Frame::Fail(u"Orvane::SelectFru", u"Unexpected", kMsgUnexpected);
+        return ORVANE_E_NOT_LOADED;
+    }
+    if (!state->currentList) {
+        Frame::Fail(u"Orvane::SelectFru", u"Unexpected", kMsgUnexpected);
+        return ORVANE_E_NOT_SELECTED;
+    }
     ResetFruSelection();
-    if (index >= state->currentList->GetCount())
-        UNEXPECTED(u"Orvane::SelectFru", ORVANE_E_BAD_ARGUMENT);
+    if (index >= state->currentList->GetCount()) {
+        Frame::Fail(u"Orvane::SelectFru", u"Unexpected", kMsgUnexpected);
+        return ORVANE_E_BAD_ARGUMENT;
+    }
     state->selectedFru = index;
     ORV_EXIT(u"Orvane::SelectFru");
     return ORVANE_OK;
@@ -107,10 +109,14 @@ ORVANE_API uint32_t SelectFruByAddress(OrvaneInterface*, uint32_t nvsType, uint8
     ORV_ENTRY(u"Orvane::SelectFruByAddress");
     if (!initialised)
         return ORVANE_E_NOT_INITIALIZED;
-    if (!state->loaded)
-        UNEXPECTED(u"Orvane::SelectFruByAddress", ORVANE_E_NOT_LOADED);
-    if (!state->currentList)
-        UNEXPECTED(u"Orvane::SelectFruByAddress", ORVANE_E_NOT_SELECTED);
+    if (!state->loaded) {
+        Frame::Fail(u"Orvane::SelectFruByAddress", u"Unexpected", kMsgUnexpected);
+        return ORVANE_E_NOT_LOADED;
+    }
+    if (!state->currentList) {
+        Frame::Fail(u"Orvane::SelectFruByAddress", u"Unexpected", kMsgUnexpected);
+        return ORVANE_E_NOT_SELECTED;
+    }
     ResetFruSelection();
     for (uint32_t i = 0; i < state->currentList->GetCount(); ++i) {
         const FruLocator& l = state->currentList->GetAt(i)->locator;
@@ -133,15 +139,21 @@ ORVANE_API uint32_t GetFruAddress(OrvaneInterface*, uint32_t* nvsType, uint8_t* 
     ORV_ENTRY(u"Orvane::GetFruAddress");
     if (!initialised)
         return ORVANE_E_NOT_INITIALIZED;
-    if (!state->loaded)
-        UNEXPECTED(u"Orvane::GetFruAddress", ORVANE_E_NOT_LOADED);
-    if (!state->currentList || state->selectedFru == LibraryState::kNone)
-        UNEXPECTED(u"Orvane::GetFruAddress", ORVANE_E_NOT_SELECTED);
+    if (!state->loaded) {
+        Frame::Fail(u"Orvane::GetFruAddress", u"Unexpected", kMsgUnexpected);
+        return ORVANE_E_NOT_LOADED;
+    }
+    if (!state->currentList || state->selectedFru == LibraryState::kNone) {
+        Frame::Fail(u"Orvane::GetFruAddress", u"Unexpected", kMsgUnexpected);
+        return ORVANE_E_NOT_SELECTED;
+    }
     *nvsType = 3;
     *lun = *deviceAddress = *bus = *controller = *deviceId = 0;
     CFru* fru = state->currentList->GetAt(state->selectedFru);
-    if (!fru)
-        UNEXPECTED(u"Orvane::GetFruAddress", ORVANE_E_BAD_ARGUMENT);
+    if (!fru) {
+        Frame::Fail(u"Orvane::GetFruAddress", u"Unexpected", kMsgUnexpected);
+        return ORVANE_E_BAD_ARGUMENT;
+    }
     const FruLocator& l = fru->locator;
     *nvsType = l.nvsType;
     *lun = static_cast<uint8_t>(l.lun);
@@ -157,13 +169,19 @@ ORVANE_API uint32_t GetFruName(OrvaneInterface*, const OrvaneChar** name) {
     ORV_ENTRY(u"Orvane::GetFruName");
     if (!initialised)
         return ORVANE_E_NOT_INITIALIZED;
-    if (!state->loaded)
-        UNEXPECTED(u"Orvane::GetFruName", ORVANE_E_NOT_LOADED);
-    if (!state->currentList || state->selectedFru == LibraryState::kNone)
-        UNEXPECTED(u"Orvane::GetFruName", ORVANE_E_NOT_SELECTED);
+    if (!state->loaded) {
+        Frame::Fail(u"Orvane::GetFruName", u"Unexpected", kMsgUnexpected);
+        return ORVANE_E_NOT_LOADED;
+    }
+    if (!state->currentList || state->selectedFru == LibraryState::kNone) {
+        Frame::Fail(u"Orvane::GetFruName", u"Unexpected", kMsgUnexpected);
+        return ORVANE_E_NOT_SELECTED;
+    }
     CFru* fru = state->currentList->GetAt(state->selectedFru);
-    if (!fru)
-        UNEXPECTED(u"Orvane::GetFruName", ORVANE_E_BAD_ARGUMENT);
+    if (!fru) {
+        Frame::Fail(u"Orvane::GetFruName", u"Unexpected", kMsgUnexpected);
+        return ORVANE_E_BAD_ARGUMENT;
+    }
     *name = fru->locator.GetName();
     ORV_EXIT(u"Orvane::GetFruName");
     return ORVANE_OK;
@@ -179,7 +197,7 @@ ORVANE_API uint32_t LoadFruAtAddress(OrvaneInterface*, uint32_t nvsType, uint8_t
     FillLocator(locator, nvsType, lun, deviceAddress, bus, controller, deviceId);
     CFru* fru = new (std::nothrow) CFru();
     if (!fru) {
-        ORV_FAIL_MSG(u"Orvane::LoadFruAtAddress", u"FRU Error Allocation", kMsgNoMemory);
+        Frame::Fail(u"Orvane::LoadFruAtAddress", u"FRU Error Allocation", kMsgNoMemory);
         return ORVANE_E_NO_MEMORY;
     }
     if (uint32_t status = FruImage::LoadFromSystem(*fru, &locator)) {
@@ -188,7 +206,8 @@ ORVANE_API uint32_t LoadFruAtAddress(OrvaneInterface*, uint32_t nvsType, uint8_t
     }
     if (!state->systemList->Append(fru)) {
         delete fru;
-        UNEXPECTED(u"Orvane::LoadFruAtAddress", ORVANE_E_INTERNAL);
+        Frame::Fail(u"Orvane::LoadFruAtAddress", u"Unexpected", kMsgUnexpected);
+        return ORVANE_E_INTERNAL;
     }
     state->loaded = true;
     ORV_EXIT(u"Orvane::LoadFruAtAddress");

@@ -3,7 +3,7 @@
 #include "api/LibraryState.h"
 #include "orvane/orvane.h"
 #include "support/Frame.h"
-#include "support/Globals.h"
+#include "support/MessageIds.h"
 #include "support/Trace.h"
 
 using Globals::initialised;
@@ -11,15 +11,7 @@ using Globals::state;
 
 namespace {
 constexpr uint32_t kPropertyCount = 3;
-constexpr uint32_t kFirstTitleMessage = 29;
-constexpr uint32_t kMsgUnexpected = 125;
 } // namespace
-
-#define UNEXPECTED(name, code)                                                                     \
-    do {                                                                                           \
-        ORV_FAIL_MSG(name, u"Unexpected", kMsgUnexpected);                                         \
-        return code;                                                                               \
-    } while (0)
 
 extern "C" {
 
@@ -38,8 +30,10 @@ ORVANE_API uint32_t GetNumberOfProperties(OrvaneInterface*, uint32_t* count) {
     ORV_ENTRY(u"Orvane::GetNumberOfProperties");
     if (!initialised)
         return ORVANE_E_NOT_INITIALIZED;
-    if (!state->propertiesLoaded)
-        UNEXPECTED(u"Orvane::GetNumberOfProperties", ORVANE_E_NOT_LOADED);
+    if (!state->propertiesLoaded) {
+        Frame::Fail(u"Orvane::GetNumberOfProperties", u"Unexpected", kMsgUnexpected);
+        return ORVANE_E_NOT_LOADED;
+    }
     *count = kPropertyCount;
     ORV_EXIT(u"Orvane::GetNumberOfProperties");
     return ORVANE_OK;
@@ -49,11 +43,15 @@ ORVANE_API uint32_t SelectProperty(OrvaneInterface*, uint32_t index) {
     ORV_ENTRY(u"Orvane::SelectProperty");
     if (!initialised)
         return ORVANE_E_NOT_INITIALIZED;
-    if (!state->propertiesLoaded)
-        UNEXPECTED(u"Orvane::SelectProperty", ORVANE_E_NOT_LOADED);
+    if (!state->propertiesLoaded) {
+        Frame::Fail(u"Orvane::SelectProperty", u"Unexpected", kMsgUnexpected);
+        return ORVANE_E_NOT_LOADED;
+    }
     state->selectedProperty = LibraryState::kNone;
-    if (index >= kPropertyCount)
-        UNEXPECTED(u"Orvane::SelectProperty", ORVANE_E_BAD_ARGUMENT);
+    if (index >= kPropertyCount) {
+        Frame::Fail(u"Orvane::SelectProperty", u"Unexpected", kMsgUnexpected);
+        return ORVANE_E_BAD_ARGUMENT;
+    }
     state->selectedProperty = index;
     ORV_EXIT(u"Orvane::SelectProperty");
     return ORVANE_OK;
@@ -63,11 +61,15 @@ ORVANE_API uint32_t GetPropertyTitle(OrvaneInterface*, const OrvaneChar** title)
     ORV_ENTRY(u"Orvane::GetPropertyTitle");
     if (!initialised)
         return ORVANE_E_NOT_INITIALIZED;
-    if (!state->propertiesLoaded)
-        UNEXPECTED(u"Orvane::GetPropertyTitle", ORVANE_E_NOT_LOADED);
-    if (state->selectedProperty == LibraryState::kNone)
-        UNEXPECTED(u"Orvane::GetPropertyTitle", ORVANE_E_NOT_SELECTED);
-    *title = Frame::GetString(kFirstTitleMessage + state->selectedProperty);
+    if (!state->propertiesLoaded) {
+        Frame::Fail(u"Orvane::GetPropertyTitle", u"Unexpected", kMsgUnexpected);
+        return ORVANE_E_NOT_LOADED;
+    }
+    if (state->selectedProperty == LibraryState::kNone) {
+        Frame::Fail(u"Orvane::GetPropertyTitle", u"Unexpected", kMsgUnexpected);
+        return ORVANE_E_NOT_SELECTED;
+    }
+    *title = Frame::GetString(kMsgFirstPropertyTitle + state->selectedProperty);
     ORV_EXIT(u"Orvane::GetPropertyTitle");
     return ORVANE_OK;
 }
@@ -76,10 +78,14 @@ ORVANE_API uint32_t GetPropertyValue(OrvaneInterface*, const OrvaneChar** value)
     ORV_ENTRY(u"Orvane::GetPropertyValue");
     if (!initialised)
         return ORVANE_E_NOT_INITIALIZED;
-    if (!state->propertiesLoaded)
-        UNEXPECTED(u"Orvane::GetPropertyValue", ORVANE_E_NOT_LOADED);
-    if (state->selectedProperty == LibraryState::kNone)
-        UNEXPECTED(u"Orvane::GetPropertyValue", ORVANE_E_NOT_SELECTED);
+    if (!state->propertiesLoaded) {
+        Frame::Fail(u"Orvane::GetPropertyValue", u"Unexpected", kMsgUnexpected);
+        return ORVANE_E_NOT_LOADED;
+    }
+    if (state->selectedProperty == LibraryState::kNone) {
+        Frame::Fail(u"Orvane::GetPropertyValue", u"Unexpected", kMsgUnexpected);
+        return ORVANE_E_NOT_SELECTED;
+    }
     const CFruProperties& p = state->properties;
     const char16_t* values[kPropertyCount] = {p.GetIpmiVersionString(), p.GetNumberOfFrusString(),
                                               p.GetNumberOfIpmiFrusString()};

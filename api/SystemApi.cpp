@@ -4,7 +4,7 @@
 #include "fru/CFru.h"
 #include "orvane/orvane.h"
 #include "support/Frame.h"
-#include "support/Globals.h"
+#include "support/MessageIds.h"
 #include "support/Trace.h"
 #include "support/Utf16.h"
 #include "system/FruImage.h"
@@ -17,10 +17,6 @@ using Globals::state;
 
 namespace {
 constexpr uint32_t kMaxImagesPerLoad = LibraryState::kMaxImagesPerLoad;
-constexpr uint32_t kMsgScanning = 62;
-constexpr uint32_t kMsgReadCount = 63;
-constexpr uint32_t kMsgNoMemory = 102;
-constexpr uint32_t kMsgUnexpected = 125;
 constexpr size_t kProgressTextUnits = 256; // 255 units and the terminator
 } // namespace
 
@@ -30,8 +26,8 @@ ORVANE_API uint32_t LoadConfigurationFromSystem(OrvaneInterface*) {
     ORV_ENTRY(u"Orvane::LoadConfigurationFromSystem");
     if (!initialised)
         return ORVANE_E_NOT_INITIALIZED;
-    FruList<FruLocator>* locators = state->locatorList;
-    FruList<CFru>* images = state->systemList;
+    FruList<FruLocator>* locators = state->locatorList.get();
+    FruList<CFru>* images = state->systemList.get();
     if (state->progressCallback)
         state->progressCallback(ORVANE_PROGRESS_LOAD, Frame::GetString(kMsgScanning),
                                 locators->GetCount(), images->GetCount());
@@ -45,8 +41,8 @@ ORVANE_API uint32_t LoadConfigurationFromSystem(OrvaneInterface*) {
             break;
         CFru* fru = new (std::nothrow) CFru();
         if (!fru) {
-            ORV_FAIL_MSG(u"Orvane::LoadConfigurationFromSystem", u"FRU Error Allocation",
-                         kMsgNoMemory);
+            Frame::Fail(u"Orvane::LoadConfigurationFromSystem", u"FRU Error Allocation",
+                        kMsgNoMemory);
             return ORVANE_E_FRU_NO_MEMORY;
         }
         // A device that cannot be read is skipped; its status and message
@@ -83,7 +79,7 @@ ORVANE_API uint32_t CommitConfigurationToSystem(OrvaneInterface*) {
     if (!initialised)
         return ORVANE_E_NOT_INITIALIZED;
     if (!state->loaded) {
-        ORV_FAIL_MSG(u"Orvane::CommitConfigurationToSystem", u"Unexpected", kMsgUnexpected);
+        Frame::Fail(u"Orvane::CommitConfigurationToSystem", u"Unexpected", kMsgUnexpected);
         return ORVANE_E_NOT_LOADED;
     }
     CFru* fru = state->selectedList == LibraryState::kSystemList &&
@@ -91,7 +87,7 @@ ORVANE_API uint32_t CommitConfigurationToSystem(OrvaneInterface*) {
                     ? state->systemList->GetAt(state->selectedFru)
                     : nullptr;
     if (!fru) {
-        ORV_FAIL_MSG(u"Orvane::CommitConfigurationToSystem", u"Unexpected", kMsgUnexpected);
+        Frame::Fail(u"Orvane::CommitConfigurationToSystem", u"Unexpected", kMsgUnexpected);
         return ORVANE_E_BAD_ARGUMENT;
     }
     uint32_t result = ORVANE_OK;

@@ -2,28 +2,17 @@
 // new CFru from a file (file header items, the FRU block's locator items,
 // then the common header and every area section the header declares), and
 // the collector that gathers one section's bytes.
-#include "support/Frame.h"
 #include "config/LineFile.h"
 #include "fru/CFru.h"
+#include "orvane/orvane.h"
+#include "support/Frame.h"
+#include "support/MessageIds.h"
 #include "support/Trace.h"
 
 #include <cctype>
 #include <cstring>
 
 namespace {
-constexpr uint32_t kStatusReadError = 0xC0070007;
-constexpr uint32_t kStatusMissingTag = 0xC007002A;
-constexpr uint32_t kStatusAreaTooBig = 0xC007002B;
-constexpr uint32_t kStatusUnexpectedChar = 0xC007002C;
-
-constexpr uint32_t kMsgCannotOpen = 89;
-constexpr uint32_t kMsgBadItem = 90;
-constexpr uint32_t kMsgMissingTag = 94;
-constexpr uint32_t kMsgTooBig = 95;
-constexpr uint32_t kMsgBadCharacter = 96;
-constexpr uint32_t kMsgBadArea = 97;
-constexpr uint32_t kMsgEndOfFile = 98;
-constexpr uint32_t kMsgUnexpected = 125;
 
 constexpr char kQuote = '\'';
 
@@ -167,8 +156,8 @@ State NextDeclared(const CFruHeader& h, State after) {
 
 void FieldError(uint32_t message, const char* path) {
     ORV_FAIL(u"CFru::ReadFRUFromFile", u"Unexpected Error while reading file");
-    ORV_FAIL(u"CFru::ReadFRUFromFile", u"File Read Error");
-    Frame::SetLastError(Frame::GetString(kMsgBadItem), Frame::GetString(message), path);
+    Frame::Fail(u"CFru::ReadFRUFromFile", u"File Read Error", kMsgFileBadItem,
+                Frame::GetString(message), path);
 }
 } // namespace
 
@@ -179,7 +168,7 @@ uint32_t CFru::ParseArea(const char* keyword, LineFile& file, uint32_t line, con
     bool halfByte = false;
     if (!keyword || !file.Contains(line, keyword)) {
         ORV_FAIL(u"CFru::ParseArea", u"Missing Area Tag");
-        return kStatusMissingTag;
+        return ORVANE_E_MISSING_AREA_TAG;
     }
     for (uint32_t i = line + 1; i < file.GetNumLines(); ++i) {
         const bool quoted = file.GetQuotedString(i, kQuote) != nullptr;
@@ -194,7 +183,7 @@ uint32_t CFru::ParseArea(const char* keyword, LineFile& file, uint32_t line, con
             const uint32_t n = file.GetQuotedLength();
             if (collected + n > FruDefs::kMaxAreaBytes) {
                 ORV_FAIL(u"CFru::ParseArea", u"Area Too Big");
-                return kStatusAreaTooBig;
+                return ORVANE_E_AREA_TOO_BIG;
             }
             std::memcpy(g_section + collected, file.GetQuotedString(i, kQuote), n);
             collected += n;
@@ -208,13 +197,13 @@ uint32_t CFru::ParseArea(const char* keyword, LineFile& file, uint32_t line, con
                 continue;
             if (!std::isxdigit(static_cast<unsigned char>(c))) {
                 ORV_FAIL(u"CFru::ParseArea", u"Unexpected Character");
-                return kStatusUnexpectedChar;
+                return ORVANE_E_UNEXPECTED_CHAR;
             }
             const uint8_t d = static_cast<uint8_t>(c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10);
             if (!halfByte) {
                 if (collected >= FruDefs::kMaxAreaBytes) {
                     ORV_FAIL(u"CFru::ParseArea", u"Area Too Big");
-                    return kStatusAreaTooBig;
+                    return ORVANE_E_AREA_TOO_BIG;
                 }
                 g_section[collected] = static_cast<uint8_t>(d << 4);
                 halfByte = true;
@@ -230,21 +219,21 @@ uint32_t CFru::ParseArea(const char* keyword, LineFile& file, uint32_t line, con
 }
 
 void CFru::SetParseAreaErrorMessage(uint32_t code, const char16_t* areaName, const char* path) {
-    uint32_t message = kMsgBadArea;
+    uint32_t message = kMsgFileBadArea;
     switch (code) {
     case 0:
         return;
-    case kStatusMissingTag:
+    case ORVANE_E_MISSING_AREA_TAG:
         ORV_FAIL(u"CFru::SetParseAreaErrorMessage", u"Missing Area Tag");
-        message = kMsgMissingTag;
+        message = kMsgFileMissingTag;
         break;
-    case kStatusAreaTooBig:
+    case ORVANE_E_AREA_TOO_BIG:
         ORV_FAIL(u"CFru::SetParseAreaErrorMessage", u"Area Too Big");
-        message = kMsgTooBig;
+        message = kMsgFileAreaTooBig;
         break;
-    case kStatusUnexpectedChar:
+    case ORVANE_E_UNEXPECTED_CHAR:
         ORV_FAIL(u"CFru::SetParseAreaErrorMessage", u"Unexpected Character");
-        message = kMsgBadCharacter;
+        message = kMsgFileBadCharacter;
         break;
     default:
         ORV_FAIL(u"CFru::SetParseAreaErrorMessage", u"Area Parse Error");
@@ -370,8 +359,7 @@ State Step(CFru& fru, State s, LineFile& file, uint32_t line, const char* path) 
         break;
     }
     if (!ok) {
-        ORV_FAIL(u"CFru::ReadFRUFromFile", u"Area Parse Error");
-        Frame::SetLastError(Frame::GetString(kMsgBadArea), areaName, path);
+        Frame::Fail(u"CFru::ReadFRUFromFile", u"Area Parse Error", kMsgFileBadArea, areaName, path);
         ORV_FAIL(u"CFru::ReadFRUFromFile", u"File Read Error");
         return State::Failed;
     }
@@ -382,14 +370,13 @@ State Step(CFru& fru, State s, LineFile& file, uint32_t line, const char* path) 
 uint32_t CFru::ReadFRUFromFile(const char* path) {
     ORV_ENTRY(u"CFru::ReadFRUFromFile");
     if (!path) {
-        ORV_FAIL_MSG(u"CFru::ReadFRUFromFile", u"Unexpected", kMsgUnexpected);
-        return kStatusReadError;
+        Frame::Fail(u"CFru::ReadFRUFromFile", u"Unexpected", kMsgUnexpected);
+        return ORVANE_E_CONFIG_FILE_READ;
     }
     LineFile file;
     if (!file.Open(path)) {
-        ORV_FAIL(u"CFru::ReadFRUFromFile", u"Unexpected");
-        Frame::SetLastError(Frame::GetString(kMsgCannotOpen), path);
-        return kStatusReadError;
+        Frame::Fail(u"CFru::ReadFRUFromFile", u"Unexpected", kMsgFileCannotOpen, path);
+        return ORVANE_E_CONFIG_FILE_READ;
     }
     file.CutAllAtSequence("//");
     file.TrimAll();
@@ -413,12 +400,11 @@ uint32_t CFru::ReadFRUFromFile(const char* path) {
         }
     }
     if (state == State::Failed)
-        return kStatusReadError;
+        return ORVANE_E_CONFIG_FILE_READ;
     if (state != State::Done) {
         ORV_FAIL(u"CFru::ReadFRUFromFile", u"Unexpected EOF");
-        ORV_FAIL(u"CFru::ReadFRUFromFile", u"File Read Error");
-        Frame::SetLastError(Frame::GetString(kMsgEndOfFile), path);
-        return kStatusReadError;
+        Frame::Fail(u"CFru::ReadFRUFromFile", u"File Read Error", kMsgFileEnded, path);
+        return ORVANE_E_CONFIG_FILE_READ;
     }
     ORV_EXIT(u"CFru::ReadFRUFromFile");
     return 0;

@@ -3,7 +3,9 @@
 // header and for each area the header declares, then the closing line. Each
 // step opens the file by its path, writes its lines and closes it again.
 #include "fru/CFru.h"
+#include "orvane/orvane.h"
 #include "support/Frame.h"
+#include "support/MessageIds.h"
 #include "support/Trace.h"
 #include "support/Utf16.h"
 
@@ -11,20 +13,9 @@
 #include <string>
 
 namespace {
-constexpr uint32_t kMsgWriteError = 100;
-constexpr uint32_t kStatusCreateError = 0xC0070023;
-constexpr uint32_t kStatusWriteError = 0xC007000A;
 constexpr char kQuote = '\'';
 constexpr uint8_t kEndOfFields = 0xC1;
 constexpr uint32_t kBytesPerLine = 16;
-
-// A step that cannot open its file: the trace line, message 100 with the
-// path, and the step's code.
-uint32_t OpenFailed(const char16_t* step, const char* path, uint32_t code) {
-    ORV_FAIL_AT(step, u"Error Writing File");
-    Frame::SetLastError(Frame::GetString(kMsgWriteError), path);
-    return code;
-}
 
 // One field of an info area as the writer sees it.
 struct FieldOut {
@@ -70,8 +61,10 @@ uint32_t CFru::WriteDataToFRUFile(std::FILE* stream, const uint8_t* data, uint8_
 
 uint32_t CFru::SaveFRUFileHeader(const char* path) {
     std::FILE* f = std::fopen(path, "w");
-    if (!f)
-        return OpenFailed(u"CFru::SaveFRUFileHeader", path, kStatusCreateError);
+    if (!f) {
+        Frame::Fail(u"CFru::SaveFRUFileHeader", u"Error Writing File", kMsgFileWriteError, path);
+        return ORVANE_E_FILE_CREATE;
+    }
     // The file version comes from the last two internal use bytes; a FRU
     // with fewer has none, written as 0.00.
     unsigned major = 0, minor = 0;
@@ -110,8 +103,10 @@ uint32_t CFru::SaveFRUFileHeader(const char* path) {
 
 uint32_t CFru::SaveFRUCommonHeader(const char* path) {
     std::FILE* f = std::fopen(path, "a");
-    if (!f)
-        return OpenFailed(u"CFru::SaveFRUCommonHeader", path, kStatusWriteError);
+    if (!f) {
+        Frame::Fail(u"CFru::SaveFRUCommonHeader", u"Error Writing File", kMsgFileWriteError, path);
+        return ORVANE_E_CONFIG_FILE_WRITE;
+    }
     uint8_t bytes[FruDefs::kCommonHeaderBytes];
     SerializeCommonHeader(bytes);
     std::fprintf(f, "%s\n", "_SEE_COMMON");
@@ -124,8 +119,11 @@ uint32_t CFru::SaveFRUCommonHeader(const char* path) {
 
 uint32_t CFru::SaveInternalAreaToFile(const char* path) {
     std::FILE* f = std::fopen(path, "a");
-    if (!f)
-        return OpenFailed(u"CFru::SaveInternalAreaToFile", path, kStatusWriteError);
+    if (!f) {
+        Frame::Fail(u"CFru::SaveInternalAreaToFile", u"Error Writing File", kMsgFileWriteError,
+                    path);
+        return ORVANE_E_CONFIG_FILE_WRITE;
+    }
     std::fprintf(f, "%s\n", "_SEE_INTERNAL");
     const uint8_t* bytes = internalArea.GetData();
     for (uint32_t i = 0; i < internalArea.GetLength(); ++i) {
@@ -140,8 +138,11 @@ uint32_t CFru::SaveInternalAreaToFile(const char* path) {
 
 uint32_t CFru::SaveChassisAreaToFile(const char* path) {
     std::FILE* f = std::fopen(path, "a");
-    if (!f)
-        return OpenFailed(u"CFru::SaveChassisAreaToFile", path, kStatusWriteError);
+    if (!f) {
+        Frame::Fail(u"CFru::SaveChassisAreaToFile", u"Error Writing File", kMsgFileWriteError,
+                    path);
+        return ORVANE_E_CONFIG_FILE_WRITE;
+    }
     const CChassisInfoArea& a = chassisArea;
     std::fprintf(f, "%s\n", "_SEE_CHASSIS");
     std::fprintf(f, "%02X\n", a.GetFormatVersion());
@@ -157,8 +158,10 @@ uint32_t CFru::SaveChassisAreaToFile(const char* path) {
 
 uint32_t CFru::SaveBoardAreaToFile(const char* path) {
     std::FILE* f = std::fopen(path, "a");
-    if (!f)
-        return OpenFailed(u"CFru::SaveBoardAreaToFile", path, kStatusWriteError);
+    if (!f) {
+        Frame::Fail(u"CFru::SaveBoardAreaToFile", u"Error Writing File", kMsgFileWriteError, path);
+        return ORVANE_E_CONFIG_FILE_WRITE;
+    }
     const CBoardInfoArea& a = boardArea;
     std::fprintf(f, "%s\n", "_SEE_BOARD");
     std::fprintf(f, "%02X\n", a.GetFormatVersion());
@@ -180,8 +183,11 @@ uint32_t CFru::SaveBoardAreaToFile(const char* path) {
 
 uint32_t CFru::SaveProductAreaToFile(const char* path) {
     std::FILE* f = std::fopen(path, "a");
-    if (!f)
-        return OpenFailed(u"CFru::SaveProductAreaToFile", path, kStatusWriteError);
+    if (!f) {
+        Frame::Fail(u"CFru::SaveProductAreaToFile", u"Error Writing File", kMsgFileWriteError,
+                    path);
+        return ORVANE_E_CONFIG_FILE_WRITE;
+    }
     const CProductInfoArea& a = productArea;
     std::fprintf(f, "%s\n", "_SEE_PRODUCT");
     std::fprintf(f, "%02X\n", a.GetFormatVersion());
@@ -202,8 +208,11 @@ uint32_t CFru::SaveProductAreaToFile(const char* path) {
 
 uint32_t CFru::SaveMultiRecAreaToFile(const char* path) {
     std::FILE* f = std::fopen(path, "a");
-    if (!f)
-        return OpenFailed(u"CFru::SaveMultiRecAreaToFile", path, kStatusWriteError);
+    if (!f) {
+        Frame::Fail(u"CFru::SaveMultiRecAreaToFile", u"Error Writing File", kMsgFileWriteError,
+                    path);
+        return ORVANE_E_CONFIG_FILE_WRITE;
+    }
     std::fprintf(f, "%s\n", "_SEE_MULTIREC");
     for (const MultiRecord* r = multiRecords; r; r = r->next) {
         for (uint8_t b : r->header)
@@ -224,7 +233,7 @@ uint32_t CFru::SaveFRUToFile(const char* path) {
     ORV_ENTRY(u"CFru::SaveFRUToFile");
     if (!path) {
         ORV_FAIL(u"CFru::SaveFRUToFile", u"Unexpected");
-        return kStatusCreateError;
+        return ORVANE_E_FILE_CREATE;
     }
     uint32_t status = SaveFRUFileHeader(path);
     if (status == 0)
@@ -242,8 +251,10 @@ uint32_t CFru::SaveFRUToFile(const char* path) {
     if (status != 0)
         return status;
     std::FILE* f = std::fopen(path, "a");
-    if (!f)
-        return OpenFailed(u"CFru::SaveFRUToFile", path, kStatusWriteError);
+    if (!f) {
+        Frame::Fail(u"CFru::SaveFRUToFile", u"Error Writing File", kMsgFileWriteError, path);
+        return ORVANE_E_CONFIG_FILE_WRITE;
+    }
     std::fprintf(f, "%s\n", ")");
     std::fclose(f);
     ORV_EXIT(u"CFru::SaveFRUToFile");

@@ -1,6 +1,8 @@
 #include "fru/CBoardInfoArea.h"
 
+#include "orvane/orvane.h"
 #include "support/Frame.h"
+#include "support/MessageIds.h"
 #include "support/Trace.h"
 #include "support/Utf16.h"
 
@@ -8,8 +10,6 @@
 #include <ctime>
 
 namespace {
-constexpr uint32_t kTitleDate = 14;
-constexpr uint32_t kTitleCustom = 20;
 constexpr uint32_t kFirstEnum = 5;
 constexpr uint32_t kDateTextUnits = 256;
 constexpr const char16_t* kTooLong = u"FRU Data too long";
@@ -83,11 +83,11 @@ int32_t CBoardInfoArea::GetPadLength() const {
 
 bool CBoardInfoArea::SetFixed(uint32_t field, const uint8_t* data, uint32_t len, uint8_t typeBits) {
     static const InfoAreaCodec::Refusal refusals[kFixedCount] = {
-        {u"CBoardInfoArea::SetManufacturer", kTooLong, kTitleDate + 1},
-        {u"CBoardInfoArea::SetProductName", kTooLong, kTitleDate + 2},
-        {u"CBoardInfoArea::SetSerialNumber", kTooLong, kTitleDate + 3},
-        {u"CBoardInfoArea::SetPartNumber", kTooLong, kTitleDate + 4},
-        {u"CBoardInfoArea::SetFileId", kTooLong, kTitleDate + 5}};
+        {u"CBoardInfoArea::SetManufacturer", kTooLong, kMsgBoardFirstTitle + 1},
+        {u"CBoardInfoArea::SetProductName", kTooLong, kMsgBoardFirstTitle + 2},
+        {u"CBoardInfoArea::SetSerialNumber", kTooLong, kMsgBoardFirstTitle + 3},
+        {u"CBoardInfoArea::SetPartNumber", kTooLong, kMsgBoardFirstTitle + 4},
+        {u"CBoardInfoArea::SetFileId", kTooLong, kMsgBoardFirstTitle + 5}};
     if (!InfoAreaCodec::SetField(fields[field], data, len, typeBits, GetPadLength(),
                                  &refusals[field]))
         return false;
@@ -122,7 +122,7 @@ bool CBoardInfoArea::SetMfgDateTime(const uint8_t* data, uint32_t size) {
 bool CBoardInfoArea::SetCustomField(uint32_t position, const uint8_t* data, uint32_t len,
                                     uint8_t typeBits) {
     static const InfoAreaCodec::Refusal refusal = {u"CBoardInfoArea::SetCustomField", kTooLong,
-                                                   kTitleCustom};
+                                                   kMsgBoardCustomTitle};
     if (!InfoAreaCodec::SetCustom(customFields, position, data, len, typeBits, GetPadLength(),
                                   &refusal))
         return false;
@@ -139,9 +139,9 @@ int32_t CBoardInfoArea::GetFieldIndexFromEnum(uint32_t fieldEnum) const {
 
 const char16_t* CBoardInfoArea::GetFieldTitleFromIndex(uint32_t index) const {
     if (index <= kFixedCount)
-        return Frame::GetString(kTitleDate + index);
+        return Frame::GetString(kMsgBoardFirstTitle + index);
     if (index < GetNumberOfFields())
-        return Frame::GetString(kTitleCustom);
+        return Frame::GetString(kMsgBoardCustomTitle);
     ORV_FAIL(u"CBoardInfoArea::GetFieldTitleFromIndex", u"Null selection");
     return nullptr;
 }
@@ -156,12 +156,12 @@ const char16_t* CBoardInfoArea::GetFieldValueFromIndex(uint32_t index) {
             static_cast<std::time_t>(FruDefs::kBoardDateEpoch + int64_t{minutes} * 60);
         std::tm parts{};
         if (!gmtime_r(&instant, &parts)) {
-            ORV_FAIL_MSG(u"CBoardInfoArea::GetFieldValueFromIndex", u"Invalid Timestamp",
-                         FruDefs::kMsgInvalidTimestamp);
+            Frame::Fail(u"CBoardInfoArea::GetFieldValueFromIndex", u"Invalid Timestamp",
+                        kMsgInvalidTimestamp);
             return nullptr;
         }
         char16_t buffer[kDateTextUnits] = {};
-        if (const char16_t* format = Frame::GetString(FruDefs::kMsgDateFormat))
+        if (const char16_t* format = Frame::GetString(kMsgDateFormat))
             Utf16::Format(buffer, kDateTextUnits, format, parts.tm_mon + 1, parts.tm_mday,
                           parts.tm_year + 1900, parts.tm_hour, parts.tm_min, parts.tm_sec);
         text = InfoAreaCodec::CopyWide(buffer);
@@ -169,16 +169,16 @@ const char16_t* CBoardInfoArea::GetFieldValueFromIndex(uint32_t index) {
         text = InfoAreaCodec::ToWide(fields[index - 1]);
     } else if (index < GetNumberOfFields()) {
         if (GetCustomField(InfoAreaCodec::ReversedPosition(index, kFixedCount + 1, customCount),
-                           &text) != FruDefs::kStatusOk)
+                           &text) != ORVANE_OK)
             return nullptr;
     } else {
-        ORV_FAIL_MSG(u"CBoardInfoArea::GetFieldValueFromIndex", u"No such FRU Field",
-                     FruDefs::kMsgNoSuchField);
+        Frame::Fail(u"CBoardInfoArea::GetFieldValueFromIndex", u"No such FRU Field",
+                    kMsgNoSuchField);
         return nullptr;
     }
     if (!text) {
-        ORV_FAIL_MSG(u"CBoardInfoArea::GetFieldValueFromIndex", u"FRU Error allocation",
-                     FruDefs::kMsgNoMemory);
+        Frame::Fail(u"CBoardInfoArea::GetFieldValueFromIndex", u"FRU Error allocation",
+                    kMsgNoMemory);
         return nullptr;
     }
     value.reset(text);
@@ -200,16 +200,14 @@ bool CBoardInfoArea::SetFieldData(uint32_t index, const uint8_t* data, uint32_t 
     if (index == 0) {
         ok = size == FruDefs::kDateBytes && SetMfgDateTime(data, size);
         if (!ok)
-            ORV_FAIL_MSG(u"CBoardInfoArea::SetFieldData", u"Invalid Mfg Date Time",
-                         FruDefs::kMsgBadDate);
+            Frame::Fail(u"CBoardInfoArea::SetFieldData", u"Invalid Mfg Date Time", kMsgBadDate);
     } else if (index <= kFixedCount) {
         ok = SetFixed(index - 1, data, size, typeBits);
     } else if (index < GetNumberOfFields()) {
         ok = SetCustomField(InfoAreaCodec::ReversedPosition(index, kFixedCount + 1, customCount),
                             data, size, typeBits);
     } else {
-        ORV_FAIL_MSG(u"CBoardInfoArea::SetFieldData", u"No such FRU Field",
-                     FruDefs::kMsgNoSuchField);
+        Frame::Fail(u"CBoardInfoArea::SetFieldData", u"No such FRU Field", kMsgNoSuchField);
     }
     if (ok)
         modified = 1;

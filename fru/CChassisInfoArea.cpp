@@ -1,13 +1,13 @@
 #include "fru/CChassisInfoArea.h"
 
+#include "orvane/orvane.h"
 #include "support/Frame.h"
+#include "support/MessageIds.h"
 #include "support/Trace.h"
 
 #include <cstring>
 
 namespace {
-constexpr uint32_t kTitleType = 10;
-constexpr uint32_t kTitleCustom = 13;
 constexpr uint32_t kFirstEnum = 2;
 // Chassis types 1..23 (system enclosure types); 10..15 have no catalogue name.
 constexpr uint8_t kMaxType = 23;
@@ -124,9 +124,9 @@ int32_t CChassisInfoArea::GetFieldIndexFromEnum(uint32_t fieldEnum) const {
 
 const char16_t* CChassisInfoArea::GetFieldTitleFromIndex(uint32_t index) const {
     if (index <= kFixedCount)
-        return Frame::GetString(kTitleType + index);
+        return Frame::GetString(kMsgChassisFirstTitle + index);
     if (index < GetNumberOfFields())
-        return Frame::GetString(kTitleCustom);
+        return Frame::GetString(kMsgChassisCustomTitle);
     return nullptr;
 }
 
@@ -140,11 +140,11 @@ const char16_t* CChassisInfoArea::GetFieldValueFromIndex(uint32_t index) {
         text = InfoAreaCodec::ToWide(fields[index - 1]);
     } else if (index < GetNumberOfFields()) {
         if (GetCustomField(InfoAreaCodec::ReversedPosition(index, kFixedCount + 1, customCount),
-                           &text) != FruDefs::kStatusOk)
+                           &text) != ORVANE_OK)
             return nullptr;
     } else {
-        ORV_FAIL_MSG(u"CChassisInfoArea::GetFieldValueFromIndex", u"No such FRU Field",
-                     FruDefs::kMsgNoSuchField);
+        Frame::Fail(u"CChassisInfoArea::GetFieldValueFromIndex", u"No such FRU Field",
+                    kMsgNoSuchField);
         return nullptr;
     }
     value.reset(text);

@@ -1,6 +1,8 @@
 #include "fru/CFru.h"
 
+#include "orvane/orvane.h"
 #include "support/Frame.h"
+#include "support/MessageIds.h"
 #include "support/Trace.h"
 #include "support/Utf16.h"
 
@@ -83,32 +85,32 @@ uint32_t CFru::GetFruNameString(const char16_t** name) const {
     if (name)
         *name = locator.GetName();
     ORV_EXIT(u"CFru::GetFruNameString");
-    return FruDefs::kStatusOk;
+    return ORVANE_OK;
 }
 
 uint32_t CFru::SerializeCommonHeader(uint8_t* buffer) {
     ORV_ENTRY(u"CFru::SerializeCommonHeader");
     if (!buffer) {
         ORV_FAIL(u"CFru::SerializeCommonHeader", u"Unexpected");
-        return FruDefs::kStatusUnexpected;
+        return ORVANE_E_INTERNAL;
     }
     std::memcpy(buffer, header.GetData(), FruDefs::kCommonHeaderBytes);
     ORV_EXIT(u"CFru::SerializeCommonHeader");
-    return FruDefs::kStatusOk;
+    return ORVANE_OK;
 }
 
 uint32_t CFru::DecodeHeader(const uint8_t* buffer) {
     ORV_ENTRY(u"CFru::DecodeHeader");
     // A null buffer is refused rather than read.
     if (!buffer)
-        return FruDefs::kStatusUnexpected;
+        return ORVANE_E_INTERNAL;
     uint8_t* fields[FruDefs::kCommonHeaderBytes] = {
         &header.formatVersion, &header.internalOffset, &header.chassisOffset, &header.boardOffset,
         &header.productOffset, &header.multiRecOffset, &header.pad,           &header.checksum};
     for (uint32_t i = 0; i < FruDefs::kCommonHeaderBytes; ++i)
         *fields[i] = buffer[i];
     ORV_EXIT(u"CFru::DecodeHeader");
-    return FruDefs::kStatusOk;
+    return ORVANE_OK;
 }
 
 uint32_t CFru::ComputeAreaLengths(uint16_t total) {
@@ -132,7 +134,7 @@ uint32_t CFru::ComputeAreaLengths(uint16_t total) {
                                                       multiRecLength - product - board)
                               : 0);
     ORV_EXIT(u"CFru::ComputeAreaLengths");
-    return FruDefs::kStatusOk;
+    return ORVANE_OK;
 }
 
 const char16_t* CFru::GetFriendlyFruIdentifier(const FruLocator* fruLocator, char16_t* buffer,
@@ -151,7 +153,7 @@ const char16_t* CFru::GetFriendlyFruIdentifier(const FruLocator* fruLocator, cha
         return buffer;
     }
     buffer[0] = 0;
-    if (const char16_t* format = Frame::GetString(FruDefs::kMsgFruName))
+    if (const char16_t* format = Frame::GetString(kMsgFruName))
         Utf16::Format(buffer, capacity, format, unsigned{fruLocator->deviceId},
                       unsigned{fruLocator->controller}, unsigned{fruLocator->deviceAddress},
                       unsigned{fruLocator->bus});
@@ -173,7 +175,7 @@ uint32_t CFru::DecodeMultiRecArea(const uint8_t* bytes) {
     delete multiRecords;
     multiRecords = nullptr;
     if (!bytes && multiRecLength)
-        return FruDefs::kStatusUnexpected;
+        return ORVANE_E_INTERNAL;
     MultiRecord** tail = &multiRecords;
     uint32_t pos = 0;
     const uint32_t end = multiRecLength;
@@ -184,7 +186,7 @@ uint32_t CFru::DecodeMultiRecArea(const uint8_t* bytes) {
     while (pos + FruDefs::kMultiRecHeaderBytes <= end) {
         auto* record = new (std::nothrow) MultiRecord();
         if (!record)
-            return FruDefs::kStatusNoMemory;
+            return ORVANE_E_FRU_NO_MEMORY;
         std::memcpy(record->header, bytes + pos, FruDefs::kMultiRecHeaderBytes);
         pos += FruDefs::kMultiRecHeaderBytes;
         uint32_t length = record->DataLength();
@@ -201,7 +203,7 @@ uint32_t CFru::DecodeMultiRecArea(const uint8_t* bytes) {
     // so its size, its data and a commit all agree.
     multiRecLength = static_cast<uint16_t>(pos);
     ORV_EXIT(u"CFru::DecodeMultiRecArea");
-    return FruDefs::kStatusOk;
+    return ORVANE_OK;
 }
 
 uint32_t CFru::SetMultiRecArea(const uint8_t* bytes, uint16_t length, uint8_t modifiedFlag) {
@@ -210,35 +212,35 @@ uint32_t CFru::SetMultiRecArea(const uint8_t* bytes, uint16_t length, uint8_t mo
     multiRecords = nullptr;
     multiRecLength = length;
     const uint32_t status = DecodeMultiRecArea(bytes);
-    if (status != FruDefs::kStatusOk) {
-        ORV_FAIL_MSG(u"CFru::SetMultiRecArea", u"Unexpected", FruDefs::kMsgUnexpected);
+    if (status != ORVANE_OK) {
+        Frame::Fail(u"CFru::SetMultiRecArea", u"Unexpected", kMsgUnexpected);
         return status;
     }
     multiRecModified = modifiedFlag != 0;
     ORV_EXIT(u"CFru::SetMultiRecArea");
-    return FruDefs::kStatusOk;
+    return ORVANE_OK;
 }
 
 uint32_t CFru::SerializeMultiRecArea(uint8_t* buffer, uint32_t* size) const {
     ORV_ENTRY(u"CFru::SerializeMultiRecArea");
     if (!size)
-        return FruDefs::kStatusUnexpected;
+        return ORVANE_E_INTERNAL;
     const uint32_t capacity = *size;
     *size = 0;
     uint32_t pos = 0;
     for (const MultiRecord* r = multiRecords; r; r = r->next) {
         if (!buffer || pos + FruDefs::kMultiRecHeaderBytes > capacity) {
             ORV_FAIL(u"CFru::SerializeMultiRecArea", u"Unexpected");
-            return FruDefs::kStatusUnexpected;
+            return ORVANE_E_INTERNAL;
         }
         std::memcpy(buffer + pos, r->header, FruDefs::kMultiRecHeaderBytes);
         pos += FruDefs::kMultiRecHeaderBytes;
         if (pos + r->DataLength() > capacity)
-            return FruDefs::kStatusUnexpected;
+            return ORVANE_E_INTERNAL;
         std::memcpy(buffer + pos, r->data, r->DataLength());
         pos += r->DataLength();
     }
     *size = pos;
     ORV_EXIT(u"CFru::SerializeMultiRecArea");
-    return FruDefs::kStatusOk;
+    return ORVANE_OK;
 }

@@ -1,6 +1,7 @@
 #include "fru/CInternalUseArea.h"
 
 #include "support/Frame.h"
+#include "support/MessageIds.h"
 #include "support/Trace.h"
 #include "support/Utf16.h"
 
@@ -9,7 +10,6 @@
 
 namespace {
 constexpr int32_t kDataEnum = 1;
-constexpr uint32_t kTitleData = 9;
 constexpr uint32_t kNoIndex = 0xFFFFFFFF;
 } // namespace
 
@@ -56,7 +56,7 @@ uint32_t CInternalUseArea::GetFieldIndexFromEnum(int32_t fieldEnum) const {
 const char16_t* CInternalUseArea::GetFieldTitleFromIndex(uint32_t index) const {
     ORV_ENTRY(u"CInternalUseArea::GetFieldTitleFromIndex");
     ORV_EXIT(u"CInternalUseArea::GetFieldTitleFromIndex");
-    return index == 0 ? Frame::GetString(kTitleData) : nullptr;
+    return index == 0 ? Frame::GetString(kMsgInternalUseTitle) : nullptr;
 }
 
 const char16_t* CInternalUseArea::GetFieldValueFromIndex(uint32_t index) {
@@ -70,8 +70,8 @@ const char16_t* CInternalUseArea::GetFieldValueFromIndex(uint32_t index) {
     const size_t units = 3 * static_cast<size_t>(length);
     value.reset(new (std::nothrow) char16_t[units]());
     if (!value) {
-        ORV_FAIL_MSG(u"CInternalUseArea::GetFieldValueFromIndex", u"FRU Error Allocation",
-                     FruDefs::kMsgNoMemory);
+        Frame::Fail(u"CInternalUseArea::GetFieldValueFromIndex", u"FRU Error Allocation",
+                    kMsgNoMemory);
         return nullptr;
     }
     for (uint32_t i = 0; i < length; ++i) {

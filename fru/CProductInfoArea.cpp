@@ -1,13 +1,13 @@
 #include "fru/CProductInfoArea.h"
 
+#include "orvane/orvane.h"
 #include "support/Frame.h"
+#include "support/MessageIds.h"
 #include "support/Trace.h"
 
 #include <cstring>
 
 namespace {
-constexpr uint32_t kFirstTitle = 21;
-constexpr uint32_t kTitleCustom = 28;
 constexpr uint32_t kFirstEnum = 11;
 constexpr const char16_t* kTooLong = u"FRU Data Too Long";
 } // namespace
@@ -76,13 +76,13 @@ int32_t CProductInfoArea::GetPadLength() const {
 bool CProductInfoArea::SetFixed(uint32_t field, const uint8_t* data, uint32_t len,
                                 uint8_t typeBits) {
     static const InfoAreaCodec::Refusal refusals[kFixedCount] = {
-        {u"CProductInfoArea::SetManufacturerName", kTooLong, kFirstTitle},
-        {u"CProductInfoArea::SetProductName", kTooLong, kFirstTitle + 1},
-        {u"CProductInfoArea::SetPartNumber", kTooLong, kFirstTitle + 2},
-        {u"CProductInfoArea::SetVersion", kTooLong, kFirstTitle + 3},
-        {u"CProductInfoArea::SetSerialNumber", kTooLong, kFirstTitle + 4},
-        {u"CProductInfoArea::SetAssetTag", kTooLong, kFirstTitle + 5},
-        {u"CProductInfoArea::SetFileId", kTooLong, kFirstTitle + 6}};
+        {u"CProductInfoArea::SetManufacturerName", kTooLong, kMsgProductFirstTitle},
+        {u"CProductInfoArea::SetProductName", kTooLong, kMsgProductFirstTitle + 1},
+        {u"CProductInfoArea::SetPartNumber", kTooLong, kMsgProductFirstTitle + 2},
+        {u"CProductInfoArea::SetVersion", kTooLong, kMsgProductFirstTitle + 3},
+        {u"CProductInfoArea::SetSerialNumber", kTooLong, kMsgProductFirstTitle + 4},
+        {u"CProductInfoArea::SetAssetTag", kTooLong, kMsgProductFirstTitle + 5},
+        {u"CProductInfoArea::SetFileId", kTooLong, kMsgProductFirstTitle + 6}};
     if (!InfoAreaCodec::SetField(fields[field], data, len, typeBits, GetPadLength(),
                                  &refusals[field]))
         return false;
@@ -115,7 +115,7 @@ bool CProductInfoArea::SetFileId(const uint8_t* d, uint32_t n, uint8_t t) {
 bool CProductInfoArea::SetCustomField(uint32_t position, const uint8_t* data, uint32_t len,
                                       uint8_t typeBits) {
     static const InfoAreaCodec::Refusal refusal = {u"CProductInfoArea::SetCustomField", kTooLong,
-                                                   kTitleCustom};
+                                                   kMsgProductCustomTitle};
     if (!InfoAreaCodec::SetCustom(customFields, position, data, len, typeBits, GetPadLength(),
                                   &refusal))
         return false;
@@ -131,9 +131,9 @@ int32_t CProductInfoArea::GetFieldIndexFromEnum(uint32_t fieldEnum) const {
 
 const char16_t* CProductInfoArea::GetFieldTitleFromIndex(uint32_t index) const {
     if (index < kFixedCount)
-        return Frame::GetString(kFirstTitle + index);
+        return Frame::GetString(kMsgProductFirstTitle + index);
     if (index < GetNumberOfFields())
-        return Frame::GetString(kTitleCustom);
+        return Frame::GetString(kMsgProductCustomTitle);
     return nullptr;
 }
 
@@ -144,17 +144,17 @@ const char16_t* CProductInfoArea::GetFieldValueFromIndex(uint32_t index) {
     if (index < kFixedCount) {
         text = InfoAreaCodec::ToWide(fields[index]);
         if (!text) {
-            ORV_FAIL_MSG(u"CProductInfoArea::GetFieldValueFromIndex", u"FRU Error Allocation",
-                         FruDefs::kMsgNoMemory);
+            Frame::Fail(u"CProductInfoArea::GetFieldValueFromIndex", u"FRU Error Allocation",
+                        kMsgNoMemory);
             return nullptr;
         }
     } else if (index < GetNumberOfFields()) {
         if (GetCustomField(InfoAreaCodec::ReversedPosition(index, kFixedCount, customCount),
-                           &text) != FruDefs::kStatusOk)
+                           &text) != ORVANE_OK)
             return nullptr;
     } else {
-        ORV_FAIL_MSG(u"CProductInfoArea::GetFieldValueFromIndex", u"No such FRU Field",
-                     FruDefs::kMsgNoSuchField);
+        Frame::Fail(u"CProductInfoArea::GetFieldValueFromIndex", u"No such FRU Field",
+                    kMsgNoSuchField);
         return nullptr;
     }
     value.reset(text);
@@ -177,8 +177,7 @@ bool CProductInfoArea::SetFieldData(uint32_t index, const uint8_t* data, uint32_
         ok = SetCustomField(InfoAreaCodec::ReversedPosition(index, kFixedCount, customCount), data,
                             size, typeBits);
     else
-        ORV_FAIL_MSG(u"CProductInfoArea::SetFieldData", u"No such FRU Field",
-                     FruDefs::kMsgNoSuchField);
+        Frame::Fail(u"CProductInfoArea::SetFieldData", u"No such FRU Field", kMsgNoSuchField);
     if (ok)
         modified = 1;
     ORV_EXIT(u"CProductInfoArea::SetFieldData");

@@ -1,5 +1,7 @@
 // Wire-format constants of FRU images and the type/length byte decoder.
 #pragma once
+#include "support/MessageIds.h"
+
 #include <cstdint>
 
 namespace FruDefs {
@@ -25,31 +27,17 @@ constexpr uint8_t kMultiRecEndOfList = 0x80;
 constexpr int64_t kBoardDateEpoch = 820454400;
 constexpr uint32_t kDateBytes = 3;
 
-// Status codes handed up by the area and image operations.
-constexpr uint32_t kStatusOk = 0;
-constexpr uint32_t kStatusNoSuchField = 0xC007000D;
-constexpr uint32_t kStatusNoMemory = 0xC007000E;
-constexpr uint32_t kStatusUnexpected = 0xC007002F;
-
-// Catalogue messages shared by the areas.
-constexpr uint32_t kMsgInvalidTimestamp = 34;
-constexpr uint32_t kMsgDateFormat = 35;
-constexpr uint32_t kMsgNoMemory = 102;
-// A FRU image that is no IPMI FRU, or one of its parts that is invalid.
-constexpr uint32_t kMsgNotIpmiFru = 103;
-constexpr uint32_t kMsgBadInternal = 104;
-constexpr uint32_t kMsgBadProduct = 105;
-constexpr uint32_t kMsgBadBoard = 106;
-constexpr uint32_t kMsgBadChassis = 107;
-constexpr uint32_t kMsgBadMultiRec = 108;
-constexpr uint32_t kMsgBadHeader = 109;
 // The bytes of the buffer a message's FRU display name is built in.
 constexpr uint32_t kNameBufferBytes = 200;
-constexpr uint32_t kMsgUnexpected = 125;
-constexpr uint32_t kMsgFruName = 134;
-constexpr uint32_t kMsgNoSuchField = 135;
-constexpr uint32_t kMsgTooLong = 137;
-constexpr uint32_t kMsgBadDate = 138;
+
+// The catalogue names api/CoreAccess still reaches through this namespace.
+using ::kMsgBadBoard;
+using ::kMsgBadChassis;
+using ::kMsgBadHeader;
+using ::kMsgBadInternal;
+using ::kMsgBadMultiRec;
+using ::kMsgBadProduct;
+using ::kMsgNotIpmiFru;
 
 // Number of data bytes that follow a type/length byte (the type code is ignored).
 uint32_t DecodeLength(uint8_t typeLength);

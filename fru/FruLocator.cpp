@@ -1,6 +1,7 @@
 #include "fru/FruLocator.h"
 
 #include "fru/FruDefs.h"
+#include "orvane/orvane.h"
 #include "support/Trace.h"
 #include "support/Utf16.h"
 
@@ -23,7 +24,7 @@ uint32_t FruLocator::SetName(const char16_t* text) {
     const size_t length = Utf16::Length(text);
     name = new (std::nothrow) char16_t[length + 1];
     if (!name)
-        return FruDefs::kStatusNoMemory;
+        return ORVANE_E_FRU_NO_MEMORY;
     std::memcpy(name, text, (length + 1) * sizeof(char16_t));
     ORV_EXIT(u"FruLocator::SetName");
     return 0;

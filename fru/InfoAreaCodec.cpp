@@ -1,6 +1,8 @@
 #include "fru/InfoAreaCodec.h"
 
+#include "orvane/orvane.h"
 #include "support/Frame.h"
+#include "support/MessageIds.h"
 #include "support/Trace.h"
 #include "support/Utf16.h"
 
@@ -10,23 +12,16 @@
 
 namespace InfoAreaCodec {
 namespace {
-// The trace line and last error of a refused setter or custom field lookup.
-void Fail(const char16_t* operation, const char16_t* reason, uint32_t message) {
-    ORV_FAIL_AT(operation, reason);
-    Frame::SetLastErrorMessage(message);
-}
-
 bool Refuse(const Refusal* report, const char16_t* reason, uint32_t message) {
     if (report)
-        Fail(report->operation, reason, message);
+        Frame::Fail(report->operation, reason, message);
     return false;
 }
 
 bool RefuseTooLong(const Refusal* report) {
     if (report) {
-        ORV_FAIL_AT(report->operation, report->tooLong);
-        Frame::SetLastError(Frame::GetString(FruDefs::kMsgTooLong),
-                            Frame::GetString(report->title));
+        Frame::Fail(report->operation, report->tooLong, kMsgTooLong,
+                    Frame::GetString(report->title));
     }
     return false;
 }
@@ -208,13 +203,13 @@ const CCustomField* CustomAt(const CCustomField* chain, uint32_t position) {
 bool SetField(Field& field, const uint8_t* data, uint32_t length, uint8_t typeBits,
               int32_t padLength, const Refusal* report) {
     if (!data)
-        return Refuse(report, u"Unexpected", FruDefs::kMsgUnexpected);
+        return Refuse(report, u"Unexpected", kMsgUnexpected);
     if (length > FruDefs::kMaxFieldLength ||
         static_cast<int32_t>(length) > static_cast<int32_t>(field.Length()) + padLength)
         return RefuseTooLong(report);
     std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[length + 1]);
     if (!buffer)
-        return Refuse(report, u"FRU Error Allocation", FruDefs::kMsgNoMemory);
+        return Refuse(report, u"FRU Error Allocation", kMsgNoMemory);
     std::memcpy(buffer.get(), data, length);
     buffer[length] = 0;
     field.data = std::move(buffer);
@@ -225,12 +220,12 @@ bool SetField(Field& field, const uint8_t* data, uint32_t length, uint8_t typeBi
 bool SetCustom(CCustomField* chain, uint32_t position, const uint8_t* data, uint32_t length,
                uint8_t typeBits, int32_t padLength, const Refusal* report) {
     if (!data)
-        return Refuse(report, u"Unexpected", FruDefs::kMsgUnexpected);
+        return Refuse(report, u"Unexpected", kMsgUnexpected);
     if (length > FruDefs::kMaxFieldLength)
         return RefuseTooLong(report);
     CCustomField* field = CustomAt(chain, position);
     if (!field)
-        return Refuse(report, u"No such FRU Field", FruDefs::kMsgNoSuchField);
+        return Refuse(report, u"No such FRU Field", kMsgNoSuchField);
     if (static_cast<int32_t>(length) >
         static_cast<int32_t>(FruDefs::DecodeLength(field->typeLength)) + padLength)
         return RefuseTooLong(report);
@@ -287,26 +282,24 @@ uint32_t CustomValue(const CCustomField* chain, uint32_t count, uint32_t positio
     if (value)
         *value = nullptr;
     if (position > count) {
-        Fail(operation, u"No such FRU Field", FruDefs::kMsgNoSuchField);
-        return FruDefs::kStatusNoSuchField;
+        Frame::Fail(operation, u"No such FRU Field", kMsgNoSuchField);
+        return ORVANE_E_BAD_ARGUMENT;
     }
     const CCustomField* field = CustomAt(chain, position);
     if (!field) {
-        Fail(operation, u"Unexpected", FruDefs::kMsgUnexpected);
-        return FruDefs::kStatusUnexpected;
+        Frame::Fail(operation, u"Unexpected", kMsgUnexpected);
+        return ORVANE_E_INTERNAL;
     }
     char16_t* text = ToWide(field->data, FruDefs::kMaxFieldLength);
     if (!text) {
-        if (traceNoMemory)
-            ORV_FAIL_AT(operation, u"FRU Error Allocation");
-        Frame::SetLastErrorMessage(FruDefs::kMsgNoMemory);
-        return FruDefs::kStatusNoMemory;
+        Frame::Fail(traceNoMemory ? operation : nullptr, u"FRU Error Allocation", kMsgNoMemory);
+        return ORVANE_E_FRU_NO_MEMORY;
     }
     if (value)
         *value = text;
     else
         delete[] text;
-    return FruDefs::kStatusOk;
+    return ORVANE_OK;
 }
 
 char16_t* CopyWide(const char16_t* text) {

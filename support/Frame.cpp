@@ -47,6 +47,11 @@ const char16_t* SetLastError(const char16_t* format, ...) {
     return g_currentError;
 }
 
+void Fail(const char16_t* name, const char16_t* reason, uint32_t messageIndex) {
+    Trace::Write(name, u" - ", reason, Trace::kFailure);
+    SetLastErrorMessage(messageIndex);
+}
+
 void SetLastErrorMessage(uint32_t messageIndex) {
     const char16_t* format = GetString(messageIndex);
     ORV_ENTRY(u"Orvane::SetLastError");

@@ -1,8 +1,11 @@
 // Process-wide frame services shared by every layer: catalogue lookup and the
 // last-error text.
 #pragma once
+#include "support/Trace.h"
+
 #include <cstddef>
 #include <cstdint>
+#include <type_traits>
 
 class StringResource;
 
@@ -34,12 +37,22 @@ const char16_t* TakeLastError();
 // operation's.
 const char16_t* PeekLastError();
 uint32_t LastErrorCount();
+// The usual failure report, in one step so that no failure path can forget
+// half of it: the level-1 trace line "name - reason" (none when name is null),
+// then the catalogue entry of messageIndex as the last-error text. With args
+// the entry is formatted with them (an argument that is a callable is called
+// only after the trace line, for texts whose making writes trace lines of its
+// own); without, a text it takes is empty and a number 0.
+void Fail(const char16_t* name, const char16_t* reason, uint32_t messageIndex);
+template <typename... Args>
+void Fail(const char16_t* name, const char16_t* reason, uint32_t messageIndex, Args&&... args) {
+    Trace::Write(name, u" - ", reason, Trace::kFailure);
+    auto value = [](auto&& arg) -> decltype(auto) {
+        if constexpr (std::is_invocable_v<decltype(arg)>)
+            return arg();
+        else
+            return arg;
+    };
+    SetLastError(GetString(messageIndex), value(args)...);
+}
 } // namespace Frame
-
-// Failure trace line at level 1 and the last-error text from a catalogue index,
-// in one step, so no failure path can forget half of it.
-#define ORV_FAIL_MSG(name, reason, index)                                                          \
-    do {                                                                                           \
-        ORV_FAIL(name, reason);                                                                    \
-        Frame::SetLastErrorMessage(index);                                                         \
-    } while (0)

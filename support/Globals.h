@@ -1,16 +1,4 @@
-// The process-wide state behind the exported functions.
+// Empty: the process-wide state now lives with its owners, the library state
+// in api/LibraryState.h and the controller request records in
+// system/ControllerRequest.h. Kept only while files still include it.
 #pragma once
-#include <cstdint>
-
-class LibraryState;
-struct ControllerRequest;
-
-namespace Globals {
-// True once Initialize has completed.
-extern bool initialised;
-// The library state in use (null before Initialize and after DeInitialize).
-extern LibraryState* state;
-// The one request and response record through which controller requests pass.
-extern ControllerRequest* requestRecord;
-extern ControllerRequest* responseRecord;
-} // namespace Globals

@@ -4,6 +4,24 @@
 
 #include <cstring>
 
+namespace {
+ControllerRequest g_request{};
+ControllerRequest g_response{};
+} // namespace
+
+ControllerRequest& RequestRecord() {
+    return g_request;
+}
+
+ControllerRequest& ResponseRecord() {
+    return g_response;
+}
+
+void ClearRecords() {
+    g_request = {};
+    g_response = {};
+}
+
 uint32_t SendRequest(const ControllerRequest* request, ControllerRequest* response,
                      uint32_t timeoutMs) {
     std::memset(response->data, 0, sizeof response->data);

@@ -14,6 +14,12 @@ struct ControllerRequest {
 };
 static_assert(sizeof(ControllerRequest) == 76, "a controller request record is 76 bytes");
 
+// The one request and response record through which controller requests
+// pass, kept for the life of the process; Initialize empties both.
+ControllerRequest& RequestRecord();
+ControllerRequest& ResponseRecord();
+void ClearRecords();
+
 // Sends the request through the driver module and fills the response: the
 // request's first four bytes, the completion code and the data after it.
 // Returns the driver's result unchanged (0: an answer arrived; the caller

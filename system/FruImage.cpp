@@ -2,11 +2,14 @@
 
 #include "fru/CFru.h"
 #include "fru/FruDefs.h"
+#include "orvane/orvane.h"
 #include "support/Frame.h"
+#include "support/MessageIds.h"
 #include "support/Trace.h"
 #include "support/Utf16.h"
 
 #include <algorithm>
+#include <array>
 #include <initializer_list>
 #include <iterator>
 #include <new>
@@ -14,38 +17,14 @@
 namespace FruImage {
 namespace {
 
-constexpr uint32_t kDeviceReadError = 0xC0070028;
-constexpr uint32_t kBadInternalArea = 0xC0070011;
-constexpr uint32_t kBadProductArea = 0xC0070012;
-constexpr uint32_t kBadBoardArea = 0xC0070013;
-constexpr uint32_t kBadChassisArea = 0xC0070014;
-constexpr uint32_t kBadMultiRecArea = 0xC0070015;
-constexpr uint32_t kBadHeader = 0xC0070016;
-constexpr uint32_t kNotIpmiFru = 0xC0070025;
-constexpr uint32_t kSystemWriteError = 0xC007002E;
-constexpr uint32_t kNoMemory = 0xC007000E;
-constexpr uint32_t kUnexpected = 0xC007002F;
-
-using FruDefs::kMsgBadBoard;
-using FruDefs::kMsgBadChassis;
-using FruDefs::kMsgBadHeader;
-using FruDefs::kMsgBadInternal;
-using FruDefs::kMsgBadMultiRec;
-using FruDefs::kMsgBadProduct;
-using FruDefs::kMsgNotIpmiFru;
-constexpr uint32_t kMsgWriteError = 113;
-using FruDefs::kMsgNoMemory;
-using FruDefs::kMsgUnexpected;
-constexpr uint32_t kMsgWriting = 64;
-using FruDefs::kMsgFruName;
-
 using FruDefs::kNameBufferBytes;
 
-// The last-error text of message index, formatted with the FRU's display name.
-void SetErrorNamingFru(uint32_t index, const FruLocator* locator) {
-    char16_t name[kNameBufferBytes / 2];
-    Frame::SetLastError(Frame::GetString(index),
-                        CFru::GetFriendlyFruIdentifier(locator, name, kNameBufferBytes));
+// The FRU's display name as an argument of a failure's message, made when
+// the message is (after the failure's trace line).
+auto NameOf(const FruLocator* locator) {
+    return [locator, name = std::array<char16_t, kNameBufferBytes / 2>{}]() mutable {
+        return CFru::GetFriendlyFruIdentifier(locator, name.data(), kNameBufferBytes);
+    };
 }
 
 void Progress(OrvaneProgressCallback progress, const char16_t* text) {
@@ -65,7 +44,7 @@ uint32_t ReadDataFromFRU(const FruLocator* locator, uint32_t offset, uint16_t co
     ORV_ENTRY(u"CFru::ReadDataFromFRU");
     if (!locator || !destination) {
         ORV_FAIL(u"CFru::ReadDataFromFRU", u"Error Reading FRU");
-        return kDeviceReadError;
+        return ORVANE_E_DEVICE_READ;
     }
     uint16_t read = count;
     const uint32_t status =
@@ -83,13 +62,12 @@ uint32_t WriteImageData(CFru& fru, uint32_t offset, uint32_t count, const uint8_
 uint32_t ReadFRUHeader(CFru&, const FruLocator* locator, uint8_t* buffer) {
     ORV_ENTRY(u"CFru::ReadFRUHeader");
     if (!locator || !buffer) {
-        ORV_FAIL_MSG(u"CFru::ReadFRUHeader", u"Unexpected", kMsgUnexpected);
-        return kUnexpected;
+        Frame::Fail(u"CFru::ReadFRUHeader", u"Unexpected", kMsgUnexpected);
+        return ORVANE_E_INTERNAL;
     }
     uint32_t status = ReadDataFromFRU(locator, 0, FruDefs::kCommonHeaderBytes, buffer);
     if (status != 0) {
-        ORV_FAIL(u"CFru::ReadFRUHeader", u"Invalid Header Area");
-        SetErrorNamingFru(kMsgBadHeader, locator);
+        Frame::Fail(u"CFru::ReadFRUHeader", u"Invalid Header Area", kMsgBadHeader, NameOf(locator));
         return status;
     }
     ORV_EXIT(u"CFru::ReadFRUHeader");
@@ -99,21 +77,21 @@ uint32_t ReadFRUHeader(CFru&, const FruLocator* locator, uint8_t* buffer) {
 uint32_t GetCommonHeader(CFru& fru, const FruLocator* locator) {
     ORV_ENTRY(u"CFru::GetCommonHeader");
     if (!locator) {
-        ORV_FAIL_MSG(u"CFru::GetCommonHeader", u"Unexpected", kMsgUnexpected);
-        return kUnexpected;
+        Frame::Fail(u"CFru::GetCommonHeader", u"Unexpected", kMsgUnexpected);
+        return ORVANE_E_INTERNAL;
     }
     uint8_t bytes[FruDefs::kCommonHeaderBytes] = {};
     if (uint32_t status = ReadFRUHeader(fru, locator, bytes))
         return status;
     if ((bytes[0] & 0x07) != 1) {
-        ORV_FAIL_MSG(u"CFru::GetCommonHeader", u"Not IPMI FRU", kMsgNotIpmiFru);
-        return kNotIpmiFru;
+        Frame::Fail(u"CFru::GetCommonHeader", u"Not IPMI FRU", kMsgNotIpmiFru);
+        return ORVANE_E_NOT_IPMI_FRU;
     }
     fru.DecodeHeader(bytes);
     if (!fru.header.IsValid()) {
-        ORV_FAIL(u"CFru::GetCommonHeader", u"Invalid Header Area");
-        SetErrorNamingFru(kMsgBadHeader, locator);
-        return kBadHeader;
+        Frame::Fail(u"CFru::GetCommonHeader", u"Invalid Header Area", kMsgBadHeader,
+                    NameOf(locator));
+        return ORVANE_E_HEADER_CHECKSUM;
     }
     ORV_EXIT(u"CFru::GetCommonHeader");
     return 0;
@@ -128,7 +106,7 @@ uint32_t GetTypeLengthArea(const FruLocator* locator, uint8_t* buffer, uint8_t o
     *length = static_cast<uint16_t>(start[1] * 8u);
     // An area longer than the 512-byte buffer is refused before it is read.
     if (*length > FruDefs::kMaxAreaBytes)
-        return kDeviceReadError;
+        return ORVANE_E_DEVICE_READ;
     uint32_t status = ReadDataFromFRU(locator, offset * 8u, *length, buffer);
     ORV_EXIT(u"CFru::GetTypeLengthArea");
     return status;
@@ -147,9 +125,8 @@ template <typename Area> bool ReadInfoArea(Area& area, const FruLocator* locator
 uint32_t GetBoardArea(CFru& fru, const FruLocator* locator) {
     ORV_ENTRY(u"CFru::GetBoardArea");
     if (!ReadInfoArea(fru.boardArea, locator, fru.header.boardOffset)) {
-        ORV_FAIL(u"CFru::GetBoardArea", u"Invalid Board Area");
-        SetErrorNamingFru(kMsgBadBoard, locator);
-        return kBadBoardArea;
+        Frame::Fail(u"CFru::GetBoardArea", u"Invalid Board Area", kMsgBadBoard, NameOf(locator));
+        return ORVANE_E_BAD_BOARD_AREA;
     }
     ORV_EXIT(u"CFru::GetBoardArea");
     return 0;
@@ -158,9 +135,9 @@ uint32_t GetBoardArea(CFru& fru, const FruLocator* locator) {
 uint32_t GetChassisArea(CFru& fru, const FruLocator* locator) {
     ORV_ENTRY(u"CFru::GetChassisArea");
     if (!ReadInfoArea(fru.chassisArea, locator, fru.header.chassisOffset)) {
-        ORV_FAIL(u"CFru::GetChassisArea", u"Invalid Chassis Area");
-        SetErrorNamingFru(kMsgBadChassis, locator);
-        return kBadChassisArea;
+        Frame::Fail(u"CFru::GetChassisArea", u"Invalid Chassis Area", kMsgBadChassis,
+                    NameOf(locator));
+        return ORVANE_E_BAD_CHASSIS_AREA;
     }
     ORV_EXIT(u"CFru::GetChassisArea");
     return 0;
@@ -173,13 +150,13 @@ uint32_t GetProductArea(CFru& fru, const FruLocator* locator) {
     uint32_t status = GetTypeLengthArea(locator, buffer, fru.header.productOffset, &length);
     // A failed read passes its own status on; only an oversized area counts
     // as an invalid one.
-    bool oversized = status == kDeviceReadError && length > FruDefs::kMaxAreaBytes;
+    bool oversized = status == ORVANE_E_DEVICE_READ && length > FruDefs::kMaxAreaBytes;
     if (status != 0 && !oversized)
         return status;
     if (oversized || !fru.productArea.SetData(buffer, length)) {
-        ORV_FAIL(u"CFru::GetProductArea", u"Invalid Product Area");
-        SetErrorNamingFru(kMsgBadProduct, locator);
-        return kBadProductArea;
+        Frame::Fail(u"CFru::GetProductArea", u"Invalid Product Area", kMsgBadProduct,
+                    NameOf(locator));
+        return ORVANE_E_BAD_PRODUCT_AREA;
     }
     ORV_EXIT(u"CFru::GetProductArea");
     return 0;
@@ -212,9 +189,9 @@ uint32_t GetInternalArea(CFru& fru, const FruLocator* locator) {
                         : 0;
     }
     if (refused || status != 0 || !fru.internalArea.SetData(buffer, length, 0)) {
-        ORV_FAIL(u"CFru::GetInternalArea", u"Invalid Internal Area");
-        SetErrorNamingFru(kMsgBadInternal, locator);
-        return kBadInternalArea;
+        Frame::Fail(u"CFru::GetInternalArea", u"Invalid Internal Area", kMsgBadInternal,
+                    NameOf(locator));
+        return ORVANE_E_BAD_INTERNAL_USE;
     }
     ORV_EXIT(u"CFru::GetInternalArea");
     return 0;
@@ -228,9 +205,9 @@ uint32_t GetMultiRecArea(CFru& fru, const FruLocator* locator) {
     while (last && last->next)
         last = last->next;
     auto fail = [&]() {
-        ORV_FAIL(u"CFru::GetMultiRecArea", u"Invalid MultiRec Area");
-        SetErrorNamingFru(kMsgBadMultiRec, locator);
-        return kBadMultiRecArea;
+        Frame::Fail(u"CFru::GetMultiRecArea", u"Invalid MultiRec Area", kMsgBadMultiRec,
+                    NameOf(locator));
+        return ORVANE_E_BAD_MULTIRECORD;
     };
     // A chain that runs past the device's last offset fails in the read that
     // would reach past it.
@@ -246,8 +223,8 @@ uint32_t GetMultiRecArea(CFru& fru, const FruLocator* locator) {
             return fail();
         MultiRecord* record = new (std::nothrow) MultiRecord();
         if (!record) {
-            ORV_FAIL_MSG(u"CFru::GetMultiRecArea", u"FRU Error Allocation", kMsgNoMemory);
-            return kNoMemory;
+            Frame::Fail(u"CFru::GetMultiRecArea", u"FRU Error Allocation", kMsgNoMemory);
+            return ORVANE_E_FRU_NO_MEMORY;
         }
         std::copy(buffer, buffer + FruDefs::kMultiRecHeaderBytes, record->header);
         std::copy(buffer + 5, buffer + 5 + length, record->data);
@@ -270,8 +247,8 @@ uint32_t GetMultiRecArea(CFru& fru, const FruLocator* locator) {
 uint32_t ReadFruFromSystem(CFru& fru, const FruLocator* locator) {
     ORV_ENTRY(u"CFru::ReadFruFromSystem");
     if (!locator) {
-        ORV_FAIL_MSG(u"CFru::ReadFruFromSystem", u"Unexpected", kMsgUnexpected);
-        return kUnexpected;
+        Frame::Fail(u"CFru::ReadFruFromSystem", u"Unexpected", kMsgUnexpected);
+        return ORVANE_E_INTERNAL;
     }
     if (uint32_t status = GetCommonHeader(fru, locator))
         return status;
@@ -295,8 +272,8 @@ uint32_t ReadFruFromSystem(CFru& fru, const FruLocator* locator) {
 uint32_t LoadFromSystem(CFru& fru, const FruLocator* locator) {
     ORV_ENTRY(u"CFru::LoadFromSystem");
     if (!locator) {
-        ORV_FAIL_MSG(u"CFru::LoadFromSystem", u"Unexpected", kMsgUnexpected);
-        return kUnexpected;
+        Frame::Fail(u"CFru::LoadFromSystem", u"Unexpected", kMsgUnexpected);
+        return ORVANE_E_INTERNAL;
     }
     fru.locator.deviceAddress = locator->deviceAddress;
     fru.locator.bus = locator->bus;
@@ -350,9 +327,9 @@ uint32_t WriteToSystem(CFru& fru, OrvaneProgressCallback progress) {
         Progress(progress, text);
     }
     auto fail = [&]() {
-        ORV_FAIL(u"CFru::WriteToSystem", u"Error Writing System");
-        SetErrorNamingFru(kMsgWriteError, &fru.locator);
-        return kSystemWriteError;
+        Frame::Fail(u"CFru::WriteToSystem", u"Error Writing System", kMsgSystemWriteError,
+                    NameOf(&fru.locator));
+        return ORVANE_E_SYSTEM_WRITE;
     };
     // An image that would end past the device's last offset is refused before
     // the first write, so no part of it lands anywhere.
@@ -366,28 +343,28 @@ uint32_t WriteToSystem(CFru& fru, OrvaneProgressCallback progress) {
                      &product = plan.areas[3], &multiRec = plan.areas[4];
     if (WriteImageData(fru, 0, FruDefs::kCommonHeaderBytes, fru.header.GetData()) != 0)
         return fail();
-    Progress(progress, Frame::GetString(66));
+    Progress(progress, Frame::GetString(kMsgHeaderWritten));
 
     if (internal.written) {
         fru.internalArea.ClearModified();
         if (WriteImageData(fru, internal.offset, internal.length, fru.internalArea.GetData()))
             return fail();
     }
-    Progress(progress, Frame::GetString(67));
+    Progress(progress, Frame::GetString(kMsgInternalUseWritten));
 
     if (chassis.written) {
         fru.chassisArea.ClearModified();
         if (WriteImageData(fru, chassis.offset, chassis.length, fru.chassisArea.GetData()))
             return fail();
     }
-    Progress(progress, Frame::GetString(68));
+    Progress(progress, Frame::GetString(kMsgChassisWritten));
 
     if (board.written) {
         fru.boardArea.ClearModified();
         if (WriteImageData(fru, board.offset, board.length, fru.boardArea.GetData()))
             return fail();
     }
-    Progress(progress, Frame::GetString(69));
+    Progress(progress, Frame::GetString(kMsgBoardWritten));
 
     if (product.written) {
         fru.productArea.ClearModified();
@@ -396,7 +373,7 @@ uint32_t WriteToSystem(CFru& fru, OrvaneProgressCallback progress) {
     }
 
     if (multiRec.written) {
-        Progress(progress, Frame::GetString(70));
+        Progress(progress, Frame::GetString(kMsgWritingMultiRecords));
         uint32_t offset = multiRec.offset;
         for (MultiRecord* r = fru.multiRecords; r; r = r->next) {
             for (uint32_t i = 0; i < FruDefs::kMultiRecHeaderBytes; ++i)

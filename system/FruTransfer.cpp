@@ -1,8 +1,9 @@
 #include "system/FruTransfer.h"
 
-#include "support/Globals.h"
+#include "orvane/orvane.h"
 #include "support/IpmiDefs.h"
 #include "support/Trace.h"
+#include "system/ControllerRequest.h"
 #include "system/DriverModule.h"
 
 #include <chrono>
@@ -11,9 +12,6 @@
 
 namespace FruTransfer {
 namespace {
-
-constexpr uint32_t kDeviceReadError = 0xC0070028;
-constexpr uint32_t kDeviceWriteError = 0xC0070029;
 constexpr uint32_t kBridgeBusy = 0xFFFFFE08;
 
 uint8_t g_bridgeSequence = 1;
@@ -153,7 +151,7 @@ uint32_t Transfer(const Direction& dir, const DeviceAddress& device, uint32_t of
 uint32_t ReadDeviceData(const DeviceAddress& device, uint32_t offset, uint8_t* destination,
                         uint16_t* count) {
     ORV_ENTRY(u"CFru::ReadDeviceData");
-    static const Direction read{false, kDeviceReadError,
+    static const Direction read{false, ORVANE_E_DEVICE_READ,
                                 u"CFru::ReadDeviceData - Error Reading FRU",
                                 u"CFru::ReadDeviceData - Read Past Last Device Offset"};
     uint32_t moved = 0;
@@ -167,7 +165,7 @@ uint32_t ReadDeviceData(const DeviceAddress& device, uint32_t offset, uint8_t* d
 uint32_t WriteDeviceData(const DeviceAddress& device, uint32_t offset, const uint8_t* source,
                          uint32_t count) {
     ORV_ENTRY(u"CFru::WriteDeviceData");
-    static const Direction write{true, kDeviceWriteError,
+    static const Direction write{true, ORVANE_E_DEVICE_WRITE,
                                  u"CFru::WriteDeviceData - Error Writing FRU",
                                  u"CFru::WriteDeviceData - Write Past Last Device Offset"};
     uint32_t moved = 0;
@@ -256,8 +254,8 @@ uint8_t NextBridgeSequence() {
 namespace FruUtility {
 uint8_t GetIPMIRevision() {
     ORV_ENTRY(u"FruUtility::GetIPMIRevision");
-    ControllerRequest* request = Globals::requestRecord;
-    ControllerRequest* response = Globals::responseRecord;
+    ControllerRequest* request = &RequestRecord();
+    ControllerRequest* response = &ResponseRecord();
     if (!request || !response) {
         ORV_EXIT(u"FruUtility::GetIPMIRevision");
         return 0;

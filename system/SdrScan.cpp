@@ -1,7 +1,7 @@
 #include "system/SdrScan.h"
 
 #include "fru/FruLocator.h"
-#include "support/Globals.h"
+#include "orvane/orvane.h"
 #include "support/IpmiDefs.h"
 #include "support/Trace.h"
 #include "system/ControllerRequest.h"
@@ -12,14 +12,6 @@
 
 namespace Orvane {
 namespace {
-
-constexpr uint32_t kReserveFailed = 0xC0070018;
-constexpr uint32_t kReadFailed = 0xC0070019;
-constexpr uint32_t kUnsupported = 0xC007001A;
-constexpr uint32_t kBadVersion = 0xC007001B;
-constexpr uint32_t kBadHeaderLength = 0xC007001C;
-constexpr uint32_t kBadRecordLength = 0xC007001D;
-constexpr uint32_t kBadReserveLength = 0xC007001E;
 
 constexpr uint8_t kPiece = 16;
 constexpr size_t kHeaderBytes = 5;
@@ -38,18 +30,18 @@ int TypeIndex(const uint8_t supported[10], uint8_t type) {
 
 // Reserve SDR Repository; the reservation id is left in the response record.
 uint8_t Reserve() {
-    ControllerRequest* request = Globals::requestRecord;
+    ControllerRequest* request = &RequestRecord();
     std::memset(request, 0, sizeof *request);
     request->responderAddress = 0x20;
     request->netFn = Ipmi::kNetFnStorage;
     request->command = Ipmi::kCmdReserveSdrRepository;
-    SendRequest(request, Globals::responseRecord, kRequestTimeoutMs);
-    return Globals::responseRecord->completionCode;
+    SendRequest(request, &ResponseRecord(), kRequestTimeoutMs);
+    return ResponseRecord().completionCode;
 }
 
 // Get SDR of n bytes at offset, with the reservation of the last Reserve.
 uint8_t GetSdr(const uint8_t reservation[2], uint16_t recordId, uint8_t offset, uint8_t n) {
-    ControllerRequest* request = Globals::requestRecord;
+    ControllerRequest* request = &RequestRecord();
     std::memset(request, 0, sizeof *request);
     request->responderAddress = 0x20;
     request->netFn = Ipmi::kNetFnStorage;
@@ -61,12 +53,12 @@ uint8_t GetSdr(const uint8_t reservation[2], uint16_t recordId, uint8_t offset, 
     request->data[4] = offset;
     request->data[5] = n;
     request->dataLength = 6;
-    SendRequest(request, Globals::responseRecord, kRequestTimeoutMs);
-    return Globals::responseRecord->completionCode;
+    SendRequest(request, &ResponseRecord(), kRequestTimeoutMs);
+    return ResponseRecord().completionCode;
 }
 
 uint16_t NextRecordId() {
-    const uint8_t* d = Globals::responseRecord->data;
+    const uint8_t* d = ResponseRecord().data;
     return static_cast<uint16_t>(d[0] | (d[1] << 8));
 }
 
@@ -104,7 +96,7 @@ class VisitedIds {
 uint32_t CheckLength(const uint8_t* record, const char16_t* failure) {
     if (record[4] + kHeaderBytes != 16u + IdStringLength(record)) {
         Trace::Write(failure, Trace::kFailure);
-        return kBadRecordLength;
+        return ORVANE_E_SDR_RECORD_LENGTH;
     }
     return 0;
 }
@@ -140,18 +132,17 @@ uint32_t CountIPMI15SDRTypes(uint32_t counts[10], const uint8_t supportedTypes[1
         }
         if (Reserve() != 0) {
             ORV_FAIL(u"Orvane::CountIPMI15SDRTypes", u"Error Reserving SDR");
-            return kReserveFailed;
+            return ORVANE_E_SDR_RESERVE;
         }
-        uint8_t reservation[2] = {Globals::responseRecord->data[0],
-                                  Globals::responseRecord->data[1]};
+        uint8_t reservation[2] = {ResponseRecord().data[0], ResponseRecord().data[1]};
         if (GetSdr(reservation, recordId, 0, kHeaderBytes) != 0) {
             ORV_FAIL(u"Orvane::CountIPMI15SDRTypes", u"Error Reading SDR");
-            return kReadFailed;
+            return ORVANE_E_SDR_READ;
         }
-        int index = TypeIndex(supportedTypes, Globals::responseRecord->data[2 + 3]);
+        int index = TypeIndex(supportedTypes, ResponseRecord().data[2 + 3]);
         if (index < 0) {
             ORV_FAIL(u"Orvane::CountIPMI15SDRTypes", u"Unsupported SDR");
-            return kUnsupported;
+            return ORVANE_E_SDR_UNSUPPORTED;
         }
         ++counts[index];
         recordId = NextRecordId();
@@ -171,7 +162,7 @@ uint32_t SDR_MEM_Alloc(SdrScanState& state, const uint32_t counts[10]) {
     } catch (const std::bad_alloc&) {
         state.fruLocatorRecords.clear();
         state.controllerLocatorRecords.clear();
-        return kReadFailed;
+        return ORVANE_E_SDR_READ;
     }
     ORV_EXIT(u"Orvane::SDR_MEM_Alloc");
     return 0;
@@ -183,7 +174,7 @@ uint32_t GetAllSDRRecs(SdrScanState& state) {
     uint32_t counts[10];
     if (CountIPMI15SDRTypes(counts, state.supportedTypes) != 0) {
         ORV_FAIL(u"Orvane::GetAllSDRRecs", u"Error Reading SDR");
-        return kReadFailed;
+        return ORVANE_E_SDR_READ;
     }
     if (uint32_t status = SDR_MEM_Alloc(state, counts))
         return status;
@@ -208,29 +199,29 @@ uint32_t ReadRecFromBMC(uint8_t record[kMaxRecordBytes], uint16_t* recordId) {
     ORV_ENTRY(u"Orvane::ReadRecFromBMC");
     if (Reserve() != 0) {
         ORV_FAIL(u"Orvane::ReadRecFromBMC", u"Error Reserving SDR");
-        return kReserveFailed;
+        return ORVANE_E_SDR_RESERVE;
     }
-    if (Globals::responseRecord->dataLength != 2) {
+    if (ResponseRecord().dataLength != 2) {
         ORV_FAIL(u"Orvane::ReadRecFromBMC", u"Bad SDR Reserve Length");
-        return kBadReserveLength;
+        return ORVANE_E_SDR_RESERVATION;
     }
-    uint8_t reservation[2] = {Globals::responseRecord->data[0], Globals::responseRecord->data[1]};
+    uint8_t reservation[2] = {ResponseRecord().data[0], ResponseRecord().data[1]};
     uint16_t id = *recordId;
     std::memset(record, 0, kMaxRecordBytes);
     if (GetSdr(reservation, id, 0, kHeaderBytes) != 0) {
         ORV_FAIL(u"Orvane::ReadRecFromBMC", u"Error Reading SDR");
-        return kReadFailed;
+        return ORVANE_E_SDR_READ;
     }
     *recordId = NextRecordId();
-    std::memcpy(record, Globals::responseRecord->data + 2, kHeaderBytes);
+    std::memcpy(record, ResponseRecord().data + 2, kHeaderBytes);
     const size_t total = record[4] + kHeaderBytes;
     for (size_t offset = kHeaderBytes; offset < total;) {
         uint8_t n = static_cast<uint8_t>(total - offset < kPiece ? total - offset : kPiece);
         if (GetSdr(reservation, id, static_cast<uint8_t>(offset), n) != 0) {
             ORV_FAIL(u"Orvane::ReadRecFromBMC", u"Error Reading SDR");
-            return kReadFailed;
+            return ORVANE_E_SDR_READ;
         }
-        std::memcpy(record + offset, Globals::responseRecord->data + 2, n);
+        std::memcpy(record + offset, ResponseRecord().data + 2, n);
         offset += n;
     }
     ORV_EXIT(u"Orvane::ReadRecFromBMC");
@@ -243,7 +234,7 @@ uint32_t DecodeSDR(SdrScanState& state, const uint8_t* record) {
     int index = TypeIndex(state.supportedTypes, type);
     if (index < 0) {
         ORV_FAIL(u"Orvane::DecodeSDR", u"Unsupported SDR");
-        return kUnsupported;
+        return ORVANE_E_SDR_UNSUPPORTED;
     }
     uint32_t& decoded = state.decodedCounts[index];
     uint32_t status = 0;
@@ -268,11 +259,11 @@ uint32_t DecodeHeader(const uint8_t* record) {
     ORV_ENTRY(u"Orvane::DecodeHeader");
     if (record[4] < 5) {
         ORV_FAIL(u"Orvane::DecodeHeader", u"Bad SDR Header Length");
-        return kBadHeaderLength;
+        return ORVANE_E_SDR_HEADER_LENGTH;
     }
     if (record[2] != Ipmi::kSdrVersion15) {
         ORV_FAIL(u"Orvane::DecodeHeader", u"Unsupported IPMI Version");
-        return kBadVersion;
+        return ORVANE_E_SDR_VERSION;
     }
     ORV_EXIT(u"Orvane::DecodeHeader");
     return 0;

@@ -1,6 +1,8 @@
 // The exported operations that load a FRU from a configuration file into the
 // file list and save the selected FRU of the current list to a file.
 #include "api/LibraryState.h"
+#include "config/FruFileReader.h"
+#include "config/FruFileWriter.h"
 #include "fru/CFru.h"
 #include "orvane/orvane.h"
 #include "support/Frame.h"
@@ -42,7 +44,7 @@ ORVANE_API uint32_t LoadConfigurationFromFile(OrvaneInterface* api, const Orvane
         Frame::Fail(u"Orvane::LoadConfigurationFromFile", u"Unexpected", kMsgUnexpected);
         return ORVANE_E_BAD_ARGUMENT;
     }
-    if (uint32_t status = fru->ReadFRUFromFile(path ? narrow.c_str() : nullptr); status != 0)
+    if (uint32_t status = FruFileReader::Read(*fru, path ? narrow.c_str() : nullptr); status != 0)
         return status;
     if (!state->fileList->Append(fru.get())) {
         Frame::Fail(u"Orvane::LoadConfigurationFromFile", u"FRU Error Allocation", kMsgNoMemory);
@@ -89,7 +91,7 @@ ORVANE_API uint32_t SaveConfigurationToFile(OrvaneInterface*, const OrvaneChar* 
         Frame::Fail(u"Orvane::SaveConfigurationToFile", u"Unexpected", kMsgUnexpected);
         return ORVANE_E_BAD_ARGUMENT;
     }
-    const uint32_t status = fru->SaveFRUToFile(narrow.c_str());
+    const uint32_t status = FruFileWriter::Save(*fru, narrow.c_str());
     ORV_EXIT(u"Orvane::SaveConfigurationToFile");
     return status;
 }

@@ -2,6 +2,8 @@
 // new CFru from a file (file header items, the FRU block's locator items,
 // then the common header and every area section the header declares), and
 // the collector that gathers one section's bytes.
+#include "config/FruFileReader.h"
+
 #include "config/LineFile.h"
 #include "fru/CFru.h"
 #include "orvane/orvane.h"
@@ -159,10 +161,12 @@ void FieldError(uint32_t message, const char* path) {
     Frame::Fail(u"CFru::ReadFRUFromFile", u"File Read Error", kMsgFileBadItem,
                 Frame::GetString(message), path);
 }
+
 } // namespace
 
-uint32_t CFru::ParseArea(const char* keyword, LineFile& file, uint32_t line, const uint8_t** data,
-                         uint32_t* count) {
+namespace FruFileReader {
+uint32_t ParseArea(const char* keyword, LineFile& file, uint32_t line, const uint8_t** data,
+                   uint32_t* count) {
     std::memset(g_section, 0, sizeof g_section);
     uint32_t collected = 0;
     bool halfByte = false;
@@ -218,7 +222,7 @@ uint32_t CFru::ParseArea(const char* keyword, LineFile& file, uint32_t line, con
     return 0;
 }
 
-void CFru::SetParseAreaErrorMessage(uint32_t code, const char16_t* areaName, const char* path) {
+void SetParseAreaErrorMessage(uint32_t code, const char16_t* areaName, const char* path) {
     uint32_t message = kMsgFileBadArea;
     switch (code) {
     case 0:
@@ -241,8 +245,10 @@ void CFru::SetParseAreaErrorMessage(uint32_t code, const char16_t* areaName, con
     }
     Frame::SetLastError(Frame::GetString(message), areaName, path);
 }
+} // namespace FruFileReader
 
 namespace {
+
 // The step of an awaiting state on a line that holds its keyword: the
 // item's action, and the state that follows (Failed after a field error or
 // a section failure, which are reported here).
@@ -328,10 +334,10 @@ State Step(CFru& fru, State s, LineFile& file, uint32_t line, const char* path) 
     const char16_t* areaName = Frame::GetString(row.message);
     const uint8_t* data = nullptr;
     uint32_t count = 0;
-    const uint32_t status = fru.ParseArea(row.keyword, file, line, &data, &count);
+    const uint32_t status = FruFileReader::ParseArea(row.keyword, file, line, &data, &count);
     if (status != 0) {
         ORV_FAIL(u"CFru::ReadFRUFromFile", u"Area Parse Error");
-        CFru::SetParseAreaErrorMessage(status, areaName, path);
+        FruFileReader::SetParseAreaErrorMessage(status, areaName, path);
         ORV_FAIL(u"CFru::ReadFRUFromFile", u"File Read Error");
         return State::Failed;
     }
@@ -367,7 +373,7 @@ State Step(CFru& fru, State s, LineFile& file, uint32_t line, const char* path) 
 }
 } // namespace
 
-uint32_t CFru::ReadFRUFromFile(const char* path) {
+uint32_t FruFileReader::Read(CFru& fru, const char* path) {
     ORV_ENTRY(u"CFru::ReadFRUFromFile");
     if (!path) {
         Frame::Fail(u"CFru::ReadFRUFromFile", u"Unexpected", kMsgUnexpected);
@@ -395,7 +401,7 @@ uint32_t CFru::ReadFRUFromFile(const char* path) {
                 s = row.orElse;
                 continue;
             }
-            state = Step(*this, s, file, i, path);
+            state = Step(fru, s, file, i, path);
             break;
         }
     }

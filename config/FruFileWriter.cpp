@@ -2,6 +2,8 @@
 // file header and FRU block items first, then one section for the common
 // header and for each area the header declares, then the closing line. Each
 // step opens the file by its path, writes its lines and closes it again.
+#include "config/FruFileWriter.h"
+
 #include "fru/CFru.h"
 #include "orvane/orvane.h"
 #include "support/Frame.h"
@@ -41,9 +43,8 @@ void WriteInfoFields(std::FILE* f, const FieldOut* fields, size_t count, const C
     }
     std::fprintf(f, "%02X\n\n", kEndOfFields);
 }
-} // namespace
 
-uint32_t CFru::WriteDataToFRUFile(std::FILE* stream, const uint8_t* data, uint8_t typeLength) {
+uint32_t WriteDataToFRUFile(std::FILE* stream, const uint8_t* data, uint8_t typeLength) {
     const uint32_t length = FruDefs::DecodeLength(typeLength);
     if (typeLength == kEndOfFields || length == 0 || !data)
         return 0;
@@ -59,7 +60,7 @@ uint32_t CFru::WriteDataToFRUFile(std::FILE* stream, const uint8_t* data, uint8_
     return 0;
 }
 
-uint32_t CFru::SaveFRUFileHeader(const char* path) {
+uint32_t SaveFRUFileHeader(CFru& fru, const char* path) {
     std::FILE* f = std::fopen(path, "w");
     if (!f) {
         Frame::Fail(u"CFru::SaveFRUFileHeader", u"Error Writing File", kMsgFileWriteError, path);
@@ -68,21 +69,21 @@ uint32_t CFru::SaveFRUFileHeader(const char* path) {
     // The file version comes from the last two internal use bytes; a FRU
     // with fewer has none, written as 0.00.
     unsigned major = 0, minor = 0;
-    const uint32_t iuLength = internalArea.GetLength();
+    const uint32_t iuLength = fru.internalArea.GetLength();
     if (iuLength >= 2) {
-        major = internalArea.GetData()[iuLength - 2];
-        minor = internalArea.GetData()[iuLength - 1];
+        major = fru.internalArea.GetData()[iuLength - 2];
+        minor = fru.internalArea.GetData()[iuLength - 1];
     }
     // A FRU without a name gets an empty title; a name read from a file or
     // an SDR record goes back as the bytes it came as.
     std::string title;
-    if (locator.GetNameBytes())
-        title = locator.GetNameBytes();
-    else if (locator.GetName())
-        Utf16::ToMultibyte(locator.GetName(), title);
-    const char* nvsName = locator.nvsType == 0   ? "AT24CO2"
-                          : locator.nvsType == 1 ? "DS1624S"
-                                                 : "KSBDEVICE";
+    if (fru.locator.GetNameBytes())
+        title = fru.locator.GetNameBytes();
+    else if (fru.locator.GetName())
+        Utf16::ToMultibyte(fru.locator.GetName(), title);
+    const char* nvsName = fru.locator.nvsType == 0   ? "AT24CO2"
+                          : fru.locator.nvsType == 1 ? "DS1624S"
+                                                     : "KSBDEVICE";
     std::fprintf(f, "%s\t%c%s%c\n", "_LF_NAME", kQuote, path, kQuote);
     std::fprintf(f, "%s\t%c%X.%02X%c\n", "_LF_VERSION", kQuote, major, minor, kQuote);
     std::fprintf(f, "%s\t%c%s%c\n", "_LF_FMT_VER", kQuote, "1.50", kQuote);
@@ -90,25 +91,25 @@ uint32_t CFru::SaveFRUFileHeader(const char* path) {
     std::fprintf(f, "%s %s\n", "_FRU", "(");
     std::fprintf(f, "%s\t%c%s%c\n", "_FRU_TITLE", kQuote, title.c_str(), kQuote);
     std::fprintf(f, "%s\t%s\n", "_START_ADDR", "0000");
-    std::fprintf(f, "%s\t%04X\n", "_DATA_LEN", static_cast<unsigned>(GetOverallLength()));
+    std::fprintf(f, "%s\t%04X\n", "_DATA_LEN", static_cast<unsigned>(fru.GetOverallLength()));
     std::fprintf(f, "%s\t%c%s%c\n", "_NVS_TYPE", kQuote, nvsName, kQuote);
-    std::fprintf(f, "%s\t\t%02X\n", "_DEV_ID", static_cast<unsigned>(locator.deviceId));
-    std::fprintf(f, "%s\t%02X\n", "_DEV_CNTR", static_cast<unsigned>(locator.controller));
-    std::fprintf(f, "%s\t%02X\n", "_NVS_LUN", static_cast<unsigned>(locator.lun & 0xFF));
-    std::fprintf(f, "%s\t%02X\n", "_DEV_BUS", static_cast<unsigned>(locator.bus));
-    std::fprintf(f, "%s\t%02X\n", "_DEV_ADDRESS", static_cast<unsigned>(locator.deviceAddress));
+    std::fprintf(f, "%s\t\t%02X\n", "_DEV_ID", static_cast<unsigned>(fru.locator.deviceId));
+    std::fprintf(f, "%s\t%02X\n", "_DEV_CNTR", static_cast<unsigned>(fru.locator.controller));
+    std::fprintf(f, "%s\t%02X\n", "_NVS_LUN", static_cast<unsigned>(fru.locator.lun & 0xFF));
+    std::fprintf(f, "%s\t%02X\n", "_DEV_BUS", static_cast<unsigned>(fru.locator.bus));
+    std::fprintf(f, "%s\t%02X\n", "_DEV_ADDRESS", static_cast<unsigned>(fru.locator.deviceAddress));
     std::fclose(f);
     return 0;
 }
 
-uint32_t CFru::SaveFRUCommonHeader(const char* path) {
+uint32_t SaveFRUCommonHeader(CFru& fru, const char* path) {
     std::FILE* f = std::fopen(path, "a");
     if (!f) {
         Frame::Fail(u"CFru::SaveFRUCommonHeader", u"Error Writing File", kMsgFileWriteError, path);
         return ORVANE_E_CONFIG_FILE_WRITE;
     }
     uint8_t bytes[FruDefs::kCommonHeaderBytes];
-    SerializeCommonHeader(bytes);
+    fru.SerializeCommonHeader(bytes);
     std::fprintf(f, "%s\n", "_SEE_COMMON");
     for (uint32_t i = 0; i < 7; ++i)
         std::fprintf(f, "\t%02X\n", bytes[i]);
@@ -117,7 +118,7 @@ uint32_t CFru::SaveFRUCommonHeader(const char* path) {
     return 0;
 }
 
-uint32_t CFru::SaveInternalAreaToFile(const char* path) {
+uint32_t SaveInternalAreaToFile(CFru& fru, const char* path) {
     std::FILE* f = std::fopen(path, "a");
     if (!f) {
         Frame::Fail(u"CFru::SaveInternalAreaToFile", u"Error Writing File", kMsgFileWriteError,
@@ -125,8 +126,8 @@ uint32_t CFru::SaveInternalAreaToFile(const char* path) {
         return ORVANE_E_CONFIG_FILE_WRITE;
     }
     std::fprintf(f, "%s\n", "_SEE_INTERNAL");
-    const uint8_t* bytes = internalArea.GetData();
-    for (uint32_t i = 0; i < internalArea.GetLength(); ++i) {
+    const uint8_t* bytes = fru.internalArea.GetData();
+    for (uint32_t i = 0; i < fru.internalArea.GetLength(); ++i) {
         if (i % kBytesPerLine == 0)
             std::fprintf(f, "\n\t");
         std::fprintf(f, "%02X ", bytes[i]);
@@ -136,14 +137,14 @@ uint32_t CFru::SaveInternalAreaToFile(const char* path) {
     return 0;
 }
 
-uint32_t CFru::SaveChassisAreaToFile(const char* path) {
+uint32_t SaveChassisAreaToFile(CFru& fru, const char* path) {
     std::FILE* f = std::fopen(path, "a");
     if (!f) {
         Frame::Fail(u"CFru::SaveChassisAreaToFile", u"Error Writing File", kMsgFileWriteError,
                     path);
         return ORVANE_E_CONFIG_FILE_WRITE;
     }
-    const CChassisInfoArea& a = chassisArea;
+    const CChassisInfoArea& a = fru.chassisArea;
     std::fprintf(f, "%s\n", "_SEE_CHASSIS");
     std::fprintf(f, "%02X\n", a.GetFormatVersion());
     std::fprintf(f, "%02X\n", a.GetLength() / FruDefs::kUnitBytes);
@@ -156,13 +157,13 @@ uint32_t CFru::SaveChassisAreaToFile(const char* path) {
     return 0;
 }
 
-uint32_t CFru::SaveBoardAreaToFile(const char* path) {
+uint32_t SaveBoardAreaToFile(CFru& fru, const char* path) {
     std::FILE* f = std::fopen(path, "a");
     if (!f) {
         Frame::Fail(u"CFru::SaveBoardAreaToFile", u"Error Writing File", kMsgFileWriteError, path);
         return ORVANE_E_CONFIG_FILE_WRITE;
     }
-    const CBoardInfoArea& a = boardArea;
+    const CBoardInfoArea& a = fru.boardArea;
     std::fprintf(f, "%s\n", "_SEE_BOARD");
     std::fprintf(f, "%02X\n", a.GetFormatVersion());
     std::fprintf(f, "%02X\n", a.GetLength() / FruDefs::kUnitBytes);
@@ -181,14 +182,14 @@ uint32_t CFru::SaveBoardAreaToFile(const char* path) {
     return 0;
 }
 
-uint32_t CFru::SaveProductAreaToFile(const char* path) {
+uint32_t SaveProductAreaToFile(CFru& fru, const char* path) {
     std::FILE* f = std::fopen(path, "a");
     if (!f) {
         Frame::Fail(u"CFru::SaveProductAreaToFile", u"Error Writing File", kMsgFileWriteError,
                     path);
         return ORVANE_E_CONFIG_FILE_WRITE;
     }
-    const CProductInfoArea& a = productArea;
+    const CProductInfoArea& a = fru.productArea;
     std::fprintf(f, "%s\n", "_SEE_PRODUCT");
     std::fprintf(f, "%02X\n", a.GetFormatVersion());
     std::fprintf(f, "%02X\n", a.GetLength() / FruDefs::kUnitBytes);
@@ -206,7 +207,7 @@ uint32_t CFru::SaveProductAreaToFile(const char* path) {
     return 0;
 }
 
-uint32_t CFru::SaveMultiRecAreaToFile(const char* path) {
+uint32_t SaveMultiRecAreaToFile(CFru& fru, const char* path) {
     std::FILE* f = std::fopen(path, "a");
     if (!f) {
         Frame::Fail(u"CFru::SaveMultiRecAreaToFile", u"Error Writing File", kMsgFileWriteError,
@@ -214,7 +215,7 @@ uint32_t CFru::SaveMultiRecAreaToFile(const char* path) {
         return ORVANE_E_CONFIG_FILE_WRITE;
     }
     std::fprintf(f, "%s\n", "_SEE_MULTIREC");
-    for (const MultiRecord* r = multiRecords; r; r = r->next) {
+    for (const MultiRecord* r = fru.multiRecords; r; r = r->next) {
         for (uint8_t b : r->header)
             std::fprintf(f, "%02X\n", b);
         for (uint32_t i = 0; i < r->DataLength(); ++i) {
@@ -228,26 +229,27 @@ uint32_t CFru::SaveMultiRecAreaToFile(const char* path) {
     std::fclose(f);
     return 0;
 }
+} // namespace
 
-uint32_t CFru::SaveFRUToFile(const char* path) {
+uint32_t FruFileWriter::Save(CFru& fru, const char* path) {
     ORV_ENTRY(u"CFru::SaveFRUToFile");
     if (!path) {
         ORV_FAIL(u"CFru::SaveFRUToFile", u"Unexpected");
         return ORVANE_E_FILE_CREATE;
     }
-    uint32_t status = SaveFRUFileHeader(path);
+    uint32_t status = SaveFRUFileHeader(fru, path);
     if (status == 0)
-        status = SaveFRUCommonHeader(path);
-    if (status == 0 && header.internalOffset)
-        status = SaveInternalAreaToFile(path);
-    if (status == 0 && header.chassisOffset)
-        status = SaveChassisAreaToFile(path);
-    if (status == 0 && header.boardOffset)
-        status = SaveBoardAreaToFile(path);
-    if (status == 0 && header.productOffset)
-        status = SaveProductAreaToFile(path);
-    if (status == 0 && header.multiRecOffset)
-        status = SaveMultiRecAreaToFile(path);
+        status = SaveFRUCommonHeader(fru, path);
+    if (status == 0 && fru.header.internalOffset)
+        status = SaveInternalAreaToFile(fru, path);
+    if (status == 0 && fru.header.chassisOffset)
+        status = SaveChassisAreaToFile(fru, path);
+    if (status == 0 && fru.header.boardOffset)
+        status = SaveBoardAreaToFile(fru, path);
+    if (status == 0 && fru.header.productOffset)
+        status = SaveProductAreaToFile(fru, path);
+    if (status == 0 && fru.header.multiRecOffset)
+        status = SaveMultiRecAreaToFile(fru, path);
     if (status != 0)
         return status;
     std::FILE* f = std::fopen(path, "a");

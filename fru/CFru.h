@@ -1,6 +1,7 @@
 // One FRU image in memory: common header, locator, configuration file header,
 // the internal use and info areas and the multi-record chain. Device and file
-// transfers live beside the system and configuration code.
+// transfers are functions over a CFru in system/FruImage.h and
+// config/FruFileReader.h, config/FruFileWriter.h.
 #pragma once
 #include "fru/CBoardInfoArea.h"
 #include "fru/CChassisInfoArea.h"
@@ -12,9 +13,6 @@
 #include "fru/MultiRecord.h"
 
 #include <cstdint>
-#include <cstdio>
-
-class LineFile;
 
 class CFru {
   public:
@@ -55,14 +53,6 @@ class CFru {
     uint32_t SetMultiRecArea(const uint8_t* bytes, uint16_t length, uint8_t modifiedFlag);
     uint32_t SerializeMultiRecArea(uint8_t* buffer, uint32_t* size) const;
 
-    // Configuration files: the writer (config/FruFileWriter.cpp) and the
-    // reader (config/FruFileReader.cpp). Paths are narrow strings.
-    uint32_t SaveFRUToFile(const char* path);
-    uint32_t ReadFRUFromFile(const char* path);
-    uint32_t ParseArea(const char* keyword, LineFile& file, uint32_t line, const uint8_t** data,
-                       uint32_t* count);
-    static void SetParseAreaErrorMessage(uint32_t code, const char16_t* areaName, const char* path);
-
     // Members are reached directly by the device and configuration code.
     CFruHeader header;
     MultiRecord* multiRecords = nullptr;
@@ -74,16 +64,4 @@ class CFru {
     CChassisInfoArea chassisArea;
     CBoardInfoArea boardArea;
     CProductInfoArea productArea;
-
-  private:
-    // The steps of SaveFRUToFile: the first opens the file for writing, every
-    // later one for appending.
-    uint32_t SaveFRUFileHeader(const char* path);
-    uint32_t SaveFRUCommonHeader(const char* path);
-    uint32_t SaveInternalAreaToFile(const char* path);
-    uint32_t SaveChassisAreaToFile(const char* path);
-    uint32_t SaveBoardAreaToFile(const char* path);
-    uint32_t SaveProductAreaToFile(const char* path);
-    uint32_t SaveMultiRecAreaToFile(const char* path);
-    static uint32_t WriteDataToFRUFile(std::FILE* stream, const uint8_t* data, uint8_t typeLength);
 };

@@ -1,6 +1,8 @@
 // Reading a FRU from a configuration file: the worked example, the wider
 // grammar the reader accepts, and each failure with its message and trace.
+#include "config/FruFileReader.h"
 #include "TestSupport.h"
+#include "config/FruFileWriter.h"
 #include "config/LineFile.h"
 #include "fru/CFru.h"
 #include "support/Frame.h"
@@ -36,7 +38,7 @@ class FruFileReaderTest : public ::testing::Test {
     uint32_t Read(const std::string& text, CFru& fru) {
         TestSupport::WriteFile("f.cfg", std::vector<uint8_t>(text.begin(), text.end()));
         std::filesystem::remove("DBGLOG.txt");
-        return fru.ReadFRUFromFile("f.cfg");
+        return FruFileReader::Read(fru, "f.cfg");
     }
     std::u16string Error() { return TestSupport::TakeError(); }
     TestSupport::InTempDir folder;
@@ -70,7 +72,7 @@ TEST_F(FruFileReaderTest, WorkedExampleReadsBack) {
     EXPECT_EQ(fru.multiRecords->header[0], 0xC0);
     EXPECT_EQ(fru.multiRecords->data[2], 0x33);
     // Saved again, the file is the same.
-    ASSERT_EQ(fru.SaveFRUToFile("board.cfg"), 0u);
+    ASSERT_EQ(FruFileWriter::Save(fru, "board.cfg"), 0u);
     EXPECT_EQ(TestSupport::ReadText("board.cfg"), Example());
 }
 
@@ -108,10 +110,10 @@ TEST_F(FruFileReaderTest, ItemsOutOfOrderArePassedOver) {
 TEST_F(FruFileReaderTest, FailuresAndTheirMessages) {
     CFru missing;
     std::filesystem::remove("nothing.cfg");
-    EXPECT_EQ(missing.ReadFRUFromFile("nothing.cfg"), 0xC0070007u);
+    EXPECT_EQ(FruFileReader::Read(missing, "nothing.cfg"), 0xC0070007u);
     EXPECT_EQ(Error(), u"The configuration file nothing.cfg cannot be opened or read.");
     CFru none;
-    EXPECT_EQ(none.ReadFRUFromFile(nullptr), 0xC0070007u);
+    EXPECT_EQ(FruFileReader::Read(none, nullptr), 0xC0070007u);
     EXPECT_EQ(Error().substr(0, 16), u"Unexpected error");
 
     CFru eof;
@@ -180,8 +182,8 @@ TEST_F(FruFileReaderTest, CollectorRefusesALineWithoutItsKeyword) {
     CFru fru;
     const uint8_t* data = nullptr;
     uint32_t count = 9;
-    EXPECT_EQ(fru.ParseArea("_SEE_BOARD", file, 0, &data, &count), 0xC007002Au);
-    CFru::SetParseAreaErrorMessage(0xC007002A, u"Board Info Area", "s.cfg");
+    EXPECT_EQ(FruFileReader::ParseArea("_SEE_BOARD", file, 0, &data, &count), 0xC007002Au);
+    FruFileReader::SetParseAreaErrorMessage(0xC007002A, u"Board Info Area", "s.cfg");
     EXPECT_EQ(Error(),
               u"The Board Info Area section in the configuration file s.cfg has no area tag.");
 }

@@ -1,5 +1,6 @@
 // Saving a FRU as a configuration file: the canonical layout byte for byte,
 // the sections a header declares, and failures to open the file.
+#include "config/FruFileWriter.h"
 #include "FruTestImages.h"
 #include "TestSupport.h"
 #include "fru/CFru.h"
@@ -59,10 +60,10 @@ TEST_F(FruFileWriterTest, WorkedExampleIsWrittenByteForByte) {
     BuildExample(fru);
     const std::string example =
         TestSupport::ReadText(std::string(ORVANE_SOURCE_DIR) + "/tests/data/worked-example.cfg");
-    ASSERT_EQ(fru.SaveFRUToFile("board.cfg"), 0u);
+    ASSERT_EQ(FruFileWriter::Save(fru, "board.cfg"), 0u);
     EXPECT_EQ(TestSupport::ReadText("board.cfg"), example);
     // Saving again replaces the whole file.
-    ASSERT_EQ(fru.SaveFRUToFile("board.cfg"), 0u);
+    ASSERT_EQ(FruFileWriter::Save(fru, "board.cfg"), 0u);
     EXPECT_EQ(TestSupport::ReadText("board.cfg").size(), example.size());
 }
 
@@ -72,7 +73,7 @@ TEST_F(FruFileWriterTest, OnlyDeclaredSectionsAndTheOpenChoices) {
     const uint8_t header[8] = {0x01, 0, 0, 0, 0, 0, 0, 0xFF};
     ASSERT_EQ(fru.DecodeHeader(header), 0u);
     fru.locator.nvsType = 5;
-    ASSERT_EQ(fru.SaveFRUToFile("empty.cfg"), 0u);
+    ASSERT_EQ(FruFileWriter::Save(fru, "empty.cfg"), 0u);
     const std::string text = TestSupport::ReadText("empty.cfg");
     EXPECT_NE(text.find("_LF_VERSION\t'0.00'\n"), std::string::npos);
     EXPECT_NE(text.find("_FRU_TITLE\t''\n"), std::string::npos);
@@ -93,7 +94,7 @@ TEST_F(FruFileWriterTest, LongInternalUseAndMultiRecordDataWrap) {
     auto record = FruTestImages::Record(0x01, data, true);
     fru.multiRecLength = static_cast<uint16_t>(record.size());
     ASSERT_EQ(fru.DecodeMultiRecArea(record.data()), 0u);
-    ASSERT_EQ(fru.SaveFRUToFile("wrap.cfg"), 0u);
+    ASSERT_EQ(FruFileWriter::Save(fru, "wrap.cfg"), 0u);
     const std::string text = TestSupport::ReadText("wrap.cfg");
     EXPECT_NE(text.find("_SEE_INTERNAL\n\n\t00 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F \n"
                         "\t10 \n\n\n"),
@@ -123,7 +124,7 @@ TEST_F(FruFileWriterTest, TitlesGoBackAsTheBytesTheyCameAs) {
         BuildExample(fru);
         ASSERT_EQ(c.narrow ? fru.locator.SetName(c.narrow) : fru.locator.SetName(c.wide), 0u);
         EXPECT_EQ(std::u16string(fru.locator.GetName()), u"Caf\u00E9");
-        ASSERT_EQ(fru.SaveFRUToFile("title.cfg"), 0u);
+        ASSERT_EQ(FruFileWriter::Save(fru, "title.cfg"), 0u);
         EXPECT_NE(TestSupport::ReadText("title.cfg").find("_FRU_TITLE\t'" + c.written + "'\n"),
                   std::string::npos)
             << c.written;
@@ -134,7 +135,7 @@ TEST_F(FruFileWriterTest, TitlesGoBackAsTheBytesTheyCameAs) {
 TEST_F(FruFileWriterTest, UnopenableFileFailsInTheFirstStep) {
     CFru fru;
     BuildExample(fru);
-    EXPECT_EQ(fru.SaveFRUToFile("no/such/folder/x.cfg"), 0xC0070023u);
+    EXPECT_EQ(FruFileWriter::Save(fru, "no/such/folder/x.cfg"), 0xC0070023u);
     EXPECT_FALSE(std::filesystem::exists("no"));
     EXPECT_EQ(TestSupport::TakeError(),
               u"Error writing the configuration file no/such/folder/x.cfg.");

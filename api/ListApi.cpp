@@ -8,6 +8,7 @@
 #include "support/Trace.h"
 #include "system/FruImage.h"
 
+#include <memory>
 #include <new>
 
 using Globals::initialised;
@@ -195,17 +196,17 @@ ORVANE_API uint32_t LoadFruAtAddress(OrvaneInterface*, uint32_t nvsType, uint8_t
         return ORVANE_E_NOT_INITIALIZED;
     FruLocator locator;
     FillLocator(locator, nvsType, lun, deviceAddress, bus, controller, deviceId);
-    CFru* fru = new (std::nothrow) CFru();
+    std::unique_ptr<CFru> fru(new (std::nothrow) CFru());
     if (!fru) {
         Frame::Fail(u"Orvane::LoadFruAtAddress", u"FRU Error Allocation", kMsgNoMemory);
         return ORVANE_E_NO_MEMORY;
     }
-    if (uint32_t status = FruImage::LoadFromSystem(*fru, &locator)) {
-        delete fru;
+    if (uint32_t status = FruImage::LoadFromSystem(*fru, &locator))
         return status;
-    }
-    if (!state->systemList->Append(fru)) {
-        delete fru;
+    if (state->systemList->Append(fru.get())) {
+        fru.release(); // the list owns it now
+    } else {
+        fru.reset();
         Frame::Fail(u"Orvane::LoadFruAtAddress", u"Unexpected", kMsgUnexpected);
         return ORVANE_E_INTERNAL;
     }

@@ -10,6 +10,7 @@
 #include "system/FruImage.h"
 #include "system/SdrScan.h"
 
+#include <memory>
 #include <new>
 
 using Globals::initialised;
@@ -39,7 +40,7 @@ ORVANE_API uint32_t LoadConfigurationFromSystem(OrvaneInterface*) {
         FruLocator* locator = locators->GetAt(i);
         if (!locator)
             break;
-        CFru* fru = new (std::nothrow) CFru();
+        std::unique_ptr<CFru> fru(new (std::nothrow) CFru());
         if (!fru) {
             Frame::Fail(u"Orvane::LoadConfigurationFromSystem", u"FRU Error Allocation",
                         kMsgNoMemory);
@@ -51,14 +52,17 @@ ORVANE_API uint32_t LoadConfigurationFromSystem(OrvaneInterface*) {
         record = LibraryState::DeviceRead();
         const uint32_t errorsBefore = Frame::LastErrorCount();
         uint32_t status = FruImage::LoadFromSystem(*fru, locator);
-        if (status == 0 && !images->Append(fru))
-            status = ORVANE_E_FRU_NO_MEMORY;
+        if (status == 0) {
+            if (images->Append(fru.get()))
+                fru.release(); // the list owns it now
+            else
+                status = ORVANE_E_FRU_NO_MEMORY;
+        }
         if (status != 0) {
             record.status = status;
             if (Frame::LastErrorCount() != errorsBefore)
                 Utf16::Format(record.message, Frame::kErrorBufferUnits, u"%ls",
                               Frame::PeekLastError());
-            delete fru;
             continue;
         }
         record.read = true;

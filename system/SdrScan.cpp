@@ -7,6 +7,7 @@
 #include "system/ControllerRequest.h"
 
 #include <cstring>
+#include <memory>
 #include <new>
 #include <vector>
 
@@ -312,7 +313,7 @@ uint32_t CreateLocatorList(const SdrScanState& state, FruList<FruLocator>* locat
         state.decodedCounts[TypeIndex(state.supportedTypes, Ipmi::kSdrTypeControllerLocator)];
     for (uint32_t i = 0; i < fruCount && i < state.fruLocatorRecords.size(); ++i) {
         const FruDeviceLocatorInfo& r = state.fruLocatorRecords[i];
-        FruLocator* locator = new (std::nothrow) FruLocator();
+        std::unique_ptr<FruLocator> locator(new (std::nothrow) FruLocator());
         if (!locator)
             return 0;
         locator->deviceAddress = r.logical ? r.accessAddress : r.fruDeviceId;
@@ -322,19 +323,19 @@ uint32_t CreateLocatorList(const SdrScanState& state, FruList<FruLocator>* locat
         locator->lun = r.accessLun;
         locator->nvsType = r.deviceType == 0x02 ? 1 : r.deviceType == 0x10 ? 2 : 0;
         locator->SetName(r.idString);
-        if (!locators->Append(locator))
-            delete locator;
+        if (locators->Append(locator.get()))
+            locator.release(); // the list owns it now
     }
     for (uint32_t i = 0; i < controllerCount && i < state.controllerLocatorRecords.size(); ++i) {
         const ControllerLocatorInfo& r = state.controllerLocatorRecords[i];
-        FruLocator* locator = new (std::nothrow) FruLocator();
+        std::unique_ptr<FruLocator> locator(new (std::nothrow) FruLocator());
         if (!locator)
             return 0;
         locator->deviceAddress = r.slaveAddress;
         locator->bus = r.slaveAddress == 0x20 ? 0xFF : 0;
         locator->SetName(r.idString);
-        if (!locators->Append(locator))
-            delete locator;
+        if (locators->Append(locator.get()))
+            locator.release(); // the list owns it now
     }
     ORV_EXIT(u"Orvane::CreateLocatorList");
     return 0;

@@ -8,6 +8,7 @@
 #include "support/Trace.h"
 #include "system/ControllerRequest.h"
 
+#include <memory>
 #include <new>
 #include <string>
 
@@ -114,7 +115,7 @@ ORVANE_API uint32_t GetLastErrorMessage(OrvaneInterface*, const OrvaneChar** mes
 ORVANE_API uint32_t SetLanguageLocale(OrvaneInterface*, const OrvaneChar* language,
                                       const OrvaneChar* locale) {
     ORV_ENTRY(u"Orvane::SetLanguageLocale");
-    StringResource* catalogue = new (std::nothrow) StringResource();
+    std::unique_ptr<StringResource> catalogue(new (std::nothrow) StringResource());
     if (!catalogue) {
         ORV_FAIL(u"Orvane::SetLanguageLocale", u"Memory Allocation Error");
         return ORVANE_E_NO_MEMORY;
@@ -127,11 +128,11 @@ ORVANE_API uint32_t SetLanguageLocale(OrvaneInterface*, const OrvaneChar* langua
             code = catalogue->LoadAll();
     }
     if (code != StringResource::kOk) {
-        delete catalogue;
+        catalogue.reset();
         ORV_FAIL(u"Orvane::SetLanguageLocale", u"Error Initializing String Resource");
         return ORVANE_E_STRING_RESOURCE;
     }
-    Frame::ReplaceCatalogue(catalogue);
+    Frame::ReplaceCatalogue(catalogue.release());
     ORV_EXIT(u"Orvane::SetLanguageLocale");
     return ORVANE_OK;
 }

@@ -12,9 +12,6 @@ LibraryState* state = nullptr;
 } // namespace Globals
 
 namespace {
-// The owner of the state in use; Globals::state is the same object.
-std::unique_ptr<LibraryState> g_state;
-
 template <typename T> std::unique_ptr<T> Allocate() {
     return std::unique_ptr<T>(new (std::nothrow) T());
 }
@@ -30,14 +27,15 @@ bool LibraryState::Renew() {
     state->locatorList = Allocate<FruList<FruLocator>>();
     if (!state->fileList || !state->systemList || !state->locatorList)
         return false;
-    g_state = std::move(state);
-    Globals::state = g_state.get();
+    Globals::state = state.release();
     return true;
 }
 
 void LibraryState::Release() {
+    // Kept as a plain pointer rather than a static owner, so that nothing
+    // destroys it at exit behind a host that calls DeInitialize later.
+    delete Globals::state;
     Globals::state = nullptr;
-    g_state.reset();
 }
 
 LibraryState::~LibraryState() {

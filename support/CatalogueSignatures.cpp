@@ -1,5 +1,7 @@
 #include "support/CatalogueSignatures.h"
 
+#include "support/MessageIds.h"
+
 namespace CatalogueSignatures {
 namespace {
 
@@ -10,18 +12,33 @@ struct Signature {
 
 // Every entry that takes arguments; every other index is a plain text.
 constexpr Signature kSignatures[] = {
-    {35, "nnnnnn"}, // board manufacturing date: month, day, year, hour, minute, second
-    {63, "nn"},     // progress: FRUs read, FRUs found
-    {64, "w"},      // progress: writing a FRU (its identifier)
-    {89, "a"},      // configuration reader failures: the file path ...
-    {90, "wa"},     // ... and the item or area name first
-    {94, "wa"},     {95, "wa"}, {96, "wa"},
-    {97, "wa"},     {98, "a"},  {100, "a"}, // configuration writer: the file path
-    {104, "w"},                             // invalid areas and header: the FRU's display name
-    {105, "w"},     {106, "w"}, {107, "w"},
-    {108, "w"},     {109, "w"}, {113, "w"}, // writing a FRU failed: its display name
-    {134, "nnnn"}, // FRU display name: device id, controller, device address, bus
-    {137, "w"},    // a field's data too long: the field's title
+    // The board's manufacturing date: month, day, year, hour, minute, second.
+    {kMsgDateFormat, "nnnnnn"},
+    // Progress: FRUs read and found; the identifier of the FRU being written.
+    {kMsgReadCount, "nn"},
+    {kMsgWriting, "w"},
+    // The configuration reader's failures: the file path, and first the item
+    // or area name where there is one; the writer's: the file path.
+    {kMsgFileCannotOpen, "a"},
+    {kMsgFileBadItem, "wa"},
+    {kMsgFileMissingTag, "wa"},
+    {kMsgFileAreaTooBig, "wa"},
+    {kMsgFileBadCharacter, "wa"},
+    {kMsgFileBadArea, "wa"},
+    {kMsgFileEnded, "a"},
+    {kMsgFileWriteError, "a"},
+    // Invalid areas and header, and a failed write: the FRU's display name.
+    {kMsgBadInternal, "w"},
+    {kMsgBadProduct, "w"},
+    {kMsgBadBoard, "w"},
+    {kMsgBadChassis, "w"},
+    {kMsgBadMultiRec, "w"},
+    {kMsgBadHeader, "w"},
+    {kMsgSystemWriteError, "w"},
+    // A FRU's display name: device id, controller, device address, bus.
+    {kMsgFruName, "nnnn"},
+    // A field's data too long: the field's title.
+    {kMsgTooLong, "w"},
 };
 
 bool IsDigit(char16_t c) {

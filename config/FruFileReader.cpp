@@ -223,27 +223,25 @@ uint32_t ParseArea(const char* keyword, LineFile& file, uint32_t line, const uin
 }
 
 void SetParseAreaErrorMessage(uint32_t code, const char16_t* areaName, const char* path) {
+    if (code == 0)
+        return;
+    const char16_t* reason = u"Area Parse Error";
     uint32_t message = kMsgFileBadArea;
     switch (code) {
-    case 0:
-        return;
     case ORVANE_E_MISSING_AREA_TAG:
-        ORV_FAIL(u"CFru::SetParseAreaErrorMessage", u"Missing Area Tag");
+        reason = u"Missing Area Tag";
         message = kMsgFileMissingTag;
         break;
     case ORVANE_E_AREA_TOO_BIG:
-        ORV_FAIL(u"CFru::SetParseAreaErrorMessage", u"Area Too Big");
+        reason = u"Area Too Big";
         message = kMsgFileAreaTooBig;
         break;
     case ORVANE_E_UNEXPECTED_CHAR:
-        ORV_FAIL(u"CFru::SetParseAreaErrorMessage", u"Unexpected Character");
+        reason = u"Unexpected Character";
         message = kMsgFileBadCharacter;
         break;
-    default:
-        ORV_FAIL(u"CFru::SetParseAreaErrorMessage", u"Area Parse Error");
-        break;
     }
-    Frame::SetLastError(Frame::GetString(message), areaName, path);
+    Frame::Fail(u"CFru::SetParseAreaErrorMessage", reason, message, areaName, path);
 }
 } // namespace FruFileReader
 

@@ -254,7 +254,14 @@ ORVANE_API uint32_t GetAreaName(OrvaneInterface*, const OrvaneChar** name) {
     uint32_t status;
     if (!SelectedFru(u"Orvane::GetAreaName", Needs::Area, &status))
         return status;
-    static constexpr uint32_t kNameMessage[] = {0, 0, 7, 4, 5, 6, 8};
+    // By area kind; only the internal use area and the ones after it have a name.
+    static constexpr uint32_t kNameMessage[] = {0,
+                                                0,
+                                                kMsgInternalUseName,
+                                                kMsgChassisName,
+                                                kMsgBoardName,
+                                                kMsgProductName,
+                                                kMsgMultiRecordName};
     if (!name || state->selectedArea < kInternalUse || state->selectedArea > kMultiRecord) {
         Frame::Fail(u"Orvane::GetAreaName", u"Unexpected", kMsgUnexpected);
         return ORVANE_E_BAD_ARGUMENT;

@@ -59,45 +59,45 @@ struct StateRow {
 StateRow Row(State s) {
     switch (s) {
     case State::LfName:
-        return {"_LF_NAME", 72, State::Failed};
+        return {"_LF_NAME", kMsgItemFileName, State::Failed};
     case State::LfVersion:
-        return {"_LF_VERSION", 73, State::Failed};
+        return {"_LF_VERSION", kMsgItemFileVersion, State::Failed};
     case State::LfFmtVersion:
-        return {"_LF_FMT_VER", 74, State::Failed};
+        return {"_LF_FMT_VER", kMsgItemFormatVersion, State::Failed};
     case State::IpmiVersion:
-        return {"_IPMI_VERSION", 75, State::Failed};
+        return {"_IPMI_VERSION", kMsgItemIpmiVersion, State::Failed};
     case State::FruBlock:
         return {"_FRU", 0, State::Failed};
     case State::FruTitle:
-        return {"_FRU_TITLE", 71, State::StartAddr};
+        return {"_FRU_TITLE", kMsgItemFruTitle, State::StartAddr};
     case State::StartAddr:
         return {"_START_ADDR", 0, State::Failed};
     case State::DataLen:
-        return {"_DATA_LEN", 76, State::Failed};
+        return {"_DATA_LEN", kMsgItemDataLength, State::Failed};
     case State::NvsType:
-        return {"_NVS_TYPE", 77, State::DevId};
+        return {"_NVS_TYPE", kMsgItemNvsType, State::DevId};
     case State::DevId:
-        return {"_DEV_ID", 78, State::DevCntr};
+        return {"_DEV_ID", kMsgItemDeviceId, State::DevCntr};
     case State::DevCntr:
-        return {"_DEV_CNTR", 79, State::NvsLun};
+        return {"_DEV_CNTR", kMsgItemController, State::NvsLun};
     case State::NvsLun:
-        return {"_NVS_LUN", 80, State::DevBus};
+        return {"_NVS_LUN", kMsgItemLun, State::DevBus};
     case State::DevBus:
-        return {"_DEV_BUS", 81, State::DevAddress};
+        return {"_DEV_BUS", kMsgItemBus, State::DevAddress};
     case State::DevAddress:
-        return {"_DEV_ADDRESS", 82, State::Common};
+        return {"_DEV_ADDRESS", kMsgItemDeviceAddress, State::Common};
     case State::Common:
-        return {"_SEE_COMMON", 3, State::Failed};
+        return {"_SEE_COMMON", kMsgCommonHeaderName, State::Failed};
     case State::Internal:
-        return {"_SEE_INTERNAL", 7, State::Failed};
+        return {"_SEE_INTERNAL", kMsgInternalUseName, State::Failed};
     case State::Chassis:
-        return {"_SEE_CHASSIS", 4, State::Failed};
+        return {"_SEE_CHASSIS", kMsgChassisName, State::Failed};
     case State::Board:
-        return {"_SEE_BOARD", 5, State::Failed};
+        return {"_SEE_BOARD", kMsgBoardName, State::Failed};
     case State::Product:
-        return {"_SEE_PRODUCT", 6, State::Failed};
+        return {"_SEE_PRODUCT", kMsgProductName, State::Failed};
     case State::MultiRec:
-        return {"_SEE_MULTIREC", 8, State::Failed};
+        return {"_SEE_MULTIREC", kMsgMultiRecordName, State::Failed};
     default:
         return {nullptr, 0, State::Failed};
     }

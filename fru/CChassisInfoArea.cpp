@@ -11,7 +11,6 @@ namespace {
 constexpr uint32_t kFirstEnum = 2;
 // Chassis types 1..23 (system enclosure types); 10..15 have no catalogue name.
 constexpr uint8_t kMaxType = 23;
-constexpr uint32_t kTypeNameBase = 35;
 bool HasTypeName(uint8_t type) {
     return (type >= 1 && type <= 9) || (type >= 16 && type <= 23);
 }
@@ -79,7 +78,7 @@ int32_t CChassisInfoArea::GetPadLength() const {
 }
 
 const char16_t* CChassisInfoArea::GetChassisString() const {
-    return HasTypeName(type) ? Frame::GetString(kTypeNameBase + type) : nullptr;
+    return HasTypeName(type) ? Frame::GetString(kMsgFirstChassisType + type - 1) : nullptr;
 }
 
 bool CChassisInfoArea::SetType(uint8_t value) {

@@ -5,6 +5,13 @@
 #include <cstdint>
 
 enum MessageId : uint32_t {
+    // The areas' names.
+    kMsgCommonHeaderName = 3,
+    kMsgChassisName = 4,
+    kMsgBoardName = 5,
+    kMsgProductName = 6,
+    kMsgInternalUseName = 7,
+    kMsgMultiRecordName = 8,
     // Field titles of the areas and the titles of the FRU properties.
     kMsgInternalUseTitle = 9,
     kMsgChassisFirstTitle = 10,
@@ -19,6 +26,8 @@ enum MessageId : uint32_t {
     // The board's manufacturing date.
     kMsgInvalidTimestamp = 34,
     kMsgDateFormat = 35,
+    // The names of chassis types 1 to 23, from type 1 on.
+    kMsgFirstChassisType = 36,
     // Progress of a load and of a commit.
     kMsgScanning = 62,
     kMsgReadCount = 63,
@@ -28,7 +37,19 @@ enum MessageId : uint32_t {
     kMsgChassisWritten = 68,
     kMsgBoardWritten = 69,
     kMsgWritingMultiRecords = 70,
-    // The configuration file.
+    // The configuration file: the names of its items, then its failures.
+    kMsgItemFruTitle = 71,
+    kMsgItemFileName = 72,
+    kMsgItemFileVersion = 73,
+    kMsgItemFormatVersion = 74,
+    kMsgItemIpmiVersion = 75,
+    kMsgItemDataLength = 76,
+    kMsgItemNvsType = 77,
+    kMsgItemDeviceId = 78,
+    kMsgItemController = 79,
+    kMsgItemLun = 80,
+    kMsgItemBus = 81,
+    kMsgItemDeviceAddress = 82,
     kMsgFileCannotOpen = 89,
     kMsgFileBadItem = 90,
     kMsgFileMissingTag = 94,

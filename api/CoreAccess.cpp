@@ -3,6 +3,7 @@
 #include "api/LibraryState.h"
 #include "fru/CFru.h"
 #include "fru/FruDefs.h"
+#include "fru/ImageLayout.h"
 #include "orvane/orvane.h"
 #include "support/Frame.h"
 #include "support/Globals.h"
@@ -290,7 +291,6 @@ using FruDefs::kMsgBadProduct;
 using FruDefs::kMsgNotIpmiFru;
 using FruDefs::kNameBufferBytes;
 constexpr uint8_t kHeaderFormatMask = 0x07;
-constexpr uint32_t kMaxImageBytes = 0x10000;
 
 std::u16string Copy(const char16_t* text) {
     return text ? std::u16string(text) : std::u16string();
@@ -434,81 +434,38 @@ std::vector<uint8_t> HeldBytes(CFru& fru, int32_t kind) {
     return bytes;
 }
 
-// Where the internal use area ends: at the next area the header declares in
-// the order of kinds, as the library reads it; the end of the image when
-// it is the last.
-int64_t InternalEnd(const CFruHeader& h, size_t imageSize) {
-    for (uint8_t offset : {h.chassisOffset, h.boardOffset, h.productOffset, h.multiRecOffset})
-        if (offset != 0)
-            return static_cast<int64_t>(offset) * FruDefs::kUnitBytes;
-    return static_cast<int64_t>(imageSize);
-}
-
-// The length of the record chain at the start of bytes: up to the record
-// marked last, or to the end of the bytes.
-uint32_t ChainLength(const uint8_t* bytes, uint32_t size) {
-    uint32_t pos = 0;
-    while (pos + FruDefs::kMultiRecHeaderBytes <= size) {
-        const uint8_t flags = bytes[pos + 1];
-        pos += FruDefs::kMultiRecHeaderBytes + bytes[pos + FruDefs::kMultiRecLengthByte];
-        if (flags & FruDefs::kMultiRecEndOfList)
-            break;
-    }
-    return pos;
-}
-
-// Gives the area object of kind the area's bytes; sets the problem when the
-// object refuses them or they run past the image.
-void ParseArea(CFru& fru, const std::vector<uint8_t>& image, AreaImage* a) {
+// Gives the area object of kind the area's bytes, as far as the image's
+// layout says the area reaches; sets the problem when the object refuses
+// them or they run past the image.
+void ParseArea(CFru& fru, const std::vector<uint8_t>& image, const ImageLayout::Area& extent,
+               AreaImage* a) {
     const uint8_t* start = image.data() + a->offset;
     const uint32_t available = static_cast<uint32_t>(image.size() - a->offset);
-    uint32_t declared = available;
+    uint32_t declared = extent.declared;
     bool taken = false;
     switch (a->kind) {
-    case ORVANE_AREA_INTERNAL_USE: {
-        const int64_t end = InternalEnd(fru.header, image.size());
-        if (end < a->offset) {
+    case ORVANE_AREA_INTERNAL_USE:
+        if (extent.misplaced)
             a->problem = AreaProblem::Placement;
-            // Shown up to the area that follows it in the image.
-            int64_t next = static_cast<int64_t>(image.size());
-            for (int32_t k = ORVANE_AREA_CHASSIS; k <= ORVANE_AREA_MULTIRECORD; ++k)
-                if (const int64_t o = int64_t{OffsetOf(fru.header, k)} * FruDefs::kUnitBytes;
-                    o > a->offset && o < next)
-                    next = o;
-            declared = static_cast<uint32_t>(next - a->offset);
-        } else {
-            declared = static_cast<uint32_t>(end - a->offset);
-        }
-        declared = std::min<uint32_t>(declared, FruDefs::kMaxAreaBytes);
+        // The area class holds at most one area's bytes.
+        declared = std::min<uint32_t>(extent.shownEnd - extent.offset, FruDefs::kMaxAreaBytes);
         taken = fru.internalArea.SetData(start, std::min(declared, available), 0);
         break;
-    }
     case ORVANE_AREA_CHASSIS:
     case ORVANE_AREA_BOARD:
-    case ORVANE_AREA_PRODUCT: {
-        declared = available >= 2 ? start[1] * FruDefs::kUnitBytes : available + 1;
-        const uint32_t size = std::min(declared, available);
-        taken = a->kind == ORVANE_AREA_CHASSIS ? fru.chassisArea.SetData(start, size)
-                : a->kind == ORVANE_AREA_BOARD ? fru.boardArea.SetData(start, size)
-                                               : fru.productArea.SetData(start, size);
-        if (!taken && size >= 2) {
-            uint8_t sum = 0;
-            for (uint32_t i = 0; i < size; ++i)
-                sum = static_cast<uint8_t>(sum + start[i]);
-            if (sum != 0 && size == declared)
-                a->problem = AreaProblem::Checksum;
-        }
+    case ORVANE_AREA_PRODUCT:
+        taken = a->kind == ORVANE_AREA_CHASSIS ? fru.chassisArea.SetData(start, extent.readable)
+                : a->kind == ORVANE_AREA_BOARD ? fru.boardArea.SetData(start, extent.readable)
+                                               : fru.productArea.SetData(start, extent.readable);
+        if (!taken && extent.checksummed && extent.storedChecksum != extent.computedChecksum)
+            a->problem = AreaProblem::Checksum;
         break;
-    }
-    case ORVANE_AREA_MULTIRECORD: {
-        declared = ChainLength(start, std::min(available, kMaxImageBytes - 1));
-        const uint32_t size = std::min(declared, available);
-        taken = fru.SetMultiRecArea(start, static_cast<uint16_t>(size), 0) == 0 &&
-                fru.CheckMultiRecCheckSum() && size == declared;
+    case ORVANE_AREA_MULTIRECORD:
+        taken = fru.SetMultiRecArea(start, static_cast<uint16_t>(extent.readable), 0) == 0 &&
+                fru.CheckMultiRecCheckSum() && extent.readable == declared;
         if (!taken)
             a->problem = AreaProblem::Records;
         break;
-    }
     default:
         break;
     }
@@ -581,12 +538,14 @@ ImageView ParseImage(const std::vector<uint8_t>& image, const std::u16string& na
     }
     view.headerValid = true;
     view.accepted = true;
+    const ImageLayout::Layout layout = ImageLayout::Parse(image);
     view.areas = DeclaredAreas(fru->header);
-    for (AreaImage& a : view.areas) {
-        if (a.offset >= image.size())
+    for (size_t i = 0; i < view.areas.size(); ++i) {
+        AreaImage& a = view.areas[i];
+        if (layout.areas[i].pastImage)
             a.problem = AreaProblem::OutsideImage;
         else
-            ParseArea(*fru, image, &a);
+            ParseArea(*fru, image, layout.areas[i], &a);
         if (a.problem != AreaProblem::None) {
             a.message = Message(AreaMessage(a.kind), fru->locator);
             view.accepted = false;

@@ -2,6 +2,7 @@
 
 #include "fru/CFru.h"
 #include "fru/FruDefs.h"
+#include "fru/ImageLayout.h"
 #include "support/Frame.h"
 #include "support/Trace.h"
 #include "support/Utf16.h"
@@ -125,7 +126,7 @@ uint32_t GetTypeLengthArea(const FruLocator* locator, uint8_t* buffer, uint8_t o
     uint8_t start[2] = {};
     if (uint32_t status = ReadDataFromFRU(locator, offset * 8u, 2, start))
         return status;
-    *length = static_cast<uint16_t>(start[1] * 8u);
+    *length = static_cast<uint16_t>(ImageLayout::InfoAreaLength(start));
     // An area longer than the 512-byte buffer is refused before it is read.
     if (*length > FruDefs::kMaxAreaBytes)
         return kDeviceReadError;
@@ -193,23 +194,22 @@ uint32_t GetInternalArea(CFru& fru, const FruLocator* locator) {
         ORV_EXIT(u"CFru::GetInternalArea");
         return 0;
     }
-    // The area runs up to the next area that the header declares.
-    uint32_t next = 0;
-    for (uint8_t offset : {h.chassisOffset, h.boardOffset, h.productOffset, h.multiRecOffset})
-        if (offset != 0) {
-            next = offset;
-            break;
-        }
-    int32_t units = next == 0 ? 0 : static_cast<int32_t>(next) - h.internalOffset;
-    uint32_t length = units > 0 ? static_cast<uint32_t>(units) * 8u : 0;
-    bool refused = units < 0 || length > FruDefs::kMaxAreaBytes;
+    // The area runs up to the next area that the header declares; when it is
+    // the last one, the device's size is unknown here and nothing is read.
+    const uint32_t start = h.internalOffset * FruDefs::kUnitBytes;
+    const uint8_t header[FruDefs::kCommonHeaderBytes] = {
+        h.formatVersion, h.internalOffset, h.chassisOffset, h.boardOffset,
+        h.productOffset, h.multiRecOffset, h.pad,           h.checksum};
+    const uint32_t end = ImageLayout::InternalUseEnd(ImageLayout::ParseHeader(header));
+    const bool misplaced = end != 0 && end < start;
+    const uint32_t length = end > start ? end - start : 0;
+    bool refused = misplaced || length > FruDefs::kMaxAreaBytes;
     uint8_t buffer[FruDefs::kMaxAreaBytes] = {};
     uint32_t status = 0;
     if (!refused) {
         ORV_ENTRY(u"CFru::GetFRUInternalData");
-        status = length ? ReadDataFromFRU(locator, h.internalOffset * 8u,
-                                          static_cast<uint16_t>(length), buffer)
-                        : 0;
+        status =
+            length ? ReadDataFromFRU(locator, start, static_cast<uint16_t>(length), buffer) : 0;
     }
     if (refused || status != 0 || !fru.internalArea.SetData(buffer, length, 0)) {
         ORV_FAIL(u"CFru::GetInternalArea", u"Invalid Internal Area");
@@ -238,11 +238,13 @@ uint32_t GetMultiRecArea(CFru& fru, const FruLocator* locator) {
         uint8_t head[3] = {};
         if (ReadDataFromFRU(locator, offset, 3, head) != 0)
             return fail();
-        uint32_t length = head[2];
+        // A record without data ends the chain unread.
+        const ImageLayout::RecordExtent extent = ImageLayout::Record(head);
+        const uint32_t length = extent.dataBytes;
         if (length == 0)
             break;
         uint8_t buffer[FruDefs::kMaxAreaBytes] = {};
-        if (ReadDataFromFRU(locator, offset, static_cast<uint16_t>(length + 5), buffer) != 0)
+        if (ReadDataFromFRU(locator, offset, static_cast<uint16_t>(extent.totalBytes), buffer) != 0)
             return fail();
         MultiRecord* record = new (std::nothrow) MultiRecord();
         if (!record) {
@@ -256,8 +258,8 @@ uint32_t GetMultiRecArea(CFru& fru, const FruLocator* locator) {
         else
             fru.multiRecords = record;
         last = record;
-        offset += 5 + length;
-        if (record->header[1] & FruDefs::kMultiRecEndOfList)
+        offset += extent.totalBytes;
+        if (ImageLayout::Record(record->header).last)
             break;
     }
     fru.multiRecLength = static_cast<uint16_t>(offset - start);

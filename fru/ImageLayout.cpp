@@ -8,7 +8,7 @@
 namespace ImageLayout {
 namespace {
 
-constexpr uint8_t kVersionMask = 0x0F;
+constexpr uint8_t kVersionMask = 0x07;
 constexpr uint8_t kKnownVersion = 1;
 // A record chain is walked over at most this many bytes, the most a
 // multi-record area's length can hold.

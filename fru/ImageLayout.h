@@ -18,7 +18,7 @@ namespace ImageLayout {
 // Offset().
 struct Header {
     bool complete = false;     // the image holds all 8 header bytes
-    uint8_t formatVersion = 0; // bits 3..0 of byte 0
+    uint8_t formatVersion = 0; // bits 2..0 of byte 0, as the library checks them
     uint32_t internalUse = 0, chassis = 0, board = 0, product = 0, multiRecord = 0;
     uint8_t storedChecksum = 0;   // byte 7
     uint8_t computedChecksum = 0; // what byte 7 must be for the 8 bytes to add up to 0

@@ -49,9 +49,16 @@ void SetErrorNamingFru(uint32_t index, const FruLocator* locator) {
                         CFru::GetFriendlyFruIdentifier(locator, name, kNameBufferBytes));
 }
 
-void Progress(OrvaneProgressCallback progress, const char16_t* text) {
-    if (progress && text)
-        progress(ORVANE_PROGRESS_COMMIT, text, 0, 0);
+CommitAreaHook g_commitAreaHook = nullptr;
+
+// Sends one progress text of a commit, telling the hook first which area the
+// text reports.
+void Progress(OrvaneProgressCallback progress, const char16_t* text, int32_t kind) {
+    if (!progress || !text)
+        return;
+    if (g_commitAreaHook)
+        g_commitAreaHook(kind);
+    progress(ORVANE_PROGRESS_COMMIT, text, 0, 0);
 }
 
 } // namespace
@@ -341,6 +348,10 @@ CommitPlan PlanCommit(CFru& fru) {
     return plan;
 }
 
+void SetCommitAreaHook(CommitAreaHook hook) {
+    g_commitAreaHook = hook;
+}
+
 uint32_t WriteToSystem(CFru& fru, OrvaneProgressCallback progress) {
     ORV_ENTRY(u"CFru::WriteToSystem");
     const FruLocator& l = fru.locator;
@@ -349,7 +360,7 @@ uint32_t WriteToSystem(CFru& fru, OrvaneProgressCallback progress) {
                   l.deviceAddress, l.bus);
     if (const char16_t* format = Frame::GetString(kMsgWriting)) {
         Utf16::Format(text, 100, format, identifier);
-        Progress(progress, text);
+        Progress(progress, text, 0);
     }
     auto fail = [&]() {
         ORV_FAIL(u"CFru::WriteToSystem", u"Error Writing System");
@@ -368,28 +379,28 @@ uint32_t WriteToSystem(CFru& fru, OrvaneProgressCallback progress) {
                      &product = plan.areas[3], &multiRec = plan.areas[4];
     if (WriteImageData(fru, 0, FruDefs::kCommonHeaderBytes, fru.header.GetData()) != 0)
         return fail();
-    Progress(progress, Frame::GetString(66));
+    Progress(progress, Frame::GetString(66), ORVANE_AREA_COMMON_HEADER);
 
     if (internal.written) {
         fru.internalArea.ClearModified();
         if (WriteImageData(fru, internal.offset, internal.length, fru.internalArea.GetData()))
             return fail();
     }
-    Progress(progress, Frame::GetString(67));
+    Progress(progress, Frame::GetString(67), ORVANE_AREA_INTERNAL_USE);
 
     if (chassis.written) {
         fru.chassisArea.ClearModified();
         if (WriteImageData(fru, chassis.offset, chassis.length, fru.chassisArea.GetData()))
             return fail();
     }
-    Progress(progress, Frame::GetString(68));
+    Progress(progress, Frame::GetString(68), ORVANE_AREA_CHASSIS);
 
     if (board.written) {
         fru.boardArea.ClearModified();
         if (WriteImageData(fru, board.offset, board.length, fru.boardArea.GetData()))
             return fail();
     }
-    Progress(progress, Frame::GetString(69));
+    Progress(progress, Frame::GetString(69), ORVANE_AREA_BOARD);
 
     if (product.written) {
         fru.productArea.ClearModified();
@@ -398,7 +409,7 @@ uint32_t WriteToSystem(CFru& fru, OrvaneProgressCallback progress) {
     }
 
     if (multiRec.written) {
-        Progress(progress, Frame::GetString(70));
+        Progress(progress, Frame::GetString(70), ORVANE_AREA_MULTIRECORD);
         uint32_t offset = multiRec.offset;
         for (MultiRecord* r = fru.multiRecords; r; r = r->next) {
             for (uint32_t i = 0; i < FruDefs::kMultiRecHeaderBytes; ++i)

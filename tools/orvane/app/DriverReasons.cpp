@@ -1,7 +1,7 @@
 #include "app/DriverReasons.h"
 #include "view/Translate.h"
 
-#include "api/CoreAccess.h"
+#include "api/DeviceAccess.h"
 #include "drivers/KsbApi.h"
 
 #include <cstdint>
@@ -22,7 +22,7 @@ void Receive(const char* reason) {
 } // namespace
 
 void Install() {
-    CoreAccess::SetDriverReasonSink(Receive);
+    DeviceAccess::SetDriverReasonSink(Receive);
 }
 
 const std::vector<std::string>& Collected() {
@@ -50,7 +50,7 @@ std::string Meaning(uint32_t result) {
 
 bool CheckController() {
     const size_t before = g_reasons.size();
-    const uint32_t result = CoreAccess::ProbeController();
+    const uint32_t result = DeviceAccess::ProbeController();
     if (result == 0)
         return true;
     const std::string meaning = Meaning(result);

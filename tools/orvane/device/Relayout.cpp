@@ -1,10 +1,11 @@
 #include "device/Relayout.h"
 
+#include "api/ImageModel.h"
+#include "fru/FruDefs.h"
+#include "orvane/orvane.h"
 #include "view/FieldNames.h"
 #include "view/Text.h"
 #include "view/Translate.h"
-#include "fru/FruDefs.h"
-#include "orvane/orvane.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -77,12 +78,12 @@ std::string LengthProblem(int32_t kind, uint32_t length) {
     return "";
 }
 
-std::string Extents(const CoreAccess::ImageView& view, std::vector<Extent>* extents) {
+std::string Extents(const ImageModel::ImageView& view, std::vector<Extent>* extents) {
     extents->clear();
     if (!view.headerValid)
         return _("the image has no valid common header");
-    for (const CoreAccess::AreaImage& a : view.areas) {
-        if (a.problem != CoreAccess::AreaProblem::None)
+    for (const ImageModel::AreaImage& a : view.areas) {
+        if (a.problem != ImageModel::AreaProblem::None)
             return Format(_("the %s area is damaged (orvane show names the problem); the areas "
                             "cannot be moved"),
                           FieldNames::AreaKey(a.kind));
@@ -108,7 +109,7 @@ std::string Extents(const CoreAccess::ImageView& view, std::vector<Extent>* exte
 Plan Rebuild(const std::vector<uint8_t>& image, const std::u16string& name,
              const std::vector<Replacement>& replaced, uint32_t capacity) {
     Plan plan;
-    plan.refusal = Extents(CoreAccess::ParseImage(image, name), &plan.before);
+    plan.refusal = Extents(ImageModel::ParseImage(image, name), &plan.before);
     if (!plan.refusal.empty())
         return plan;
     for (const Replacement& r : replaced) {

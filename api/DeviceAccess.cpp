@@ -4,6 +4,7 @@
 #include "fru/FruLocator.h"
 #include "orvane/orvane.h"
 #include "support/Globals.h"
+#include "support/InstallPaths.h"
 #include "support/IpmiDefs.h"
 #include "support/Utf16.h"
 #include "system/ControllerRequest.h"
@@ -52,6 +53,10 @@ std::vector<LocatedDevice> LocatedDevices() {
         devices.push_back(std::move(d));
     }
     return devices;
+}
+
+std::string DataFolder() {
+    return InstallPaths::DataFolder();
 }
 
 uint32_t ProbeController() {

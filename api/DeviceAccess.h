@@ -6,6 +6,7 @@
 // header: liborvane.so exports only orvane.h.
 #pragma once
 
+#include "drivers/KsbApi.h"
 #include "fru/FruAddress.h"
 
 #include <cstdint>
@@ -32,6 +33,21 @@ struct LocatedDevice {
 // The located devices in locator order, with what the last load recorded of
 // each: no device is read again. Empty before Initialize.
 std::vector<LocatedDevice> LocatedDevices();
+
+// Driver results that ProbeController, DeviceSize, ReadDevice and WriteDevice
+// pass on unchanged, for a caller to explain them.
+namespace DriverResult {
+inline constexpr uint32_t kNoDriver = KSB_RESULT_NO_DRIVER;     // no module could be loaded
+inline constexpr uint32_t kNoFunction = KSB_RESULT_NO_FUNCTION; // the module lacks a function
+inline constexpr uint32_t kTimeout = KSB_RESULT_TIMEOUT;        // no answer within the timeout
+inline constexpr uint32_t kTransport = KSB_RESULT_TRANSPORT;    // transport failure
+inline constexpr uint32_t kMalformed = KSB_RESULT_MALFORMED;    // the request was malformed
+} // namespace DriverResult
+
+// The installed data folder (share/orvane, where the catalogues are): found
+// relative to the program the core is linked into as an installation lays it
+// out, else the folder chosen when it was built.
+std::string DataFolder();
 
 // Sends Get Device ID to the BMC through the controller request path: the
 // driver's result (0: the driver and the BMC answer). Loads the driver module

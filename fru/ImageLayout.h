@@ -7,11 +7,20 @@
 // what it means.
 #pragma once
 
+#include "fru/FruDefs.h"
+
 #include <cstdint>
 #include <span>
 #include <vector>
 
 namespace ImageLayout {
+
+// The sizes an image is laid out in, for the callers of this header.
+inline constexpr uint32_t kUnitBytes = FruDefs::kUnitBytes; // offsets and lengths
+inline constexpr uint32_t kCommonHeaderBytes = FruDefs::kCommonHeaderBytes;
+inline constexpr uint32_t kMaxAreaBytes = FruDefs::kMaxAreaBytes; // an info area at most
+inline constexpr uint32_t kRecordHeaderBytes = FruDefs::kMultiRecHeaderBytes;
+inline constexpr uint8_t kRecordEndOfList = FruDefs::kMultiRecEndOfList; // in a record's byte 1
 
 // The common header, decoded. Offsets are in bytes from the start of the
 // image (0: the area is not declared), indexed by ORVANE_AREA_* kind through

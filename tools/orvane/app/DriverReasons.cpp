@@ -2,7 +2,6 @@
 #include "view/Translate.h"
 
 #include "api/DeviceAccess.h"
-#include "drivers/KsbApi.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -31,15 +30,15 @@ const std::vector<std::string>& Collected() {
 
 std::string Meaning(uint32_t result) {
     switch (result) {
-    case KSB_RESULT_NO_DRIVER:
+    case DeviceAccess::DriverResult::kNoDriver:
         return _("no driver module could be loaded");
-    case KSB_RESULT_NO_FUNCTION:
+    case DeviceAccess::DriverResult::kNoFunction:
         return _("the driver module lacks a driver function");
-    case KSB_RESULT_TIMEOUT:
+    case DeviceAccess::DriverResult::kTimeout:
         return _("no answer within the timeout");
-    case KSB_RESULT_TRANSPORT:
+    case DeviceAccess::DriverResult::kTransport:
         return _("transport failure");
-    case KSB_RESULT_MALFORMED:
+    case DeviceAccess::DriverResult::kMalformed:
         return _("request malformed");
     case 0xFFFFFE08u:
         return _("the bridged controller stayed busy");

@@ -1,7 +1,7 @@
 #include "device/Relayout.h"
 
 #include "api/ImageModel.h"
-#include "fru/FruDefs.h"
+#include "fru/ImageLayout.h"
 #include "orvane/orvane.h"
 #include "view/FieldNames.h"
 #include "view/Text.h"
@@ -12,11 +12,11 @@
 
 namespace Relayout {
 namespace {
-constexpr uint32_t kUnit = FruDefs::kUnitBytes;
-constexpr uint32_t kHeaderBytes = FruDefs::kCommonHeaderBytes;
+constexpr uint32_t kUnit = ImageLayout::kUnitBytes;
+constexpr uint32_t kHeaderBytes = ImageLayout::kCommonHeaderBytes;
 constexpr uint32_t kHeaderChecksumByte = 7;
 // What the core reads back of one info area.
-constexpr uint32_t kReadableAreaBytes = FruDefs::kMaxAreaBytes;
+constexpr uint32_t kReadableAreaBytes = ImageLayout::kMaxAreaBytes;
 // A dry run shows this many changed ranges, and this many bytes of each.
 constexpr size_t kShownRanges = 8;
 constexpr size_t kShownBytes = 16;

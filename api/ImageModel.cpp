@@ -27,13 +27,12 @@ std::u16string Copy(const char16_t* text) {
     return text ? std::u16string(text) : std::u16string();
 }
 
-// The library's message of index, formatted with the FRU's display name,
-// without leaving it behind as the last error.
+// The library's message of index, formatted with the FRU's display name.
 std::u16string Message(uint32_t index, const FruLocator& locator) {
     char16_t name[kNameBufferBytes / 2];
-    Frame::SetLastError(Frame::GetString(index),
-                        CFru::GetFriendlyFruIdentifier(&locator, name, kNameBufferBytes));
-    return Copy(Frame::TakeLastError());
+    const char16_t* fru = CFru::GetFriendlyFruIdentifier(&locator, name, kNameBufferBytes);
+    const char16_t* format = Frame::GetString(index);
+    return format ? Utf16::FormatString(format, fru) : std::u16string();
 }
 
 uint8_t OffsetOf(const CFruHeader& h, int32_t kind) {

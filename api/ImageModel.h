@@ -64,7 +64,7 @@ struct ImageView {
 // with the core's area classes, as far as the image's layout says each area
 // reaches, so that every area that can be read is shown even when the
 // library refuses the image as a whole. name is the display name that the
-// library's messages carry.
+// library's messages carry. The last error stays as it was.
 ImageView ParseImage(std::span<const uint8_t> image, const std::u16string& name);
 
 // A FRU as the library holds it (its header serialized, every declared

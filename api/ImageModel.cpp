@@ -35,23 +35,6 @@ std::u16string Message(uint32_t index, const FruLocator& locator) {
     return format ? Utf16::FormatString(format, fru) : std::u16string();
 }
 
-uint8_t OffsetOf(const CFruHeader& h, int32_t kind) {
-    switch (kind) {
-    case ORVANE_AREA_INTERNAL_USE:
-        return h.internalOffset;
-    case ORVANE_AREA_CHASSIS:
-        return h.chassisOffset;
-    case ORVANE_AREA_BOARD:
-        return h.boardOffset;
-    case ORVANE_AREA_PRODUCT:
-        return h.productOffset;
-    case ORVANE_AREA_MULTIRECORD:
-        return h.multiRecOffset;
-    default:
-        return 0;
-    }
-}
-
 // The fields of an info area: fixed fields by their type/length bytes, then
 // the custom chain in image order, each with the index its value comes from.
 template <typename Area>
@@ -216,18 +199,16 @@ std::u16string AreaName(int32_t kind) {
     return Copy(Frame::GetString(kAreaNames[kind - ORVANE_AREA_INTERNAL_USE]));
 }
 
-// The areas the header declares, in the order of kinds, each with its kind,
-// name and offset; the rest is the caller's to fill.
-std::vector<AreaImage> DeclaredAreas(const CFruHeader& header) {
+// The areas a layout holds (those the header declares, in the order of
+// kinds), each with its kind, name and offset; the rest is the caller's to
+// fill.
+std::vector<AreaImage> DeclaredAreas(const ImageLayout::Layout& layout) {
     std::vector<AreaImage> areas;
-    for (int32_t kind = ORVANE_AREA_INTERNAL_USE; kind <= ORVANE_AREA_MULTIRECORD; ++kind) {
-        const uint32_t offset = OffsetOf(header, kind) * FruDefs::kUnitBytes;
-        if (offset == 0)
-            continue;
+    for (const ImageLayout::Area& e : layout.areas) {
         AreaImage a;
-        a.kind = kind;
-        a.name = AreaName(kind);
-        a.offset = offset;
+        a.kind = e.kind;
+        a.name = AreaName(e.kind);
+        a.offset = e.offset;
         areas.push_back(std::move(a));
     }
     return areas;
@@ -269,9 +250,9 @@ ImageView ParseImage(std::span<const uint8_t> image, const std::u16string& name)
     view.headerValid = true;
     view.accepted = true;
     const ImageLayout::Layout layout = ImageLayout::Parse(image);
-    view.areas = DeclaredAreas(fru->header);
+    view.areas = DeclaredAreas(layout);
     for (size_t i = 0; i < view.areas.size(); ++i) {
-        AreaImage& a = view.areas[i];
+        AreaImage& a = view.areas[i]; // described by layout.areas[i]
         if (layout.areas[i].pastImage)
             a.problem = AreaProblem::OutsideImage;
         else
@@ -292,7 +273,7 @@ bool Describe(CFru* fru, ImageView* view) {
     fru->SerializeCommonHeader(view->header.data());
     view->headerValid = true;
     view->accepted = true;
-    view->areas = DeclaredAreas(fru->header);
+    view->areas = DeclaredAreas(ImageLayout::Parse(view->header));
     for (AreaImage& a : view->areas) {
         a.bytes = HeldBytes(*fru, a.kind);
         DescribeArea(*fru, &a);

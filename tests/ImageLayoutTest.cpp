@@ -42,6 +42,7 @@ TEST(ImageLayoutTest, InternalUseEndsAtTheNextAreaByKindNotByPosition) {
     } cases[] = {
         {1, 0, 3, 0, 0, 24}, // the board area follows
         {1, 0, 0, 0, 0, 0},  // the last area: the end of the image
+        {1, 5, 3, 0, 0, 40}, // the chassis area comes first by kind though the board lies first
         {4, 0, 6, 2, 0, 48}, // the board area comes before the product area by kind
         {6, 2, 0, 0, 0, 16}, // placed after the chassis area: an end before its start
     };
@@ -85,20 +86,21 @@ TEST(ImageLayoutTest, RecordsAndChainsStopAtTheLastMarkOrTheBytesEnd) {
 
 TEST(ImageLayoutTest, InfoAreaProblemsAreDescribed) {
     const std::vector<uint8_t> board =
-        FruTestImages::Area({0x01, 0, 0x19, 0, 0, 0}, {"Acme", "Board"}, 3);
+        // A date byte that looks like the end marker: fields start after the date.
+        FruTestImages::Area({0x01, 0, 0x19, 0xC1, 0, 0}, {"Acme", "Board"}, 3);
     struct Case {
         const char* what;
         size_t imageSize;
         size_t flipByte; // 0: none
         uint8_t flipMask;
         uint32_t readable;
-        bool checksumOk, endMarker, knownVersion;
+        bool checksummed, checksumOk, endMarker, knownVersion;
     } cases[] = {
-        {"intact", 64, 0, 0, 24, true, true, true},
-        {"cut by the image end", 20, 0, 0, 12, false, false, true},
-        {"bad checksum", 64, 8 + 23, 0x01, 24, false, true, true},
-        {"no end marker", 64, 8 + 17, 0x3E, 24, false, false, true}, // 0xC1 -> 0xFF
-        {"unknown version", 64, 8, 0x02, 24, false, true, false},
+        {"intact", 64, 0, 0, 24, true, true, true, true},
+        {"cut by the image end", 20, 0, 0, 12, false, false, false, true},
+        {"bad checksum", 64, 8 + 23, 0x01, 24, true, false, true, true},
+        {"no end marker", 64, 8 + 17, 0x3E, 24, true, false, false, true}, // 0xC1 -> 0xFF
+        {"unknown version", 64, 8, 0x02, 24, true, false, true, false},
     };
     for (const Case& c : cases) {
         std::vector<uint8_t> image = Blank(64);
@@ -112,6 +114,7 @@ TEST(ImageLayoutTest, InfoAreaProblemsAreDescribed) {
         const ImageLayout::Area& a = layout.areas[0];
         EXPECT_EQ(a.declared, 24u) << c.what;
         EXPECT_EQ(a.readable, c.readable) << c.what;
+        EXPECT_EQ(a.checksummed, c.checksummed) << c.what;
         EXPECT_EQ(a.checksummed && a.storedChecksum == a.computedChecksum, c.checksumOk) << c.what;
         EXPECT_EQ(a.endMarker, c.endMarker) << c.what;
         EXPECT_EQ(a.knownVersion, c.knownVersion) << c.what;
@@ -125,7 +128,7 @@ TEST(ImageLayoutTest, AreasThatOverlapOrLieOutsideAreNamed) {
     // the image.
     Put(image, 0, FruTestImages::Header(9, 1, 3, 6, 20));
     image[8] = 0x01;
-    image[9] = 0x01; // chassis: 8 bytes
+    image[9] = 0x02; // chassis: 16 bytes, ending where the board area begins
     image[24] = 0x01;
     image[25] = 0x04; // board: 32 bytes, to 56
     image[48] = 0x01;

@@ -1,7 +1,5 @@
 // Wire-format constants of FRU images and the type/length byte decoder.
 #pragma once
-#include "support/MessageIds.h"
-
 #include <cstdint>
 
 namespace FruDefs {
@@ -29,15 +27,6 @@ constexpr uint32_t kDateBytes = 3;
 
 // The bytes of the buffer a message's FRU display name is built in.
 constexpr uint32_t kNameBufferBytes = 200;
-
-// The catalogue names api/CoreAccess still reaches through this namespace.
-using ::kMsgBadBoard;
-using ::kMsgBadChassis;
-using ::kMsgBadHeader;
-using ::kMsgBadInternal;
-using ::kMsgBadMultiRec;
-using ::kMsgBadProduct;
-using ::kMsgNotIpmiFru;
 
 // Number of data bytes that follow a type/length byte (the type code is ignored).
 uint32_t DecodeLength(uint8_t typeLength);

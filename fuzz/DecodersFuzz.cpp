@@ -6,12 +6,13 @@
 //
 // Input: one byte choosing how much of the tail is a text for the encoders,
 // then the image.
-#include "view/FruViews.h"
-#include "view/Render.h"
+#include "api/ImageModel.h"
 #include "decode/FieldEncoding.h"
 #include "decode/MultiRecords.h"
 #include "fuzz/FuzzInput.h"
 #include "fuzz/FuzzSupport.h"
+#include "view/FruViews.h"
+#include "view/Render.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -50,7 +51,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     OrvaneInterface api;
     FuzzSupport::Begin(&api);
-    CoreAccess::ImageView parsed = CoreAccess::ParseImage(image, u"fuzz.bin");
+    ImageModel::ImageView parsed = ImageModel::ParseImage(image, u"fuzz.bin");
     FruView view;
     view.name = "fuzz.bin";
     FruViews::Fill(parsed, &view);

@@ -2,6 +2,7 @@
 
 #include "fru/CFru.h"
 #include "fru/FruDefs.h"
+#include "fru/ImageLayout.h"
 #include "orvane/orvane.h"
 #include "support/Frame.h"
 #include "support/MessageIds.h"
@@ -27,9 +28,16 @@ auto NameOf(const FruLocator* locator) {
     };
 }
 
-void Progress(OrvaneProgressCallback progress, const char16_t* text) {
-    if (progress && text)
-        progress(ORVANE_PROGRESS_COMMIT, text, 0, 0);
+CommitAreaHook g_commitAreaHook = nullptr;
+
+// Sends one progress text of a commit, telling the hook first which area the
+// text reports.
+void Progress(OrvaneProgressCallback progress, const char16_t* text, int32_t kind) {
+    if (!progress || !text)
+        return;
+    if (g_commitAreaHook)
+        g_commitAreaHook(kind);
+    progress(ORVANE_PROGRESS_COMMIT, text, 0, 0);
 }
 
 } // namespace
@@ -103,7 +111,7 @@ uint32_t GetTypeLengthArea(const FruLocator* locator, uint8_t* buffer, uint8_t o
     uint8_t start[2] = {};
     if (uint32_t status = ReadDataFromFRU(locator, offset * 8u, 2, start))
         return status;
-    *length = static_cast<uint16_t>(start[1] * 8u);
+    *length = static_cast<uint16_t>(ImageLayout::InfoAreaLength(start));
     // An area longer than the 512-byte buffer is refused before it is read.
     if (*length > FruDefs::kMaxAreaBytes)
         return ORVANE_E_DEVICE_READ;
@@ -170,23 +178,22 @@ uint32_t GetInternalArea(CFru& fru, const FruLocator* locator) {
         ORV_EXIT(u"CFru::GetInternalArea");
         return 0;
     }
-    // The area runs up to the next area that the header declares.
-    uint32_t next = 0;
-    for (uint8_t offset : {h.chassisOffset, h.boardOffset, h.productOffset, h.multiRecOffset})
-        if (offset != 0) {
-            next = offset;
-            break;
-        }
-    int32_t units = next == 0 ? 0 : static_cast<int32_t>(next) - h.internalOffset;
-    uint32_t length = units > 0 ? static_cast<uint32_t>(units) * 8u : 0;
-    bool refused = units < 0 || length > FruDefs::kMaxAreaBytes;
+    // The area runs up to the next area that the header declares; when it is
+    // the last one, the device's size is unknown here and nothing is read.
+    const uint32_t start = h.internalOffset * FruDefs::kUnitBytes;
+    const uint8_t header[FruDefs::kCommonHeaderBytes] = {
+        h.formatVersion, h.internalOffset, h.chassisOffset, h.boardOffset,
+        h.productOffset, h.multiRecOffset, h.pad,           h.checksum};
+    const uint32_t end = ImageLayout::InternalUseEnd(ImageLayout::ParseHeader(header));
+    const bool misplaced = end != 0 && end < start;
+    const uint32_t length = end > start ? end - start : 0;
+    bool refused = misplaced || length > FruDefs::kMaxAreaBytes;
     uint8_t buffer[FruDefs::kMaxAreaBytes] = {};
     uint32_t status = 0;
     if (!refused) {
         ORV_ENTRY(u"CFru::GetFRUInternalData");
-        status = length ? ReadDataFromFRU(locator, h.internalOffset * 8u,
-                                          static_cast<uint16_t>(length), buffer)
-                        : 0;
+        status =
+            length ? ReadDataFromFRU(locator, start, static_cast<uint16_t>(length), buffer) : 0;
     }
     if (refused || status != 0 || !fru.internalArea.SetData(buffer, length, 0)) {
         Frame::Fail(u"CFru::GetInternalArea", u"Invalid Internal Area", kMsgBadInternal,
@@ -215,11 +222,13 @@ uint32_t GetMultiRecArea(CFru& fru, const FruLocator* locator) {
         uint8_t head[3] = {};
         if (ReadDataFromFRU(locator, offset, 3, head) != 0)
             return fail();
-        uint32_t length = head[2];
+        // A record without data ends the chain unread.
+        const ImageLayout::RecordExtent extent = ImageLayout::Record(head);
+        const uint32_t length = extent.dataBytes;
         if (length == 0)
             break;
         uint8_t buffer[FruDefs::kMaxAreaBytes] = {};
-        if (ReadDataFromFRU(locator, offset, static_cast<uint16_t>(length + 5), buffer) != 0)
+        if (ReadDataFromFRU(locator, offset, static_cast<uint16_t>(extent.totalBytes), buffer) != 0)
             return fail();
         MultiRecord* record = new (std::nothrow) MultiRecord();
         if (!record) {
@@ -233,8 +242,8 @@ uint32_t GetMultiRecArea(CFru& fru, const FruLocator* locator) {
         else
             fru.multiRecords = record;
         last = record;
-        offset += 5 + length;
-        if (record->header[1] & FruDefs::kMultiRecEndOfList)
+        offset += extent.totalBytes;
+        if (ImageLayout::Record(record->header).last)
             break;
     }
     fru.multiRecLength = static_cast<uint16_t>(offset - start);
@@ -316,6 +325,10 @@ CommitPlan PlanCommit(CFru& fru) {
     return plan;
 }
 
+void SetCommitAreaHook(CommitAreaHook hook) {
+    g_commitAreaHook = hook;
+}
+
 uint32_t WriteToSystem(CFru& fru, OrvaneProgressCallback progress) {
     ORV_ENTRY(u"CFru::WriteToSystem");
     const FruLocator& l = fru.locator;
@@ -324,7 +337,7 @@ uint32_t WriteToSystem(CFru& fru, OrvaneProgressCallback progress) {
                   l.deviceAddress, l.bus);
     if (const char16_t* format = Frame::GetString(kMsgWriting)) {
         Utf16::Format(text, 100, format, identifier);
-        Progress(progress, text);
+        Progress(progress, text, 0);
     }
     auto fail = [&]() {
         Frame::Fail(u"CFru::WriteToSystem", u"Error Writing System", kMsgSystemWriteError,
@@ -343,28 +356,28 @@ uint32_t WriteToSystem(CFru& fru, OrvaneProgressCallback progress) {
                      &product = plan.areas[3], &multiRec = plan.areas[4];
     if (WriteImageData(fru, 0, FruDefs::kCommonHeaderBytes, fru.header.GetData()) != 0)
         return fail();
-    Progress(progress, Frame::GetString(kMsgHeaderWritten));
+    Progress(progress, Frame::GetString(kMsgHeaderWritten), ORVANE_AREA_COMMON_HEADER);
 
     if (internal.written) {
         fru.internalArea.ClearModified();
         if (WriteImageData(fru, internal.offset, internal.length, fru.internalArea.GetData()))
             return fail();
     }
-    Progress(progress, Frame::GetString(kMsgInternalUseWritten));
+    Progress(progress, Frame::GetString(kMsgInternalUseWritten), ORVANE_AREA_INTERNAL_USE);
 
     if (chassis.written) {
         fru.chassisArea.ClearModified();
         if (WriteImageData(fru, chassis.offset, chassis.length, fru.chassisArea.GetData()))
             return fail();
     }
-    Progress(progress, Frame::GetString(kMsgChassisWritten));
+    Progress(progress, Frame::GetString(kMsgChassisWritten), ORVANE_AREA_CHASSIS);
 
     if (board.written) {
         fru.boardArea.ClearModified();
         if (WriteImageData(fru, board.offset, board.length, fru.boardArea.GetData()))
             return fail();
     }
-    Progress(progress, Frame::GetString(kMsgBoardWritten));
+    Progress(progress, Frame::GetString(kMsgBoardWritten), ORVANE_AREA_BOARD);
 
     if (product.written) {
         fru.productArea.ClearModified();
@@ -373,7 +386,7 @@ uint32_t WriteToSystem(CFru& fru, OrvaneProgressCallback progress) {
     }
 
     if (multiRec.written) {
-        Progress(progress, Frame::GetString(kMsgWritingMultiRecords));
+        Progress(progress, Frame::GetString(kMsgWritingMultiRecords), ORVANE_AREA_MULTIRECORD);
         uint32_t offset = multiRec.offset;
         for (MultiRecord* r = fru.multiRecords; r; r = r->next) {
             for (uint32_t i = 0; i < FruDefs::kMultiRecHeaderBytes; ++i)

@@ -51,6 +51,15 @@ struct CommitPlan {
 };
 CommitPlan PlanCommit(CFru& fru);
 
+// Called with an area kind just before each progress text of a commit is sent
+// to the callback: ORVANE_AREA_COMMON_HEADER when the header is written, the
+// kind of the area whose step is done (internal use, chassis, board), the
+// multi-record kind when that area is begun, and 0 for the first line, which
+// names the device. The texts themselves are localized and tell nothing to a
+// program. Null (the default) calls nothing.
+using CommitAreaHook = void (*)(int32_t kind);
+void SetCommitAreaHook(CommitAreaHook hook);
+
 // Writes the header, every changed area and the board area whenever present,
 // reporting progress (phase 1) to the callback when there is one.
 uint32_t WriteToSystem(CFru& fru, OrvaneProgressCallback progress);

@@ -2,6 +2,7 @@
 // of storage, chunking, the reactions to completion codes, and bridging to
 // controllers behind the BMC.
 #pragma once
+#include "fru/FruAddress.h"
 #include "system/ControllerRequest.h"
 
 #include <cstdint>
@@ -23,15 +24,8 @@ constexpr uint32_t kBusyRetries = 16;
 // any request goes out, so no offset ever wraps around to the start.
 uint32_t AddressableBytes(uint32_t nvsType);
 
-// The six values that name a FRU device.
-struct DeviceAddress {
-    uint32_t nvsType;
-    uint8_t lun;
-    uint8_t bus;
-    uint8_t deviceAddress;
-    uint8_t controller;
-    uint8_t deviceId;
-};
+// The device a transfer reaches.
+using DeviceAddress = FruAddress;
 
 // Reads *count bytes at offset into destination; *count becomes the bytes read.
 // Returns 0, 0xC0070028, or a driver result unchanged.

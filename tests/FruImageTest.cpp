@@ -75,6 +75,41 @@ TEST_F(FruImageTest, CommitOfAProductChangeWritesHeaderBoardAndProduct) {
               "New");
 }
 
+// Each progress text of a commit comes right after the hook names the area
+// it reports: the first line, the header, the internal use, chassis and board
+// steps, and the multi-record area when it is written.
+std::vector<std::pair<int32_t, std::u16string>> g_progress;
+int32_t g_kind = -1;
+
+TEST_F(FruImageTest, TheCommitNamesTheAreaOfEveryProgressText) {
+    TestSupport::LoadEnglishCatalogue();
+    SimulatedSystem bmc(Image());
+    CFru fru;
+    ASSERT_EQ(FruImage::LoadFromSystem(fru, &locator), 0u);
+    for (bool records : {false, true}) {
+        fru.multiRecModified = records;
+        g_progress.clear();
+        FruImage::SetCommitAreaHook([](int32_t kind) { g_kind = kind; });
+        ASSERT_EQ(FruImage::WriteToSystem(fru,
+                                          [](uint32_t, const char16_t* text, uint32_t, uint32_t) {
+                                              g_progress.emplace_back(g_kind, text);
+                                              g_kind = -1;
+                                          }),
+                  0u);
+        FruImage::SetCommitAreaHook(nullptr);
+        std::vector<int32_t> kinds;
+        for (const auto& [kind, text] : g_progress)
+            kinds.push_back(kind);
+        std::vector<int32_t> expected = {0, ORVANE_AREA_COMMON_HEADER, ORVANE_AREA_INTERNAL_USE,
+                                         ORVANE_AREA_CHASSIS, ORVANE_AREA_BOARD};
+        if (records)
+            expected.push_back(ORVANE_AREA_MULTIRECORD);
+        EXPECT_EQ(kinds, expected) << records;
+        ASSERT_GE(g_progress.size(), 2u);
+        EXPECT_NE(g_progress[0].second, g_progress[1].second);
+    }
+}
+
 TEST_F(FruImageTest, BadHeadersAndOversizedAreasAreRefused) {
     struct Case {
         size_t at;

@@ -3,7 +3,6 @@
 #include "FruTestImages.h"
 #include "TestSupport.h"
 #include "orvane/orvane.h"
-#include "support/Globals.h"
 
 #include <gtest/gtest.h>
 

@@ -3,10 +3,10 @@
 #include "device/LayoutGuard.h"
 #include "FruTestImages.h"
 #include "TestSupport.h"
+#include "api/FruEdit.h"
 #include "api/LibraryState.h"
 #include "fru/CFru.h"
 #include "orvane/orvane.h"
-#include "support/Globals.h"
 #include "support/Utf16.h"
 
 #include <gtest/gtest.h>
@@ -16,8 +16,8 @@
 
 namespace {
 
-CoreAccess::AreaLayout At(int32_t kind, uint32_t header, uint32_t commit) {
-    CoreAccess::AreaLayout a;
+FruEdit::AreaLayout At(int32_t kind, uint32_t header, uint32_t commit) {
+    FruEdit::AreaLayout a;
     a.kind = kind;
     a.headerOffset = header;
     a.commitOffset = commit;
@@ -26,7 +26,7 @@ CoreAccess::AreaLayout At(int32_t kind, uint32_t header, uint32_t commit) {
 
 TEST(LayoutGuardTest, RefusesMovedAreasAndImagesThatDoNotFit) {
     const struct {
-        std::vector<CoreAccess::AreaLayout> areas;
+        std::vector<FruEdit::AreaLayout> areas;
         uint32_t end, deviceLength;
         std::vector<std::string> said; // empty: accepted
     } cases[] = {
@@ -52,7 +52,7 @@ TEST(LayoutGuardTest, RefusesMovedAreasAndImagesThatDoNotFit) {
         {{At(ORVANE_AREA_BOARD, 8, 8)}, 65536, 0, {}},
     };
     for (const auto& c : cases) {
-        CoreAccess::CommitLayout layout;
+        FruEdit::CommitLayout layout;
         layout.areas = c.areas;
         layout.end = c.end;
         const std::string problems = LayoutGuard::Problems(layout, c.deviceLength);
@@ -82,8 +82,8 @@ TEST(LayoutGuardTest, TheCoresLayoutOfAnImagePast64KiBIsRefusedWithItsSize) {
     CFru* fru = Globals::state->fileList->GetAt(0);
     ASSERT_EQ(fru->SetMultiRecArea(records.data(), static_cast<uint16_t>(records.size()), 1), 0u);
 
-    CoreAccess::CommitLayout layout;
-    ASSERT_TRUE(CoreAccess::SelectedCommitLayout(&layout));
+    FruEdit::CommitLayout layout;
+    ASSERT_TRUE(FruEdit::LayoutCommit(FruEdit::SelectedFru(), &layout));
     EXPECT_EQ(layout.end, 64u + 65535u);
     EXPECT_NE(LayoutGuard::Problems(layout, 0).find(
                   "the image would end at byte 65,599, past the 65,536 bytes"),

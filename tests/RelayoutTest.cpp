@@ -6,8 +6,9 @@
 #include "device/Relayout.h"
 #include "FruTestImages.h"
 #include "TestSupport.h"
-#include "view/Text.h"
+#include "api/ImageModel.h"
 #include "orvane/orvane.h"
+#include "view/Text.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -83,7 +84,7 @@ Bytes Build(const std::vector<int32_t>& order, unsigned gapUnits, size_t size) {
 void ExpectRebuilt(const Bytes& image, const Relayout::Plan& plan, const Bytes& board) {
     const Bytes& out = plan.image;
     ASSERT_EQ(out.size(), image.size());
-    EXPECT_TRUE(CoreAccess::ParseImage(out, u"test").accepted); // every checksum holds
+    EXPECT_TRUE(ImageModel::ParseImage(out, u"test").accepted); // every checksum holds
     for (size_t i = 0; i < plan.after.size(); ++i) {
         const auto &old = plan.before[i], &now = plan.after[i];
         EXPECT_EQ(old.kind, now.kind);

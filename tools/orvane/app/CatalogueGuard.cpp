@@ -1,7 +1,7 @@
 #include "app/CatalogueGuard.h"
 #include "view/Translate.h"
 
-#include "support/InstallPaths.h"
+#include "api/DeviceAccess.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -77,7 +77,7 @@ bool Unsafe(const std::string& relative) {
 std::string InstalledFolder() {
     if (const char* dir = std::getenv("ORVANE_DATA_DIR"); dir && *dir)
         return dir;
-    return InstallPaths::DataFolder();
+    return DeviceAccess::DataFolder();
 }
 
 } // namespace

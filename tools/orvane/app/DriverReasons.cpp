@@ -1,8 +1,7 @@
 #include "app/DriverReasons.h"
 #include "view/Translate.h"
 
-#include "api/CoreAccess.h"
-#include "drivers/KsbApi.h"
+#include "api/DeviceAccess.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -22,7 +21,7 @@ void Receive(const char* reason) {
 } // namespace
 
 void Install() {
-    CoreAccess::SetDriverReasonSink(Receive);
+    DeviceAccess::SetDriverReasonSink(Receive);
 }
 
 const std::vector<std::string>& Collected() {
@@ -31,15 +30,15 @@ const std::vector<std::string>& Collected() {
 
 std::string Meaning(uint32_t result) {
     switch (result) {
-    case KSB_RESULT_NO_DRIVER:
+    case DeviceAccess::DriverResult::kNoDriver:
         return _("no driver module could be loaded");
-    case KSB_RESULT_NO_FUNCTION:
+    case DeviceAccess::DriverResult::kNoFunction:
         return _("the driver module lacks a driver function");
-    case KSB_RESULT_TIMEOUT:
+    case DeviceAccess::DriverResult::kTimeout:
         return _("no answer within the timeout");
-    case KSB_RESULT_TRANSPORT:
+    case DeviceAccess::DriverResult::kTransport:
         return _("transport failure");
-    case KSB_RESULT_MALFORMED:
+    case DeviceAccess::DriverResult::kMalformed:
         return _("request malformed");
     case 0xFFFFFE08u:
         return _("the bridged controller stayed busy");
@@ -50,7 +49,7 @@ std::string Meaning(uint32_t result) {
 
 bool CheckController() {
     const size_t before = g_reasons.size();
-    const uint32_t result = CoreAccess::ProbeController();
+    const uint32_t result = DeviceAccess::ProbeController();
     if (result == 0)
         return true;
     const std::string meaning = Meaning(result);

@@ -1,12 +1,13 @@
 #include "app/Session.h"
 
+#include "api/FruEdit.h"
+#include "api/ImageModel.h"
 #include "app/CatalogueGuard.h"
 #include "app/DriverReasons.h"
 #include "view/FieldNames.h"
 #include "view/FruViews.h"
 #include "view/Text.h"
 #include "view/Translate.h"
-#include "api/CoreAccess.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -55,45 +56,6 @@ void Session::ShowProgress(uint32_t phase, const OrvaneChar* text, uint32_t done
 
 void Session::EndProgress() {
     EndLine();
-}
-
-std::string FruAddress::Format() const {
-    char text[48];
-    std::snprintf(text, sizeof text, "%u:%u:%02X:%02X:%02X:%02X", nvsType, lun, deviceAddress, bus,
-                  controller, deviceId);
-    return text;
-}
-
-std::optional<FruAddress> FruAddress::Parse(const std::string& text) {
-    std::vector<std::string> parts;
-    size_t start = 0;
-    while (true) {
-        const size_t colon = text.find(':', start);
-        parts.push_back(text.substr(start, colon - start));
-        if (colon == std::string::npos)
-            break;
-        start = colon + 1;
-    }
-    if (parts.size() != 6)
-        return std::nullopt;
-    auto type = Text::ParseNumber(parts[0], 3);
-    auto lun = Text::ParseNumber(parts[1], 3);
-    if (!type || !lun)
-        return std::nullopt;
-    FruAddress a;
-    a.nvsType = *type;
-    a.lun = static_cast<uint8_t>(*lun);
-    uint8_t* bytes[] = {&a.deviceAddress, &a.bus, &a.controller, &a.deviceId};
-    for (int i = 0; i < 4; ++i) {
-        std::string p = parts[static_cast<size_t>(i) + 2];
-        if (p.rfind("0x", 0) != 0 && p.rfind("0X", 0) != 0)
-            p = "0x" + p;
-        auto v = Text::ParseNumber(p, 0xFF);
-        if (!v)
-            return std::nullopt;
-        *bytes[i] = static_cast<uint8_t>(*v);
-    }
-    return a;
 }
 
 Session::~Session() {
@@ -212,8 +174,8 @@ bool Session::Describe(uint32_t position, FruView* view) {
     if (GetFruName(&api, &name) == ORVANE_OK)
         view->name = Text::ToUtf8(name);
     SelectedAddress(&view->address);
-    CoreAccess::ImageView image;
-    if (!CoreAccess::DescribeSelected(&image)) {
+    ImageModel::ImageView image;
+    if (!ImageModel::Describe(FruEdit::SelectedFru(), &image)) {
         std::fprintf(stderr, _("orvane: FRU %u cannot be described\n"), position);
         return false;
     }

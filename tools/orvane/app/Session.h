@@ -2,22 +2,13 @@
 // catalogue and debug level, the progress display, failure reports with the
 // library's last-error text, and snapshots of loaded FRUs for display.
 #pragma once
+#include "fru/FruAddress.h"
 #include "orvane/orvane.h"
 
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
-
-struct FruAddress {
-    uint32_t nvsType = 0;
-    uint8_t lun = 0, deviceAddress = 0, bus = 0, controller = 0, deviceId = 0;
-
-    // "T:L:DA:B:CA:ID", the NVS type and LUN in decimal, the rest in hex.
-    std::string Format() const;
-    static std::optional<FruAddress> Parse(const std::string& text);
-    bool operator==(const FruAddress&) const = default;
-};
 
 struct FieldView {
     std::string key;   // stable name, e.g. "board.manufacturer"

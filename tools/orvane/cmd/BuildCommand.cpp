@@ -1,10 +1,10 @@
 #include "cmd/Commands.h"
 
+#include "api/FruEdit.h"
 #include "cmd/CommandSupport.h"
 #include "device/RawImage.h"
 #include "view/Text.h"
 #include "view/Translate.h"
-#include "api/CoreAccess.h"
 
 #include <cstdio>
 #include <string>
@@ -20,7 +20,7 @@ int Build(Session& s, const Options& o) {
         status != ORVANE_OK)
         return s.Fail(Text::Format(_("reading %s"), o.operands[0].c_str()), status);
     std::vector<uint8_t> image;
-    if (!CoreAccess::ImageOfSelected(&image)) {
+    if (!FruEdit::ImageOf(FruEdit::SelectedFru(), &image)) {
         std::fprintf(stderr, _("orvane: the areas of %s overlap; no image is written\n"),
                      o.operands[0].c_str());
         return kExitRefused;

@@ -1,13 +1,15 @@
 #include "cmd/CommandSupport.h"
 
+#include "api/DeviceAccess.h"
+#include "api/FruEdit.h"
+#include "api/ImageModel.h"
 #include "cmd/Commands.h"
-#include "view/FruViews.h"
 #include "device/ImageSource.h"
 #include "device/RawImage.h"
+#include "device/Unreadable.h"
+#include "view/FruViews.h"
 #include "view/Text.h"
 #include "view/Translate.h"
-#include "device/Unreadable.h"
-#include "api/CoreAccess.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -72,8 +74,8 @@ bool SelectTarget(Session& s, const Options& o, const std::string* designation,
 namespace {
 // A located device the load did not read: a damaged one from its raw bytes,
 // unless --strict; otherwise the reason.
-bool DescribeFailedDevice(const Options& o, CoreAccess::LocatedDevice* device, FruView* view) {
-    const std::string address = RawImage::FromDevice(device->address).Format();
+bool DescribeFailedDevice(const Options& o, DeviceAccess::LocatedDevice* device, FruView* view) {
+    const std::string address = device->address.Format();
     if (device->damaged && o.strict) {
         std::fprintf(stderr,
                      _("orvane: the library refuses the image of %s at %s (0x%08X: %s); "
@@ -102,9 +104,9 @@ bool DescribeTarget(Session& s, const Options& o, const std::string* designation
         *position = 0;
         view->position = 0;
         view->name = o.imageSource->Name();
-        FruViews::Fill(CoreAccess::ParseImage(bytes, Wide(view->name)), view);
+        FruViews::Fill(ImageModel::ParseImage(bytes, Wide(view->name)), view);
         view->editable = false;
-        view->address = FruAddress{2, 0, 0x20, 0xFF, 0x20, 0}; // the image's simulated device
+        view->address = FruAddress{2, 0, 0xFF, 0x20, 0x20, 0}; // the image's simulated device
         return true;
     }
     if (designation && o.file.empty() && o.image.empty())
@@ -250,9 +252,9 @@ int ApplyValue(Session& s, const Options& o, const FieldNames::Field& field,
         }
     }
     const auto length = static_cast<uint32_t>(bytes.size());
-    if (uint32_t status = typeBits == 0xC0
-                              ? SetFieldDataValue(s.Api(), bytes.data(), length)
-                              : CoreAccess::SetSelectedField(bytes.data(), length, typeBits);
+    if (uint32_t status = typeBits == 0xC0 ? SetFieldDataValue(s.Api(), bytes.data(), length)
+                                           : FruEdit::SetField(FruEdit::Selected(), bytes.data(),
+                                                               length, typeBits);
         status != ORVANE_OK)
         return s.Fail(Text::Format(_("setting %s"), name.c_str()), status);
     return kExitOk;

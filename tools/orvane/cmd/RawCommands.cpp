@@ -2,14 +2,14 @@
 // the raw half of orvane restore.
 #include "cmd/Commands.h"
 
-#include "device/Backup.h"
+#include "api/DeviceAccess.h"
 #include "cmd/CommandSupport.h"
+#include "device/Backup.h"
 #include "device/LayoutGuard.h"
 #include "device/RawImage.h"
 #include "device/SafeCommit.h"
 #include "view/Text.h"
 #include "view/Translate.h"
-#include "api/CoreAccess.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -28,9 +28,9 @@ bool ResolveDevice(Session& s, const std::string& designation, FruAddress* addre
     if (parsed) {
         *address = *parsed;
     } else {
-        for (const auto& d : CoreAccess::LocatedDevices())
+        for (const auto& d : DeviceAccess::LocatedDevices())
             if (!d.read && d.name == designation) {
-                *address = RawImage::FromDevice(d.address);
+                *address = d.address;
                 return true;
             }
         uint32_t at = 0;

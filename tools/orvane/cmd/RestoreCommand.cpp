@@ -1,13 +1,14 @@
 #include "cmd/Commands.h"
 
-#include "device/Backup.h"
+#include "api/DeviceAccess.h"
+#include "api/FruEdit.h"
 #include "cmd/CommandSupport.h"
+#include "device/Backup.h"
 #include "device/RawImage.h"
-#include "view/Render.h"
 #include "device/SafeCommit.h"
+#include "view/Render.h"
 #include "view/Text.h"
 #include "view/Translate.h"
-#include "api/CoreAccess.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -72,8 +73,8 @@ int ImageOfFileFru(Session& s, const FruAddress& address, std::vector<uint8_t>* 
     SelectFru(s.Api(), loaded - 1);
     if (int code = SafeCommit::GuardLayout(address, RawImage::KnownDeviceSize(address)))
         return code;
-    CoreAccess::CommitLayout layout;
-    CoreAccess::SelectedCommitLayout(&layout);
+    FruEdit::CommitLayout layout;
+    FruEdit::LayoutCommit(FruEdit::SelectedFru(), &layout);
     image->assign(layout.end, 0xFF);
     std::copy(layout.header.begin(), layout.header.end(), image->begin());
     for (const auto& area : layout.areas)
@@ -108,8 +109,8 @@ int Restore(Session& s, const Options& o) {
     }
     if (!found) {
         // A device whose image no longer reads gets the file's image whole.
-        for (const auto& d : CoreAccess::LocatedDevices())
-            if (!d.read && RawImage::FromDevice(d.address) == a) {
+        for (const auto& d : DeviceAccess::LocatedDevices())
+            if (!d.read && d.address == a) {
                 std::vector<uint8_t> image;
                 if (int code = ImageOfFileFru(s, a, &image))
                     return code;
@@ -171,7 +172,7 @@ int Restore(Session& s, const Options& o) {
         }
     }
     if (o.repack) {
-        if (!CoreAccess::RepackSelected()) {
+        if (!FruEdit::Repack(FruEdit::SelectedFru())) {
             std::fprintf(stderr, _("orvane: the areas do not fit a common header when packed from "
                                    "offset 8; nothing was written\n"));
             return kExitRefused;

@@ -1,14 +1,16 @@
 #include "cmd/Commands.h"
 
-#include "device/Backup.h"
+#include "api/FruEdit.h"
+#include "api/ImageModel.h"
 #include "cmd/CommandSupport.h"
+#include "decode/FieldEncoding.h"
+#include "device/Backup.h"
 #include "device/RawImage.h"
 #include "device/Relayout.h"
-#include "view/Render.h"
 #include "device/SafeCommit.h"
+#include "view/Render.h"
 #include "view/Text.h"
 #include "view/Translate.h"
-#include "decode/FieldEncoding.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -22,10 +24,10 @@
 namespace Commands {
 namespace {
 // The selected FRU's area of kind as the library holds it; null when absent.
-const CoreAccess::AreaImage* HeldArea(CoreAccess::ImageView& held, int32_t kind) {
-    if (!CoreAccess::DescribeSelected(&held))
+const ImageModel::AreaImage* HeldArea(ImageModel::ImageView& held, int32_t kind) {
+    if (!ImageModel::Describe(FruEdit::SelectedFru(), &held))
         return nullptr;
-    for (const CoreAccess::AreaImage& a : held.areas)
+    for (const ImageModel::AreaImage& a : held.areas)
         if (a.kind == kind)
             return &a;
     return nullptr;
@@ -39,8 +41,8 @@ bool InfoArea(int32_t kind) {
 // the field hold size bytes; the areas behind it move when the image is
 // rebuilt. Returns an exit code.
 int MakeRoom(Session& s, int32_t kind, size_t size, const std::string& key) {
-    CoreAccess::ImageView held;
-    const CoreAccess::AreaImage* area = HeldArea(held, kind);
+    ImageModel::ImageView held;
+    const ImageModel::AreaImage* area = HeldArea(held, kind);
     const uint8_t* current = nullptr;
     uint32_t currentLength = 0;
     if (!InfoArea(kind) || !area || size > kMaxFieldBytes ||
@@ -56,7 +58,7 @@ int MakeRoom(Session& s, int32_t kind, size_t size, const std::string& key) {
                      problem.c_str());
         return kExitRefused;
     }
-    if (!CoreAccess::ResizeSelectedArea(kind, grown)) {
+    if (!FruEdit::ResizeArea(FruEdit::SelectedFru(), kind, grown)) {
         std::fprintf(stderr, _("orvane: %s: the %s area cannot be given %u bytes\n"), key.c_str(),
                      FieldNames::AreaKey(kind), grown);
         return kExitLibrary;
@@ -69,15 +71,15 @@ int MakeRoom(Session& s, int32_t kind, size_t size, const std::string& key) {
 // Gives back the whole 8-byte units of padding of the changed info areas.
 int GiveBackPadding(const std::set<int32_t>& changed) {
     for (int32_t kind : changed) {
-        CoreAccess::ImageView held;
-        const CoreAccess::AreaImage* area = HeldArea(held, kind);
+        ImageModel::ImageView held;
+        const ImageModel::AreaImage* area = HeldArea(held, kind);
         if (!InfoArea(kind) || !area)
             continue;
         const auto length = static_cast<uint32_t>(area->bytes.size());
         const uint32_t shrunk = Relayout::ShrunkLength(length, area->padLength);
         if (shrunk == length)
             continue;
-        if (!CoreAccess::ResizeSelectedArea(kind, shrunk)) {
+        if (!FruEdit::ResizeArea(FruEdit::SelectedFru(), kind, shrunk)) {
             std::fprintf(stderr, _("orvane: the %s area cannot be given %u bytes\n"),
                          FieldNames::AreaKey(kind), shrunk);
             return kExitLibrary;
@@ -113,10 +115,10 @@ int CommitRebuilt(const Options& o, const FruView& view, const FruAddress& addre
     if (o.shrink)
         if (int code = GiveBackPadding(changed))
             return code;
-    CoreAccess::ImageView held;
+    ImageModel::ImageView held;
     std::vector<Relayout::Replacement> replaced;
     for (int32_t kind : changed)
-        if (const CoreAccess::AreaImage* area = HeldArea(held, kind))
+        if (const ImageModel::AreaImage* area = HeldArea(held, kind))
             replaced.push_back({kind, area->bytes});
     uint32_t capacity = RawImage::KnownDeviceSize(address);
     if (capacity == 0)
@@ -235,7 +237,7 @@ int Set(Session& s, const Options& o) {
     }
     if (relayout)
         return CommitRebuilt(o, view, address, changed, raw, backup);
-    if (o.repack && !CoreAccess::RepackSelected()) {
+    if (o.repack && !FruEdit::Repack(FruEdit::SelectedFru())) {
         std::fprintf(stderr, _("orvane: the areas do not fit a common header when packed from "
                                "offset 8; nothing was written\n"));
         return kExitRefused;

@@ -1,11 +1,12 @@
 #include "cmd/Commands.h"
 
-#include "device/Backup.h"
+#include "api/DeviceAccess.h"
 #include "cmd/CommandSupport.h"
+#include "device/Backup.h"
+#include "device/Unreadable.h"
 #include "view/Render.h"
 #include "view/Text.h"
 #include "view/Translate.h"
-#include "device/Unreadable.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -22,7 +23,7 @@ int Show(Session& s, const Options& o) {
     if (!LoadSource(s, o))
         return kExitLibrary;
     std::vector<FruView> frus;
-    std::vector<CoreAccess::LocatedDevice> failed;
+    std::vector<DeviceAccess::LocatedDevice> failed;
     bool deviceFailed = false; // the one FRU named is a located device the load did not read
     if (o.SingleFru() || !o.operands.empty()) {
         if (!o.SingleFru())

@@ -1,16 +1,16 @@
 #include "decode/MultiRecords.h"
 
 #include "decode/FruNames.h"
+#include "fru/ImageLayout.h"
 #include "view/Translate.h"
-#include "fru/FruDefs.h"
 
 #include <array>
 #include <cstdio>
 
 namespace MultiRecords {
 namespace {
-constexpr size_t kHeaderBytes = FruDefs::kMultiRecHeaderBytes;
-constexpr uint8_t kEndOfList = FruDefs::kMultiRecEndOfList;
+constexpr size_t kHeaderBytes = ImageLayout::kRecordHeaderBytes;
+constexpr uint8_t kEndOfList = ImageLayout::kRecordEndOfList;
 constexpr uint8_t kVersionMask = 0x0F;
 constexpr uint8_t kFirstOem = 0xC0;
 

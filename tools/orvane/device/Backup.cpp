@@ -1,10 +1,10 @@
 #include "device/Backup.h"
 
+#include "api/FruEdit.h"
 #include "cmd/CommandSupport.h"
 #include "device/RawImage.h"
 #include "view/Text.h"
 #include "view/Translate.h"
-#include "api/CoreAccess.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -18,7 +18,7 @@
 namespace Commands {
 namespace {
 // Header and area bytes of two layouts agree.
-bool SameContents(const CoreAccess::CommitLayout& a, const CoreAccess::CommitLayout& b) {
+bool SameContents(const FruEdit::CommitLayout& a, const FruEdit::CommitLayout& b) {
     if (a.header != b.header || a.areas.size() != b.areas.size())
         return false;
     for (size_t i = 0; i < a.areas.size(); ++i)
@@ -117,15 +117,16 @@ int SaveFruVerified(Session& s, const std::string& path, uint32_t list, uint32_t
         std::error_code ec;
         std::filesystem::remove_all(folder, ec);
     };
-    CoreAccess::CommitLayout saved, reread;
-    CoreAccess::SelectedCommitLayout(&saved);
+    FruEdit::CommitLayout saved, reread;
+    FruEdit::LayoutCommit(FruEdit::SelectedFru(), &saved);
     if (uint32_t status = SaveConfigurationToFile(s.Api(), Wide(scratch).c_str());
         status != ORVANE_OK) {
         cleanup();
         return s.Fail(Text::Format(_("saving %s"), path.c_str()), status);
     }
     const uint32_t status = LoadConfigurationFromFile(s.Api(), Wide(scratch).c_str());
-    const bool same = status == ORVANE_OK && CoreAccess::SelectedCommitLayout(&reread) &&
+    const bool same = status == ORVANE_OK &&
+                      FruEdit::LayoutCommit(FruEdit::SelectedFru(), &reread) &&
                       SameContents(saved, reread);
     SelectList(s.Api(), list);
     SelectFru(s.Api(), position);

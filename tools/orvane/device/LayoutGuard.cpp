@@ -1,5 +1,6 @@
 #include "device/LayoutGuard.h"
 
+#include "api/FruEdit.h"
 #include "view/FieldNames.h"
 #include "view/Text.h"
 #include "view/Translate.h"
@@ -18,7 +19,7 @@ std::string Thousands(uint32_t n) {
 }
 } // namespace
 
-std::string Problems(const CoreAccess::CommitLayout& layout, uint32_t deviceLength) {
+std::string Problems(const FruEdit::CommitLayout& layout, uint32_t deviceLength) {
     std::string moved;
     for (const auto& area : layout.areas)
         if (area.headerOffset != area.commitOffset)

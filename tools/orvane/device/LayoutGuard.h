@@ -2,7 +2,7 @@
 // area the commit writes elsewhere than the common header says, an image past
 // what a FRU device can address, or past the device's size.
 #pragma once
-#include "api/CoreAccess.h"
+#include "api/FruEdit.h"
 
 #include <cstdint>
 #include <string>
@@ -14,5 +14,5 @@ constexpr uint32_t kAddressableBytes = 0x10000;
 // The reason (one or more lines, each ending in a newline), or "" when the
 // commit writes every area where the header says and the image fits.
 // deviceLength 0: the device's size is unknown.
-std::string Problems(const CoreAccess::CommitLayout& layout, uint32_t deviceLength);
+std::string Problems(const FruEdit::CommitLayout& layout, uint32_t deviceLength);
 } // namespace LayoutGuard

@@ -1,5 +1,8 @@
 #include "device/RawImage.h"
 
+#include "api/DeviceAccess.h"
+#include "fru/ImageLayout.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -22,32 +25,35 @@ std::string SystemError(const std::string& what, const std::string& path) {
 // The end of the image the header describes: each info area by its length
 // byte, the internal use area up to the next area, the multi-record chain
 // by its records. Reads that fail end the search; the header alone is 8.
-uint32_t ImageExtent(const CoreAccess::DeviceAddress& d) {
+uint32_t ImageExtent(const FruAddress& d) {
     std::vector<uint8_t> h;
-    if (CoreAccess::ReadDevice(d, 0, kUnit, &h) != 0 || h.size() != kUnit)
+    if (DeviceAccess::ReadDevice(d, 0, kUnit, &h) != 0 || h.size() != kUnit)
         return 0;
-    uint8_t sum = 0;
-    for (uint8_t b : h)
-        sum = static_cast<uint8_t>(sum + b);
+    const ImageLayout::Header header = ImageLayout::ParseHeader(h);
     uint32_t extent = kUnit;
-    if (sum != 0 || (h[0] & 0x07) != 1)
+    if (header.storedChecksum != header.computedChecksum || header.formatVersion != 1)
         return extent;
     std::vector<uint8_t> bytes;
-    for (int area = 2; area <= 4; ++area)
-        if (h[area] && CoreAccess::ReadDevice(d, h[area] * kUnit, 2, &bytes) == 0)
-            extent = std::max(extent, (h[area] + bytes[1]) * kUnit);
-    if (h[1])
-        for (int next = 2; next <= 5; ++next)
-            if (h[next] > h[1]) {
-                extent = std::max(extent, h[next] * kUnit);
+    for (int32_t kind : {ORVANE_AREA_CHASSIS, ORVANE_AREA_BOARD, ORVANE_AREA_PRODUCT})
+        if (const uint32_t offset = header.Offset(kind);
+            offset && DeviceAccess::ReadDevice(d, offset, 2, &bytes) == 0)
+            extent = std::max(extent, offset + ImageLayout::InfoAreaLength(bytes));
+    // The internal use area reaches to the first area after it in the image.
+    if (header.internalUse)
+        for (int32_t kind = ORVANE_AREA_CHASSIS; kind <= ORVANE_AREA_MULTIRECORD; ++kind)
+            if (header.Offset(kind) > header.internalUse) {
+                extent = std::max(extent, header.Offset(kind));
                 break;
             }
-    if (h[5]) {
-        uint32_t offset = h[5] * kUnit;
-        while (offset + 3 <= kAddressable && CoreAccess::ReadDevice(d, offset, 3, &bytes) == 0) {
-            offset += 5 + bytes[2];
+    if (header.multiRecord) {
+        uint32_t offset = header.multiRecord;
+        while (offset + 3 <= kAddressable && DeviceAccess::ReadDevice(d, offset, 3, &bytes) == 0) {
+            const ImageLayout::RecordExtent record = ImageLayout::Record(bytes);
+            if (record.totalBytes == 0)
+                break; // a short read
+            offset += record.totalBytes;
             extent = std::max(extent, std::min(offset, kAddressable));
-            if (bytes[1] & 0x80)
+            if (record.last)
                 break;
         }
     }
@@ -97,32 +103,10 @@ bool WriteSyncVerify(int fd, const std::string& path, const std::vector<uint8_t>
 }
 } // namespace
 
-CoreAccess::DeviceAddress ToDevice(const FruAddress& a) {
-    CoreAccess::DeviceAddress d;
-    d.nvsType = a.nvsType;
-    d.lun = a.lun;
-    d.deviceAddress = a.deviceAddress;
-    d.bus = a.bus;
-    d.controller = a.controller;
-    d.deviceId = a.deviceId;
-    return d;
-}
-
-FruAddress FromDevice(const CoreAccess::DeviceAddress& d) {
-    FruAddress a;
-    a.nvsType = d.nvsType;
-    a.lun = d.lun;
-    a.deviceAddress = d.deviceAddress;
-    a.bus = d.bus;
-    a.controller = d.controller;
-    a.deviceId = d.deviceId;
-    return a;
-}
-
 uint32_t DeviceLength(const FruAddress& address, uint32_t* length, std::string* source) {
-    const CoreAccess::DeviceAddress d = ToDevice(address);
+    const FruAddress& d = address;
     uint32_t size = 0;
-    if (CoreAccess::DeviceSize(d, &size) == 0 && size > 0) {
+    if (DeviceAccess::DeviceSize(d, &size) == 0 && size > 0) {
         *length = size;
         *source = "the device's size from its controller";
         return 0;
@@ -141,7 +125,7 @@ uint32_t KnownDeviceSize(const FruAddress& address) {
     uint32_t size = 0;
     if (address.nvsType == 0 || address.nvsType == 1)
         return kEepromBytes;
-    return CoreAccess::DeviceSize(ToDevice(address), &size) == 0 ? size : 0;
+    return DeviceAccess::DeviceSize(address, &size) == 0 ? size : 0;
 }
 
 uint32_t ReadWholeDevice(const FruAddress& address, std::vector<uint8_t>* bytes,
@@ -149,7 +133,7 @@ uint32_t ReadWholeDevice(const FruAddress& address, std::vector<uint8_t>* bytes,
     uint32_t length = 0;
     if (const uint32_t status = DeviceLength(address, &length, source))
         return status;
-    return CoreAccess::ReadDevice(ToDevice(address), 0, length, bytes);
+    return DeviceAccess::ReadDevice(address, 0, length, bytes);
 }
 
 std::string Differences(const std::vector<uint8_t>& want, const std::vector<uint8_t>& have) {

@@ -2,16 +2,13 @@
 // written (synced, read back and compared, then renamed over the target).
 #pragma once
 #include "app/Session.h"
-#include "api/CoreAccess.h"
+#include "fru/FruAddress.h"
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
 namespace RawImage {
-CoreAccess::DeviceAddress ToDevice(const FruAddress& address);
-FruAddress FromDevice(const CoreAccess::DeviceAddress& device);
-
 // How many bytes the device holds: its size from Get FRU Inventory Area Info,
 // 256 for the EEPROM kinds, else the extent of the image its header
 // describes. *source says which. 0, or the status of the failed read.

@@ -1,21 +1,22 @@
 #include "device/Relayout.h"
 
+#include "api/ImageModel.h"
+#include "fru/ImageLayout.h"
+#include "orvane/orvane.h"
 #include "view/FieldNames.h"
 #include "view/Text.h"
 #include "view/Translate.h"
-#include "fru/FruDefs.h"
-#include "orvane/orvane.h"
 
 #include <algorithm>
 #include <cstdio>
 
 namespace Relayout {
 namespace {
-constexpr uint32_t kUnit = FruDefs::kUnitBytes;
-constexpr uint32_t kHeaderBytes = FruDefs::kCommonHeaderBytes;
+constexpr uint32_t kUnit = ImageLayout::kUnitBytes;
+constexpr uint32_t kHeaderBytes = ImageLayout::kCommonHeaderBytes;
 constexpr uint32_t kHeaderChecksumByte = 7;
 // What the core reads back of one info area.
-constexpr uint32_t kReadableAreaBytes = FruDefs::kMaxAreaBytes;
+constexpr uint32_t kReadableAreaBytes = ImageLayout::kMaxAreaBytes;
 // A dry run shows this many changed ranges, and this many bytes of each.
 constexpr size_t kShownRanges = 8;
 constexpr size_t kShownBytes = 16;
@@ -77,12 +78,12 @@ std::string LengthProblem(int32_t kind, uint32_t length) {
     return "";
 }
 
-std::string Extents(const CoreAccess::ImageView& view, std::vector<Extent>* extents) {
+std::string Extents(const ImageModel::ImageView& view, std::vector<Extent>* extents) {
     extents->clear();
     if (!view.headerValid)
         return _("the image has no valid common header");
-    for (const CoreAccess::AreaImage& a : view.areas) {
-        if (a.problem != CoreAccess::AreaProblem::None)
+    for (const ImageModel::AreaImage& a : view.areas) {
+        if (a.problem != ImageModel::AreaProblem::None)
             return Format(_("the %s area is damaged (orvane show names the problem); the areas "
                             "cannot be moved"),
                           FieldNames::AreaKey(a.kind));
@@ -108,7 +109,7 @@ std::string Extents(const CoreAccess::ImageView& view, std::vector<Extent>* exte
 Plan Rebuild(const std::vector<uint8_t>& image, const std::u16string& name,
              const std::vector<Replacement>& replaced, uint32_t capacity) {
     Plan plan;
-    plan.refusal = Extents(CoreAccess::ParseImage(image, name), &plan.before);
+    plan.refusal = Extents(ImageModel::ParseImage(image, name), &plan.before);
     if (!plan.refusal.empty())
         return plan;
     for (const Replacement& r : replaced) {

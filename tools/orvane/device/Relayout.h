@@ -5,7 +5,7 @@
 // the end of the image become FFh. Nothing here parses an area: the extents
 // come from the core's own parse of the image.
 #pragma once
-#include "api/CoreAccess.h"
+#include "api/ImageModel.h"
 
 #include <cstdint>
 #include <string>
@@ -49,7 +49,7 @@ std::string LengthProblem(int32_t kind, uint32_t length);
 // the multi-record area by its records, the internal use area up to the area
 // that follows it. "" or why the areas cannot be moved (a damaged area, no
 // common header, areas that overlap).
-std::string Extents(const CoreAccess::ImageView& view, std::vector<Extent>* extents);
+std::string Extents(const ImageModel::ImageView& view, std::vector<Extent>* extents);
 
 // Rebuilds image (a device's bytes from offset 0) with the replaced areas,
 // for a device of capacity bytes. name is the display name the core's

@@ -1,10 +1,11 @@
 #include "device/SafeCommit.h"
 
+#include "api/DeviceAccess.h"
+#include "api/FruEdit.h"
 #include "device/LayoutGuard.h"
 #include "device/RawImage.h"
 #include "view/Text.h"
 #include "view/Translate.h"
-#include "api/CoreAccess.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -13,28 +14,33 @@ namespace SafeCommit {
 namespace {
 // The areas the running commit writes; its progress names only those.
 bool g_written[ORVANE_AREA_MULTIRECORD + 1] = {};
+// The area the commit's next progress text reports.
+int32_t g_reported = 0;
+
+void Reported(int32_t kind) {
+    g_reported = kind;
+}
 
 void CommitProgress(uint32_t phase, const OrvaneChar* text, uint32_t done, uint32_t total) {
-    const int32_t area = CoreAccess::CommitProgressArea(text);
+    const int32_t area = g_reported;
     if (area <= ORVANE_AREA_COMMON_HEADER || g_written[area])
         Session::ShowProgress(phase, text, done, total);
 }
 
 // Writes those bytes of want that the device does not hold yet (all of them
 // when it cannot be read): fewer writes, and nothing past what differs.
-uint32_t WriteDifferences(const CoreAccess::DeviceAddress& device,
-                          const std::vector<uint8_t>& want) {
+uint32_t WriteDifferences(const FruAddress& device, const std::vector<uint8_t>& want) {
     const uint32_t size = static_cast<uint32_t>(want.size());
     std::vector<uint8_t> have;
-    if (CoreAccess::ReadDevice(device, 0, size, &have) != 0 || have.size() != size)
-        return CoreAccess::WriteDevice(device, 0, want);
+    if (DeviceAccess::ReadDevice(device, 0, size, &have) != 0 || have.size() != size)
+        return DeviceAccess::WriteDevice(device, 0, want);
     for (uint32_t i = 0; i < size; ++i) {
         if (have[i] == want[i])
             continue;
         uint32_t end = i;
         while (end < size && have[end] != want[end])
             ++end;
-        if (const uint32_t status = CoreAccess::WriteDevice(
+        if (const uint32_t status = DeviceAccess::WriteDevice(
                 device, i, std::vector<uint8_t>(want.begin() + i, want.begin() + end)))
             return status;
         i = end;
@@ -46,11 +52,11 @@ uint32_t WriteDifferences(const CoreAccess::DeviceAddress& device,
 // again and compares. Returns kExitLibrary.
 int RollBack(const FruAddress& address, const Commands::PendingBackup& backup) {
     std::fprintf(stderr, _("orvane: writing %s back to the device\n"), backup.bin.c_str());
-    const CoreAccess::DeviceAddress device = RawImage::ToDevice(address);
+    const FruAddress device = address;
     const uint32_t size = static_cast<uint32_t>(backup.raw.size());
     std::vector<uint8_t> back;
     const uint32_t written = WriteDifferences(device, backup.raw);
-    const uint32_t read = written ? written : CoreAccess::ReadDevice(device, 0, size, &back);
+    const uint32_t read = written ? written : DeviceAccess::ReadDevice(device, 0, size, &back);
     if (written == 0 && read == 0 && back == backup.raw) {
         std::fprintf(stderr,
                      _("orvane: the device at %s is as before (%zu bytes read back and "
@@ -77,8 +83,8 @@ int RollBack(const FruAddress& address, const Commands::PendingBackup& backup) {
 std::string Verify(const FruAddress& address, const std::vector<uint8_t>& expected,
                    const std::vector<bool>& meant) {
     std::vector<uint8_t> back;
-    if (const uint32_t status = CoreAccess::ReadDevice(
-            RawImage::ToDevice(address), 0, static_cast<uint32_t>(expected.size()), &back)) {
+    if (const uint32_t status =
+            DeviceAccess::ReadDevice(address, 0, static_cast<uint32_t>(expected.size()), &back)) {
         char text[64];
         std::snprintf(text, sizeof text, _("the device could not be read back (0x%08X)"), status);
         return text;
@@ -94,8 +100,8 @@ std::string Verify(const FruAddress& address, const std::vector<uint8_t>& expect
 } // namespace
 
 int GuardLayout(const FruAddress& address, uint32_t deviceLength) {
-    CoreAccess::CommitLayout layout;
-    if (!CoreAccess::SelectedCommitLayout(&layout))
+    FruEdit::CommitLayout layout;
+    if (!FruEdit::LayoutCommit(FruEdit::SelectedFru(), &layout))
         return kExitOk;
     const std::string problems = LayoutGuard::Problems(layout, deviceLength);
     if (problems.empty())
@@ -112,8 +118,8 @@ int GuardLayout(const FruAddress& address, uint32_t deviceLength) {
 }
 
 int Commit(Session& s, const FruAddress& address, Commands::PendingBackup& backup) {
-    CoreAccess::CommitLayout layout;
-    CoreAccess::SelectedCommitLayout(&layout);
+    FruEdit::CommitLayout layout;
+    FruEdit::LayoutCommit(FruEdit::SelectedFru(), &layout);
     // What the device must hold afterwards: the backup, with the header and
     // every area the commit writes put over it.
     std::vector<uint8_t> expected = backup.raw;
@@ -137,7 +143,9 @@ int Commit(Session& s, const FruAddress& address, Commands::PendingBackup& backu
     // From the first write on, the backup stays whatever happens.
     backup.Keep();
     SetProgressCallback(s.Api(), CommitProgress);
+    FruEdit::SetCommitAreaHook(Reported);
     const uint32_t status = CommitConfigurationToSystem(s.Api());
+    FruEdit::SetCommitAreaHook(nullptr);
     SetProgressCallback(s.Api(), Session::ShowProgress);
     Session::EndProgress();
     if (status != ORVANE_OK) {
@@ -158,7 +166,7 @@ int Commit(Session& s, const FruAddress& address, Commands::PendingBackup& backu
 int WriteImage(const FruAddress& address, const std::vector<uint8_t>& image,
                Commands::PendingBackup& backup) {
     backup.Keep();
-    if (const uint32_t status = WriteDifferences(RawImage::ToDevice(address), image)) {
+    if (const uint32_t status = WriteDifferences(address, image)) {
         std::fprintf(stderr, _("orvane: writing the image to %s failed (0x%08X)\n"),
                      address.Format().c_str(), status);
         return RollBack(address, backup);

@@ -1,26 +1,28 @@
 #include "device/Unreadable.h"
 
-#include "view/FruViews.h"
+#include "api/DeviceAccess.h"
+#include "api/ImageModel.h"
 #include "device/RawImage.h"
+#include "view/FruViews.h"
 #include "view/Text.h"
 #include "view/Translate.h"
 
 namespace Unreadable {
 
-std::vector<CoreAccess::LocatedDevice> Devices() {
-    std::vector<CoreAccess::LocatedDevice> failed;
-    for (auto& d : CoreAccess::LocatedDevices())
+std::vector<DeviceAccess::LocatedDevice> Devices() {
+    std::vector<DeviceAccess::LocatedDevice> failed;
+    for (auto& d : DeviceAccess::LocatedDevices())
         if (!d.read)
             failed.push_back(std::move(d));
     return failed;
 }
 
-std::optional<CoreAccess::LocatedDevice> Named(const std::string& designation) {
+std::optional<DeviceAccess::LocatedDevice> Named(const std::string& designation) {
     const auto address = FruAddress::Parse(designation);
-    std::optional<CoreAccess::LocatedDevice> named;
-    for (auto& d : CoreAccess::LocatedDevices()) {
-        const bool match = address ? RawImage::FromDevice(d.address) == *address
-                                   : !d.name.empty() && d.name == designation;
+    std::optional<DeviceAccess::LocatedDevice> named;
+    for (auto& d : DeviceAccess::LocatedDevices()) {
+        const bool match =
+            address ? d.address == *address : !d.name.empty() && d.name == designation;
         if (match && d.read)
             return std::nullopt;
         if (match && !named)
@@ -29,8 +31,8 @@ std::optional<CoreAccess::LocatedDevice> Named(const std::string& designation) {
     return named;
 }
 
-bool Describe(CoreAccess::LocatedDevice* device, FruView* view) {
-    const FruAddress address = RawImage::FromDevice(device->address);
+bool Describe(DeviceAccess::LocatedDevice* device, FruView* view) {
+    const FruAddress address = device->address;
     std::vector<uint8_t> bytes;
     std::string source;
     if (const uint32_t status = RawImage::ReadWholeDevice(address, &bytes, &source)) {
@@ -40,7 +42,7 @@ bool Describe(CoreAccess::LocatedDevice* device, FruView* view) {
         return false;
     }
     *view = FruView();
-    FruViews::Fill(CoreAccess::ParseImage(bytes, Text::FromUtf8(device->name)), view);
+    FruViews::Fill(ImageModel::ParseImage(bytes, Text::FromUtf8(device->name)), view);
     view->name = device->name;
     view->address = address;
     view->listed = false;
@@ -48,7 +50,7 @@ bool Describe(CoreAccess::LocatedDevice* device, FruView* view) {
     return true;
 }
 
-void Print(std::FILE* out, const std::vector<CoreAccess::LocatedDevice>& devices) {
+void Print(std::FILE* out, const std::vector<DeviceAccess::LocatedDevice>& devices) {
     for (const bool damaged : {true, false}) {
         bool heading = false;
         for (const auto& d : devices) {
@@ -58,13 +60,12 @@ void Print(std::FILE* out, const std::vector<CoreAccess::LocatedDevice>& devices
                 std::fprintf(out, "%s\n", damaged ? _("damaged:") : _("unreadable:"));
             heading = true;
             std::fprintf(out, "     %s %-18s 0x%08X %s\n", Text::Padded(d.name, 20).c_str(),
-                         RawImage::FromDevice(d.address).Format().c_str(), d.status,
-                         d.message.c_str());
+                         d.address.Format().c_str(), d.status, d.message.c_str());
         }
     }
 }
 
-std::string Json(const std::vector<CoreAccess::LocatedDevice>& devices) {
+std::string Json(const std::vector<DeviceAccess::LocatedDevice>& devices) {
     std::string text;
     for (const bool damaged : {true, false}) {
         text += damaged ? "\"damaged\": [" : ", \"unreadable\": [";
@@ -75,8 +76,7 @@ std::string Json(const std::vector<CoreAccess::LocatedDevice>& devices) {
             char status[16];
             std::snprintf(status, sizeof status, "0x%08X", d.status);
             text += std::string(separator) + "{\"name\": " + Text::JsonString(d.name) +
-                    ", \"address\": \"" + RawImage::FromDevice(d.address).Format() +
-                    "\", \"status\": \"" + status +
+                    ", \"address\": \"" + d.address.Format() + "\", \"status\": \"" + status +
                     "\", \"message\": " + Text::JsonString(d.message) + "}";
             separator = ", ";
         }

@@ -4,8 +4,8 @@
 // ones (a transfer failed), each with the library's reason; the command then
 // exits with kExitPartial.
 #pragma once
+#include "api/DeviceAccess.h"
 #include "app/Session.h"
-#include "api/CoreAccess.h"
 
 #include <cstdio>
 #include <optional>
@@ -15,18 +15,18 @@
 namespace Unreadable {
 // The located devices the load did not read, in locator order. Sends no
 // request: the load kept each device's status and message.
-std::vector<CoreAccess::LocatedDevice> Devices();
+std::vector<DeviceAccess::LocatedDevice> Devices();
 // The device that a designation (its name or address) names, when the load
 // did not read it and no FRU it did read has that name or address.
-std::optional<CoreAccess::LocatedDevice> Named(const std::string& designation);
+std::optional<DeviceAccess::LocatedDevice> Named(const std::string& designation);
 // A damaged device as a view of its raw bytes (not editable, no position).
 // False when the bytes cannot be read: the device is then unreadable, with
 // that read's status.
-bool Describe(CoreAccess::LocatedDevice* device, FruView* view);
+bool Describe(DeviceAccess::LocatedDevice* device, FruView* view);
 // One line each under "damaged:" and "unreadable:": name, address, status
 // and the library's message.
-void Print(std::FILE* out, const std::vector<CoreAccess::LocatedDevice>& devices);
+void Print(std::FILE* out, const std::vector<DeviceAccess::LocatedDevice>& devices);
 // The JSON members "damaged": [...], "unreadable": [...] (without a leading
 // comma).
-std::string Json(const std::vector<CoreAccess::LocatedDevice>& devices);
+std::string Json(const std::vector<DeviceAccess::LocatedDevice>& devices);
 } // namespace Unreadable

@@ -1,10 +1,11 @@
 #include "view/FruViews.h"
 
+#include "api/ImageModel.h"
+#include "decode/FieldEncoding.h"
+#include "decode/FruNames.h"
 #include "view/FieldNames.h"
 #include "view/Text.h"
 #include "view/Translate.h"
-#include "decode/FieldEncoding.h"
-#include "decode/FruNames.h"
 
 #include <cstdio>
 #include <ctime>
@@ -26,8 +27,8 @@ std::string ChassisTypeText(const std::string& libraryName, uint8_t type) {
     return name + number;
 }
 
-FieldView Field(const CoreAccess::AreaImage& area, size_t index) {
-    const CoreAccess::FieldImage& f = area.fields[index];
+FieldView Field(const ImageModel::AreaImage& area, size_t index) {
+    const ImageModel::FieldImage& f = area.fields[index];
     FieldView v;
     v.key = FieldNames::Name(area.kind, static_cast<uint32_t>(index));
     v.title = Utf8(f.title);
@@ -63,8 +64,8 @@ std::string Iso8601(const std::vector<uint8_t>& minutes) {
     return text;
 }
 
-std::string ProblemText(const CoreAccess::AreaImage& area) {
-    using P = CoreAccess::AreaProblem;
+std::string ProblemText(const ImageModel::AreaImage& area) {
+    using P = ImageModel::AreaProblem;
     const char* detail = nullptr;
     switch (area.problem) {
     case P::None:
@@ -89,7 +90,7 @@ std::string ProblemText(const CoreAccess::AreaImage& area) {
     return message.empty() ? detail : message + " (" + detail + ")";
 }
 
-void Fill(const CoreAccess::ImageView& image, FruView* view) {
+void Fill(const ImageModel::ImageView& image, FruView* view) {
     view->header = image.header;
     view->editable = image.accepted;
     view->problem = Utf8(image.headerMessage);

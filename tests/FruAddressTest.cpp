@@ -1,0 +1,40 @@
+// The device address's text form, as the command prints and reads it.
+#include "fru/FruAddress.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(FruAddressTest, FormatsTypeAndLunInDecimalTheRestInHex) {
+    const FruAddress a{2, 1, 0xFF, 0x20, 0x20, 0x0A};
+    EXPECT_EQ(a.Format(), "2:1:20:FF:20:0A");
+    EXPECT_EQ(FruAddress::Parse(a.Format()), a);
+}
+
+TEST(FruAddressTest, ParsesWhatTheCommandAccepts) {
+    const struct {
+        const char* text;
+        bool parsed;
+        FruAddress address;
+    } cases[] = {
+        {"2:0:20:FF:20:00", true, {2, 0, 0xFF, 0x20, 0x20, 0}},
+        {"0:3:0xA0:1:0X20:7f", true, {0, 3, 0x01, 0xA0, 0x20, 0x7F}},
+        {"0x2:00:20:FF:20:00", true, {2, 0, 0xFF, 0x20, 0x20, 0}}, // C notation for the numbers
+        {"4:0:20:FF:20:00", false, {}},                            // no such NVS type
+        {"2:0:120:FF:20:00", false, {}},                           // above FF
+        {"2:0:20:FF:20", false, {}},                               // five parts
+        {"2:0:20:FF:20:00:00", false, {}},
+        {"2:-0:20:FF:20:00", false, {}},
+        {"2:0:20:FF::00", false, {}},
+        {"2:0:0x0x20:FF:20:00", false, {}},
+    };
+    for (const auto& c : cases) {
+        const auto parsed = FruAddress::Parse(c.text);
+        ASSERT_EQ(parsed.has_value(), c.parsed) << c.text;
+        if (c.parsed) {
+            EXPECT_EQ(*parsed, c.address) << c.text;
+        }
+    }
+}
+
+} // namespace

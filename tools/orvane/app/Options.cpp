@@ -50,6 +50,7 @@ bool Options::Parse(int argc, char** argv, std::string* error) {
             hasValue = true;
         }
         if (arg == "--help" || arg == "-h") {
+            given.push_back("--help");
             help = true;
             continue;
         }
@@ -63,6 +64,7 @@ bool Options::Parse(int argc, char** argv, std::string* error) {
                      : arg == "--dry-run" ? &dryRun
                                           : nullptr;
         if (flag) {
+            given.push_back(arg);
             *flag = true;
             continue;
         }
@@ -74,6 +76,7 @@ bool Options::Parse(int argc, char** argv, std::string* error) {
             *error = Text::Format(_("unknown option %s"), arg.c_str());
             return false;
         }
+        given.push_back(arg);
         if (!hasValue) {
             if (i + 1 >= argc) {
                 *error = Text::Format(_("%s needs a value"), arg.c_str());

@@ -1,9 +1,9 @@
 // What the subcommands share: usage failures, loading and selecting the FRU,
 // area and field a command names, and turning a value into field bytes.
 #pragma once
-#include "view/FieldNames.h"
 #include "app/Options.h"
 #include "app/Session.h"
+#include "view/FieldNames.h"
 
 #include <cstdint>
 #include <string>

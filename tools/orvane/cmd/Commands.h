@@ -27,6 +27,4 @@ int WriteRaw(Session& s, const Options& o, const FruAddress& address,
 // and inventory over --hosts/--hosts-file, and diff of two snapshots.
 int Inventory(const Options& o);
 int Diff(const Options& o);
-// The help text of a subcommand ("" for the overview); null when unknown.
-const char* Help(const std::string& command);
 } // namespace Commands

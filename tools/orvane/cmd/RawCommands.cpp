@@ -1,15 +1,16 @@
 // orvane dump and orvane write: a device's raw bytes to a file and back, and
 // the raw half of orvane restore.
+#include "app/Report.h"
 #include "cmd/Commands.h"
 
-#include "device/Backup.h"
+#include "api/CoreAccess.h"
 #include "cmd/CommandSupport.h"
+#include "device/Backup.h"
 #include "device/LayoutGuard.h"
 #include "device/RawImage.h"
 #include "device/SafeCommit.h"
 #include "view/Text.h"
 #include "view/Translate.h"
-#include "api/CoreAccess.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -70,12 +71,11 @@ bool ImageFits(const FruAddress& address, size_t bytes) {
     const uint32_t size = RawImage::KnownDeviceSize(address);
     const size_t limit = size ? size : LayoutGuard::kAddressableBytes;
     if (bytes == 0 || bytes > limit) {
-        std::fprintf(stderr,
-                     size ? _("orvane: refusing to write %zu bytes to %s: the device holds %zu "
-                              "bytes; nothing was written\n")
-                          : _("orvane: refusing to write %zu bytes to %s: the device can address "
-                              "%zu bytes; nothing was written\n"),
-                     bytes, address.Format().c_str(), limit);
+        Report::Say(size ? _("refusing to write %zu bytes to %s: the device holds %zu "
+                             "bytes; nothing was written\n")
+                         : _("refusing to write %zu bytes to %s: the device can address "
+                             "%zu bytes; nothing was written\n"),
+                    bytes, address.Format().c_str(), limit);
         return false;
     }
     return true;
@@ -95,8 +95,6 @@ int WriteRaw(Session& s, const Options& o, const FruAddress& address,
 int Dump(Session& s, const Options& o) {
     // --image names the one device: FRU 0 of the simulated BMC that serves it.
     const bool image = !o.image.empty();
-    if (o.operands.size() != (image ? 1u : 2u))
-        return Usage("dump", image ? _("takes FILE.bin with --image") : _("takes FRU FILE.bin"));
     const std::string fru = image ? "2:0:20:FF:20:00" : o.operands[0];
     if (!LoadSource(s, o))
         return kExitLibrary;
@@ -107,13 +105,11 @@ int Dump(Session& s, const Options& o) {
     std::vector<uint8_t> bytes;
     std::string source, error;
     if (const uint32_t status = RawImage::ReadWholeDevice(address, &bytes, &source)) {
-        std::fprintf(stderr, _("orvane: reading the device at %s failed (0x%08X)\n"),
-                     address.Format().c_str(), status);
-        return kExitLibrary;
+        return Report::Fail(_("reading the device at %s failed (0x%08X)\n"),
+                            address.Format().c_str(), status);
     }
     if (!RawImage::WriteFileSafely(o.operands.back(), bytes, &error)) {
-        std::fprintf(stderr, "orvane: %s\n", error.c_str());
-        return kExitLibrary;
+        return Report::Fail("%s\n", error.c_str());
     }
     std::printf(_("wrote %zu bytes of %s to %s (%s)\n"), bytes.size(), address.Format().c_str(),
                 o.operands.back().c_str(), source.c_str());
@@ -121,13 +117,10 @@ int Dump(Session& s, const Options& o) {
 }
 
 int Write(Session& s, const Options& o) {
-    if (o.operands.size() != 2)
-        return Usage("write", _("takes FRU FILE.bin"));
     std::vector<uint8_t> image;
     std::string error;
     if (!RawImage::ReadFile(o.operands[1], &image, &error)) {
-        std::fprintf(stderr, "orvane: %s\n", error.c_str());
-        return kExitLibrary;
+        return Report::Fail("%s\n", error.c_str());
     }
     if (!LoadSource(s, o))
         return kExitLibrary;
@@ -139,13 +132,10 @@ int Write(Session& s, const Options& o) {
 }
 
 int RestoreImage(Session& s, const Options& o) {
-    if (o.operands.empty() || o.operands.size() > 2)
-        return Usage("restore", _("takes FILE.bin [FRU]"));
     std::vector<uint8_t> image;
     std::string error;
     if (!RawImage::ReadFile(o.operands[0], &image, &error)) {
-        std::fprintf(stderr, "orvane: %s\n", error.c_str());
-        return kExitLibrary;
+        return Report::Fail("%s\n", error.c_str());
     }
     const auto named = AddressInName(o.operands[0]);
     if (o.operands.size() == 1 && !named)

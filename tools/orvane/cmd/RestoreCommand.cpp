@@ -1,13 +1,14 @@
+#include "app/Report.h"
 #include "cmd/Commands.h"
 
-#include "device/Backup.h"
+#include "api/CoreAccess.h"
 #include "cmd/CommandSupport.h"
+#include "device/Backup.h"
 #include "device/RawImage.h"
-#include "view/Render.h"
 #include "device/SafeCommit.h"
+#include "view/Render.h"
 #include "view/Text.h"
 #include "view/Translate.h"
-#include "api/CoreAccess.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -86,7 +87,7 @@ int Restore(Session& s, const Options& o) {
     if (!o.operands.empty() && o.operands[0].size() > 4 &&
         o.operands[0].compare(o.operands[0].size() - 4, 4, ".bin") == 0)
         return RestoreImage(s, o);
-    if (o.operands.size() != 1)
+    if (o.operands.size() != 1) // a configuration file names its device itself
         return Usage("restore", _("takes CFG or FILE.bin"));
     Options fromFile = o;
     fromFile.file = o.operands[0];
@@ -115,18 +116,16 @@ int Restore(Session& s, const Options& o) {
                     return code;
                 return WriteRaw(s, o, a, std::nullopt, image);
             }
-        std::fprintf(stderr, _("orvane: no located FRU device is at %s (try orvane scan)\n"),
-                     a.Format().c_str());
-        return kExitLibrary;
+        return Report::Fail(_("no located FRU device is at %s (try orvane scan)\n"),
+                            a.Format().c_str());
     }
     const uint32_t position = *found;
     FruView device;
     if (!s.Describe(position, &device))
         return kExitLibrary;
     if (const std::string why = RestoreMismatch(device, saved); !why.empty()) {
-        std::fprintf(stderr, _("orvane: refusing to restore %s to %s: %s\n"), o.operands[0].c_str(),
-                     a.Format().c_str(), why.c_str());
-        return kExitRefused;
+        return Report::Refused(_("refusing to restore %s to %s: %s\n"), o.operands[0].c_str(),
+                               a.Format().c_str(), why.c_str());
     }
     SelectFru(s.Api(), position);
     if (!o.repack)
@@ -172,9 +171,8 @@ int Restore(Session& s, const Options& o) {
     }
     if (o.repack) {
         if (!CoreAccess::RepackSelected()) {
-            std::fprintf(stderr, _("orvane: the areas do not fit a common header when packed from "
-                                   "offset 8; nothing was written\n"));
-            return kExitRefused;
+            return Report::Refused(_("the areas do not fit a common header when packed from "
+                                     "offset 8; nothing was written\n"));
         }
         ++changed; // the header and every area are written where they now belong
     }

@@ -1,14 +1,15 @@
+#include "app/Report.h"
 #include "cmd/Commands.h"
 
-#include "device/Backup.h"
 #include "cmd/CommandSupport.h"
+#include "decode/FieldEncoding.h"
+#include "device/Backup.h"
 #include "device/RawImage.h"
 #include "device/Relayout.h"
-#include "view/Render.h"
 #include "device/SafeCommit.h"
+#include "view/Render.h"
 #include "view/Text.h"
 #include "view/Translate.h"
-#include "decode/FieldEncoding.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -52,14 +53,11 @@ int MakeRoom(Session& s, int32_t kind, size_t size, const std::string& key) {
     if (grown == length)
         return kExitOk;
     if (const std::string problem = Relayout::LengthProblem(kind, grown); !problem.empty()) {
-        std::fprintf(stderr, _("orvane: %s: %s; nothing was written\n"), key.c_str(),
-                     problem.c_str());
-        return kExitRefused;
+        return Report::Refused(_("%s: %s; nothing was written\n"), key.c_str(), problem.c_str());
     }
     if (!CoreAccess::ResizeSelectedArea(kind, grown)) {
-        std::fprintf(stderr, _("orvane: %s: the %s area cannot be given %u bytes\n"), key.c_str(),
-                     FieldNames::AreaKey(kind), grown);
-        return kExitLibrary;
+        return Report::Fail(_("%s: the %s area cannot be given %u bytes\n"), key.c_str(),
+                            FieldNames::AreaKey(kind), grown);
     }
     std::printf(_("%s: the %s area grows from %u to %u bytes\n"), key.c_str(),
                 FieldNames::AreaKey(kind), length, grown);
@@ -78,9 +76,8 @@ int GiveBackPadding(const std::set<int32_t>& changed) {
         if (shrunk == length)
             continue;
         if (!CoreAccess::ResizeSelectedArea(kind, shrunk)) {
-            std::fprintf(stderr, _("orvane: the %s area cannot be given %u bytes\n"),
-                         FieldNames::AreaKey(kind), shrunk);
-            return kExitLibrary;
+            return Report::Fail(_("the %s area cannot be given %u bytes\n"),
+                                FieldNames::AreaKey(kind), shrunk);
         }
         std::printf(_("the %s area shrinks from %u to %u bytes\n"), FieldNames::AreaKey(kind),
                     length, shrunk);
@@ -123,9 +120,8 @@ int CommitRebuilt(const Options& o, const FruView& view, const FruAddress& addre
         capacity = static_cast<uint32_t>(raw.size());
     const Relayout::Plan plan = Relayout::Rebuild(raw, Wide(view.name), replaced, capacity);
     if (!plan.refusal.empty()) {
-        std::fprintf(stderr, _("orvane: refusing to commit %s: %s. Nothing was written.\n"),
-                     address.Format().c_str(), plan.refusal.c_str());
-        return kExitRefused;
+        return Report::Refused(_("refusing to commit %s: %s. Nothing was written.\n"),
+                               address.Format().c_str(), plan.refusal.c_str());
     }
     if (o.dryRun) {
         std::printf("%s", Relayout::Describe(plan, raw).c_str());
@@ -138,8 +134,6 @@ int CommitRebuilt(const Options& o, const FruView& view, const FruAddress& addre
 
 int Set(Session& s, const Options& o) {
     const size_t first = o.SingleFru() ? 0 : 1;
-    if (o.operands.size() < first + 2 || (o.operands.size() - first) % 2 != 0)
-        return Usage("set", _("takes FRU FIELD VALUE [FIELD VALUE ...]"));
     const bool relayout = o.grow || o.shrink;
     if (o.dryRun && !relayout)
         return Usage("set", _("--dry-run shows what --grow or --shrink would write"));
@@ -167,10 +161,8 @@ int Set(Session& s, const Options& o) {
     if (!DescribeTarget(s, o, &o.operands[0], &position, &view))
         return kExitLibrary;
     if (!view.editable) {
-        std::fprintf(stderr,
-                     _("orvane: the FRU is damaged and shown from its raw bytes; it cannot be "
-                       "changed (orvane show names the damaged areas)\n"));
-        return kExitRefused;
+        return Report::Refused(_("the FRU is damaged and shown from its raw bytes; it cannot be "
+                                 "changed (orvane show names the damaged areas)\n"));
     }
     FruAddress address;
     s.SelectedAddress(&address);
@@ -204,8 +196,7 @@ int Set(Session& s, const Options& o) {
         std::string problem;
         const std::string& value = o.operands[first + 2 * i + 1];
         if (!FieldBytes(field, index, value, &bytes, &problem)) {
-            std::fprintf(stderr, "orvane: %s: %s\n", name.c_str(), problem.c_str());
-            return kExitRefused;
+            return Report::Refused("%s: %s\n", name.c_str(), problem.c_str());
         }
         // A text keeps the packed encoding its field uses when it can be
         // stored there; otherwise it becomes 8-bit text, and the user is told.
@@ -236,9 +227,8 @@ int Set(Session& s, const Options& o) {
     if (relayout)
         return CommitRebuilt(o, view, address, changed, raw, backup);
     if (o.repack && !CoreAccess::RepackSelected()) {
-        std::fprintf(stderr, _("orvane: the areas do not fit a common header when packed from "
-                               "offset 8; nothing was written\n"));
-        return kExitRefused;
+        return Report::Refused(_("the areas do not fit a common header when packed from "
+                                 "offset 8; nothing was written\n"));
     }
     if (o.commit)
         if (int code = SafeCommit::GuardLayout(address, RawImage::KnownDeviceSize(address)))

@@ -1,11 +1,11 @@
 #include "cmd/Commands.h"
 
-#include "device/Backup.h"
 #include "cmd/CommandSupport.h"
+#include "device/Backup.h"
+#include "device/Unreadable.h"
 #include "view/Render.h"
 #include "view/Text.h"
 #include "view/Translate.h"
-#include "device/Unreadable.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -17,8 +17,6 @@
 
 namespace Commands {
 int Show(Session& s, const Options& o) {
-    if (o.operands.size() > 1 || (o.SingleFru() && !o.operands.empty()))
-        return Usage("show", _("takes one FRU, or --file CFG, or --image FILE.bin"));
     if (!LoadSource(s, o))
         return kExitLibrary;
     std::vector<FruView> frus;
@@ -67,8 +65,6 @@ int Show(Session& s, const Options& o) {
 }
 
 int Load(Session& s, const Options& o) {
-    if (o.operands.size() != 1)
-        return Usage("load", "takes CFG");
     Options file = o;
     file.file = o.operands[0];
     file.operands.clear();

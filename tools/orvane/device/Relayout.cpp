@@ -1,10 +1,10 @@
 #include "device/Relayout.h"
 
+#include "fru/FruDefs.h"
+#include "orvane/orvane.h"
 #include "view/FieldNames.h"
 #include "view/Text.h"
 #include "view/Translate.h"
-#include "fru/FruDefs.h"
-#include "orvane/orvane.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,7 +1,7 @@
 #include "device/Unreadable.h"
 
-#include "view/FruViews.h"
 #include "device/RawImage.h"
+#include "view/FruViews.h"
 #include "view/Text.h"
 #include "view/Translate.h"
 

@@ -6,9 +6,8 @@
 #include "api/CoreAccess.h"
 #include "cmd/CommandSupport.h"
 #include "device/Backup.h"
-#include "device/LayoutGuard.h"
+#include "device/GuardedWrite.h"
 #include "device/RawImage.h"
-#include "device/SafeCommit.h"
 #include "view/Text.h"
 #include "view/Translate.h"
 
@@ -66,31 +65,7 @@ std::optional<FruAddress> AddressInName(const std::string& path) {
     return FruAddress::Parse(parts[1] + ":" + parts[2] + ":" + parts[3] + ":" + parts[4] + ":" +
                              parts[5] + ":" + parts[6]);
 }
-
-bool ImageFits(const FruAddress& address, size_t bytes) {
-    const uint32_t size = RawImage::KnownDeviceSize(address);
-    const size_t limit = size ? size : LayoutGuard::kAddressableBytes;
-    if (bytes == 0 || bytes > limit) {
-        Report::Say(size ? _("refusing to write %zu bytes to %s: the device holds %zu "
-                             "bytes; nothing was written\n")
-                         : _("refusing to write %zu bytes to %s: the device can address "
-                             "%zu bytes; nothing was written\n"),
-                    bytes, address.Format().c_str(), limit);
-        return false;
-    }
-    return true;
-}
 } // namespace
-
-int WriteRaw(Session& s, const Options& o, const FruAddress& address,
-             const std::optional<uint32_t>& position, const std::vector<uint8_t>& image) {
-    if (!ImageFits(address, image.size()))
-        return kExitRefused;
-    PendingBackup backup;
-    if (int code = TakeBackup(s, o, address, position ? &*position : nullptr, &backup))
-        return code;
-    return SafeCommit::WriteImage(address, image, backup);
-}
 
 int Dump(Session& s, const Options& o) {
     // --image names the one device: FRU 0 of the simulated BMC that serves it.
@@ -128,7 +103,7 @@ int Write(Session& s, const Options& o) {
     std::optional<uint32_t> position;
     if (!ResolveDevice(s, o.operands[0], &address, &position))
         return kExitLibrary;
-    return WriteRaw(s, o, address, position, image);
+    return GuardedWrite::Write(s, o, {address, position}, image);
 }
 
 int RestoreImage(Session& s, const Options& o) {
@@ -152,6 +127,6 @@ int RestoreImage(Session& s, const Options& o) {
     } else if (!ResolveDevice(s, address.Format(), &address, &position)) {
         return kExitLibrary;
     }
-    return WriteRaw(s, o, address, position, image);
+    return GuardedWrite::Write(s, o, {address, position}, image);
 }
 } // namespace Commands

@@ -4,6 +4,7 @@
 #include "api/CoreAccess.h"
 #include "cmd/CommandSupport.h"
 #include "device/Backup.h"
+#include "device/GuardedWrite.h"
 #include "device/RawImage.h"
 #include "device/SafeCommit.h"
 #include "view/Render.h"
@@ -83,6 +84,77 @@ int ImageOfFileFru(Session& s, const FruAddress& address, std::vector<uint8_t>* 
     return kExitOk;
 }
 
+namespace {
+// The system list's FRU of the device at an address, selected; none when no
+// FRU was read there.
+std::optional<uint32_t> PositionAt(Session& s, const FruAddress& address) {
+    std::optional<uint32_t> found;
+    for (uint32_t i = 0; i < s.Count(); ++i) {
+        FruAddress b;
+        if (SelectFru(s.Api(), i) == ORVANE_OK && s.SelectedAddress(&b) && b == address)
+            found = i;
+    }
+    return found;
+}
+
+// A device whose image no longer reads gets the file's image whole.
+int RestoreUnread(Session& s, const Options& o, const FruAddress& a) {
+    for (const auto& d : CoreAccess::LocatedDevices())
+        if (!d.read && RawImage::FromDevice(d.address) == a) {
+            std::vector<uint8_t> image;
+            if (int code = ImageOfFileFru(s, a, &image))
+                return code;
+            return GuardedWrite::Write(s, o, {a, std::nullopt}, image);
+        }
+    return Report::Fail(_("no located FRU device is at %s (try orvane scan)\n"),
+                        a.Format().c_str());
+}
+
+// Sets the fields of the selected area that differ, those that shrink first,
+// so the padding they give back lets the others grow.
+int PutFields(Session& s, const AreaView& want, const AreaView& have, bool* changed) {
+    for (int pass = 0; pass < 2; ++pass) {
+        for (uint32_t i = 0; i < want.fields.size(); ++i) {
+            const auto& w = want.fields[i];
+            const auto& h = have.fields[i];
+            if (w.bytes == h.bytes || (w.bytes.size() > h.bytes.size()) != (pass == 1))
+                continue;
+            if (uint32_t status = SelectFieldInteger(s.Api(), i); status != ORVANE_OK)
+                return s.Fail(Text::Format(_("selecting %s"), w.key.c_str()), status);
+            if (uint32_t status = SetFieldDataValue(s.Api(), w.bytes.data(),
+                                                    static_cast<uint32_t>(w.bytes.size()));
+                status != ORVANE_OK)
+                return s.Fail(Text::Format(_("restoring %s"), w.key.c_str()), status);
+            *changed = true;
+        }
+    }
+    return kExitOk;
+}
+
+// Puts the saved FRU's contents into the device's FRU, which is selected.
+int PutSaved(Session& s, const FruView& saved, const FruView& device, bool* changed) {
+    for (const AreaView& want : saved.areas) {
+        const AreaView& have = *FindArea(device, want.kind);
+        if (SelectAreaEnum(s.Api(), want.kind) != ORVANE_OK)
+            return s.Fail(Text::Format(_("selecting the %s area"), want.key.c_str()),
+                          ORVANE_E_NOT_SELECTED);
+        if (!want.hasData) {
+            if (int code = PutFields(s, want, have, changed))
+                return code;
+            continue;
+        }
+        if (want.data == have.data)
+            continue;
+        if (uint32_t status =
+                SetAreaData(s.Api(), want.data.data(), static_cast<uint32_t>(want.data.size()));
+            status != ORVANE_OK)
+            return s.Fail(Text::Format(_("restoring the %s area"), want.key.c_str()), status);
+        *changed = true;
+    }
+    return kExitOk;
+}
+} // namespace
+
 int Restore(Session& s, const Options& o) {
     if (!o.operands.empty() && o.operands[0].size() > 4 &&
         o.operands[0].compare(o.operands[0].size() - 4, 4, ".bin") == 0)
@@ -101,88 +173,24 @@ int Restore(Session& s, const Options& o) {
     if (uint32_t status = SelectList(s.Api(), ORVANE_LIST_SYSTEM); status != ORVANE_OK)
         return s.Fail(_("selecting the system list"), status);
     const FruAddress& a = saved.address;
-    std::optional<uint32_t> found;
-    for (uint32_t i = 0; i < s.Count(); ++i) {
-        FruAddress b;
-        if (SelectFru(s.Api(), i) == ORVANE_OK && s.SelectedAddress(&b) && b == a)
-            found = i;
-    }
-    if (!found) {
-        // A device whose image no longer reads gets the file's image whole.
-        for (const auto& d : CoreAccess::LocatedDevices())
-            if (!d.read && RawImage::FromDevice(d.address) == a) {
-                std::vector<uint8_t> image;
-                if (int code = ImageOfFileFru(s, a, &image))
-                    return code;
-                return WriteRaw(s, o, a, std::nullopt, image);
-            }
-        return Report::Fail(_("no located FRU device is at %s (try orvane scan)\n"),
-                            a.Format().c_str());
-    }
-    const uint32_t position = *found;
+    const std::optional<uint32_t> position = PositionAt(s, a);
+    if (!position)
+        return RestoreUnread(s, o, a);
     FruView device;
-    if (!s.Describe(position, &device))
+    if (!s.Describe(*position, &device))
         return kExitLibrary;
-    if (const std::string why = RestoreMismatch(device, saved); !why.empty()) {
+    if (const std::string why = RestoreMismatch(device, saved); !why.empty())
         return Report::Refused(_("refusing to restore %s to %s: %s\n"), o.operands[0].c_str(),
                                a.Format().c_str(), why.c_str());
-    }
-    SelectFru(s.Api(), position);
-    if (!o.repack)
-        if (int code = SafeCommit::GuardLayout(a, 0))
+    SelectFru(s.Api(), *position);
+    const auto change = [&](bool* changed) {
+        if (int code = PutSaved(s, saved, device, changed))
             return code;
-    PendingBackup backup;
-    if (int code = TakeBackup(s, o, a, &position, &backup))
-        return code;
-    uint32_t changed = 0;
-    for (const AreaView& want : saved.areas) {
-        const AreaView& have = *FindArea(device, want.kind);
-        if (SelectAreaEnum(s.Api(), want.kind) != ORVANE_OK)
-            return s.Fail(Text::Format(_("selecting the %s area"), want.key.c_str()),
-                          ORVANE_E_NOT_SELECTED);
-        if (want.hasData) {
-            if (want.data != have.data) {
-                if (uint32_t status = SetAreaData(s.Api(), want.data.data(),
-                                                  static_cast<uint32_t>(want.data.size()));
-                    status != ORVANE_OK)
-                    return s.Fail(Text::Format(_("restoring the %s area"), want.key.c_str()),
-                                  status);
-                ++changed;
-            }
-            continue;
-        }
-        // Fields that shrink first, so the padding they give back lets the
-        // others grow.
-        for (int pass = 0; pass < 2; ++pass) {
-            for (uint32_t i = 0; i < want.fields.size(); ++i) {
-                const auto& w = want.fields[i];
-                const auto& h = have.fields[i];
-                if (w.bytes == h.bytes || (w.bytes.size() > h.bytes.size()) != (pass == 1))
-                    continue;
-                if (uint32_t status = SelectFieldInteger(s.Api(), i); status != ORVANE_OK)
-                    return s.Fail(Text::Format(_("selecting %s"), w.key.c_str()), status);
-                if (uint32_t status = SetFieldDataValue(s.Api(), w.bytes.data(),
-                                                        static_cast<uint32_t>(w.bytes.size()));
-                    status != ORVANE_OK)
-                    return s.Fail(Text::Format(_("restoring %s"), w.key.c_str()), status);
-                ++changed;
-            }
-        }
-    }
-    if (o.repack) {
-        if (!CoreAccess::RepackSelected()) {
-            return Report::Refused(_("the areas do not fit a common header when packed from "
-                                     "offset 8; nothing was written\n"));
-        }
-        ++changed; // the header and every area are written where they now belong
-    }
-    if (changed == 0) {
-        std::printf(_("the device at %s already holds what %s holds; nothing written\n"),
-                    a.Format().c_str(), o.operands[0].c_str());
+        if (!*changed && !o.repack)
+            std::printf(_("the device at %s already holds what %s holds; nothing written\n"),
+                        a.Format().c_str(), o.operands[0].c_str());
         return kExitOk;
-    }
-    if (int code = SafeCommit::GuardLayout(a, RawImage::KnownDeviceSize(a)))
-        return code;
-    return SafeCommit::Commit(s, a, backup);
+    };
+    return GuardedWrite::Commit(s, o, {a, position}, {change, nullptr, o.repack});
 }
 } // namespace Commands

@@ -251,4 +251,33 @@ int ApplyValue(Session& s, const Options& o, const FieldNames::Field& field,
         return s.Fail(Text::Format(_("setting %s"), name.c_str()), status);
     return kExitOk;
 }
+
+// The device a command names: a position or name of a FRU read, the name of
+// a located device that could not be read, or an address. *position is the
+// system list's FRU of that device, when there is one (then selected).
+bool ResolveDevice(Session& s, const std::string& designation, FruAddress* address,
+                   std::optional<uint32_t>* position) {
+    const auto parsed = FruAddress::Parse(designation);
+    if (parsed) {
+        *address = *parsed;
+    } else {
+        for (const auto& d : CoreAccess::LocatedDevices())
+            if (!d.read && d.name == designation) {
+                *address = RawImage::FromDevice(d.address);
+                return true;
+            }
+        uint32_t at = 0;
+        if (!s.SelectFru(designation, &at))
+            return false;
+        s.SelectedAddress(address);
+    }
+    for (uint32_t i = 0; i < s.Count(); ++i) {
+        FruAddress a;
+        if (SelectFru(s.Api(), i) == ORVANE_OK && s.SelectedAddress(&a) && a == *address) {
+            *position = i;
+            return true;
+        }
+    }
+    return true;
+}
 } // namespace Commands

@@ -19,8 +19,6 @@ int Check(Session& s, const Options& o);
 int Dump(Session& s, const Options& o);
 int Build(Session& s, const Options& o);
 int Write(Session& s, const Options& o);
-// restore of a raw image (.bin).
-int RestoreImage(Session& s, const Options& o);
 // The fleet commands, which need no library state of their own: scan, show
 // and inventory over --hosts/--hosts-file, and diff of two snapshots.
 int Inventory(const Options& o);

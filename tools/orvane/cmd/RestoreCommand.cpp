@@ -1,3 +1,5 @@
+// orvane restore: a saved configuration file (CFG) or raw image (FILE.bin)
+// back to its device.
 #include "app/Report.h"
 #include "cmd/Commands.h"
 
@@ -22,6 +24,24 @@
 
 namespace Commands {
 namespace {
+// The address in a backup's name: <time>-T-L-DA-B-CA-ID[-n].bin.
+std::optional<FruAddress> AddressInName(const std::string& path) {
+    std::vector<std::string> parts;
+    std::string stem = std::filesystem::path(path).stem().string(), part;
+    for (char c : stem + "-") {
+        if (c == '-') {
+            parts.push_back(part);
+            part.clear();
+        } else {
+            part += c;
+        }
+    }
+    if (parts.size() != 7 && parts.size() != 8)
+        return std::nullopt;
+    return FruAddress::Parse(parts[1] + ":" + parts[2] + ":" + parts[3] + ":" + parts[4] + ":" +
+                             parts[5] + ":" + parts[6]);
+}
+
 // The space an info area's fields and padding fill: the same for two areas of
 // one kind exactly when their lengths are equal.
 uint64_t Footprint(const AreaView& area) {
@@ -152,6 +172,30 @@ int PutSaved(Session& s, const FruView& saved, const FruView& device, bool* chan
         *changed = true;
     }
     return kExitOk;
+}
+// orvane restore FILE.bin [FRU]: the raw image written like orvane write.
+int RestoreImage(Session& s, const Options& o) {
+    std::vector<uint8_t> image;
+    std::string error;
+    if (!RawImage::ReadFile(o.operands[0], &image, &error)) {
+        return Report::Fail("%s\n", error.c_str());
+    }
+    const auto named = AddressInName(o.operands[0]);
+    if (o.operands.size() == 1 && !named)
+        return Usage("restore", Text::Format(_("cannot tell the device from the name %s; name "
+                                               "it: orvane restore FILE.bin FRU"),
+                                             o.operands[0].c_str()));
+    if (!LoadSource(s, o))
+        return kExitLibrary;
+    FruAddress address = named ? *named : FruAddress{};
+    std::optional<uint32_t> position;
+    if (o.operands.size() == 2) {
+        if (!ResolveDevice(s, o.operands[1], &address, &position))
+            return kExitLibrary;
+    } else if (!ResolveDevice(s, address.Format(), &address, &position)) {
+        return kExitLibrary;
+    }
+    return GuardedWrite::Write(s, o, {address, position}, image);
 }
 } // namespace
 

@@ -63,11 +63,4 @@ int Show(Session& s, const Options& o) {
             return kExitLibrary;
     return kExitOk;
 }
-
-int Load(Session& s, const Options& o) {
-    Options file = o;
-    file.file = o.operands[0];
-    file.operands.clear();
-    return Show(s, file);
-}
 } // namespace Commands

@@ -354,6 +354,38 @@ TEST_F(OrvaneCommandTest, PropsCheckHelpAndExitCodes) {
     EXPECT_EQ(Orvane({"scan", "--bogus"}).code, 2);
 }
 
+// A command takes exactly the options its help lists: one it does not list is
+// a usage error that names the option, before the command does anything.
+TEST_F(OrvaneCommandTest, CommandsTakeTheOptionsTheirHelpLists) {
+    WriteSystem(1);
+    Result r = Orvane({"scan", "--commit"});
+    EXPECT_EQ(r.code, 2);
+    EXPECT_EQ(r.err.rfind("orvane scan: takes no option --commit\nusage: orvane scan", 0), 0u)
+        << r.err;
+    EXPECT_EQ(r.out, "");
+    const char* options[] = {"--json",       "--commit", "--save",         "--force",
+                             "--strict",     "--repack", "--grow",         "--shrink",
+                             "--dry-run",    "--file",   "--image",        "--hosts",
+                             "--hosts-file", "--fanout", "--host-timeout", "--out"};
+    for (const char* command : {"scan", "show", "get", "set", "save", "load", "restore", "dump",
+                                "build", "write", "props", "check", "inventory", "diff"}) {
+        const std::string help = Orvane({command, "--help"}).out;
+        for (const std::string option : options) {
+            // Four operands are too many or too few for every command, so a
+            // command that takes the option stops at a usage error too.
+            // Without --system, which --image does not go with.
+            r = TestSupport::RunIn(
+                dir, TestSupport::ShellQuote(std::string(ORVANE_BUILD_DIR) + "/orvane") + " " +
+                         command + " " + option + "=v a b c d");
+            const bool listed = help.find("\n  " + option + " ") != std::string::npos;
+            const bool refused =
+                r.err.find("takes no option " + option + "\n") != std::string::npos;
+            EXPECT_NE(listed, refused) << command << " " << option << "\n" << r.err;
+            EXPECT_NE(r.code, 0) << command << " " << option;
+        }
+    }
+}
+
 TEST_F(OrvaneCommandTest, GermanCatalogue) {
     WriteSystem(1);
     Result r = Orvane({"--lang", "de", "--locale", "de", "show", "0"});

@@ -1,12 +1,15 @@
 // orvane: the command line host of liborvane. It reads, shows, changes,
 // saves and restores the FRU inventory of a server through the library's
 // public interface only.
-#include "cmd/Commands.h"
 #include "app/DriverReasons.h"
+#include "app/Options.h"
+#include "app/Report.h"
+#include "app/Session.h"
+#include "cmd/CommandTable.h"
+#include "cmd/Commands.h"
 #include "device/ImageSource.h"
 #include "view/Languages.h"
-#include "app/Options.h"
-#include "app/Session.h"
+#include "view/Text.h"
 #include "view/Translate.h"
 
 #include <clocale>
@@ -30,6 +33,38 @@ void FindCatalogues() {
     if (std::filesystem::exists(folder / "enus/orvane/str/orvane.str", ec))
         setenv("ORVANE_DATA_DIR", folder.c_str(), 1);
 }
+
+// What the dispatcher does for help: `orvane`, `orvane help [COMMAND]` and
+// `orvane COMMAND --help`.
+int PrintHelp(const Options& options) {
+    const std::string topic = options.operands.empty() ? "" : options.operands[0];
+    const Commands::Command* command = Commands::Find(topic);
+    std::printf("%s", command ? Commands::Help(*command).c_str() : Commands::Overview());
+    return options.command.empty() && !options.help ? kExitUsage : kExitOk;
+}
+
+// Runs a command that works through the library: the driver's settings into
+// the environment, the image file opened, the library initialised.
+int RunWithSession(const Commands::Command& command, Options& options) {
+    options.ExportEnvironment();
+    if (const std::string note = Languages::Choose(&options.language, &options.locale);
+        !note.empty())
+        Report::Say("%s\n", note.c_str());
+    ImageSource image;
+    if (!options.image.empty()) {
+        std::string error;
+        if (!image.Open(options.image, &error))
+            return Report::Fail("%s\n", error.c_str());
+        options.imageSource = &image;
+    }
+    DriverReasons::Install();
+    Session session;
+    if (!session.Open(options.language, options.locale, options.debugLevel))
+        return kExitLibrary;
+    if (const std::string misfit = Commands::OperandMisfit(command, options); !misfit.empty())
+        return Report::Usage(command.name, misfit, Commands::Help(command));
+    return command.run(session, options);
+}
 } // namespace
 
 int main(int argc, char** argv) {
@@ -47,68 +82,25 @@ int main(int argc, char** argv) {
     std::string error;
     const bool parsed = options.Parse(argc, argv, &error);
     followLanguage(options.language, options.locale);
-    if (!parsed) {
-        std::fprintf(stderr, "orvane: %s\n%s", error.c_str(), Commands::Help(""));
-        return kExitUsage;
-    }
-    if (options.command.empty() || options.command == "help") {
-        const std::string topic = options.operands.empty() ? "" : options.operands[0];
-        const char* text = Commands::Help(topic);
-        std::printf("%s", text ? text : Commands::Help(""));
-        return options.command.empty() && !options.help ? kExitUsage : kExitOk;
-    }
-    const std::string& c = options.command;
-    const char* help = Commands::Help(c);
-    if (!help) {
-        std::fprintf(stderr, _("orvane: unknown command \"%s\"\n%s"), options.command.c_str(),
-                     Commands::Help(""));
-        return kExitUsage;
-    }
+    if (!parsed)
+        return Report::Usage("", error, Commands::Overview());
+    if (options.command.empty() || options.command == "help")
+        return PrintHelp(options);
+    const Commands::Command* command = Commands::Find(options.command);
+    if (!command)
+        return Report::Usage("", Text::Format(_("unknown command \"%s\""), options.command.c_str()),
+                             Commands::Overview());
     if (options.help) {
-        std::printf("%s", help);
+        std::printf("%s", Commands::Help(*command).c_str());
         return kExitOk;
     }
-    if (c == "diff")
-        return Commands::Diff(options);
-    if (c == "inventory" || !options.hosts.empty() || !options.hostsFile.empty())
-        return Commands::Inventory(options);
-    options.ExportEnvironment();
-    if (const std::string note = Languages::Choose(&options.language, &options.locale);
-        !note.empty())
-        std::fprintf(stderr, "%s\n", note.c_str());
-    ImageSource image;
-    if (!options.image.empty()) {
-        if (!image.Open(options.image, &error)) {
-            std::fprintf(stderr, "orvane: %s\n", error.c_str());
-            return kExitLibrary;
-        }
-        options.imageSource = &image;
-    }
-    DriverReasons::Install();
-    Session session;
-    if (!session.Open(options.language, options.locale, options.debugLevel))
-        return kExitLibrary;
-    if (c == "scan")
-        return Commands::Scan(session, options);
-    if (c == "show")
-        return Commands::Show(session, options);
-    if (c == "get")
-        return Commands::Get(session, options);
-    if (c == "set")
-        return Commands::Set(session, options);
-    if (c == "save")
-        return Commands::Save(session, options);
-    if (c == "load")
-        return Commands::Load(session, options);
-    if (c == "restore")
-        return Commands::Restore(session, options);
-    if (c == "build")
-        return Commands::Build(session, options);
-    if (c == "dump")
-        return Commands::Dump(session, options);
-    if (c == "write")
-        return Commands::Write(session, options);
-    if (c == "props")
-        return Commands::Props(session, options);
-    return Commands::Check(session, options);
+    if (const std::string misfit = Commands::OptionMisfit(*command, options); !misfit.empty())
+        return Report::Usage(command->name, misfit, Commands::Help(*command));
+    // Over --hosts, scan and show run as inventory does, a worker per host.
+    const bool fleet = !options.hosts.empty() || !options.hostsFile.empty();
+    if (!command->runAlone && !fleet)
+        return RunWithSession(*command, options);
+    if (const std::string misfit = Commands::OperandMisfit(*command, options); !misfit.empty())
+        return Report::Usage(command->name, misfit, Commands::Help(*command));
+    return command->runAlone ? command->runAlone(options) : Commands::Inventory(options);
 }

@@ -1,4 +1,5 @@
 #include "app/CatalogueGuard.h"
+#include "app/Report.h"
 #include "view/Translate.h"
 
 #include "api/DeviceAccess.h"
@@ -91,10 +92,9 @@ uint32_t SetLanguage(OrvaneInterface* api, const OrvaneChar* language, const Orv
     static bool told = false;
     struct stat info;
     if (!told && stat(relative.c_str(), &info) == 0) {
-        std::fprintf(stderr,
-                     _("orvane: not using %s in the current directory, which other users can "
-                       "change; using the installed catalogues\n"),
-                     relative.c_str());
+        Report::Say(_("not using %s in the current directory, which other users can "
+                      "change; using the installed catalogues\n"),
+                    relative.c_str());
         told = true;
     }
     // An absolute path: the library takes it as it stands, without looking

@@ -1,4 +1,5 @@
 #include "app/DriverReasons.h"
+#include "app/Report.h"
 #include "view/Translate.h"
 
 #include "api/DeviceAccess.h"
@@ -16,7 +17,7 @@ void Receive(const char* reason) {
         return;
     g_reasons.emplace_back(reason);
     if (const char* debug = std::getenv("ORVANE_IPMI_DEBUG"); debug && *debug && *debug != '0')
-        std::fprintf(stderr, _("orvane: driver: %s\n"), reason);
+        Report::Say(_("driver: %s\n"), reason);
 }
 } // namespace
 
@@ -53,16 +54,16 @@ bool CheckController() {
     if (result == 0)
         return true;
     const std::string meaning = Meaning(result);
-    std::fprintf(stderr, _("orvane: the BMC cannot be reached (0x%08X%s%s)\n"), result,
-                 meaning.empty() ? "" : ": ", meaning.c_str());
+    Report::Say(_("the BMC cannot be reached (0x%08X%s%s)\n"), result, meaning.empty() ? "" : ": ",
+                meaning.c_str());
     // Reasons already shown with ORVANE_IPMI_DEBUG are not repeated.
     const char* debug = std::getenv("ORVANE_IPMI_DEBUG");
     if (!(debug && *debug && *debug != '0'))
         for (size_t i = before; i < g_reasons.size(); ++i)
-            std::fprintf(stderr, _("orvane: driver: %s\n"), g_reasons[i].c_str());
+            Report::Say(_("driver: %s\n"), g_reasons[i].c_str());
     if (g_reasons.size() == before)
-        std::fprintf(stderr, _("orvane: check --driver, --system, --host and the credentials "
-                               "(ORVANE_DRIVER, ORVANE_SIM_SYSTEM, ORVANE_IPMI_*)\n"));
+        Report::Say(_("check --driver, --system, --host and the credentials "
+                      "(ORVANE_DRIVER, ORVANE_SIM_SYSTEM, ORVANE_IPMI_*)\n"));
     return false;
 }
 } // namespace DriverReasons

@@ -5,31 +5,91 @@
 
 #include <cstdlib>
 
+namespace {
+// The options that take a value, and where it goes.
+struct Valued {
+    const char* name;
+    std::string Options::*target;
+};
+const Valued kValued[] = {{"--driver", &Options::driver},
+                          {"--system", &Options::system},
+                          {"--host", &Options::host},
+                          {"--user", &Options::user},
+                          {"--password-file", &Options::passwordFile},
+                          {"--interface", &Options::interface},
+                          {"--lang", &Options::language},
+                          {"--locale", &Options::locale},
+                          {"--backup-dir", &Options::backupDir},
+                          {"--file", &Options::file},
+                          {"--save", &Options::save},
+                          {"--image", &Options::image},
+                          {"--hosts", &Options::hosts},
+                          {"--hosts-file", &Options::hostsFile},
+                          {"--fanout", &Options::fanout},
+                          {"--host-timeout", &Options::hostTimeout},
+                          {"--out", &Options::out}};
+
+// The options that stand alone.
+struct Flag {
+    const char* name;
+    bool Options::*target;
+};
+const Flag kFlags[] = {{"--json", &Options::json},     {"--commit", &Options::commit},
+                       {"--force", &Options::force},   {"--strict", &Options::strict},
+                       {"--repack", &Options::repack}, {"--grow", &Options::grow},
+                       {"--shrink", &Options::shrink}, {"--dry-run", &Options::dryRun},
+                       {"--help", &Options::help},     {"-h", &Options::help}};
+
+// Takes one option, argv[*i], and its value (after "=" or the next
+// argument). False with the reason in *error.
+bool TakeOption(Options& o, int argc, char** argv, int* i, std::string* error) {
+    std::string arg = argv[*i], value;
+    bool hasValue = false;
+    if (const size_t eq = arg.find('='); eq != std::string::npos) {
+        value = arg.substr(eq + 1);
+        arg = arg.substr(0, eq);
+        hasValue = true;
+    }
+    for (const Flag& f : kFlags)
+        if (arg == f.name) {
+            o.given.push_back(arg == "-h" ? "--help" : arg);
+            o.*f.target = true;
+            return true;
+        }
+    std::string Options::*target = nullptr;
+    for (const Valued& v : kValued)
+        if (arg == v.name)
+            target = v.target;
+    if (!target && arg != "--debug-level") {
+        *error = Text::Format(_("unknown option %s"), arg.c_str());
+        return false;
+    }
+    o.given.push_back(arg);
+    if (!hasValue) {
+        if (*i + 1 >= argc) {
+            *error = Text::Format(_("%s needs a value"), arg.c_str());
+            return false;
+        }
+        value = argv[++*i];
+    }
+    if (target) {
+        o.*target = value;
+        return true;
+    }
+    const auto level = Text::ParseNumber(value, 0xFFFF);
+    if (!level) {
+        *error = _("--debug-level takes a number");
+        return false;
+    }
+    o.debugLevel = static_cast<int>(*level);
+    return true;
+}
+} // namespace
+
 bool Options::Parse(int argc, char** argv, std::string* error) {
-    struct Valued {
-        const char* name;
-        std::string* target;
-    };
-    const Valued valued[] = {{"--driver", &driver},
-                             {"--system", &system},
-                             {"--host", &host},
-                             {"--user", &user},
-                             {"--password-file", &passwordFile},
-                             {"--interface", &interface},
-                             {"--lang", &language},
-                             {"--locale", &locale},
-                             {"--backup-dir", &backupDir},
-                             {"--file", &file},
-                             {"--save", &save},
-                             {"--image", &image},
-                             {"--hosts", &hosts},
-                             {"--hosts-file", &hostsFile},
-                             {"--fanout", &fanout},
-                             {"--host-timeout", &hostTimeout},
-                             {"--out", &out}};
     bool optionsEnded = false;
     for (int i = 1; i < argc; ++i) {
-        std::string arg = argv[i];
+        const std::string arg = argv[i];
         if (optionsEnded || arg.size() < 2 || arg[0] != '-' || (arg[1] != '-' && arg != "-h")) {
             // A value such as "-5" or "-" is an operand.
             if (command.empty())
@@ -42,55 +102,8 @@ bool Options::Parse(int argc, char** argv, std::string* error) {
             optionsEnded = true;
             continue;
         }
-        std::string value;
-        bool hasValue = false;
-        if (const size_t eq = arg.find('='); eq != std::string::npos) {
-            value = arg.substr(eq + 1);
-            arg = arg.substr(0, eq);
-            hasValue = true;
-        }
-        if (arg == "--help" || arg == "-h") {
-            help = true;
-            continue;
-        }
-        bool* flag = arg == "--json"      ? &json
-                     : arg == "--commit"  ? &commit
-                     : arg == "--force"   ? &force
-                     : arg == "--strict"  ? &strict
-                     : arg == "--repack"  ? &repack
-                     : arg == "--grow"    ? &grow
-                     : arg == "--shrink"  ? &shrink
-                     : arg == "--dry-run" ? &dryRun
-                                          : nullptr;
-        if (flag) {
-            *flag = true;
-            continue;
-        }
-        std::string* target = nullptr;
-        for (const auto& v : valued)
-            if (arg == v.name)
-                target = v.target;
-        if (!target && arg != "--debug-level") {
-            *error = Text::Format(_("unknown option %s"), arg.c_str());
+        if (!TakeOption(*this, argc, argv, &i, error))
             return false;
-        }
-        if (!hasValue) {
-            if (i + 1 >= argc) {
-                *error = Text::Format(_("%s needs a value"), arg.c_str());
-                return false;
-            }
-            value = argv[++i];
-        }
-        if (target) {
-            *target = value;
-        } else {
-            const auto level = Text::ParseNumber(value, 0xFFFF);
-            if (!level) {
-                *error = _("--debug-level takes a number");
-                return false;
-            }
-            debugLevel = static_cast<int>(*level);
-        }
     }
     if (!image.empty() && (!file.empty() || !system.empty() || !host.empty())) {
         *error = _("--image names the FRU; it goes without --file, --system and --host");

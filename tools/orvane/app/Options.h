@@ -15,6 +15,9 @@ struct Options {
     // The fleet commands: host lists, workers at once, seconds per host, snapshot file.
     std::string hosts, hostsFile, fanout, hostTimeout, out;
     int debugLevel = -1;
+    // The options as they were given, in order, without their values, so that
+    // the dispatcher can refuse one that the command does not take.
+    std::vector<std::string> given;
     bool json = false, commit = false, force = false, help = false, repack = false;
     // set: grow or shrink the changed areas, moving the areas behind them;
     // --dry-run shows the rebuilt layout and writes nothing.

@@ -1,4 +1,5 @@
 #include "app/Session.h"
+#include "app/Report.h"
 
 #include "api/FruEdit.h"
 #include "api/ImageModel.h"
@@ -67,10 +68,9 @@ bool Session::Open(const std::string& language, const std::string& locale, int d
     api.setLanguage = CatalogueGuard::SetLanguage;
     uint32_t status = Initialize(&api);
     if (status != ORVANE_OK) {
-        std::fprintf(stderr,
-                     _("orvane: the library cannot start (0x%08X): is the English catalogue "
-                       "enus/orvane/str/orvane.str installed or ORVANE_DATA_DIR set?\n"),
-                     status);
+        Report::Say(_("the library cannot start (0x%08X): is the English catalogue "
+                      "enus/orvane/str/orvane.str installed or ORVANE_DATA_DIR set?\n"),
+                    status);
         return false;
     }
     open = true;
@@ -93,14 +93,7 @@ bool Session::Open(const std::string& language, const std::string& locale, int d
 
 int Session::Fail(const std::string& what, uint32_t status) {
     EndProgress();
-    const OrvaneChar* message = nullptr;
-    GetLastErrorMessage(&api, &message);
-    if (message && *message)
-        std::fprintf(stderr, _("orvane: %s failed (0x%08X): %s\n"), what.c_str(), status,
-                     Text::ToUtf8(message).c_str());
-    else
-        std::fprintf(stderr, _("orvane: %s failed (0x%08X)\n"), what.c_str(), status);
-    return kExitLibrary;
+    return Report::Library(&api, what, status);
 }
 
 bool Session::LoadSystem() {
@@ -132,8 +125,7 @@ bool Session::SelectFru(const std::string& designation, uint32_t* position) {
     if (auto number = Text::ParseNumber(designation, 0xFFFF);
         number && designation.find(':') == std::string::npos) {
         if (*number >= count) {
-            std::fprintf(stderr, _("orvane: there is no FRU %u (%u FRUs loaded)\n"), *number,
-                         count);
+            Report::Say(_("there is no FRU %u (%u FRUs loaded)\n"), *number, count);
             return false;
         }
         *position = *number;
@@ -157,10 +149,9 @@ bool Session::SelectFru(const std::string& designation, uint32_t* position) {
             return true;
         }
     }
-    std::fprintf(stderr,
-                 address ? _("orvane: no loaded FRU is at the address \"%s\" (try orvane scan)\n")
-                         : _("orvane: no loaded FRU is named \"%s\" (try orvane scan)\n"),
-                 designation.c_str());
+    Report::Say(address ? _("no loaded FRU is at the address \"%s\" (try orvane scan)\n")
+                        : _("no loaded FRU is named \"%s\" (try orvane scan)\n"),
+                designation.c_str());
     return false;
 }
 
@@ -176,7 +167,7 @@ bool Session::Describe(uint32_t position, FruView* view) {
     SelectedAddress(&view->address);
     ImageModel::ImageView image;
     if (!ImageModel::Describe(FruEdit::SelectedFru(), &image)) {
-        std::fprintf(stderr, _("orvane: FRU %u cannot be described\n"), position);
+        Report::Say(_("FRU %u cannot be described\n"), position);
         return false;
     }
     FruViews::Fill(image, view);

@@ -2,6 +2,7 @@
 // catalogue and debug level, the progress display, failure reports with the
 // library's last-error text, and snapshots of loaded FRUs for display.
 #pragma once
+#include "app/Report.h"
 #include "fru/FruAddress.h"
 #include "orvane/orvane.h"
 
@@ -82,10 +83,3 @@ class Session {
     OrvaneInterface api{};
     bool open = false;
 };
-
-// Exit codes of the orvane command.
-constexpr int kExitOk = 0;
-constexpr int kExitLibrary = 1; // a library call failed
-constexpr int kExitUsage = 2;   // bad command line
-constexpr int kExitRefused = 3; // the command refused to act (sizes, one-byte text, room)
-constexpr int kExitPartial = 4; // done, but some located FRU devices could not be read

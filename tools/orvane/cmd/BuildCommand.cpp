@@ -1,3 +1,4 @@
+#include "app/Report.h"
 #include "cmd/Commands.h"
 
 #include "api/FruEdit.h"
@@ -14,21 +15,17 @@ namespace Commands {
 // The binary image of a configuration file: the common header and every
 // area at its header offset, as a commit would lay the FRU on a device.
 int Build(Session& s, const Options& o) {
-    if (o.operands.size() != 2)
-        return Usage("build", _("takes CFG FILE.bin"));
     if (uint32_t status = LoadConfigurationFromFile(s.Api(), Wide(o.operands[0]).c_str());
         status != ORVANE_OK)
         return s.Fail(Text::Format(_("reading %s"), o.operands[0].c_str()), status);
     std::vector<uint8_t> image;
     if (!FruEdit::ImageOf(FruEdit::SelectedFru(), &image)) {
-        std::fprintf(stderr, _("orvane: the areas of %s overlap; no image is written\n"),
-                     o.operands[0].c_str());
-        return kExitRefused;
+        return Report::Refused(_("the areas of %s overlap; no image is written\n"),
+                               o.operands[0].c_str());
     }
     std::string error;
     if (!RawImage::WriteFileSafely(o.operands[1], image, &error)) {
-        std::fprintf(stderr, "orvane: %s\n", error.c_str());
-        return kExitLibrary;
+        return Report::Fail("%s\n", error.c_str());
     }
     std::printf(_("wrote the %zu-byte image of %s to %s\n"), image.size(), o.operands[0].c_str(),
                 o.operands[1].c_str());

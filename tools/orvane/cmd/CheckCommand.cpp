@@ -1,7 +1,7 @@
 #include "cmd/Commands.h"
 
-#include "device/Backup.h"
 #include "cmd/CommandSupport.h"
+#include "device/Backup.h"
 #include "view/Render.h"
 #include "view/Text.h"
 #include "view/Translate.h"
@@ -16,8 +16,6 @@
 
 namespace Commands {
 int Check(Session& s, const Options& o) {
-    if (o.operands.size() != 1)
-        return Usage("check", _("takes ADDRESS"));
     const auto a = FruAddress::Parse(o.operands[0]);
     if (!a)
         return Usage("check", Text::Format(_("\"%s\" is not an address T:L:DA:B:CA:ID"),

@@ -1,4 +1,6 @@
 #include "cmd/CommandSupport.h"
+#include "app/Report.h"
+#include "cmd/CommandTable.h"
 
 #include "api/DeviceAccess.h"
 #include "api/FruEdit.h"
@@ -26,9 +28,8 @@ std::u16string Wide(const std::string& s) {
 }
 
 int Usage(const std::string& command, const std::string& problem) {
-    std::fprintf(stderr, "orvane %s: %s\n%s", command.c_str(), problem.c_str(),
-                 Help(command) ? Help(command) : "");
-    return kExitUsage;
+    const Command* entry = Find(command);
+    return Report::Usage(command, problem, entry ? Help(*entry) : "");
 }
 
 // Loads the FRUs a command works on: the system, or one configuration file.
@@ -60,10 +61,9 @@ bool SelectTarget(Session& s, const Options& o, const std::string* designation,
     if (!o.image.empty()) {
         *position = 0;
         if (s.Count() == 0) {
-            std::fprintf(stderr,
-                         _("orvane: the library refuses the image %s as a whole; orvane show "
-                           "--image %s shows what can be read of it\n"),
-                         o.image.c_str(), o.image.c_str());
+            Report::Say(_("the library refuses the image %s as a whole; orvane show "
+                          "--image %s shows what can be read of it\n"),
+                        o.image.c_str(), o.image.c_str());
             return false;
         }
         return SelectFru(s.Api(), 0) == ORVANE_OK;
@@ -77,17 +77,15 @@ namespace {
 bool DescribeFailedDevice(const Options& o, DeviceAccess::LocatedDevice* device, FruView* view) {
     const std::string address = device->address.Format();
     if (device->damaged && o.strict) {
-        std::fprintf(stderr,
-                     _("orvane: the library refuses the image of %s at %s (0x%08X: %s); "
-                       "without --strict, orvane show shows what can be read of it\n"),
-                     device->name.c_str(), address.c_str(), device->status,
-                     device->message.c_str());
+        Report::Say(_("the library refuses the image of %s at %s (0x%08X: %s); "
+                      "without --strict, orvane show shows what can be read of it\n"),
+                    device->name.c_str(), address.c_str(), device->status, device->message.c_str());
         return false;
     }
     if (device->damaged && Unreadable::Describe(device, view))
         return true;
-    std::fprintf(stderr, _("orvane: the FRU device %s at %s cannot be read (0x%08X: %s)\n"),
-                 device->name.c_str(), address.c_str(), device->status, device->message.c_str());
+    Report::Say(_("the FRU device %s at %s cannot be read (0x%08X: %s)\n"), device->name.c_str(),
+                address.c_str(), device->status, device->message.c_str());
     return false;
 }
 } // namespace
@@ -98,7 +96,7 @@ bool DescribeTarget(Session& s, const Options& o, const std::string* designation
         std::vector<uint8_t> bytes;
         std::string error;
         if (!o.imageSource->Read(&bytes, &error)) {
-            std::fprintf(stderr, "orvane: %s\n", error.c_str());
+            Report::Say("%s\n", error.c_str());
             return false;
         }
         *position = 0;
@@ -130,7 +128,7 @@ const FieldView* FindField(const FruView& view, const FieldNames::Field& field,
         for (const auto& f : area.fields)
             if (area.kind == field.area && f.key == key)
                 return &f;
-    std::fprintf(stderr, _("orvane: the FRU has no field %s\n"), name.c_str());
+    Report::Say(_("the FRU has no field %s\n"), name.c_str());
     return nullptr;
 }
 
@@ -142,7 +140,7 @@ bool SelectArea(Session& s, int32_t area) {
     uint32_t count = 0;
     // An absent area selects nothing; the field count then says so.
     if (GetNumberOfFields(s.Api(), &count) == ORVANE_E_NOT_SELECTED) {
-        std::fprintf(stderr, _("orvane: the FRU has no %s area\n"), FieldNames::AreaKey(area));
+        Report::Say(_("the FRU has no %s area\n"), FieldNames::AreaKey(area));
         return false;
     }
     return true;
@@ -217,9 +215,8 @@ int ApplyValue(Session& s, const Options& o, const FieldNames::Field& field,
         uint32_t size = 0;
         GetAreaSize(s.Api(), &size);
         if (bytes.size() != size) {
-            std::fprintf(stderr, _("orvane: %s takes exactly %u bytes (got %zu)\n"), name.c_str(),
-                         size, bytes.size());
-            return kExitRefused;
+            return Report::Refused(_("%s takes exactly %u bytes (got %zu)\n"), name.c_str(), size,
+                                   bytes.size());
         }
         if (uint32_t status = SetAreaData(s.Api(), bytes.data(), size); status != ORVANE_OK)
             return s.Fail(Text::Format(_("setting %s"), name.c_str()), status);
@@ -233,22 +230,19 @@ int ApplyValue(Session& s, const Options& o, const FieldNames::Field& field,
         field.index != 0 || (field.area != ORVANE_AREA_BOARD && field.area != ORVANE_AREA_CHASSIS);
     if (text) {
         if (bytes.size() == 1 && typeBits == 0xC0 && !o.force) {
-            std::fprintf(stderr,
-                         _("orvane: a one-byte text is stored with the type/length byte 0xC1, "
-                           "which FRU readers take as the end of the area; the fields after it "
-                           "would be lost. Use two or more bytes, or --force.\n"));
-            return kExitRefused;
+            return Report::Refused(
+                _("a one-byte text is stored with the type/length byte 0xC1, "
+                  "which FRU readers take as the end of the area; the fields after it "
+                  "would be lost. Use two or more bytes, or --force.\n"));
         }
         uint32_t room = 0;
         GetMaxFieldSize(s.Api(), &room);
         const uint32_t limit = std::min<uint32_t>(kMaxFieldBytes, currentLength + room);
         if (bytes.size() > limit) {
-            std::fprintf(stderr,
-                         _("orvane: %s can take at most %u bytes here (%u now, %u free in the "
-                           "area, 63 at most); \"%s\" has %zu\n"),
-                         name.c_str(), limit, currentLength, room,
-                         std::string(bytes.begin(), bytes.end()).c_str(), bytes.size());
-            return kExitRefused;
+            return Report::Refused(_("%s can take at most %u bytes here (%u now, %u free in the "
+                                     "area, 63 at most); \"%s\" has %zu\n"),
+                                   name.c_str(), limit, currentLength, room,
+                                   std::string(bytes.begin(), bytes.end()).c_str(), bytes.size());
         }
     }
     const auto length = static_cast<uint32_t>(bytes.size());
@@ -258,5 +252,34 @@ int ApplyValue(Session& s, const Options& o, const FieldNames::Field& field,
         status != ORVANE_OK)
         return s.Fail(Text::Format(_("setting %s"), name.c_str()), status);
     return kExitOk;
+}
+
+// The device a command names: a position or name of a FRU read, the name of
+// a located device that could not be read, or an address. *position is the
+// system list's FRU of that device, when there is one (then selected).
+bool ResolveDevice(Session& s, const std::string& designation, FruAddress* address,
+                   std::optional<uint32_t>* position) {
+    const auto parsed = FruAddress::Parse(designation);
+    if (parsed) {
+        *address = *parsed;
+    } else {
+        for (const auto& d : DeviceAccess::LocatedDevices())
+            if (!d.read && d.name == designation) {
+                *address = d.address;
+                return true;
+            }
+        uint32_t at = 0;
+        if (!s.SelectFru(designation, &at))
+            return false;
+        s.SelectedAddress(address);
+    }
+    for (uint32_t i = 0; i < s.Count(); ++i) {
+        FruAddress a;
+        if (SelectFru(s.Api(), i) == ORVANE_OK && s.SelectedAddress(&a) && a == *address) {
+            *position = i;
+            return true;
+        }
+    }
+    return true;
 }
 } // namespace Commands

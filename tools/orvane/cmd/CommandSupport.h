@@ -1,11 +1,12 @@
 // What the subcommands share: usage failures, loading and selecting the FRU,
 // area and field a command names, and turning a value into field bytes.
 #pragma once
-#include "view/FieldNames.h"
 #include "app/Options.h"
 #include "app/Session.h"
+#include "view/FieldNames.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,11 @@ bool DescribeTarget(Session& s, const Options& o, const std::string* designation
 const FieldView* FindField(const FruView& view, const FieldNames::Field& field,
                            const std::string& name);
 bool SelectArea(Session& s, int32_t area);
+// The device a command names: a position or name of a FRU read, the name of
+// a located device that could not be read, or an address. *position is the
+// system list's FRU of that device, when there is one (then selected).
+bool ResolveDevice(Session& s, const std::string& designation, FruAddress* address,
+                   std::optional<uint32_t>* position);
 bool SelectNamedField(Session& s, const FieldNames::Field& field, const std::string& name);
 // The bytes a value stands for in a field: hex for the internal use data, a
 // date for the board's manufacturing date, a number for the chassis type,

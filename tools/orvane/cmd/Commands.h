@@ -19,14 +19,8 @@ int Check(Session& s, const Options& o);
 int Dump(Session& s, const Options& o);
 int Build(Session& s, const Options& o);
 int Write(Session& s, const Options& o);
-// restore of a raw image (.bin), and the raw write that write and restore share.
-int RestoreImage(Session& s, const Options& o);
-int WriteRaw(Session& s, const Options& o, const FruAddress& address,
-             const std::optional<uint32_t>& position, const std::vector<uint8_t>& image);
 // The fleet commands, which need no library state of their own: scan, show
 // and inventory over --hosts/--hosts-file, and diff of two snapshots.
 int Inventory(const Options& o);
 int Diff(const Options& o);
-// The help text of a subcommand ("" for the overview); null when unknown.
-const char* Help(const std::string& command);
 } // namespace Commands

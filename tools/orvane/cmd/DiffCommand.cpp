@@ -17,11 +17,6 @@ namespace Commands {
 namespace {
 using Json = nlohmann::ordered_json;
 
-// Exit codes of diff, as diff(1) has them.
-constexpr int kExitSame = 0;
-constexpr int kExitDiffers = 1;
-constexpr int kExitTrouble = 2;
-
 struct Snapshot {
     std::map<std::string, Json> hosts; // host -> its line
     std::vector<std::string> order;    // hosts in file order
@@ -30,7 +25,7 @@ struct Snapshot {
 bool Read(const std::string& path, Snapshot* snapshot) {
     std::ifstream in(path);
     if (!in) {
-        std::fprintf(stderr, _("orvane diff: cannot read %s\n"), path.c_str());
+        Report::SayIn("diff", _("cannot read %s\n"), path.c_str());
         return false;
     }
     size_t number = 0;
@@ -40,8 +35,8 @@ bool Read(const std::string& path, Snapshot* snapshot) {
             continue;
         Json host = Json::parse(line, nullptr, false);
         if (!host.is_object() || !host.contains("host") || !host["host"].is_string()) {
-            std::fprintf(stderr, _("orvane diff: %s:%zu: not a host line of orvane inventory\n"),
-                         path.c_str(), number);
+            Report::SayIn("diff", _("%s:%zu: not a host line of orvane inventory\n"), path.c_str(),
+                          number);
             return false;
         }
         const std::string name = host["host"];
@@ -171,16 +166,14 @@ void PrintText(const Json& d) {
 } // namespace
 
 int Diff(const Options& o) {
-    if (o.operands.size() != 2)
-        return Usage("diff", _("takes OLD.jsonl NEW.jsonl"));
     Snapshot before, after;
     if (!Read(o.operands[0], &before) || !Read(o.operands[1], &after))
-        return kExitTrouble;
+        return kExitDiffTrouble;
     std::vector<std::string> names = before.order;
     for (const auto& name : after.order)
         if (!before.hosts.count(name))
             names.push_back(name);
-    int code = kExitSame;
+    int code = kExitOk;
     for (const auto& name : names) {
         const auto b = before.hosts.find(name), a = after.hosts.find(name);
         const Json d = HostDiff(name, b == before.hosts.end() ? nullptr : &b->second,

@@ -1,7 +1,7 @@
 #include "cmd/Commands.h"
 
-#include "device/Backup.h"
 #include "cmd/CommandSupport.h"
+#include "device/Backup.h"
 #include "view/Render.h"
 #include "view/Text.h"
 #include "view/Translate.h"
@@ -17,9 +17,6 @@
 namespace Commands {
 int Get(Session& s, const Options& o) {
     const size_t need = o.SingleFru() ? 1 : 2;
-    if (o.operands.size() != need)
-        return Usage("get", o.SingleFru() ? _("takes FIELD with --file or --image")
-                                          : _("takes FRU FIELD"));
     const std::string& name = o.operands[need - 1];
     const auto field = FieldNames::Parse(name);
     if (!field)

@@ -1,6 +1,7 @@
 // scan and show over many BMCs (--hosts, --hosts-file), and inventory, which
 // writes a snapshot of every host's FRUs as JSON Lines. Each host is read by
 // a worker: this program run again with --host and the host's credentials.
+#include "app/Report.h"
 #include "cmd/Commands.h"
 
 #include "cmd/CommandSupport.h"
@@ -14,6 +15,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -23,11 +25,6 @@
 namespace Commands {
 namespace {
 using Json = nlohmann::ordered_json;
-
-// Exit code when at least one host did not give its FRUs in full.
-constexpr int kExitHostsFailed = 5;
-// The worker's exit code for "read, but some FRU devices were unreadable".
-constexpr int kWorkerPartial = 4;
 
 struct Plan {
     std::vector<HostEntry> hosts;
@@ -124,18 +121,18 @@ const char* Status(const FleetResult& r) {
         return "timeout";
     if (r.exitCode == 0)
         return "ok";
-    return r.exitCode == kWorkerPartial ? "partial" : "failed";
+    return r.exitCode == kExitPartial ? "partial" : "failed";
 }
 
-// The worker's own failure lines ("orvane: ..."), without that prefix.
+// The worker's own failure lines, without the prefix that Report gives them.
 std::string ErrorText(const FleetResult& r, const Plan& plan) {
     if (r.startFailed)
         return _("the worker process could not be started");
     std::string text;
     std::istringstream lines(r.err);
     for (std::string line; std::getline(lines, line);)
-        if (line.rfind("orvane: ", 0) == 0)
-            text += (text.empty() ? "" : "; ") + line.substr(8);
+        if (line.rfind(Report::kPrefix, 0) == 0)
+            text += (text.empty() ? "" : "; ") + line.substr(std::strlen(Report::kPrefix));
     if (r.timedOut) {
         char limit[32];
         std::snprintf(limit, sizeof limit, "%g", plan.deadline.count() / 1000.0);
@@ -242,15 +239,13 @@ int Run(const Options& o, const Plan& plan, const std::string& command, bool jso
     if (!json)
         PrintConsolidated(results, plan);
     if (failed)
-        std::fprintf(stderr, _("orvane: %zu of %zu hosts failed\n"), failed, jobs.size());
+        Report::Say(_("%zu of %zu hosts failed\n"), failed, jobs.size());
     return failed ? kExitHostsFailed : kExitOk;
 }
 } // namespace
 
 int Inventory(const Options& o) {
     const bool listing = o.command == "scan" || o.command == "show";
-    if (!listing && o.command != "inventory")
-        return Usage(o.command, _("runs on one host; over --hosts run scan, show or inventory"));
     if (!o.operands.empty() || !o.file.empty())
         return Usage(o.command, _("over --hosts takes no FRU, no operands and no --file"));
     Plan plan;
@@ -265,8 +260,7 @@ int Inventory(const Options& o) {
     if (std::filesystem::exists(o.out, ec) && !std::filesystem::is_regular_file(o.out, ec)) {
         std::FILE* target = std::fopen(o.out.c_str(), "w");
         if (!target) {
-            std::fprintf(stderr, _("orvane: cannot write %s\n"), o.out.c_str());
-            return kExitLibrary;
+            return Report::Fail(_("cannot write %s\n"), o.out.c_str());
         }
         const int code = Run(o, plan, "show", true, target);
         std::fclose(target);
@@ -276,13 +270,12 @@ int Inventory(const Options& o) {
     const std::string partial = o.out + ".part";
     std::FILE* file = std::fopen(partial.c_str(), "w");
     if (!file) {
-        std::fprintf(stderr, _("orvane: cannot write %s\n"), partial.c_str());
-        return kExitLibrary;
+        return Report::Fail(_("cannot write %s\n"), partial.c_str());
     }
     const int code = Run(o, plan, "show", true, file);
     const bool written = std::fflush(file) == 0 && !std::ferror(file);
     if (std::fclose(file) != 0 || !written || std::rename(partial.c_str(), o.out.c_str()) != 0) {
-        std::fprintf(stderr, _("orvane: cannot write %s\n"), o.out.c_str());
+        Report::Say(_("cannot write %s\n"), o.out.c_str());
         std::remove(partial.c_str());
         return kExitLibrary;
     }

@@ -1,7 +1,7 @@
 #include "cmd/Commands.h"
 
-#include "device/Backup.h"
 #include "cmd/CommandSupport.h"
+#include "device/Backup.h"
 #include "view/Render.h"
 #include "view/Text.h"
 #include "view/Translate.h"

@@ -1,9 +1,13 @@
+// orvane restore: a saved configuration file (CFG) or raw image (FILE.bin)
+// back to its device.
+#include "app/Report.h"
 #include "cmd/Commands.h"
 
 #include "api/DeviceAccess.h"
 #include "api/FruEdit.h"
 #include "cmd/CommandSupport.h"
 #include "device/Backup.h"
+#include "device/GuardedWrite.h"
 #include "device/RawImage.h"
 #include "device/SafeCommit.h"
 #include "view/Render.h"
@@ -21,6 +25,24 @@
 
 namespace Commands {
 namespace {
+// The address in a backup's name: <time>-T-L-DA-B-CA-ID[-n].bin.
+std::optional<FruAddress> AddressInName(const std::string& path) {
+    std::vector<std::string> parts;
+    std::string stem = std::filesystem::path(path).stem().string(), part;
+    for (char c : stem + "-") {
+        if (c == '-') {
+            parts.push_back(part);
+            part.clear();
+        } else {
+            part += c;
+        }
+    }
+    if (parts.size() != 7 && parts.size() != 8)
+        return std::nullopt;
+    return FruAddress::Parse(parts[1] + ":" + parts[2] + ":" + parts[3] + ":" + parts[4] + ":" +
+                             parts[5] + ":" + parts[6]);
+}
+
 // The space an info area's fields and padding fill: the same for two areas of
 // one kind exactly when their lengths are equal.
 uint64_t Footprint(const AreaView& area) {
@@ -83,11 +105,106 @@ int ImageOfFileFru(Session& s, const FruAddress& address, std::vector<uint8_t>* 
     return kExitOk;
 }
 
+namespace {
+// The system list's FRU of the device at an address, selected; none when no
+// FRU was read there.
+std::optional<uint32_t> PositionAt(Session& s, const FruAddress& address) {
+    std::optional<uint32_t> found;
+    for (uint32_t i = 0; i < s.Count(); ++i) {
+        FruAddress b;
+        if (SelectFru(s.Api(), i) == ORVANE_OK && s.SelectedAddress(&b) && b == address)
+            found = i;
+    }
+    return found;
+}
+
+// A device whose image no longer reads gets the file's image whole.
+int RestoreUnread(Session& s, const Options& o, const FruAddress& a) {
+    for (const auto& d : DeviceAccess::LocatedDevices())
+        if (!d.read && d.address == a) {
+            std::vector<uint8_t> image;
+            if (int code = ImageOfFileFru(s, a, &image))
+                return code;
+            return GuardedWrite::Write(s, o, {a, std::nullopt}, image);
+        }
+    return Report::Fail(_("no located FRU device is at %s (try orvane scan)\n"),
+                        a.Format().c_str());
+}
+
+// Sets the fields of the selected area that differ, those that shrink first,
+// so the padding they give back lets the others grow.
+int PutFields(Session& s, const AreaView& want, const AreaView& have, bool* changed) {
+    for (int pass = 0; pass < 2; ++pass) {
+        for (uint32_t i = 0; i < want.fields.size(); ++i) {
+            const auto& w = want.fields[i];
+            const auto& h = have.fields[i];
+            if (w.bytes == h.bytes || (w.bytes.size() > h.bytes.size()) != (pass == 1))
+                continue;
+            if (uint32_t status = SelectFieldInteger(s.Api(), i); status != ORVANE_OK)
+                return s.Fail(Text::Format(_("selecting %s"), w.key.c_str()), status);
+            if (uint32_t status = SetFieldDataValue(s.Api(), w.bytes.data(),
+                                                    static_cast<uint32_t>(w.bytes.size()));
+                status != ORVANE_OK)
+                return s.Fail(Text::Format(_("restoring %s"), w.key.c_str()), status);
+            *changed = true;
+        }
+    }
+    return kExitOk;
+}
+
+// Puts the saved FRU's contents into the device's FRU, which is selected.
+int PutSaved(Session& s, const FruView& saved, const FruView& device, bool* changed) {
+    for (const AreaView& want : saved.areas) {
+        const AreaView& have = *FindArea(device, want.kind);
+        if (SelectAreaEnum(s.Api(), want.kind) != ORVANE_OK)
+            return s.Fail(Text::Format(_("selecting the %s area"), want.key.c_str()),
+                          ORVANE_E_NOT_SELECTED);
+        if (!want.hasData) {
+            if (int code = PutFields(s, want, have, changed))
+                return code;
+            continue;
+        }
+        if (want.data == have.data)
+            continue;
+        if (uint32_t status =
+                SetAreaData(s.Api(), want.data.data(), static_cast<uint32_t>(want.data.size()));
+            status != ORVANE_OK)
+            return s.Fail(Text::Format(_("restoring the %s area"), want.key.c_str()), status);
+        *changed = true;
+    }
+    return kExitOk;
+}
+// orvane restore FILE.bin [FRU]: the raw image written like orvane write.
+int RestoreImage(Session& s, const Options& o) {
+    std::vector<uint8_t> image;
+    std::string error;
+    if (!RawImage::ReadFile(o.operands[0], &image, &error)) {
+        return Report::Fail("%s\n", error.c_str());
+    }
+    const auto named = AddressInName(o.operands[0]);
+    if (o.operands.size() == 1 && !named)
+        return Usage("restore", Text::Format(_("cannot tell the device from the name %s; name "
+                                               "it: orvane restore FILE.bin FRU"),
+                                             o.operands[0].c_str()));
+    if (!LoadSource(s, o))
+        return kExitLibrary;
+    FruAddress address = named ? *named : FruAddress{};
+    std::optional<uint32_t> position;
+    if (o.operands.size() == 2) {
+        if (!ResolveDevice(s, o.operands[1], &address, &position))
+            return kExitLibrary;
+    } else if (!ResolveDevice(s, address.Format(), &address, &position)) {
+        return kExitLibrary;
+    }
+    return GuardedWrite::Write(s, o, {address, position}, image);
+}
+} // namespace
+
 int Restore(Session& s, const Options& o) {
     if (!o.operands.empty() && o.operands[0].size() > 4 &&
         o.operands[0].compare(o.operands[0].size() - 4, 4, ".bin") == 0)
         return RestoreImage(s, o);
-    if (o.operands.size() != 1)
+    if (o.operands.size() != 1) // a configuration file names its device itself
         return Usage("restore", _("takes CFG or FILE.bin"));
     Options fromFile = o;
     fromFile.file = o.operands[0];
@@ -101,91 +218,24 @@ int Restore(Session& s, const Options& o) {
     if (uint32_t status = SelectList(s.Api(), ORVANE_LIST_SYSTEM); status != ORVANE_OK)
         return s.Fail(_("selecting the system list"), status);
     const FruAddress& a = saved.address;
-    std::optional<uint32_t> found;
-    for (uint32_t i = 0; i < s.Count(); ++i) {
-        FruAddress b;
-        if (SelectFru(s.Api(), i) == ORVANE_OK && s.SelectedAddress(&b) && b == a)
-            found = i;
-    }
-    if (!found) {
-        // A device whose image no longer reads gets the file's image whole.
-        for (const auto& d : DeviceAccess::LocatedDevices())
-            if (!d.read && d.address == a) {
-                std::vector<uint8_t> image;
-                if (int code = ImageOfFileFru(s, a, &image))
-                    return code;
-                return WriteRaw(s, o, a, std::nullopt, image);
-            }
-        std::fprintf(stderr, _("orvane: no located FRU device is at %s (try orvane scan)\n"),
-                     a.Format().c_str());
-        return kExitLibrary;
-    }
-    const uint32_t position = *found;
+    const std::optional<uint32_t> position = PositionAt(s, a);
+    if (!position)
+        return RestoreUnread(s, o, a);
     FruView device;
-    if (!s.Describe(position, &device))
+    if (!s.Describe(*position, &device))
         return kExitLibrary;
-    if (const std::string why = RestoreMismatch(device, saved); !why.empty()) {
-        std::fprintf(stderr, _("orvane: refusing to restore %s to %s: %s\n"), o.operands[0].c_str(),
-                     a.Format().c_str(), why.c_str());
-        return kExitRefused;
-    }
-    SelectFru(s.Api(), position);
-    if (!o.repack)
-        if (int code = SafeCommit::GuardLayout(a, 0))
+    if (const std::string why = RestoreMismatch(device, saved); !why.empty())
+        return Report::Refused(_("refusing to restore %s to %s: %s\n"), o.operands[0].c_str(),
+                               a.Format().c_str(), why.c_str());
+    SelectFru(s.Api(), *position);
+    const auto change = [&](bool* changed) {
+        if (int code = PutSaved(s, saved, device, changed))
             return code;
-    PendingBackup backup;
-    if (int code = TakeBackup(s, o, a, &position, &backup))
-        return code;
-    uint32_t changed = 0;
-    for (const AreaView& want : saved.areas) {
-        const AreaView& have = *FindArea(device, want.kind);
-        if (SelectAreaEnum(s.Api(), want.kind) != ORVANE_OK)
-            return s.Fail(Text::Format(_("selecting the %s area"), want.key.c_str()),
-                          ORVANE_E_NOT_SELECTED);
-        if (want.hasData) {
-            if (want.data != have.data) {
-                if (uint32_t status = SetAreaData(s.Api(), want.data.data(),
-                                                  static_cast<uint32_t>(want.data.size()));
-                    status != ORVANE_OK)
-                    return s.Fail(Text::Format(_("restoring the %s area"), want.key.c_str()),
-                                  status);
-                ++changed;
-            }
-            continue;
-        }
-        // Fields that shrink first, so the padding they give back lets the
-        // others grow.
-        for (int pass = 0; pass < 2; ++pass) {
-            for (uint32_t i = 0; i < want.fields.size(); ++i) {
-                const auto& w = want.fields[i];
-                const auto& h = have.fields[i];
-                if (w.bytes == h.bytes || (w.bytes.size() > h.bytes.size()) != (pass == 1))
-                    continue;
-                if (uint32_t status = SelectFieldInteger(s.Api(), i); status != ORVANE_OK)
-                    return s.Fail(Text::Format(_("selecting %s"), w.key.c_str()), status);
-                if (uint32_t status = SetFieldDataValue(s.Api(), w.bytes.data(),
-                                                        static_cast<uint32_t>(w.bytes.size()));
-                    status != ORVANE_OK)
-                    return s.Fail(Text::Format(_("restoring %s"), w.key.c_str()), status);
-                ++changed;
-            }
-        }
-    }
-    if (o.repack) {
-        if (!FruEdit::Repack(FruEdit::SelectedFru())) {
-            std::fprintf(stderr, _("orvane: the areas do not fit a common header when packed from "
-                                   "offset 8; nothing was written\n"));
-            return kExitRefused;
-        }
-        ++changed; // the header and every area are written where they now belong
-    }
-    if (changed == 0) {
-        std::printf(_("the device at %s already holds what %s holds; nothing written\n"),
-                    a.Format().c_str(), o.operands[0].c_str());
+        if (!*changed && !o.repack)
+            std::printf(_("the device at %s already holds what %s holds; nothing written\n"),
+                        a.Format().c_str(), o.operands[0].c_str());
         return kExitOk;
-    }
-    if (int code = SafeCommit::GuardLayout(a, RawImage::KnownDeviceSize(a)))
-        return code;
-    return SafeCommit::Commit(s, a, backup);
+    };
+    return GuardedWrite::Commit(s, o, {a, position}, {change, nullptr, o.repack});
 }
 } // namespace Commands

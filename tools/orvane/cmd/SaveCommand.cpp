@@ -1,7 +1,7 @@
 #include "cmd/Commands.h"
 
-#include "device/Backup.h"
 #include "cmd/CommandSupport.h"
+#include "device/Backup.h"
 #include "view/Render.h"
 #include "view/Text.h"
 #include "view/Translate.h"
@@ -17,8 +17,6 @@
 namespace Commands {
 int Save(Session& s, const Options& o) {
     const bool image = !o.image.empty();
-    if (o.operands.size() != (image ? 1u : 2u))
-        return Usage("save", image ? _("takes CFG with --image") : _("takes FRU CFG"));
     if (!LoadSource(s, o))
         return kExitLibrary;
     uint32_t position = 0;

@@ -1,11 +1,11 @@
 #include "cmd/Commands.h"
 
-#include "device/Backup.h"
 #include "cmd/CommandSupport.h"
+#include "device/Backup.h"
+#include "device/Unreadable.h"
 #include "view/Render.h"
 #include "view/Text.h"
 #include "view/Translate.h"
-#include "device/Unreadable.h"
 
 #include <cstdio>
 #include <cstdlib>

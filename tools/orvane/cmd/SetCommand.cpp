@@ -1,3 +1,4 @@
+#include "app/Report.h"
 #include "cmd/Commands.h"
 
 #include "api/FruEdit.h"
@@ -8,6 +9,7 @@
 #include "device/RawImage.h"
 #include "device/Relayout.h"
 #include "device/SafeCommit.h"
+#include "device/GuardedWrite.h"
 #include "view/Render.h"
 #include "view/Text.h"
 #include "view/Translate.h"
@@ -54,14 +56,11 @@ int MakeRoom(Session& s, int32_t kind, size_t size, const std::string& key) {
     if (grown == length)
         return kExitOk;
     if (const std::string problem = Relayout::LengthProblem(kind, grown); !problem.empty()) {
-        std::fprintf(stderr, _("orvane: %s: %s; nothing was written\n"), key.c_str(),
-                     problem.c_str());
-        return kExitRefused;
+        return Report::Refused(_("%s: %s; nothing was written\n"), key.c_str(), problem.c_str());
     }
     if (!FruEdit::ResizeArea(FruEdit::SelectedFru(), kind, grown)) {
-        std::fprintf(stderr, _("orvane: %s: the %s area cannot be given %u bytes\n"), key.c_str(),
-                     FieldNames::AreaKey(kind), grown);
-        return kExitLibrary;
+        return Report::Fail(_("%s: the %s area cannot be given %u bytes\n"), key.c_str(),
+                            FieldNames::AreaKey(kind), grown);
     }
     std::printf(_("%s: the %s area grows from %u to %u bytes\n"), key.c_str(),
                 FieldNames::AreaKey(kind), length, grown);
@@ -80,9 +79,8 @@ int GiveBackPadding(const std::set<int32_t>& changed) {
         if (shrunk == length)
             continue;
         if (!FruEdit::ResizeArea(FruEdit::SelectedFru(), kind, shrunk)) {
-            std::fprintf(stderr, _("orvane: the %s area cannot be given %u bytes\n"),
-                         FieldNames::AreaKey(kind), shrunk);
-            return kExitLibrary;
+            return Report::Fail(_("the %s area cannot be given %u bytes\n"),
+                                FieldNames::AreaKey(kind), shrunk);
         }
         std::printf(_("the %s area shrinks from %u to %u bytes\n"), FieldNames::AreaKey(kind),
                     length, shrunk);
@@ -90,28 +88,11 @@ int GiveBackPadding(const std::set<int32_t>& changed) {
     return kExitOk;
 }
 
-// The device's bytes before a rebuild: from the backup taken for a commit,
-// or read for a dry run (which saves nothing). Returns an exit code.
-int DeviceBytes(Session& s, const Options& o, const FruAddress& address, uint32_t* position,
-                PendingBackup* backup, std::vector<uint8_t>* raw) {
-    if (!o.dryRun) {
-        if (int code = TakeBackup(s, o, address, position, backup))
-            return code;
-        *raw = backup->raw;
-        return kExitOk;
-    }
-    std::string source;
-    if (const uint32_t status = RawImage::ReadWholeDevice(address, raw, &source))
-        return s.Fail(Text::Format(_("reading the device %s"), address.Format().c_str()), status);
-    return kExitOk;
-}
-
 // Lays the image out again with the changed areas as the library now holds
-// them, then shows it (--dry-run) or writes it, verified and rolled back on
-// any difference. Returns an exit code.
-int CommitRebuilt(const Options& o, const FruView& view, const FruAddress& address,
-                  const std::set<int32_t>& changed, const std::vector<uint8_t>& raw,
-                  PendingBackup& backup) {
+// them. Returns an exit code (kExitRefused when it does not fit).
+int RebuiltImage(const Options& o, const FruView& view, const FruAddress& address,
+                 const std::set<int32_t>& changed, const std::vector<uint8_t>& raw,
+                 Relayout::Plan* plan) {
     if (o.shrink)
         if (int code = GiveBackPadding(changed))
             return code;
@@ -123,25 +104,15 @@ int CommitRebuilt(const Options& o, const FruView& view, const FruAddress& addre
     uint32_t capacity = RawImage::KnownDeviceSize(address);
     if (capacity == 0)
         capacity = static_cast<uint32_t>(raw.size());
-    const Relayout::Plan plan = Relayout::Rebuild(raw, Wide(view.name), replaced, capacity);
-    if (!plan.refusal.empty()) {
-        std::fprintf(stderr, _("orvane: refusing to commit %s: %s. Nothing was written.\n"),
-                     address.Format().c_str(), plan.refusal.c_str());
-        return kExitRefused;
-    }
-    if (o.dryRun) {
-        std::printf("%s", Relayout::Describe(plan, raw).c_str());
-        std::printf(_("nothing was written (--dry-run)\n"));
-        return kExitOk;
-    }
-    return SafeCommit::WriteImage(address, plan.image, backup);
+    *plan = Relayout::Rebuild(raw, Wide(view.name), replaced, capacity);
+    if (!plan->refusal.empty())
+        return Report::Refused(_("refusing to commit %s: %s. Nothing was written.\n"),
+                               address.Format().c_str(), plan->refusal.c_str());
+    return kExitOk;
 }
-} // namespace
 
-int Set(Session& s, const Options& o) {
-    const size_t first = o.SingleFru() ? 0 : 1;
-    if (o.operands.size() < first + 2 || (o.operands.size() - first) % 2 != 0)
-        return Usage("set", _("takes FRU FIELD VALUE [FIELD VALUE ...]"));
+// The usage errors of a combination of set's options; kExitOk when it fits.
+int CheckCombination(const Options& o) {
     const bool relayout = o.grow || o.shrink;
     if (o.dryRun && !relayout)
         return Usage("set", _("--dry-run shows what --grow or --shrink would write"));
@@ -155,12 +126,103 @@ int Set(Session& s, const Options& o) {
     if (o.commit && !o.file.empty())
         return Usage("set", _("--commit writes a FRU of the system; to write a file's contents "
                               "to its device use orvane restore"));
-    std::vector<std::pair<FieldNames::Field, std::string>> changes;
+    return kExitOk;
+}
+
+// A field a command line names, and the value it is to take.
+struct Change {
+    FieldNames::Field field;
+    std::string name, value;
+};
+
+// The encoding a text keeps: the packed one its field uses when the text can
+// be stored there, else 8-bit text, and the user is told which.
+uint8_t KeepEncoding(const FieldView& target, const std::string& value,
+                     std::vector<uint8_t>* bytes) {
+    if (target.encoding.empty() || target.encoding == "8bit_text")
+        return FieldEncoding::TypeBits(FieldEncoding::Kind::Text);
+    const auto kind = target.encoding == "6bit_ascii" ? FieldEncoding::Kind::SixBitAscii
+                      : target.encoding == "bcd_plus" ? FieldEncoding::Kind::BcdPlus
+                                                      : FieldEncoding::Kind::Binary;
+    const char* label = _(FieldEncoding::Label(kind));
+    if (auto packed = FieldEncoding::Encode(kind, value)) {
+        *bytes = *packed;
+        std::printf(_("%s: stored as %s, like the value it replaces\n"), target.key.c_str(), label);
+        return FieldEncoding::TypeBits(kind);
+    }
+    std::printf(_("%s: stored as 8-bit text; the value it replaces was %s, which "
+                  "cannot hold \"%s\"\n"),
+                target.key.c_str(), label, value.c_str());
+    return FieldEncoding::TypeBits(FieldEncoding::Kind::Text);
+}
+
+// Sets every named field of the selected FRU; *changed gets the areas set.
+int ApplyChanges(Session& s, const Options& o, const FruView& view,
+                 const std::vector<Change>& changes, std::set<int32_t>* changed) {
+    for (const Change& c : changes) {
+        const FieldView* target = FindField(view, c.field, c.name);
+        if (!target)
+            return kExitLibrary;
+        // Custom fields are named in image order; the library reaches them
+        // by the index of their value.
+        const uint32_t index = target->valueIndex;
+        const FieldNames::Field resolved{c.field.area, index, false, 0};
+        if (!SelectNamedField(s, resolved, c.name))
+            return kExitLibrary;
+        std::vector<uint8_t> bytes;
+        std::string problem;
+        if (!FieldBytes(c.field, index, c.value, &bytes, &problem))
+            return Report::Refused("%s: %s\n", c.name.c_str(), problem.c_str());
+        const uint8_t typeBits = KeepEncoding(*target, c.value, &bytes);
+        if (o.grow)
+            if (int code = MakeRoom(s, c.field.area, bytes.size(), target->key))
+                return code;
+        if (int code = ApplyValue(s, o, resolved, target->key, bytes, typeBits))
+            return code;
+        changed->insert(c.field.area);
+    }
+    return kExitOk;
+}
+
+// set --grow/--shrink: the changed areas take the room they need, the areas
+// behind them move, and the image is written whole (--dry-run: shown).
+int SetRebuilt(Session& s, const Options& o, const FruView& view, const GuardedWrite::Target& t,
+               const std::vector<Change>& changes) {
+    const auto make = [&](const std::vector<uint8_t>& raw, std::vector<uint8_t>* image) {
+        std::set<int32_t> changed;
+        if (int code = ApplyChanges(s, o, view, changes, &changed))
+            return code;
+        Relayout::Plan plan;
+        if (int code = RebuiltImage(o, view, t.address, changed, raw, &plan))
+            return code;
+        *image = plan.image;
+        if (o.dryRun)
+            std::printf("%s", Relayout::Describe(plan, raw).c_str());
+        return kExitOk;
+    };
+    if (!o.dryRun)
+        return GuardedWrite::Rebuild(s, o, t, make);
+    std::vector<uint8_t> raw, image;
+    std::string source;
+    if (const uint32_t status = RawImage::ReadWholeDevice(t.address, &raw, &source))
+        return s.Fail(Text::Format(_("reading the device %s"), t.address.Format().c_str()), status);
+    if (int code = make(raw, &image))
+        return code;
+    std::printf(_("nothing was written (--dry-run)\n"));
+    return kExitOk;
+}
+} // namespace
+
+int Set(Session& s, const Options& o) {
+    if (int code = CheckCombination(o))
+        return code;
+    const size_t first = o.SingleFru() ? 0 : 1;
+    std::vector<Change> changes;
     for (size_t i = first; i < o.operands.size(); i += 2) {
         const auto field = FieldNames::Parse(o.operands[i]);
         if (!field)
             return Usage("set", Text::Format(_("\"%s\" names no field"), o.operands[i].c_str()));
-        changes.push_back({*field, o.operands[i]});
+        changes.push_back({*field, o.operands[i], o.operands[i + 1]});
     }
     if (!LoadSource(s, o))
         return kExitLibrary;
@@ -168,89 +230,32 @@ int Set(Session& s, const Options& o) {
     FruView view;
     if (!DescribeTarget(s, o, &o.operands[0], &position, &view))
         return kExitLibrary;
-    if (!view.editable) {
-        std::fprintf(stderr,
-                     _("orvane: the FRU is damaged and shown from its raw bytes; it cannot be "
-                       "changed (orvane show names the damaged areas)\n"));
-        return kExitRefused;
-    }
-    FruAddress address;
-    s.SelectedAddress(&address);
-    // A gap layout is refused before anything is saved; a refusal after the
-    // backup removes it again (PendingBackup).
-    PendingBackup backup;
-    // A rebuilt image is laid out by the command itself, so any layout goes.
-    std::vector<uint8_t> raw;
-    if (relayout)
-        if (int code = DeviceBytes(s, o, address, &position, &backup, &raw))
-            return code;
-    if (o.commit && !o.repack && !relayout)
-        if (int code = SafeCommit::GuardLayout(address, 0))
-            return code;
-    if (o.commit && !relayout)
-        if (int code = TakeBackup(s, o, address, &position, &backup))
-            return code;
+    if (!view.editable)
+        return Report::Refused(_("the FRU is damaged and shown from its raw bytes; it cannot be "
+                                 "changed (orvane show names the damaged areas)\n"));
+    GuardedWrite::Target target{{}, position};
+    s.SelectedAddress(&target.address);
+    if (o.grow || o.shrink)
+        return SetRebuilt(s, o, view, target, changes);
     std::set<int32_t> changed;
-    for (size_t i = 0; i < changes.size(); ++i) {
-        const auto& [field, name] = changes[i];
-        const FieldView* target = FindField(view, field, name);
-        if (!target)
-            return kExitLibrary;
-        // Custom fields are named in image order; the library reaches them
-        // by the index of their value.
-        const uint32_t index = target->valueIndex;
-        const FieldNames::Field resolved{field.area, index, false, 0};
-        if (!SelectNamedField(s, resolved, name))
-            return kExitLibrary;
-        std::vector<uint8_t> bytes;
-        std::string problem;
-        const std::string& value = o.operands[first + 2 * i + 1];
-        if (!FieldBytes(field, index, value, &bytes, &problem)) {
-            std::fprintf(stderr, "orvane: %s: %s\n", name.c_str(), problem.c_str());
-            return kExitRefused;
-        }
-        // A text keeps the packed encoding its field uses when it can be
-        // stored there; otherwise it becomes 8-bit text, and the user is told.
-        uint8_t typeBits = FieldEncoding::TypeBits(FieldEncoding::Kind::Text);
-        if (!target->encoding.empty() && target->encoding != "8bit_text") {
-            const auto kind = target->encoding == "6bit_ascii" ? FieldEncoding::Kind::SixBitAscii
-                              : target->encoding == "bcd_plus" ? FieldEncoding::Kind::BcdPlus
-                                                               : FieldEncoding::Kind::Binary;
-            const char* label = _(FieldEncoding::Label(kind));
-            if (auto packed = FieldEncoding::Encode(kind, value)) {
-                bytes = *packed;
-                typeBits = FieldEncoding::TypeBits(kind);
-                std::printf(_("%s: stored as %s, like the value it replaces\n"),
-                            target->key.c_str(), label);
-            } else {
-                std::printf(_("%s: stored as 8-bit text; the value it replaces was %s, which "
-                              "cannot hold \"%s\"\n"),
-                            target->key.c_str(), label, value.c_str());
-            }
-        }
-        if (o.grow)
-            if (int code = MakeRoom(s, field.area, bytes.size(), target->key))
-                return code;
-        if (int code = ApplyValue(s, o, resolved, target->key, bytes, typeBits))
-            return code;
-        changed.insert(field.area);
-    }
-    if (relayout)
-        return CommitRebuilt(o, view, address, changed, raw, backup);
-    if (o.repack && !FruEdit::Repack(FruEdit::SelectedFru())) {
-        std::fprintf(stderr, _("orvane: the areas do not fit a common header when packed from "
-                               "offset 8; nothing was written\n"));
-        return kExitRefused;
-    }
-    if (o.commit)
-        if (int code = SafeCommit::GuardLayout(address, RawImage::KnownDeviceSize(address)))
-            return code;
-    if (!o.save.empty()) {
+    const auto change = [&](bool* any) {
+        *any = true;
+        return ApplyChanges(s, o, view, changes, &changed);
+    };
+    const auto save = [&]() {
+        if (o.save.empty())
+            return kExitOk;
         const uint32_t list = o.file.empty() ? ORVANE_LIST_SYSTEM : ORVANE_LIST_FILE;
         if (int code = SaveFruVerified(s, o.save, list, position))
             return code;
         std::printf(_("saved to %s\n"), o.save.c_str());
-    }
-    return o.commit ? SafeCommit::Commit(s, address, backup) : kExitOk;
+        return kExitOk;
+    };
+    if (o.commit)
+        return GuardedWrite::Commit(s, o, target, {change, save, o.repack});
+    bool any = false;
+    if (int code = change(&any))
+        return code;
+    return save();
 }
 } // namespace Commands

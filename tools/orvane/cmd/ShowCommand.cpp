@@ -18,8 +18,6 @@
 
 namespace Commands {
 int Show(Session& s, const Options& o) {
-    if (o.operands.size() > 1 || (o.SingleFru() && !o.operands.empty()))
-        return Usage("show", _("takes one FRU, or --file CFG, or --image FILE.bin"));
     if (!LoadSource(s, o))
         return kExitLibrary;
     std::vector<FruView> frus;
@@ -65,14 +63,5 @@ int Show(Session& s, const Options& o) {
         if (!fru.problem.empty())
             return kExitLibrary;
     return kExitOk;
-}
-
-int Load(Session& s, const Options& o) {
-    if (o.operands.size() != 1)
-        return Usage("load", "takes CFG");
-    Options file = o;
-    file.file = o.operands[0];
-    file.operands.clear();
-    return Show(s, file);
 }
 } // namespace Commands

@@ -1,4 +1,5 @@
 #include "device/Backup.h"
+#include "app/Report.h"
 
 #include "api/FruEdit.h"
 #include "cmd/CommandSupport.h"
@@ -6,6 +7,7 @@
 #include "view/Text.h"
 #include "view/Translate.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -61,11 +63,9 @@ int TakeBackup(Session& s, const Options& o, const FruAddress& address, const ui
     std::error_code ec;
     std::filesystem::create_directories(folder, ec);
     if (ec) {
-        std::fprintf(stderr,
-                     _("orvane: cannot create the backup folder %s: %s; nothing was "
-                       "written\n"),
-                     folder.c_str(), ec.message().c_str());
-        return kExitLibrary;
+        return Report::Fail(_("cannot create the backup folder %s: %s; nothing was "
+                              "written\n"),
+                            folder.c_str(), ec.message().c_str());
     }
     std::string tag = address.Format();
     for (char& c : tag)
@@ -83,24 +83,19 @@ int TakeBackup(Session& s, const Options& o, const FruAddress& address, const ui
 
     std::string source;
     if (const uint32_t status = RawImage::ReadWholeDevice(address, &backup->raw, &source)) {
-        std::fprintf(stderr,
-                     _("orvane: cannot read the device at %s for its backup (0x%08X); "
-                       "nothing was written\n"),
-                     address.Format().c_str(), status);
-        return kExitLibrary;
+        return Report::Fail(_("cannot read the device at %s for its backup (0x%08X); "
+                              "nothing was written\n"),
+                            address.Format().c_str(), status);
     }
     std::string error;
     if (!RawImage::WriteNewFile(stem + ".bin", backup->raw, &error)) {
-        std::fprintf(stderr, _("orvane: cannot save the backup: %s; nothing was written\n"),
-                     error.c_str());
-        return kExitLibrary;
+        return Report::Fail(_("cannot save the backup: %s; nothing was written\n"), error.c_str());
     }
     backup->bin = stem + ".bin";
     if (!position)
         return kExitOk;
     if (SaveFruVerified(s, stem + ".cfg", ORVANE_LIST_SYSTEM, *position) != kExitOk) {
-        std::fprintf(stderr, _("orvane: the backup could not be saved; nothing was written\n"));
-        return kExitLibrary;
+        return Report::Fail(_("the backup could not be saved; nothing was written\n"));
     }
     backup->cfg = stem + ".cfg";
     return kExitOk;
@@ -109,8 +104,8 @@ int TakeBackup(Session& s, const Options& o, const FruAddress& address, const ui
 int SaveFruVerified(Session& s, const std::string& path, uint32_t list, uint32_t position) {
     const std::string folder = ScratchFolder();
     if (folder.empty()) {
-        std::perror(_("orvane: cannot create a scratch folder"));
-        return kExitLibrary;
+        const int error = errno;
+        return Report::Os(_("cannot create a scratch folder"), error);
     }
     const std::string scratch = folder + "/fru.cfg";
     auto cleanup = [&]() {
@@ -136,11 +131,9 @@ int SaveFruVerified(Session& s, const std::string& path, uint32_t list, uint32_t
             return s.Fail(
                 Text::Format(_("reading back the configuration file saved for %s"), path.c_str()),
                 status);
-        std::fprintf(stderr,
-                     _("orvane: the configuration file saved for %s does not read back as "
-                       "the FRU; not saved\n"),
-                     path.c_str());
-        return kExitLibrary;
+        return Report::Fail(_("the configuration file saved for %s does not read back as "
+                              "the FRU; not saved\n"),
+                            path.c_str());
     }
     std::vector<uint8_t> bytes;
     std::string error;
@@ -148,8 +141,7 @@ int SaveFruVerified(Session& s, const std::string& path, uint32_t list, uint32_t
                     RawImage::WriteFileSafely(path, bytes, &error);
     cleanup();
     if (!ok) {
-        std::fprintf(stderr, _("orvane: cannot save %s: %s\n"), path.c_str(), error.c_str());
-        return kExitLibrary;
+        return Report::Fail(_("cannot save %s: %s\n"), path.c_str(), error.c_str());
     }
     return kExitOk;
 }

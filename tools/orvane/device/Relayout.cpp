@@ -106,26 +106,30 @@ std::string Extents(const ImageModel::ImageView& view, std::vector<Extent>* exte
     return "";
 }
 
-Plan Rebuild(const std::vector<uint8_t>& image, const std::u16string& name,
-             const std::vector<Replacement>& replaced, uint32_t capacity) {
-    Plan plan;
-    plan.refusal = Extents(ImageModel::ParseImage(image, name), &plan.before);
-    if (!plan.refusal.empty())
-        return plan;
+namespace {
+// Why the replacements cannot go into the image's areas, or "".
+std::string ReplacementProblem(const std::vector<Extent>& before,
+                               const std::vector<Replacement>& replaced) {
     for (const Replacement& r : replaced) {
-        const bool present = std::any_of(plan.before.begin(), plan.before.end(),
+        const bool present = std::any_of(before.begin(), before.end(),
                                          [&](const Extent& e) { return e.kind == r.kind; });
-        if (!present)
-            plan.refusal = Format(_("the image has no %s area"), FieldNames::AreaKey(r.kind));
-        else
-            plan.refusal = LengthProblem(r.kind, static_cast<uint32_t>(r.bytes.size()));
-        if (!plan.refusal.empty())
-            return plan;
+        const std::string problem =
+            present ? LengthProblem(r.kind, static_cast<uint32_t>(r.bytes.size()))
+                    : Format(_("the image has no %s area"), FieldNames::AreaKey(r.kind));
+        if (!problem.empty())
+            return problem;
     }
-    // Every area moves by what the areas before it grew or shrank.
+    return "";
+}
+
+// Moves every area by what the areas before it grew or shrank, into
+// plan->after, and gives the old and the new end of the image. Why the areas
+// cannot move so, or "".
+std::string MoveAreas(const std::vector<Replacement>& replaced, Plan* plan, uint32_t* oldEnd,
+                      uint32_t* newEnd) {
     int64_t shift = 0;
-    uint32_t oldEnd = kHeaderBytes;
-    for (const Extent& e : plan.before) {
+    *oldEnd = kHeaderBytes;
+    for (const Extent& e : plan->before) {
         Extent moved = e;
         moved.offset = static_cast<uint32_t>(e.offset + shift);
         if (const Replacement* r = Find(replaced, e.kind)) {
@@ -134,48 +138,42 @@ Plan Rebuild(const std::vector<uint8_t>& image, const std::u16string& name,
             // internal use and multi-record areas keep theirs.
             if (moved.length != e.length &&
                 (e.kind == ORVANE_AREA_INTERNAL_USE || e.kind == ORVANE_AREA_MULTIRECORD ||
-                 moved.length % kUnit != 0)) {
-                plan.refusal = Format(_("the %s area cannot change from %u to %u bytes"),
-                                      FieldNames::AreaKey(e.kind), e.length, moved.length);
-                return plan;
-            }
+                 moved.length % kUnit != 0))
+                return Format(_("the %s area cannot change from %u to %u bytes"),
+                              FieldNames::AreaKey(e.kind), e.length, moved.length);
         }
-        if (moved.offset > kMaxAddressable) {
-            plan.refusal =
-                Format(_("the %s area would start at byte %u, past the 2,040 bytes "
-                         "the common header can point to: %u bytes missing"),
-                       FieldNames::AreaKey(e.kind), moved.offset, moved.offset - kMaxAddressable);
-            return plan;
-        }
+        if (moved.offset > kMaxAddressable)
+            return Format(_("the %s area would start at byte %u, past the 2,040 bytes "
+                            "the common header can point to: %u bytes missing"),
+                          FieldNames::AreaKey(e.kind), moved.offset,
+                          moved.offset - kMaxAddressable);
         shift += int64_t{moved.length} - e.length;
-        oldEnd = std::max(oldEnd, e.offset + e.length);
-        plan.after.push_back(moved);
+        *oldEnd = std::max(*oldEnd, e.offset + e.length);
+        plan->after.push_back(moved);
     }
-    const auto newEnd = static_cast<uint32_t>(oldEnd + shift);
-    if (newEnd > capacity) {
-        plan.refusal = Format(_("the image would need %u bytes and the device holds %u: %u bytes "
-                                "missing"),
-                              newEnd, capacity, newEnd - capacity);
-        return plan;
-    }
+    *newEnd = static_cast<uint32_t>(*oldEnd + shift);
+    return "";
+}
 
-    // Bytes past the old image stay unless the image now covers them; the
-    // header, the gaps and the areas are laid out again from the old image.
-    std::vector<uint8_t>& out = plan.image;
+// Lays the image out again: bytes past the old image stay unless the image
+// now covers them; the header, the gaps and the areas come from the old image.
+void LayOut(const std::vector<uint8_t>& image, const std::vector<Replacement>& replaced,
+            uint32_t oldEnd, uint32_t newEnd, Plan* plan) {
+    std::vector<uint8_t>& out = plan->image;
     out = image;
     out.resize(std::max<size_t>(image.size(), newEnd), 0xFF);
     std::fill(out.begin() + newEnd, out.begin() + std::max(newEnd, oldEnd), 0xFF);
     uint8_t sum = 0;
     for (size_t i = 0; i < kHeaderChecksumByte; ++i) {
-        for (const Extent& e : plan.after)
+        for (const Extent& e : plan->after)
             if (HeaderByte(e.kind) == i)
                 out[i] = static_cast<uint8_t>(e.offset / kUnit);
         sum = static_cast<uint8_t>(sum + out[i]);
     }
     out[kHeaderChecksumByte] = static_cast<uint8_t>(-sum);
     uint32_t from = kHeaderBytes, to = kHeaderBytes;
-    for (size_t i = 0; i < plan.before.size(); ++i) {
-        const Extent &old = plan.before[i], &moved = plan.after[i];
+    for (size_t i = 0; i < plan->before.size(); ++i) {
+        const Extent &old = plan->before[i], &moved = plan->after[i];
         std::copy(image.begin() + from, image.begin() + old.offset, out.begin() + to);
         const Replacement* r = Find(replaced, old.kind);
         if (r)
@@ -186,6 +184,29 @@ Plan Rebuild(const std::vector<uint8_t>& image, const std::u16string& name,
         from = old.offset + old.length;
         to = moved.offset + moved.length;
     }
+}
+} // namespace
+
+Plan Rebuild(const std::vector<uint8_t>& image, const std::u16string& name,
+             const std::vector<Replacement>& replaced, uint32_t capacity) {
+    Plan plan;
+    plan.refusal = Extents(ImageModel::ParseImage(image, name), &plan.before);
+    if (!plan.refusal.empty())
+        return plan;
+    plan.refusal = ReplacementProblem(plan.before, replaced);
+    if (!plan.refusal.empty())
+        return plan;
+    uint32_t oldEnd = 0, newEnd = 0;
+    plan.refusal = MoveAreas(replaced, &plan, &oldEnd, &newEnd);
+    if (!plan.refusal.empty())
+        return plan;
+    if (newEnd > capacity) {
+        plan.refusal = Format(_("the image would need %u bytes and the device holds %u: %u bytes "
+                                "missing"),
+                              newEnd, capacity, newEnd - capacity);
+        return plan;
+    }
+    LayOut(image, replaced, oldEnd, newEnd, &plan);
     return plan;
 }
 

@@ -1,4 +1,5 @@
 #include "device/SafeCommit.h"
+#include "app/Report.h"
 
 #include "api/DeviceAccess.h"
 #include "api/FruEdit.h"
@@ -51,30 +52,26 @@ uint32_t WriteDifferences(const FruAddress& device, const std::vector<uint8_t>& 
 // Writes the raw backup back where the device differs from it, then reads it
 // again and compares. Returns kExitLibrary.
 int RollBack(const FruAddress& address, const Commands::PendingBackup& backup) {
-    std::fprintf(stderr, _("orvane: writing %s back to the device\n"), backup.bin.c_str());
+    Report::Say(_("writing %s back to the device\n"), backup.bin.c_str());
     const FruAddress device = address;
     const uint32_t size = static_cast<uint32_t>(backup.raw.size());
     std::vector<uint8_t> back;
     const uint32_t written = WriteDifferences(device, backup.raw);
     const uint32_t read = written ? written : DeviceAccess::ReadDevice(device, 0, size, &back);
     if (written == 0 && read == 0 && back == backup.raw) {
-        std::fprintf(stderr,
-                     _("orvane: the device at %s is as before (%zu bytes read back and "
-                       "compared); the backup stays in %s\n"),
-                     address.Format().c_str(), backup.raw.size(), backup.Describe().c_str());
-        return kExitLibrary;
+        return Report::Fail(_("the device at %s is as before (%zu bytes read back and "
+                              "compared); the backup stays in %s\n"),
+                            address.Format().c_str(), backup.raw.size(), backup.Describe().c_str());
     }
     if (written || read)
-        std::fprintf(stderr,
-                     _("orvane: the rollback failed (0x%08X): the device at %s is NOT as "
-                       "before; orvane restore %s tries again\n"),
-                     written ? written : read, address.Format().c_str(), backup.bin.c_str());
+        Report::Say(_("the rollback failed (0x%08X): the device at %s is NOT as "
+                      "before; orvane restore %s tries again\n"),
+                    written ? written : read, address.Format().c_str(), backup.bin.c_str());
     else
-        std::fprintf(stderr,
-                     _("orvane: the device at %s is NOT as before (it differs from %s at "
-                       "%s); orvane restore %s tries again\n"),
-                     address.Format().c_str(), backup.bin.c_str(),
-                     RawImage::Differences(backup.raw, back).c_str(), backup.bin.c_str());
+        Report::Say(_("the device at %s is NOT as before (it differs from %s at "
+                      "%s); orvane restore %s tries again\n"),
+                    address.Format().c_str(), backup.bin.c_str(),
+                    RawImage::Differences(backup.raw, back).c_str(), backup.bin.c_str());
     return kExitLibrary;
 }
 
@@ -109,12 +106,12 @@ int GuardLayout(const FruAddress& address, uint32_t deviceLength) {
     bool moved = false;
     for (const auto& area : layout.areas)
         moved = moved || area.headerOffset != area.commitOffset;
-    std::fprintf(stderr, _("orvane: refusing to commit %s: %sNothing was written.%s\n"),
-                 address.Format().c_str(), problems.c_str(),
-                 moved ? _(" --repack moves the areas to where the commit writes them and "
-                           "rewrites the header to match.")
-                       : "");
-    return kExitRefused;
+    return Report::Refused(_("refusing to commit %s: %sNothing was written.%s\n"),
+                           address.Format().c_str(), problems.c_str(),
+                           moved
+                               ? _(" --repack moves the areas to where the commit writes them and "
+                                   "rewrites the header to match.")
+                               : "");
 }
 
 int Commit(Session& s, const FruAddress& address, Commands::PendingBackup& backup) {
@@ -153,8 +150,7 @@ int Commit(Session& s, const FruAddress& address, Commands::PendingBackup& backu
         return RollBack(address, backup);
     }
     if (const std::string problem = Verify(address, expected, meant); !problem.empty()) {
-        std::fprintf(stderr, _("orvane: the commit did not leave the device as meant: %s\n"),
-                     problem.c_str());
+        Report::Say(_("the commit did not leave the device as meant: %s\n"), problem.c_str());
         return RollBack(address, backup);
     }
     std::printf(
@@ -167,14 +163,13 @@ int WriteImage(const FruAddress& address, const std::vector<uint8_t>& image,
                Commands::PendingBackup& backup) {
     backup.Keep();
     if (const uint32_t status = WriteDifferences(address, image)) {
-        std::fprintf(stderr, _("orvane: writing the image to %s failed (0x%08X)\n"),
-                     address.Format().c_str(), status);
+        Report::Say(_("writing the image to %s failed (0x%08X)\n"), address.Format().c_str(),
+                    status);
         return RollBack(address, backup);
     }
     if (const std::string problem = Verify(address, image, std::vector<bool>(image.size(), true));
         !problem.empty()) {
-        std::fprintf(stderr, _("orvane: the write did not leave the device as meant: %s\n"),
-                     problem.c_str());
+        Report::Say(_("the write did not leave the device as meant: %s\n"), problem.c_str());
         return RollBack(address, backup);
     }
     std::printf(_("wrote and verified %zu bytes at %s; the previous contents are in %s\n"),

@@ -84,8 +84,8 @@ std::string Choose(std::string* language, std::string* locale) {
             return "";
         }
     char line[160];
-    std::snprintf(line, sizeof line,
-                  _("orvane: no catalogue for the language of %s; using English"), name.c_str());
+    std::snprintf(line, sizeof line, _("no catalogue for the language of %s; using English"),
+                  name.c_str());
     return line;
 }
 } // namespace Languages

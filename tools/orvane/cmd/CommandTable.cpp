@@ -1,0 +1,337 @@
+#include "cmd/CommandTable.h"
+
+#include "cmd/Commands.h"
+#include "view/Text.h"
+#include "view/Translate.h"
+
+#include <iterator>
+
+namespace Commands {
+namespace {
+// scan, show and inventory over many BMCs.
+constexpr uint32_t kFleet = kHosts | kHostsFile | kFanout | kHostTimeout;
+
+const Command kCommands[] = {
+    {"scan",
+     Scan,
+     nullptr,
+     {0, 0, N_("takes no operands")},
+     0,
+     {},
+     kJson | kFleet,
+     N_("usage: orvane scan [--json]\n"
+        "Scans the SDR repository, reads every FRU device (at most 17) and lists\n"
+        "position, name, address and the areas present. Devices that were located\n"
+        "but not read are listed with the library's reason: as damaged when their\n"
+        "bytes read but the library refuses the image (JSON: \"damaged\"), else as\n"
+        "unreadable (JSON: \"unreadable\"); the exit code is then 4.\n")},
+    {"show",
+     Show,
+     nullptr,
+     {0, 1, N_("takes one FRU, or --file CFG, or --image FILE.bin")},
+     kFile | kImage,
+     {0, 0, N_("takes one FRU, or --file CFG, or --image FILE.bin")},
+     kJson | kStrict | kFile | kImage | kFleet,
+     N_("usage: orvane show [FRU] [--json]   or   orvane show --file CFG [--json]\n"
+        "Every area and field with title and value as the library renders them;\n"
+        "internal use and multi-record areas as hex. A damaged device (or image)\n"
+        "is shown from its raw bytes, each bad area with its reason, not editable;\n"
+        "--strict shows only what the library accepts. Damaged and unreadable\n"
+        "devices are listed at the end, and the exit code is then 4.\n")},
+    {"get",
+     Get,
+     nullptr,
+     {2, 2, N_("takes FRU FIELD")},
+     kFile | kImage,
+     {1, 1, N_("takes FIELD with --file or --image")},
+     kFile | kImage,
+     N_("usage: orvane get FRU FIELD   or   orvane get --file CFG FIELD\n")},
+    {"set",
+     Set,
+     nullptr,
+     {3, 255, N_("takes FRU FIELD VALUE [FIELD VALUE ...]"), true},
+     kFile | kImage,
+     {2, 255, N_("takes FRU FIELD VALUE [FIELD VALUE ...]"), true},
+     kCommit | kSave | kForce | kRepack | kGrow | kShrink | kDryRun | kFile | kImage,
+     N_("usage: orvane set FRU FIELD VALUE [FIELD VALUE ...] (--commit | --save CFG)\n"
+        "       orvane set --file CFG FIELD VALUE ... --save CFG\n"
+        "A text keeps its field's encoding when it can be stored in it (6-bit\n"
+        "packed ASCII, BCD plus), else it is stored as 8-bit text; set says which.\n"
+        "board.mfg_date takes \"YYYY-MM-DD HH:MM\" (UTC), chassis.type a number,\n"
+        "internal.data hex bytes of the same length.\n"
+        "A one-byte text is refused unless --force (its type/length byte 0xC1 ends\n"
+        "the area for every FRU reader). Before --commit the FRU's current contents\n"
+        "are saved into the backup folder (a .cfg and a raw .bin), and the device\n"
+        "is read back after the commit; a difference is rolled back.\n"
+        "--commit is refused (exit 3, nothing written) when the common header\n"
+        "places an area elsewhere than the commit writes it (the commit packs the\n"
+        "areas from offset 8: internal use, chassis, board, product, multi-record)\n"
+        "or the image would not fit the device; --repack rewrites the header to\n"
+        "the packed layout and writes every area there.\n"
+        "--grow gives an area that a value does not fit the fewest 8-byte blocks\n"
+        "that hold it; --shrink gives back the blocks of padding it no longer\n"
+        "needs. Every area stored behind it moves by as much, in its order and\n"
+        "with its gaps, the common header follows, and the image is written raw,\n"
+        "backed up and verified (any layout; refused when it would not fit the\n"
+        "device). --dry-run shows the old and new layout and the bytes that change.\n")},
+    {"save",
+     Save,
+     nullptr,
+     {2, 2, N_("takes FRU CFG")},
+     kImage,
+     {1, 1, N_("takes CFG with --image")},
+     kFile | kImage,
+     N_("usage: orvane save FRU CFG\n"
+        "The file is written beside CFG under a temporary name, read back through\n"
+        "the library and compared, then renamed over CFG.\n")},
+    {"load",
+     Load,
+     nullptr,
+     {1, 1, N_("takes CFG")},
+     0,
+     {},
+     kJson,
+     N_("usage: orvane load CFG [--json]\n")},
+    {"restore",
+     Restore,
+     nullptr,
+     {1, 2, N_("takes CFG or FILE.bin")},
+     0,
+     {},
+     kRepack,
+     N_("usage: orvane restore CFG   or   orvane restore FILE.bin [FRU]\n"
+        "CFG: writes a saved file's internal use, multi-record and field contents to\n"
+        "the device at the file's address and commits, guarded, backed up and\n"
+        "verified like set --commit. Refuses when the device's areas differ in size\n"
+        "from the file's. A device whose image no longer reads gets the file's\n"
+        "whole image. --repack as for set --commit.\n"
+        "FILE.bin: writes the raw image like orvane write, to FRU or to the device\n"
+        "named in a backup's file name (<time>-T-L-DA-B-CA-ID.bin).\n")},
+    {"dump",
+     Dump,
+     nullptr,
+     {2, 2, N_("takes FRU FILE.bin")},
+     kImage,
+     {1, 1, N_("takes FILE.bin with --image")},
+     kImage,
+     N_("usage: orvane dump FRU FILE.bin\n"
+        "Saves the device's raw bytes: as many as Get FRU Inventory Area Info says\n"
+        "it holds (256 for EEPROMs), else the extent of its image. FRU may name a\n"
+        "device that could not be read (by its name or address).\n")},
+    {"build",
+     Build,
+     nullptr,
+     {2, 2, N_("takes CFG FILE.bin")},
+     0,
+     {},
+     0,
+     N_("usage: orvane build CFG FILE.bin\n"
+        "Writes the binary image of a configuration file: the common header and every\n"
+        "area at its header offset, gaps filled with FFh.\n")},
+    {"write",
+     Write,
+     nullptr,
+     {2, 2, N_("takes FRU FILE.bin")},
+     0,
+     {},
+     0,
+     N_("usage: orvane write FRU FILE.bin\n"
+        "Writes a raw image from offset 0, after the backup, and reads it back;\n"
+        "a difference is rolled back from the backup.\n")},
+    {"props",
+     Props,
+     nullptr,
+     {0, 0, N_("takes no operands")},
+     0,
+     {},
+     kJson,
+     N_("usage: orvane props [--json]\n")},
+    {"check",
+     Check,
+     nullptr,
+     {1, 1, N_("takes ADDRESS")},
+     0,
+     {},
+     0,
+     N_("usage: orvane check ADDRESS   (ADDRESS: T:L:DA:B:CA:ID, e.g. 2:0:20:00:20:00)\n")},
+    {"inventory",
+     nullptr,
+     Inventory,
+     {0, 0, N_("over --hosts takes no FRU, no operands and no --file")},
+     0,
+     {},
+     kFleet | kOut,
+     N_("usage: orvane inventory (--hosts LIST | --hosts-file FILE) [--out FILE.jsonl]\n"
+        "           [--fanout N] [--host-timeout S] [--user U --password-file F]\n"
+        "Reads every host's FRUs, a worker process per host, and writes one JSON line\n"
+        "per host in the order they finish: host, status (ok, partial, failed,\n"
+        "timeout), exit_code, error, duration (s) and the FRUs as show --json gives\n"
+        "them. --hosts with scan or show does the same for those commands; without\n"
+        "--json their text is grouped per host, identical results shown once.\n"
+        "Exit code 5 when some host did not answer in full.\n")},
+    {"diff",
+     nullptr,
+     Diff,
+     {2, 2, N_("takes OLD.jsonl NEW.jsonl")},
+     0,
+     {},
+     kJson,
+     N_("usage: orvane diff OLD.jsonl NEW.jsonl [--json]\n"
+        "Per host, the FRUs added and removed (by address) and the fields changed.\n"
+        "Exit code 0 no differences, 1 differences, 2 trouble.\n")},
+};
+
+// Every option of the table: its bit, its name and its help line.
+struct OptionText {
+    Option bit;
+    const char* name;
+    const char* help; // N_
+};
+const OptionText kOptions[] = {
+    {kJson, "--json", N_("  --json               JSON output\n")},
+    {kCommit, "--commit", N_("  --commit             write the change to the device\n")},
+    {kSave, "--save", N_("  --save CFG           write the changed FRU to a configuration file\n")},
+    {kForce, "--force", N_("  --force              store a one-byte text all the same\n")},
+    {kStrict, "--strict", N_("  --strict             show only what the library accepts\n")},
+    {kRepack, "--repack",
+     N_("  --repack             move the areas to where the commit writes them and\n"
+        "                       rewrite the header to match\n")},
+    {kGrow, "--grow", N_("  --grow               give an area the 8-byte blocks a value needs\n")},
+    {kShrink, "--shrink", N_("  --shrink             give back an area's unused 8-byte blocks\n")},
+    {kDryRun, "--dry-run",
+     N_("  --dry-run            with --grow or --shrink: show the new layout, write nothing\n")},
+    {kFile, "--file", N_("  --file CFG           the FRU of a configuration file\n")},
+    {kImage, "--image", N_("  --image FILE.bin     a raw FRU image file as the one FRU\n")},
+    {kHosts, "--hosts", N_("  --hosts LIST         many BMCs: bmc[01-64].net,10.1.2.3\n")},
+    {kHostsFile, "--hosts-file",
+     N_("  --hosts-file FILE    a host a line: HOST[:PORT] [USER PASSWORD-FILE]\n")},
+    {kFanout, "--fanout", N_("  --fanout N           BMCs read at once (default 32)\n")},
+    {kHostTimeout, "--host-timeout",
+     N_("  --host-timeout S     seconds one BMC may take (default 60)\n")},
+    {kOut, "--out", N_("  --out FILE           write the JSON lines to FILE\n")},
+};
+
+// Every command takes these.
+const char* const kGlobal[] = {"--driver",        "--system",     "--host", "--user",
+                               "--password-file", "--interface",  "--lang", "--locale",
+                               "--debug-level",   "--backup-dir", "--help"};
+constexpr const char* kGlobalHelp =
+    N_("global options:\n"
+       "  --system FILE        run on the simulated BMC described by FILE\n"
+       "  --driver NAME|PATH   driver module (sim, freeipmi or a path)\n"
+       "  --host HOST[:PORT]   BMC over the network; --user, --password-file FILE,\n"
+       "                       --interface lan|lanplus\n"
+       "  --lang L --locale C  catalogue language (e.g. --lang de --locale de)\n"
+       "  --debug-level N      write DBGLOG.txt (1 failures, 3 every call)\n"
+       "  --backup-dir DIR     where commits save what the device held\n"
+       "  --help               this text\n");
+
+bool Takes(const Command& command, const std::string& option) {
+    for (const char* name : kGlobal)
+        if (option == name)
+            return true;
+    for (const OptionText& o : kOptions)
+        if (option == o.name)
+            return (command.options & o.bit) != 0;
+    return false;
+}
+
+bool Given(const Options& o, uint32_t bits) {
+    for (const std::string& option : o.given)
+        for (const OptionText& known : kOptions)
+            if ((bits & known.bit) && option == known.name)
+                return true;
+    return false;
+}
+} // namespace
+
+const Command* Find(const std::string& name) {
+    for (const Command& c : kCommands)
+        if (name == c.name)
+            return &c;
+    return nullptr;
+}
+
+const char* Overview() {
+    return _("usage: orvane [options] COMMAND [operands]\n"
+             "\n"
+             "commands:\n"
+             "  scan                     list the FRUs of the system\n"
+             "  show [FRU]               every area and field (--file CFG: of a file)\n"
+             "  get FRU FIELD            one field's value\n"
+             "  set FRU FIELD VALUE ...  change fields; --commit and/or --save CFG\n"
+             "  save FRU CFG             save a FRU as a configuration file\n"
+             "  load CFG                 read a configuration file and show it\n"
+             "  restore CFG|FILE.bin     write a backup back to its device\n"
+             "  dump FRU FILE.bin        save the device's raw bytes\n"
+             "  build CFG FILE.bin       write the binary image of a configuration file\n"
+             "  write FRU FILE.bin       write a raw image to the device\n"
+             "  props                    the system properties\n"
+             "  check ADDRESS            check the FRU header at an address\n"
+             "  inventory --hosts LIST   every host's FRUs as JSON Lines (--out FILE)\n"
+             "  diff OLD NEW             what changed between two inventories\n"
+             "\n"
+             "FRU: a position (orvane scan), an address T:L:DA:B:CA:ID, or a name.\n"
+             "FIELD: board.manufacturer, product.asset_tag, chassis.custom.2, "
+             "internal.data, ...\n"
+             "       or the field enumerator 1-17.\n"
+             "\n"
+             "options:\n"
+             "  --system FILE        run on the simulated BMC described by FILE\n"
+             "  --driver NAME|PATH   driver module (sim, freeipmi or a path)\n"
+             "  --host HOST[:PORT]   BMC over the network; --user, --password-file FILE,\n"
+             "                       --interface lan|lanplus\n"
+             "  --lang L --locale C  catalogue language (e.g. --lang de --locale de)\n"
+             "  --debug-level N      write DBGLOG.txt (1 failures, 3 every call)\n"
+             "  --backup-dir DIR     where commits save what the device held\n"
+             "  --repack             set --commit, restore: move the areas to where the\n"
+             "                       commit writes them and rewrite the header to match\n"
+             "  --grow, --shrink     set --commit: give an area the 8-byte blocks a value\n"
+             "                       needs, or give back unused ones; the areas behind\n"
+             "                       move (--dry-run: show the new layout, write nothing)\n"
+             "  --json               JSON output (scan, show, load, props)\n"
+             "  --hosts LIST         scan, show or inventory many BMCs: bmc[01-64].net,10.1.2.3\n"
+             "  --hosts-file FILE    a host a line: HOST[:PORT] [USER PASSWORD-FILE]\n"
+             "  --fanout N           BMCs read at once (default 32)\n"
+             "  --host-timeout S     seconds one BMC may take (default 60)\n"
+             "  --help               this text, or a command's: orvane COMMAND --help\n"
+             "\n"
+             "Every write (set --commit, restore, write) first saves the device as a\n"
+             "configuration file and a raw image into the backup folder, reads the\n"
+             "device back afterwards and, when it differs, writes the raw image back.\n"
+             "\n"
+             "exit codes: 0 done; 1 a library, driver or system call failed (the reason\n"
+             "            on standard error); 2 bad command line; 3 refused by the\n"
+             "            command's checks (layout, size, one-byte text, restore\n"
+             "            mismatch), nothing written; 4 partial: scan or show listed\n"
+             "            FRU devices that are damaged or could not be read;\n"
+             "            5 over --hosts: some hosts failed (the others' results are given)\n");
+}
+
+std::string Help(const Command& command) {
+    std::string text = _(command.help);
+    if (command.options) {
+        text += _("options:\n");
+        for (const OptionText& o : kOptions)
+            if (command.options & o.bit)
+                text += _(o.help);
+    }
+    return text + _(kGlobalHelp);
+}
+
+std::string OptionMisfit(const Command& command, const Options& o) {
+    for (const std::string& option : o.given)
+        if (!Takes(command, option))
+            return Text::Format(_("takes no option %s"), option.c_str());
+    return "";
+}
+
+std::string OperandMisfit(const Command& command, const Options& o) {
+    const Operands& counts =
+        command.namedBy && Given(o, command.namedBy) ? command.named : command.operands;
+    const size_t n = o.operands.size();
+    if (n < counts.min || n > counts.max || (counts.pairs && (n - counts.min) % 2 != 0))
+        return _(counts.problem);
+    return "";
+}
+} // namespace Commands

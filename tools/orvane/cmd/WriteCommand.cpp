@@ -1,0 +1,31 @@
+// orvane write: a raw image file to a device.
+#include "app/Report.h"
+#include "cmd/Commands.h"
+
+#include "cmd/CommandSupport.h"
+#include "device/GuardedWrite.h"
+#include "device/RawImage.h"
+#include "view/Text.h"
+#include "view/Translate.h"
+
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace Commands {
+int Write(Session& s, const Options& o) {
+    std::vector<uint8_t> image;
+    std::string error;
+    if (!RawImage::ReadFile(o.operands[1], &image, &error)) {
+        return Report::Fail("%s\n", error.c_str());
+    }
+    if (!LoadSource(s, o))
+        return kExitLibrary;
+    FruAddress address;
+    std::optional<uint32_t> position;
+    if (!ResolveDevice(s, o.operands[0], &address, &position))
+        return kExitLibrary;
+    return GuardedWrite::Write(s, o, {address, position}, image);
+}
+} // namespace Commands

@@ -1,0 +1,70 @@
+#include "device/GuardedWrite.h"
+
+#include "api/FruEdit.h"
+#include "app/Report.h"
+#include "device/Backup.h"
+#include "device/LayoutGuard.h"
+#include "device/RawImage.h"
+#include "device/SafeCommit.h"
+#include "view/Translate.h"
+
+namespace GuardedWrite {
+namespace {
+const uint32_t* PositionOf(const Target& target) {
+    return target.position ? &*target.position : nullptr;
+}
+} // namespace
+
+int Commit(Session& s, const Options& o, const Target& target, const Edit& edit) {
+    const FruAddress& address = target.address;
+    if (!edit.repack)
+        if (int code = SafeCommit::GuardLayout(address, 0))
+            return code;
+    // A refusal from here on removes the backup again (PendingBackup).
+    Commands::PendingBackup backup;
+    if (int code = Commands::TakeBackup(s, o, address, PositionOf(target), &backup))
+        return code;
+    bool changed = false;
+    if (int code = edit.change(&changed))
+        return code;
+    if (edit.repack) {
+        if (!FruEdit::Repack(FruEdit::SelectedFru()))
+            return Report::Refused(_("the areas do not fit a common header when packed from "
+                                     "offset 8; nothing was written\n"));
+        changed = true; // the header and every area are written where they now belong
+    }
+    if (!changed)
+        return kExitOk;
+    if (int code = SafeCommit::GuardLayout(address, RawImage::KnownDeviceSize(address)))
+        return code;
+    if (edit.beforeCommit)
+        if (int code = edit.beforeCommit())
+            return code;
+    return SafeCommit::Commit(s, address, backup);
+}
+
+int Rebuild(Session& s, const Options& o, const Target& target, const MakeImage& make) {
+    Commands::PendingBackup backup;
+    if (int code = Commands::TakeBackup(s, o, target.address, PositionOf(target), &backup))
+        return code;
+    std::vector<uint8_t> image;
+    if (int code = make(backup.raw, &image))
+        return code;
+    return SafeCommit::WriteImage(target.address, image, backup);
+}
+
+int Write(Session& s, const Options& o, const Target& target, const std::vector<uint8_t>& image) {
+    const uint32_t size = RawImage::KnownDeviceSize(target.address);
+    const size_t limit = size ? size : LayoutGuard::kAddressableBytes;
+    if (image.empty() || image.size() > limit)
+        return Report::Refused(size ? _("refusing to write %zu bytes to %s: the device holds %zu "
+                                        "bytes; nothing was written\n")
+                                    : _("refusing to write %zu bytes to %s: the device can "
+                                        "address %zu bytes; nothing was written\n"),
+                               image.size(), target.address.Format().c_str(), limit);
+    return Rebuild(s, o, target, [&](const std::vector<uint8_t>&, std::vector<uint8_t>* out) {
+        *out = image;
+        return kExitOk;
+    });
+}
+} // namespace GuardedWrite

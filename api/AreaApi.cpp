@@ -4,6 +4,7 @@
 // area, CInternalUseArea, CChassisInfoArea, CBoardInfoArea or CProductInfoArea.
 #include "api/LibraryState.h"
 #include "fru/CFru.h"
+#include "fru/FruDefs.h"
 #include "orvane/orvane.h"
 #include "support/Frame.h"
 #include "support/IpmiDefs.h"
@@ -17,18 +18,9 @@ using Globals::state;
 
 namespace {
 constexpr uint8_t kTextTypeBits = 0xC0; // 8-bit text in bits 7..6 of a type/length byte
-constexpr uint32_t kHeaderBytes = 8;
 constexpr uint32_t kNoField = 0xFFFFFFFF;
 
-enum AreaKind : uint32_t {
-    kNoArea = 0,
-    kCommonHeader = 1,
-    kInternalUse = 2,
-    kChassis = 3,
-    kBoard = 4,
-    kProduct = 5,
-    kMultiRecord = 6
-};
+constexpr uint32_t kNoArea = 0; // no area selected
 
 // What an operation needs selected besides the list and the FRU.
 enum class Needs { Fru, Area, Field };
@@ -76,17 +68,17 @@ CFru* SelectedFru(const char16_t* name, Needs needs, uint32_t* status,
 
 bool HasArea(const CFru& fru, uint32_t kind) {
     switch (kind) {
-    case kCommonHeader:
+    case ORVANE_AREA_COMMON_HEADER:
         return true;
-    case kInternalUse:
+    case ORVANE_AREA_INTERNAL_USE:
         return fru.HasInternalArea();
-    case kChassis:
+    case ORVANE_AREA_CHASSIS:
         return fru.HasChassisArea();
-    case kBoard:
+    case ORVANE_AREA_BOARD:
         return fru.HasBoardArea();
-    case kProduct:
+    case ORVANE_AREA_PRODUCT:
         return fru.HasProductArea();
-    case kMultiRecord:
+    case ORVANE_AREA_MULTIRECORD:
         return fru.HasMultiRecArea();
     default:
         return false;
@@ -101,13 +93,13 @@ void ClearAreaSelection() {
 // Field count and enumerator lookup of the four areas that have fields.
 uint32_t FieldCount(CFru& fru, uint32_t kind) {
     switch (kind) {
-    case kInternalUse:
+    case ORVANE_AREA_INTERNAL_USE:
         return fru.internalArea.GetNumberOfFields();
-    case kChassis:
+    case ORVANE_AREA_CHASSIS:
         return fru.chassisArea.GetNumberOfFields();
-    case kBoard:
+    case ORVANE_AREA_BOARD:
         return fru.boardArea.GetNumberOfFields();
-    case kProduct:
+    case ORVANE_AREA_PRODUCT:
         return fru.productArea.GetNumberOfFields();
     default:
         return 0;
@@ -116,15 +108,15 @@ uint32_t FieldCount(CFru& fru, uint32_t kind) {
 
 uint32_t FieldIndex(CFru& fru, uint32_t kind, int32_t fieldEnum) {
     switch (kind) {
-    case kInternalUse:
+    case ORVANE_AREA_INTERNAL_USE:
         return fru.internalArea.GetFieldIndexFromEnum(fieldEnum);
-    case kChassis:
+    case ORVANE_AREA_CHASSIS:
         return static_cast<uint32_t>(
             fru.chassisArea.GetFieldIndexFromEnum(static_cast<uint32_t>(fieldEnum)));
-    case kBoard:
+    case ORVANE_AREA_BOARD:
         return static_cast<uint32_t>(
             fru.boardArea.GetFieldIndexFromEnum(static_cast<uint32_t>(fieldEnum)));
-    case kProduct:
+    case ORVANE_AREA_PRODUCT:
         return static_cast<uint32_t>(
             fru.productArea.GetFieldIndexFromEnum(static_cast<uint32_t>(fieldEnum)));
     default:
@@ -139,17 +131,17 @@ struct InfoAreaFailure {
 };
 
 InfoAreaFailure GetDataFailure(uint32_t kind) {
-    if (kind == kChassis)
+    if (kind == ORVANE_AREA_CHASSIS)
         return {u"Failed to get Chassis Data", kMsgGetChassisData};
-    if (kind == kProduct)
+    if (kind == ORVANE_AREA_PRODUCT)
         return {u"Failed to get Product Data", kMsgGetProductData};
     return {u"Failed to get Board Data", kMsgGetBoardData};
 }
 
 InfoAreaFailure SetDataFailure(uint32_t kind) {
-    if (kind == kChassis)
+    if (kind == ORVANE_AREA_CHASSIS)
         return {u"Failed to set Chassis Data", kMsgSetChassisData};
-    if (kind == kProduct)
+    if (kind == ORVANE_AREA_PRODUCT)
         return {u"Failed to set Product Data", kMsgSetProductData};
     return {u"Failed to set Board Data", kMsgSetBoardData};
 }
@@ -218,7 +210,7 @@ ORVANE_API uint32_t SelectAreaInteger(OrvaneInterface*, uint32_t position) {
     }
     // Present areas in the order internal use, chassis, board, product, multi-record.
     uint32_t seen = 0;
-    for (uint32_t kind = kInternalUse; kind <= kMultiRecord; ++kind) {
+    for (uint32_t kind = ORVANE_AREA_INTERNAL_USE; kind <= ORVANE_AREA_MULTIRECORD; ++kind) {
         if (!HasArea(*fru, kind))
             continue;
         if (seen++ == position) {
@@ -237,7 +229,7 @@ ORVANE_API uint32_t SelectAreaEnum(OrvaneInterface*, int32_t kind) {
     if (!fru)
         return status;
     ClearAreaSelection();
-    if (kind < static_cast<int32_t>(kCommonHeader) || kind > static_cast<int32_t>(kMultiRecord)) {
+    if (kind < ORVANE_AREA_COMMON_HEADER || kind > ORVANE_AREA_MULTIRECORD) {
         Frame::Fail(u"Orvane::SelectAreaEnum", u"Unexpected", kMsgUnexpected);
         return ORVANE_E_BAD_ARGUMENT;
     }
@@ -262,7 +254,8 @@ ORVANE_API uint32_t GetAreaName(OrvaneInterface*, const OrvaneChar** name) {
                                                 kMsgBoardName,
                                                 kMsgProductName,
                                                 kMsgMultiRecordName};
-    if (!name || state->selectedArea < kInternalUse || state->selectedArea > kMultiRecord) {
+    if (!name || state->selectedArea < ORVANE_AREA_INTERNAL_USE ||
+        state->selectedArea > ORVANE_AREA_MULTIRECORD) {
         Frame::Fail(u"Orvane::GetAreaName", u"Unexpected", kMsgUnexpected);
         return ORVANE_E_BAD_ARGUMENT;
     }
@@ -272,23 +265,23 @@ ORVANE_API uint32_t GetAreaName(OrvaneInterface*, const OrvaneChar** name) {
 }
 
 ORVANE_API uint32_t HasInternalUseArea(OrvaneInterface*, uint8_t* present) {
-    return HasAreaOp(u"Orvane::HasInternalUseArea", present, kInternalUse);
+    return HasAreaOp(u"Orvane::HasInternalUseArea", present, ORVANE_AREA_INTERNAL_USE);
 }
 
 ORVANE_API uint32_t HasChassisArea(OrvaneInterface*, uint8_t* present) {
-    return HasAreaOp(u"Orvane::HasChassisArea", present, kChassis);
+    return HasAreaOp(u"Orvane::HasChassisArea", present, ORVANE_AREA_CHASSIS);
 }
 
 ORVANE_API uint32_t HasBoardArea(OrvaneInterface*, uint8_t* present) {
-    return HasAreaOp(u"Orvane::HasBoardArea", present, kBoard);
+    return HasAreaOp(u"Orvane::HasBoardArea", present, ORVANE_AREA_BOARD);
 }
 
 ORVANE_API uint32_t HasProductArea(OrvaneInterface*, uint8_t* present) {
-    return HasAreaOp(u"Orvane::HasProductArea", present, kProduct);
+    return HasAreaOp(u"Orvane::HasProductArea", present, ORVANE_AREA_PRODUCT);
 }
 
 ORVANE_API uint32_t HasMultiRecordArea(OrvaneInterface*, uint8_t* present) {
-    return HasAreaOp(u"Orvane::HasMultiRecordArea", present, kMultiRecord);
+    return HasAreaOp(u"Orvane::HasMultiRecordArea", present, ORVANE_AREA_MULTIRECORD);
 }
 
 ORVANE_API uint32_t GetNumberOfFields(OrvaneInterface*, uint32_t* count) {
@@ -297,7 +290,7 @@ ORVANE_API uint32_t GetNumberOfFields(OrvaneInterface*, uint32_t* count) {
     CFru* fru = SelectedFru(u"Orvane::GetNumberOfFields", Needs::Area, &status);
     if (!fru)
         return status;
-    if (!count || state->selectedArea == kCommonHeader) {
+    if (!count || state->selectedArea == ORVANE_AREA_COMMON_HEADER) {
         Frame::Fail(u"Orvane::GetNumberOfFields", u"Unexpected", kMsgUnexpected);
         return ORVANE_E_BAD_ARGUMENT;
     }
@@ -316,7 +309,7 @@ static uint32_t SelectField(const char16_t* name, bool byEnum, uint32_t value) {
         return status;
     state->selectedField = kNoField;
     const uint32_t kind = state->selectedArea;
-    if (kind == kCommonHeader || kind == kMultiRecord) {
+    if (kind == ORVANE_AREA_COMMON_HEADER || kind == ORVANE_AREA_MULTIRECORD) {
         Frame::Fail(name, u"Unsupported", kMsgUnsupported);
         return ORVANE_E_UNSUPPORTED;
     }
@@ -349,16 +342,16 @@ ORVANE_API uint32_t GetFieldTitle(OrvaneInterface*, const OrvaneChar** title) {
     const uint32_t index = state->selectedField;
     const char16_t* text = nullptr;
     switch (state->selectedArea) {
-    case kInternalUse:
+    case ORVANE_AREA_INTERNAL_USE:
         text = fru->internalArea.GetFieldTitleFromIndex(index);
         break;
-    case kChassis:
+    case ORVANE_AREA_CHASSIS:
         text = fru->chassisArea.GetFieldTitleFromIndex(index);
         break;
-    case kBoard:
+    case ORVANE_AREA_BOARD:
         text = fru->boardArea.GetFieldTitleFromIndex(index);
         break;
-    case kProduct:
+    case ORVANE_AREA_PRODUCT:
         text = fru->productArea.GetFieldTitleFromIndex(index);
         break;
     default:
@@ -388,16 +381,16 @@ ORVANE_API uint32_t GetFieldStringValue(OrvaneInterface*, const OrvaneChar** val
     }
     const uint32_t index = state->selectedField;
     switch (state->selectedArea) {
-    case kInternalUse:
+    case ORVANE_AREA_INTERNAL_USE:
         *value = fru->internalArea.GetFieldValueFromIndex(index);
         break;
-    case kChassis:
+    case ORVANE_AREA_CHASSIS:
         *value = fru->chassisArea.GetFieldValueFromIndex(index);
         break;
-    case kBoard:
+    case ORVANE_AREA_BOARD:
         *value = fru->boardArea.GetFieldValueFromIndex(index);
         break;
-    case kProduct:
+    case ORVANE_AREA_PRODUCT:
         *value = fru->productArea.GetFieldValueFromIndex(index);
         break;
     default:
@@ -419,7 +412,7 @@ ORVANE_API uint32_t GetFieldDataValue(OrvaneInterface*, const uint8_t** data, ui
     if (!fru)
         return status;
     const uint32_t kind = state->selectedArea;
-    if (kind != kChassis && kind != kBoard && kind != kProduct) {
+    if (kind != ORVANE_AREA_CHASSIS && kind != ORVANE_AREA_BOARD && kind != ORVANE_AREA_PRODUCT) {
         Frame::Fail(u"Orvane::GetFieldDataValue", u"Unsupported", kMsgUnsupported);
         return ORVANE_E_UNSUPPORTED;
     }
@@ -428,9 +421,9 @@ ORVANE_API uint32_t GetFieldDataValue(OrvaneInterface*, const uint8_t** data, ui
         return ORVANE_E_BAD_ARGUMENT;
     }
     const uint32_t index = state->selectedField;
-    bool ok = kind == kChassis ? fru->chassisArea.GetFieldData(index, data, length)
-              : kind == kBoard ? fru->boardArea.GetFieldData(index, data, length)
-                               : fru->productArea.GetFieldData(index, data, length);
+    bool ok = kind == ORVANE_AREA_CHASSIS ? fru->chassisArea.GetFieldData(index, data, length)
+              : kind == ORVANE_AREA_BOARD ? fru->boardArea.GetFieldData(index, data, length)
+                                          : fru->productArea.GetFieldData(index, data, length);
     if (!ok) {
         *data = nullptr;
         *length = 0;
@@ -449,7 +442,7 @@ ORVANE_API uint32_t SetFieldDataValue(OrvaneInterface*, const uint8_t* data, uin
     if (!fru)
         return status;
     const uint32_t kind = state->selectedArea;
-    if (kind != kChassis && kind != kBoard && kind != kProduct) {
+    if (kind != ORVANE_AREA_CHASSIS && kind != ORVANE_AREA_BOARD && kind != ORVANE_AREA_PRODUCT) {
         Frame::Fail(u"Orvane::SetFieldDataValue", u"Unsupported", kMsgUnsupported);
         return ORVANE_E_UNSUPPORTED;
     }
@@ -461,9 +454,11 @@ ORVANE_API uint32_t SetFieldDataValue(OrvaneInterface*, const uint8_t* data, uin
     const uint32_t index = state->selectedField;
     bool ok = fru->GetLaidOutLength() <= Ipmi::kFruOffsetLimit;
     if (ok)
-        ok = kind == kChassis ? fru->chassisArea.SetFieldData(index, data, length, kTextTypeBits)
-             : kind == kBoard ? fru->boardArea.SetFieldData(index, data, length, kTextTypeBits)
-                              : fru->productArea.SetFieldData(index, data, length, kTextTypeBits);
+        ok = kind == ORVANE_AREA_CHASSIS
+                 ? fru->chassisArea.SetFieldData(index, data, length, kTextTypeBits)
+             : kind == ORVANE_AREA_BOARD
+                 ? fru->boardArea.SetFieldData(index, data, length, kTextTypeBits)
+                 : fru->productArea.SetFieldData(index, data, length, kTextTypeBits);
     if (!ok) {
         const InfoAreaFailure failure = SetDataFailure(kind);
         Frame::Fail(u"Orvane::SetFieldDataValue", failure.reason, failure.message);
@@ -487,15 +482,15 @@ ORVANE_API uint32_t GetMaxFieldSize(OrvaneInterface*, uint32_t* size) {
     }
     int32_t pad = 0;
     switch (state->selectedArea) {
-    case kCommonHeader:
+    case ORVANE_AREA_COMMON_HEADER:
         break; // no fields: a size of 0
-    case kChassis:
+    case ORVANE_AREA_CHASSIS:
         pad = fru->chassisArea.GetPadLength();
         break;
-    case kBoard:
+    case ORVANE_AREA_BOARD:
         pad = fru->boardArea.GetPadLength();
         break;
-    case kProduct:
+    case ORVANE_AREA_PRODUCT:
         pad = fru->productArea.GetPadLength();
         break;
     default:
@@ -523,13 +518,13 @@ ORVANE_API uint32_t GetAreaData(OrvaneInterface* api, uint8_t* data, uint32_t* s
     if (!size)
         return AreaDataFailure(u"Orvane::GetAreaData", ORVANE_E_BAD_ARGUMENT);
     switch (state->selectedArea) {
-    case kCommonHeader:
-        if (capacity != kHeaderBytes)
+    case ORVANE_AREA_COMMON_HEADER:
+        if (capacity != FruDefs::kCommonHeaderBytes)
             return AreaDataFailure(u"Orvane::GetAreaData", ORVANE_E_INTERNAL);
         fru->SerializeCommonHeader(data);
-        *size = kHeaderBytes;
+        *size = FruDefs::kCommonHeaderBytes;
         break;
-    case kInternalUse: {
+    case ORVANE_AREA_INTERNAL_USE: {
         const uint32_t length = fru->internalArea.GetLength();
         if (capacity < length)
             return AreaDataFailure(u"Orvane::GetAreaData", ORVANE_E_INTERNAL);
@@ -538,7 +533,7 @@ ORVANE_API uint32_t GetAreaData(OrvaneInterface* api, uint8_t* data, uint32_t* s
         *size = length;
         break;
     }
-    case kMultiRecord: {
+    case ORVANE_AREA_MULTIRECORD: {
         uint32_t written = capacity;
         if (fru->SerializeMultiRecArea(data, &written) != 0)
             return AreaDataFailure(u"Orvane::GetAreaData", ORVANE_E_INTERNAL);
@@ -559,7 +554,7 @@ ORVANE_API uint32_t SetAreaData(OrvaneInterface* api, const uint8_t* data, uint3
     if (!fru)
         return status;
     switch (state->selectedArea) {
-    case kInternalUse:
+    case ORVANE_AREA_INTERNAL_USE:
         // The internal use area keeps its length: its neighbours' offsets in
         // the common header depend on it.
         if (length != fru->internalArea.GetLength() ||
@@ -567,7 +562,7 @@ ORVANE_API uint32_t SetAreaData(OrvaneInterface* api, const uint8_t* data, uint3
             !fru->internalArea.SetData(data, length, 1))
             return AreaDataFailure(u"Orvane::SetAreaData", ORVANE_E_UNSUPPORTED);
         break;
-    case kMultiRecord:
+    case ORVANE_AREA_MULTIRECORD:
         // The records follow the other areas on the device; the image must
         // end by the last offset a device can address (which also keeps the
         // length within its 16 bits).
@@ -600,10 +595,10 @@ ORVANE_API uint32_t GetAreaSize(OrvaneInterface* api, uint32_t* size) {
     if (!size)
         return AreaDataFailure(u"Orvane::GetAreaSize", ORVANE_E_BAD_ARGUMENT);
     switch (state->selectedArea) {
-    case kInternalUse:
+    case ORVANE_AREA_INTERNAL_USE:
         *size = fru->internalArea.GetLength();
         break;
-    case kMultiRecord:
+    case ORVANE_AREA_MULTIRECORD:
         *size = fru->multiRecLength;
         break;
     default:

@@ -39,7 +39,7 @@ void FindCatalogues() {
 int PrintHelp(const Options& options) {
     const std::string topic = options.operands.empty() ? "" : options.operands[0];
     const Commands::Command* command = Commands::Find(topic);
-    std::printf("%s", command ? Commands::Help(*command).c_str() : Commands::Overview());
+    std::printf("%s", (command ? Commands::Help(*command) : Commands::Overview()).c_str());
     return options.command.empty() && !options.help ? kExitUsage : kExitOk;
 }
 

@@ -54,7 +54,7 @@ struct Command {
 // The command of a name; null when there is none.
 const Command* Find(const std::string& name);
 // The overview (usage, commands, options, exit codes).
-const char* Overview();
+std::string Overview();
 // A command's help: its text, then the options it takes and the global ones.
 std::string Help(const Command& command);
 // The usage error for the first option the command does not take; "" when

@@ -176,7 +176,10 @@ std::string IpmiSession::OpenRefusal(const DriverSettings::Settings& settings, u
         return "the BMC does not grant " + user + " " + DriverSettings::PrivilegeName(privilege) +
                " privilege: " + DriverSettings::PrivilegeName(privilege) + " privilege is missing";
     case IPMI_ERR_K_G_INVALID:
-        return "the BMC key K_g is not the BMC's (ORVANE_IPMI_KG_FILE, orvane: --kg-file)";
+        return settings.kg.empty() ? "the BMC asks for its key K_g (ORVANE_IPMI_KG_FILE, "
+                                     "orvane: --kg-file)"
+                                   : "the BMC key K_g is not the BMC's (ORVANE_IPMI_KG_FILE, "
+                                     "orvane: --kg-file)";
     case IPMI_ERR_CIPHER_SUITE_ID_UNAVAILABLE:
         return "the BMC does not offer cipher suite " +
                CipherSuites::Describe(static_cast<uint8_t>(cipher));

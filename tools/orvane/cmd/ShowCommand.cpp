@@ -45,7 +45,8 @@ int Show(Session& s, const Options& o) {
     }
     const bool wholeSystem = !o.SingleFru() && o.operands.empty();
     if (o.json) {
-        Render::Json(stdout, frus, wholeSystem ? Unreadable::Json(failed) : "");
+        Render::Json(stdout, frus,
+                     wholeSystem ? Unreadable::Json(failed) : JsonWriter::Value::object());
     } else {
         for (size_t i = 0; i < frus.size(); ++i) {
             if (i)

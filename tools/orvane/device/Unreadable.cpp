@@ -65,23 +65,22 @@ void Print(std::FILE* out, const std::vector<DeviceAccess::LocatedDevice>& devic
     }
 }
 
-std::string Json(const std::vector<DeviceAccess::LocatedDevice>& devices) {
-    std::string text;
+JsonWriter::Value Json(const std::vector<DeviceAccess::LocatedDevice>& devices) {
+    JsonWriter::Value members = JsonWriter::Value::object();
     for (const bool damaged : {true, false}) {
-        text += damaged ? "\"damaged\": [" : ", \"unreadable\": [";
-        const char* separator = "";
+        JsonWriter::Value list = JsonWriter::Value::array();
         for (const auto& d : devices) {
             if (d.damaged != damaged)
                 continue;
             char status[16];
             std::snprintf(status, sizeof status, "0x%08X", d.status);
-            text += std::string(separator) + "{\"name\": " + Text::JsonString(d.name) +
-                    ", \"address\": \"" + d.address.Format() + "\", \"status\": \"" + status +
-                    "\", \"message\": " + Text::JsonString(d.message) + "}";
-            separator = ", ";
+            list.push_back({{"name", d.name},
+                            {"address", d.address.Format()},
+                            {"status", status},
+                            {"message", d.message}});
         }
-        text += "]";
+        members[damaged ? "damaged" : "unreadable"] = std::move(list);
     }
-    return text;
+    return members;
 }
 } // namespace Unreadable

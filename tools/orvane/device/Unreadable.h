@@ -6,6 +6,7 @@
 #pragma once
 #include "api/DeviceAccess.h"
 #include "app/Session.h"
+#include "view/JsonWriter.h"
 
 #include <cstdio>
 #include <optional>
@@ -26,7 +27,6 @@ bool Describe(DeviceAccess::LocatedDevice* device, FruView* view);
 // One line each under "damaged:" and "unreadable:": name, address, status
 // and the library's message.
 void Print(std::FILE* out, const std::vector<DeviceAccess::LocatedDevice>& devices);
-// The JSON members "damaged": [...], "unreadable": [...] (without a leading
-// comma).
-std::string Json(const std::vector<DeviceAccess::LocatedDevice>& devices);
+// The JSON members "damaged": [...] and "unreadable": [...].
+JsonWriter::Value Json(const std::vector<DeviceAccess::LocatedDevice>& devices);
 } // namespace Unreadable

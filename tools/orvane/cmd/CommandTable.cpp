@@ -21,10 +21,14 @@ const Command kCommands[] = {
      kJson | kFleet,
      N_("usage: orvane scan [--json]\n"
         "Scans the SDR repository, reads every FRU device (at most 17) and lists\n"
-        "position, name, address and the areas present. Devices that were located\n"
-        "but not read are listed with the library's reason: as damaged when their\n"
-        "bytes read but the library refuses the image (JSON: \"damaged\"), else as\n"
-        "unreadable (JSON: \"unreadable\"); the exit code is then 4.\n")},
+        "position, id:N (the BMC's logical FRU devices), name, address and the areas\n"
+        "present. Every located device has a position in SDR order, read or not, so\n"
+        "positions do not move when a device fails; one that was not read is marked\n"
+        "and listed again with the library's reason: as damaged when its bytes read\n"
+        "but the library refuses the image (JSON: \"damaged\"), else as unreadable\n"
+        "(JSON: \"unreadable\"); the exit code is then 4. When no SDR record names\n"
+        "the BMC's FRU device 0, it is read by its address and, when it answers,\n"
+        "listed last as found without an SDR record.\n")},
     {"show",
      Show,
      nullptr,
@@ -274,7 +278,8 @@ std::string Overview() {
           "  inventory --hosts LIST   every host's FRUs as JSON Lines (--out FILE)\n"
           "  diff OLD NEW             what changed between two inventories\n"
           "\n"
-          "FRU: a position (orvane scan), an address T:L:DA:B:CA:ID, or a name.\n"
+          "FRU: a position (orvane scan; every located device has one), id:N (the BMC's\n"
+          "     FRU device N), an address T:L:DA:B:CA:ID, or a name.\n"
           "FIELD: board.manufacturer, product.asset_tag, chassis.custom.2, internal.data, ...\n"
           "       or the field enumerator 1-17.\n"
           "\n");

@@ -190,12 +190,9 @@ int RestoreImage(Session& s, const Options& o) {
         return kExitLibrary;
     FruAddress address = named ? *named : FruAddress{};
     std::optional<uint32_t> position;
-    if (o.operands.size() == 2) {
-        if (!ResolveDevice(s, o.operands[1], &address, &position))
-            return kExitLibrary;
-    } else if (!ResolveDevice(s, address.Format(), &address, &position)) {
-        return kExitLibrary;
-    }
+    const std::string device = o.operands.size() == 2 ? o.operands[1] : address.Format();
+    if (int code = ResolveDevice(s, device, &address, &position, true))
+        return code;
     return GuardedWrite::Write(s, o, {address, position}, image);
 }
 } // namespace

@@ -24,8 +24,8 @@ int Write(Session& s, const Options& o) {
         return kExitLibrary;
     FruAddress address;
     std::optional<uint32_t> position;
-    if (!ResolveDevice(s, o.operands[0], &address, &position))
-        return kExitLibrary;
+    if (int code = ResolveDevice(s, o.operands[0], &address, &position, true))
+        return code;
     return GuardedWrite::Write(s, o, {address, position}, image);
 }
 } // namespace Commands

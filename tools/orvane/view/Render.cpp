@@ -1,10 +1,10 @@
 #include "view/Render.h"
 
-#include "view/Text.h"
-#include "view/Translate.h"
 #include "decode/FieldEncoding.h"
 #include "decode/FruNames.h"
 #include "decode/MultiRecords.h"
+#include "view/Text.h"
+#include "view/Translate.h"
 
 #include <cwchar>
 
@@ -96,9 +96,16 @@ void AreaHeading(std::FILE* out, const AreaView& area) {
 } // namespace
 
 void ScanLine(std::FILE* out, const FruView& fru) {
-    std::fprintf(out, "%3u  %s %-18s %s\n", fru.position,
+    const std::string id = Positions::IdName(fru.address);
+    std::string areas = AreaList(fru);
+    if (!fru.state.empty())
+        areas = std::string("[") + (fru.state == "damaged" ? _("damaged") : _("unreadable")) + "]";
+    if (fru.withoutRecord)
+        areas += std::string("  (") + _("no SDR record") + ")";
+    std::fprintf(out, "%3u  %s %s %-18s %s\n", fru.position,
+                 Text::Padded(id.empty() ? "-" : id, 6).c_str(),
                  Text::Padded(fru.name.empty() ? "(no name)" : fru.name, 20).c_str(),
-                 fru.address.Format().c_str(), AreaList(fru).c_str());
+                 fru.address.Format().c_str(), areas.c_str());
 }
 
 void Plain(std::FILE* out, const FruView& fru) {
@@ -110,6 +117,8 @@ void Plain(std::FILE* out, const FruView& fru) {
         std::fprintf(out, _("FRU device %s at %s\n"), name, fru.address.Format().c_str());
     if (!fru.editable)
         std::fprintf(out, "  %s\n", _("damaged: shown from its raw bytes, not editable"));
+    if (fru.withoutRecord)
+        std::fprintf(out, "  %s\n", _("found without an SDR record"));
     if (!fru.problem.empty())
         std::fprintf(out, "  %s\n", fru.problem.c_str());
     if (!fru.header.empty())
@@ -170,8 +179,12 @@ void Json(std::FILE* out, const std::vector<FruView>& frus, const std::string& m
         const FruAddress& a = fru.address;
         std::fprintf(out, "%s\n    {\n", i ? "," : "");
         const std::string position = fru.listed ? std::to_string(fru.position) : "null";
-        std::fprintf(out, "      \"position\": %s,\n      \"name\": %s,\n", position.c_str(),
+        const std::string id = Positions::IdName(fru.address);
+        std::fprintf(out, "      \"position\": %s,\n      \"id\": %s,\n      \"name\": %s,\n",
+                     position.c_str(), id.empty() ? "null" : ("\"" + id + "\"").c_str(),
                      Text::JsonString(fru.name).c_str());
+        if (fru.withoutRecord)
+            std::fprintf(out, "      \"sdr_record\": false,\n");
         std::fprintf(out,
                      "      \"address\": {\"text\": \"%s\", \"nvs_type\": %u, \"lun\": %u, "
                      "\"device_address\": %u, \"bus\": %u, \"controller\": %u, "

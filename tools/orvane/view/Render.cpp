@@ -97,9 +97,16 @@ void AreaHeading(std::FILE* out, const AreaView& area) {
 } // namespace
 
 void ScanLine(std::FILE* out, const FruView& fru) {
-    std::fprintf(out, "%3u  %s %-18s %s\n", fru.position,
+    const std::string id = Positions::IdName(fru.address);
+    std::string areas = AreaList(fru);
+    if (!fru.state.empty())
+        areas = std::string("[") + (fru.state == "damaged" ? _("damaged") : _("unreadable")) + "]";
+    if (fru.withoutRecord)
+        areas += std::string("  (") + _("no SDR record") + ")";
+    std::fprintf(out, "%3u  %s %s %-18s %s\n", fru.position,
+                 Text::Padded(id.empty() ? "-" : id, 6).c_str(),
                  Text::Padded(fru.name.empty() ? "(no name)" : fru.name, 20).c_str(),
-                 fru.address.Format().c_str(), AreaList(fru).c_str());
+                 fru.address.Format().c_str(), areas.c_str());
 }
 
 void Plain(std::FILE* out, const FruView& fru) {
@@ -111,6 +118,8 @@ void Plain(std::FILE* out, const FruView& fru) {
         std::fprintf(out, _("FRU device %s at %s\n"), name, fru.address.Format().c_str());
     if (!fru.editable)
         std::fprintf(out, "  %s\n", _("damaged: shown from its raw bytes, not editable"));
+    if (fru.withoutRecord)
+        std::fprintf(out, "  %s\n", _("found without an SDR record"));
     if (!fru.problem.empty())
         std::fprintf(out, "  %s\n", fru.problem.c_str());
     if (!fru.header.empty())
@@ -207,10 +216,14 @@ Value JsonArea(const AreaView& area) {
 
 Value JsonFru(const FruView& fru) {
     const FruAddress& a = fru.address;
+    const std::string id = Positions::IdName(fru.address);
     Value f = {{"position", fru.listed ? Value(fru.position) : Value(nullptr)},
-               {"name", fru.name},
-               {"address", JsonAddress(a)},
-               {"editable", fru.editable}};
+               {"id", id.empty() ? Value(nullptr) : Value(id)},
+               {"name", fru.name}};
+    if (fru.withoutRecord)
+        f["sdr_record"] = false;
+    f["address"] = JsonAddress(a);
+    f["editable"] = fru.editable;
     if (!fru.problem.empty())
         f["problem"] = fru.problem;
     f["common_header"] = Text::Hex(fru.header.data(), fru.header.size());

@@ -113,7 +113,6 @@ int IpmiSession::OpenLan(const DriverSettings::Settings& settings, uint8_t privi
                          unsigned timeout, unsigned flags) {
     const char* user = settings.user.empty() ? nullptr : settings.user.c_str();
     const char* password = settings.password.empty() ? nullptr : settings.password.c_str();
-    DriverLog::Note("IPMI 1.5 LAN carries the FRU data unencrypted (" + target_ + ")");
     return ipmi_ctx_open_outofband(context_, settings.host.c_str(), user, password,
                                    settings.authType, privilege, timeout, kLanRetransmitMs, 0,
                                    flags);
@@ -167,7 +166,15 @@ int IpmiSession::OpenLanPlus(const DriverSettings::Settings& settings, uint8_t p
 }
 
 std::string IpmiSession::OpenRefusal(const DriverSettings::Settings& settings, uint8_t privilege,
-                                     int cipher) const {
+                                     int cipher, unsigned timeout) const {
+    // Some BMCs answer a suite they do not offer with an error of their own:
+    // what they do offer tells it apart.
+    std::vector<uint8_t> offered;
+    if (settings.cipher && ipmi_ctx_errnum(context_) != IPMI_ERR_PASSWORD_INVALID &&
+        AskCipherSuites(settings.host, timeout, &offered) &&
+        std::find(offered.begin(), offered.end(), *settings.cipher) == offered.end())
+        return "the BMC does not offer cipher suite " + CipherSuites::Describe(*settings.cipher) +
+               "; it offers " + CipherSuites::List(offered);
     const std::string user =
         settings.user.empty() ? "the anonymous user" : "user \"" + settings.user + "\"";
     switch (ipmi_ctx_errnum(context_)) {
@@ -181,7 +188,7 @@ std::string IpmiSession::OpenRefusal(const DriverSettings::Settings& settings, u
                                    : "the BMC key K_g is not the BMC's (ORVANE_IPMI_KG_FILE, "
                                      "orvane: --kg-file)";
     case IPMI_ERR_CIPHER_SUITE_ID_UNAVAILABLE:
-        return "the BMC does not offer cipher suite " +
+        return "the BMC refuses cipher suite " +
                CipherSuites::Describe(static_cast<uint8_t>(cipher));
     default: {
         const char* text = ipmi_ctx_errormsg(context_);
@@ -236,21 +243,24 @@ uint32_t IpmiSession::Open(uint32_t timeoutMs, uint8_t atLeast) {
         break;
     }
     }
+    const uint32_t result = Opened(opened, settings, privilege, cipher, sessionTimeout);
+    // The copies of the password and the key are no longer needed.
     std::fill(settings.password.begin(), settings.password.end(), '\0');
     std::fill(settings.kg.begin(), settings.kg.end(), 0);
-    return Opened(opened, settings, privilege, cipher);
+    return result;
 }
 
 uint32_t IpmiSession::Opened(int opened, const DriverSettings::Settings& settings,
-                             uint8_t privilege, int cipher) {
+                             uint8_t privilege, int cipher, unsigned timeout) {
     if (opened == kWeakOnly) {
         Close();
         return KSB_RESULT_TRANSPORT;
     }
     if (opened < 0) {
         const int errnum = context_ ? ipmi_ctx_errnum(context_) : IPMI_ERR_OUT_OF_MEMORY;
-        DriverLog::Failure("cannot open the IPMI session (" + target_ + "): " +
-                           (context_ ? OpenRefusal(settings, privilege, cipher) : "out of memory"));
+        DriverLog::Failure(
+            "cannot open the IPMI session (" + target_ + "): " +
+            (context_ ? OpenRefusal(settings, privilege, cipher, timeout) : "out of memory"));
         Close();
         // Bad parameters here are settings (a password too long, say), not a request.
         const uint32_t result = ResultOf(errnum);
@@ -263,6 +273,8 @@ uint32_t IpmiSession::Opened(int opened, const DriverSettings::Settings& setting
     std::string line = "session opened: " + target_;
     if (cipher >= 0)
         line += ", cipher suite " + CipherSuites::Describe(static_cast<uint8_t>(cipher));
+    if (settings.interface == DriverSettings::Interface::Lan)
+        line += " (IPMI 1.5: unencrypted)";
     if (settings.interface != DriverSettings::Interface::InBand)
         line += std::string(", privilege ") + DriverSettings::PrivilegeName(privilege);
     if (!settings.kg.empty())

@@ -54,7 +54,8 @@ int Show(Session& s, const Options& o) {
     }
     const bool failed = wholeSystem && Unreadable::Any(s.Slots());
     if (o.json) {
-        Render::Json(stdout, frus, wholeSystem ? Unreadable::Json(s.Slots()) : "");
+        Render::Json(stdout, frus,
+                     wholeSystem ? Unreadable::Json(s.Slots()) : JsonWriter::Value::object());
     } else {
         for (size_t i = 0; i < frus.size(); ++i) {
             if (i)

@@ -59,11 +59,10 @@ void Print(std::FILE* out, const std::vector<Positions::Slot>& slots) {
     }
 }
 
-std::string Json(const std::vector<Positions::Slot>& slots) {
-    std::string text;
+JsonWriter::Value Json(const std::vector<Positions::Slot>& slots) {
+    JsonWriter::Value members = JsonWriter::Value::object();
     for (const bool damaged : {true, false}) {
-        text += damaged ? "\"damaged\": [" : ", \"unreadable\": [";
-        const char* separator = "";
+        JsonWriter::Value list = JsonWriter::Value::array();
         for (size_t i = 0; i < slots.size(); ++i) {
             const auto& d = slots[i].device;
             if (slots[i].index || d.damaged != damaged)
@@ -71,15 +70,15 @@ std::string Json(const std::vector<Positions::Slot>& slots) {
             char status[16];
             std::snprintf(status, sizeof status, "0x%08X", d.status);
             const std::string id = Positions::IdName(d.address);
-            text += std::string(separator) + "{\"position\": " + std::to_string(i) +
-                    ", \"id\": " + (id.empty() ? "null" : "\"" + id + "\"") +
-                    ", \"name\": " + Text::JsonString(d.name) + ", \"address\": \"" +
-                    d.address.Format() + "\", \"status\": \"" + status +
-                    "\", \"message\": " + Text::JsonString(d.message) + "}";
-            separator = ", ";
+            list.push_back({{"position", i},
+                            {"id", id.empty() ? JsonWriter::Value(nullptr) : JsonWriter::Value(id)},
+                            {"name", d.name},
+                            {"address", d.address.Format()},
+                            {"status", status},
+                            {"message", d.message}});
         }
-        text += "]";
+        members[damaged ? "damaged" : "unreadable"] = std::move(list);
     }
-    return text;
+    return members;
 }
 } // namespace Unreadable

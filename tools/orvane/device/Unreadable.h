@@ -6,6 +6,7 @@
 #pragma once
 #include "api/DeviceAccess.h"
 #include "app/Session.h"
+#include "view/JsonWriter.h"
 
 #include <cstdio>
 #include <optional>
@@ -25,7 +26,6 @@ bool Describe(DeviceAccess::LocatedDevice* device, uint32_t position, FruView* v
 // One line each under "damaged:" and "unreadable:": position, name, address,
 // status and the library's message.
 void Print(std::FILE* out, const std::vector<Positions::Slot>& slots);
-// The JSON members "damaged": [...], "unreadable": [...] (without a leading
-// comma).
-std::string Json(const std::vector<Positions::Slot>& slots);
+// The JSON members "damaged": [...] and "unreadable": [...].
+JsonWriter::Value Json(const std::vector<Positions::Slot>& slots);
 } // namespace Unreadable

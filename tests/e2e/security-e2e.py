@@ -189,6 +189,34 @@ def check_hosts_file(checks, run, sim, keyed):
                  second.get("status"), "ok")
 
 
+def check_raise(checks, args, sim):
+    """A library host that names no privilege: its session starts at user,
+    and the first write, which the simulator refuses for lack of privilege,
+    reopens it at operator and goes through (what reads through Master
+    Write-Read rely on too)."""
+    if not args.host_program:
+        return
+    env = simproc.orvane_environment(sim, "lanplus")
+    env.pop("ORVANE_IPMI_PRIVILEGE")
+    cwd = os.path.join(sim.folder, "raise")
+    os.makedirs(cwd)
+    host = lambda *extra: subprocess.run([args.host_program] + list(extra), capture_output=True,
+                                         text=True, env=env, timeout=60, cwd=cwd)
+    loaded = host().stdout
+    index = re.search(r"(?m)^FRU (\d+) .*name=Front Panel$", loaded)
+    field = re.search(r"(?m)^    FIELD (\d+)\.(\d+) Product Version = B2$", loaded)
+    checks.true("the host lists the front panel's version: " + loaded, index and field)
+    if not (index and field):
+        return
+    os.remove(os.path.join(cwd, "DBGLOG.txt"))  # the load's session
+    result = host("set", index.group(1), field.group(1), field.group(2), "B3")
+    checks.true("a write raises the session: " + result.stdout, "COMMITTED" in result.stdout)
+    with open(os.path.join(cwd, "DBGLOG.txt"), "rb") as raw:
+        log = raw.read().decode("utf-16-le", errors="replace")
+    checks.equal("the session rises from user to operator",
+                 re.findall(r"session opened: [^\n]*privilege (\w+)", log), ["user", "operator"])
+
+
 def test(args, checks, folder, simulators):
     run = Runner(args, folder)
     sim = simproc.Simulator(os.path.join(folder, "bmc"), extra_conf=USERS)
@@ -204,6 +232,7 @@ def test(args, checks, folder, simulators):
     check_writes(checks, run, sim)
     check_kg(checks, run, keyed)
     check_hosts_file(checks, run, sim, keyed)
+    check_raise(checks, args, sim)
     checks.true("the password stays out of every output and log",
                 simproc.PASSWORD not in run.everything)
     print("%d runs of orvane" % run.runs)
@@ -212,6 +241,7 @@ def test(args, checks, folder, simulators):
 if __name__ == "__main__":
     parser = argparse.ArgumentParser()
     parser.add_argument("--orvane", required=True)
+    parser.add_argument("--host-program", help="e2e-host, for a library host's session")
     parsed = parser.parse_args()
     why = simproc.missing_tool(["ipmi_sim", "ipmitool"])
     sys.exit(simproc.run("orvane-security-e2e-", why, lambda *rest: test(parsed, *rest)))

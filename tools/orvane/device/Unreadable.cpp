@@ -42,11 +42,11 @@ bool Describe(DeviceAccess::LocatedDevice* device, FruView* view) {
         return false;
     }
     *view = FruView();
-    FruViews::Fill(ImageModel::ParseImage(bytes, Text::FromUtf8(device->name)), view);
+    view->image = ImageModel::ParseImage(bytes, Text::FromUtf8(device->name));
+    view->image.accepted = false; // the library refused the device's image at the load
     view->name = device->name;
     view->address = address;
     view->listed = false;
-    view->editable = false;
     return true;
 }
 

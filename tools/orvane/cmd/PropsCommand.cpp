@@ -18,7 +18,8 @@
 namespace Commands {
 int Props(Session& s, const Options& o) {
     // The counts describe the loaded system, so the system is loaded first.
-    if (!s.LoadSystem())
+    // Without looking for the BMC's FRU 0 beyond the SDR: the library's counts.
+    if (!s.LoadSystem(false))
         return kExitLibrary;
     if (uint32_t status = LoadPropertiesFromSystem(s.Api()); status != ORVANE_OK)
         return s.Fail(_("reading the system properties"), status);

@@ -15,7 +15,9 @@ struct FruView {
     uint32_t position = 0;
     std::string name;
     FruAddress address;
-    bool listed = true; // false: a located device the load refused, so without a position
+    bool listed = true;         // false: a located device the load refused, so without a position
+    bool withoutRecord = false; // the BMC's FRU 0, found though no SDR record names it
+    std::string state;          // "": read; "damaged" or "unreadable": a located device not read
     // The image area by area. image.accepted false: shown from raw bytes,
     // not editable (the library refuses the image, or the FRU is a file).
     ImageModel::ImageView image;

@@ -117,9 +117,16 @@ void FieldLine(std::FILE* out, const ImageModel::AreaImage& area, size_t index) 
 } // namespace
 
 void ScanLine(std::FILE* out, const FruView& fru) {
-    std::fprintf(out, "%3u  %s %-18s %s\n", fru.position,
+    const std::string id = Positions::IdName(fru.address);
+    std::string areas = AreaList(fru);
+    if (!fru.state.empty())
+        areas = std::string("[") + (fru.state == "damaged" ? _("damaged") : _("unreadable")) + "]";
+    if (fru.withoutRecord)
+        areas += std::string("  (") + _("no SDR record") + ")";
+    std::fprintf(out, "%3u  %s %s %-18s %s\n", fru.position,
+                 Text::Padded(id.empty() ? "-" : id, 6).c_str(),
                  Text::Padded(fru.name.empty() ? "(no name)" : fru.name, 20).c_str(),
-                 fru.address.Format().c_str(), AreaList(fru).c_str());
+                 fru.address.Format().c_str(), areas.c_str());
 }
 
 void Plain(std::FILE* out, const FruView& fru) {
@@ -131,6 +138,8 @@ void Plain(std::FILE* out, const FruView& fru) {
         std::fprintf(out, _("FRU device %s at %s\n"), name, fru.address.Format().c_str());
     if (!fru.image.accepted)
         std::fprintf(out, "  %s\n", _("damaged: shown from its raw bytes, not editable"));
+    if (fru.withoutRecord)
+        std::fprintf(out, "  %s\n", _("found without an SDR record"));
     if (const std::string problem = FruViews::Problem(fru); !problem.empty())
         std::fprintf(out, "  %s\n", problem.c_str());
     const auto& header = fru.image.header;
@@ -220,10 +229,14 @@ Value JsonArea(const ImageModel::AreaImage& area) {
 
 Value JsonFru(const FruView& fru) {
     const FruAddress& a = fru.address;
+    const std::string id = Positions::IdName(fru.address);
     Value f = {{"position", fru.listed ? Value(fru.position) : Value(nullptr)},
-               {"name", fru.name},
-               {"address", JsonAddress(a)},
-               {"editable", fru.image.accepted}};
+               {"id", id.empty() ? Value(nullptr) : Value(id)},
+               {"name", fru.name}};
+    if (fru.withoutRecord)
+        f["sdr_record"] = false;
+    f["address"] = JsonAddress(a);
+    f["editable"] = fru.image.accepted;
     if (const std::string problem = FruViews::Problem(fru); !problem.empty())
         f["problem"] = problem;
     f["common_header"] = Text::Hex(fru.image.header.data(), fru.image.header.size());

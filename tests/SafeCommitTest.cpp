@@ -42,12 +42,15 @@ class SafeCommitTest : public ::testing::Test {
         image = dir + "/psu.bin";
     }
 
-    // A BMC with the power supply as FRU device 1 (256 bytes), named "PSU".
-    void WriteSystem(const std::vector<uint8_t>& psu, const std::string& faults = "") {
+    // A BMC with the power supply as FRU device 1 (of size bytes), named "PSU".
+    void WriteSystem(const std::vector<uint8_t>& psu, const std::string& faults = "",
+                     int size = 256) {
         TestSupport::WriteFile(image, psu);
         const std::string json =
             "{\"controllers\": [{\"address\": \"0x20\", \"fru_devices\": [{\"id\": 1, "
-            "\"image\": \"psu.bin\", \"size\": 256}]}], \"sdr\": [{\"type\": \"fru_locator\", "
+            "\"image\": \"psu.bin\", \"size\": " +
+            std::to_string(size) +
+            "}]}], \"sdr\": [{\"type\": \"fru_locator\", "
             "\"access_address\": \"0x20\", \"device\": 1, \"logical\": true, \"name\": "
             "\"PSU\"}]" +
             (faults.empty() ? "" : ", \"faults\": [" + faults + "]") + "}";
@@ -57,8 +60,9 @@ class SafeCommitTest : public ::testing::Test {
 
     // Runs a shell command in the test's folder.
     Result Shell(const std::string& command) { return TestSupport::RunIn(dir, command); }
-    Result Run(const std::string& args) {
-        return Shell(TestSupport::ShellQuote(std::string(ORVANE_BUILD_DIR) + "/orvane") + " " +
+    Result Run(const std::string& args, const std::string& environment = "") {
+        return Shell(environment +
+                     TestSupport::ShellQuote(std::string(ORVANE_BUILD_DIR) + "/orvane") + " " +
                      args);
     }
     Result Orvane(const std::string& args) {
@@ -119,7 +123,7 @@ TEST_F(SafeCommitTest, AWriteThatFailsPartWayIsRolledBack) {
         Result r = Orvane("set PSU board.serial_number SN-NEW --commit");
         EXPECT_EQ(r.code, 1);
         EXPECT_NE(r.err.find("committing the FRU failed (0xC0070029)"), std::string::npos) << r.err;
-        EXPECT_NE(r.err.find("is as before (256 bytes read back and compared)"), std::string::npos)
+        EXPECT_NE(r.err.find("is as before (12 bytes read back and compared, "), std::string::npos)
             << r.err;
         EXPECT_EQ(TestSupport::ReadFile(image), packed);
         EXPECT_EQ(BackupFiles(".bin"), 1u); // kept, and named
@@ -190,6 +194,63 @@ TEST_F(SafeCommitTest, ACorruptedBoardAreaIsListedAndBroughtBackFromARawImage) {
     ASSERT_EQ(r.code, 0) << r.err;
     EXPECT_EQ(TestSupport::ReadFile(image), good); // only the differing byte was written
     EXPECT_EQ(Orvane("scan").code, 0);
+}
+
+// One wrong byte in one Read FRU Data answer (completion code 00h, the last
+// data byte inverted), for each request in turn of a set --commit, a write and
+// a restore FILE.bin and one past them: every run either ends as the run
+// without the fault does, or fails and leaves the device as it was; success
+// or "as before" is never claimed otherwise.
+TEST_F(SafeCommitTest, AWrongByteInAnyReadNeverReachesTheDevice) {
+    const auto before = PsuImage(1, 6); // on a device of its own size: fewer reads
+    WriteSystem(before, "", 128);
+    ASSERT_EQ(Orvane("set PSU board.serial_number SN-NEW --commit").code, 0);
+    const auto after = TestSupport::ReadFile(image);
+    TestSupport::WriteFile(dir + "/after.bin", after);
+    TestSupport::WriteFile(dir + "/before.bin", before);
+    const struct {
+        const char* args;
+        const std::vector<uint8_t>& start;
+        const std::vector<uint8_t>& done;
+    } cases[] = {{"set PSU board.serial_number SN-NEW --commit", before, after},
+                 {"write PSU after.bin", before, after},
+                 {"restore before.bin PSU", after, before}};
+    for (const auto& c : cases) {
+        WriteSystem(c.start, "", 128);
+        fs::remove(dir + "/sim.log");
+        ASSERT_EQ(Run("--system system.json --backup-dir backups " + std::string(c.args),
+                      "ORVANE_SIM_LOG=sim.log ")
+                      .code,
+                  0);
+        ASSERT_EQ(TestSupport::ReadFile(image), c.done) << c.args;
+        const std::string log = TestSupport::ReadText(dir + "/sim.log");
+        size_t reads = 0;
+        for (size_t at = log.find("cmd=11"); at != std::string::npos;
+             at = log.find("cmd=11", at + 1))
+            ++reads;
+        ASSERT_GT(reads, 2u) << log;
+        int committed = 0;
+        for (size_t k = 0; k <= reads + 1; ++k) {
+            SCOPED_TRACE(std::string(c.args) + ", read " + std::to_string(k));
+            fs::remove_all(backups);
+            WriteSystem(c.start,
+                        "{\"match\": {\"command\": \"0x11\"}, \"skip\": " + std::to_string(k) +
+                            ", \"times\": 1, \"effect\": \"corrupt_data\"}");
+            const Result r = Orvane(c.args);
+            const auto device = TestSupport::ReadFile(image);
+            if (r.code == 0) {
+                ++committed;
+                EXPECT_EQ(device, c.done) << r.out << r.err;
+                EXPECT_NE(r.out.find("verified"), std::string::npos) << r.out;
+            } else {
+                EXPECT_EQ(device, c.start) << r.err;
+            }
+            if (r.err.find("as before") != std::string::npos) {
+                EXPECT_EQ(device, c.start) << r.err;
+            }
+        }
+        EXPECT_GT(committed, 0) << c.args;
+    }
 }
 
 TEST_F(SafeCommitTest, FailuresExitNonZeroWithTheDriversReason) {

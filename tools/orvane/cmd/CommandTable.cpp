@@ -98,7 +98,7 @@ const Command kCommands[] = {
      {1, 2, N_("takes CFG or FILE.bin")},
      0,
      {},
-     kRepack,
+     kRepack | kForce,
      N_("usage: orvane restore CFG   or   orvane restore FILE.bin [FRU]\n"
         "CFG: writes a saved file's internal use, multi-record and field contents to\n"
         "the device at the file's address and commits, guarded, backed up and\n"
@@ -106,7 +106,10 @@ const Command kCommands[] = {
         "from the file's. A device whose image no longer reads gets the file's\n"
         "whole image. --repack as for set --commit.\n"
         "FILE.bin: writes the raw image like orvane write, to FRU or to the device\n"
-        "named in a backup's file name (<time>-T-L-DA-B-CA-ID.bin).\n")},
+        "the backup's record (FILE.json beside it) or its older name\n"
+        "(<time>-T-L-DA-B-CA-ID.bin) names.\n"
+        "A backup whose record names another origin (host, in-band, image file) or\n"
+        "address than the target is refused (exit 3) unless --force.\n")},
     {"dump",
      Dump,
      nullptr,

@@ -181,7 +181,9 @@ int RestoreImage(Session& s, const Options& o) {
     if (!RawImage::ReadFile(o.operands[0], &image, &error)) {
         return Report::Fail("%s\n", error.c_str());
     }
-    const auto named = AddressInName(o.operands[0]);
+    BackupRecord record;
+    const auto named = ReadBackupRecord(o.operands[0], &record) ? FruAddress::Parse(record.address)
+                                                                : AddressInName(o.operands[0]);
     if (o.operands.size() == 1 && !named)
         return Usage("restore", Text::Format(_("cannot tell the device from the name %s; name "
                                                "it: orvane restore FILE.bin FRU"),
@@ -196,6 +198,8 @@ int RestoreImage(Session& s, const Options& o) {
     } else if (!ResolveDevice(s, address.Format(), &address, &position)) {
         return kExitLibrary;
     }
+    if (int code = CheckBackupOrigin(o, o.operands[0], address))
+        return code;
     return GuardedWrite::Write(s, o, {address, position}, image);
 }
 } // namespace
@@ -218,6 +222,8 @@ int Restore(Session& s, const Options& o) {
     if (uint32_t status = SelectList(s.Api(), ORVANE_LIST_SYSTEM); status != ORVANE_OK)
         return s.Fail(_("selecting the system list"), status);
     const FruAddress& a = saved.address;
+    if (int code = CheckBackupOrigin(o, o.operands[0], a))
+        return code;
     const std::optional<uint32_t> position = PositionAt(s, a);
     if (!position)
         return RestoreUnread(s, o, a);

@@ -196,6 +196,42 @@ TEST_F(SafeCommitTest, ACorruptedBoardAreaIsListedAndBroughtBackFromARawImage) {
     EXPECT_EQ(Orvane("scan").code, 0);
 }
 
+// Reads that do not agree write nothing and leave no backup: the library's
+// FRU read wrong where no checksum shows it (an internal use byte), and
+// three reads of the device that all differ.
+TEST_F(SafeCommitTest, ReadsThatDisagreeWriteNothing) {
+    auto withInternal = PsuImage(2, 7);
+    Put(withInternal, 0, Header(1, 0, 2, 0, 7));
+    Put(withInternal, 8, {0x01, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77});
+    Put(withInternal, 56, Record(0xC0, {0x57, 0x01, 0x00, 0x01}, true));
+    const struct {
+        std::vector<uint8_t> image;
+        std::string faults, reason;
+    } cases[] = {
+        {withInternal,
+         "{\"match\": {\"command\": \"0x11\", \"offset\": 8}, \"times\": 1, "
+         "\"effect\": \"corrupt_data\"}",
+         "the FRU the library read from 2:0:20:00:20:01 differs from the device at 0x000F (two "
+         "later reads agree)"},
+        {PsuImage(1, 6),
+         "{\"match\": {\"command\": \"0x11\", \"offset\": \"0x78\"}, \"times\": 1, \"effect\": "
+         "\"corrupt_data\"}, {\"match\": {\"command\": \"0x11\", \"offset\": \"0x70\"}, \"skip\": "
+         "1, \"times\": 1, \"effect\": \"corrupt_data\"}",
+         "no two reads of the device at 2:0:20:00:20:01 agree (the first two differ at 0x007F, "
+         "the third differs from the first at 0x0077, 0x007F)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.reason);
+        WriteSystem(c.image, c.faults, 128);
+        const Result r = Orvane("set PSU board.serial_number SN-NEW --commit");
+        EXPECT_EQ(r.code, 1) << r.out;
+        EXPECT_NE(r.err.find(c.reason), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find("nothing was written"), std::string::npos) << r.err;
+        EXPECT_EQ(TestSupport::ReadFile(image), c.image);
+        EXPECT_EQ(BackupFiles(".bin") + BackupFiles(".json"), 0u);
+    }
+}
+
 // One wrong byte in one Read FRU Data answer (completion code 00h, the last
 // data byte inverted), for each request in turn of a set --commit, a write and
 // a restore FILE.bin and one past them: every run either ends as the run

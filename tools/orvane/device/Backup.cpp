@@ -347,14 +347,17 @@ uint32_t ReadFresh(const FruAddress& address, uint32_t offset, uint32_t count,
 
 int TakeBackup(Session& s, const Options& o, const FruAddress& address, const uint32_t* position,
                PendingBackup* backup, const HeldImage* held) {
-    const std::string folder = BackupFolder(o);
+    const std::string given = BackupFolder(o);
     std::error_code ec;
-    std::filesystem::create_directories(folder, ec);
+    std::filesystem::create_directories(given, ec);
     if (ec) {
         return Report::Fail(_("cannot create the backup folder %s: %s; nothing was "
                               "written\n"),
-                            folder.c_str(), ec.message().c_str());
+                            given.c_str(), ec.message().c_str());
     }
+    // Absolute, so that the .cfg's _LF_NAME and the messages name the files
+    // wherever the command ran.
+    const std::string folder = Absolute(given);
     if (int code = AgreedRead(address, held, &backup->raw))
         return code;
     BackupRecord record;

@@ -81,6 +81,15 @@ std::time_t ParseUtc(const std::string& text, const char* format) {
     return end && *end == '\0' ? timegm(&utc) : 0;
 }
 
+// A time as ISO 8601 UTC: 2026-12-08T00:27:00Z.
+std::string IsoTime(std::time_t when) {
+    char text[32];
+    std::tm utc{};
+    gmtime_r(&when, &utc);
+    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
+    return text;
+}
+
 // A raw backup named the older way: <time>-T-L-DA-B-CA-ID[-n].bin.
 std::optional<BackupRecord> OldBackup(const fs::path& bin) {
     std::vector<std::string> parts;
@@ -103,11 +112,7 @@ std::optional<BackupRecord> OldBackup(const fs::path& bin) {
     BackupRecord r;
     r.address = address->Format();
     r.when = when;
-    char iso[32];
-    std::tm utc{};
-    gmtime_r(&when, &utc);
-    std::strftime(iso, sizeof iso, "%Y-%m-%dT%H:%M:%SZ", &utc);
-    r.time = iso;
+    r.time = IsoTime(when);
     r.bin = bin.string();
     std::error_code ec;
     r.size = fs::file_size(bin, ec);
@@ -272,6 +277,15 @@ bool ReadBackupRecord(const std::string& file, BackupRecord* record) {
     return true;
 }
 
+std::optional<FruAddress> BackupAddress(const std::string& file) {
+    BackupRecord r;
+    if (ReadBackupRecord(file, &r))
+        return FruAddress::Parse(r.address);
+    if (const auto old = OldBackup(file))
+        return FruAddress::Parse(old->address);
+    return std::nullopt;
+}
+
 std::vector<BackupRecord> ListBackups(const std::string& folder) {
     std::vector<BackupRecord> found;
     std::error_code ec;
@@ -365,11 +379,7 @@ int TakeBackup(Session& s, const Options& o, const FruAddress& address, const ui
     record.address = address.Format();
     record.name = DeviceName(address);
     record.when = std::time(nullptr);
-    char iso[32];
-    std::tm utc{};
-    gmtime_r(&record.when, &utc);
-    std::strftime(iso, sizeof iso, "%Y-%m-%dT%H:%M:%SZ", &utc);
-    record.time = iso;
+    record.time = IsoTime(record.when);
     record.size = backup->raw.size();
     const std::string stem = NewStem(folder, record);
 

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <ctime>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,9 @@ struct BackupRecord {
 // The record of a backup file (its .bin, .cfg or .json): from the sidecar
 // beside it. False when there is none or it is not a backup's.
 bool ReadBackupRecord(const std::string& file, BackupRecord* record);
+// The address a backup file names: its record's, else that in the name of a
+// raw backup named the older way; none when neither.
+std::optional<FruAddress> BackupAddress(const std::string& file);
 // The backups in a folder, newest first: those with a sidecar, and raw
 // images named the older way (<time>-T-L-DA-B-CA-ID.bin, origin unknown).
 std::vector<BackupRecord> ListBackups(const std::string& folder);

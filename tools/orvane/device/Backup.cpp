@@ -140,7 +140,8 @@ uint32_t SecondRead(const FruAddress& address, const HeldImage* held,
             std::vector<uint8_t> piece;
             if (const uint32_t status = ReadFresh(address, i, end - i, &piece))
                 return status;
-            std::copy(piece.begin(), piece.end(), second->begin() + i);
+            std::copy_n(piece.begin(), std::min<size_t>(piece.size(), end - i),
+                        second->begin() + i);
         }
         i = end;
     }

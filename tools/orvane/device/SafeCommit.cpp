@@ -66,7 +66,8 @@ std::string ReadSettled(const FruAddress& device, const Runs& runs,
             std::vector<uint8_t> piece;
             if (const uint32_t status = Commands::ReadFresh(device, first, end - first, &piece))
                 return Text::Format(_("the device could not be read back (0x%08X)"), status);
-            std::copy(piece.begin(), piece.end(), image.begin() + first);
+            std::copy_n(piece.begin(), std::min<size_t>(piece.size(), end - first),
+                        image.begin() + first);
         }
         for (const auto& earlier : reads)
             if (earlier == image) {

@@ -26,16 +26,6 @@ std::vector<uint8_t> Image(const std::string& maker, uint8_t productUnit = 6) {
     return image;
 }
 
-size_t Lines(const std::string& text, const std::string& start) {
-    size_t n = 0;
-    for (size_t at = 0; at < text.size(); at = text.find('\n', at) + 1) {
-        n += text.compare(at, start.size(), start) == 0;
-        if (text.find('\n', at) == std::string::npos)
-            break;
-    }
-    return n;
-}
-
 TEST(ImageCheckTest, BadImagesAreRefusedUnlessForced) {
     const std::string dir = TestSupport::TempDir();
     const std::string json = R"({"controllers": [{"address": "0x20", "fru_devices": [{"id": 0,
@@ -78,8 +68,9 @@ TEST(ImageCheckTest, BadImagesAreRefusedUnlessForced) {
             }
             Result r = run(command + std::string(" --force"));
             EXPECT_EQ(r.code, 0) << r.err;
-            EXPECT_EQ(Lines(r.err, "orvane: "), 1u) << r.err;
-            EXPECT_EQ(Lines(r.err, "orvane: warning: writing new.bin although"), 1u) << r.err;
+            // One warning line, before the device is read, and nothing else.
+            EXPECT_EQ(r.err.rfind("orvane: warning: writing new.bin although", 0), 0u) << r.err;
+            EXPECT_EQ(r.err.rfind("orvane: "), 0u) << r.err;
             std::vector<uint8_t> expected = before;
             std::copy(c.image.begin(), c.image.end(), expected.begin());
             EXPECT_EQ(TestSupport::ReadFile(dir + "/fru.bin"), expected);

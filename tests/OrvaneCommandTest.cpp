@@ -206,8 +206,10 @@ TEST_F(OrvaneCommandTest, DamagedDevicesAreShownFromTheirRawBytes) {
         EXPECT_EQ(r.out.find("unreadable:"), std::string::npos) << r.out;
         r = Orvane({"scan", "--json"});
         EXPECT_NE(r.out.find("\"damaged\": [{\"position\": 0, \"id\": \"id:1\", \"name\": "
-                             "\"FRU1\", \"address\": "
-                             "\"2:0:20:00:20:01\", \"status\": \"" +
+                             "\"FRU1\", \"address\": {\"text\": "
+                             "\"2:0:20:00:20:01\", \"nvs_type\": 2, \"lun\": 0, "
+                             "\"device_address\": 32, \"bus\": 0, \"controller\": 32, "
+                             "\"device_id\": 1}, \"status\": \"" +
                              std::string(c.listed).substr(0, 10) + "\""),
                   std::string::npos)
             << r.out;

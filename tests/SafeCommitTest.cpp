@@ -180,7 +180,9 @@ TEST_F(SafeCommitTest, ACorruptedBoardAreaIsListedAndBroughtBackFromARawImage) {
     r = Orvane("show --json");
     EXPECT_EQ(r.code, 4);
     EXPECT_NE(r.out.find("\"damaged\": [{\"position\": 0, \"id\": \"id:1\", \"name\": \"PSU\", "
-                         "\"address\": \"2:0:20:00:20:01\", "
+                         "\"address\": {\"text\": \"2:0:20:00:20:01\", \"nvs_type\": 2, "
+                         "\"lun\": 0, \"device_address\": 32, \"bus\": 0, \"controller\": 32, "
+                         "\"device_id\": 1}, "
                          "\"status\": \"0xC0070013\""),
               std::string::npos)
         << r.out;

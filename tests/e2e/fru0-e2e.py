@@ -25,9 +25,10 @@ def orvane(args, sim, *command):
 
 
 def fields_of(show):
-    """{title: (name, value)} of the one FRU of `show --json`."""
+    """{title: (name, the library's string)} of the one FRU of `show --json`,
+    the strings ipmitool prints too."""
     fru = json.loads(show)["frus"][0]
-    return {f["title"]: (f["name"], f["value"])
+    return {f["title"]: (f["name"], f.get("library_value", f["value"]))
             for area in fru["areas"] for f in area.get("fields", [])}
 
 

@@ -177,8 +177,9 @@ TEST_F(OrvaneCommandTest, DamagedDevicesAreShownFromTheirRawBytes) {
     const Case cases[] = {
         {"bad board checksum", [](std::vector<uint8_t>& image) { image[45] ^= 0x01; },
          "0xC0070013 The board info area of FRU1 is invalid.\n",
-         "  Board Info Area at offset 40, format 1\n    DAMAGED: The board info area of FRU1 "
-         "is invalid. (its checksum is wrong)\n",
+         "  Board Info Area at offset 40, format 1, language English (25)\n    DAMAGED: The "
+         "board info area of FRU1 is invalid. (its checksum is wrong)\n    problem: its "
+         "checksum (byte 79) is C8h; its bytes need C7h\n",
          "product.asset_tag        Product Asset Tag            Asset\n"},
         {"internal use area last",
          [](std::vector<uint8_t>& image) {

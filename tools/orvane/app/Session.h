@@ -21,6 +21,13 @@ struct FieldView {
     std::string encoding;       // "8bit_text", "6bit_ascii", "bcd_plus", "binary"; "" untyped
     std::string iso8601;        // the board manufacturing date in UTC
     uint32_t valueIndex = 0;    // the area's field index of its value and setter
+    bool salvaged = false;      // read from an area the library refuses
+};
+
+// One thing wrong with a damaged image or area.
+struct ProblemView {
+    std::string key;  // "checksum", "overlap", ... (Salvage::Key)
+    std::string text; // for people, in the running language
 };
 
 struct AreaView {
@@ -33,7 +40,8 @@ struct AreaView {
     uint32_t room = 0;         // bytes a field may grow by (info areas)
     uint32_t offset = 0;       // in the image
     int formatVersion = -1, languageCode = -1, chassisType = -1; // -1: the area has none
-    std::string problem; // why the library refuses the area; "" when it takes it
+    std::string problem;               // why the library refuses the area; "" when it takes it
+    std::vector<ProblemView> problems; // what exactly is wrong with a refused area
 };
 
 struct FruView {
@@ -45,6 +53,7 @@ struct FruView {
     bool editable = true; // false: shown from raw bytes, the library refuses the image
     bool listed = true;   // false: a located device the load refused, so without a position
     std::string problem;  // why the image as a whole cannot be read
+    std::vector<ProblemView> problems; // what is wrong with the common header
 };
 
 class Session {

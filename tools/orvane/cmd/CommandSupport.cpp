@@ -42,6 +42,10 @@ bool LoadSource(Session& s, const Options& o) {
         }
         return true; // the file list is selected with the new FRU
     }
+    // An image file is served as a device, but no repository is scanned for
+    // it: the load's progress lines would only mislead.
+    if (!o.image.empty())
+        SetProgressCallback(s.Api(), nullptr);
     if (!s.LoadSystem())
         return false;
     if (uint32_t status = SelectList(s.Api(), ORVANE_LIST_SYSTEM); status != ORVANE_OK) {
@@ -102,7 +106,7 @@ bool DescribeTarget(Session& s, const Options& o, const std::string* designation
         *position = 0;
         view->position = 0;
         view->name = o.imageSource->Name();
-        FruViews::Fill(ImageModel::ParseImage(bytes, Wide(view->name)), view);
+        FruViews::FillSalvaged(bytes, Wide(view->name), view);
         view->editable = false;
         view->address = FruAddress{2, 0, 0xFF, 0x20, 0x20, 0}; // the image's simulated device
         return true;

@@ -58,10 +58,10 @@ int Show(Session& s, const Options& o) {
     }
     if (deviceFailed || !failed.empty())
         return kExitPartial;
-    // An image without a readable common header shows nothing of a FRU.
+    // A damaged image file is told apart from a sound one like a damaged device.
     for (const auto& fru : frus)
-        if (!fru.problem.empty())
-            return kExitLibrary;
+        if (!fru.editable)
+            return kExitPartial;
     return kExitOk;
 }
 } // namespace Commands

@@ -42,7 +42,7 @@ bool Describe(DeviceAccess::LocatedDevice* device, FruView* view) {
         return false;
     }
     *view = FruView();
-    FruViews::Fill(ImageModel::ParseImage(bytes, Text::FromUtf8(device->name)), view);
+    FruViews::FillSalvaged(bytes, Text::FromUtf8(device->name), view);
     view->name = device->name;
     view->address = address;
     view->listed = false;

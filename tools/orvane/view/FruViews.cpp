@@ -3,6 +3,7 @@
 #include "api/ImageModel.h"
 #include "decode/FieldEncoding.h"
 #include "decode/FruNames.h"
+#include "decode/Salvage.h"
 #include "view/FieldNames.h"
 #include "view/Text.h"
 #include "view/Translate.h"
@@ -88,6 +89,60 @@ std::string ProblemText(const ImageModel::AreaImage& area) {
     }
     const std::string message = Utf8(area.message);
     return message.empty() ? detail : message + " (" + detail + ")";
+}
+
+namespace {
+std::vector<ProblemView> Problems(const std::vector<Salvage::Problem>& problems) {
+    std::vector<ProblemView> out;
+    for (const auto& p : problems)
+        out.push_back({Salvage::Key(p.code), p.text});
+    return out;
+}
+
+// The fields of a refused info area that its readable bytes hold, as the
+// core's area class reads them there.
+void SalvageFields(const Salvage::AreaFindings& found, const std::u16string& name, AreaView* area) {
+    if (found.readable.empty())
+        return;
+    // A common header that declares this one area, at byte 8 (offset 1),
+    // and its checksum: format version 1 and the offset add up to 2.
+    std::vector<uint8_t> image = {1, 0, 0, 0, 0, 0, 0, 0xFE};
+    image[static_cast<size_t>(found.kind - ORVANE_AREA_INTERNAL_USE + 1)] = 1;
+    image.insert(image.end(), found.readable.begin(), found.readable.end());
+    const auto parsed = ImageModel::ParseImage(image, name);
+    if (!parsed.accepted || parsed.areas.size() != 1)
+        return;
+    const ImageModel::AreaImage& a = parsed.areas[0];
+    for (size_t i = 0; i < a.fields.size() && i < found.fieldCount; ++i) {
+        area->fields.push_back(Field(a, i));
+        area->fields.back().salvaged = true;
+    }
+    if (a.hasLanguage)
+        area->languageCode = a.languageCode;
+    if (a.kind == ORVANE_AREA_CHASSIS)
+        area->chassisType = a.chassisType;
+}
+} // namespace
+
+void FillSalvaged(std::span<const uint8_t> image, const std::u16string& name, FruView* view) {
+    const Salvage::Findings found = Salvage::Examine(image);
+    const ImageModel::ImageView original = ImageModel::ParseImage(image, name);
+    if (!found.fruHeader || original.headerValid) {
+        Fill(original, view);
+    } else {
+        Fill(ImageModel::ParseImage(found.headerFixed, name), view);
+        view->header = original.header;
+        view->problem = Utf8(original.headerMessage);
+    }
+    view->editable = original.accepted;
+    view->problems = Problems(found.header);
+    for (size_t i = 0; i < view->areas.size() && i < found.areas.size(); ++i) {
+        AreaView& area = view->areas[i];
+        area.problems = Problems(found.areas[i].problems);
+        if (area.fields.empty() && area.kind >= ORVANE_AREA_CHASSIS &&
+            area.kind <= ORVANE_AREA_PRODUCT)
+            SalvageFields(found.areas[i], name, &area);
+    }
 }
 
 void Fill(const ImageModel::ImageView& image, FruView* view) {

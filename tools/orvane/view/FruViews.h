@@ -6,9 +6,17 @@
 #include "api/ImageModel.h"
 #include "app/Session.h"
 
+#include <span>
+
 namespace FruViews {
 // Fills the header and areas of a view from an image.
 void Fill(const ImageModel::ImageView& image, FruView* view);
+// Fills a view from a raw image the library may refuse (not editable): the
+// areas the core's area classes take as they take them, and of each one they
+// refuse, what is wrong with it and every field that can still be read
+// (salvaged). A wrong header checksum is named and the areas are read all the
+// same.
+void FillSalvaged(std::span<const uint8_t> image, const std::u16string& name, FruView* view);
 // The message of an area's problem, in the running language.
 std::string ProblemText(const ImageModel::AreaImage& area);
 // "YYYY-MM-DDTHH:MM:00Z" of the board date's three bytes (minutes since 1996).

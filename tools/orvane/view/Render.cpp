@@ -1,10 +1,10 @@
 #include "view/Render.h"
 
-#include "view/Text.h"
-#include "view/Translate.h"
 #include "decode/FieldEncoding.h"
 #include "decode/FruNames.h"
 #include "decode/MultiRecords.h"
+#include "view/Text.h"
+#include "view/Translate.h"
 
 #include <cwchar>
 
@@ -92,6 +92,8 @@ void AreaHeading(std::FILE* out, const AreaView& area) {
     std::fprintf(out, "\n");
     if (!area.problem.empty())
         std::fprintf(out, "    %s: %s\n", _("DAMAGED"), area.problem.c_str());
+    for (const auto& p : area.problems)
+        std::fprintf(out, "    %s: %s\n", _("problem"), p.text.c_str());
 }
 } // namespace
 
@@ -112,6 +114,8 @@ void Plain(std::FILE* out, const FruView& fru) {
         std::fprintf(out, "  %s\n", _("damaged: shown from its raw bytes, not editable"));
     if (!fru.problem.empty())
         std::fprintf(out, "  %s\n", fru.problem.c_str());
+    for (const auto& p : fru.problems)
+        std::fprintf(out, "  %s: %s\n", _("problem"), p.text.c_str());
     if (!fru.header.empty())
         std::fprintf(out, "  %s: %s\n", _("common header"),
                      Text::Hex(fru.header.data(), fru.header.size()).c_str());
@@ -131,6 +135,8 @@ void Plain(std::FILE* out, const FruView& fru) {
                 notes = EncodingLabel(f.encoding);
             if (f.value != f.decoded && (!f.encoding.empty() && f.encoding != "8bit_text"))
                 notes += std::string("; ") + _("library text") + " \"" + Visible(f.value) + "\"";
+            if (f.salvaged)
+                notes += (notes.empty() ? "" : "; ") + std::string(_("salvaged"));
             if (!notes.empty())
                 line += "  [" + notes + "]";
             std::fprintf(out, "%s\n", line.c_str());
@@ -139,6 +145,17 @@ void Plain(std::FILE* out, const FruView& fru) {
 }
 
 namespace {
+// ", \"problems\": [...]" of a damaged image or area; "" when there are none.
+std::string JsonProblems(const std::vector<ProblemView>& problems) {
+    if (problems.empty())
+        return "";
+    std::string text = ", \"problems\": [";
+    for (size_t i = 0; i < problems.size(); ++i)
+        text += std::string(i ? ", " : "") + "{\"code\": \"" + problems[i].key +
+                "\", \"text\": " + Text::JsonString(problems[i].text) + "}";
+    return text + "]";
+}
+
 // The records one by one, each with its checks, items and bytes.
 void JsonRecords(std::FILE* out, const std::vector<uint8_t>& data) {
     const auto chain = MultiRecords::Walk(data.data(), data.size());
@@ -181,6 +198,8 @@ void Json(std::FILE* out, const std::vector<FruView>& frus, const std::string& m
         std::fprintf(out, "      \"editable\": %s,\n", fru.editable ? "true" : "false");
         if (!fru.problem.empty())
             std::fprintf(out, "      \"problem\": %s,\n", Text::JsonString(fru.problem).c_str());
+        if (!fru.problems.empty())
+            std::fprintf(out, "      %s,\n", JsonProblems(fru.problems).substr(2).c_str());
         std::fprintf(out, "      \"common_header\": \"%s\",\n      \"areas\": [",
                      Text::Hex(fru.header.data(), fru.header.size()).c_str());
         for (size_t k = 0; k < fru.areas.size(); ++k) {
@@ -204,6 +223,7 @@ void Json(std::FILE* out, const std::vector<FruView>& frus, const std::string& m
                 std::fprintf(out, ", \"chassis_type\": %d", area.chassisType);
             if (!area.problem.empty())
                 std::fprintf(out, ", \"problem\": %s", Text::JsonString(area.problem).c_str());
+            std::fprintf(out, "%s", JsonProblems(area.problems).c_str());
             if (area.kind == ORVANE_AREA_MULTIRECORD)
                 JsonRecords(out, area.data);
             if (area.kind != ORVANE_AREA_MULTIRECORD) {
@@ -222,6 +242,8 @@ void Json(std::FILE* out, const std::vector<FruView>& frus, const std::string& m
                         std::fprintf(out, ", \"encoding\": \"%s\"", field.encoding.c_str());
                     if (!field.iso8601.empty())
                         std::fprintf(out, ", \"iso8601\": \"%s\"", field.iso8601.c_str());
+                    if (field.salvaged)
+                        std::fprintf(out, ", \"salvaged\": true");
                     std::fprintf(out, "}");
                 }
                 std::fprintf(out, "%s]", area.fields.empty() ? "" : "\n        ");

@@ -6,6 +6,7 @@
 #include "api/FruEdit.h"
 #include "api/ImageModel.h"
 #include "cmd/Commands.h"
+#include "decode/FieldEncoding.h"
 #include "device/ImageSource.h"
 #include "device/RawImage.h"
 #include "device/Unreadable.h"
@@ -286,4 +287,25 @@ bool ResolveDevice(Session& s, const std::string& designation, FruAddress* addre
     }
     return true;
 }
+// The encoding a text keeps: the packed one its field uses when the text can
+// be stored there, else 8-bit text, and the user is told which.
+uint8_t KeepEncoding(const FieldView& target, const std::string& value,
+                     std::vector<uint8_t>* bytes) {
+    if (target.encoding.empty() || target.encoding == "8bit_text")
+        return FieldEncoding::TypeBits(FieldEncoding::Kind::Text);
+    const auto kind = target.encoding == "6bit_ascii" ? FieldEncoding::Kind::SixBitAscii
+                      : target.encoding == "bcd_plus" ? FieldEncoding::Kind::BcdPlus
+                                                      : FieldEncoding::Kind::Binary;
+    const char* label = _(FieldEncoding::Label(kind));
+    if (auto packed = FieldEncoding::Encode(kind, value)) {
+        *bytes = *packed;
+        std::printf(_("%s: stored as %s, like the value it replaces\n"), target.key.c_str(), label);
+        return FieldEncoding::TypeBits(kind);
+    }
+    std::printf(_("%s: stored as 8-bit text; the value it replaces was %s, which "
+                  "cannot hold \"%s\"\n"),
+                target.key.c_str(), label, value.c_str());
+    return FieldEncoding::TypeBits(FieldEncoding::Kind::Text);
+}
+
 } // namespace Commands

@@ -6,6 +6,7 @@
 #include "cmd/Commands.h"
 
 #include "api/DeviceAccess.h"
+#include "api/ImageModel.h"
 #include "cmd/CommandSupport.h"
 #include "decode/Salvage.h"
 #include "device/GuardedWrite.h"
@@ -72,7 +73,11 @@ int Repair(Session& s, const Options& o) {
     if (!plan.refusals.empty())
         return Refuse(plan);
     if (plan.fixes.empty()) {
-        std::printf(_("nothing to repair: every area is sound\n"));
+        std::printf(ImageModel::ParseImage(raw, u"").accepted
+                        ? _("nothing to repair: every area is sound\n")
+                        : _("nothing to repair: every area is sound; the library refuses the "
+                            "image only because its internal use area lies after the other "
+                            "areas, and orvane set changes it all the same\n"));
         return kExitOk;
     }
     for (const auto& fix : plan.fixes)

@@ -4,12 +4,13 @@
 #include "api/FruEdit.h"
 #include "api/ImageModel.h"
 #include "cmd/CommandSupport.h"
+#include "cmd/RawEdit.h"
 #include "decode/FieldEncoding.h"
 #include "device/Backup.h"
+#include "device/GuardedWrite.h"
 #include "device/RawImage.h"
 #include "device/Relayout.h"
 #include "device/SafeCommit.h"
-#include "device/GuardedWrite.h"
 #include "view/Render.h"
 #include "view/Text.h"
 #include "view/Translate.h"
@@ -135,27 +136,6 @@ struct Change {
     std::string name, value;
 };
 
-// The encoding a text keeps: the packed one its field uses when the text can
-// be stored there, else 8-bit text, and the user is told which.
-uint8_t KeepEncoding(const FieldView& target, const std::string& value,
-                     std::vector<uint8_t>* bytes) {
-    if (target.encoding.empty() || target.encoding == "8bit_text")
-        return FieldEncoding::TypeBits(FieldEncoding::Kind::Text);
-    const auto kind = target.encoding == "6bit_ascii" ? FieldEncoding::Kind::SixBitAscii
-                      : target.encoding == "bcd_plus" ? FieldEncoding::Kind::BcdPlus
-                                                      : FieldEncoding::Kind::Binary;
-    const char* label = _(FieldEncoding::Label(kind));
-    if (auto packed = FieldEncoding::Encode(kind, value)) {
-        *bytes = *packed;
-        std::printf(_("%s: stored as %s, like the value it replaces\n"), target.key.c_str(), label);
-        return FieldEncoding::TypeBits(kind);
-    }
-    std::printf(_("%s: stored as 8-bit text; the value it replaces was %s, which "
-                  "cannot hold \"%s\"\n"),
-                target.key.c_str(), label, value.c_str());
-    return FieldEncoding::TypeBits(FieldEncoding::Kind::Text);
-}
-
 // Sets every named field of the selected FRU; *changed gets the areas set.
 int ApplyChanges(Session& s, const Options& o, const FruView& view,
                  const std::vector<Change>& changes, std::set<int32_t>* changed) {
@@ -230,9 +210,16 @@ int Set(Session& s, const Options& o) {
     FruView view;
     if (!DescribeTarget(s, o, &o.operands[0], &position, &view))
         return kExitLibrary;
+    if (!view.editable && RawEdit::OnlyMisplaced(view)) {
+        std::vector<RawEdit::Change> raw;
+        for (const Change& c : changes)
+            raw.push_back({c.field, c.name, c.value});
+        return RawEdit::Set(s, o, view, raw);
+    }
     if (!view.editable)
         return Report::Refused(_("the FRU is damaged and shown from its raw bytes; it cannot be "
-                                 "changed (orvane show names the damaged areas)\n"));
+                                 "changed (orvane show names the damaged areas, orvane repair "
+                                 "fixes what is unambiguous)\n"));
     GuardedWrite::Target target{{}, position};
     s.SelectedAddress(&target.address);
     if (o.grow || o.shrink)

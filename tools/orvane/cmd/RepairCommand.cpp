@@ -29,23 +29,22 @@ std::string ChangedBytes(const std::vector<uint8_t>& before, const std::vector<u
     return text;
 }
 
-// The device to repair: the image file's, or the FRU the operand names
-// (a damaged device that the load could not read included).
-bool FindTarget(Session& s, const Options& o, GuardedWrite::Target* target) {
+// The device to repair: the image file's, or the FRU the operand names (a
+// damaged device that the load could not read, by its position too).
+// Returns an exit code.
+int FindTarget(Session& s, const Options& o, GuardedWrite::Target* target) {
     if (o.image.empty())
-        return ResolveDevice(s, o.operands[0], &target->address, &target->position);
+        return ResolveDevice(s, o.operands[0], &target->address, &target->position, false);
     if (s.Count() > 0 && SelectFru(s.Api(), 0) == ORVANE_OK &&
         s.SelectedAddress(&target->address)) {
         target->position = 0;
-        return true;
+        return kExitOk;
     }
     const auto located = DeviceAccess::LocatedDevices();
-    if (located.empty()) {
-        Report::Say(_("the image %s is served as no device\n"), o.image.c_str());
-        return false;
-    }
+    if (located.empty())
+        return Report::Fail(_("the image %s is served as no device\n"), o.image.c_str());
     target->address = located[0].address;
-    return true;
+    return kExitOk;
 }
 
 int Refuse(const Salvage::Repair& plan) {
@@ -62,8 +61,8 @@ int Repair(Session& s, const Options& o) {
     if (!LoadSource(s, o))
         return kExitLibrary;
     GuardedWrite::Target target;
-    if (!FindTarget(s, o, &target))
-        return kExitLibrary;
+    if (int code = FindTarget(s, o, &target))
+        return code;
     std::vector<uint8_t> raw;
     std::string source;
     if (const uint32_t status = RawImage::ReadWholeDevice(target.address, &raw, &source))

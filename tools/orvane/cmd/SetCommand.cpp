@@ -11,6 +11,7 @@
 #include "device/RawImage.h"
 #include "device/Relayout.h"
 #include "device/SafeCommit.h"
+#include "device/Unreadable.h"
 #include "view/Render.h"
 #include "view/Text.h"
 #include "view/Translate.h"
@@ -191,6 +192,13 @@ int SetRebuilt(Session& s, const Options& o, const FruView& view, const GuardedW
     std::printf(_("nothing was written (--dry-run)\n"));
     return kExitOk;
 }
+// set of an image the library refuses only for where its areas lie.
+int SetRaw(Session& s, const Options& o, const FruView& view, const std::vector<Change>& changes) {
+    std::vector<RawEdit::Change> raw;
+    for (const Change& c : changes)
+        raw.push_back({c.field, c.name, c.value});
+    return RawEdit::Set(s, o, view, raw);
+}
 } // namespace
 
 int Set(Session& s, const Options& o) {
@@ -206,16 +214,25 @@ int Set(Session& s, const Options& o) {
     }
     if (!LoadSource(s, o))
         return kExitLibrary;
+    if (!o.SingleFru())
+        if (const auto at = Unreadable::Named(s, o.operands[0])) {
+            DeviceAccess::LocatedDevice d = s.Slots()[*at].device;
+            if (FruView view; d.damaged &&
+                              Unreadable::Describe(&d, static_cast<uint32_t>(*at), &view) &&
+                              RawEdit::OnlyMisplaced(view))
+                return SetRaw(s, o, view, changes);
+            return Report::Refused(_("FRU %zu (%s at %s) was not read (0x%08X: %s); it cannot be "
+                                     "changed, and nothing was written (orvane show %zu tells "
+                                     "more)\n"),
+                                   *at, d.name.c_str(), d.address.Format().c_str(), d.status,
+                                   d.message.c_str(), *at);
+        }
     uint32_t position = 0;
     FruView view;
     if (!DescribeTarget(s, o, &o.operands[0], &position, &view))
         return kExitLibrary;
-    if (!view.editable && RawEdit::OnlyMisplaced(view)) {
-        std::vector<RawEdit::Change> raw;
-        for (const Change& c : changes)
-            raw.push_back({c.field, c.name, c.value});
-        return RawEdit::Set(s, o, view, raw);
-    }
+    if (!view.editable && RawEdit::OnlyMisplaced(view))
+        return SetRaw(s, o, view, changes);
     if (!view.editable)
         return Report::Refused(_("the FRU is damaged and shown from its raw bytes; it cannot be "
                                  "changed (orvane show names the damaged areas, orvane repair "

@@ -42,7 +42,7 @@ int FindTarget(Session& s, const Options& o, GuardedWrite::Target* target) {
     }
     const auto located = DeviceAccess::LocatedDevices();
     if (located.empty())
-        return Report::Fail(_("the image %s is served as no device\n"), o.image.c_str());
+        return Report::Fail(_("the image %s is not served as a device\n"), o.image.c_str());
     target->address = located[0].address;
     return kExitOk;
 }

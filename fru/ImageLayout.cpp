@@ -99,11 +99,15 @@ uint32_t FirstField(int32_t kind) {
     return kind == ORVANE_AREA_BOARD ? 3 + FruDefs::kDateBytes : 3;
 }
 
-FieldWalk WalkFields(int32_t kind, std::span<const uint8_t> area) {
+uint32_t FixedFieldCount(int32_t kind) {
+    return kind == ORVANE_AREA_CHASSIS ? 2 : kind == ORVANE_AREA_BOARD ? 5 : 7;
+}
+
+FieldWalk WalkFields(int32_t kind, std::span<const uint8_t> area, uint32_t fixedFields) {
     FieldWalk walk;
     const uint32_t size = static_cast<uint32_t>(area.size());
     for (uint32_t pos = FirstField(kind); pos < size;) {
-        if (area[pos] == FruDefs::kEndOfFields) {
+        if (area[pos] == FruDefs::kEndOfFields && walk.fields.size() >= fixedFields) {
             walk.endMarker = true;
             walk.endMarkerAt = pos;
             break;

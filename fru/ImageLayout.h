@@ -56,9 +56,16 @@ uint32_t InfoAreaLength(std::span<const uint8_t> area);
 // board's date.
 uint32_t FirstField(int32_t kind);
 
+// The typed fields an info area of kind has before its custom fields
+// (chassis 2, board 5, product 7).
+uint32_t FixedFieldCount(int32_t kind);
+
 // The fields of an info area of kind from its first field, walked over the
 // bytes given (the area's first bytes) until the end marker, the end of the
-// bytes, or a field whose data runs past them.
+// bytes, or a field whose data runs past them. The first fixedFields fields
+// are read whatever their type/length byte, as the area classes read their
+// fixed fields (a C1h there is a one-byte text); with 0, the first C1h ends
+// the walk.
 struct FieldWalk {
     struct Field {
         uint32_t offset = 0; // of the type/length byte, from the area's start
@@ -69,7 +76,7 @@ struct FieldWalk {
     uint32_t endMarkerAt = 0; // from the area's start, when endMarker
     bool cut = false;         // a field's data runs past the bytes
 };
-FieldWalk WalkFields(int32_t kind, std::span<const uint8_t> area);
+FieldWalk WalkFields(int32_t kind, std::span<const uint8_t> area, uint32_t fixedFields = 0);
 
 // One multi-record's extent from its 5-byte header (or the first 3 bytes of
 // it, for the length; the end-of-list flag is byte 1).

@@ -273,4 +273,41 @@ TEST_F(SalvageTest, CorpusImagesShowRepairAndEdit) {
         expected.replace(at + 15, 12, "ORV-20261208");
     EXPECT_EQ(IpmiFru(dir), expected);
 }
+
+// A damaged device is repaired by its name: the one Write FRU Data request
+// carries the fixed checksum byte alone, and a refused repair sends none.
+TEST_F(SalvageTest, RepairOfADeviceWritesTheFixedBytesOnly) {
+    Bytes damaged = Sound();
+    damaged[kBoard + 39] ^= 0x5A;
+    TestSupport::SimulatedSystem bmc(
+        R"({"controllers": [{"address": "0x20", "fru_devices": [{"id": 1, "image": "fru.bin"}]}],
+            "sdr": [{"type": "fru_locator", "access_address": "0x20", "device": 1,
+                     "logical": true, "name": "FRU"}]})",
+        {{"fru.bin", damaged}});
+    auto writes = [&] {
+        std::vector<std::string> lines;
+        for (const auto& line : bmc.Log(true))
+            if (line.find(" cmd=12 ") != std::string::npos)
+                lines.push_back(line);
+        return lines;
+    };
+    auto r = Orvane("repair FRU --dry-run");
+    EXPECT_EQ(r.code, 0) << r.out << r.err;
+    EXPECT_TRUE(writes().empty());
+    r = Orvane("repair FRU");
+    ASSERT_EQ(r.code, 0) << r.out << r.err;
+    char request[64];
+    std::snprintf(request, sizeof request, "send rs=20 netfn=0A lun=00 cmd=12 data=[01 2F 00 %02X]",
+                  Sound()[kBoard + 39]);
+    EXPECT_EQ(writes(), std::vector<std::string>{request});
+    EXPECT_EQ(bmc.File("fru.bin"), Sound());
+
+    damaged[kBoard + 38] = 0x00; // no end marker: refused
+    TestSupport::WriteFile(bmc.dir + "/fru.bin", damaged);
+    bmc.ClearLog();
+    r = Orvane("repair FRU");
+    EXPECT_EQ(r.code, 3);
+    EXPECT_TRUE(writes().empty());
+    EXPECT_EQ(bmc.File("fru.bin"), damaged);
+}
 } // namespace

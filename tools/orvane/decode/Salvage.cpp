@@ -37,11 +37,8 @@ bool InfoArea(int32_t kind) {
     return kind == ORVANE_AREA_CHASSIS || kind == ORVANE_AREA_BOARD || kind == ORVANE_AREA_PRODUCT;
 }
 
-// The typed fields an info area of kind has before its custom fields, and the
-// untyped one (chassis type, board date) that the core lists before them.
-uint32_t FixedFields(int32_t kind) {
-    return kind == ORVANE_AREA_CHASSIS ? 2 : kind == ORVANE_AREA_BOARD ? 5 : 7;
-}
+// The untyped field (chassis type, board date) that the core lists before an
+// info area's typed fields.
 uint32_t UntypedFields(int32_t kind) {
     return kind == ORVANE_AREA_PRODUCT ? 0 : 1;
 }
@@ -160,7 +157,7 @@ Bytes ReadableArea(int32_t kind, std::span<const uint8_t> bytes, const ImageLayo
         fields.empty() ? first : fields.back().offset + 1 + (fields.back().typeLength & 0x3F);
     Bytes out(bytes.begin(), bytes.begin() + end);
     out[0] = kKnownVersion;
-    for (size_t i = fields.size(); i < FixedFields(kind); ++i)
+    for (size_t i = fields.size(); i < ImageLayout::FixedFieldCount(kind); ++i)
         out.push_back(kEmptyText);
     out.push_back(kEndOfFields);
     const uint32_t units = static_cast<uint32_t>(out.size() + 1 + kUnit - 1) / kUnit;
@@ -176,7 +173,7 @@ Bytes ReadableArea(int32_t kind, std::span<const uint8_t> bytes, const ImageLayo
 void ExamineInfo(std::span<const uint8_t> image, const ImageLayout::Area& a,
                  const ImageLayout::Layout& layout, AreaFindings* f) {
     const auto bytes = image.subspan(a.offset, f->limit - a.offset);
-    const auto walk = ImageLayout::WalkFields(a.kind, bytes);
+    const auto walk = ImageLayout::WalkFields(a.kind, bytes, ImageLayout::FixedFieldCount(a.kind));
     if (!walk.endMarker)
         Add(&f->problems, Code::EndMarker,
             Format(_("no end marker (C1h) before byte %u (%s)"), f->limit,
@@ -299,7 +296,7 @@ void FixInfo(const ImageLayout::Area& a, uint32_t limit, Bytes* image, Repair* r
         return refuse(Format(_("its format version %u is unknown, so how to read it is a guess"),
                              a.formatVersion));
     const auto bytes = std::span<const uint8_t>(*image).subspan(a.offset, limit - a.offset);
-    const auto walk = ImageLayout::WalkFields(a.kind, bytes);
+    const auto walk = ImageLayout::WalkFields(a.kind, bytes, ImageLayout::FixedFieldCount(a.kind));
     if (!walk.endMarker)
         return refuse(Format(_("no end marker lies before byte %u, so where its fields end is a "
                                "guess"),

@@ -44,9 +44,10 @@ void CheckEncoders(const std::string& text) {
 // Every info area field of a view, by name, as its bytes.
 std::vector<std::string> Fields(const FruView& view) {
     std::vector<std::string> fields;
-    for (const auto& area : view.areas)
-        for (const auto& f : area.fields)
-            fields.push_back(f.key + "=" + std::string(f.bytes.begin(), f.bytes.end()));
+    for (const auto& area : view.image.areas)
+        for (size_t i = 0; i < area.fields.size(); ++i)
+            fields.push_back(FruViews::Key(area, i) + "=" +
+                             std::string(area.fields[i].data.begin(), area.fields[i].data.end()));
     return fields;
 }
 

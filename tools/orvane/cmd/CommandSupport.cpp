@@ -7,6 +7,7 @@
 #include "api/ImageModel.h"
 #include "cmd/Commands.h"
 #include "decode/FieldEncoding.h"
+#include "device/FileOperand.h"
 #include "device/ImageSource.h"
 #include "device/RawImage.h"
 #include "device/Unreadable.h"
@@ -33,16 +34,29 @@ int Usage(const std::string& command, const std::string& problem) {
     return Report::Usage(command, problem, entry ? Help(*entry) : "");
 }
 
+bool LoadFile(Session& s, const std::string& path) {
+    FileOperand::Stamp stamp;
+    if (const std::string problem = FileOperand::Check(path, FileOperand::kTextBytes, &stamp);
+        !problem.empty()) {
+        Report::Say("%s\n", problem.c_str());
+        return false;
+    }
+    if (uint32_t status = LoadConfigurationFromFile(s.Api(), Wide(path).c_str());
+        status != ORVANE_OK) {
+        s.Fail(Text::Format(_("reading %s"), path.c_str()), status);
+        return false;
+    }
+    if (const std::string changed = FileOperand::Unchanged(path, stamp); !changed.empty()) {
+        Report::Say("%s\n", changed.c_str());
+        return false;
+    }
+    return true;
+}
+
 // Loads the FRUs a command works on: the system, or one configuration file.
 bool LoadSource(Session& s, const Options& o) {
-    if (!o.file.empty()) {
-        if (uint32_t status = LoadConfigurationFromFile(s.Api(), Wide(o.file).c_str());
-            status != ORVANE_OK) {
-            s.Fail(Text::Format(_("reading %s"), o.file.c_str()), status);
-            return false;
-        }
-        return true; // the file list is selected with the new FRU
-    }
+    if (!o.file.empty())
+        return LoadFile(s, o.file); // the file list is selected with the new FRU
     // An image file is served as a device, but no repository is scanned for
     // it: the load's progress lines would only mislead.
     if (!o.image.empty())
@@ -108,8 +122,8 @@ bool DescribeTarget(Session& s, const Options& o, const std::string* designation
         *position = 0;
         view->position = 0;
         view->name = o.imageSource->Name();
+        // An image file is shown, not edited, on this path.
         FruViews::FillSalvaged(bytes, Wide(view->name), view);
-        view->editable = false;
         view->address = FruAddress{2, 0, 0xFF, 0x20, 0x20, 0}; // the image's simulated device
         return true;
     }
@@ -125,17 +139,19 @@ bool DescribeTarget(Session& s, const Options& o, const std::string* designation
     return true;
 }
 
-const FieldView* FindField(const FruView& view, const FieldNames::Field& field,
-                           const std::string& name) {
+const ImageModel::AreaImage* FindField(const FruView& view, const FieldNames::Field& field,
+                                       const std::string& name, size_t* index) {
     static constexpr int32_t kFirstEnumerator[] = {0, 0, 1, 2, 5, 11};
-    const uint32_t index =
+    const uint32_t named =
         field.byEnumerator ? static_cast<uint32_t>(field.enumerator - kFirstEnumerator[field.area])
                            : field.index;
-    const std::string key = FieldNames::Name(field.area, index);
-    for (const auto& area : view.areas)
-        for (const auto& f : area.fields)
-            if (area.kind == field.area && f.key == key)
-                return &f;
+    const std::string key = FieldNames::Name(field.area, named);
+    for (const auto& area : view.image.areas)
+        for (size_t i = 0; i < area.fields.size(); ++i)
+            if (area.kind == field.area && FruViews::Key(area, i) == key) {
+                *index = i;
+                return &area;
+            }
     Report::Say(_("the FRU has no field %s\n"), name.c_str());
     return nullptr;
 }
@@ -311,22 +327,20 @@ int ResolveDevice(Session& s, const std::string& designation, FruAddress* addres
 }
 // The encoding a text keeps: the packed one its field uses when the text can
 // be stored there, else 8-bit text, and the user is told which.
-uint8_t KeepEncoding(const FieldView& target, const std::string& value,
-                     std::vector<uint8_t>* bytes) {
-    if (target.encoding.empty() || target.encoding == "8bit_text")
+uint8_t KeepEncoding(const ImageModel::FieldImage& target, const std::string& key,
+                     const std::string& value, std::vector<uint8_t>* bytes) {
+    const auto kind = FieldEncoding::KindOf(target.typeLength);
+    if (!target.typed || kind == FieldEncoding::Kind::Text)
         return FieldEncoding::TypeBits(FieldEncoding::Kind::Text);
-    const auto kind = target.encoding == "6bit_ascii" ? FieldEncoding::Kind::SixBitAscii
-                      : target.encoding == "bcd_plus" ? FieldEncoding::Kind::BcdPlus
-                                                      : FieldEncoding::Kind::Binary;
     const char* label = _(FieldEncoding::Label(kind));
     if (auto packed = FieldEncoding::Encode(kind, value)) {
         *bytes = *packed;
-        std::printf(_("%s: stored as %s, like the value it replaces\n"), target.key.c_str(), label);
+        std::printf(_("%s: stored as %s, like the value it replaces\n"), key.c_str(), label);
         return FieldEncoding::TypeBits(kind);
     }
     std::printf(_("%s: stored as 8-bit text; the value it replaces was %s, which "
                   "cannot hold \"%s\"\n"),
-                target.key.c_str(), label, value.c_str());
+                key.c_str(), label, value.c_str());
     return FieldEncoding::TypeBits(FieldEncoding::Kind::Text);
 }
 

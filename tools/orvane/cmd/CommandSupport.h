@@ -18,6 +18,10 @@ constexpr int64_t kBoardDateEpoch = 820454400;
 
 std::u16string Wide(const std::string& s);
 int Usage(const std::string& command, const std::string& problem);
+// Loads a configuration file into the file list (selecting its FRU), after
+// checking that it is a readable regular file; false after a report, also
+// when it changed while the library read it.
+bool LoadFile(Session& s, const std::string& path);
 // Loads the FRUs a command works on: the system, or one configuration file.
 bool LoadSource(Session& s, const Options& o);
 // Selects the FRU a command names: the file's FRU, or a FRU of the system.
@@ -27,10 +31,11 @@ bool SelectTarget(Session& s, const Options& o, const std::string* designation, 
 // editable; refused with --strict).
 bool DescribeTarget(Session& s, const Options& o, const std::string* designation,
                     uint32_t* position, FruView* view);
-// The field of a view that a name or enumerator stands for; null when the
-// FRU has no such field (the reason is printed).
-const FieldView* FindField(const FruView& view, const FieldNames::Field& field,
-                           const std::string& name);
+// The area of a view holding the field that a name or enumerator stands
+// for, and the field's index there; null when the FRU has no such field (the
+// reason is printed).
+const ImageModel::AreaImage* FindField(const FruView& view, const FieldNames::Field& field,
+                                       const std::string& name, size_t* index);
 bool SelectArea(Session& s, int32_t area);
 // The device a command names: any position, id:N, name or address of a
 // located device, or any other address. *position is the system list's FRU
@@ -52,7 +57,7 @@ int ApplyValue(Session& s, const Options& o, const FieldNames::Field& field,
                const std::string& name, const std::vector<uint8_t>& bytes, uint8_t typeBits = 0xC0);
 // The type bits a text keeps in a field: the packed encoding the field uses
 // when the text can be stored there (*bytes then holds the packed bytes),
-// else 8-bit text; the user is told which.
-uint8_t KeepEncoding(const FieldView& target, const std::string& value,
-                     std::vector<uint8_t>* bytes);
+// else 8-bit text; the user is told which (key names the field).
+uint8_t KeepEncoding(const ImageModel::FieldImage& target, const std::string& key,
+                     const std::string& value, std::vector<uint8_t>* bytes);
 } // namespace Commands

@@ -29,54 +29,57 @@ const ImageModel::AreaImage* Held(CFru* fru, int32_t kind, ImageModel::ImageView
 }
 
 // Gives the field's area the 8-byte blocks that let it hold size bytes.
-int Grow(CFru* fru, const FieldView& target, int32_t kind, size_t size) {
+int Grow(CFru* fru, const ImageModel::FieldImage& target, const std::string& key, int32_t kind,
+         size_t size) {
     ImageModel::ImageView held;
     const ImageModel::AreaImage* area = Held(fru, kind, &held);
     if (!area)
         return kExitLibrary;
     const auto length = static_cast<uint32_t>(area->bytes.size());
-    const auto now = static_cast<uint32_t>(target.bytes.size());
+    const auto now = static_cast<uint32_t>(target.data.size());
     const uint32_t grown = Relayout::GrownLength(
         length, area->padLength, size > now ? static_cast<uint32_t>(size) - now : 0);
     if (const std::string problem = Relayout::LengthProblem(kind, grown); !problem.empty())
-        return Report::Refused(_("%s: %s; nothing was written\n"), target.key.c_str(),
-                               problem.c_str());
+        return Report::Refused(_("%s: %s; nothing was written\n"), key.c_str(), problem.c_str());
     if (grown == length || !FruEdit::ResizeArea(fru, kind, grown))
-        return Report::Fail(_("%s: the %s area cannot be given %u bytes\n"), target.key.c_str(),
+        return Report::Fail(_("%s: the %s area cannot be given %u bytes\n"), key.c_str(),
                             FieldNames::AreaKey(kind), grown);
-    std::printf(_("%s: the %s area grows from %u to %u bytes\n"), target.key.c_str(),
+    std::printf(_("%s: the %s area grows from %u to %u bytes\n"), key.c_str(),
                 FieldNames::AreaKey(kind), length, grown);
     return kExitOk;
 }
 
 // Sets one text field of fru, after the checks set makes on any FRU.
 int Apply(CFru* fru, const Options& o, const FruView& view, const Change& c) {
-    const FieldView* target = FindField(view, c.field, c.name);
-    if (!target)
+    size_t at = 0;
+    const ImageModel::AreaImage* area = FindField(view, c.field, c.name, &at);
+    if (!area)
         return kExitLibrary;
-    if (target->encoding.empty())
+    const ImageModel::FieldImage& target = area->fields[at];
+    const std::string key = FruViews::Key(*area, at);
+    if (!target.typed)
         return Report::Refused(_("%s: an image whose areas lie in this order takes text fields "
                                  "only; nothing was written\n"),
                                c.name.c_str());
     Bytes bytes(c.value.begin(), c.value.end());
-    const uint8_t typeBits = KeepEncoding(*target, c.value, &bytes);
+    const uint8_t typeBits = KeepEncoding(target, key, c.value, &bytes);
     if (bytes.size() == 1 && typeBits == 0xC0 && !o.force)
         return Report::Refused(
             _("a one-byte text is stored with the type/length byte 0xC1, "
               "which FRU readers take as the end of the area; the fields after it "
               "would be lost. Use two or more bytes, or --force.\n"));
-    const FruEdit::Selection at{true, fru, c.field.area, true, target->valueIndex};
+    const FruEdit::Selection field{true, fru, c.field.area, true, target.valueIndex};
     const auto length = static_cast<uint32_t>(bytes.size());
-    if (FruEdit::SetField(at, bytes.data(), length, typeBits) == ORVANE_OK)
+    if (FruEdit::SetField(field, bytes.data(), length, typeBits) == ORVANE_OK)
         return kExitOk;
     if (!o.grow || bytes.size() > kMaxFieldBytes)
         return Report::Refused(_("%s does not fit its area (63 bytes at most; --grow gives the "
                                  "area the room it needs); nothing was written\n"),
-                               target->key.c_str());
-    if (int code = Grow(fru, *target, c.field.area, bytes.size()))
+                               key.c_str());
+    if (int code = Grow(fru, target, key, c.field.area, bytes.size()))
         return code;
-    if (FruEdit::SetField(at, bytes.data(), length, typeBits) != ORVANE_OK)
-        return Report::Fail(_("setting %s failed\n"), target->key.c_str());
+    if (FruEdit::SetField(field, bytes.data(), length, typeBits) != ORVANE_OK)
+        return Report::Fail(_("setting %s failed\n"), key.c_str());
     return kExitOk;
 }
 
@@ -111,13 +114,13 @@ int Rebuilt(const Options& o, const FruView& view, const std::vector<Change>& ch
 
 bool OnlyMisplaced(const FruView& view) {
     bool misplaced = false;
-    for (const AreaView& a : view.areas) {
-        const bool placement = a.problems.size() == 1 && a.problems[0].key == "placement";
-        if (!a.problems.empty() && !placement)
+    for (const auto& [kind, problems] : view.areaProblems) {
+        const bool placement = problems.size() == 1 && problems[0].code == Salvage::Code::Placement;
+        if (!placement)
             return false;
-        misplaced = misplaced || placement;
+        misplaced = true;
     }
-    return misplaced && view.problems.empty() && view.problem.empty();
+    return misplaced && view.headerProblems.empty() && FruViews::Problem(view).empty();
 }
 
 int Set(Session& s, const Options& o, const FruView& view, const std::vector<Change>& changes) {

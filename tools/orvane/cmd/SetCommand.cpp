@@ -141,12 +141,15 @@ struct Change {
 int ApplyChanges(Session& s, const Options& o, const FruView& view,
                  const std::vector<Change>& changes, std::set<int32_t>* changed) {
     for (const Change& c : changes) {
-        const FieldView* target = FindField(view, c.field, c.name);
-        if (!target)
+        size_t at = 0;
+        const ImageModel::AreaImage* area = FindField(view, c.field, c.name, &at);
+        if (!area)
             return kExitLibrary;
+        const ImageModel::FieldImage& target = area->fields[at];
+        const std::string key = FruViews::Key(*area, at);
         // Custom fields are named in image order; the library reaches them
         // by the index of their value.
-        const uint32_t index = target->valueIndex;
+        const uint32_t index = target.valueIndex;
         const FieldNames::Field resolved{c.field.area, index, false, 0};
         if (!SelectNamedField(s, resolved, c.name))
             return kExitLibrary;
@@ -154,11 +157,11 @@ int ApplyChanges(Session& s, const Options& o, const FruView& view,
         std::string problem;
         if (!FieldBytes(c.field, index, c.value, &bytes, &problem))
             return Report::Refused("%s: %s\n", c.name.c_str(), problem.c_str());
-        const uint8_t typeBits = KeepEncoding(*target, c.value, &bytes);
+        const uint8_t typeBits = KeepEncoding(target, key, c.value, &bytes);
         if (o.grow)
-            if (int code = MakeRoom(s, c.field.area, bytes.size(), target->key))
+            if (int code = MakeRoom(s, c.field.area, bytes.size(), key))
                 return code;
-        if (int code = ApplyValue(s, o, resolved, target->key, bytes, typeBits))
+        if (int code = ApplyValue(s, o, resolved, key, bytes, typeBits))
             return code;
         changed->insert(c.field.area);
     }
@@ -231,9 +234,9 @@ int Set(Session& s, const Options& o) {
     FruView view;
     if (!DescribeTarget(s, o, &o.operands[0], &position, &view))
         return kExitLibrary;
-    if (!view.editable && RawEdit::OnlyMisplaced(view))
+    if (!view.image.accepted && RawEdit::OnlyMisplaced(view))
         return SetRaw(s, o, view, changes);
-    if (!view.editable)
+    if (!view.image.accepted)
         return Report::Refused(_("the FRU is damaged and shown from its raw bytes; it cannot be "
                                  "changed (orvane show names the damaged areas, orvane repair "
                                  "fixes what is unambiguous)\n"));

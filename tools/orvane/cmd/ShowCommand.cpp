@@ -71,7 +71,7 @@ int Show(Session& s, const Options& o) {
         return kExitPartial;
     // A damaged image file is told apart from a sound one like a damaged device.
     for (const auto& fru : frus)
-        if (!fru.editable)
+        if (!fru.image.accepted)
             return kExitPartial;
     return kExitOk;
 }

@@ -35,11 +35,11 @@ bool Describe(DeviceAccess::LocatedDevice* device, uint32_t position, FruView* v
         return false;
     }
     *view = FruView();
+    // The library refused the device's image at the load.
     FruViews::FillSalvaged(bytes, Text::FromUtf8(device->name), view);
     view->position = position;
     view->name = device->name;
     view->address = address;
-    view->editable = false;
     return true;
 }
 

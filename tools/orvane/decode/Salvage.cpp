@@ -19,6 +19,8 @@ constexpr uint32_t kUnit = ImageLayout::kUnitBytes;
 constexpr uint8_t kKnownVersion = 1;
 constexpr uint8_t kEndOfFields = 0xC1;
 constexpr uint8_t kEmptyText = 0xC0;
+constexpr uint8_t kLengthBits = 0x3F; // of a type/length byte
+constexpr uint8_t kErasedByte = 0xFF; // of an EEPROM never written
 constexpr uint32_t kRecordFlagsByte = 1, kRecordLengthByte = 2, kRecordDataChecksumByte = 3,
                    kRecordHeaderChecksumByte = 4;
 
@@ -153,8 +155,9 @@ Bytes ReadableArea(int32_t kind, std::span<const uint8_t> bytes, const ImageLayo
     // Without an end marker, empty binary fields at the end are padding.
     while (!w.endMarker && !fields.empty() && fields.back().typeLength == 0)
         fields.pop_back();
-    const uint32_t end =
-        fields.empty() ? first : fields.back().offset + 1 + (fields.back().typeLength & 0x3F);
+    const uint32_t end = fields.empty()
+                             ? first
+                             : fields.back().offset + 1 + (fields.back().typeLength & kLengthBits);
     Bytes out(bytes.begin(), bytes.begin() + end);
     out[0] = kKnownVersion;
     for (size_t i = fields.size(); i < ImageLayout::FixedFieldCount(kind); ++i)
@@ -200,7 +203,7 @@ void ExamineInfo(std::span<const uint8_t> image, const ImageLayout::Area& a,
 bool Erased(std::span<const uint8_t> image, uint32_t pos, uint32_t limit) {
     const auto bytes =
         image.subspan(pos, std::min(pos + ImageLayout::kRecordHeaderBytes, limit) - pos);
-    return std::all_of(bytes.begin(), bytes.end(), [](uint8_t b) { return b == 0xFF; }) ||
+    return std::all_of(bytes.begin(), bytes.end(), [](uint8_t b) { return b == kErasedByte; }) ||
            std::all_of(bytes.begin(), bytes.end(), [](uint8_t b) { return b == 0x00; });
 }
 

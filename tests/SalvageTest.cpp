@@ -176,6 +176,7 @@ TEST_F(SalvageTest, DamagedImagesShowWhatCanBeReadAndRepairOnlyWhatIsSure) {
         const json shown = Show(&code);
         EXPECT_EQ(code, 4);
         EXPECT_EQ(Problems(shown), c.problems);
+        EXPECT_EQ(Orvane("show --image fru.bin --strict").code, 4);
         const auto text = Orvane("show --image fru.bin");
         EXPECT_NE(text.out.find(c.text), std::string::npos) << text.out;
         EXPECT_EQ(text.err, "");

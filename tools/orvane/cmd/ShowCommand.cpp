@@ -48,7 +48,9 @@ int Show(Session& s, const Options& o) {
         frus.resize(1);
         if (!DescribeTarget(s, o, o.operands.empty() ? nullptr : &o.operands[0], &position,
                             &frus[0]))
-            return deviceFailed ? kExitPartial : kExitLibrary;
+            // --strict of an image the library refuses: damaged, like a device.
+            return deviceFailed || (o.strict && !o.image.empty() && s.Count() == 0) ? kExitPartial
+                                                                                    : kExitLibrary;
     } else if (!DescribeAll(s, o, &frus)) {
         return kExitLibrary;
     }

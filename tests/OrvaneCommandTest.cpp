@@ -249,7 +249,7 @@ TEST_F(OrvaneCommandTest, SetCommitsAfterSavingABackup) {
     ASSERT_EQ(r.code, 0) << r.err;
     ASSERT_EQ(Backups().size(), 1u);
     EXPECT_NE(r.out.find(Backups()[0].string()), std::string::npos) << r.out;
-    EXPECT_NE(Backups()[0].filename().string().find("-2-0-20-FF-20-00.cfg"), std::string::npos);
+    EXPECT_NE(Backups()[0].filename().string().find("_2-0-20-FF-20-00_FRU0.cfg"), std::string::npos);
     EXPECT_NE(TestSupport::ReadFile(dir + "/board.bin"), before);
     EXPECT_EQ(Orvane({"get", "0", "board.manufacturer"}).out, "Acme Co\n");
     EXPECT_EQ(Orvane({"get", "0", "product.asset_tag"}).out, "Rack-7\n");

@@ -127,9 +127,6 @@ TEST_F(OrvaneCommandTest, ScanListsEveryFruWithItsAddressAndAreas) {
               std::string::npos)
         << r.out;
     EXPECT_NE(r.out.find("  1  FRU0                 2:0:20:FF:20:00"), std::string::npos);
-    // Not a terminal: progress comes as plain lines.
-    EXPECT_NE(r.err.find("Scanning the SDR repository for FRU devices\n"), std::string::npos);
-    EXPECT_NE(r.err.find("Read FRU 2 of 2\n"), std::string::npos) << r.err;
 }
 
 TEST_F(OrvaneCommandTest, ShowAndGetPresentFieldsAsTheLibraryRendersThem) {
@@ -360,8 +357,7 @@ TEST_F(OrvaneCommandTest, CommandsTakeTheOptionsTheirHelpLists) {
     WriteSystem(1);
     Result r = Orvane({"scan", "--commit"});
     EXPECT_EQ(r.code, 2);
-    EXPECT_EQ(r.err.rfind("orvane scan: takes no option --commit\nusage: orvane scan", 0), 0u)
-        << r.err;
+    EXPECT_EQ(r.err, "orvane scan: takes no option --commit\nTry 'orvane scan --help'.\n");
     EXPECT_EQ(r.out, "");
     const char* options[] = {"--json",       "--commit", "--save",         "--force",
                              "--strict",     "--repack", "--grow",         "--shrink",
@@ -388,7 +384,7 @@ TEST_F(OrvaneCommandTest, CommandsTakeTheOptionsTheirHelpLists) {
 
 TEST_F(OrvaneCommandTest, GermanCatalogue) {
     WriteSystem(1);
-    Result r = Orvane({"--lang", "de", "--locale", "de", "show", "0"});
+    Result r = Orvane({"--lang", "de", "--locale", "de", "show", "0", "--progress"});
     ASSERT_EQ(r.code, 0) << r.err;
     EXPECT_EQ(r.out.find("Board Manufacturer"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("Baugruppe Hersteller         Acme"), std::string::npos) << r.out;

@@ -43,13 +43,21 @@ int PrintHelp(const Options& options) {
     return options.command.empty() && !options.help ? kExitUsage : kExitOk;
 }
 
+// --version and -V: the command's version and the revision of the library
+// it was built with.
+int PrintVersion() {
+    std::printf(_("orvane %s (liborvane revision %u.%u, 0x%08X)\n"), ORVANE_VERSION, Revision >> 16,
+                Revision & 0xFFFF, Revision);
+    return kExitOk;
+}
+
 // Runs a command that works through the library: the driver's settings into
 // the environment, the image file opened, the library initialised.
 int RunWithSession(const Commands::Command& command, Options& options) {
     options.ExportEnvironment();
     if (const std::string note = Languages::Choose(&options.language, &options.locale);
         !note.empty())
-        Report::Say("%s\n", note.c_str());
+        Report::Remark("%s\n", note.c_str());
     ImageSource image;
     if (!options.image.empty()) {
         std::string error;
@@ -62,7 +70,7 @@ int RunWithSession(const Commands::Command& command, Options& options) {
     if (!session.Open(options.language, options.locale, options.debugLevel))
         return kExitLibrary;
     if (const std::string misfit = Commands::OperandMisfit(command, options); !misfit.empty())
-        return Report::Usage(command.name, misfit, Commands::Help(command));
+        return Report::Usage(command.name, misfit);
     return command.run(session, options);
 }
 } // namespace
@@ -83,24 +91,27 @@ int main(int argc, char** argv) {
     const bool parsed = options.Parse(argc, argv, &error);
     followLanguage(options.language, options.locale);
     if (!parsed)
-        return Report::Usage("", error, Commands::Overview());
+        return Report::Usage(Commands::Find(options.command) ? options.command : "", error);
+    Report::SetVerbosity(options.progress, options.quiet);
+    if (options.version)
+        return PrintVersion();
     if (options.command.empty() || options.command == "help")
         return PrintHelp(options);
     const Commands::Command* command = Commands::Find(options.command);
     if (!command)
-        return Report::Usage("", Text::Format(_("unknown command \"%s\""), options.command.c_str()),
-                             Commands::Overview());
+        return Report::Usage("",
+                             Text::Format(_("unknown command \"%s\""), options.command.c_str()));
     if (options.help) {
         std::printf("%s", Commands::Help(*command).c_str());
         return kExitOk;
     }
     if (const std::string misfit = Commands::OptionMisfit(*command, options); !misfit.empty())
-        return Report::Usage(command->name, misfit, Commands::Help(*command));
+        return Report::Usage(command->name, misfit);
     // Over --hosts, scan and show run as inventory does, a worker per host.
     const bool fleet = !options.hosts.empty() || !options.hostsFile.empty();
     if (!command->runAlone && !fleet)
         return RunWithSession(*command, options);
     if (const std::string misfit = Commands::OperandMisfit(*command, options); !misfit.empty())
-        return Report::Usage(command->name, misfit, Commands::Help(*command));
+        return Report::Usage(command->name, misfit);
     return command->runAlone ? command->runAlone(options) : Commands::Inventory(options);
 }

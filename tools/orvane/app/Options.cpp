@@ -34,11 +34,18 @@ struct Flag {
     const char* name;
     bool Options::*target;
 };
-const Flag kFlags[] = {{"--json", &Options::json},     {"--commit", &Options::commit},
-                       {"--force", &Options::force},   {"--strict", &Options::strict},
-                       {"--repack", &Options::repack}, {"--grow", &Options::grow},
-                       {"--shrink", &Options::shrink}, {"--dry-run", &Options::dryRun},
-                       {"--help", &Options::help},     {"-h", &Options::help}};
+const Flag kFlags[] = {{"--json", &Options::json},         {"--commit", &Options::commit},
+                       {"--force", &Options::force},       {"--strict", &Options::strict},
+                       {"--repack", &Options::repack},     {"--grow", &Options::grow},
+                       {"--shrink", &Options::shrink},     {"--dry-run", &Options::dryRun},
+                       {"--help", &Options::help},         {"-h", &Options::help},
+                       {"--progress", &Options::progress}, {"--quiet", &Options::quiet},
+                       {"--version", &Options::version},   {"-V", &Options::version}};
+
+// The one-letter options and the long names they stand for.
+const char* LongName(const std::string& arg) {
+    return arg == "-h" ? "--help" : arg == "-V" ? "--version" : nullptr;
+}
 
 // Takes one option, argv[*i], and its value (after "=" or the next
 // argument). False with the reason in *error.
@@ -52,7 +59,7 @@ bool TakeOption(Options& o, int argc, char** argv, int* i, std::string* error) {
     }
     for (const Flag& f : kFlags)
         if (arg == f.name) {
-            o.given.push_back(arg == "-h" ? "--help" : arg);
+            o.given.push_back(LongName(arg) ? LongName(arg) : arg);
             o.*f.target = true;
             return true;
         }
@@ -90,7 +97,7 @@ bool Options::Parse(int argc, char** argv, std::string* error) {
     bool optionsEnded = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        if (optionsEnded || arg.size() < 2 || arg[0] != '-' || (arg[1] != '-' && arg != "-h")) {
+        if (optionsEnded || arg.size() < 2 || arg[0] != '-' || (arg[1] != '-' && !LongName(arg))) {
             // A value such as "-5" or "-" is an operand.
             if (command.empty())
                 command = arg;

@@ -19,6 +19,9 @@ struct Options {
     // the dispatcher can refuse one that the command does not take.
     std::vector<std::string> given;
     bool json = false, commit = false, force = false, help = false, repack = false;
+    // --progress: progress even when standard error is no terminal; --quiet:
+    // nothing but results and errors; --version (-V).
+    bool progress = false, quiet = false, version = false;
     // set: grow or shrink the changed areas, moving the areas behind them;
     // --dry-run shows the rebuilt layout and writes nothing.
     bool grow = false, shrink = false, dryRun = false;

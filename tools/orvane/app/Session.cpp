@@ -16,11 +16,13 @@
 
 namespace {
 // The progress display: a bar that redraws itself on a terminal, plain lines
-// otherwise (logs and pipes keep every step).
+// otherwise (with --progress, logs and pipes keep every step).
 bool g_terminal = false;
 bool g_barOpen = false;
 
 void Display(uint32_t phase, const OrvaneChar* text, uint32_t done, uint32_t total) {
+    if (!Report::ProgressShown())
+        return;
     const std::string line = Text::ToUtf8(text);
     if (!g_terminal) {
         std::fprintf(stderr, "%s\n", line.c_str());

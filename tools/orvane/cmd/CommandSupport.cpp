@@ -28,8 +28,7 @@ std::u16string Wide(const std::string& s) {
 }
 
 int Usage(const std::string& command, const std::string& problem) {
-    const Command* entry = Find(command);
-    return Report::Usage(command, problem, entry ? Help(*entry) : "");
+    return Report::Usage(command, problem);
 }
 
 // Loads the FRUs a command works on: the system, or one configuration file.

@@ -214,7 +214,8 @@ const OptionText kOptions[] = {
 // Every command takes these.
 const char* const kGlobal[] = {"--driver",        "--system",     "--host", "--user",
                                "--password-file", "--interface",  "--lang", "--locale",
-                               "--debug-level",   "--backup-dir", "--help"};
+                               "--debug-level",   "--backup-dir", "--help", "--progress",
+                               "--quiet",         "--version"};
 constexpr const char* kGlobalHelp =
     N_("global options:\n"
        "  --system FILE        run on the simulated BMC described by FILE\n"
@@ -224,7 +225,10 @@ constexpr const char* kGlobalHelp =
        "  --lang L --locale C  catalogue language (e.g. --lang de --locale de)\n"
        "  --debug-level N      write DBGLOG.txt (1 failures, 3 every call)\n"
        "  --backup-dir DIR     where commits save what the device held\n"
-       "  --help               this text\n");
+       "  --progress           progress on standard error even when it is no terminal\n"
+       "  --quiet              nothing but results and errors\n"
+       "  --version, -V        the command's and the library's versions\n"
+       "  --help, -h           this text\n");
 
 bool Takes(const Command& command, const std::string& option) {
     for (const char* name : kGlobal)

@@ -6,10 +6,10 @@
 #include "cmd/CommandSupport.h"
 #include "decode/FieldEncoding.h"
 #include "device/Backup.h"
+#include "device/GuardedWrite.h"
 #include "device/RawImage.h"
 #include "device/Relayout.h"
 #include "device/SafeCommit.h"
-#include "device/GuardedWrite.h"
 #include "view/Render.h"
 #include "view/Text.h"
 #include "view/Translate.h"
@@ -62,8 +62,8 @@ int MakeRoom(Session& s, int32_t kind, size_t size, const std::string& key) {
         return Report::Fail(_("%s: the %s area cannot be given %u bytes\n"), key.c_str(),
                             FieldNames::AreaKey(kind), grown);
     }
-    std::printf(_("%s: the %s area grows from %u to %u bytes\n"), key.c_str(),
-                FieldNames::AreaKey(kind), length, grown);
+    Report::Note(_("%s: the %s area grows from %u to %u bytes\n"), key.c_str(),
+                 FieldNames::AreaKey(kind), length, grown);
     return kExitOk;
 }
 
@@ -82,8 +82,8 @@ int GiveBackPadding(const std::set<int32_t>& changed) {
             return Report::Fail(_("the %s area cannot be given %u bytes\n"),
                                 FieldNames::AreaKey(kind), shrunk);
         }
-        std::printf(_("the %s area shrinks from %u to %u bytes\n"), FieldNames::AreaKey(kind),
-                    length, shrunk);
+        Report::Note(_("the %s area shrinks from %u to %u bytes\n"), FieldNames::AreaKey(kind),
+                     length, shrunk);
     }
     return kExitOk;
 }
@@ -147,12 +147,13 @@ uint8_t KeepEncoding(const FieldView& target, const std::string& value,
     const char* label = _(FieldEncoding::Label(kind));
     if (auto packed = FieldEncoding::Encode(kind, value)) {
         *bytes = *packed;
-        std::printf(_("%s: stored as %s, like the value it replaces\n"), target.key.c_str(), label);
+        Report::Note(_("%s: stored as %s, like the value it replaces\n"), target.key.c_str(),
+                     label);
         return FieldEncoding::TypeBits(kind);
     }
-    std::printf(_("%s: stored as 8-bit text; the value it replaces was %s, which "
-                  "cannot hold \"%s\"\n"),
-                target.key.c_str(), label, value.c_str());
+    Report::Note(_("%s: stored as 8-bit text; the value it replaces was %s, which "
+                   "cannot hold \"%s\"\n"),
+                 target.key.c_str(), label, value.c_str());
     return FieldEncoding::TypeBits(FieldEncoding::Kind::Text);
 }
 

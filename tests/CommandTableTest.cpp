@@ -1,0 +1,101 @@
+// What the command table gives an operator: usage errors, help, versions,
+// progress and quiet output, suggestions for mistyped names, the manual page
+// and shell completion, run with the built command on the demo system.
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace {
+namespace fs = std::filesystem;
+using Result = TestSupport::CommandResult;
+
+class CommandTableTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        dir = TestSupport::TempDir();
+        fs::copy(std::string(ORVANE_SOURCE_DIR) + "/examples/demo-system", dir + "/demo",
+                 fs::copy_options::recursive);
+    }
+
+    // The command on a copy of the demo system; prefix goes before it (e.g.
+    // environment settings).
+    Result Orvane(const std::string& args, const std::string& prefix = "") {
+        return TestSupport::RunIn(
+            dir + "/demo", prefix +
+                               TestSupport::ShellQuote(std::string(ORVANE_BUILD_DIR) + "/orvane") +
+                               " --system system.json --backup-dir ../backups " + args);
+    }
+
+    std::string dir;
+};
+
+// How a run must end: its exit code, and standard output and error, each
+// given exactly ("=..."), as a part ("..."), or as a part that must be
+// missing ("!...").
+struct Expect {
+    const char* args;
+    int code;
+    const char* out;
+    const char* err;
+};
+
+bool Matches(const std::string& text, const std::string& want) {
+    if (want.empty())
+        return true;
+    if (want[0] == '=')
+        return text == want.substr(1);
+    if (want[0] == '!')
+        return text.find(want.substr(1)) == std::string::npos;
+    return text.find(want) != std::string::npos;
+}
+
+TEST_F(CommandTableTest, UsageErrorsProgressQuietAndVersions) {
+    const Expect cases[] = {
+        // A usage error is one line and where to read more.
+        {"scan extra", 2, "=", "=orvane scan: takes no operands\nTry 'orvane scan --help'.\n"},
+        {"scan --commit", 2, "=",
+         "=orvane scan: takes no option --commit\nTry 'orvane scan --help'.\n"},
+        {"frobnicate", 2, "=", "=orvane: unknown command \"frobnicate\"\nTry 'orvane --help'.\n"},
+        {"set 0 board.manufacturer X", 2, "",
+         "=orvane set: needs --commit (to the device) or --save CFG (to a file)\n"
+         "Try 'orvane set --help'.\n"},
+        // Progress only on a terminal or when asked for; --quiet silences it.
+        {"get 0 board.manufacturer", 0, "=Orvane Power\n", "="},
+        {"get 0 board.manufacturer --progress", 0, "=Orvane Power\n",
+         "Scanning the SDR repository for FRU devices\nRead FRU 1 of 5\n"},
+        {"get 0 board.manufacturer --progress --quiet", 0, "=Orvane Power\n", "="},
+        // --quiet keeps results, drops remarks beside them.
+        {"set 3 product.asset_tag ASSET-0001-RACK-B04-U12 --grow --dry-run", 0,
+         "product.asset_tag: the product area grows from 88 to 96 bytes\n", "="},
+        {"set 3 product.asset_tag ASSET-0001-RACK-B04-U12 --grow --dry-run --quiet", 0,
+         "!grows", "="},
+        {"--version", 0, "orvane 2.0.0 (liborvane revision 2.0, 0x00020000)\n", "="},
+        {"-V", 0, "orvane 2.0.0 (liborvane revision", "="},
+    };
+    for (const Expect& c : cases) {
+        const Result r = Orvane(c.args);
+        EXPECT_EQ(r.code, c.code) << c.args << "\n" << r.err;
+        EXPECT_TRUE(Matches(r.out, c.out)) << c.args << "\nout: " << r.out;
+        EXPECT_TRUE(Matches(r.err, c.err)) << c.args << "\nerr: " << r.err;
+    }
+}
+
+TEST_F(CommandTableTest, ProgressBarOnATerminalOnly) {
+    // script(1) gives the command a pseudo-terminal; its output is the terminal's.
+    const std::string command = TestSupport::ShellQuote(std::string(ORVANE_BUILD_DIR) + "/orvane") +
+                                " --system system.json scan";
+    const auto tty = [&](const std::string& args) {
+        return TestSupport::RunIn(dir + "/demo", "script -qec " +
+                                                     TestSupport::ShellQuote(command + args) +
+                                                     " /dev/null")
+            .out;
+    };
+    EXPECT_NE(tty("").find("\r\033[K[##############################] 5/5 Read FRU 5 of 5"),
+              std::string::npos);
+    EXPECT_EQ(tty(" --quiet").find("Read FRU"), std::string::npos);
+}
+} // namespace

@@ -71,8 +71,17 @@ TEST_F(CommandTableTest, UsageErrorsProgressQuietAndVersions) {
         // --quiet keeps results, drops remarks beside them.
         {"set 3 product.asset_tag ASSET-0001-RACK-B04-U12 --grow --dry-run", 0,
          "product.asset_tag: the product area grows from 88 to 96 bytes\n", "="},
-        {"set 3 product.asset_tag ASSET-0001-RACK-B04-U12 --grow --dry-run --quiet", 0,
-         "!grows", "="},
+        {"set 3 product.asset_tag ASSET-0001-RACK-B04-U12 --grow --dry-run --quiet", 0, "!grows",
+         "="},
+        // Suggestions for mistyped names; FRU names in any case.
+        {"shwo", 2, "=", "unknown command \"shwo\"; did you mean show?\n"},
+        {"scan --jsno", 2, "=",
+         "=orvane scan: unknown option --jsno; did you mean --json?\n"
+         "Try 'orvane scan --help'.\n"},
+        {"get 0 board.serial", 2, "=", "names no field; did you mean board.serial_number?\n"},
+        {"get 0 Board.Serial_Number", 2, "=", "did you mean board.serial_number?\n"},
+        {"get 'power SUPPLY' board.serial_number", 0, "=PS0815\n", "="},
+        {"get MAINBOARD product.asset_tag", 0, "=ASSET-0001\n", "="},
         {"--version", 0, "orvane 2.0.0 (liborvane revision 2.0, 0x00020000)\n", "="},
         {"-V", 0, "orvane 2.0.0 (liborvane revision", "="},
     };

@@ -9,6 +9,7 @@
 #include "cmd/Commands.h"
 #include "device/ImageSource.h"
 #include "view/Languages.h"
+#include "view/Spelling.h"
 #include "view/Text.h"
 #include "view/Translate.h"
 
@@ -100,7 +101,8 @@ int main(int argc, char** argv) {
     const Commands::Command* command = Commands::Find(options.command);
     if (!command)
         return Report::Usage("",
-                             Text::Format(_("unknown command \"%s\""), options.command.c_str()));
+                             Text::Format(_("unknown command \"%s\""), options.command.c_str()) +
+                                 Spelling::DidYouMean(options.command, Commands::Names()));
     if (options.help) {
         std::printf("%s", Commands::Help(*command).c_str());
         return kExitOk;

@@ -1,5 +1,6 @@
 #include "app/Options.h"
 
+#include "view/Spelling.h"
 #include "view/Text.h"
 #include "view/Translate.h"
 
@@ -68,7 +69,8 @@ bool TakeOption(Options& o, int argc, char** argv, int* i, std::string* error) {
         if (arg == v.name)
             target = v.target;
     if (!target && arg != "--debug-level") {
-        *error = Text::Format(_("unknown option %s"), arg.c_str());
+        *error = Text::Format(_("unknown option %s"), arg.c_str()) +
+                 Spelling::DidYouMean(arg, Options::Names());
         return false;
     }
     o.given.push_back(arg);
@@ -92,6 +94,16 @@ bool TakeOption(Options& o, int argc, char** argv, int* i, std::string* error) {
     return true;
 }
 } // namespace
+
+std::vector<std::string> Options::Names() {
+    std::vector<std::string> names{"--debug-level"};
+    for (const Flag& f : kFlags)
+        if (f.name[1] == '-')
+            names.push_back(f.name);
+    for (const Valued& v : kValued)
+        names.push_back(v.name);
+    return names;
+}
 
 bool Options::Parse(int argc, char** argv, std::string* error) {
     bool optionsEnded = false;

@@ -26,6 +26,8 @@ struct Options {
     // --dry-run shows the rebuilt layout and writes nothing.
     bool grow = false, shrink = false, dryRun = false;
 
+    // Every option's name, for suggestions and shell completion.
+    static std::vector<std::string> Names();
     // Parses argv; on a usage error returns false with the reason in *error.
     bool Parse(int argc, char** argv, std::string* error);
     // Puts the driver and connection settings into the environment, where the

@@ -7,6 +7,7 @@
 #include "app/DriverReasons.h"
 #include "view/FieldNames.h"
 #include "view/FruViews.h"
+#include "view/Spelling.h"
 #include "view/Text.h"
 #include "view/Translate.h"
 
@@ -143,9 +144,9 @@ bool Session::SelectFru(const std::string& designation, uint32_t* position) {
             continue;
         FruAddress a;
         const OrvaneChar* name = nullptr;
-        const bool match =
-            address ? SelectedAddress(&a) && a == *address
-                    : GetFruName(&api, &name) == ORVANE_OK && Text::ToUtf8(name) == designation;
+        const bool match = address ? SelectedAddress(&a) && a == *address
+                                   : GetFruName(&api, &name) == ORVANE_OK &&
+                                         Spelling::Same(Text::ToUtf8(name), designation);
         if (match) {
             *position = i;
             return true;

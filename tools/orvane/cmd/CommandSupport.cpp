@@ -10,6 +10,7 @@
 #include "device/RawImage.h"
 #include "device/Unreadable.h"
 #include "view/FruViews.h"
+#include "view/Spelling.h"
 #include "view/Text.h"
 #include "view/Translate.h"
 
@@ -29,6 +30,11 @@ std::u16string Wide(const std::string& s) {
 
 int Usage(const std::string& command, const std::string& problem) {
     return Report::Usage(command, problem);
+}
+
+int NoSuchField(const std::string& command, const std::string& name) {
+    return Usage(command, Text::Format(_("\"%s\" names no field"), name.c_str()) +
+                              Spelling::DidYouMean(name, FieldNames::All()));
 }
 
 // Loads the FRUs a command works on: the system, or one configuration file.
@@ -263,7 +269,7 @@ bool ResolveDevice(Session& s, const std::string& designation, FruAddress* addre
         *address = *parsed;
     } else {
         for (const auto& d : DeviceAccess::LocatedDevices())
-            if (!d.read && d.name == designation) {
+            if (!d.read && Spelling::Same(d.name, designation)) {
                 *address = d.address;
                 return true;
             }

@@ -18,6 +18,8 @@ constexpr int64_t kBoardDateEpoch = 820454400;
 
 std::u16string Wide(const std::string& s);
 int Usage(const std::string& command, const std::string& problem);
+// The usage error for a name that is no field, with the nearest field name.
+int NoSuchField(const std::string& command, const std::string& name);
 // Loads the FRUs a command works on: the system, or one configuration file.
 bool LoadSource(Session& s, const Options& o);
 // Selects the FRU a command names: the file's FRU, or a FRU of the system.

@@ -256,6 +256,13 @@ const Command* Find(const std::string& name) {
     return nullptr;
 }
 
+std::vector<std::string> Names() {
+    std::vector<std::string> names;
+    for (const Command& c : kCommands)
+        names.push_back(c.name);
+    return names;
+}
+
 // The overview: the commands, then every option once, from the option table
 // and the global options' block that each command's help prints too.
 std::string Overview() {

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace Commands {
 // The options a command may take besides the global ones (driver, connection,
@@ -53,6 +54,8 @@ struct Command {
 
 // The command of a name; null when there is none.
 const Command* Find(const std::string& name);
+// Every command's name.
+std::vector<std::string> Names();
 // The overview (usage, commands, options, exit codes).
 std::string Overview();
 // A command's help: its text, then the options it takes and the global ones.

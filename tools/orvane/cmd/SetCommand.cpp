@@ -222,7 +222,7 @@ int Set(Session& s, const Options& o) {
     for (size_t i = first; i < o.operands.size(); i += 2) {
         const auto field = FieldNames::Parse(o.operands[i]);
         if (!field)
-            return Usage("set", Text::Format(_("\"%s\" names no field"), o.operands[i].c_str()));
+            return NoSuchField("set", o.operands[i]);
         changes.push_back({*field, o.operands[i], o.operands[i + 1]});
     }
     if (!LoadSource(s, o))

@@ -4,6 +4,7 @@
 #include "api/ImageModel.h"
 #include "device/RawImage.h"
 #include "view/FruViews.h"
+#include "view/Spelling.h"
 #include "view/Text.h"
 #include "view/Translate.h"
 
@@ -21,8 +22,8 @@ std::optional<DeviceAccess::LocatedDevice> Named(const std::string& designation)
     const auto address = FruAddress::Parse(designation);
     std::optional<DeviceAccess::LocatedDevice> named;
     for (auto& d : DeviceAccess::LocatedDevices()) {
-        const bool match =
-            address ? d.address == *address : !d.name.empty() && d.name == designation;
+        const bool match = address ? d.address == *address
+                                   : !d.name.empty() && Spelling::Same(d.name, designation);
         if (match && d.read)
             return std::nullopt;
         if (match && !named)

@@ -57,8 +57,10 @@ const Command kCommands[] = {
         "       orvane set --file CFG FIELD VALUE ... --save CFG\n"
         "A text keeps its field's encoding when it can be stored in it (6-bit\n"
         "packed ASCII, BCD plus), else it is stored as 8-bit text; set says which.\n"
-        "board.mfg_date takes \"YYYY-MM-DD HH:MM\" (UTC), chassis.type a number,\n"
-        "internal.data hex bytes of the same length.\n"
+        "Every value get prints is taken back: board.mfg_date as get prints it, in\n"
+        "ISO 8601 (2024-03-15T08:30Z, 2024-03-15 08:30, 2024-03-15; UTC) or in minutes\n"
+        "since 1996; chassis.type by name or number; internal.data as hex bytes of the\n"
+        "same length. An empty value (\"\") clears a text field.\n"
         "A one-byte text is refused unless --force (its type/length byte 0xC1 ends\n"
         "the area for every FRU reader). Before --commit the FRU's current contents\n"
         "are saved into the backup folder (a .cfg and a raw .bin), and the device\n"
@@ -73,7 +75,10 @@ const Command kCommands[] = {
         "needs. Every area stored behind it moves by as much, in its order and\n"
         "with its gaps, the common header follows, and the image is written raw,\n"
         "backed up and verified (any layout; refused when it would not fit the\n"
-        "device). --dry-run shows the old and new layout and the bytes that change.\n")},
+        "device).\n"
+        "--dry-run shows the fields that would change and, with --commit, the device's\n"
+        "bytes that would change (with --grow or --shrink also the old and new layout),\n"
+        "after the same checks; nothing is written or saved.\n")},
     {"save",
      Save,
      nullptr,
@@ -199,7 +204,7 @@ const OptionText kOptions[] = {
     {kGrow, "--grow", N_("  --grow               give an area the 8-byte blocks a value needs\n")},
     {kShrink, "--shrink", N_("  --shrink             give back an area's unused 8-byte blocks\n")},
     {kDryRun, "--dry-run",
-     N_("  --dry-run            with --grow or --shrink: show the new layout, write nothing\n")},
+     N_("  --dry-run            show the fields and bytes that would change, write nothing\n")},
     {kFile, "--file", N_("  --file CFG           the FRU of a configuration file\n")},
     {kImage, "--image", N_("  --image FILE.bin     a raw FRU image file as the one FRU\n")},
     {kHosts, "--hosts", N_("  --hosts LIST         many BMCs: bmc[01-64].net,10.1.2.3\n")},

@@ -114,8 +114,6 @@ int RebuiltImage(const Options& o, const FruView& view, const FruAddress& addres
 // The usage errors of a combination of set's options; kExitOk when it fits.
 int CheckCombination(const Options& o) {
     const bool relayout = o.grow || o.shrink;
-    if (o.dryRun && !relayout)
-        return Usage("set", _("--dry-run shows what --grow or --shrink would write"));
     if (relayout && (o.repack || !o.save.empty() || !o.file.empty()))
         return Usage("set", _("--grow and --shrink rebuild a device's or an image file's layout; "
                               "they go without --repack, --save and --file"));
@@ -139,7 +137,7 @@ struct Change {
 // be stored there, else 8-bit text, and the user is told which.
 uint8_t KeepEncoding(const FieldView& target, const std::string& value,
                      std::vector<uint8_t>* bytes) {
-    if (target.encoding.empty() || target.encoding == "8bit_text")
+    if (target.encoding.empty() || target.encoding == "8bit_text" || value.empty())
         return FieldEncoding::TypeBits(FieldEncoding::Kind::Text);
     const auto kind = target.encoding == "6bit_ascii" ? FieldEncoding::Kind::SixBitAscii
                       : target.encoding == "bcd_plus" ? FieldEncoding::Kind::BcdPlus
@@ -172,13 +170,13 @@ int ApplyChanges(Session& s, const Options& o, const FruView& view,
             return kExitLibrary;
         std::vector<uint8_t> bytes;
         std::string problem;
-        if (!FieldBytes(c.field, index, c.value, &bytes, &problem))
+        if (!FieldBytes(c.field, index, c.value, target->bytes, &bytes, &problem))
             return Report::Refused("%s: %s\n", c.name.c_str(), problem.c_str());
         const uint8_t typeBits = KeepEncoding(*target, c.value, &bytes);
         if (o.grow)
             if (int code = MakeRoom(s, c.field.area, bytes.size(), target->key))
                 return code;
-        if (int code = ApplyValue(s, o, resolved, target->key, bytes, typeBits))
+        if (int code = ApplyValue(s, o, resolved, target->key, c.value, bytes, typeBits))
             return code;
         changed->insert(c.field.area);
     }
@@ -212,6 +210,62 @@ int SetRebuilt(Session& s, const Options& o, const FruView& view, const GuardedW
     std::printf(_("nothing was written (--dry-run)\n"));
     return kExitOk;
 }
+// The fields whose value or bytes differ between two views of a FRU, each
+// with its old and new value and bytes.
+std::string FieldChanges(const FruView& before, const FruView& after) {
+    std::string text;
+    for (const AreaView& area : after.areas)
+        for (const FieldView& now : area.fields)
+            for (const AreaView& old : before.areas)
+                for (const FieldView& was : old.fields)
+                    if (was.key == now.key && (was.value != now.value || was.bytes != now.bytes))
+                        text += Text::Format(
+                            _("%s: \"%s\" -> \"%s\"\n  bytes %s -> %s\n"), now.key.c_str(),
+                            (was.encoding.empty() ? was.value : was.decoded).c_str(),
+                            (now.encoding.empty() ? now.value : now.decoded).c_str(),
+                            was.bytes.empty()
+                                ? "-"
+                                : Text::Hex(was.bytes.data(), was.bytes.size()).c_str(),
+                            now.bytes.empty()
+                                ? "-"
+                                : Text::Hex(now.bytes.data(), now.bytes.size()).c_str());
+    return text;
+}
+
+// set --dry-run (without --grow or --shrink): the fields that change and,
+// with --commit, the device's bytes the commit would change, after the same
+// checks as a commit; nothing is written or saved.
+int SetDryRun(Session& s, const Options& o, const FruView& view, const GuardedWrite::Target& t,
+              const std::vector<Change>& changes) {
+    std::vector<uint8_t> raw;
+    if (o.commit) {
+        if (int code = SafeCommit::GuardLayout(t.address, 0))
+            return code;
+        std::string source;
+        if (const uint32_t status = RawImage::ReadWholeDevice(t.address, &raw, &source))
+            return s.Fail(Text::Format(_("reading the device %s"), t.address.Format().c_str()),
+                          status);
+    }
+    std::set<int32_t> changed;
+    if (int code = ApplyChanges(s, o, view, changes, &changed))
+        return code;
+    FruView after;
+    if (!s.Describe(*t.position, &after))
+        return kExitLibrary;
+    const std::string fields = FieldChanges(view, after);
+    std::printf("%s", fields.empty() ? _("no field changes\n") : fields.c_str());
+    if (o.commit) {
+        if (int code = SafeCommit::GuardLayout(t.address, RawImage::KnownDeviceSize(t.address)))
+            return code;
+        std::vector<bool> meant;
+        const std::vector<uint8_t> image = SafeCommit::CommittedImage(raw, &meant);
+        std::printf(_("areas changed: %s\n"),
+                    SafeCommit::AreaList(SafeCommit::ChangedAreas(raw, image)).c_str());
+        std::printf("%s", Relayout::ByteChanges(raw, image).c_str());
+    }
+    std::printf(_("nothing was written (--dry-run)\n"));
+    return kExitOk;
+}
 } // namespace
 
 int Set(Session& s, const Options& o) {
@@ -238,6 +292,8 @@ int Set(Session& s, const Options& o) {
     s.SelectedAddress(&target.address);
     if (o.grow || o.shrink)
         return SetRebuilt(s, o, view, target, changes);
+    if (o.dryRun)
+        return SetDryRun(s, o, view, target, changes);
     std::set<int32_t> changed;
     const auto change = [&](bool* any) {
         *any = true;

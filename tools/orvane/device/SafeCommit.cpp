@@ -3,8 +3,11 @@
 
 #include "api/DeviceAccess.h"
 #include "api/FruEdit.h"
+#include "api/ImageModel.h"
 #include "device/LayoutGuard.h"
 #include "device/RawImage.h"
+#include "fru/ImageLayout.h"
+#include "view/FieldNames.h"
 #include "view/Text.h"
 #include "view/Translate.h"
 
@@ -13,7 +16,7 @@
 
 namespace SafeCommit {
 namespace {
-// The areas the running commit writes; its progress names only those.
+// The areas whose bytes the running commit changes; its progress names only those.
 bool g_written[ORVANE_AREA_MULTIRECORD + 1] = {};
 // The area the commit's next progress text reports.
 int32_t g_reported = 0;
@@ -24,7 +27,7 @@ void Reported(int32_t kind) {
 
 void CommitProgress(uint32_t phase, const OrvaneChar* text, uint32_t done, uint32_t total) {
     const int32_t area = g_reported;
-    if (area <= ORVANE_AREA_COMMON_HEADER || g_written[area])
+    if (area == 0 || g_written[area])
         Session::ShowProgress(phase, text, done, total);
 }
 
@@ -114,28 +117,59 @@ int GuardLayout(const FruAddress& address, uint32_t deviceLength) {
                                : "");
 }
 
-int Commit(Session& s, const FruAddress& address, Commands::PendingBackup& backup) {
+std::vector<uint8_t> CommittedImage(const std::vector<uint8_t>& before, std::vector<bool>* meant) {
     FruEdit::CommitLayout layout;
     FruEdit::LayoutCommit(FruEdit::SelectedFru(), &layout);
-    // What the device must hold afterwards: the backup, with the header and
-    // every area the commit writes put over it.
-    std::vector<uint8_t> expected = backup.raw;
+    std::vector<uint8_t> expected = before;
     expected.resize(std::max<size_t>(expected.size(), layout.end), 0xFF);
-    std::vector<bool> meant(expected.size(), false);
-    std::fill(meant.begin(), meant.begin() + static_cast<long>(backup.raw.size()), true);
+    meant->assign(expected.size(), false);
+    std::fill(meant->begin(), meant->begin() + static_cast<long>(before.size()), true);
     auto put = [&](uint32_t offset, const std::vector<uint8_t>& bytes) {
         for (size_t i = 0; i < bytes.size() && offset + i < expected.size(); ++i) {
             expected[offset + i] = bytes[i];
-            meant[offset + i] = true;
+            (*meant)[offset + i] = true;
         }
     };
     put(0, layout.header);
-    std::fill(std::begin(g_written), std::end(g_written), false);
     for (const auto& area : layout.areas)
-        if (area.written) {
+        if (area.written)
             put(area.commitOffset, area.bytes);
-            g_written[area.kind] = true;
-        }
+    return expected;
+}
+
+std::vector<int32_t> ChangedAreas(const std::vector<uint8_t>& before,
+                                  const std::vector<uint8_t>& after) {
+    const auto differs = [&](size_t from, size_t to) {
+        for (size_t i = from; i < to && i < after.size(); ++i)
+            if (i >= before.size() || before[i] != after[i])
+                return true;
+        return false;
+    };
+    std::vector<int32_t> kinds;
+    if (differs(0, ImageLayout::kCommonHeaderBytes))
+        kinds.push_back(ORVANE_AREA_COMMON_HEADER);
+    for (const auto& area : ImageModel::ParseImage(after, u"").areas)
+        if (differs(area.offset, area.offset + area.bytes.size()))
+            kinds.push_back(area.kind);
+    return kinds;
+}
+
+std::string AreaList(const std::vector<int32_t>& kinds) {
+    std::string list;
+    for (int32_t kind : kinds)
+        list += (list.empty() ? "" : ", ") + std::string(FieldNames::AreaKey(kind));
+    return list.empty() ? _("no area") : list;
+}
+
+int Commit(Session& s, const FruAddress& address, Commands::PendingBackup& backup) {
+    std::vector<bool> meant;
+    const std::vector<uint8_t> expected = CommittedImage(backup.raw, &meant);
+    // The commit writes some areas whose bytes stay as they were; its
+    // progress names those that change.
+    std::fill(std::begin(g_written), std::end(g_written), false);
+    const std::vector<int32_t> changed = ChangedAreas(backup.raw, expected);
+    for (int32_t kind : changed)
+        g_written[kind] = true;
 
     // From the first write on, the backup stays whatever happens.
     backup.Keep();
@@ -153,9 +187,9 @@ int Commit(Session& s, const FruAddress& address, Commands::PendingBackup& backu
         Report::Say(_("the commit did not leave the device as meant: %s\n"), problem.c_str());
         return RollBack(address, backup);
     }
-    std::printf(
-        _("committed and verified (%zu bytes read back); the previous contents are in %s\n"),
-        expected.size(), backup.Describe().c_str());
+    std::printf(_("committed and verified (areas changed: %s; %zu bytes read back); the previous "
+                  "contents are in %s\n"),
+                AreaList(changed).c_str(), expected.size(), backup.Describe().c_str());
     return kExitOk;
 }
 
@@ -172,8 +206,10 @@ int WriteImage(const FruAddress& address, const std::vector<uint8_t>& image,
         Report::Say(_("the write did not leave the device as meant: %s\n"), problem.c_str());
         return RollBack(address, backup);
     }
-    std::printf(_("wrote and verified %zu bytes at %s; the previous contents are in %s\n"),
-                image.size(), address.Format().c_str(), backup.Describe().c_str());
+    std::printf(_("wrote and verified %zu bytes at %s (areas changed: %s); the previous contents "
+                  "are in %s\n"),
+                image.size(), address.Format().c_str(),
+                AreaList(ChangedAreas(backup.raw, image)).c_str(), backup.Describe().c_str());
     return kExitOk;
 }
 } // namespace SafeCommit

@@ -15,9 +15,8 @@ namespace Commands {
 // The binary image of a configuration file: the common header and every
 // area at its header offset, as a commit would lay the FRU on a device.
 int Build(Session& s, const Options& o) {
-    if (uint32_t status = LoadConfigurationFromFile(s.Api(), Wide(o.operands[0]).c_str());
-        status != ORVANE_OK)
-        return s.Fail(Text::Format(_("reading %s"), o.operands[0].c_str()), status);
+    if (!LoadFile(s, o.operands[0]))
+        return kExitLibrary;
     std::vector<uint8_t> image;
     if (!FruEdit::ImageOf(FruEdit::SelectedFru(), &image)) {
         return Report::Refused(_("the areas of %s overlap; no image is written\n"),

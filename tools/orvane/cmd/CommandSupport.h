@@ -18,6 +18,10 @@ std::u16string Wide(const std::string& s);
 int Usage(const std::string& command, const std::string& problem);
 // The usage error for a name that is no field, with the nearest field name.
 int NoSuchField(const std::string& command, const std::string& name);
+// Loads a configuration file into the file list (selecting its FRU), after
+// checking that it is a readable regular file; false after a report, also
+// when it changed while the library read it.
+bool LoadFile(Session& s, const std::string& path);
 // Loads the FRUs a command works on: the system, or one configuration file.
 bool LoadSource(Session& s, const Options& o);
 // Selects the FRU a command names: the file's FRU, or a FRU of the system.

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -106,5 +107,66 @@ TEST_F(CommandTableTest, ProgressBarOnATerminalOnly) {
     EXPECT_NE(tty("").find("\r\033[K[##############################] 5/5 Read FRU 5 of 5"),
               std::string::npos);
     EXPECT_EQ(tty(" --quiet").find("Read FRU"), std::string::npos);
+}
+// The manual page renders, and it says what every command's --help says.
+TEST_F(CommandTableTest, ManualPageRendersWhatHelpSays) {
+    const std::string page = std::string(ORVANE_BUILD_DIR) + "/orvane.1";
+    const Result man = TestSupport::RunIn(dir, "MANWIDTH=100 LC_ALL=C.UTF-8 man -l " +
+                                                   TestSupport::ShellQuote(page));
+    ASSERT_EQ(man.code, 0) << man.err;
+    EXPECT_NE(man.out.find("ORVANE(1)"), std::string::npos);
+    EXPECT_NE(man.out.find("EXIT STATUS"), std::string::npos);
+    std::string rendered;
+    for (size_t i = 0; i < man.out.size(); ++i) // groff's minus sign as the ASCII one
+        rendered += man.out.compare(i, 3, "\xE2\x88\x92") == 0 ? (i += 2, '-') : man.out[i];
+    for (const char* command : {"scan", "show", "get", "set", "save", "load", "restore", "dump",
+                                "build", "write", "props", "check", "inventory", "diff"}) {
+        std::istringstream help(Orvane(std::string(command) + " --help").out);
+        for (std::string line; std::getline(help, line) && line != "global options:";)
+            EXPECT_NE(rendered.find(line.substr(line.find_first_not_of(' '))), std::string::npos)
+                << command << ": " << line;
+    }
+}
+
+// The completion scripts complete commands, options, field names and the
+// FRUs of the --system given, asking the command itself.
+TEST_F(CommandTableTest, ShellCompletionCompletesFieldNamesAndFrus) {
+    const std::string build = ORVANE_BUILD_DIR;
+    const struct {
+        const char* words; // the command line up to the word being completed
+        const char* offered;
+    } cases[] = {
+        {"orvane --system system.json get 'Power Supply' board.ser", "board.serial_number\n"},
+        {"orvane --system system.json get Po", "Power Supply\n"},
+        {"orvane --system system.json set 1 chassis.cu",
+         "chassis.custom.1\nchassis.custom.2\nchassis.custom.3\n"},
+        {"orvane get --image x.bin product.as", "product.asset_tag\n"},
+        {"orvane sh", "show\n"},
+        {"orvane scan --js", "--json\n"},
+        {"orvane set 0 board.serial_number X --dry", "--dry-run\n"},
+    };
+    for (const auto& c : cases) {
+        const Result bash = TestSupport::RunIn(
+            dir + "/demo", "PATH=" + TestSupport::ShellQuote(build) + ":$PATH bash -c " +
+                               TestSupport::ShellQuote(
+                                   "source " + TestSupport::ShellQuote(build + "/orvane.bash") +
+                                   " && COMP_WORDS=(" + c.words +
+                                   ") && COMP_CWORD=$((${#COMP_WORDS[@]} - 1)) && _orvane && "
+                                   "printf '%s\\n' \"${COMPREPLY[@]}\""));
+        EXPECT_EQ(bash.out, c.offered) << c.words << "\n" << bash.err;
+    }
+    // zsh offers every candidate and leaves the matching to itself.
+    if (!fs::exists("/usr/bin/zsh"))
+        GTEST_SKIP() << "no zsh";
+    const Result zsh = TestSupport::RunIn(
+        dir + "/demo",
+        "PATH=" + TestSupport::ShellQuote(build) + ":$PATH zsh -c " +
+            TestSupport::ShellQuote("compadd() { shift; print -rl -- \"$@\"; }; source " +
+                                    TestSupport::ShellQuote(build + "/_orvane") +
+                                    " >/dev/null 2>&1; words=(orvane --system system.json get "
+                                    "Chassis chassis.ty); CURRENT=${#words}; _orvane"));
+    EXPECT_EQ(zsh.out, "chassis.type\nchassis.part_number\nchassis.serial_number\n"
+                       "chassis.custom.1\nchassis.custom.2\nchassis.custom.3\n")
+        << zsh.err;
 }
 } // namespace

@@ -111,6 +111,13 @@ std::vector<std::string> Options::Names() {
     return names;
 }
 
+bool Options::TakesValue(const std::string& name) {
+    for (const Valued& v : kValued)
+        if (name == v.name)
+            return true;
+    return name == "--debug-level";
+}
+
 bool Options::Parse(int argc, char** argv, std::string* error) {
     bool optionsEnded = false;
     for (int i = 1; i < argc; ++i) {

@@ -33,6 +33,8 @@ struct Options {
 
     // Every option's name, for suggestions and shell completion.
     static std::vector<std::string> Names();
+    // Whether the option of a name takes a value (--system FILE).
+    static bool TakesValue(const std::string& name);
     // Parses argv; on a usage error returns false with the reason in *error.
     bool Parse(int argc, char** argv, std::string* error);
     // The session options' values and combinations; false with the reason.

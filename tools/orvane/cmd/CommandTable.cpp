@@ -5,6 +5,7 @@
 #include "view/Translate.h"
 
 #include <iterator>
+#include <span>
 
 namespace Commands {
 namespace {
@@ -207,6 +208,17 @@ const Command kCommands[] = {
         "Per host, the FRUs added and removed (by address) and the fields changed.\n"
         "Exit code 0 no differences, 1 differences, 2 trouble.\n"),
      Access::kReads},
+    {"__complete",
+     Complete,
+     nullptr,
+     {1, 2, N_("takes frus, or fields FRU")},
+     kFile | kImage,
+     {1, 1, N_("takes fields with --file or --image")},
+     kFile | kImage,
+     N_("usage: orvane __complete frus | fields FRU\n"
+        "For the shell completion scripts: the names of the system's FRUs, or the\n"
+        "field names of a FRU, one a line.\n"),
+     Access::kReads},
 };
 
 // Every option of the table: its bit, its name and its help line.
@@ -301,56 +313,78 @@ const Command* Find(const std::string& name) {
 std::vector<std::string> Names() {
     std::vector<std::string> names;
     for (const Command& c : kCommands)
-        names.push_back(c.name);
+        if (!Hidden(c))
+            names.push_back(c.name);
     return names;
+}
+
+// The overview's commands and names, and what writes do and the exit codes.
+constexpr const char* kOverviewCommands =
+    N_("usage: orvane [options] COMMAND [operands]\n"
+       "\n"
+       "commands:\n"
+       "  scan                     list the FRUs of the system\n"
+       "  show [FRU]               every area and field (--file CFG: of a file)\n"
+       "  get FRU FIELD            one field's value\n"
+       "  set FRU FIELD VALUE ...  change fields; --commit and/or --save CFG\n"
+       "  save FRU CFG             save a FRU as a configuration file\n"
+       "  load CFG                 read a configuration file and show it\n"
+       "  restore CFG|FILE.bin     write a backup back to its device\n"
+       "  dump FRU FILE.bin        save the device's raw bytes\n"
+       "  build CFG FILE.bin       write the binary image of a configuration file\n"
+       "  write FRU FILE.bin       write a raw image to the device\n"
+       "  props                    the system properties\n"
+       "  check ADDRESS            check the FRU header at an address\n"
+       "  inventory --hosts LIST   every host's FRUs as JSON Lines (--out FILE)\n"
+       "  diff OLD NEW             what changed between two inventories\n"
+       "\n"
+       "FRU: a position (orvane scan; every located device has one), id:N (the BMC's\n"
+       "     FRU device N), an address T:L:DA:B:CA:ID, or a name.\n"
+       "FIELD: board.manufacturer, product.asset_tag, chassis.custom.2, internal.data, ...\n"
+       "       or the field enumerator 1-17.\n"
+       "\n");
+constexpr const char* kOverviewClosing =
+    N_("Every write (set --commit, restore, write) first saves the device as a\n"
+       "configuration file and a raw image into the backup folder, reads the\n"
+       "device back afterwards and, when it differs, writes the raw image back.\n"
+       "\n"
+       "exit codes: 0 done; 1 a library, driver or system call failed (the reason\n"
+       "            on standard error); 2 bad command line; 3 refused by the\n"
+       "            command's checks (layout, size, one-byte text, restore\n"
+       "            mismatch), nothing written; 4 partial: scan or show listed\n"
+       "            FRU devices that are damaged or could not be read;\n"
+       "            5 over --hosts: some hosts failed (the others' results are given)\n");
+
+std::span<const Command> All() {
+    return kCommands;
+}
+
+std::vector<std::string> OptionNames(const Command& command) {
+    std::vector<std::string> names;
+    for (const OptionText& o : kOptions)
+        if (command.options & o.bit)
+            names.push_back(o.name);
+    names.insert(names.end(), std::begin(kGlobal), std::end(kGlobal));
+    return names;
+}
+
+OverviewText OverviewParts() {
+    std::string options = _("options:\n");
+    for (const OptionText& o : kOptions)
+        options += _(o.help);
+    options += _(kGlobalHelp);
+    options += _(kSessionHelp);
+    return {_(kOverviewCommands), options, _(kOverviewClosing)};
 }
 
 // The overview: the commands, then every option once, from the option table
 // and the global options' block that each command's help prints too.
 std::string Overview() {
-    std::string text =
-        _("usage: orvane [options] COMMAND [operands]\n"
-          "\n"
-          "commands:\n"
-          "  scan                     list the FRUs of the system\n"
-          "  show [FRU]               every area and field (--file CFG: of a file)\n"
-          "  get FRU FIELD            one field's value\n"
-          "  set FRU FIELD VALUE ...  change fields; --commit and/or --save CFG\n"
-          "  save FRU CFG             save a FRU as a configuration file\n"
-          "  load CFG                 read a configuration file and show it\n"
-          "  restore CFG|FILE.bin     write a backup back to its device\n"
-          "  dump FRU FILE.bin        save the device's raw bytes\n"
-          "  build CFG FILE.bin       write the binary image of a configuration file\n"
-          "  write FRU FILE.bin       write a raw image to the device\n"
-          "  props                    the system properties\n"
-          "  check ADDRESS            check the FRU header at an address\n"
-          "  inventory --hosts LIST   every host's FRUs as JSON Lines (--out FILE)\n"
-          "  diff OLD NEW             what changed between two inventories\n"
-          "\n"
-          "FRU: a position (orvane scan; every located device has one), id:N (the BMC's\n"
-          "     FRU device N), an address T:L:DA:B:CA:ID, or a name.\n"
-          "FIELD: board.manufacturer, product.asset_tag, chassis.custom.2, internal.data, ...\n"
-          "       or the field enumerator 1-17.\n"
-          "\n");
-    text += _("options:\n");
-    for (const OptionText& o : kOptions)
-        text += _(o.help);
-    text += _(kGlobalHelp);
-    text += _(kSessionHelp);
-    return text + "\n" +
-           _("Every write (set --commit, restore, write) first saves the device as a\n"
-             "configuration file and a raw image into the backup folder, reads the\n"
-             "device back afterwards and, when it differs, writes the raw image back.\n"
-             "\n"
-             "exit codes: 0 done; 1 a library, driver or system call failed (the reason\n"
-             "            on standard error); 2 bad command line; 3 refused by the\n"
-             "            command's checks (layout, size, one-byte text, restore\n"
-             "            mismatch), nothing written; 4 partial: scan or show listed\n"
-             "            FRU devices that are damaged or could not be read;\n"
-             "            5 over --hosts: some hosts failed (the others' results are given)\n");
+    const OverviewText parts = OverviewParts();
+    return parts.commands + parts.options + "\n" + parts.closing;
 }
 
-std::string Help(const Command& command) {
+std::string Help(const Command& command, bool withGlobal) {
     std::string text = _(command.help);
     if (command.options) {
         text += _("options:\n");
@@ -358,7 +392,7 @@ std::string Help(const Command& command) {
             if (command.options & o.bit)
                 text += _(o.help);
     }
-    return text + _(kGlobalHelp) + _(kSessionHelp);
+    return withGlobal ? text + _(kGlobalHelp) + _(kSessionHelp) : text;
 }
 
 std::string OptionMisfit(const Command& command, const Options& o) {

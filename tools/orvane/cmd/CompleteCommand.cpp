@@ -30,9 +30,9 @@ int Complete(Session& s, const Options& o) {
     const std::string* fru = o.SingleFru() ? nullptr : &o.operands[1];
     if (!DescribeTarget(s, o, fru, &position, &view))
         return kExitLibrary;
-    for (const AreaView& area : view.areas)
-        for (const FieldView& field : area.fields)
-            std::printf("%s\n", field.key.c_str());
+    for (const ImageModel::AreaImage& area : view.image.areas)
+        for (size_t i = 0; i < area.fields.size(); ++i)
+            std::printf("%s\n", FruViews::Key(area, i).c_str());
     return kExitOk;
 }
 } // namespace Commands

@@ -47,25 +47,18 @@ std::optional<FruAddress> AddressInName(const std::string& path) {
 
 // The space an info area's fields and padding fill: the same for two areas of
 // one kind exactly when their lengths are equal.
-uint64_t Footprint(const AreaView& area) {
-    uint64_t total = area.room;
+uint64_t Footprint(const ImageModel::AreaImage& area) {
+    uint64_t total = FruViews::Room(area);
     for (const auto& f : area.fields)
-        total += 1 + f.bytes.size();
+        total += 1 + f.data.size();
     return total;
-}
-
-const AreaView* FindArea(const FruView& fru, int32_t kind) {
-    for (const auto& a : fru.areas)
-        if (a.kind == kind)
-            return &a;
-    return nullptr;
 }
 
 // Why the device's FRU cannot take the file's contents, or "".
 std::string RestoreMismatch(const FruView& device, const FruView& file) {
     for (int32_t kind = ORVANE_AREA_INTERNAL_USE; kind <= ORVANE_AREA_MULTIRECORD; ++kind) {
-        const AreaView* d = FindArea(device, kind);
-        const AreaView* f = FindArea(file, kind);
+        const ImageModel::AreaImage* d = FruViews::Area(device, kind);
+        const ImageModel::AreaImage* f = FruViews::Area(file, kind);
         const std::string key = FieldNames::AreaKey(kind);
         if (!d != !f)
             return Text::Format(d ? _("the device has a %s area and the file has none")
@@ -73,11 +66,11 @@ std::string RestoreMismatch(const FruView& device, const FruView& file) {
                                 key.c_str());
         if (!d)
             continue;
-        if (d->hasData != f->hasData || d->data.size() != f->data.size())
+        if (!FruViews::Info(*d) && d->bytes.size() != f->bytes.size())
             return Text::Format(_("the %s areas differ in size (%zu bytes on the device, %zu in "
                                   "the file)"),
-                                key.c_str(), d->data.size(), f->data.size());
-        if (kind == ORVANE_AREA_INTERNAL_USE || kind == ORVANE_AREA_MULTIRECORD)
+                                key.c_str(), d->bytes.size(), f->bytes.size());
+        if (!FruViews::Info(*d))
             continue;
         if (d->fields.size() != f->fields.size())
             return Text::Format(_("the %s areas have different numbers of fields"), key.c_str());
@@ -135,19 +128,21 @@ int RestoreUnread(Session& s, const Options& o, const FruAddress& a) {
 
 // Sets the fields of the selected area that differ, those that shrink first,
 // so the padding they give back lets the others grow.
-int PutFields(Session& s, const AreaView& want, const AreaView& have, bool* changed) {
+int PutFields(Session& s, const ImageModel::AreaImage& want, const ImageModel::AreaImage& have,
+              bool* changed) {
     for (int pass = 0; pass < 2; ++pass) {
         for (uint32_t i = 0; i < want.fields.size(); ++i) {
-            const auto& w = want.fields[i];
-            const auto& h = have.fields[i];
-            if (w.bytes == h.bytes || (w.bytes.size() > h.bytes.size()) != (pass == 1))
+            const auto& w = want.fields[i].data;
+            const auto& h = have.fields[i].data;
+            if (w == h || (w.size() > h.size()) != (pass == 1))
                 continue;
+            const std::string key = FruViews::Key(want, i);
             if (uint32_t status = SelectFieldInteger(s.Api(), i); status != ORVANE_OK)
-                return s.Fail(Text::Format(_("selecting %s"), w.key.c_str()), status);
-            if (uint32_t status = SetFieldDataValue(s.Api(), w.bytes.data(),
-                                                    static_cast<uint32_t>(w.bytes.size()));
+                return s.Fail(Text::Format(_("selecting %s"), key.c_str()), status);
+            if (uint32_t status =
+                    SetFieldDataValue(s.Api(), w.data(), static_cast<uint32_t>(w.size()));
                 status != ORVANE_OK)
-                return s.Fail(Text::Format(_("restoring %s"), w.key.c_str()), status);
+                return s.Fail(Text::Format(_("restoring %s"), key.c_str()), status);
             *changed = true;
         }
     }
@@ -156,22 +151,22 @@ int PutFields(Session& s, const AreaView& want, const AreaView& have, bool* chan
 
 // Puts the saved FRU's contents into the device's FRU, which is selected.
 int PutSaved(Session& s, const FruView& saved, const FruView& device, bool* changed) {
-    for (const AreaView& want : saved.areas) {
-        const AreaView& have = *FindArea(device, want.kind);
+    for (const ImageModel::AreaImage& want : saved.image.areas) {
+        const ImageModel::AreaImage& have = *FruViews::Area(device, want.kind);
+        const char* key = FieldNames::AreaKey(want.kind);
         if (SelectAreaEnum(s.Api(), want.kind) != ORVANE_OK)
-            return s.Fail(Text::Format(_("selecting the %s area"), want.key.c_str()),
-                          ORVANE_E_NOT_SELECTED);
-        if (!want.hasData) {
+            return s.Fail(Text::Format(_("selecting the %s area"), key), ORVANE_E_NOT_SELECTED);
+        if (FruViews::Info(want)) {
             if (int code = PutFields(s, want, have, changed))
                 return code;
             continue;
         }
-        if (want.data == have.data)
+        if (want.bytes == have.bytes)
             continue;
         if (uint32_t status =
-                SetAreaData(s.Api(), want.data.data(), static_cast<uint32_t>(want.data.size()));
+                SetAreaData(s.Api(), want.bytes.data(), static_cast<uint32_t>(want.bytes.size()));
             status != ORVANE_OK)
-            return s.Fail(Text::Format(_("restoring the %s area"), want.key.c_str()), status);
+            return s.Fail(Text::Format(_("restoring the %s area"), key), status);
         *changed = true;
     }
     return kExitOk;

@@ -136,23 +136,20 @@ struct Change {
 
 // The encoding a text keeps: the packed one its field uses when the text can
 // be stored there, else 8-bit text, and the user is told which.
-uint8_t KeepEncoding(const FieldView& target, const std::string& value,
-                     std::vector<uint8_t>* bytes) {
-    if (target.encoding.empty() || target.encoding == "8bit_text" || value.empty())
+uint8_t KeepEncoding(const ImageModel::FieldImage& target, const std::string& key,
+                     const std::string& value, std::vector<uint8_t>* bytes) {
+    const auto kind = FieldEncoding::KindOf(target.typeLength);
+    if (!target.typed || kind == FieldEncoding::Kind::Text || value.empty())
         return FieldEncoding::TypeBits(FieldEncoding::Kind::Text);
-    const auto kind = target.encoding == "6bit_ascii" ? FieldEncoding::Kind::SixBitAscii
-                      : target.encoding == "bcd_plus" ? FieldEncoding::Kind::BcdPlus
-                                                      : FieldEncoding::Kind::Binary;
     const char* label = _(FieldEncoding::Label(kind));
     if (auto packed = FieldEncoding::Encode(kind, value)) {
         *bytes = *packed;
-        Report::Note(_("%s: stored as %s, like the value it replaces\n"), target.key.c_str(),
-                     label);
+        Report::Note(_("%s: stored as %s, like the value it replaces\n"), key.c_str(), label);
         return FieldEncoding::TypeBits(kind);
     }
     Report::Note(_("%s: stored as 8-bit text; the value it replaces was %s, which "
                    "cannot hold \"%s\"\n"),
-                 target.key.c_str(), label, value.c_str());
+                 key.c_str(), label, value.c_str());
     return FieldEncoding::TypeBits(FieldEncoding::Kind::Text);
 }
 
@@ -160,24 +157,27 @@ uint8_t KeepEncoding(const FieldView& target, const std::string& value,
 int ApplyChanges(Session& s, const Options& o, const FruView& view,
                  const std::vector<Change>& changes, std::set<int32_t>* changed) {
     for (const Change& c : changes) {
-        const FieldView* target = FindField(view, c.field, c.name);
-        if (!target)
+        size_t at = 0;
+        const ImageModel::AreaImage* area = FindField(view, c.field, c.name, &at);
+        if (!area)
             return kExitLibrary;
+        const ImageModel::FieldImage& target = area->fields[at];
+        const std::string key = FruViews::Key(*area, at);
         // Custom fields are named in image order; the library reaches them
         // by the index of their value.
-        const uint32_t index = target->valueIndex;
+        const uint32_t index = target.valueIndex;
         const FieldNames::Field resolved{c.field.area, index, false, 0};
         if (!SelectNamedField(s, resolved, c.name))
             return kExitLibrary;
         std::vector<uint8_t> bytes;
         std::string problem;
-        if (!FieldBytes(c.field, index, c.value, target->bytes, &bytes, &problem))
+        if (!FieldBytes(c.field, index, c.value, target.data, &bytes, &problem))
             return Report::Refused("%s: %s\n", c.name.c_str(), problem.c_str());
-        const uint8_t typeBits = KeepEncoding(*target, c.value, &bytes);
+        const uint8_t typeBits = KeepEncoding(target, key, c.value, &bytes);
         if (o.grow)
-            if (int code = MakeRoom(s, c.field.area, bytes.size(), target->key))
+            if (int code = MakeRoom(s, c.field.area, bytes.size(), key))
                 return code;
-        if (int code = ApplyValue(s, o, resolved, target->key, c.value, bytes, typeBits))
+        if (int code = ApplyValue(s, o, resolved, key, c.value, bytes, typeBits))
             return code;
         changed->insert(c.field.area);
     }
@@ -211,25 +211,33 @@ int SetRebuilt(Session& s, const Options& o, const FruView& view, const GuardedW
     std::printf(_("nothing was written (--dry-run)\n"));
     return kExitOk;
 }
+// A field's value as get prints it: typed fields decoded, the others as the
+// library renders them.
+std::string Printed(const ImageModel::AreaImage& area, size_t index) {
+    const ImageModel::FieldImage& f = area.fields[index];
+    return f.typed ? FruViews::Decoded(area, index) : FruViews::Utf8(f.value);
+}
+
+std::string Hex(const std::vector<uint8_t>& bytes) {
+    return bytes.empty() ? "-" : Text::Hex(bytes.data(), bytes.size());
+}
+
 // The fields whose value or bytes differ between two views of a FRU, each
 // with its old and new value and bytes.
 std::string FieldChanges(const FruView& before, const FruView& after) {
     std::string text;
-    for (const AreaView& area : after.areas)
-        for (const FieldView& now : area.fields)
-            for (const AreaView& old : before.areas)
-                for (const FieldView& was : old.fields)
-                    if (was.key == now.key && (was.value != now.value || was.bytes != now.bytes))
-                        text += Text::Format(
-                            _("%s: \"%s\" -> \"%s\"\n  bytes %s -> %s\n"), now.key.c_str(),
-                            (was.encoding.empty() ? was.value : was.decoded).c_str(),
-                            (now.encoding.empty() ? now.value : now.decoded).c_str(),
-                            was.bytes.empty()
-                                ? "-"
-                                : Text::Hex(was.bytes.data(), was.bytes.size()).c_str(),
-                            now.bytes.empty()
-                                ? "-"
-                                : Text::Hex(now.bytes.data(), now.bytes.size()).c_str());
+    for (const ImageModel::AreaImage& area : after.image.areas) {
+        const ImageModel::AreaImage* old = FruViews::Area(before, area.kind);
+        for (size_t i = 0; old && i < area.fields.size() && i < old->fields.size(); ++i) {
+            const ImageModel::FieldImage &was = old->fields[i], &now = area.fields[i];
+            if (was.value == now.value && was.data == now.data)
+                continue;
+            text += Text::Format(_("%s: \"%s\" -> \"%s\"\n  bytes %s -> %s\n"),
+                                 FruViews::Key(area, i).c_str(), Printed(*old, i).c_str(),
+                                 Printed(area, i).c_str(), Hex(was.data).c_str(),
+                                 Hex(now.data).c_str());
+        }
+    }
     return text;
 }
 
@@ -295,7 +303,7 @@ int Set(Session& s, const Options& o) {
     FruView view;
     if (!DescribeTarget(s, o, &o.operands[0], &position, &view))
         return kExitLibrary;
-    if (!view.editable)
+    if (!view.image.accepted)
         return Report::Refused(_("the FRU is damaged and shown from its raw bytes; it cannot be "
                                  "changed (orvane show names the damaged areas)\n"));
     GuardedWrite::Target target{{}, position};

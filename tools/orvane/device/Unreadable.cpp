@@ -36,11 +36,11 @@ bool Describe(DeviceAccess::LocatedDevice* device, uint32_t position, FruView* v
         return false;
     }
     *view = FruView();
-    FruViews::Fill(ImageModel::ParseImage(bytes, Text::FromUtf8(device->name)), view);
+    view->image = ImageModel::ParseImage(bytes, Text::FromUtf8(device->name));
+    view->image.accepted = false; // the library refused the device's image at the load
     view->position = position;
     view->name = device->name;
     view->address = address;
-    view->editable = false;
     return true;
 }
 

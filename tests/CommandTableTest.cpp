@@ -82,6 +82,10 @@ TEST_F(CommandTableTest, UsageErrorsProgressQuietAndVersions) {
         {"get 0 board.serial", 2, "=", "names no field; did you mean board.serial_number?\n"},
         {"get 0 Board.Serial_Number", 2, "=", "did you mean board.serial_number?\n"},
         {"get 'power SUPPLY' board.serial_number", 0, "=PS0815\n", "="},
+        // An image file named where a FRU or a configuration file goes.
+        {"show psu.bin", 1, "=", "psu.bin is a file: a raw FRU image goes with --image psu.bin"},
+        {"show --file psu.bin", 1, "=",
+         "psu.bin looks like a raw FRU image: use --image psu.bin\n"},
         {"get MAINBOARD product.asset_tag", 0, "=ASSET-0001\n", "="},
         {"--version", 0, "orvane 2.0.0 (liborvane revision 2.0, 0x00020000)\n", "="},
         {"-V", 0, "orvane 2.0.0 (liborvane revision", "="},

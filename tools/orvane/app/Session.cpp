@@ -13,6 +13,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <unistd.h>
 
 namespace {
@@ -138,6 +139,11 @@ bool Session::SelectFru(const std::string& designation, uint32_t* index) {
                             ? _("no located FRU is at the address \"%s\" (try orvane scan)\n")
                             : _("no located FRU is named \"%s\" (try orvane scan)\n"),
                         designation.c_str());
+        std::error_code ec;
+        if (std::filesystem::is_regular_file(designation, ec))
+            Report::Say(_("%s is a file: a raw FRU image goes with --image %s, a configuration "
+                          "file with --file %s\n"),
+                        designation.c_str(), designation.c_str(), designation.c_str());
         return false;
     }
     const DeviceAccess::LocatedDevice& d = slot->device;

@@ -20,6 +20,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -49,6 +50,11 @@ bool LoadFile(Session& s, const std::string& path) {
     if (uint32_t status = LoadConfigurationFromFile(s.Api(), Wide(path).c_str());
         status != ORVANE_OK) {
         s.Fail(Text::Format(_("reading %s"), path.c_str()), status);
+        // A raw image starts with the common header's format version 1.
+        std::ifstream file(path, std::ios::binary);
+        if (file.get() == 0x01)
+            Report::Say(_("%s looks like a raw FRU image: use --image %s\n"), path.c_str(),
+                        path.c_str());
         return false;
     }
     if (const std::string changed = FileOperand::Unchanged(path, stamp); !changed.empty()) {

@@ -155,10 +155,24 @@ TEST_F(SetCommandTest, RefusalsSayWhatWouldMakeRoomAndDryRunsWriteNothing) {
     EXPECT_TRUE(!fs::exists(dir + "/../backups") || fs::is_empty(dir + "/../backups"));
     EXPECT_EQ(Images(), before);
 
-    // The commit then changes just what the dry run said, and says so.
-    r = Orvane({"set", "3", "product.asset_tag", "NEW-TAG", "--commit"});
+    // The commit then changes just what the dry run said, and says so; its
+    // progress names the area changed, not the board area it rewrites as it was.
+    r = Orvane({"set", "3", "product.asset_tag", "NEW-TAG", "--commit", "--progress"});
     EXPECT_NE(r.out.find("committed and verified (areas changed: product; 512 bytes"),
               std::string::npos)
         << r.out;
+    EXPECT_NE(r.err.find("Writing FRU 0 at controller 20h, device 20h, bus 255\n"
+                         "product area written\n"),
+              std::string::npos)
+        << r.err;
+    EXPECT_EQ(r.err.find("Board info area written"), std::string::npos) << r.err;
+    // A grown area moves the areas behind it: each is named.
+    r = Orvane({"set", "3", "product.asset_tag", long36.substr(0, 24), "--commit", "--grow",
+                "--progress"});
+    EXPECT_NE(r.err.find("common header written\nproduct area written\nmultirecord area "
+                         "written\n"),
+              std::string::npos)
+        << r.err;
+    EXPECT_NE(r.out.find("(areas changed: header, product, multirecord)"), std::string::npos);
 }
 } // namespace

@@ -25,10 +25,23 @@ void Reported(int32_t kind) {
     g_reported = kind;
 }
 
+// The areas of the running commit whose progress the library has shown.
+bool g_shown[ORVANE_AREA_MULTIRECORD + 1] = {};
+
 void CommitProgress(uint32_t phase, const OrvaneChar* text, uint32_t done, uint32_t total) {
     const int32_t area = g_reported;
-    if (area == 0 || g_written[area])
-        Session::ShowProgress(phase, text, done, total);
+    if (area != 0 && !g_written[area])
+        return;
+    g_shown[area] = true;
+    Session::ShowProgress(phase, text, done, total);
+}
+
+// A progress line of the command's own for an area written.
+void AreaWritten(int32_t kind) {
+    const std::string line = kind == ORVANE_AREA_COMMON_HEADER
+                                 ? std::string(_("common header written"))
+                                 : Text::Format(_("%s area written"), FieldNames::AreaKey(kind));
+    Session::ShowProgress(ORVANE_PROGRESS_COMMIT, Text::FromUtf8(line).c_str(), 0, 0);
 }
 
 // Writes those bytes of want that the device does not hold yet (all of them
@@ -167,6 +180,7 @@ int Commit(Session& s, const FruAddress& address, Commands::PendingBackup& backu
     // The commit writes some areas whose bytes stay as they were; its
     // progress names those that change.
     std::fill(std::begin(g_written), std::end(g_written), false);
+    std::fill(std::begin(g_shown), std::end(g_shown), false);
     const std::vector<int32_t> changed = ChangedAreas(backup.raw, expected);
     for (int32_t kind : changed)
         g_written[kind] = true;
@@ -178,6 +192,10 @@ int Commit(Session& s, const FruAddress& address, Commands::PendingBackup& backu
     const uint32_t status = CommitConfigurationToSystem(s.Api());
     FruEdit::SetCommitAreaHook(nullptr);
     SetProgressCallback(s.Api(), Session::ShowProgress);
+    // The library tells no progress of some areas (the product area).
+    for (int32_t kind : changed)
+        if (status == ORVANE_OK && !g_shown[kind])
+            AreaWritten(kind);
     Session::EndProgress();
     if (status != ORVANE_OK) {
         s.Fail(_("committing the FRU"), status);
@@ -196,7 +214,13 @@ int Commit(Session& s, const FruAddress& address, Commands::PendingBackup& backu
 int WriteImage(const FruAddress& address, const std::vector<uint8_t>& image,
                Commands::PendingBackup& backup) {
     backup.Keep();
-    if (const uint32_t status = WriteDifferences(address, image)) {
+    const std::vector<int32_t> changed = ChangedAreas(backup.raw, image);
+    const uint32_t written = WriteDifferences(address, image);
+    for (int32_t kind : changed)
+        if (written == 0)
+            AreaWritten(kind);
+    Session::EndProgress();
+    if (const uint32_t status = written) {
         Report::Say(_("writing the image to %s failed (0x%08X)\n"), address.Format().c_str(),
                     status);
         return RollBack(address, backup);
@@ -208,8 +232,8 @@ int WriteImage(const FruAddress& address, const std::vector<uint8_t>& image,
     }
     std::printf(_("wrote and verified %zu bytes at %s (areas changed: %s); the previous contents "
                   "are in %s\n"),
-                image.size(), address.Format().c_str(),
-                AreaList(ChangedAreas(backup.raw, image)).c_str(), backup.Describe().c_str());
+                image.size(), address.Format().c_str(), AreaList(changed).c_str(),
+                backup.Describe().c_str());
     return kExitOk;
 }
 } // namespace SafeCommit

@@ -123,8 +123,9 @@ TEST_F(CommandTableTest, ManualPageRendersWhatHelpSays) {
     std::string rendered;
     for (size_t i = 0; i < man.out.size(); ++i) // groff's minus sign as the ASCII one
         rendered += man.out.compare(i, 3, "\xE2\x88\x92") == 0 ? (i += 2, '-') : man.out[i];
-    for (const char* command : {"scan", "show", "get", "set", "save", "load", "restore", "dump",
-                                "build", "write", "props", "check", "inventory", "diff"}) {
+    for (const char* command :
+         {"scan", "show", "get", "set", "save", "load", "restore", "dump", "build", "write",
+          "props", "check", "inventory", "diff", "backups"}) {
         std::istringstream help(Orvane(std::string(command) + " --help").out);
         for (std::string line; std::getline(help, line) && line != "global options:";)
             EXPECT_NE(rendered.find(line.substr(line.find_first_not_of(' '))), std::string::npos)

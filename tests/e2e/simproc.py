@@ -339,6 +339,9 @@ def date_key(text):
         if year < 100:
             year += 1900 if year >= 70 else 2000
         return (year, month, day, hour, minute, second)
+    m = re.fullmatch(r"(\d{4})-(\d\d)-(\d\d)T(\d\d):(\d\d):(\d\d)Z", text)  # orvane's JSON
+    if m:
+        return tuple(int(g) for g in m.groups())
     return tuple(time.strptime(text.replace(" UTC", ""), "%a %b %d %H:%M:%S %Y")[:6])
 
 

@@ -4,6 +4,7 @@
 #include "api/ImageModel.h"
 #include "device/RawImage.h"
 #include "view/FruViews.h"
+#include "view/Render.h"
 #include "view/Spelling.h"
 #include "view/Text.h"
 #include "view/Translate.h"
@@ -74,7 +75,7 @@ JsonWriter::Value Json(const std::vector<Positions::Slot>& slots) {
             list.push_back({{"position", i},
                             {"id", id.empty() ? JsonWriter::Value(nullptr) : JsonWriter::Value(id)},
                             {"name", d.name},
-                            {"address", d.address.Format()},
+                            {"address", Render::JsonAddress(d.address)},
                             {"status", status},
                             {"message", d.message}});
         }

@@ -99,6 +99,14 @@ std::string Encoding(const ImageModel::FieldImage& field) {
     return field.typed ? FieldEncoding::Key(FieldEncoding::KindOf(field.typeLength)) : "";
 }
 
+std::string Encoding(const ImageModel::AreaImage& area, size_t index) {
+    const ImageModel::FieldImage& f = area.fields[index];
+    return f.typed                            ? Encoding(f)
+           : area.kind == ORVANE_AREA_BOARD   ? "date"
+           : area.kind == ORVANE_AREA_CHASSIS ? "chassis_type"
+                                              : "binary";
+}
+
 std::string Decoded(const ImageModel::AreaImage& area, size_t index) {
     const ImageModel::FieldImage& f = area.fields[index];
     if (f.typed)

@@ -47,6 +47,9 @@ std::string ProblemText(const ImageModel::AreaImage& area);
 // date in UTC ("" for other fields).
 std::string Key(const ImageModel::AreaImage& area, size_t index);
 std::string Encoding(const ImageModel::FieldImage& field);
+// The same for every field: untyped fields are "date" (the board date),
+// "chassis_type" and "binary" (internal use data).
+std::string Encoding(const ImageModel::AreaImage& area, size_t index);
 std::string Decoded(const ImageModel::AreaImage& area, size_t index);
 std::string Iso8601(const ImageModel::AreaImage& area, size_t index);
 // "YYYY-MM-DDTHH:MM:00Z" of the board date's three bytes (minutes since 1996).

@@ -184,17 +184,19 @@ void JsonRecords(const std::vector<uint8_t>& data, Value* area) {
     (*area)["records"] = std::move(records);
 }
 
+// A field as scripts read it: `value` is the text a person reads (dates in
+// ISO 8601 UTC), `library_value` the library's own string, `hex` the stored
+// bytes and `encoding` how they are stored.
 Value JsonField(const ImageModel::AreaImage& area, size_t index) {
     const ImageModel::FieldImage& field = area.fields[index];
+    const std::string iso8601 = FruViews::Iso8601(area, index);
     Value f = {{"name", FruViews::Key(area, index)},
                {"title", FruViews::Utf8(field.title)},
-               {"value", FruViews::Utf8(field.value)}};
-    if (area.kind != ORVANE_AREA_INTERNAL_USE)
-        f["hex"] = Text::Hex(field.data.data(), field.data.size());
-    f["decoded"] = FruViews::Decoded(area, index);
-    if (const std::string encoding = FruViews::Encoding(field); !encoding.empty())
-        f["encoding"] = encoding;
-    if (const std::string iso8601 = FruViews::Iso8601(area, index); !iso8601.empty())
+               {"value", iso8601.empty() ? FruViews::Decoded(area, index) : iso8601},
+               {"library_value", FruViews::Utf8(field.value)},
+               {"hex", Text::Hex(field.data.data(), field.data.size())},
+               {"encoding", FruViews::Encoding(area, index)}};
+    if (!iso8601.empty())
         f["iso8601"] = iso8601;
     return f;
 }

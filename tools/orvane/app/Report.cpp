@@ -6,9 +6,12 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <unistd.h>
 
 namespace Report {
 namespace {
+bool g_progress = false, g_quiet = false;
+
 void Write(const char* format, va_list args) {
     std::fputs(kPrefix, stderr);
     std::vfprintf(stderr, format, args);
@@ -46,12 +49,38 @@ void SayIn(const char* command, const char* format, ...) {
     va_end(args);
 }
 
-int Usage(const std::string& command, const std::string& problem, const std::string& help) {
-    if (command.empty())
-        std::fprintf(stderr, "%s%s\n%s", kPrefix, problem.c_str(), help.c_str());
-    else
-        std::fprintf(stderr, "orvane %s: %s\n%s", command.c_str(), problem.c_str(), help.c_str());
+int Usage(const std::string& command, const std::string& problem) {
+    const std::string name = command.empty() ? "orvane" : "orvane " + command;
+    std::fprintf(stderr, "%s: %s\n", name.c_str(), problem.c_str());
+    std::fprintf(stderr, _("Try '%s --help'.\n"), name.c_str());
     return kExitUsage;
+}
+
+void SetVerbosity(bool progress, bool quiet) {
+    g_quiet = quiet;
+    g_progress = !quiet && (progress || isatty(STDERR_FILENO) != 0);
+}
+
+bool ProgressShown() {
+    return g_progress;
+}
+
+void Note(const char* format, ...) {
+    if (g_quiet)
+        return;
+    va_list args;
+    va_start(args, format);
+    std::vprintf(format, args);
+    va_end(args);
+}
+
+void Remark(const char* format, ...) {
+    if (g_quiet)
+        return;
+    va_list args;
+    va_start(args, format);
+    Write(format, args);
+    va_end(args);
 }
 
 int Library(OrvaneInterface* api, const std::string& what, uint32_t status) {

@@ -10,6 +10,7 @@ struct Options {
     std::string driver, system, host, user, passwordFile, interface;
     std::string language, locale, backupDir, file, save;
     std::string image;   // --image FILE.bin: a raw FRU image file as the one FRU
+    std::string fru;     // build --json --fru: the FRU of a whole show --json document
     bool strict = false; // --strict: show only what the library accepts
     const class ImageSource* imageSource = nullptr; // set when image is open
     // The fleet commands: host lists, workers at once, seconds per host, snapshot file.

@@ -15,6 +15,10 @@ namespace Commands {
 // The binary image of a configuration file: the common header and every
 // area at its header offset, as a commit would lay the FRU on a device.
 int Build(Session& s, const Options& o) {
+    if (o.json)
+        return BuildJson(s, o);
+    if (!o.fru.empty())
+        return Usage("build", _("--fru picks a FRU of a show --json document; it needs --json"));
     if (uint32_t status = LoadConfigurationFromFile(s.Api(), Wide(o.operands[0]).c_str());
         status != ORVANE_OK)
         return s.Fail(Text::Format(_("reading %s"), o.operands[0].c_str()), status);

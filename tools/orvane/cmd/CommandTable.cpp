@@ -121,13 +121,22 @@ const Command kCommands[] = {
     {"build",
      Build,
      nullptr,
-     {2, 2, N_("takes CFG FILE.bin")},
+     {2, 2, N_("takes CFG FILE.bin, or --json IN.json FILE.bin")},
      0,
      {},
-     0,
-     N_("usage: orvane build CFG FILE.bin\n"
+     kJson | kFru,
+     N_("usage: orvane build CFG FILE.bin   or   orvane build --json IN.json FILE.bin\n"
         "Writes the binary image of a configuration file: the common header and every\n"
-        "area at its header offset, gaps filled with FFh.\n")},
+        "area at its header offset, gaps filled with FFh.\n"
+        "--json: the image of a JSON description (IN.json, or - for standard input),\n"
+        "checked against fru-input.schema.json. Either what show --json prints (one\n"
+        "FRU, or the whole document with --fru N|NAME|ADDRESS), built byte for byte,\n"
+        "a field whose value was edited stored as set would; or the short form\n"
+        "{\"board\": {\"manufacturer\": \"Acme\", \"custom\": [\"rev A\"]}, ...}: the areas\n"
+        "packed in the order internal, chassis, board, product, multirecord, each as\n"
+        "long as its fields need, texts as 8-bit text unless {\"value\": ..., \"encoding\":\n"
+        "\"6bit_ascii\"|\"bcd_plus\"|\"8bit_text\"}. Bad input exits 2 (not JSON, not the\n"
+        "schema) or 3 (a value no FRU can store) naming its JSON path; no file is written.\n")},
     {"write",
      Write,
      nullptr,
@@ -209,6 +218,7 @@ const OptionText kOptions[] = {
     {kHostTimeout, "--host-timeout",
      N_("  --host-timeout S     seconds one BMC may take (default 60)\n")},
     {kOut, "--out", N_("  --out FILE           write the JSON lines to FILE\n")},
+    {kFru, "--fru", N_("  --fru N|NAME|ADDRESS the FRU of a whole show --json document\n")},
 };
 
 // Every command takes these.

@@ -28,6 +28,7 @@ enum Option : uint32_t {
     kFanout = 1u << 13,
     kHostTimeout = 1u << 14,
     kOut = 1u << 15,
+    kFru = 1u << 16,
 };
 
 // How many operands a command takes; pairs: those beyond min come in pairs.

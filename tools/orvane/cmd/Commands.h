@@ -18,6 +18,8 @@ int Props(Session& s, const Options& o);
 int Check(Session& s, const Options& o);
 int Dump(Session& s, const Options& o);
 int Build(Session& s, const Options& o);
+int BuildJson(Session& s, const Options& o);
+int Apply(Session& s, const Options& o);
 int Write(Session& s, const Options& o);
 // The fleet commands, which need no library state of their own: scan, show
 // and inventory over --hosts/--hosts-file, and diff of two snapshots.

@@ -137,6 +137,25 @@ const Command kCommands[] = {
         "long as its fields need, texts as 8-bit text unless {\"value\": ..., \"encoding\":\n"
         "\"6bit_ascii\"|\"bcd_plus\"|\"8bit_text\"}. Bad input exits 2 (not JSON, not the\n"
         "schema) or 3 (a value no FRU can store) naming its JSON path; no file is written.\n")},
+    {"apply",
+     Apply,
+     nullptr,
+     {2, 2, N_("takes FRU DESIRED.json")},
+     kImage,
+     {1, 1, N_("takes DESIRED.json with --image")},
+     kJson | kDryRun | kGrow | kImage | kFleet,
+     N_("usage: orvane apply FRU DESIRED.json   or   orvane apply --image FILE.bin DESIRED.json\n"
+        "Brings the FRU to the fields DESIRED.json names, in the short form of build\n"
+        "--json ({\"product\": {\"asset_tag\": \"X\"}, \"chassis\": {\"serial_number\": ...}}).\n"
+        "Each field is compared with the FRU; one that holds the value already is left\n"
+        "alone, the others are set as set sets them (a packed encoding is kept when the\n"
+        "value fits it) and committed, backed up and verified like set --commit; with\n"
+        "--grow areas take the 8-byte blocks a value needs and the image is rebuilt\n"
+        "like set --grow. Without --grow a value that does not fit is refused (exit 3,\n"
+        "nothing written). Prints each changed field with its old and new value and\n"
+        "\"changed: true\" or \"changed: false\" (--json: one object with \"changed\" and\n"
+        "\"fields\"); a second run writes nothing. --dry-run: what would change,\n"
+        "nothing written. --hosts: every host, one JSON line each, like scan.\n")},
     {"write",
      Write,
      nullptr,
@@ -208,7 +227,8 @@ const OptionText kOptions[] = {
     {kGrow, "--grow", N_("  --grow               give an area the 8-byte blocks a value needs\n")},
     {kShrink, "--shrink", N_("  --shrink             give back an area's unused 8-byte blocks\n")},
     {kDryRun, "--dry-run",
-     N_("  --dry-run            with --grow or --shrink: show the new layout, write nothing\n")},
+     N_("  --dry-run            show what would be written (set: with --grow or --shrink),\n"
+        "                       write nothing\n")},
     {kFile, "--file", N_("  --file CFG           the FRU of a configuration file\n")},
     {kImage, "--image", N_("  --image FILE.bin     a raw FRU image file as the one FRU\n")},
     {kHosts, "--hosts", N_("  --hosts LIST         many BMCs: bmc[01-64].net,10.1.2.3\n")},
@@ -278,7 +298,9 @@ std::string Overview() {
           "  restore CFG|FILE.bin     write a backup back to its device\n"
           "  dump FRU FILE.bin        save the device's raw bytes\n"
           "  build CFG FILE.bin       write the binary image of a configuration file\n"
+          "  build --json IN FILE.bin the image of a JSON FRU (show --json or by hand)\n"
           "  write FRU FILE.bin       write a raw image to the device\n"
+          "  apply FRU DESIRED.json   bring fields to a desired state; tells \"changed\"\n"
           "  props                    the system properties\n"
           "  check ADDRESS            check the FRU header at an address\n"
           "  inventory --hosts LIST   every host's FRUs as JSON Lines (--out FILE)\n"

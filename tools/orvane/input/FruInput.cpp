@@ -101,6 +101,7 @@ int HandInfo(const json& in, const std::string& path, Area* area, Fru* fru) {
     area->formatVersion = in.value("format_version", uint8_t{1});
     area->language = in.value("language", uint8_t{0});
     area->chassisType = kUnknownChassis;
+    area->headerGiven = in.contains("format_version") || in.contains("language");
     const uint32_t fixed = FieldNames::FixedFields(area->kind);
     for (uint32_t i = 0; i < fixed; ++i) {
         const std::string name = FieldNames::Name(area->kind, i);

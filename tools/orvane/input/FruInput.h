@@ -38,6 +38,7 @@ struct Area {
     uint8_t formatVersion = 1, language = 0, chassisType = 0;
     uint8_t date[3] = {0, 0, 0}; // the board's minutes since 1996, least significant first
     uint32_t customFields = 0;   // info areas
+    bool headerGiven = false;    // the short form gives a format version or language
     std::vector<uint8_t> bytes;  // internal use and multi-record areas: the whole area
 };
 

@@ -5,9 +5,7 @@
 #include <cstdlib>
 #include <vector>
 
-namespace {
-// An unsigned number in C notation up to max; no sign.
-std::optional<uint32_t> Number(const std::string& text, uint32_t max) {
+std::optional<uint32_t> FruAddress::ParseNumber(const std::string& text, uint32_t max) {
     if (text.empty() || text[0] == '-' || text[0] == '+')
         return std::nullopt;
     char* end = nullptr;
@@ -17,7 +15,6 @@ std::optional<uint32_t> Number(const std::string& text, uint32_t max) {
         return std::nullopt;
     return static_cast<uint32_t>(value);
 }
-} // namespace
 
 std::string FruAddress::Format() const {
     char text[48];
@@ -38,8 +35,8 @@ std::optional<FruAddress> FruAddress::Parse(const std::string& text) {
     }
     if (parts.size() != 6)
         return std::nullopt;
-    auto type = Number(parts[0], 3);
-    auto lun = Number(parts[1], 3);
+    auto type = ParseNumber(parts[0], 3);
+    auto lun = ParseNumber(parts[1], 3);
     if (!type || !lun)
         return std::nullopt;
     FruAddress a;
@@ -50,7 +47,7 @@ std::optional<FruAddress> FruAddress::Parse(const std::string& text) {
         std::string p = parts[static_cast<size_t>(i) + 2];
         if (p.rfind("0x", 0) != 0 && p.rfind("0X", 0) != 0)
             p = "0x" + p;
-        auto v = Number(p, 0xFF);
+        auto v = ParseNumber(p, 0xFF);
         if (!v)
             return std::nullopt;
         *bytes[i] = static_cast<uint8_t>(*v);

@@ -24,5 +24,9 @@ struct FruAddress {
     // FF, with or without 0x. Nothing when there are not six parts or a part
     // is not such a number.
     static std::optional<FruAddress> Parse(const std::string& text);
+    // An unsigned number in C notation (decimal, 0x hex, leading 0 octal) up
+    // to max, with no sign and nothing after it; nothing otherwise. The
+    // address parts and the command's numeric operands are read with it.
+    static std::optional<uint32_t> ParseNumber(const std::string& text, uint32_t max);
     bool operator==(const FruAddress&) const = default;
 };

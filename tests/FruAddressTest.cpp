@@ -37,4 +37,18 @@ TEST(FruAddressTest, ParsesWhatTheCommandAccepts) {
     }
 }
 
+TEST(FruAddressTest, NumbersInCNotationUpToTheirBound) {
+    const struct {
+        const char* text;
+        uint32_t max;
+        std::optional<uint32_t> value;
+    } cases[] = {{"255", 255, 255}, {"0x10", 16, 16},
+                 {"010", 8, 8},     {"256", 255, {}},
+                 {"0x11", 16, {}},  {"+1", 9, {}},
+                 {"-0", 9, {}},     {"", 9, {}},
+                 {"1x", 9, {}},     {"99999999999999999999", 0xFFFFFFFF, {}}};
+    for (const auto& c : cases)
+        EXPECT_EQ(FruAddress::ParseNumber(c.text, c.max), c.value) << c.text;
+}
+
 } // namespace

@@ -122,11 +122,12 @@ TEST_F(OrvaneCommandTest, ScanListsEveryFruWithItsAddressAndAreas) {
     Result r = Orvane({"scan"});
     ASSERT_EQ(r.code, 0) << r.err;
     EXPECT_NE(r.out.find("2 FRU devices found, 2 read"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("  0  FRU1                 2:0:20:00:20:01    "
-                         "internal,chassis,board,product"),
+    EXPECT_NE(r.out.find("  #  id     name                 address            areas\n"
+                         "  0  id:1   FRU1                 2:0:20:00:20:01    "
+                         "internal,chassis,board,product\n"
+                         "  1  id:0   FRU0                 2:0:20:FF:20:00"),
               std::string::npos)
         << r.out;
-    EXPECT_NE(r.out.find("  1  FRU0                 2:0:20:FF:20:00"), std::string::npos);
     // Not a terminal: progress comes as plain lines.
     EXPECT_NE(r.err.find("Scanning the SDR repository for FRU devices\n"), std::string::npos);
     EXPECT_NE(r.err.find("Read FRU 2 of 2\n"), std::string::npos) << r.err;
@@ -197,14 +198,15 @@ TEST_F(OrvaneCommandTest, DamagedDevicesAreShownFromTheirRawBytes) {
         std::vector<uint8_t> image = BoardImage("Maker1");
         c.apply(image);
         TestSupport::WriteFile(dir + "/fru1.bin", image);
-        const std::string device = std::string("     FRU1                 2:0:20:00:20:01    ");
+        const std::string device = std::string("  0  FRU1                 2:0:20:00:20:01    ");
 
         Result r = Orvane({"scan"});
         EXPECT_EQ(r.code, 4);
         EXPECT_NE(r.out.find("damaged:\n" + device + c.listed), std::string::npos) << r.out;
         EXPECT_EQ(r.out.find("unreadable:"), std::string::npos) << r.out;
         r = Orvane({"scan", "--json"});
-        EXPECT_NE(r.out.find("\"damaged\": [{\"name\": \"FRU1\", \"address\": "
+        EXPECT_NE(r.out.find("\"damaged\": [{\"position\": 0, \"id\": \"id:1\", \"name\": "
+                             "\"FRU1\", \"address\": "
                              "\"2:0:20:00:20:01\", \"status\": \"" +
                              std::string(c.listed).substr(0, 10) + "\""),
                   std::string::npos)
@@ -216,7 +218,7 @@ TEST_F(OrvaneCommandTest, DamagedDevicesAreShownFromTheirRawBytes) {
              {std::vector<std::string>{"show"}, std::vector<std::string>{"show", "FRU1"}}) {
             r = Orvane(args);
             EXPECT_EQ(r.code, 4) << args.size();
-            EXPECT_NE(r.out.find("FRU device FRU1 at 2:0:20:00:20:01\n  damaged: shown from its "
+            EXPECT_NE(r.out.find("FRU 0: FRU1 at 2:0:20:00:20:01\n  damaged: shown from its "
                                  "raw bytes, not editable\n"),
                       std::string::npos)
                 << r.out;
@@ -226,12 +228,12 @@ TEST_F(OrvaneCommandTest, DamagedDevicesAreShownFromTheirRawBytes) {
         r = Orvane({"show", "--json"});
         EXPECT_EQ(r.code, 4);
         EXPECT_TRUE(FollowsSchema(r.out, 2)) << r.out;
-        EXPECT_NE(r.out.find("\"position\": null"), std::string::npos);
+        EXPECT_NE(r.out.find("\"position\": 0"), std::string::npos);
 
         // --strict shows only what the library took; the device is still listed.
         r = Orvane({"show", "--strict"});
         EXPECT_EQ(r.code, 4);
-        EXPECT_EQ(r.out.find("FRU device FRU1"), std::string::npos) << r.out;
+        EXPECT_EQ(r.out.find("FRU 0: FRU1"), std::string::npos) << r.out;
         EXPECT_NE(r.out.find("damaged:\n" + device), std::string::npos) << r.out;
         EXPECT_EQ(Orvane({"show", "FRU1", "--strict"}).code, 4);
 
@@ -250,7 +252,7 @@ TEST_F(OrvaneCommandTest, UnreadableDeviceIsReadOnceAScan) {
     EXPECT_EQ(Count(requests, " cmd=11 data=[01 "), 1u) << requests;
     Result r = Orvane({"scan"});
     EXPECT_EQ(r.code, 4);
-    EXPECT_NE(r.out.find("unreadable:\n     FRU1                 2:0:20:00:20:01    0xC0070028 "
+    EXPECT_NE(r.out.find("unreadable:\n  0  FRU1                 2:0:20:00:20:01    0xC0070028 "
                          "The common header of FRU1 is invalid.\n"),
               std::string::npos)
         << r.out;
@@ -411,15 +413,15 @@ TEST_F(OrvaneCommandTest, EveryKindOfMessageInGerman) {
         {{"--bogus"}, "orvane: unbekannte Option --bogus"},
         {{"check", "nowhere"}, "\"nowhere\" ist keine Adresse"},
         {{"dump", "0"}, "orvane dump: erwartet FRU DATEI.bin"},
-        {{"scan"}, "1 gelesen\n  #  Name                 Adresse            Bereiche\n"},
-        {{"scan"}, "nicht lesbar:\n     FRU1 "},
+        {{"scan"}, "1 gelesen\n  #  id     Name                 Adresse            Bereiche\n"},
+        {{"scan"}, "nicht lesbar:\n  0  FRU1 "},
         {{"show", "FRU1"},
          "orvane: das FRU-Gerät FRU1 an 2:0:20:00:20:01 kann nicht gelesen werden"},
-        {{"get", "7", "board.manufacturer"}, "orvane: es gibt keine FRU 7 (1 FRUs geladen)"},
-        {{"set", "0", "board.serial_number", "X", "--commit"}, "ein Text aus einem Byte"},
-        {{"--backup-dir", "blocker/sub", "set", "0", "board.serial_number", "SN77", "--commit"},
+        {{"get", "7", "board.manufacturer"}, "orvane: es gibt keine FRU 7 (Positionen 0 bis 1"},
+        {{"set", "id:0", "board.serial_number", "X", "--commit"}, "ein Text aus einem Byte"},
+        {{"--backup-dir", "blocker/sub", "set", "id:0", "board.serial_number", "SN77", "--commit"},
          "der Sicherungsordner blocker/sub kann nicht angelegt werden"},
-        {{"set", "0", "board.serial_number", "SN78", "--commit"},
+        {{"set", "1", "board.serial_number", "SN78", "--commit"},
          "festgeschrieben und verifiziert"},
         {{"--system", "nowhere.json", "props"}, "orvane: der BMC ist nicht erreichbar"},
         {{"diff", "old.jsonl", "new.jsonl"}, "orvane diff: old.jsonl kann nicht gelesen werden"},

@@ -179,7 +179,8 @@ TEST_F(SafeCommitTest, ACorruptedBoardAreaIsListedAndBroughtBackFromARawImage) {
         << r.out;
     r = Orvane("show --json");
     EXPECT_EQ(r.code, 4);
-    EXPECT_NE(r.out.find("\"damaged\": [{\"name\": \"PSU\", \"address\": \"2:0:20:00:20:01\", "
+    EXPECT_NE(r.out.find("\"damaged\": [{\"position\": 0, \"id\": \"id:1\", \"name\": \"PSU\", "
+                         "\"address\": \"2:0:20:00:20:01\", "
                          "\"status\": \"0xC0070013\""),
               std::string::npos)
         << r.out;

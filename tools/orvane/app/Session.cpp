@@ -96,7 +96,7 @@ int Session::Fail(const std::string& what, uint32_t status) {
     return Report::Library(&api, what, status);
 }
 
-bool Session::LoadSystem() {
+bool Session::LoadSystem(bool probeFru0) {
     if (!DriverReasons::CheckController())
         return false;
     const uint32_t status = LoadConfigurationFromSystem(&api);
@@ -105,6 +105,7 @@ bool Session::LoadSystem() {
         Fail(_("loading the configuration from the system"), status);
         return false;
     }
+    slots = Positions::Build(&api, probeFru0);
     return true;
 }
 
@@ -120,7 +121,38 @@ bool Session::SelectedAddress(FruAddress* a) {
                          &a->deviceId) == ORVANE_OK;
 }
 
-bool Session::SelectFru(const std::string& designation, uint32_t* position) {
+bool Session::SelectFru(const std::string& designation, uint32_t* index) {
+    if (slots.empty())
+        return SelectListed(designation, index);
+    size_t at = 0;
+    const Positions::Slot* slot = Positions::Find(slots, designation, &at);
+    if (!slot) {
+        if (Positions::IsPosition(designation))
+            Report::Say(_("there is no FRU %s (positions 0 to %zu; try orvane scan)\n"),
+                        designation.c_str(), slots.size() - 1);
+        else
+            Report::Say(FruAddress::Parse(designation)
+                            ? _("no located FRU is at the address \"%s\" (try orvane scan)\n")
+                            : _("no located FRU is named \"%s\" (try orvane scan)\n"),
+                        designation.c_str());
+        return false;
+    }
+    const DeviceAccess::LocatedDevice& d = slot->device;
+    if (!slot->index) {
+        Report::Say(d.damaged ? _("FRU %zu (%s at %s) is damaged: 0x%08X %s\n")
+                              : _("FRU %zu (%s at %s) cannot be read: 0x%08X %s\n"),
+                    at, d.name.c_str(), d.address.Format().c_str(), d.status, d.message.c_str());
+        return false;
+    }
+    *index = *slot->index;
+    if (const uint32_t status = ::SelectFru(&api, *index); status != ORVANE_OK) {
+        Fail(Text::Format(_("selecting FRU %s"), designation.c_str()), status);
+        return false;
+    }
+    return true;
+}
+
+bool Session::SelectListed(const std::string& designation, uint32_t* position) {
     const uint32_t count = Count();
     if (auto number = Text::ParseNumber(designation, 0xFFFF);
         number && designation.find(':') == std::string::npos) {
@@ -161,6 +193,10 @@ bool Session::Describe(uint32_t position, FruView* view) {
         return false;
     }
     view->position = position;
+    if (const auto at = Positions::PositionOf(slots, FruEdit::SelectedFru())) {
+        view->position = *at;
+        view->withoutRecord = slots[*at].withoutRecord;
+    }
     const OrvaneChar* name = nullptr;
     if (GetFruName(&api, &name) == ORVANE_OK)
         view->name = Text::ToUtf8(name);

@@ -2,6 +2,7 @@
 // catalogue and debug level, the progress display, failure reports with the
 // library's last-error text, and snapshots of loaded FRUs for display.
 #pragma once
+#include "app/Positions.h"
 #include "app/Report.h"
 #include "fru/FruAddress.h"
 #include "orvane/orvane.h"
@@ -42,9 +43,11 @@ struct FruView {
     FruAddress address;
     std::vector<uint8_t> header;
     std::vector<AreaView> areas;
-    bool editable = true; // false: shown from raw bytes, the library refuses the image
-    bool listed = true;   // false: a located device the load refused, so without a position
-    std::string problem;  // why the image as a whole cannot be read
+    bool editable = true;       // false: shown from raw bytes, the library refuses the image
+    bool listed = true;         // false: a located device the load refused, so without a position
+    bool withoutRecord = false; // the BMC's FRU 0, found though no SDR record names it
+    std::string state;          // "": read; "damaged" or "unreadable": a located device not read
+    std::string problem;        // why the image as a whole cannot be read
 };
 
 class Session {
@@ -68,18 +71,29 @@ class Session {
     static void ShowProgress(uint32_t phase, const OrvaneChar* text, uint32_t done, uint32_t total);
     static void EndProgress();
 
-    // Loads every FRU of the system with progress on standard error.
-    bool LoadSystem();
-    // Selects a FRU of the selected list by position, address or name.
-    bool SelectFru(const std::string& designation, uint32_t* position);
-    // Reads everything the library shows of the FRU at a position of the
-    // selected list (selecting it).
-    bool Describe(uint32_t position, FruView* view);
+    // Loads every FRU of the system with progress on standard error, and
+    // gives every located device its position (Positions); probeFru0 also
+    // looks for the BMC's FRU 0 when no SDR record names it.
+    bool LoadSystem(bool probeFru0 = true);
+    // The positions of the system's FRUs after LoadSystem (empty before).
+    const std::vector<Positions::Slot>& Slots() const { return slots; }
+    // Selects a FRU by position, id:N, address or name, and gives its index
+    // in the selected list. A located device that was not read is named
+    // with the reason and not selected.
+    bool SelectFru(const std::string& designation, uint32_t* index);
+    // Reads everything the library shows of the FRU at an index of the
+    // selected list (selecting it); the view carries the FRU's position.
+    bool Describe(uint32_t index, FruView* view);
     // Number of FRUs in the selected list.
     uint32_t Count();
     bool SelectedAddress(FruAddress* address);
 
   private:
+    // The FRUs of the selected list, by their index (before LoadSystem, and
+    // for configuration files).
+    bool SelectListed(const std::string& designation, uint32_t* index);
+
     OrvaneInterface api{};
     bool open = false;
+    std::vector<Positions::Slot> slots;
 };

@@ -74,7 +74,8 @@ bool SelectTarget(Session& s, const Options& o, const std::string* designation,
 namespace {
 // A located device the load did not read: a damaged one from its raw bytes,
 // unless --strict; otherwise the reason.
-bool DescribeFailedDevice(const Options& o, DeviceAccess::LocatedDevice* device, FruView* view) {
+bool DescribeFailedDevice(const Options& o, DeviceAccess::LocatedDevice* device, uint32_t position,
+                          FruView* view) {
     const std::string address = device->address.Format();
     if (device->damaged && o.strict) {
         Report::Say(_("the library refuses the image of %s at %s (0x%08X: %s); "
@@ -82,7 +83,7 @@ bool DescribeFailedDevice(const Options& o, DeviceAccess::LocatedDevice* device,
                     device->name.c_str(), address.c_str(), device->status, device->message.c_str());
         return false;
     }
-    if (device->damaged && Unreadable::Describe(device, view))
+    if (device->damaged && Unreadable::Describe(device, position, view))
         return true;
     Report::Say(_("the FRU device %s at %s cannot be read (0x%08X: %s)\n"), device->name.c_str(),
                 address.c_str(), device->status, device->message.c_str());
@@ -108,8 +109,10 @@ bool DescribeTarget(Session& s, const Options& o, const std::string* designation
         return true;
     }
     if (designation && o.file.empty() && o.image.empty())
-        if (auto device = Unreadable::Named(*designation))
-            return DescribeFailedDevice(o, &*device, view);
+        if (const auto at = Unreadable::Named(s, *designation)) {
+            DeviceAccess::LocatedDevice device = s.Slots()[*at].device;
+            return DescribeFailedDevice(o, &device, static_cast<uint32_t>(*at), view);
+        }
     if (!SelectTarget(s, o, designation, position) || !s.Describe(*position, view))
         return false;
     if (o.imageSource)
@@ -254,32 +257,51 @@ int ApplyValue(Session& s, const Options& o, const FieldNames::Field& field,
     return kExitOk;
 }
 
-// The device a command names: a position or name of a FRU read, the name of
-// a located device that could not be read, or an address. *position is the
-// system list's FRU of that device, when there is one (then selected).
-bool ResolveDevice(Session& s, const std::string& designation, FruAddress* address,
-                   std::optional<uint32_t>* position) {
-    const auto parsed = FruAddress::Parse(designation);
-    if (parsed) {
+// The device a command names: any position, id:N, name or address of a
+// located device, or any other address. *position is the system list's FRU
+// of that device, when there is one (then selected). A write refuses a
+// position whose device was not read: naming such a device by address or
+// id:N says that it is meant.
+int ResolveDevice(Session& s, const std::string& designation, FruAddress* address,
+                  std::optional<uint32_t>* position, bool write) {
+    size_t at = 0;
+    const Positions::Slot* slot = Positions::Find(s.Slots(), designation, &at);
+    if (!slot && !s.Slots().empty() && !FruAddress::Parse(designation)) {
+        uint32_t index = 0; // says why nothing has that name or position
+        s.SelectFru(designation, &index);
+        return kExitLibrary;
+    }
+    if (slot && !slot->index && write && Positions::IsPosition(designation)) {
+        const DeviceAccess::LocatedDevice& d = slot->device;
+        const std::string id = Positions::IdName(d.address);
+        return Report::Refused(
+            _("refusing to write FRU %zu: the FRU device %s at %s %s (0x%08X: %s); nothing was "
+              "written. To write it all the same, name it by its address %s%s%s\n"),
+            at, d.name.c_str(), d.address.Format().c_str(),
+            d.damaged ? _("is damaged") : _("cannot be read"), d.status, d.message.c_str(),
+            d.address.Format().c_str(), id.empty() ? "" : _(" or "), id.c_str());
+    }
+    if (slot) {
+        *address = slot->device.address;
+    } else if (const auto parsed = FruAddress::Parse(designation)) {
         *address = *parsed;
     } else {
-        for (const auto& d : DeviceAccess::LocatedDevices())
-            if (!d.read && d.name == designation) {
-                *address = d.address;
-                return true;
-            }
-        uint32_t at = 0;
-        if (!s.SelectFru(designation, &at))
-            return false;
+        uint32_t index = 0; // the FRUs of a list without positions
+        if (!s.SelectFru(designation, &index))
+            return kExitLibrary;
         s.SelectedAddress(address);
     }
-    for (uint32_t i = 0; i < s.Count(); ++i) {
+    if (slot && slot->index)
+        *position = slot->index;
+    for (uint32_t i = 0; !slot && i < s.Count(); ++i) {
         FruAddress a;
         if (SelectFru(s.Api(), i) == ORVANE_OK && s.SelectedAddress(&a) && a == *address) {
             *position = i;
-            return true;
+            break;
         }
     }
-    return true;
+    if (*position)
+        SelectFru(s.Api(), **position);
+    return kExitOk;
 }
 } // namespace Commands

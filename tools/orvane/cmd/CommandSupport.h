@@ -32,11 +32,13 @@ bool DescribeTarget(Session& s, const Options& o, const std::string* designation
 const FieldView* FindField(const FruView& view, const FieldNames::Field& field,
                            const std::string& name);
 bool SelectArea(Session& s, int32_t area);
-// The device a command names: a position or name of a FRU read, the name of
-// a located device that could not be read, or an address. *position is the
-// system list's FRU of that device, when there is one (then selected).
-bool ResolveDevice(Session& s, const std::string& designation, FruAddress* address,
-                   std::optional<uint32_t>* position);
+// The device a command names: any position, id:N, name or address of a
+// located device, or any other address. *position is the system list's FRU
+// of that device, when there is one (then selected). With write, a position
+// whose device was not read is refused (kExitRefused); its address or id:N
+// names it on purpose. Returns an exit code.
+int ResolveDevice(Session& s, const std::string& designation, FruAddress* address,
+                  std::optional<uint32_t>* position, bool write);
 bool SelectNamedField(Session& s, const FieldNames::Field& field, const std::string& name);
 // The bytes a value stands for in a field: hex for the internal use data, a
 // date for the board's manufacturing date, a number for the chassis type,

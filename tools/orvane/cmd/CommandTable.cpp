@@ -21,10 +21,14 @@ const Command kCommands[] = {
      kJson | kFleet,
      N_("usage: orvane scan [--json]\n"
         "Scans the SDR repository, reads every FRU device (at most 17) and lists\n"
-        "position, name, address and the areas present. Devices that were located\n"
-        "but not read are listed with the library's reason: as damaged when their\n"
-        "bytes read but the library refuses the image (JSON: \"damaged\"), else as\n"
-        "unreadable (JSON: \"unreadable\"); the exit code is then 4.\n")},
+        "position, id:N (the BMC's logical FRU devices), name, address and the areas\n"
+        "present. Every located device has a position in SDR order, read or not, so\n"
+        "positions do not move when a device fails; one that was not read is marked\n"
+        "and listed again with the library's reason: as damaged when its bytes read\n"
+        "but the library refuses the image (JSON: \"damaged\"), else as unreadable\n"
+        "(JSON: \"unreadable\"); the exit code is then 4. When no SDR record names\n"
+        "the BMC's FRU device 0, it is read by its address and, when it answers,\n"
+        "listed last as found without an SDR record.\n")},
     {"show",
      Show,
      nullptr,
@@ -98,7 +102,7 @@ const Command kCommands[] = {
      {1, 2, N_("takes CFG or FILE.bin")},
      0,
      {},
-     kRepack,
+     kRepack | kForce | kDryRun,
      N_("usage: orvane restore CFG   or   orvane restore FILE.bin [FRU]\n"
         "CFG: writes a saved file's internal use, multi-record and field contents to\n"
         "the device at the file's address and commits, guarded, backed up and\n"
@@ -106,7 +110,8 @@ const Command kCommands[] = {
         "from the file's. A device whose image no longer reads gets the file's\n"
         "whole image. --repack as for set --commit.\n"
         "FILE.bin: writes the raw image like orvane write, to FRU or to the device\n"
-        "named in a backup's file name (<time>-T-L-DA-B-CA-ID.bin).\n")},
+        "named in a backup's file name (<time>-T-L-DA-B-CA-ID.bin), checked like\n"
+        "orvane write (--force, --dry-run).\n")},
     {"dump",
      Dump,
      nullptr,
@@ -162,10 +167,14 @@ const Command kCommands[] = {
      {2, 2, N_("takes FRU FILE.bin")},
      0,
      {},
-     0,
+     kForce | kDryRun,
      N_("usage: orvane write FRU FILE.bin\n"
         "Writes a raw image from offset 0, after the backup, and reads it back;\n"
-        "a difference is rolled back from the backup.\n")},
+        "a difference is rolled back from the backup. An image without a valid\n"
+        "common header, or with a declared area that does not read (as show --image\n"
+        "shows it), is refused (exit 3) unless --force. --dry-run lists what the\n"
+        "write would change, area by area, and writes nothing. A position whose\n"
+        "device was not read is refused; its address or id:N names it on purpose.\n")},
     {"props",
      Props,
      nullptr,
@@ -219,7 +228,9 @@ const OptionText kOptions[] = {
     {kJson, "--json", N_("  --json               JSON output\n")},
     {kCommit, "--commit", N_("  --commit             write the change to the device\n")},
     {kSave, "--save", N_("  --save CFG           write the changed FRU to a configuration file\n")},
-    {kForce, "--force", N_("  --force              store a one-byte text all the same\n")},
+    {kForce, "--force",
+     N_("  --force              store a one-byte text, or write an image that does\n"
+        "                       not read, all the same\n")},
     {kStrict, "--strict", N_("  --strict             show only what the library accepts\n")},
     {kRepack, "--repack",
      N_("  --repack             move the areas to where the commit writes them and\n"
@@ -227,8 +238,8 @@ const OptionText kOptions[] = {
     {kGrow, "--grow", N_("  --grow               give an area the 8-byte blocks a value needs\n")},
     {kShrink, "--shrink", N_("  --shrink             give back an area's unused 8-byte blocks\n")},
     {kDryRun, "--dry-run",
-     N_("  --dry-run            show what would be written (set: with --grow or --shrink),\n"
-        "                       write nothing\n")},
+     N_("  --dry-run            show what would be written, write nothing (set --grow\n"
+        "                       or --shrink, write, restore FILE.bin, apply)\n")},
     {kFile, "--file", N_("  --file CFG           the FRU of a configuration file\n")},
     {kImage, "--image", N_("  --image FILE.bin     a raw FRU image file as the one FRU\n")},
     {kHosts, "--hosts", N_("  --hosts LIST         many BMCs: bmc[01-64].net,10.1.2.3\n")},
@@ -306,7 +317,8 @@ std::string Overview() {
           "  inventory --hosts LIST   every host's FRUs as JSON Lines (--out FILE)\n"
           "  diff OLD NEW             what changed between two inventories\n"
           "\n"
-          "FRU: a position (orvane scan), an address T:L:DA:B:CA:ID, or a name.\n"
+          "FRU: a position (orvane scan; every located device has one), id:N (the BMC's\n"
+          "     FRU device N), an address T:L:DA:B:CA:ID, or a name.\n"
           "FIELD: board.manufacturer, product.asset_tag, chassis.custom.2, internal.data, ...\n"
           "       or the field enumerator 1-17.\n"
           "\n");

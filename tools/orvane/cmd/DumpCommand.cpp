@@ -22,8 +22,8 @@ int Dump(Session& s, const Options& o) {
         return kExitLibrary;
     FruAddress address;
     std::optional<uint32_t> position;
-    if (!ResolveDevice(s, fru, &address, &position))
-        return kExitLibrary;
+    if (int code = ResolveDevice(s, fru, &address, &position, false))
+        return code;
     std::vector<uint8_t> bytes;
     std::string source, error;
     if (const uint32_t status = RawImage::ReadWholeDevice(address, &bytes, &source)) {

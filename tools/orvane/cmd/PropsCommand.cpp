@@ -2,6 +2,7 @@
 
 #include "cmd/CommandSupport.h"
 #include "device/Backup.h"
+#include "view/JsonWriter.h"
 #include "view/Render.h"
 #include "view/Text.h"
 #include "view/Translate.h"
@@ -17,14 +18,14 @@
 namespace Commands {
 int Props(Session& s, const Options& o) {
     // The counts describe the loaded system, so the system is loaded first.
-    if (!s.LoadSystem())
+    // Without looking for the BMC's FRU 0 beyond the SDR: the library's counts.
+    if (!s.LoadSystem(false))
         return kExitLibrary;
     if (uint32_t status = LoadPropertiesFromSystem(s.Api()); status != ORVANE_OK)
         return s.Fail(_("reading the system properties"), status);
     uint32_t count = 0;
     GetNumberOfProperties(s.Api(), &count);
-    if (o.json)
-        std::printf("{\"properties\": [");
+    JsonWriter::Value properties = JsonWriter::Value::array();
     for (uint32_t i = 0; i < count; ++i) {
         const OrvaneChar* title = nullptr;
         const OrvaneChar* value = nullptr;
@@ -32,14 +33,12 @@ int Props(Session& s, const Options& o) {
         GetPropertyTitle(s.Api(), &title);
         GetPropertyValue(s.Api(), &value);
         if (o.json)
-            std::printf("%s{\"title\": %s, \"value\": %s}", i ? ", " : "",
-                        Text::JsonString(Text::ToUtf8(title)).c_str(),
-                        Text::JsonString(Text::ToUtf8(value)).c_str());
+            properties.push_back({{"title", Text::ToUtf8(title)}, {"value", Text::ToUtf8(value)}});
         else
             std::printf("%s: %s\n", Text::ToUtf8(title).c_str(), Text::ToUtf8(value).c_str());
     }
     if (o.json)
-        std::printf("]}\n");
+        std::printf("%s\n", JsonWriter::Inline({{"properties", std::move(properties)}}).c_str());
     return kExitOk;
 }
 } // namespace Commands

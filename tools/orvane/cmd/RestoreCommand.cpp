@@ -8,6 +8,7 @@
 #include "cmd/CommandSupport.h"
 #include "device/Backup.h"
 #include "device/GuardedWrite.h"
+#include "device/ImageCheck.h"
 #include "device/RawImage.h"
 #include "device/SafeCommit.h"
 #include "view/Render.h"
@@ -181,6 +182,8 @@ int RestoreImage(Session& s, const Options& o) {
     if (!RawImage::ReadFile(o.operands[0], &image, &error)) {
         return Report::Fail("%s\n", error.c_str());
     }
+    if (int code = ImageCheck::Admit(o, o.operands[0], image))
+        return code;
     const auto named = AddressInName(o.operands[0]);
     if (o.operands.size() == 1 && !named)
         return Usage("restore", Text::Format(_("cannot tell the device from the name %s; name "
@@ -190,12 +193,11 @@ int RestoreImage(Session& s, const Options& o) {
         return kExitLibrary;
     FruAddress address = named ? *named : FruAddress{};
     std::optional<uint32_t> position;
-    if (o.operands.size() == 2) {
-        if (!ResolveDevice(s, o.operands[1], &address, &position))
-            return kExitLibrary;
-    } else if (!ResolveDevice(s, address.Format(), &address, &position)) {
-        return kExitLibrary;
-    }
+    const std::string device = o.operands.size() == 2 ? o.operands[1] : address.Format();
+    if (int code = ResolveDevice(s, device, &address, &position, true))
+        return code;
+    if (o.dryRun)
+        return ImageCheck::DryRun(address, image);
     return GuardedWrite::Write(s, o, {address, position}, image);
 }
 } // namespace
@@ -206,6 +208,8 @@ int Restore(Session& s, const Options& o) {
         return RestoreImage(s, o);
     if (o.operands.size() != 1) // a configuration file names its device itself
         return Usage("restore", _("takes CFG or FILE.bin"));
+    if (o.dryRun)
+        return Usage("restore", _("--dry-run shows what restore FILE.bin would write"));
     Options fromFile = o;
     fromFile.file = o.operands[0];
     if (!LoadSource(s, fromFile))

@@ -19,26 +19,35 @@ namespace Commands {
 int Scan(Session& s, const Options& o) {
     if (!s.LoadSystem())
         return kExitLibrary;
-    if (uint32_t status = SelectList(s.Api(), ORVANE_LIST_SYSTEM); status != ORVANE_OK)
-        return s.Fail(_("selecting the system list"), status);
-    uint32_t present = 0, loaded = 0;
-    GetNumberOfFrus(s.Api(), &present, &loaded);
-    std::vector<FruView> frus(loaded);
-    for (uint32_t i = 0; i < loaded; ++i)
-        if (!s.Describe(i, &frus[i]))
-            return kExitLibrary;
-    const auto unreadable = Unreadable::Devices();
-    const int code = unreadable.empty() ? kExitOk : kExitPartial;
+    // Every position in order; a device that was not read keeps its place.
+    const auto& slots = s.Slots();
+    std::vector<FruView> frus, all(slots.size());
+    for (uint32_t i = 0; i < slots.size(); ++i) {
+        FruView& fru = all[i];
+        if (slots[i].index) {
+            if (!s.Describe(*slots[i].index, &fru))
+                return kExitLibrary;
+            frus.push_back(fru);
+            continue;
+        }
+        fru.position = i;
+        fru.name = slots[i].device.name;
+        fru.address = slots[i].device.address;
+        fru.state = slots[i].device.damaged ? "damaged" : "unreadable";
+    }
+    const int code = Unreadable::Any(slots) ? kExitPartial : kExitOk;
     if (o.json) {
-        Render::Json(stdout, frus, Unreadable::Json(unreadable));
+        Render::Json(stdout, frus, Unreadable::Json(slots));
         return code;
     }
-    std::printf(_("%u FRU devices found, %u read\n"), present, loaded);
-    std::printf("%3s  %s %s %s\n", "#", Text::Padded(_("name"), 20).c_str(),
-                Text::Padded(_("address"), 18).c_str(), _("areas"));
-    for (const auto& fru : frus)
+    std::printf(_("%u FRU devices found, %u read\n"), static_cast<uint32_t>(all.size()),
+                static_cast<uint32_t>(frus.size()));
+    std::printf("%3s  %s %s %s %s\n", "#", Text::Padded(_("id"), 6).c_str(),
+                Text::Padded(_("name"), 20).c_str(), Text::Padded(_("address"), 18).c_str(),
+                _("areas"));
+    for (const auto& fru : all)
         Render::ScanLine(stdout, fru);
-    Unreadable::Print(stdout, unreadable);
+    Unreadable::Print(stdout, slots);
     return code;
 }
 } // namespace Commands

@@ -6,10 +6,11 @@
 #include "cmd/CommandSupport.h"
 #include "decode/FieldEncoding.h"
 #include "device/Backup.h"
+#include "device/GuardedWrite.h"
 #include "device/RawImage.h"
 #include "device/Relayout.h"
 #include "device/SafeCommit.h"
-#include "device/GuardedWrite.h"
+#include "device/Unreadable.h"
 #include "view/Render.h"
 #include "view/Text.h"
 #include "view/Translate.h"
@@ -226,6 +227,15 @@ int Set(Session& s, const Options& o) {
     }
     if (!LoadSource(s, o))
         return kExitLibrary;
+    if (!o.SingleFru())
+        if (const auto at = Unreadable::Named(s, o.operands[0])) {
+            const DeviceAccess::LocatedDevice& d = s.Slots()[*at].device;
+            return Report::Refused(_("FRU %zu (%s at %s) was not read (0x%08X: %s); it cannot be "
+                                     "changed, and nothing was written (orvane show %zu tells "
+                                     "more)\n"),
+                                   *at, d.name.c_str(), d.address.Format().c_str(), d.status,
+                                   d.message.c_str(), *at);
+        }
     uint32_t position = 0;
     FruView view;
     if (!DescribeTarget(s, o, &o.operands[0], &position, &view))

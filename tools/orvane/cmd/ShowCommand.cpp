@@ -17,46 +17,57 @@
 #include <vector>
 
 namespace Commands {
+namespace {
+// Every position of the system in order: the FRUs read, and damaged devices
+// from their raw bytes (unless --strict); unreadable ones only in the list
+// at the end.
+bool DescribeAll(Session& s, const Options& o, std::vector<FruView>* frus) {
+    for (uint32_t i = 0; i < s.Slots().size(); ++i) {
+        Positions::Slot slot = s.Slots()[i];
+        FruView view;
+        if (slot.index && !s.Describe(*slot.index, &view))
+            return false;
+        if (slot.index ||
+            (slot.device.damaged && !o.strict && Unreadable::Describe(&slot.device, i, &view)))
+            frus->push_back(std::move(view));
+    }
+    return true;
+}
+} // namespace
+
 int Show(Session& s, const Options& o) {
     if (!LoadSource(s, o))
         return kExitLibrary;
     std::vector<FruView> frus;
-    std::vector<DeviceAccess::LocatedDevice> failed;
-    bool deviceFailed = false; // the one FRU named is a located device the load did not read
-    if (o.SingleFru() || !o.operands.empty()) {
-        if (!o.SingleFru())
-            deviceFailed = Unreadable::Named(o.operands[0]).has_value();
+    const bool wholeSystem = !o.SingleFru() && o.operands.empty();
+    // The one FRU named is a located device the load did not read.
+    const bool deviceFailed =
+        !o.SingleFru() && !o.operands.empty() && Unreadable::Named(s, o.operands[0]).has_value();
+    if (!wholeSystem) {
         uint32_t position = 0;
         frus.resize(1);
         if (!DescribeTarget(s, o, o.operands.empty() ? nullptr : &o.operands[0], &position,
                             &frus[0]))
             return deviceFailed ? kExitPartial : kExitLibrary;
-    } else {
-        frus.resize(s.Count());
-        for (uint32_t i = 0; i < frus.size(); ++i)
-            if (!s.Describe(i, &frus[i]))
-                return kExitLibrary;
-        failed = Unreadable::Devices();
-        // A damaged device is shown from its raw bytes, read only now.
-        if (!o.strict)
-            for (auto& d : failed)
-                if (FruView view; d.damaged && Unreadable::Describe(&d, &view))
-                    frus.push_back(std::move(view));
+    } else if (!DescribeAll(s, o, &frus)) {
+        return kExitLibrary;
     }
-    const bool wholeSystem = !o.SingleFru() && o.operands.empty();
+    const bool failed = wholeSystem && Unreadable::Any(s.Slots());
     if (o.json) {
-        Render::Json(stdout, frus, wholeSystem ? Unreadable::Json(failed) : "");
+        Render::Json(stdout, frus,
+                     wholeSystem ? Unreadable::Json(s.Slots()) : JsonWriter::Value::object());
     } else {
         for (size_t i = 0; i < frus.size(); ++i) {
             if (i)
                 std::printf("\n");
             Render::Plain(stdout, frus[i]);
         }
-        if (!failed.empty())
+        if (failed)
             std::printf("\n");
-        Unreadable::Print(stdout, failed);
+        if (wholeSystem)
+            Unreadable::Print(stdout, s.Slots());
     }
-    if (deviceFailed || !failed.empty())
+    if (deviceFailed || failed)
         return kExitPartial;
     // An image without a readable common header shows nothing of a FRU.
     for (const auto& fru : frus)

@@ -4,6 +4,7 @@
 
 #include "cmd/CommandSupport.h"
 #include "device/GuardedWrite.h"
+#include "device/ImageCheck.h"
 #include "device/RawImage.h"
 #include "view/Text.h"
 #include "view/Translate.h"
@@ -20,12 +21,16 @@ int Write(Session& s, const Options& o) {
     if (!RawImage::ReadFile(o.operands[1], &image, &error)) {
         return Report::Fail("%s\n", error.c_str());
     }
+    if (int code = ImageCheck::Admit(o, o.operands[1], image))
+        return code;
     if (!LoadSource(s, o))
         return kExitLibrary;
     FruAddress address;
     std::optional<uint32_t> position;
-    if (!ResolveDevice(s, o.operands[0], &address, &position))
-        return kExitLibrary;
+    if (int code = ResolveDevice(s, o.operands[0], &address, &position, true))
+        return code;
+    if (o.dryRun)
+        return ImageCheck::DryRun(address, image);
     return GuardedWrite::Write(s, o, {address, position}, image);
 }
 } // namespace Commands

@@ -9,29 +9,22 @@
 
 namespace Unreadable {
 
-std::vector<DeviceAccess::LocatedDevice> Devices() {
-    std::vector<DeviceAccess::LocatedDevice> failed;
-    for (auto& d : DeviceAccess::LocatedDevices())
-        if (!d.read)
-            failed.push_back(std::move(d));
-    return failed;
+bool Any(const std::vector<Positions::Slot>& slots) {
+    for (const auto& slot : slots)
+        if (!slot.index)
+            return true;
+    return false;
 }
 
-std::optional<DeviceAccess::LocatedDevice> Named(const std::string& designation) {
-    const auto address = FruAddress::Parse(designation);
-    std::optional<DeviceAccess::LocatedDevice> named;
-    for (auto& d : DeviceAccess::LocatedDevices()) {
-        const bool match =
-            address ? d.address == *address : !d.name.empty() && d.name == designation;
-        if (match && d.read)
-            return std::nullopt;
-        if (match && !named)
-            named = std::move(d);
-    }
-    return named;
+std::optional<size_t> Named(const Session& s, const std::string& designation) {
+    size_t at = 0;
+    const Positions::Slot* slot = Positions::Find(s.Slots(), designation, &at);
+    if (!slot || slot->index)
+        return std::nullopt;
+    return at;
 }
 
-bool Describe(DeviceAccess::LocatedDevice* device, FruView* view) {
+bool Describe(DeviceAccess::LocatedDevice* device, uint32_t position, FruView* view) {
     const FruAddress address = device->address;
     std::vector<uint8_t> bytes;
     std::string source;
@@ -43,45 +36,49 @@ bool Describe(DeviceAccess::LocatedDevice* device, FruView* view) {
     }
     *view = FruView();
     FruViews::Fill(ImageModel::ParseImage(bytes, Text::FromUtf8(device->name)), view);
+    view->position = position;
     view->name = device->name;
     view->address = address;
-    view->listed = false;
     view->editable = false;
     return true;
 }
 
-void Print(std::FILE* out, const std::vector<DeviceAccess::LocatedDevice>& devices) {
+void Print(std::FILE* out, const std::vector<Positions::Slot>& slots) {
     for (const bool damaged : {true, false}) {
         bool heading = false;
-        for (const auto& d : devices) {
-            if (d.damaged != damaged)
+        for (size_t i = 0; i < slots.size(); ++i) {
+            const auto& d = slots[i].device;
+            if (slots[i].index || d.damaged != damaged)
                 continue;
             if (!heading)
                 std::fprintf(out, "%s\n", damaged ? _("damaged:") : _("unreadable:"));
             heading = true;
-            std::fprintf(out, "     %s %-18s 0x%08X %s\n", Text::Padded(d.name, 20).c_str(),
+            std::fprintf(out, "%3zu  %s %-18s 0x%08X %s\n", i, Text::Padded(d.name, 20).c_str(),
                          d.address.Format().c_str(), d.status, d.message.c_str());
         }
     }
 }
 
-std::string Json(const std::vector<DeviceAccess::LocatedDevice>& devices) {
-    std::string text;
+JsonWriter::Value Json(const std::vector<Positions::Slot>& slots) {
+    JsonWriter::Value members = JsonWriter::Value::object();
     for (const bool damaged : {true, false}) {
-        text += damaged ? "\"damaged\": [" : ", \"unreadable\": [";
-        const char* separator = "";
-        for (const auto& d : devices) {
-            if (d.damaged != damaged)
+        JsonWriter::Value list = JsonWriter::Value::array();
+        for (size_t i = 0; i < slots.size(); ++i) {
+            const auto& d = slots[i].device;
+            if (slots[i].index || d.damaged != damaged)
                 continue;
             char status[16];
             std::snprintf(status, sizeof status, "0x%08X", d.status);
-            text += std::string(separator) + "{\"name\": " + Text::JsonString(d.name) +
-                    ", \"address\": \"" + d.address.Format() + "\", \"status\": \"" + status +
-                    "\", \"message\": " + Text::JsonString(d.message) + "}";
-            separator = ", ";
+            const std::string id = Positions::IdName(d.address);
+            list.push_back({{"position", i},
+                            {"id", id.empty() ? JsonWriter::Value(nullptr) : JsonWriter::Value(id)},
+                            {"name", d.name},
+                            {"address", d.address.Format()},
+                            {"status", status},
+                            {"message", d.message}});
         }
-        text += "]";
+        members[damaged ? "damaged" : "unreadable"] = std::move(list);
     }
-    return text;
+    return members;
 }
 } // namespace Unreadable

@@ -1,10 +1,11 @@
 #include "view/Render.h"
 
-#include "view/Text.h"
-#include "view/Translate.h"
 #include "decode/FieldEncoding.h"
 #include "decode/FruNames.h"
 #include "decode/MultiRecords.h"
+#include "view/JsonWriter.h"
+#include "view/Text.h"
+#include "view/Translate.h"
 
 #include <cwchar>
 
@@ -96,9 +97,16 @@ void AreaHeading(std::FILE* out, const AreaView& area) {
 } // namespace
 
 void ScanLine(std::FILE* out, const FruView& fru) {
-    std::fprintf(out, "%3u  %s %-18s %s\n", fru.position,
+    const std::string id = Positions::IdName(fru.address);
+    std::string areas = AreaList(fru);
+    if (!fru.state.empty())
+        areas = std::string("[") + (fru.state == "damaged" ? _("damaged") : _("unreadable")) + "]";
+    if (fru.withoutRecord)
+        areas += std::string("  (") + _("no SDR record") + ")";
+    std::fprintf(out, "%3u  %s %s %-18s %s\n", fru.position,
+                 Text::Padded(id.empty() ? "-" : id, 6).c_str(),
                  Text::Padded(fru.name.empty() ? "(no name)" : fru.name, 20).c_str(),
-                 fru.address.Format().c_str(), AreaList(fru).c_str());
+                 fru.address.Format().c_str(), areas.c_str());
 }
 
 void Plain(std::FILE* out, const FruView& fru) {
@@ -110,6 +118,8 @@ void Plain(std::FILE* out, const FruView& fru) {
         std::fprintf(out, _("FRU device %s at %s\n"), name, fru.address.Format().c_str());
     if (!fru.editable)
         std::fprintf(out, "  %s\n", _("damaged: shown from its raw bytes, not editable"));
+    if (fru.withoutRecord)
+        std::fprintf(out, "  %s\n", _("found without an SDR record"));
     if (!fru.problem.empty())
         std::fprintf(out, "  %s\n", fru.problem.c_str());
     if (!fru.header.empty())
@@ -139,98 +149,107 @@ void Plain(std::FILE* out, const FruView& fru) {
 }
 
 namespace {
+using JsonWriter::Value;
+
 // The records one by one, each with its checks, items and bytes.
-void JsonRecords(std::FILE* out, const std::vector<uint8_t>& data) {
+void JsonRecords(const std::vector<uint8_t>& data, Value* area) {
     const auto chain = MultiRecords::Walk(data.data(), data.size());
-    std::fprintf(out, ", \"end_of_list\": %s, \"records\": [",
-                 chain.endOfListSeen ? "true" : "false");
-    for (size_t i = 0; i < chain.records.size(); ++i) {
-        const auto& r = chain.records[i];
-        std::fprintf(out,
-                     "%s\n          {\"type\": %u, \"type_name\": \"%s\", \"version\": %u, "
-                     "\"last\": %s, \"header_checksum_ok\": %s, \"data_checksum_ok\": %s, "
-                     "\"complete\": %s, \"hex\": \"%s\", \"fields\": {",
-                     i ? "," : "", r.type, MultiRecords::TypeKey(r.type), r.version,
-                     r.endOfList ? "true" : "false", r.headerChecksumOk ? "true" : "false",
-                     r.dataChecksumOk ? "true" : "false", r.complete ? "true" : "false",
-                     Text::Hex(r.bytes.data(), r.bytes.size()).c_str());
-        for (size_t k = 0; k < r.items.size(); ++k)
-            std::fprintf(out, "%s\"%s\": %s", k ? ", " : "", r.items[k].key.c_str(),
-                         Text::JsonString(r.items[k].value).c_str());
-        std::fprintf(out, "}}");
+    (*area)["end_of_list"] = chain.endOfListSeen;
+    Value records = Value::array();
+    for (const auto& r : chain.records) {
+        Value items = Value::object();
+        for (const auto& item : r.items)
+            items[item.key] = item.value;
+        records.push_back({{"type", r.type},
+                           {"type_name", MultiRecords::TypeKey(r.type)},
+                           {"version", r.version},
+                           {"last", r.endOfList},
+                           {"header_checksum_ok", r.headerChecksumOk},
+                           {"data_checksum_ok", r.dataChecksumOk},
+                           {"complete", r.complete},
+                           {"hex", Text::Hex(r.bytes.data(), r.bytes.size())},
+                           {"fields", std::move(items)}});
     }
-    std::fprintf(out, "%s]", chain.records.empty() ? "" : "\n        ");
+    (*area)["records"] = std::move(records);
+}
+
+Value JsonField(const FieldView& field) {
+    Value f = {{"name", field.key}, {"title", field.title}, {"value", field.value}};
+    if (field.hasBytes)
+        f["hex"] = Text::Hex(field.bytes.data(), field.bytes.size());
+    f["decoded"] = field.decoded;
+    if (!field.encoding.empty())
+        f["encoding"] = field.encoding;
+    if (!field.iso8601.empty())
+        f["iso8601"] = field.iso8601;
+    return f;
+}
+
+Value JsonArea(const AreaView& area) {
+    Value a = {{"kind", area.key}, {"name", area.name}};
+    if (area.hasData)
+        a["hex"] = Text::Hex(area.data.data(), area.data.size());
+    if (area.kind >= ORVANE_AREA_CHASSIS && area.kind <= ORVANE_AREA_PRODUCT)
+        a["free_bytes"] = area.room;
+    a["offset"] = area.offset;
+    if (area.formatVersion >= 0)
+        a["format_version"] = area.formatVersion;
+    if (area.languageCode >= 0) {
+        const char* language = FruNames::Language(static_cast<uint8_t>(area.languageCode));
+        a["language"] = {{"code", area.languageCode},
+                         {"name", language ? Value(language) : Value(nullptr)}};
+    }
+    if (area.chassisType >= 0)
+        a["chassis_type"] = area.chassisType;
+    if (!area.problem.empty())
+        a["problem"] = area.problem;
+    if (area.kind == ORVANE_AREA_MULTIRECORD) {
+        JsonRecords(area.data, &a);
+        return a;
+    }
+    Value fields = Value::array();
+    for (const auto& field : area.fields)
+        fields.push_back(JsonField(field));
+    a["fields"] = std::move(fields);
+    return a;
+}
+
+Value JsonFru(const FruView& fru) {
+    const FruAddress& a = fru.address;
+    const std::string id = Positions::IdName(fru.address);
+    Value f = {{"position", fru.listed ? Value(fru.position) : Value(nullptr)},
+               {"id", id.empty() ? Value(nullptr) : Value(id)},
+               {"name", fru.name}};
+    if (fru.withoutRecord)
+        f["sdr_record"] = false;
+    f["address"] = JsonAddress(a);
+    f["editable"] = fru.editable;
+    if (!fru.problem.empty())
+        f["problem"] = fru.problem;
+    f["common_header"] = Text::Hex(fru.header.data(), fru.header.size());
+    Value areas = Value::array();
+    for (const auto& area : fru.areas)
+        areas.push_back(JsonArea(area));
+    f["areas"] = std::move(areas);
+    return f;
 }
 } // namespace
 
-void Json(std::FILE* out, const std::vector<FruView>& frus, const std::string& member) {
-    std::fprintf(out, "{\n  \"frus\": [");
-    for (size_t i = 0; i < frus.size(); ++i) {
-        const FruView& fru = frus[i];
-        const FruAddress& a = fru.address;
-        std::fprintf(out, "%s\n    {\n", i ? "," : "");
-        const std::string position = fru.listed ? std::to_string(fru.position) : "null";
-        std::fprintf(out, "      \"position\": %s,\n      \"name\": %s,\n", position.c_str(),
-                     Text::JsonString(fru.name).c_str());
-        std::fprintf(out,
-                     "      \"address\": {\"text\": \"%s\", \"nvs_type\": %u, \"lun\": %u, "
-                     "\"device_address\": %u, \"bus\": %u, \"controller\": %u, "
-                     "\"device_id\": %u},\n",
-                     a.Format().c_str(), a.nvsType, a.lun, a.deviceAddress, a.bus, a.controller,
-                     a.deviceId);
-        std::fprintf(out, "      \"editable\": %s,\n", fru.editable ? "true" : "false");
-        if (!fru.problem.empty())
-            std::fprintf(out, "      \"problem\": %s,\n", Text::JsonString(fru.problem).c_str());
-        std::fprintf(out, "      \"common_header\": \"%s\",\n      \"areas\": [",
-                     Text::Hex(fru.header.data(), fru.header.size()).c_str());
-        for (size_t k = 0; k < fru.areas.size(); ++k) {
-            const AreaView& area = fru.areas[k];
-            std::fprintf(out, "%s\n        {\"kind\": \"%s\", \"name\": %s", k ? "," : "",
-                         area.key.c_str(), Text::JsonString(area.name).c_str());
-            if (area.hasData)
-                std::fprintf(out, ", \"hex\": \"%s\"",
-                             Text::Hex(area.data.data(), area.data.size()).c_str());
-            if (area.kind >= ORVANE_AREA_CHASSIS && area.kind <= ORVANE_AREA_PRODUCT)
-                std::fprintf(out, ", \"free_bytes\": %u", area.room);
-            std::fprintf(out, ", \"offset\": %u", area.offset);
-            if (area.formatVersion >= 0)
-                std::fprintf(out, ", \"format_version\": %d", area.formatVersion);
-            if (area.languageCode >= 0) {
-                const char* language = FruNames::Language(static_cast<uint8_t>(area.languageCode));
-                std::fprintf(out, ", \"language\": {\"code\": %d, \"name\": %s}", area.languageCode,
-                             language ? Text::JsonString(language).c_str() : "null");
-            }
-            if (area.chassisType >= 0)
-                std::fprintf(out, ", \"chassis_type\": %d", area.chassisType);
-            if (!area.problem.empty())
-                std::fprintf(out, ", \"problem\": %s", Text::JsonString(area.problem).c_str());
-            if (area.kind == ORVANE_AREA_MULTIRECORD)
-                JsonRecords(out, area.data);
-            if (area.kind != ORVANE_AREA_MULTIRECORD) {
-                std::fprintf(out, ", \"fields\": [");
-                for (size_t f = 0; f < area.fields.size(); ++f) {
-                    const FieldView& field = area.fields[f];
-                    std::fprintf(
-                        out, "%s\n          {\"name\": \"%s\", \"title\": %s, \"value\": %s",
-                        f ? "," : "", field.key.c_str(), Text::JsonString(field.title).c_str(),
-                        Text::JsonString(field.value).c_str());
-                    if (field.hasBytes)
-                        std::fprintf(out, ", \"hex\": \"%s\"",
-                                     Text::Hex(field.bytes.data(), field.bytes.size()).c_str());
-                    std::fprintf(out, ", \"decoded\": %s", Text::JsonString(field.decoded).c_str());
-                    if (!field.encoding.empty())
-                        std::fprintf(out, ", \"encoding\": \"%s\"", field.encoding.c_str());
-                    if (!field.iso8601.empty())
-                        std::fprintf(out, ", \"iso8601\": \"%s\"", field.iso8601.c_str());
-                    std::fprintf(out, "}");
-                }
-                std::fprintf(out, "%s]", area.fields.empty() ? "" : "\n        ");
-            }
-            std::fprintf(out, "}");
-        }
-        std::fprintf(out, "%s]\n    }", fru.areas.empty() ? "" : "\n      ");
-    }
-    std::fprintf(out, "%s]%s%s\n}\n", frus.empty() ? "" : "\n  ", member.empty() ? "" : ",\n  ",
-                 member.c_str());
+JsonWriter::Value JsonAddress(const FruAddress& a) {
+    return {{"text", a.Format()},     {"nvs_type", a.nvsType},
+            {"lun", a.lun},           {"device_address", a.deviceAddress},
+            {"bus", a.bus},           {"controller", a.controller},
+            {"device_id", a.deviceId}};
+}
+
+void Json(std::FILE* out, const std::vector<FruView>& frus, const JsonWriter::Value& members) {
+    Value document = {{"frus", Value::array()}};
+    for (const auto& fru : frus)
+        document["frus"].push_back(JsonFru(fru));
+    for (const auto& [key, member] : members.items())
+        document[key] = member;
+    static const JsonWriter::Layout layout{
+        true, {"frus", "areas", "fields", "records"}, {"frus"}, {"unreadable"}};
+    std::fputs(JsonWriter::Write(document, layout).c_str(), out);
 }
 } // namespace Render

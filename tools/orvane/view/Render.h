@@ -2,6 +2,7 @@
 // the schema of tools/orvane/show.schema.json).
 #pragma once
 #include "app/Session.h"
+#include "view/JsonWriter.h"
 
 #include <cstdio>
 #include <string>
@@ -13,7 +14,10 @@ void ScanLine(std::FILE* out, const FruView& fru);
 // Every area and field with title and value; internal use and multi-record
 // bytes as hex.
 void Plain(std::FILE* out, const FruView& fru);
-// The same as one JSON document: {"frus": [...]}; `member`, when not empty,
-// is one more member of the document (e.g. "unreadable": [...]).
-void Json(std::FILE* out, const std::vector<FruView>& frus, const std::string& member = "");
+// The same as one JSON document: {"frus": [...]}, followed by the members
+// of `members` (e.g. "damaged": [...], "unreadable": [...]).
+void Json(std::FILE* out, const std::vector<FruView>& frus,
+          const JsonWriter::Value& members = JsonWriter::Value::object());
+// A FRU address as JSON: its text and each of its parts.
+JsonWriter::Value JsonAddress(const FruAddress& address);
 } // namespace Render

@@ -1,7 +1,8 @@
 #include "view/Text.h"
 
+#include "fru/FruAddress.h"
+
 #include <cctype>
-#include <cerrno>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -123,14 +124,7 @@ std::optional<std::vector<uint8_t>> ParseHex(const std::string& text) {
 }
 
 std::optional<uint32_t> ParseNumber(const std::string& text, uint32_t max) {
-    if (text.empty() || text[0] == '-' || text[0] == '+')
-        return std::nullopt;
-    char* end = nullptr;
-    errno = 0;
-    const unsigned long long value = std::strtoull(text.c_str(), &end, 0);
-    if (errno || !end || *end || value > max)
-        return std::nullopt;
-    return static_cast<uint32_t>(value);
+    return FruAddress::ParseNumber(text, max);
 }
 
 std::string JsonString(const std::string& utf8) {

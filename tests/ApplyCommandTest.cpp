@@ -128,4 +128,19 @@ TEST_F(ApplyCommandTest, TextNamesTheFieldsAndTheRefusalItsPath) {
     EXPECT_EQ(r.code, 3);
     EXPECT_NE(r.err.find("$.product.version: "), std::string::npos) << r.err;
 }
+// Over --hosts one JSON line a host; the hosts share the simulated BMC here,
+// so the second one finds the field set already.
+TEST_F(ApplyCommandTest, OverHostsOneLineAHost) {
+    const auto r = Apply(R"({"product": {"asset_tag": "FLEET-1"}})",
+                         "--driver sim --hosts a,b --fanout 1 Board --json");
+    ASSERT_EQ(r.code, 0) << r.err;
+    std::vector<std::pair<std::string, bool>> lines;
+    for (size_t pos = 0, end; (end = r.out.find('\n', pos)) != std::string::npos; pos = end + 1) {
+        const Json line = Json::parse(r.out.substr(pos, end - pos));
+        EXPECT_EQ(line["status"], "ok") << line.dump();
+        lines.push_back({line["host"], line["changed"]});
+    }
+    EXPECT_EQ(lines, (std::vector<std::pair<std::string, bool>>{{"a", true}, {"b", false}}));
+    EXPECT_EQ(Field("product.asset_tag"), "FLEET-1");
+}
 } // namespace

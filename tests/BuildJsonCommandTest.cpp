@@ -223,4 +223,39 @@ TEST_F(BuildJsonTest, ShowJsonBuildsTheSameImage) {
     EXPECT_GE(built, 5u);
     EXPECT_EQ(Run("build --json d.json out.bin").code, 2); // five FRUs: --fru picks one
 }
+// One field's value edited in show --json, grown past its area's padding
+// with areas behind it: ipmi-fru reads the built image with exactly that
+// field changed.
+TEST_F(BuildJsonTest, EditedValueGrowsItsAreaAndChangesNothingElse) {
+    if (TestSupport::RunIn(dir, "command -v ipmi-fru").code != 0)
+        GTEST_SKIP() << "ipmi-fru is not installed";
+    const std::string board = std::string(ORVANE_SOURCE_DIR) + "/examples/demo-system/board.bin";
+    Json fru = Show(board);
+    const std::string grown = "Orvane Systems Manufacturing Division East";
+    for (auto& area : fru["areas"])
+        if (area["kind"] == "board")
+            for (auto& f : area["fields"])
+                if (f["name"] == "board.manufacturer")
+                    f[f.contains("library_value") ? "value" : "decoded"] = grown;
+    const auto r = Build(fru.dump());
+    ASSERT_EQ(r.code, 0) << r.err;
+    const Json built = Show(dir + "/out.bin");
+    EXPECT_GT(built["areas"][3]["offset"].get<int>(), 152); // the product area moved
+    const auto before = TestSupport::RunIn(dir, "ipmi-fru -v --fru-file=" + ShellQuote(board));
+    const auto after = TestSupport::RunIn(dir, "ipmi-fru -v --fru-file=out.bin");
+    auto lines = [](const std::string& text) {
+        std::vector<std::string> out;
+        for (size_t pos = 0, end; (end = text.find('\n', pos)) != std::string::npos; pos = end + 1)
+            if (text.compare(pos, 5, "  FRU") == 0)
+                out.push_back(text.substr(pos, end - pos));
+        return out;
+    };
+    std::vector<std::string> was = lines(before.out), is = lines(after.out);
+    ASSERT_EQ(was.size(), is.size()) << after.out;
+    std::vector<std::string> changed;
+    for (size_t i = 0; i < was.size(); ++i)
+        if (was[i] != is[i])
+            changed.push_back(is[i]);
+    EXPECT_EQ(changed, std::vector<std::string>{"  FRU Board Manufacturer: " + grown});
+}
 } // namespace

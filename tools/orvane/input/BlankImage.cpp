@@ -91,9 +91,6 @@ bool Make(const FruInput::Fru& fru, std::vector<uint8_t>* image, std::string* wh
         const std::vector<uint8_t> header = Header(offsets);
         std::copy(header.begin(), header.end(), image->begin());
     }
-    for (const auto& [offset, bytes] : fru.filler)
-        if (offset + bytes.size() <= image->size())
-            std::copy(bytes.begin(), bytes.end(), image->begin() + offset);
     return true;
 }
 } // namespace BlankImage

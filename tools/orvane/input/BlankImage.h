@@ -17,7 +17,7 @@ namespace BlankImage {
 constexpr uint32_t kMaxImageBytes = 65536;
 
 // The blank image of fru: described areas at their offsets with their
-// lengths and the bytes between them, areas written by hand packed from
+// lengths (FFh between them), areas written by hand packed from
 // byte 8 in the order internal use, chassis, board, product, multi-record.
 // False with the path of the area that does not fit and why.
 bool Make(const FruInput::Fru& fru, std::vector<uint8_t>* image, std::string* where,

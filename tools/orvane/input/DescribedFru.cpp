@@ -131,9 +131,6 @@ int Read(const json& object, const std::string& path, FruInput::Fru* fru) {
             return code;
         fru->areas.push_back(std::move(area));
     }
-    if (object.contains("filler"))
-        for (const json& f : object["filler"])
-            fru->filler.emplace_back(f["offset"].get<uint32_t>(), Hex(f, "hex"));
     return kExitOk;
 }
 } // namespace DescribedFru

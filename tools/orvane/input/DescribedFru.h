@@ -2,8 +2,8 @@
 // describes can be built again byte for byte: the common header, every area
 // at its offset with its length, format version, language and chassis type,
 // each field's stored bytes and encoding, the internal use and multi-record
-// bytes, and the bytes between the areas. A field whose value no longer
-// matches its bytes was edited: it is stored from the value, as set would.
+// bytes; what lies between the areas is FFh, as the library writes it. A field whose value no
+// longer matches its bytes was edited: it is stored from the value, as set would.
 #pragma once
 #include "input/FruInput.h"
 

@@ -47,8 +47,6 @@ struct Fru {
     std::vector<uint8_t> header; // described: the common header
     std::vector<Area> areas;     // by kind
     std::vector<Field> fields;   // in area order, fixed fields before custom ones
-    // described: bytes between the areas that are not FFh, by offset
-    std::vector<std::pair<uint32_t, std::vector<uint8_t>>> filler;
 };
 
 // Reads a JSON input (a file, or standard input for "-") into *fru. pick

@@ -7,10 +7,9 @@
 #include "device/RawImage.h"
 #include "device/Relayout.h"
 #include "input/FruInput.h"
+#include "view/JsonWriter.h"
 #include "view/Text.h"
 #include "view/Translate.h"
-
-#include <nlohmann/json.hpp>
 
 #include <cstdio>
 #include <unistd.h>
@@ -60,17 +59,17 @@ int Unappliable(const FruInput::Fru& wanted) {
 void Tell(const Options& o, const FruView& view, const std::vector<Change>& changes) {
     const bool changed = !changes.empty();
     if (o.json) {
-        nlohmann::ordered_json doc;
+        JsonWriter::Value doc;
         doc["fru"] = view.name;
         doc["address"] = view.address.Format();
         doc["changed"] = changed;
         doc["dry_run"] = o.dryRun;
-        doc["fields"] = nlohmann::ordered_json::array();
+        doc["fields"] = JsonWriter::Value::array();
         for (const Change& c : changes)
             doc["fields"].push_back(
                 {{"name", c.key}, {"path", c.wanted->path}, {"old", c.before}, {"new", c.after}});
-        std::printf("%s\n",
-                    doc.dump(2, ' ', false, nlohmann::json::error_handler_t::replace).c_str());
+        static const JsonWriter::Layout layout{true, {"fields"}, {}, {}};
+        std::fputs(JsonWriter::Write(doc, layout).c_str(), stdout);
         return;
     }
     for (const Change& c : changes)

@@ -2,6 +2,7 @@
 // every operation switches on the selected area kind and calls the class that
 // holds that area: the CFru itself for the common header and the multi-record
 // area, CInternalUseArea, CChassisInfoArea, CBoardInfoArea or CProductInfoArea.
+#include "api/AreaKinds.h"
 #include "api/LibraryState.h"
 #include "fru/CFru.h"
 #include "fru/FruDefs.h"
@@ -67,22 +68,10 @@ CFru* SelectedFru(const char16_t* name, Needs needs, uint32_t* status,
 }
 
 bool HasArea(const CFru& fru, uint32_t kind) {
-    switch (kind) {
-    case ORVANE_AREA_COMMON_HEADER:
+    if (kind == ORVANE_AREA_COMMON_HEADER)
         return true;
-    case ORVANE_AREA_INTERNAL_USE:
-        return fru.HasInternalArea();
-    case ORVANE_AREA_CHASSIS:
-        return fru.HasChassisArea();
-    case ORVANE_AREA_BOARD:
-        return fru.HasBoardArea();
-    case ORVANE_AREA_PRODUCT:
-        return fru.HasProductArea();
-    case ORVANE_AREA_MULTIRECORD:
-        return fru.HasMultiRecArea();
-    default:
-        return false;
-    }
+    const AreaKinds::Kind* k = AreaKinds::Of(static_cast<int32_t>(kind));
+    return k && (fru.*k->present)();
 }
 
 void ClearAreaSelection() {
@@ -92,36 +81,17 @@ void ClearAreaSelection() {
 
 // Field count and enumerator lookup of the four areas that have fields.
 uint32_t FieldCount(CFru& fru, uint32_t kind) {
-    switch (kind) {
-    case ORVANE_AREA_INTERNAL_USE:
-        return fru.internalArea.GetNumberOfFields();
-    case ORVANE_AREA_CHASSIS:
-        return fru.chassisArea.GetNumberOfFields();
-    case ORVANE_AREA_BOARD:
-        return fru.boardArea.GetNumberOfFields();
-    case ORVANE_AREA_PRODUCT:
-        return fru.productArea.GetNumberOfFields();
-    default:
-        return 0;
-    }
+    return AreaKinds::WithFieldArea(
+        fru, static_cast<int32_t>(kind), 0u,
+        [](auto& area) -> uint32_t { return area.GetNumberOfFields(); });
 }
 
 uint32_t FieldIndex(CFru& fru, uint32_t kind, int32_t fieldEnum) {
-    switch (kind) {
-    case ORVANE_AREA_INTERNAL_USE:
-        return fru.internalArea.GetFieldIndexFromEnum(fieldEnum);
-    case ORVANE_AREA_CHASSIS:
-        return static_cast<uint32_t>(
-            fru.chassisArea.GetFieldIndexFromEnum(static_cast<uint32_t>(fieldEnum)));
-    case ORVANE_AREA_BOARD:
-        return static_cast<uint32_t>(
-            fru.boardArea.GetFieldIndexFromEnum(static_cast<uint32_t>(fieldEnum)));
-    case ORVANE_AREA_PRODUCT:
-        return static_cast<uint32_t>(
-            fru.productArea.GetFieldIndexFromEnum(static_cast<uint32_t>(fieldEnum)));
-    default:
-        return kNoField;
-    }
+    return AreaKinds::WithFieldArea(
+        fru, static_cast<int32_t>(kind), kNoField, [&](auto& area) -> uint32_t {
+            return static_cast<uint32_t>(
+                area.GetFieldIndexFromEnum(static_cast<uint32_t>(fieldEnum)));
+        });
 }
 
 // The failure reason and message of a raw field read or write, per info area.
@@ -341,20 +311,11 @@ ORVANE_API uint32_t GetFieldTitle(OrvaneInterface*, const OrvaneChar** title) {
         return status;
     const uint32_t index = state->selectedField;
     const char16_t* text = nullptr;
-    switch (state->selectedArea) {
-    case ORVANE_AREA_INTERNAL_USE:
-        text = fru->internalArea.GetFieldTitleFromIndex(index);
-        break;
-    case ORVANE_AREA_CHASSIS:
-        text = fru->chassisArea.GetFieldTitleFromIndex(index);
-        break;
-    case ORVANE_AREA_BOARD:
-        text = fru->boardArea.GetFieldTitleFromIndex(index);
-        break;
-    case ORVANE_AREA_PRODUCT:
-        text = fru->productArea.GetFieldTitleFromIndex(index);
-        break;
-    default:
+    if (!AreaKinds::WithFieldArea(*fru, static_cast<int32_t>(state->selectedArea), false,
+                                  [&](auto& area) {
+                                      text = area.GetFieldTitleFromIndex(index);
+                                      return true;
+                                  })) {
         Frame::Fail(u"Orvane::GetFieldTitle", u"Unexpected", kMsgUnexpected);
         return ORVANE_E_BAD_ARGUMENT;
     }
@@ -380,20 +341,11 @@ ORVANE_API uint32_t GetFieldStringValue(OrvaneInterface*, const OrvaneChar** val
         return ORVANE_E_BAD_ARGUMENT;
     }
     const uint32_t index = state->selectedField;
-    switch (state->selectedArea) {
-    case ORVANE_AREA_INTERNAL_USE:
-        *value = fru->internalArea.GetFieldValueFromIndex(index);
-        break;
-    case ORVANE_AREA_CHASSIS:
-        *value = fru->chassisArea.GetFieldValueFromIndex(index);
-        break;
-    case ORVANE_AREA_BOARD:
-        *value = fru->boardArea.GetFieldValueFromIndex(index);
-        break;
-    case ORVANE_AREA_PRODUCT:
-        *value = fru->productArea.GetFieldValueFromIndex(index);
-        break;
-    default:
+    if (!AreaKinds::WithFieldArea(*fru, static_cast<int32_t>(state->selectedArea), false,
+                                  [&](auto& area) {
+                                      *value = area.GetFieldValueFromIndex(index);
+                                      return true;
+                                  })) {
         Frame::Fail(u"Orvane::GetFieldStringValue", u"Unsupported", kMsgUnsupported);
         return ORVANE_E_BAD_ARGUMENT;
     }

@@ -1,5 +1,6 @@
 #include "api/FruEdit.h"
 
+#include "api/AreaKinds.h"
 #include "api/ImageModel.h"
 #include "api/LibraryState.h"
 #include "fru/CFru.h"
@@ -14,21 +15,8 @@ namespace {
 
 // The bytes of one area as the commit writes them.
 std::vector<uint8_t> AreaBytes(CFru& fru, uint32_t kind, uint32_t length) {
-    const uint8_t* data = nullptr;
-    switch (kind) {
-    case ORVANE_AREA_INTERNAL_USE:
-        data = fru.internalArea.GetData();
-        break;
-    case ORVANE_AREA_CHASSIS:
-        data = fru.chassisArea.GetData();
-        break;
-    case ORVANE_AREA_BOARD:
-        data = fru.boardArea.GetData();
-        break;
-    case ORVANE_AREA_PRODUCT:
-        data = fru.productArea.GetData();
-        break;
-    default: {
+    const AreaKinds::Kind& k = *AreaKinds::Of(static_cast<int32_t>(kind));
+    if (!k.data) {
         std::vector<uint8_t> bytes;
         for (const MultiRecord* r = fru.multiRecords; r; r = r->next) {
             bytes.insert(bytes.end(), r->header, r->header + FruDefs::kMultiRecHeaderBytes);
@@ -36,43 +24,12 @@ std::vector<uint8_t> AreaBytes(CFru& fru, uint32_t kind, uint32_t length) {
         }
         return bytes;
     }
-    }
+    const uint8_t* data = k.data(fru);
     return data ? std::vector<uint8_t>(data, data + length) : std::vector<uint8_t>(length, 0);
 }
 
 uint8_t* HeaderOffsetOf(CFruHeader& h, uint32_t kind) {
-    switch (kind) {
-    case ORVANE_AREA_INTERNAL_USE:
-        return &h.internalOffset;
-    case ORVANE_AREA_CHASSIS:
-        return &h.chassisOffset;
-    case ORVANE_AREA_BOARD:
-        return &h.boardOffset;
-    case ORVANE_AREA_PRODUCT:
-        return &h.productOffset;
-    default:
-        return &h.multiRecOffset;
-    }
-}
-
-// Marks the area of kind to be written by the next commit.
-void MarkModified(CFru& fru, uint32_t kind) {
-    switch (kind) {
-    case ORVANE_AREA_INTERNAL_USE:
-        fru.internalArea.MarkModified();
-        break;
-    case ORVANE_AREA_CHASSIS:
-        fru.chassisArea.MarkModified();
-        break;
-    case ORVANE_AREA_BOARD:
-        fru.boardArea.MarkModified();
-        break;
-    case ORVANE_AREA_PRODUCT:
-        fru.productArea.MarkModified();
-        break;
-    default:
-        fru.multiRecModified = true;
-    }
+    return &(h.*AreaKinds::Of(static_cast<int32_t>(kind))->headerOffset);
 }
 
 // Sets an info area's length, and takes it back when its fields no longer fit.
@@ -139,7 +96,7 @@ bool Repack(CFru* fru) {
         if (!a.present)
             continue;
         *HeaderOffsetOf(fru->header, a.kind) = static_cast<uint8_t>(a.offset / FruDefs::kUnitBytes);
-        MarkModified(*fru, a.kind);
+        AreaKinds::Of(static_cast<int32_t>(a.kind))->markModified(*fru);
     }
     CFruHeader& h = fru->header;
     const uint8_t first[] = {h.formatVersion,
@@ -156,16 +113,9 @@ bool Repack(CFru* fru) {
 bool ResizeArea(CFru* fru, int32_t kind, uint32_t bytes) {
     if (!fru)
         return false;
-    switch (kind) {
-    case ORVANE_AREA_CHASSIS:
-        return fru->HasChassisArea() && Resize(fru->chassisArea, bytes);
-    case ORVANE_AREA_BOARD:
-        return fru->HasBoardArea() && Resize(fru->boardArea, bytes);
-    case ORVANE_AREA_PRODUCT:
-        return fru->HasProductArea() && Resize(fru->productArea, bytes);
-    default:
-        return false;
-    }
+    return AreaKinds::WithInfoArea(*fru, kind, false, [&](auto& area) {
+        return (fru->*AreaKinds::Of(kind)->present)() && Resize(area, bytes);
+    });
 }
 
 bool ImageOf(CFru* fru, std::vector<uint8_t>* image) {
@@ -195,21 +145,13 @@ uint32_t SetField(const Selection& at, const uint8_t* data, uint32_t length, uin
         return ORVANE_E_NOT_SELECTED;
     static const uint8_t kNoBytes[1] = {0};
     const uint8_t* bytes = data ? data : kNoBytes;
-    bool ok = false;
-    switch (at.fru ? at.area : 0) {
-    case ORVANE_AREA_CHASSIS:
-        ok = at.fru->chassisArea.SetFieldData(at.field, bytes, length, typeBits);
-        break;
-    case ORVANE_AREA_BOARD:
-        ok = at.fru->boardArea.SetFieldData(at.field, bytes, length, typeBits);
-        break;
-    case ORVANE_AREA_PRODUCT:
-        ok = at.fru->productArea.SetFieldData(at.field, bytes, length, typeBits);
-        break;
-    default:
+    if (!at.fru)
         return ORVANE_E_UNSUPPORTED;
-    }
-    return ok ? ORVANE_OK : ORVANE_E_SET_FIELD_DATA;
+    return AreaKinds::WithInfoArea(
+        *at.fru, at.area, ORVANE_E_UNSUPPORTED, [&](auto& area) -> uint32_t {
+            return area.SetFieldData(at.field, bytes, length, typeBits) ? ORVANE_OK
+                                                                        : ORVANE_E_SET_FIELD_DATA;
+        });
 }
 
 void SetCommitAreaHook(void (*hook)(int32_t kind)) {

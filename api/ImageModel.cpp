@@ -1,5 +1,6 @@
 #include "api/ImageModel.h"
 
+#include "api/AreaKinds.h"
 #include "fru/CFru.h"
 #include "fru/FruDefs.h"
 #include "fru/ImageLayout.h"
@@ -110,34 +111,21 @@ void DescribeArea(CFru& fru, AreaImage* a) {
 
 // The bytes an area holds in memory, as they would be written.
 std::vector<uint8_t> HeldBytes(CFru& fru, int32_t kind) {
-    std::vector<uint8_t> bytes;
-    auto take = [&bytes](const uint8_t* data, uint32_t length) {
-        bytes.assign(data, data + length);
-    };
-    switch (kind) {
-    case ORVANE_AREA_INTERNAL_USE:
-        take(fru.internalArea.GetData(), fru.internalArea.GetLength());
-        break;
-    case ORVANE_AREA_CHASSIS:
-        take(fru.chassisArea.GetData(), fru.chassisArea.GetLength());
-        break;
-    case ORVANE_AREA_BOARD:
-        take(fru.boardArea.GetData(), fru.boardArea.GetLength());
-        break;
-    case ORVANE_AREA_PRODUCT:
-        take(fru.productArea.GetData(), fru.productArea.GetLength());
-        break;
-    case ORVANE_AREA_MULTIRECORD: {
-        bytes.resize(fru.multiRecLength);
-        uint32_t size = fru.multiRecLength;
-        if (fru.SerializeMultiRecArea(bytes.data(), &size) != 0)
-            size = 0;
-        bytes.resize(size);
-        break;
+    const AreaKinds::Kind* k = AreaKinds::Of(kind);
+    if (!k)
+        return {};
+    if (k->data) {
+        // The length first: the area reports both through its trace lines
+        // in this order.
+        const uint32_t length = k->length(fru);
+        const uint8_t* data = k->data(fru);
+        return std::vector<uint8_t>(data, data + length);
     }
-    default:
-        break;
-    }
+    std::vector<uint8_t> bytes(fru.multiRecLength);
+    uint32_t size = fru.multiRecLength;
+    if (fru.SerializeMultiRecArea(bytes.data(), &size) != 0)
+        size = 0;
+    bytes.resize(size);
     return bytes;
 }
 
@@ -161,9 +149,8 @@ void ParseArea(CFru& fru, std::span<const uint8_t> image, const ImageLayout::Are
     case ORVANE_AREA_CHASSIS:
     case ORVANE_AREA_BOARD:
     case ORVANE_AREA_PRODUCT:
-        taken = a->kind == ORVANE_AREA_CHASSIS ? fru.chassisArea.SetData(start, extent.readable)
-                : a->kind == ORVANE_AREA_BOARD ? fru.boardArea.SetData(start, extent.readable)
-                                               : fru.productArea.SetData(start, extent.readable);
+        taken = AreaKinds::WithInfoArea(
+            fru, a->kind, false, [&](auto& area) { return area.SetData(start, extent.readable); });
         if (!taken && extent.checksummed && extent.storedChecksum != extent.computedChecksum)
             a->problem = AreaProblem::Checksum;
         break;
@@ -185,13 +172,8 @@ void ParseArea(CFru& fru, std::span<const uint8_t> image, const ImageLayout::Are
         DescribeArea(fru, a);
 }
 
-// The catalogue's area names by kind (internal use, chassis, board,
-// product, multi-record).
-constexpr uint32_t kAreaNames[] = {kMsgInternalUseName, kMsgChassisName, kMsgBoardName,
-                                   kMsgProductName, kMsgMultiRecordName};
-
 std::u16string AreaName(int32_t kind) {
-    return Copy(Frame::GetString(kAreaNames[kind - ORVANE_AREA_INTERNAL_USE]));
+    return Copy(Frame::GetString(AreaKinds::Of(kind)->name));
 }
 
 // The areas a layout holds (those the header declares, in the order of
@@ -209,20 +191,6 @@ std::vector<AreaImage> DeclaredAreas(const ImageLayout::Layout& layout) {
     return areas;
 }
 
-uint32_t AreaMessage(int32_t kind) {
-    switch (kind) {
-    case ORVANE_AREA_INTERNAL_USE:
-        return kMsgBadInternal;
-    case ORVANE_AREA_CHASSIS:
-        return kMsgBadChassis;
-    case ORVANE_AREA_BOARD:
-        return kMsgBadBoard;
-    case ORVANE_AREA_PRODUCT:
-        return kMsgBadProduct;
-    default:
-        return kMsgBadMultiRec;
-    }
-}
 } // namespace
 
 ImageView ParseImage(std::span<const uint8_t> image, const std::u16string& name) {
@@ -253,7 +221,7 @@ ImageView ParseImage(std::span<const uint8_t> image, const std::u16string& name)
         else
             ParseArea(*fru, image, layout.areas[i], &a);
         if (a.problem != AreaProblem::None) {
-            a.message = Message(AreaMessage(a.kind), fru->locator);
+            a.message = Message(AreaKinds::Of(a.kind)->refused, fru->locator);
             view.accepted = false;
         }
     }

@@ -16,6 +16,7 @@ constexpr uint8_t kCmdGetDeviceId = 0x01;
 constexpr uint8_t kCmdSendMessage = 0x34;
 constexpr uint8_t kCmdGetMessage = 0x33;
 constexpr uint8_t kCmdMasterWriteRead = 0x52;
+constexpr uint8_t kCmdGetChannelCipherSuites = 0x54;
 
 // Storage commands.
 constexpr uint8_t kCmdGetFruInventoryAreaInfo = 0x10;
@@ -39,6 +40,7 @@ constexpr uint8_t kCcParameterOutOfRange = 0xC9;
 constexpr uint8_t kCcCannotReturnRequestedBytes = 0xCA;
 constexpr uint8_t kCcRequestedDataNotPresent = 0xCB;
 constexpr uint8_t kCcInvalidDataField = 0xCC;
+constexpr uint8_t kCcInsufficientPrivilege = 0xD4;
 constexpr uint8_t kCcUnspecified = 0xFF;
 
 // The BMC's own slave address on IPMB.

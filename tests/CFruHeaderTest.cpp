@@ -18,10 +18,6 @@ void Fill(CFruHeader& header, const uint8_t (&bytes)[8]) {
 
 TEST(CFruHeaderTest, GetDataKeepsTheFieldOrder) {
     CFruHeader header;
-    EXPECT_EQ(8u, header.GetLength());
-    const uint8_t zero[8] = {};
-    EXPECT_EQ(0, std::memcmp(zero, header.GetData(), 8));
-
     // Distinct values, so two fields written in each other's place show.
     const uint8_t bytes[8] = {0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07, 0xDC};
     Fill(header, bytes);
@@ -35,7 +31,6 @@ TEST(CFruHeaderTest, GetDataKeepsTheFieldOrder) {
 
 TEST(CFruHeaderTest, ValidWhenTheEightBytesSumToZero) {
     CFruHeader header;
-    EXPECT_TRUE(header.IsValid()); // all zero
     const uint8_t board[8] = {0x01, 0, 0, 0x01, 0, 0, 0, 0xFE};
     Fill(header, board);
     EXPECT_TRUE(header.IsValid());

@@ -43,7 +43,7 @@ TEST(CInternalUseAreaTest, SizeLimitAndModifiedFlag) {
     EXPECT_EQ(nullptr, area.GetFieldValueFromIndex(0));
 }
 
-TEST(CInternalUseAreaTest, EnumAndTitle) {
+TEST(CInternalUseAreaTest, OneFieldOfEnumeratorOne) {
     TestSupport::LoadEnglishCatalogue();
     CInternalUseArea area;
     EXPECT_EQ(0u, area.GetFieldIndexFromEnum(1));

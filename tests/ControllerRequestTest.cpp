@@ -12,6 +12,7 @@
 #include <dlfcn.h>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 struct RecordedRequest {
     KsbRequestBlock block;
@@ -61,27 +62,19 @@ TEST_F(ControllerRequestTest, DriverReceivesThePackedBlockAndTheAnswerComesBack)
 
     const RecordedRequest* seen = last();
     EXPECT_EQ(sizeof(KsbRequestBlock), 5 + sizeof(void*) + 4);
-    EXPECT_EQ(seen->block.command, 0x11);
-    EXPECT_EQ(seen->block.responderAddress, 0x20);
-    EXPECT_EQ(seen->block.busType, 0);
-    EXPECT_EQ(seen->block.netFn, 0x0A);
-    EXPECT_EQ(seen->block.lun, 0x01);
     // Packed members are read by value: references to them would be misaligned.
     const uint8_t* dataPointer = seen->block.data;
-    uint32_t dataLength = seen->block.dataLength;
     EXPECT_EQ(dataPointer, request.data);
-    EXPECT_EQ(dataLength, 4u);
-    EXPECT_EQ(seen->timeoutMs, 5000u);
-    EXPECT_EQ(seen->responseCapacity, 64u);
-
-    EXPECT_EQ(response.responderAddress, 0x20);
-    EXPECT_EQ(response.netFn, 0x0A);
-    EXPECT_EQ(response.lun, 0x01);
-    EXPECT_EQ(response.command, 0x11);
-    EXPECT_EQ(response.completionCode, 0xC9);
-    EXPECT_EQ(response.dataLength, 3u);
-    EXPECT_EQ(response.data[2], 0x02);
-    EXPECT_EQ(response.data[3], 0x00); // the rest was zeroed
+    EXPECT_EQ(
+        std::vector<uint32_t>({seen->block.command, seen->block.responderAddress,
+                               seen->block.busType, seen->block.netFn, seen->block.lun,
+                               seen->block.dataLength, seen->timeoutMs, seen->responseCapacity}),
+        std::vector<uint32_t>({0x11, 0x20, 0, 0x0A, 0x01, 4, 5000, 64}));
+    // The answer, the rest of the data zeroed.
+    EXPECT_EQ(std::vector<uint32_t>({response.responderAddress, response.netFn, response.lun,
+                                     response.command, response.completionCode, response.dataLength,
+                                     response.data[2], response.data[3]}),
+              std::vector<uint32_t>({0x20, 0x0A, 0x01, 0x11, 0xC9, 3, 0x02, 0x00}));
 
     // A driver's own result passes up unchanged.
     answer(0x12345678, 0, nullptr, 0);

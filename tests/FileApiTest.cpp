@@ -14,12 +14,8 @@
 namespace {
 namespace fs = std::filesystem;
 
-std::u16string Wide(const std::string& s) {
-    return std::u16string(s.begin(), s.end());
-}
-std::u16string Text(const OrvaneChar* t) {
-    return t ? std::u16string(t) : u"<null>";
-}
+using TestSupport::Text;
+using TestSupport::Wide;
 
 const std::string kExample = std::string(ORVANE_SOURCE_DIR) + "/tests/data/worked-example.cfg";
 
@@ -65,39 +61,33 @@ std::u16string Snapshot(OrvaneInterface* api) {
 
 class FileApiTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        dir = TestSupport::TempDir();
-        previous = fs::current_path();
-        fs::current_path(dir);
-        api.setLanguage = SetLanguageLocale;
-        ASSERT_EQ(Initialize(&api), ORVANE_OK);
-    }
     void TearDown() override {
-        DeInitialize(&api);
         DriverModule::Unload();
         unsetenv("ORVANE_DRIVER");
         unsetenv("ORVANE_SIM_SYSTEM");
-        fs::current_path(previous);
     }
-    std::u16string LastError() {
-        const OrvaneChar* text = nullptr;
-        EXPECT_EQ(GetLastErrorMessage(&api, &text), ORVANE_OK);
-        return Text(text);
-    }
-    // A system load that finds nothing (no driver module answers).
-    void LoadEmptySystem() {
+    std::u16string LastError() { return host.LastError(); }
+    // A system load that finds nothing (no driver module answers), or the
+    // demo system's.
+    void LoadSystem(bool demo = false) {
         DriverModule::Unload();
-        setenv("ORVANE_DRIVER", (dir + "/no-such-driver.so").c_str(), 1);
+        if (demo) {
+            fs::copy(std::string(ORVANE_SOURCE_DIR) + "/examples/demo-system", dir + "/demo",
+                     fs::copy_options::recursive);
+            setenv("ORVANE_SIM_SYSTEM", (dir + "/demo/system.json").c_str(), 1);
+        }
+        setenv("ORVANE_DRIVER", demo ? "sim" : (dir + "/no-such-driver.so").c_str(), 1);
         ASSERT_EQ(LoadConfigurationFromSystem(&api), ORVANE_OK);
     }
 
-    OrvaneInterface api{};
-    std::string dir;
-    fs::path previous;
+    TestSupport::InTempDir folder;
+    std::string dir = fs::current_path().string();
+    TestSupport::Host host;
+    OrvaneInterface& api = host.api;
 };
 
 TEST_F(FileApiTest, EachLoadAddsOneFruAndSelectsIt) {
-    LoadEmptySystem();
+    LoadSystem();
     ASSERT_EQ(SelectList(&api, ORVANE_LIST_SYSTEM), ORVANE_OK);
     ASSERT_EQ(LoadConfigurationFromFile(&api, Wide(kExample).c_str()), ORVANE_OK);
     ASSERT_EQ(LoadConfigurationFromFile(&api, Wide(kExample).c_str()), ORVANE_OK);
@@ -127,7 +117,7 @@ TEST_F(FileApiTest, FailuresLeaveTheStateAsItWas) {
     EXPECT_EQ(LoadConfigurationFromFile(&api, nullptr), ORVANE_E_CONFIG_FILE_READ);
     EXPECT_EQ(LastError().substr(0, 16), u"Unexpected error");
 
-    LoadEmptySystem();
+    LoadSystem();
     EXPECT_EQ(SaveConfigurationToFile(&api, u"x.cfg"), ORVANE_E_NOT_SELECTED);
     ASSERT_EQ(LoadConfigurationFromFile(&api, Wide(kExample).c_str()), ORVANE_OK);
     EXPECT_EQ(SaveConfigurationToFile(&api, nullptr), ORVANE_E_FILE_CREATE);
@@ -144,13 +134,7 @@ TEST_F(FileApiTest, FailuresLeaveTheStateAsItWas) {
 }
 
 TEST_F(FileApiTest, DemoSystemFrusSurviveARoundTripThroughFiles) {
-    const std::string demo = dir + "/demo";
-    fs::copy(std::string(ORVANE_SOURCE_DIR) + "/examples/demo-system", demo,
-             fs::copy_options::recursive);
-    DriverModule::Unload();
-    setenv("ORVANE_DRIVER", "sim", 1);
-    setenv("ORVANE_SIM_SYSTEM", (demo + "/system.json").c_str(), 1);
-    ASSERT_EQ(LoadConfigurationFromSystem(&api), ORVANE_OK);
+    LoadSystem(true);
     ASSERT_EQ(SelectList(&api, ORVANE_LIST_SYSTEM), ORVANE_OK);
     uint32_t present = 0, loaded = 0;
     ASSERT_EQ(GetNumberOfFrus(&api, &present, &loaded), ORVANE_OK);

@@ -110,31 +110,35 @@ TEST_F(FruFileReaderTest, ItemsOutOfOrderArePassedOver) {
 TEST_F(FruFileReaderTest, FailuresAndTheirMessages) {
     CFru missing;
     std::filesystem::remove("nothing.cfg");
-    EXPECT_EQ(FruFileReader::Read(missing, "nothing.cfg"), 0xC0070007u);
+    EXPECT_EQ(FruFileReader::Read(missing, "nothing.cfg"), ORVANE_E_CONFIG_FILE_READ);
     EXPECT_EQ(Error(), u"The configuration file nothing.cfg cannot be opened or read.");
     CFru none;
-    EXPECT_EQ(FruFileReader::Read(none, nullptr), 0xC0070007u);
+    EXPECT_EQ(FruFileReader::Read(none, nullptr), ORVANE_E_CONFIG_FILE_READ);
     EXPECT_EQ(Error().substr(0, 16), u"Unexpected error");
 
     CFru eof;
-    EXPECT_EQ(Read(Replace(Example(), "_LF_VERSION\t'1.05'\n", ""), eof), 0xC0070007u);
+    EXPECT_EQ(Read(Replace(Example(), "_LF_VERSION\t'1.05'\n", ""), eof),
+              ORVANE_E_CONFIG_FILE_READ);
     EXPECT_EQ(Error(), u"The configuration file f.cfg ended before it was complete.");
     EXPECT_EQ(TestSupport::ReadLog(), u"CFru::ReadFRUFromFile - Unexpected EOF\r\n"
                                       u"CFru::ReadFRUFromFile - File Read Error\r\n");
 
     CFru field;
-    EXPECT_EQ(Read(Replace(Example(), "_DEV_ID\t\t00", "_DEV_ID\t\t100"), field), 0xC0070007u);
+    EXPECT_EQ(Read(Replace(Example(), "_DEV_ID\t\t00", "_DEV_ID\t\t100"), field),
+              ORVANE_E_CONFIG_FILE_READ);
     EXPECT_EQ(Error(), u"The item FRU device id (_DEV_ID) in the configuration file f.cfg is "
                        u"missing or invalid.");
     EXPECT_EQ(TestSupport::ReadLog(),
               u"CFru::ReadFRUFromFile - Unexpected Error while reading file\r\n"
               u"CFru::ReadFRUFromFile - File Read Error\r\n");
     CFru lowerCase;
-    EXPECT_EQ(Read(Replace(Example(), "'KSBDEVICE'", "'at24co2'"), lowerCase), 0xC0070007u);
+    EXPECT_EQ(Read(Replace(Example(), "'KSBDEVICE'", "'at24co2'"), lowerCase),
+              ORVANE_E_CONFIG_FILE_READ);
     EXPECT_NE(Error().find(u"NVS type (_NVS_TYPE)"), std::u16string::npos);
 
     CFru character;
-    EXPECT_EQ(Read(Replace(Example(), "10 2A 00", "10 2G 00"), character), 0xC0070007u);
+    EXPECT_EQ(Read(Replace(Example(), "10 2A 00", "10 2G 00"), character),
+              ORVANE_E_CONFIG_FILE_READ);
     EXPECT_EQ(Error(), u"The Board Info Area section in the configuration file f.cfg holds an "
                        u"unexpected character.");
     EXPECT_EQ(TestSupport::ReadLog(), u"CFru::ParseArea - Unexpected Character\r\n"
@@ -145,13 +149,14 @@ TEST_F(FruFileReaderTest, FailuresAndTheirMessages) {
     // The board area's length byte says 16 bytes: no room for its checksum.
     CFru consumer;
     EXPECT_EQ(Read(Replace(Example(), "_SEE_BOARD\n01\n04\n", "_SEE_BOARD\n01\n02\n"), consumer),
-              0xC0070007u);
+              ORVANE_E_CONFIG_FILE_READ);
     EXPECT_EQ(Error(),
               u"The Board Info Area section in the configuration file f.cfg is not a valid area.");
 
     // A header that declares a chassis area with no chassis section.
     CFru lost;
-    EXPECT_EQ(Read(Replace(Example(), "_SEE_CHASSIS", "_SEE_NOTHING"), lost), 0xC0070007u);
+    EXPECT_EQ(Read(Replace(Example(), "_SEE_CHASSIS", "_SEE_NOTHING"), lost),
+              ORVANE_E_CONFIG_FILE_READ);
     EXPECT_NE(Error().find(u"ended before it was complete"), std::u16string::npos);
 }
 
@@ -170,7 +175,7 @@ TEST_F(FruFileReaderTest, SectionsStopAt512Bytes) {
     EXPECT_EQ(full.internalArea.GetLength(), 512u);
     // One more pair on the same line is 513 bytes: too big.
     CFru big;
-    EXPECT_EQ(Read(head + internalOf(513, "") + tail, big), 0xC0070007u);
+    EXPECT_EQ(Read(head + internalOf(513, "") + tail, big), ORVANE_E_CONFIG_FILE_READ);
     EXPECT_EQ(Error(), u"The Internal Use Area section in the configuration file f.cfg is "
                        u"larger than 512 bytes.");
 }
@@ -182,8 +187,9 @@ TEST_F(FruFileReaderTest, CollectorRefusesALineWithoutItsKeyword) {
     CFru fru;
     const uint8_t* data = nullptr;
     uint32_t count = 9;
-    EXPECT_EQ(FruFileReader::ParseArea("_SEE_BOARD", file, 0, &data, &count), 0xC007002Au);
-    FruFileReader::SetParseAreaErrorMessage(0xC007002A, u"Board Info Area", "s.cfg");
+    EXPECT_EQ(FruFileReader::ParseArea("_SEE_BOARD", file, 0, &data, &count),
+              ORVANE_E_MISSING_AREA_TAG);
+    FruFileReader::SetParseAreaErrorMessage(ORVANE_E_MISSING_AREA_TAG, u"Board Info Area", "s.cfg");
     EXPECT_EQ(Error(),
               u"The Board Info Area section in the configuration file s.cfg has no area tag.");
 }

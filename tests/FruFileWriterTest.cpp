@@ -135,7 +135,7 @@ TEST_F(FruFileWriterTest, TitlesGoBackAsTheBytesTheyCameAs) {
 TEST_F(FruFileWriterTest, UnopenableFileFailsInTheFirstStep) {
     CFru fru;
     BuildExample(fru);
-    EXPECT_EQ(FruFileWriter::Save(fru, "no/such/folder/x.cfg"), 0xC0070023u);
+    EXPECT_EQ(FruFileWriter::Save(fru, "no/such/folder/x.cfg"), ORVANE_E_FILE_CREATE);
     EXPECT_FALSE(std::filesystem::exists("no"));
     EXPECT_EQ(TestSupport::TakeError(),
               u"Error writing the configuration file no/such/folder/x.cfg.");

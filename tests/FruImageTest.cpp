@@ -116,11 +116,12 @@ TEST_F(FruImageTest, BadHeadersAndOversizedAreasAreRefused) {
         uint8_t value;
         uint32_t status;
         size_t requests; // 0: not checked
-    } cases[] = {{0, 0x02, 0xC0070025u, 0},
-                 {0, 0x09, 0xC0070016u, 0}, // only bits 2..0 are the version; checksum off
-                 // A board area of 2040 bytes is refused after the header and the
-                 // area's first two bytes, before it is read.
-                 {8 + 1, 0xFF, 0xC0070013u, 2}};
+    } cases[] = {
+        {0, 0x02, ORVANE_E_NOT_IPMI_FRU, 0},
+        {0, 0x09, ORVANE_E_HEADER_CHECKSUM, 0}, // only bits 2..0 are the version; checksum off
+        // A board area of 2040 bytes is refused after the header and the
+        // area's first two bytes, before it is read.
+        {8 + 1, 0xFF, ORVANE_E_BAD_BOARD_AREA, 2}};
     for (const Case& c : cases) {
         std::vector<uint8_t> image = Image();
         image[c.at] = c.value;
@@ -149,7 +150,7 @@ TEST_F(FruImageTest, ACommitEndingPastTheLastDeviceOffsetWritesNothing) {
             "i2c_devices": [{"address": "0x20", "kind": "DS1624S", "size": 256}]}],
             "faults": [{"match": {"command": "0x10"}, "completion_code": "0xC1"}]})");
         CFru fru;
-        ASSERT_EQ(FruImage::LoadFromSystem(fru, &locator), 0xC0070025u); // a blank device
+        ASSERT_EQ(FruImage::LoadFromSystem(fru, &locator), ORVANE_E_NOT_IPMI_FRU); // a blank device
         fru.locator.nvsType = c.nvsType;
         fru.locator.bus = c.nvsType == 1 ? 1 : 0xFF;
         fru.header.multiRecOffset = 1;
@@ -158,7 +159,7 @@ TEST_F(FruImageTest, ACommitEndingPastTheLastDeviceOffsetWritesNothing) {
                   0u);
         ASSERT_EQ(fru.GetLaidOutLength(), c.imageEnd);
         bmc.ClearLog();
-        EXPECT_EQ(FruImage::WriteToSystem(fru, nullptr), c.written ? 0u : 0xC007002Eu);
+        EXPECT_EQ(FruImage::WriteToSystem(fru, nullptr), c.written ? 0u : ORVANE_E_SYSTEM_WRITE);
         EXPECT_EQ(!bmc.Log().empty(), c.written) << c.imageEnd;
     }
 }

@@ -3,17 +3,6 @@
 #include <gtest/gtest.h>
 #include <string>
 
-TEST(FruLocatorTest, DefaultsNameTheBaseboardController) {
-    const FruLocator locator;
-    EXPECT_EQ(0x20, locator.deviceAddress);
-    EXPECT_EQ(0xFF, locator.bus);
-    EXPECT_EQ(0, locator.deviceId);
-    EXPECT_EQ(0x20, locator.controller);
-    EXPECT_EQ(0u, locator.lun);
-    EXPECT_EQ(2u, locator.nvsType);
-    EXPECT_EQ(nullptr, locator.GetName());
-}
-
 TEST(FruLocatorTest, SetNameKeepsItsOwnCopy) {
     FruLocator locator;
     std::u16string text = u"Baseboard";

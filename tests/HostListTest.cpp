@@ -67,19 +67,25 @@ TEST(HostListTest, ParsesHostFiles) {
                                     "bmc[1-2]:6230 admin /etc/orvane/rack4.pw\n"
                                     "\n"
                                     "  10.1.2.3\r\n"
-                                    "bmc1:6230 other /x\n",
+                                    "bmc1:6230 other /x\n"
+                                    "bmc3 - - 17\n"
+                                    "bmc4 ops /p - /etc/orvane/bmc4.kg\n",
                                     &entries, &error))
         << error;
-    const std::vector<HostEntry> expected = {{"bmc1:6230", "admin", "/etc/orvane/rack4.pw"},
-                                             {"bmc2:6230", "admin", "/etc/orvane/rack4.pw"},
-                                             {"10.1.2.3", "", ""}};
+    const std::vector<HostEntry> expected = {{"bmc1:6230", "admin", "/etc/orvane/rack4.pw", "", ""},
+                                             {"bmc2:6230", "admin", "/etc/orvane/rack4.pw", "", ""},
+                                             {"10.1.2.3", "", "", "", ""},
+                                             {"bmc3", "", "", "17", ""},
+                                             {"bmc4", "ops", "/p", "", "/etc/orvane/bmc4.kg"}};
     EXPECT_EQ(entries, expected);
 
     const struct {
         const char* text;
         const char* error;
     } bad[] = {{"a\nb user\n", "line 2: expected"},
-               {"a user pw extra\n", "line 1: expected"},
+               {"a user pw 3 kg extra\n", "line 1: expected"},
+               {"a user pw 20\n", "line 1: the cipher suite \"20\""},
+               {"a user pw x3 kg\n", "line 1: the cipher suite \"x3\""},
                {"ok\n\nn[2-1]\n", "line 3: range 2-1 runs backwards"}};
     for (const auto& c : bad) {
         entries.clear();

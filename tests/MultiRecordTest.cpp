@@ -4,9 +4,7 @@
 #include "tests/FruTestImages.h"
 #include "tests/TestSupport.h"
 
-#include <filesystem>
 #include <gtest/gtest.h>
-#include <pthread.h>
 #include <vector>
 
 namespace {
@@ -60,20 +58,12 @@ TEST(MultiRecordTest, RecordTestTracesAsTheImage) {
 TEST(MultiRecordTest, DestroyingARecordDestroysTheRecordsBehindIt) {
     MultiRecord* head = Sealed(1, {1});
     MultiRecord* tail = head;
-    for (int i = 0; i < 20000; ++i) {
-        tail->next = new MultiRecord();
-        tail = tail->next;
-    }
-    // Destroyed on a 128 KiB stack, which one frame per record would overflow.
-    pthread_attr_t attr;
-    pthread_attr_init(&attr);
-    pthread_attr_setstacksize(&attr, 128 * 1024);
-    pthread_t thread;
-    auto destroy = [](void* chain) -> void* {
-        delete static_cast<MultiRecord*>(chain);
-        return nullptr;
-    };
-    ASSERT_EQ(0, pthread_create(&thread, &attr, destroy, head));
-    pthread_join(thread, nullptr);
-    pthread_attr_destroy(&attr);
+    for (int i = 0; i < 20000; ++i)
+        tail = tail->next = new MultiRecord();
+    TestSupport::DestroyOnSmallStack(
+        [](void* chain) -> void* {
+            delete static_cast<MultiRecord*>(chain);
+            return nullptr;
+        },
+        head);
 }

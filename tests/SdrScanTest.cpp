@@ -2,6 +2,7 @@
 #include "system/SdrScan.h"
 #include "FruTestImages.h"
 #include "TestSupport.h"
+#include "fru/FruAddress.h"
 #include "fru/FruLocator.h"
 #include "orvane/orvane.h"
 #include "support/FruList.h"
@@ -43,28 +44,20 @@ TEST_F(SdrScanTest, BuildsLocatorsFromBothRecordTypes) {
         {}, {ControllerRecord(0x20, "BMC"), Locator(0x20, 0xA0, "Eeprom", 0x01, 0x02),
              ControllerRecord(0x22, "Satellite"), Locator(0x20, 0x03, "Logical", 0x80 | (1 << 3))});
     EXPECT_EQ(Orvane::ScanSystemForFruLocators(&list), 0u);
-    ASSERT_EQ(list.GetCount(), 4u);
-    // Device locators first, in repository order, then the controllers.
-    FruLocator* eeprom = list.GetAt(0);
-    EXPECT_EQ(eeprom->deviceAddress, 0xA0);
-    EXPECT_EQ(eeprom->bus, 1);
-    EXPECT_EQ(eeprom->deviceId, 0xA0);
-    EXPECT_EQ(eeprom->controller, 0x20);
-    EXPECT_EQ(eeprom->nvsType, 1u);
-    EXPECT_EQ(std::u16string(eeprom->GetName()), u"Eeprom");
-    FruLocator* logical = list.GetAt(1);
-    EXPECT_EQ(logical->deviceAddress, 0x20);
-    EXPECT_EQ(logical->deviceId, 3);
-    EXPECT_EQ(logical->lun, 1u);
-    EXPECT_EQ(logical->nvsType, 2u);
-    FruLocator* bmcLocator = list.GetAt(2);
-    EXPECT_EQ(bmcLocator->deviceAddress, 0x20);
-    EXPECT_EQ(bmcLocator->bus, 0xFF);
-    FruLocator* satellite = list.GetAt(3);
-    EXPECT_EQ(satellite->deviceAddress, 0x22);
-    EXPECT_EQ(satellite->bus, 0);
-    EXPECT_EQ(satellite->controller, 0x20);
-    EXPECT_EQ(std::u16string(satellite->GetName()), u"Satellite");
+    // Device locators first, in repository order, then the controllers:
+    // NVS type, LUN, device address, bus, controller and id, then the name.
+    std::vector<std::string> found;
+    for (uint32_t i = 0; i < list.GetCount(); ++i) {
+        const FruLocator* l = list.GetAt(i);
+        const std::u16string name = l->GetName() ? l->GetName() : u"";
+        found.push_back(FruAddress{l->nvsType, static_cast<uint8_t>(l->lun), l->bus,
+                                   l->deviceAddress, l->controller, l->deviceId}
+                            .Format() +
+                        " " + std::string(name.begin(), name.end()));
+    }
+    EXPECT_EQ(found,
+              (std::vector<std::string>{"1:0:A0:01:20:A0 Eeprom", "2:1:20:00:20:03 Logical",
+                                        "2:0:20:FF:20:00 BMC", "2:0:22:00:20:00 Satellite"}));
 }
 
 TEST_F(SdrScanTest, UnsupportedTypesAndVersionsStopTheScan) {

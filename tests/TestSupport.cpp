@@ -2,12 +2,15 @@
 
 #include "support/Frame.h"
 #include "support/StringResource.h"
+#include "support/Trace.h"
 #include "system/DriverModule.h"
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <iterator>
+#include <pthread.h>
 #include <stdexcept>
 #include <string>
 #include <sys/wait.h>
@@ -120,6 +123,85 @@ std::string AsciiLog(bool take) {
 std::u16string TakeError() {
     const char16_t* error = Frame::TakeLastError();
     return error ? error : u"";
+}
+
+std::string LinesOf(const std::string& log, const std::string& function) {
+    std::string lines;
+    for (size_t start = 0, end; (end = log.find("\r\n", start)) != std::string::npos;
+         start = end + 2)
+        if (log.compare(start, function.size() + 1, function + " ") == 0)
+            lines += log.substr(start, end + 2 - start);
+    return lines;
+}
+
+std::u16string Text(const OrvaneChar* text) {
+    return text ? std::u16string(text) : std::u16string(u"<null>");
+}
+
+std::u16string Wide(const std::string& text) {
+    return std::u16string(text.begin(), text.end());
+}
+
+void DestroyOnSmallStack(void* (*destroy)(void*), void* chain) {
+    pthread_attr_t attr;
+    pthread_attr_init(&attr);
+    pthread_attr_setstacksize(&attr, 128 * 1024);
+    pthread_t thread;
+    ASSERT_EQ(0, pthread_create(&thread, &attr, destroy, chain));
+    pthread_join(thread, nullptr);
+    pthread_attr_destroy(&attr);
+}
+
+Host::Host() {
+    api.setLanguage = SetLanguageLocale;
+    EXPECT_EQ(Initialize(&api), ORVANE_OK);
+}
+Host::~Host() {
+    DeInitialize(&api);
+    Trace::SetDebugLevel(1);
+}
+void Host::Restart() {
+    ASSERT_EQ(DeInitialize(&api), ORVANE_OK);
+    ASSERT_EQ(Initialize(&api), ORVANE_OK);
+}
+std::u16string Host::LastError() {
+    const OrvaneChar* text = nullptr;
+    EXPECT_EQ(GetLastErrorMessage(&api, &text), ORVANE_OK);
+    return Text(text);
+}
+namespace {
+uint32_t SelectField(OrvaneInterface* api, int32_t area, int32_t field, bool fieldEnum) {
+    const uint32_t status = SelectAreaEnum(api, area);
+    if (status != ORVANE_OK)
+        return status;
+    return fieldEnum ? SelectFieldEnum(api, field)
+                     : SelectFieldInteger(api, static_cast<uint32_t>(field));
+}
+} // namespace
+std::u16string Host::Field(int32_t area, int32_t field, bool fieldEnum) {
+    EXPECT_EQ(SelectField(&api, area, field, fieldEnum), ORVANE_OK);
+    const OrvaneChar* value = nullptr;
+    EXPECT_EQ(GetFieldStringValue(&api, &value), ORVANE_OK);
+    return Text(value);
+}
+uint32_t Host::SetField(int32_t area, int32_t field, const std::string& text, bool fieldEnum) {
+    const uint32_t status = SelectField(&api, area, field, fieldEnum);
+    if (status != ORVANE_OK)
+        return status;
+    return SetFieldDataValue(&api, reinterpret_cast<const uint8_t*>(text.data()),
+                             static_cast<uint32_t>(text.size()));
+}
+uint32_t Host::SelectNamed(const std::u16string& name) {
+    EXPECT_EQ(SelectList(&api, ORVANE_LIST_SYSTEM), ORVANE_OK);
+    uint32_t present = 0, loaded = 0;
+    GetNumberOfFrus(&api, &present, &loaded);
+    for (uint32_t i = 0; i < loaded; ++i) {
+        const OrvaneChar* n = nullptr;
+        if (SelectFru(&api, i) == ORVANE_OK && GetFruName(&api, &n) == ORVANE_OK && n && name == n)
+            return i;
+    }
+    ADD_FAILURE() << "no FRU of that name";
+    return 0;
 }
 
 InTempDir::InTempDir() : previous(std::filesystem::current_path()) {

@@ -1,5 +1,7 @@
 // Helpers shared by the test programs.
 #pragma once
+#include "orvane/orvane.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <map>
@@ -24,6 +26,35 @@ std::u16string ReadLog();
 std::string AsciiLog(bool take = false);
 // The library's last error, handed over; empty when there is none.
 std::u16string TakeError();
+// The lines of the log text that the function name (for example
+// "Orvane::GetAreaData") writes, each with its CR LF: its entry, exit and
+// failure lines without those of the helpers it calls.
+std::string LinesOf(const std::string& log, const std::string& function);
+// A text of the library, or "<null>".
+std::u16string Text(const OrvaneChar* text);
+std::u16string Wide(const std::string& text);
+// Deletes a long chain on a thread with a 128 KiB stack, which one frame per
+// link would overflow.
+void DestroyOnSmallStack(void* (*destroy)(void*), void* chain);
+// A host of the library: Initialize with the built-in catalogue choice while
+// this lives, DeInitialize and debug level 1 after.
+struct Host {
+    Host();
+    ~Host();
+    Host(const Host&) = delete;
+    Host& operator=(const Host&) = delete;
+    // DeInitialize, then Initialize again: a fresh library state.
+    void Restart();
+    // The last error handed out by GetLastErrorMessage, "<null>" when none.
+    std::u16string LastError();
+    // Selects the area and the field (by enumerator when fieldEnum, else by
+    // index) and returns its string value; sets a field's text.
+    std::u16string Field(int32_t area, int32_t field, bool fieldEnum = true);
+    uint32_t SetField(int32_t area, int32_t field, const std::string& text, bool fieldEnum = true);
+    // Selects the FRU of the system list with this name and returns its position.
+    uint32_t SelectNamed(const std::u16string& name);
+    OrvaneInterface api{};
+};
 // The current folder is a fresh temporary one (where the debug log lands)
 // while this lives.
 struct InTempDir {

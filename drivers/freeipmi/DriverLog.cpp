@@ -27,6 +27,10 @@ void Failure(const std::string& why) {
         std::fprintf(stderr, "orvane-driver-freeipmi: %s\n", why.c_str());
 }
 
+void Note(const std::string& line) {
+    Failure(line);
+}
+
 void Request(const std::string& line) {
     if (Level() >= 2)
         std::fprintf(stderr, "orvane-driver-freeipmi: %s\n", line.c_str());

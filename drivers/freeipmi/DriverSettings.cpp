@@ -1,11 +1,17 @@
 #include "drivers/freeipmi/DriverSettings.h"
 
+#include "drivers/freeipmi/CipherSuites.h"
+#include "support/IpmiDefs.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace DriverSettings {
 namespace {
@@ -34,6 +40,96 @@ bool ParseNumber(const std::string& text, unsigned long low, unsigned long high,
     return true;
 }
 
+// Why an open file may not hold a secret: "" when only its owner can read it.
+std::string Exposure(const struct stat& st) {
+    char mode[8];
+    std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(st.st_mode & 07777));
+    if (!S_ISREG(st.st_mode))
+        return "is not a regular file";
+    if (st.st_uid != geteuid())
+        return "is owned by another user (uid " + std::to_string(st.st_uid) + ")";
+    if (st.st_mode & (S_IRWXG | S_IRWXO))
+        return std::string("is open to group or others (mode ") + mode + "; chmod 600 it)";
+    return "";
+}
+
+// The password, from a file or the environment, and the K_g file.
+bool ReadCredentials(Settings* s, std::string* why) {
+    std::string passwordFile = Environment("ORVANE_IPMI_PASSWORD_FILE");
+    if (!passwordFile.empty()) {
+        if (!ReadSecretFile(passwordFile, "password file", s->insecure, &s->password, why,
+                            &s->allowed))
+            return false;
+    } else if (const char* password = std::getenv("ORVANE_IPMI_PASSWORD")) {
+        s->password = password;
+    } else {
+        s->password = Environment("ORVANE_PASSWORD");
+    }
+    std::string kgFile = Environment("ORVANE_IPMI_KG_FILE");
+    if (kgFile.empty())
+        return true;
+    if (s->interface != Interface::LanPlus) {
+        *why = "ORVANE_IPMI_KG_FILE needs a LAN+ session (ORVANE_IPMI_INTERFACE=lanplus)";
+        return false;
+    }
+    std::string line;
+    if (!ReadSecretFile(kgFile, "K_g file", s->insecure, &line, why, &s->allowed))
+        return false;
+    bool parsed = ParseKg(line, &s->kg, why);
+    std::fill(line.begin(), line.end(), '\0');
+    if (!parsed)
+        *why = "the K_g file " + kgFile + ": " + *why;
+    return parsed;
+}
+
+// The privilege, the cipher suite and the IPMI 1.5 authentication type.
+bool ReadSecurity(Settings* s, std::string* why) {
+    for (auto [name, fixed] : {std::pair{"ORVANE_IPMI_LEAST_PRIVILEGE", false},
+                               std::pair{"ORVANE_IPMI_PRIVILEGE", true}}) {
+        std::string text = Environment(name);
+        if (text.empty())
+            continue;
+        if (!ParsePrivilege(text, &s->privilege)) {
+            *why = std::string(name) + " must be user, operator or admin, not \"" + text + "\"";
+            return false;
+        }
+        s->privilegeFixed = fixed;
+    }
+    std::string cipher = Environment("ORVANE_IPMI_CIPHER");
+    uint8_t id = 0;
+    if (!cipher.empty() && !ParseCipher(cipher, &id)) {
+        *why = "ORVANE_IPMI_CIPHER must be a cipher suite id 0 to 19, not \"" + cipher + "\"";
+        return false;
+    }
+    if (!cipher.empty()) {
+        s->cipher = id;
+        if (!CipherSuites::Protects(id) && !s->insecure) {
+            *why = "cipher suite " + CipherSuites::Describe(id) +
+                   " leaves the session open to reading or forgery; it needs "
+                   "ORVANE_IPMI_INSECURE=1 (orvane: --insecure)";
+            return false;
+        }
+        if (!CipherSuites::Protects(id))
+            s->allowed.push_back("cipher suite " + CipherSuites::Describe(id));
+    }
+    std::string authType = Environment("ORVANE_IPMI_AUTH_TYPE");
+    if (!authType.empty() && !ParseAuthType(authType, &s->authType)) {
+        *why = "ORVANE_IPMI_AUTH_TYPE must be none, straight, md2 or md5, not \"" + authType + "\"";
+        return false;
+    }
+    if (s->interface == Interface::Lan &&
+        (s->authType == kAuthNone || s->authType == kAuthStraight)) {
+        if (!s->insecure) {
+            *why = "IPMI 1.5 authentication type " + authType +
+                   " sends the password in the clear or not at all; it needs "
+                   "ORVANE_IPMI_INSECURE=1 (orvane: --insecure)";
+            return false;
+        }
+        s->allowed.push_back("authentication type " + authType);
+    }
+    return true;
+}
+
 } // namespace
 
 bool ParseInterface(const std::string& text, Interface* interface) {
@@ -53,37 +149,109 @@ bool ParsePrivilege(const std::string& text, uint8_t* privilege) {
     std::string name = Lower(text);
     unsigned long number = 0;
     if (name == "user")
-        number = 2;
+        number = kUser;
     else if (name == "operator")
-        number = 3;
+        number = kOperator;
     else if (name == "admin" || name == "administrator")
-        number = 4;
-    else if (!ParseNumber(name, 2, 4, &number))
+        number = kAdministrator;
+    else if (!ParseNumber(name, kUser, kAdministrator, &number))
         return false;
     *privilege = static_cast<uint8_t>(number);
     return true;
 }
 
+const char* PrivilegeName(uint8_t privilege) {
+    switch (privilege) {
+    case kUser:
+        return "user";
+    case kOperator:
+        return "operator";
+    default:
+        return "administrator";
+    }
+}
+
 bool ParseCipher(const std::string& text, uint8_t* cipher) {
     unsigned long number = 0;
-    if (!ParseNumber(text, 0, 17, &number))
+    if (!ParseNumber(text, 0, CipherSuites::kLastStandard, &number))
         return false;
     *cipher = static_cast<uint8_t>(number);
     return true;
 }
 
-bool ReadPasswordFile(const std::string& path, std::string* password, std::string* why) {
-    std::ifstream file(path);
-    if (!file) {
-        *why = "cannot read the password file " + path + ": " + std::strerror(errno);
+bool ParseAuthType(const std::string& text, uint8_t* authType) {
+    static const std::pair<const char*, uint8_t> kNames[] = {
+        {"none", kAuthNone}, {"straight", kAuthStraight}, {"md2", kAuthMd2}, {"md5", kAuthMd5}};
+    for (const auto& [name, type] : kNames)
+        if (Lower(text) == name) {
+            *authType = type;
+            return true;
+        }
+    return false;
+}
+
+bool ParseKg(const std::string& line, std::vector<uint8_t>* kg, std::string* why) {
+    kg->clear();
+    if (line.size() > 2 && line[0] == '0' && (line[1] == 'x' || line[1] == 'X')) {
+        const std::string digits = line.substr(2);
+        if (digits.size() % 2 || digits.size() > 2 * kMaxKgLength ||
+            !std::all_of(digits.begin(), digits.end(),
+                         [](unsigned char c) { return std::isxdigit(c); })) {
+            *why = "a hex key is 0x and an even number of hex digits, at most 40";
+            return false;
+        }
+        for (size_t i = 0; i < digits.size(); i += 2)
+            kg->push_back(static_cast<uint8_t>(std::stoul(digits.substr(i, 2), nullptr, 16)));
+        return true;
+    }
+    if (line.empty() || line.size() > kMaxKgLength) {
+        *why = "the key is 1 to 20 bytes of text, or 0x and hex digits";
         return false;
     }
-    std::string line;
-    std::getline(file, line);
-    while (!line.empty() && (line.back() == '\r' || line.back() == '\n'))
-        line.pop_back();
-    *password = line;
+    kg->assign(line.begin(), line.end());
     return true;
+}
+
+bool ReadSecretFile(const std::string& path, const char* what, bool insecure, std::string* line,
+                    std::string* why, std::vector<std::string>* allowed) {
+    // The checks look at the file that is read, not at a name that may move.
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+    struct stat st {};
+    if (fd < 0 || fstat(fd, &st) != 0) {
+        *why = std::string("cannot read the ") + what + " " + path + ": " + std::strerror(errno);
+        if (fd >= 0)
+            close(fd);
+        return false;
+    }
+    if (const std::string exposure = Exposure(st); !exposure.empty()) {
+        if (!insecure) {
+            close(fd);
+            *why = std::string("the ") + what + " " + path + " " + exposure +
+                   "; ORVANE_IPMI_INSECURE=1 (orvane: --insecure) uses it anyway";
+            return false;
+        }
+        allowed->push_back(std::string("the ") + what + " " + path + " " + exposure);
+    }
+    line->clear();
+    char c = 0;
+    ssize_t n = 0;
+    while ((n = read(fd, &c, 1)) == 1 && c != '\n')
+        line->push_back(c);
+    close(fd);
+    if (n < 0) {
+        *why = std::string("cannot read the ") + what + " " + path + ": " + std::strerror(errno);
+        return false;
+    }
+    while (!line->empty() && line->back() == '\r')
+        line->pop_back();
+    return true;
+}
+
+uint8_t PrivilegeNeeded(uint8_t netFn, uint8_t command) {
+    if ((netFn == Ipmi::kNetFnStorage && command == Ipmi::kCmdWriteFruData) ||
+        (netFn == Ipmi::kNetFnApp && command == Ipmi::kCmdMasterWriteRead))
+        return kOperator;
+    return kUser;
 }
 
 bool FromEnvironment(Settings* settings, std::string* why) {
@@ -97,24 +265,13 @@ bool FromEnvironment(Settings* settings, std::string* why) {
         return false;
     }
     read.user = Environment("ORVANE_IPMI_USER");
-    std::string passwordFile = Environment("ORVANE_IPMI_PASSWORD_FILE");
-    if (!passwordFile.empty()) {
-        if (!ReadPasswordFile(passwordFile, &read.password, why))
-            return false;
-    } else {
-        read.password = Environment("ORVANE_IPMI_PASSWORD");
-    }
-    std::string privilege = Environment("ORVANE_IPMI_PRIVILEGE");
-    if (!privilege.empty() && !ParsePrivilege(privilege, &read.privilege)) {
-        *why = "ORVANE_IPMI_PRIVILEGE must be user, operator or admin, not \"" + privilege + "\"";
+    const std::string insecure = Environment("ORVANE_IPMI_INSECURE");
+    read.insecure = !insecure.empty() && insecure != "0";
+    if (!ReadSecurity(&read, why) || !ReadCredentials(&read, why)) {
+        std::fill(read.password.begin(), read.password.end(), '\0');
         return false;
     }
-    std::string cipher = Environment("ORVANE_IPMI_CIPHER");
-    if (!cipher.empty() && !ParseCipher(cipher, &read.cipher)) {
-        *why = "ORVANE_IPMI_CIPHER must be a cipher suite id 0 to 17, not \"" + cipher + "\"";
-        return false;
-    }
-    *settings = read;
+    *settings = std::move(read);
     return true;
 }
 

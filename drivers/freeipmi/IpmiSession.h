@@ -42,13 +42,36 @@ class IpmiSession {
     static uint32_t ResultOf(int errnum);
 
   private:
-    uint32_t Open(uint32_t timeoutMs);
+    // Opens the session at the settings' privilege, or at `atLeast` when
+    // that is more and the settings do not fix the level.
+    uint32_t Open(uint32_t timeoutMs, uint8_t atLeast);
+    int OpenLan(const DriverSettings::Settings& settings, uint8_t privilege, unsigned timeout,
+                unsigned flags);
+    int OpenLanPlus(const DriverSettings::Settings& settings, uint8_t privilege, unsigned timeout,
+                    unsigned flags, uint8_t* cipher);
+    // The request on the wire, its answer in *completionCode and *response.
+    uint32_t Transmit(uint8_t channel, bool ipmb, uint8_t responderAddress, uint8_t netFn,
+                      uint8_t lun, uint8_t command, const uint8_t* data, uint32_t dataLength,
+                      uint8_t* completionCode, std::vector<uint8_t>* response);
+    // Reopens the session at a higher privilege after the BMC refused a
+    // request for lack of it. False when the level is fixed or not granted.
+    bool Raise(uint8_t needed, uint32_t timeoutMs);
+    // Finishes an open: logs the session or why it failed.
+    uint32_t Opened(int opened, const DriverSettings::Settings& settings, uint8_t privilege,
+                    int cipher);
+    // Why an open failed, for the log.
+    std::string OpenRefusal(const DriverSettings::Settings& settings, uint8_t privilege,
+                            int cipher) const;
     // Maps the context's last error to a result, logs it with the context's
     // text and drops a session the error has made unusable.
     uint32_t Failed(const std::string& what);
 
     ipmi_ctx* context_ = nullptr;
-    std::string target_;      // "lan host", "lanplus host" or "in-band", for log lines
+    std::string target_;     // "lan host", "lanplus host" or "in-band", for log lines
+    uint8_t privilege_ = 0;  // the open session's level
+    uint8_t wanted_ = 0;     // the least level a reopened session needs
+    uint8_t refused_ = 0xFF; // a level the BMC did not grant (0xFF: none)
+    bool privilegeFixed_ = false;
     uint32_t openFailed_ = 0; // the result of the last failed open
     std::chrono::steady_clock::time_point retryAfter_{};
     bool bridgeRefused_ = false;

@@ -2,6 +2,7 @@
 // Send Message, the settings from the environment, and the read-ahead and SDR
 // caches, which send through the wire seam to a scripted BMC here.
 #include "drivers/freeipmi/CachingTransport.h"
+#include "drivers/freeipmi/CipherSuites.h"
 #include "drivers/freeipmi/DriverSettings.h"
 #include "drivers/freeipmi/IpmbMessage.h"
 #include "drivers/freeipmi/SdrCacheFile.h"
@@ -16,8 +17,12 @@
 #include <iterator>
 #include <map>
 #include <numeric>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
+
+using Bytes = std::vector<uint8_t>;
 
 // A Send Message the library builds: channel 0, target 0x30, Read FRU Data
 // (netFn 0x0A, LUN 0) of device 0 at offset 0x0010, 8 bytes, sequence 5.
@@ -116,7 +121,7 @@ TEST(DriverSettings, ParsesNamesAndNumbers) {
     EXPECT_TRUE(DriverSettings::ParseInterface("LAN", &interface));
     EXPECT_EQ(interface, Interface::Lan);
     EXPECT_FALSE(DriverSettings::ParseInterface("kcs", &interface));
-    // Privileges and cipher suites: the value taken, -1 for a refused text.
+    // Privileges, cipher suites, auth types: the value taken, -1 for a refused text.
     struct Case {
         bool (*parse)(const std::string&, uint8_t*);
         const char* text;
@@ -127,9 +132,12 @@ TEST(DriverSettings, ParsesNamesAndNumbers) {
                  {DriverSettings::ParsePrivilege, "5", -1},
                  {DriverSettings::ParsePrivilege, "root", -1},
                  {DriverSettings::ParseCipher, "17", 17},
-                 {DriverSettings::ParseCipher, "18", -1},
+                 {DriverSettings::ParseCipher, "20", -1},
                  {DriverSettings::ParseCipher, "-1", -1},
-                 {DriverSettings::ParseCipher, "3x", -1}};
+                 {DriverSettings::ParseCipher, "3x", -1},
+                 {DriverSettings::ParseAuthType, "MD5", 2},
+                 {DriverSettings::ParseAuthType, "straight", 4},
+                 {DriverSettings::ParseAuthType, "rc4", -1}};
     for (const Case& c : cases) {
         uint8_t value = 0xEE;
         EXPECT_EQ(c.parse(c.text, &value), c.value >= 0) << c.text;
@@ -137,72 +145,208 @@ TEST(DriverSettings, ParsesNamesAndNumbers) {
             EXPECT_EQ(value, c.value) << c.text;
         }
     }
-}
-
-class DriverSettingsEnvironment : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        for (const char* name : kNames)
-            unsetenv(name);
+    // K_g: text, hex, and what is refused.
+    struct KgCase {
+        const char* line;
+        Bytes kg; // empty: refused
+    } keys[] = {{"gate", {'g', 'a', 't', 'e'}},
+                {"0x01aBff", {0x01, 0xAB, 0xFF}},
+                {"0x", {'0', 'x'}}, // no digits: the text "0x"
+                {"0x123", {}},
+                {"0xzz", {}},
+                {"", {}},
+                {"123456789012345678901", {}},
+                {"0x0102030405060708090a0b0c0d0e0f101112131415", {}}};
+    for (const KgCase& k : keys) {
+        Bytes kg;
+        std::string why;
+        EXPECT_EQ(DriverSettings::ParseKg(k.line, &kg, &why), !k.kg.empty()) << k.line;
+        EXPECT_EQ(kg, k.kg) << k.line;
     }
-    void TearDown() override { SetUp(); }
-    static constexpr const char* kNames[] = {"ORVANE_IPMI_HOST",          "ORVANE_IPMI_INTERFACE",
-                                             "ORVANE_IPMI_USER",          "ORVANE_IPMI_PASSWORD",
-                                             "ORVANE_IPMI_PASSWORD_FILE", "ORVANE_IPMI_PRIVILEGE",
-                                             "ORVANE_IPMI_CIPHER"};
-};
-
-TEST_F(DriverSettingsEnvironment, NoHostMeansInBand) {
-    DriverSettings::Settings settings;
-    std::string why;
-    setenv("ORVANE_IPMI_INTERFACE", "lan", 1);
-    ASSERT_TRUE(DriverSettings::FromEnvironment(&settings, &why)) << why;
-    EXPECT_EQ(settings.interface, DriverSettings::Interface::InBand);
 }
 
-TEST_F(DriverSettingsEnvironment, PasswordFileWinsAndItsLineEndIsDropped) {
-    std::string path = ::testing::TempDir() + "orvane-ipmi-password";
-    std::ofstream(path) << "from-file\r\nsecond line\n";
-    setenv("ORVANE_IPMI_HOST", "bmc.example:6230", 1);
-    setenv("ORVANE_IPMI_PASSWORD", "from-env", 1);
-    setenv("ORVANE_IPMI_PASSWORD_FILE", path.c_str(), 1);
-    setenv("ORVANE_IPMI_USER", "admin", 1);
-    DriverSettings::Settings settings;
-    std::string why;
-    ASSERT_TRUE(DriverSettings::FromEnvironment(&settings, &why)) << why;
-    EXPECT_EQ(settings.interface, DriverSettings::Interface::LanPlus);
-    EXPECT_EQ(settings.host, "bmc.example:6230");
-    EXPECT_EQ(settings.user, "admin");
-    EXPECT_EQ(settings.password, "from-file");
-    EXPECT_EQ(settings.privilege, 4);
-    EXPECT_EQ(settings.cipher, 3);
-    std::remove(path.c_str());
+TEST(CipherSuites, ChoosesTheStrongestOfferedSuiteThatProtects) {
+    // What ipmi_sim answers, in its two pieces: suites 0 to 14.
+    const Bytes records = {
+        0xC0, 0x00, 0x00, 0x40, 0x80, 0xC0, 0x01, 0x01, 0x40, 0x80, 0xC0, 0x02, 0x01, 0x41, 0x80,
+        0xC0, 0x03, 0x01, 0x41, 0x81, 0xC0, 0x04, 0x01, 0x41, 0x82, 0xC0, 0x05, 0x01, 0x41, 0x83,
+        0xC0, 0x06, 0x02, 0x40, 0x80, 0xC0, 0x07, 0x02, 0x42, 0x80, 0xC0, 0x08, 0x02, 0x42, 0x81,
+        0xC0, 0x09, 0x02, 0x42, 0x82, 0xC0, 0x0A, 0x02, 0x42, 0x83, 0xC0, 0x0B, 0x02, 0x43, 0x80,
+        0xC0, 0x0C, 0x02, 0x43, 0x81, 0xC0, 0x0D, 0x02, 0x43, 0x82, 0xC0, 0x0E, 0x02, 0x43, 0x83};
+    Bytes all(15);
+    std::iota(all.begin(), all.end(), 0);
+    EXPECT_EQ(CipherSuites::ParseRecords(records), all);
+    // An OEM record (C1h, id, IANA number that holds C0h) is left out.
+    EXPECT_EQ(CipherSuites::ParseRecords({0xC1, 0x50, 0xC0, 0x11, 0x00, 0x01, 0xC0, 0x11, 0x03}),
+              Bytes{0x11});
+    struct Case {
+        Bytes offered;
+        int chosen; // -1: refused
+    } cases[] = {{all, 3},
+                 {{0, 1, 3, 17}, 17},
+                 {{12, 8, 1}, 8},
+                 {{12, 2}, 12},
+                 {{0, 1, 2, 6, 7, 11, 15, 16}, -1},
+                 {{4, 5, 18}, -1}, // xRC4 only: libfreeipmi has no xRC4
+                 {{}, -1}};
+    for (const Case& c : cases) {
+        auto chosen = CipherSuites::Choose(c.offered);
+        EXPECT_EQ(chosen ? *chosen : -1, c.chosen) << CipherSuites::List(c.offered);
+    }
+    for (uint8_t id = 0; id <= CipherSuites::kLastStandard; ++id) {
+        const bool weak = id <= 2 || id == 6 || id == 7 || id == 11 || id == 15 || id == 16;
+        EXPECT_EQ(CipherSuites::Protects(id), !weak) << int(id);
+    }
+    EXPECT_EQ(CipherSuites::Describe(0), "0 (RAKP-none, no integrity, no encryption)");
+    EXPECT_EQ(CipherSuites::Request(0x41), (Bytes{0x0E, 0x00, 0x81}));
 }
 
-TEST_F(DriverSettingsEnvironment, BadValuesAreRefusedWithoutThePassword) {
-    setenv("ORVANE_IPMI_HOST", "bmc", 1);
-    setenv("ORVANE_IPMI_PASSWORD", "hunter2", 1);
-    // The variable, its bad value and what the reason names.
-    const char* cases[][3] = {{"ORVANE_IPMI_PRIVILEGE", "root", "ORVANE_IPMI_PRIVILEGE"},
-                              {"ORVANE_IPMI_INTERFACE", "serial", ""},
-                              {"ORVANE_IPMI_PASSWORD_FILE", "/nonexistent/orvane-password",
-                               "/nonexistent/orvane-password"}};
-    for (const auto& c : cases) {
+TEST(DriverSettings, ReadsAndRefusesTheEnvironment) {
+    const char* const names[] = {"ORVANE_IPMI_HOST",      "ORVANE_IPMI_INTERFACE",
+                                 "ORVANE_IPMI_USER",      "ORVANE_IPMI_PASSWORD",
+                                 "ORVANE_PASSWORD",       "ORVANE_IPMI_PASSWORD_FILE",
+                                 "ORVANE_IPMI_PRIVILEGE", "ORVANE_IPMI_LEAST_PRIVILEGE",
+                                 "ORVANE_IPMI_CIPHER",    "ORVANE_IPMI_KG_FILE",
+                                 "ORVANE_IPMI_AUTH_TYPE", "ORVANE_IPMI_INSECURE"};
+    const std::string folder = ::testing::TempDir();
+    const auto file = [&](const char* name, const char* text, mode_t mode) {
+        const std::string path = folder + name;
+        std::ofstream(path) << text;
+        chmod(path.c_str(), mode);
+        return path;
+    };
+    const std::string good = file("orvane-pw-good", "from-file\r\nsecond line\n", 0600);
+    const std::string open = file("orvane-pw-open", "from-file\n", 0644);
+    const std::string kgText = file("orvane-kg-text", "gate\n", 0600);
+    const std::string kgHex = file("orvane-kg-hex", "0x0a0B\n", 0400);
+    const std::string kgBad = file("orvane-kg-bad", "0xabc\n", 0600);
+    const std::string kgOpen = file("orvane-kg-open", "gate\n", 0640);
+    const std::string foreign = file("orvane-pw-foreign", "x\n", 0600);
+    const bool chowned = chown(foreign.c_str(), 65534, 65534) == 0;
+    struct Case {
+        std::vector<std::pair<const char*, std::string>> env; // beside HOST=bmc, PASSWORD=hunter2
+        const char* refusal;                                  // what the reason names; null: taken
+        std::function<void(const DriverSettings::Settings&)> check;
+    };
+    using S = DriverSettings::Settings;
+    const Case cases[] = {
+        {{{"ORVANE_IPMI_HOST", ""}, {"ORVANE_IPMI_INTERFACE", "lan"}},
+         nullptr,
+         [](const S& s) { EXPECT_EQ(s.interface, DriverSettings::Interface::InBand); }},
+        {{{"ORVANE_IPMI_PASSWORD_FILE", good}, {"ORVANE_IPMI_USER", "admin"}},
+         nullptr,
+         [](const S& s) {
+             EXPECT_EQ(s.interface, DriverSettings::Interface::LanPlus);
+             EXPECT_EQ(s.user, "admin");
+             EXPECT_EQ(s.password, "from-file");
+             EXPECT_EQ(s.privilege, 2);
+             EXPECT_FALSE(s.privilegeFixed);
+             EXPECT_FALSE(s.cipher);
+             EXPECT_TRUE(s.kg.empty());
+         }},
+        {{{"ORVANE_IPMI_PASSWORD", ""}, {"ORVANE_PASSWORD", "from-orvane"}},
+         nullptr,
+         [](const S& s) { EXPECT_EQ(s.password, ""); }}, // set, even empty, wins
+        {{{"ORVANE_PASSWORD", "from-orvane"}},
+         nullptr,
+         [](const S& s) { EXPECT_EQ(s.password, "hunter2"); }},
+        {{{"ORVANE_IPMI_LEAST_PRIVILEGE", "operator"}},
+         nullptr,
+         [](const S& s) { EXPECT_TRUE(s.privilege == 3 && !s.privilegeFixed); }},
+        {{{"ORVANE_IPMI_LEAST_PRIVILEGE", "operator"}, {"ORVANE_IPMI_PRIVILEGE", "user"}},
+         nullptr,
+         [](const S& s) { EXPECT_TRUE(s.privilege == 2 && s.privilegeFixed); }},
+        {{{"ORVANE_IPMI_CIPHER", "17"}}, nullptr, [](const S& s) { EXPECT_EQ(s.cipher, 17); }},
+        {{{"ORVANE_IPMI_KG_FILE", kgText}},
+         nullptr,
+         [](const S& s) {
+             EXPECT_EQ(s.kg, (Bytes{'g', 'a', 't', 'e'}));
+         }},
+        {{{"ORVANE_IPMI_KG_FILE", kgHex}},
+         nullptr,
+         [](const S& s) {
+             EXPECT_EQ(s.kg, (Bytes{0x0A, 0x0B}));
+         }},
+        {{{"ORVANE_IPMI_CIPHER", "0"}, {"ORVANE_IPMI_INSECURE", "1"}},
+         nullptr,
+         [](const S& s) { EXPECT_EQ(s.allowed.size(), 1u); }},
+        {{{"ORVANE_IPMI_PASSWORD_FILE", open}, {"ORVANE_IPMI_INSECURE", "1"}},
+         nullptr,
+         [](const S& s) {
+             EXPECT_EQ(s.password, "from-file");
+             ASSERT_EQ(s.allowed.size(), 1u);
+             EXPECT_NE(s.allowed[0].find("mode 0644"), std::string::npos);
+         }},
+        {{{"ORVANE_IPMI_INTERFACE", "lan"},
+          {"ORVANE_IPMI_AUTH_TYPE", "none"},
+          {"ORVANE_IPMI_INSECURE", "1"}},
+         nullptr,
+         [](const S& s) { EXPECT_EQ(s.authType, 0); }},
+        {{{"ORVANE_IPMI_PRIVILEGE", "root"}}, "ORVANE_IPMI_PRIVILEGE", nullptr},
+        {{{"ORVANE_IPMI_LEAST_PRIVILEGE", "5"}}, "ORVANE_IPMI_LEAST_PRIVILEGE", nullptr},
+        {{{"ORVANE_IPMI_INTERFACE", "serial"}}, "ORVANE_IPMI_INTERFACE", nullptr},
+        {{{"ORVANE_IPMI_CIPHER", "20"}}, "0 to 19", nullptr},
+        {{{"ORVANE_IPMI_CIPHER", "0"}}, "cipher suite 0 (RAKP-none", nullptr},
+        {{{"ORVANE_IPMI_CIPHER", "16"}}, "cipher suite 16", nullptr},
+        {{{"ORVANE_IPMI_CIPHER", "0"}, {"ORVANE_IPMI_INSECURE", "0"}}, "INSECURE", nullptr},
+        {{{"ORVANE_IPMI_INTERFACE", "lan"}, {"ORVANE_IPMI_AUTH_TYPE", "straight"}},
+         "authentication type straight",
+         nullptr},
+        {{{"ORVANE_IPMI_INTERFACE", "lan"}, {"ORVANE_IPMI_AUTH_TYPE", "none"}},
+         "authentication type none",
+         nullptr},
+        {{{"ORVANE_IPMI_AUTH_TYPE", "rc4"}}, "ORVANE_IPMI_AUTH_TYPE", nullptr},
+        {{{"ORVANE_IPMI_PASSWORD_FILE", "/nonexistent/orvane-pw"}},
+         "/nonexistent/orvane-pw",
+         nullptr},
+        {{{"ORVANE_IPMI_PASSWORD_FILE", open}}, "open to group or others (mode 0644", nullptr},
+        {{{"ORVANE_IPMI_PASSWORD_FILE", folder}}, "not a regular file", nullptr},
+        {{{"ORVANE_IPMI_KG_FILE", kgOpen}}, "K_g file", nullptr},
+        {{{"ORVANE_IPMI_KG_FILE", kgBad}}, "even number of hex digits", nullptr},
+        {{{"ORVANE_IPMI_KG_FILE", kgText}, {"ORVANE_IPMI_INTERFACE", "lan"}},
+         "needs a LAN+",
+         nullptr},
+    };
+    for (const Case& c : cases) {
+        for (const char* name : names)
+            unsetenv(name);
+        setenv("ORVANE_IPMI_HOST", "bmc", 1);
+        setenv("ORVANE_IPMI_PASSWORD", "hunter2", 1);
+        std::string what;
+        for (const auto& [name, value] : c.env) {
+            setenv(name, value.c_str(), 1);
+            what += std::string(name) + "=" + value + " ";
+        }
         DriverSettings::Settings settings;
         std::string why;
-        setenv(c[0], c[1], 1);
-        EXPECT_FALSE(DriverSettings::FromEnvironment(&settings, &why)) << c[0];
-        EXPECT_NE(why.find(c[2]), std::string::npos) << why;
+        const bool taken = DriverSettings::FromEnvironment(&settings, &why);
+        EXPECT_EQ(taken, c.refusal == nullptr) << what << why;
+        if (taken && c.check)
+            c.check(settings);
+        if (!taken && c.refusal) {
+            EXPECT_NE(why.find(c.refusal), std::string::npos) << what << why;
+        }
+        // Neither the password nor a key is ever part of a reason.
         EXPECT_EQ(why.find("hunter2"), std::string::npos) << why;
-        unsetenv(c[0]);
+        EXPECT_EQ(why.find("from-file"), std::string::npos) << why;
+        EXPECT_EQ(why.find("gate"), std::string::npos) << why;
     }
+    if (chowned) {
+        setenv("ORVANE_IPMI_PASSWORD_FILE", foreign.c_str(), 1);
+        DriverSettings::Settings settings;
+        std::string why;
+        EXPECT_FALSE(DriverSettings::FromEnvironment(&settings, &why));
+        EXPECT_NE(why.find("owned by another user"), std::string::npos) << why;
+    }
+    for (const char* name : names)
+        unsetenv(name);
+    for (const std::string& path : {good, open, kgText, kgHex, kgBad, kgOpen, foreign})
+        std::remove(path.c_str());
 }
 
 // ---- the caches, against a scripted BMC --------------------------------------
 
 namespace {
-
-using Bytes = std::vector<uint8_t>;
 
 // A BMC behind the wire seam: FRU devices per controller, an SDR repository
 // of records with ids 1..n, and a log of every request that went out.

@@ -1,6 +1,7 @@
 // orvane: the command line host of liborvane. It reads, shows, changes,
 // saves and restores the FRU inventory of a server through the library's
 // public interface only.
+#include "app/BmcAccess.h"
 #include "app/DriverReasons.h"
 #include "app/Options.h"
 #include "app/Report.h"
@@ -43,10 +44,20 @@ int PrintHelp(const Options& options) {
     return options.command.empty() && !options.help ? kExitUsage : kExitOk;
 }
 
+// The command's work as a refusal names it: "set --commit", "write".
+std::string Work(const Commands::Command& command, const Options& options) {
+    return std::string(command.name) +
+           (command.access == Commands::Access::kWritesWithCommit && options.commit ? " --commit"
+                                                                                    : "");
+}
+
 // Runs a command that works through the library: the driver's settings into
 // the environment, the image file opened, the library initialised.
 int RunWithSession(const Commands::Command& command, Options& options) {
-    options.ExportEnvironment();
+    const char* least = Commands::LeastPrivilege(command, options);
+    if (int code = BmcAccess::Prepare(options, least, Work(command, options), false))
+        return code;
+    options.ExportEnvironment(least);
     if (const std::string note = Languages::Choose(&options.language, &options.locale);
         !note.empty())
         Report::Say("%s\n", note.c_str());
@@ -102,5 +113,9 @@ int main(int argc, char** argv) {
         return RunWithSession(*command, options);
     if (const std::string misfit = Commands::OperandMisfit(*command, options); !misfit.empty())
         return Report::Usage(command->name, misfit, Commands::Help(*command));
+    if (fleet)
+        if (int code = BmcAccess::Prepare(options, Commands::LeastPrivilege(*command, options),
+                                          Work(*command, options), true))
+            return code;
     return command->runAlone ? command->runAlone(options) : Commands::Inventory(options);
 }

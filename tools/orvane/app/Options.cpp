@@ -17,6 +17,10 @@ const Valued kValued[] = {{"--driver", &Options::driver},
                           {"--user", &Options::user},
                           {"--password-file", &Options::passwordFile},
                           {"--interface", &Options::interface},
+                          {"--cipher-suite", &Options::cipherSuite},
+                          {"--kg-file", &Options::kgFile},
+                          {"--privilege", &Options::privilege},
+                          {"--auth-type", &Options::authType},
                           {"--lang", &Options::language},
                           {"--locale", &Options::locale},
                           {"--backup-dir", &Options::backupDir},
@@ -35,11 +39,13 @@ struct Flag {
     const char* name;
     bool Options::*target;
 };
-const Flag kFlags[] = {{"--json", &Options::json},     {"--commit", &Options::commit},
-                       {"--force", &Options::force},   {"--strict", &Options::strict},
-                       {"--repack", &Options::repack}, {"--grow", &Options::grow},
-                       {"--shrink", &Options::shrink}, {"--dry-run", &Options::dryRun},
-                       {"--help", &Options::help},     {"-h", &Options::help}};
+const Flag kFlags[] = {
+    {"--json", &Options::json},         {"--commit", &Options::commit},
+    {"--force", &Options::force},       {"--strict", &Options::strict},
+    {"--repack", &Options::repack},     {"--grow", &Options::grow},
+    {"--shrink", &Options::shrink},     {"--dry-run", &Options::dryRun},
+    {"--help", &Options::help},         {"-h", &Options::help},
+    {"--insecure", &Options::insecure}, {"--password-prompt", &Options::passwordPrompt}};
 
 // Takes one option, argv[*i], and its value (after "=" or the next
 // argument). False with the reason in *error.
@@ -114,10 +120,41 @@ bool Options::Parse(int argc, char** argv, std::string* error) {
         *error = _("--interface is lan or lanplus");
         return false;
     }
+    return CheckSession(error);
+}
+
+bool Options::CheckSession(std::string* error) const {
+    if (!cipherSuite.empty() && !Text::ParseNumber(cipherSuite, 19)) {
+        *error = _("--cipher-suite takes a cipher suite id from 0 to 19");
+        return false;
+    }
+    if (!privilege.empty() && privilege != "user" && privilege != "operator" &&
+        privilege != "admin") {
+        *error = _("--privilege is user, operator or admin");
+        return false;
+    }
+    if (!authType.empty() && authType != "none" && authType != "straight" && authType != "md2" &&
+        authType != "md5") {
+        *error = _("--auth-type is none, straight, md2 or md5");
+        return false;
+    }
+    if (passwordPrompt && !passwordFile.empty()) {
+        *error = _("--password-prompt and --password-file exclude each other");
+        return false;
+    }
+    const bool lan = interface == "lan";
+    if (lan && (!kgFile.empty() || !cipherSuite.empty())) {
+        *error = _("--kg-file and --cipher-suite need --interface lanplus");
+        return false;
+    }
+    if (!lan && !authType.empty()) {
+        *error = _("--auth-type needs --interface lan");
+        return false;
+    }
     return true;
 }
 
-void Options::ExportEnvironment() const {
+void Options::ExportEnvironment(const char* leastPrivilege) const {
     if (!system.empty()) {
         setenv("ORVANE_SIM_SYSTEM", system.c_str(), 1);
         if (driver.empty())
@@ -133,4 +170,18 @@ void Options::ExportEnvironment() const {
         setenv("ORVANE_IPMI_PASSWORD_FILE", passwordFile.c_str(), 1);
     if (!interface.empty())
         setenv("ORVANE_IPMI_INTERFACE", interface.c_str(), 1);
+    // The driver reads the suite in decimal; the command took C notation.
+    const std::string suite =
+        cipherSuite.empty() ? "" : std::to_string(Text::ParseNumber(cipherSuite, 19).value_or(0));
+    const std::pair<const char*, const std::string*> session[] = {
+        {"ORVANE_IPMI_CIPHER", &suite},
+        {"ORVANE_IPMI_KG_FILE", &kgFile},
+        {"ORVANE_IPMI_PRIVILEGE", &privilege},
+        {"ORVANE_IPMI_AUTH_TYPE", &authType}};
+    for (const auto& [name, value] : session)
+        if (!value->empty())
+            setenv(name, value->c_str(), 1);
+    setenv("ORVANE_IPMI_LEAST_PRIVILEGE", leastPrivilege, 1);
+    if (insecure)
+        setenv("ORVANE_IPMI_INSECURE", "1", 1);
 }

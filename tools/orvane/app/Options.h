@@ -8,6 +8,11 @@ struct Options {
     std::string command;
     std::vector<std::string> operands;
     std::string driver, system, host, user, passwordFile, interface;
+    // The BMC session: cipher suite, K_g file, a fixed privilege, the IPMI 1.5
+    // authentication type; --insecure allows what is weak, --password-prompt
+    // asks for the password on the terminal.
+    std::string cipherSuite, kgFile, privilege, authType;
+    bool insecure = false, passwordPrompt = false;
     std::string language, locale, backupDir, file, save;
     std::string image;   // --image FILE.bin: a raw FRU image file as the one FRU
     std::string fru;     // build --json --fru: the FRU of a whole show --json document
@@ -26,9 +31,12 @@ struct Options {
 
     // Parses argv; on a usage error returns false with the reason in *error.
     bool Parse(int argc, char** argv, std::string* error);
+    // The session options' values and combinations; false with the reason.
+    bool CheckSession(std::string* error) const;
     // Puts the driver and connection settings into the environment, where the
-    // library's driver modules read them.
-    void ExportEnvironment() const;
+    // library's driver modules read them; leastPrivilege ("user", "operator")
+    // is where the session starts unless --privilege fixes it.
+    void ExportEnvironment(const char* leastPrivilege) const;
     // A command works on one FRU that needs no FRU operand: --file or --image.
     bool SingleFru() const { return !file.empty() || !image.empty(); }
 };

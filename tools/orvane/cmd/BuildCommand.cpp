@@ -19,9 +19,8 @@ int Build(Session& s, const Options& o) {
         return BuildJson(s, o);
     if (!o.fru.empty())
         return Usage("build", _("--fru picks a FRU of a show --json document; it needs --json"));
-    if (uint32_t status = LoadConfigurationFromFile(s.Api(), Wide(o.operands[0]).c_str());
-        status != ORVANE_OK)
-        return s.Fail(Text::Format(_("reading %s"), o.operands[0].c_str()), status);
+    if (!LoadFile(s, o.operands[0]))
+        return kExitLibrary;
     std::vector<uint8_t> image;
     if (!FruEdit::ImageOf(FruEdit::SelectedFru(), &image)) {
         return Report::Refused(_("the areas of %s overlap; no image is written\n"),

@@ -6,6 +6,7 @@
 #include "api/FruEdit.h"
 #include "api/ImageModel.h"
 #include "cmd/Commands.h"
+#include "device/FileOperand.h"
 #include "device/ImageSource.h"
 #include "device/RawImage.h"
 #include "device/Unreadable.h"
@@ -32,16 +33,29 @@ int Usage(const std::string& command, const std::string& problem) {
     return Report::Usage(command, problem, entry ? Help(*entry) : "");
 }
 
+bool LoadFile(Session& s, const std::string& path) {
+    FileOperand::Stamp stamp;
+    if (const std::string problem = FileOperand::Check(path, FileOperand::kTextBytes, &stamp);
+        !problem.empty()) {
+        Report::Say("%s\n", problem.c_str());
+        return false;
+    }
+    if (uint32_t status = LoadConfigurationFromFile(s.Api(), Wide(path).c_str());
+        status != ORVANE_OK) {
+        s.Fail(Text::Format(_("reading %s"), path.c_str()), status);
+        return false;
+    }
+    if (const std::string changed = FileOperand::Unchanged(path, stamp); !changed.empty()) {
+        Report::Say("%s\n", changed.c_str());
+        return false;
+    }
+    return true;
+}
+
 // Loads the FRUs a command works on: the system, or one configuration file.
 bool LoadSource(Session& s, const Options& o) {
-    if (!o.file.empty()) {
-        if (uint32_t status = LoadConfigurationFromFile(s.Api(), Wide(o.file).c_str());
-            status != ORVANE_OK) {
-            s.Fail(Text::Format(_("reading %s"), o.file.c_str()), status);
-            return false;
-        }
-        return true; // the file list is selected with the new FRU
-    }
+    if (!o.file.empty())
+        return LoadFile(s, o.file); // the file list is selected with the new FRU
     if (!s.LoadSystem())
         return false;
     if (uint32_t status = SelectList(s.Api(), ORVANE_LIST_SYSTEM); status != ORVANE_OK) {

@@ -18,6 +18,10 @@ constexpr int64_t kBoardDateEpoch = 820454400;
 
 std::u16string Wide(const std::string& s);
 int Usage(const std::string& command, const std::string& problem);
+// Loads a configuration file into the file list (selecting its FRU), after
+// checking that it is a readable regular file; false after a report, also
+// when it changed while the library read it.
+bool LoadFile(Session& s, const std::string& path);
 // Loads the FRUs a command works on: the system, or one configuration file.
 bool LoadSource(Session& s, const Options& o);
 // Selects the FRU a command names: the file's FRU, or a FRU of the system.

@@ -28,7 +28,8 @@ const Command kCommands[] = {
         "but the library refuses the image (JSON: \"damaged\"), else as unreadable\n"
         "(JSON: \"unreadable\"); the exit code is then 4. When no SDR record names\n"
         "the BMC's FRU device 0, it is read by its address and, when it answers,\n"
-        "listed last as found without an SDR record.\n")},
+        "listed last as found without an SDR record.\n"),
+     Access::kReads},
     {"show",
      Show,
      nullptr,
@@ -41,7 +42,8 @@ const Command kCommands[] = {
         "internal use and multi-record areas as hex. A damaged device (or image)\n"
         "is shown from its raw bytes, each bad area with its reason, not editable;\n"
         "--strict shows only what the library accepts. Damaged and unreadable\n"
-        "devices are listed at the end, and the exit code is then 4.\n")},
+        "devices are listed at the end, and the exit code is then 4.\n"),
+     Access::kReads},
     {"get",
      Get,
      nullptr,
@@ -49,7 +51,8 @@ const Command kCommands[] = {
      kFile | kImage,
      {1, 1, N_("takes FIELD with --file or --image")},
      kFile | kImage,
-     N_("usage: orvane get FRU FIELD   or   orvane get --file CFG FIELD\n")},
+     N_("usage: orvane get FRU FIELD   or   orvane get --file CFG FIELD\n"),
+     Access::kReads},
     {"set",
      Set,
      nullptr,
@@ -77,7 +80,8 @@ const Command kCommands[] = {
         "needs. Every area stored behind it moves by as much, in its order and\n"
         "with its gaps, the common header follows, and the image is written raw,\n"
         "backed up and verified (any layout; refused when it would not fit the\n"
-        "device). --dry-run shows the old and new layout and the bytes that change.\n")},
+        "device). --dry-run shows the old and new layout and the bytes that change.\n"),
+     Access::kWritesWithCommit},
     {"save",
      Save,
      nullptr,
@@ -87,7 +91,8 @@ const Command kCommands[] = {
      kFile | kImage,
      N_("usage: orvane save FRU CFG\n"
         "The file is written beside CFG under a temporary name, read back through\n"
-        "the library and compared, then renamed over CFG.\n")},
+        "the library and compared, then renamed over CFG.\n"),
+     Access::kReads},
     {"load",
      Load,
      nullptr,
@@ -95,7 +100,8 @@ const Command kCommands[] = {
      0,
      {},
      kJson,
-     N_("usage: orvane load CFG [--json]\n")},
+     N_("usage: orvane load CFG [--json]\n"),
+     Access::kReads},
     {"restore",
      Restore,
      nullptr,
@@ -111,7 +117,8 @@ const Command kCommands[] = {
         "whole image. --repack as for set --commit.\n"
         "FILE.bin: writes the raw image like orvane write, to FRU or to the device\n"
         "named in a backup's file name (<time>-T-L-DA-B-CA-ID.bin), checked like\n"
-        "orvane write (--force, --dry-run).\n")},
+        "orvane write (--force, --dry-run).\n"),
+     Access::kWrites},
     {"dump",
      Dump,
      nullptr,
@@ -122,7 +129,8 @@ const Command kCommands[] = {
      N_("usage: orvane dump FRU FILE.bin\n"
         "Saves the device's raw bytes: as many as Get FRU Inventory Area Info says\n"
         "it holds (256 for EEPROMs), else the extent of its image. FRU may name a\n"
-        "device that could not be read (by its name or address).\n")},
+        "device that could not be read (by its name or address).\n"),
+     Access::kReads},
     {"build",
      Build,
      nullptr,
@@ -141,7 +149,8 @@ const Command kCommands[] = {
         "packed in the order internal, chassis, board, product, multirecord, each as\n"
         "long as its fields need, texts as 8-bit text unless {\"value\": ..., \"encoding\":\n"
         "\"6bit_ascii\"|\"bcd_plus\"|\"8bit_text\"}. Bad input exits 2 (not JSON, not the\n"
-        "schema) or 3 (a value no FRU can store) naming its JSON path; no file is written.\n")},
+        "schema) or 3 (a value no FRU can store) naming its JSON path; no file is written.\n"),
+     Access::kReads},
     {"apply",
      Apply,
      nullptr,
@@ -160,7 +169,8 @@ const Command kCommands[] = {
         "nothing written). Prints each changed field with its old and new value and\n"
         "\"changed: true\" or \"changed: false\" (--json: one object with \"changed\" and\n"
         "\"fields\"); a second run writes nothing. --dry-run: what would change,\n"
-        "nothing written. --hosts: every host, one JSON line each, like scan.\n")},
+        "nothing written. --hosts: every host, one JSON line each, like scan.\n"),
+     Access::kWrites},
     {"write",
      Write,
      nullptr,
@@ -174,7 +184,8 @@ const Command kCommands[] = {
         "common header, or with a declared area that does not read (as show --image\n"
         "shows it), is refused (exit 3) unless --force. --dry-run lists what the\n"
         "write would change, area by area, and writes nothing. A position whose\n"
-        "device was not read is refused; its address or id:N names it on purpose.\n")},
+        "device was not read is refused; its address or id:N names it on purpose.\n"),
+     Access::kWrites},
     {"props",
      Props,
      nullptr,
@@ -182,7 +193,8 @@ const Command kCommands[] = {
      0,
      {},
      kJson,
-     N_("usage: orvane props [--json]\n")},
+     N_("usage: orvane props [--json]\n"),
+     Access::kReads},
     {"check",
      Check,
      nullptr,
@@ -190,7 +202,8 @@ const Command kCommands[] = {
      0,
      {},
      0,
-     N_("usage: orvane check ADDRESS   (ADDRESS: T:L:DA:B:CA:ID, e.g. 2:0:20:00:20:00)\n")},
+     N_("usage: orvane check ADDRESS   (ADDRESS: T:L:DA:B:CA:ID, e.g. 2:0:20:00:20:00)\n"),
+     Access::kReads},
     {"inventory",
      nullptr,
      Inventory,
@@ -205,7 +218,8 @@ const Command kCommands[] = {
         "timeout), exit_code, error, duration (s) and the FRUs as show --json gives\n"
         "them. --hosts with scan or show does the same for those commands; without\n"
         "--json their text is grouped per host, identical results shown once.\n"
-        "Exit code 5 when some host did not answer in full.\n")},
+        "Exit code 5 when some host did not answer in full.\n"),
+     Access::kReads},
     {"diff",
      nullptr,
      Diff,
@@ -215,7 +229,8 @@ const Command kCommands[] = {
      kJson,
      N_("usage: orvane diff OLD.jsonl NEW.jsonl [--json]\n"
         "Per host, the FRUs added and removed (by address) and the fields changed.\n"
-        "Exit code 0 no differences, 1 differences, 2 trouble.\n")},
+        "Exit code 0 no differences, 1 differences, 2 trouble.\n"),
+     Access::kReads},
 };
 
 // Every option of the table: its bit, its name and its help line.
@@ -244,7 +259,8 @@ const OptionText kOptions[] = {
     {kImage, "--image", N_("  --image FILE.bin     a raw FRU image file as the one FRU\n")},
     {kHosts, "--hosts", N_("  --hosts LIST         many BMCs: bmc[01-64].net,10.1.2.3\n")},
     {kHostsFile, "--hosts-file",
-     N_("  --hosts-file FILE    a host a line: HOST[:PORT] [USER PASSWORD-FILE]\n")},
+     N_("  --hosts-file FILE    a host a line: HOST[:PORT] [USER PASSWORD-FILE\n"
+        "                       [CIPHER-SUITE [KG-FILE]]] (\"-\": the shared one)\n")},
     {kFanout, "--fanout", N_("  --fanout N           BMCs read at once (default 32)\n")},
     {kHostTimeout, "--host-timeout",
      N_("  --host-timeout S     seconds one BMC may take (default 60)\n")},
@@ -253,19 +269,31 @@ const OptionText kOptions[] = {
 };
 
 // Every command takes these.
-const char* const kGlobal[] = {"--driver",        "--system",     "--host", "--user",
-                               "--password-file", "--interface",  "--lang", "--locale",
-                               "--debug-level",   "--backup-dir", "--help"};
+const char* const kGlobal[] = {"--driver",         "--system",     "--host",      "--user",
+                               "--password-file",  "--interface",  "--lang",      "--locale",
+                               "--debug-level",    "--backup-dir", "--help",      "--cipher-suite",
+                               "--kg-file",        "--privilege",  "--auth-type", "--insecure",
+                               "--password-prompt"};
 constexpr const char* kGlobalHelp =
     N_("global options:\n"
        "  --system FILE        run on the simulated BMC described by FILE\n"
        "  --driver NAME|PATH   driver module (sim, freeipmi or a path)\n"
        "  --host HOST[:PORT]   BMC over the network; --user, --password-file FILE,\n"
        "                       --interface lan|lanplus\n"
+
        "  --lang L --locale C  catalogue language (e.g. --lang de --locale de)\n"
        "  --debug-level N      write DBGLOG.txt (1 failures, 3 every call)\n"
        "  --backup-dir DIR     where commits save what the device held\n"
        "  --help               this text\n");
+// Every command takes these too: the BMC session's security.
+constexpr const char* kSessionHelp =
+    N_("BMC session options:\n"
+       "  --password-prompt    ask for the password (no echo); else ORVANE_PASSWORD\n"
+       "  --cipher-suite N     LAN+ cipher suite (default: the strongest the BMC offers)\n"
+       "  --kg-file FILE       the BMC key K_g, as text or 0x hex\n"
+       "  --privilege LEVEL    user, operator or admin (default: what the command needs)\n"
+       "  --auth-type TYPE     --interface lan: md5 (default), md2, straight, none\n"
+       "  --insecure           allow weak suites and auth types, open credential files\n");
 
 bool Takes(const Command& command, const std::string& option) {
     for (const char* name : kGlobal)
@@ -326,6 +354,7 @@ std::string Overview() {
     for (const OptionText& o : kOptions)
         text += _(o.help);
     text += _(kGlobalHelp);
+    text += _(kSessionHelp);
     return text + "\n" +
            _("Every write (set --commit, restore, write) first saves the device as a\n"
              "configuration file and a raw image into the backup folder, reads the\n"
@@ -347,7 +376,7 @@ std::string Help(const Command& command) {
             if (command.options & o.bit)
                 text += _(o.help);
     }
-    return text + _(kGlobalHelp);
+    return text + _(kGlobalHelp) + _(kSessionHelp);
 }
 
 std::string OptionMisfit(const Command& command, const Options& o) {
@@ -355,6 +384,12 @@ std::string OptionMisfit(const Command& command, const Options& o) {
         if (!Takes(command, option))
             return Text::Format(_("takes no option %s"), option.c_str());
     return "";
+}
+
+const char* LeastPrivilege(const Command& command, const Options& o) {
+    const bool writes = command.access == Access::kWrites ||
+                        (command.access == Access::kWritesWithCommit && o.commit);
+    return writes ? "operator" : "user";
 }
 
 std::string OperandMisfit(const Command& command, const Options& o) {

@@ -38,6 +38,10 @@ struct Operands {
     bool pairs = false;
 };
 
+// What a command does to the BMC's devices, and so the least privilege its
+// session asks for: user for reads, operator for writes (Write FRU Data).
+enum class Access : uint8_t { kReads, kWrites, kWritesWithCommit };
+
 struct Command {
     const char* name;
     // A command that works through the library, or one that needs no
@@ -50,6 +54,7 @@ struct Command {
     Operands named;
     uint32_t options;
     const char* help; // N_
+    Access access;
 };
 
 // The command of a name; null when there is none.
@@ -61,6 +66,8 @@ std::string Help(const Command& command);
 // The usage error for the first option the command does not take; "" when
 // it takes them all.
 std::string OptionMisfit(const Command& command, const Options& o);
+// The least privilege the command's work needs: "user" or "operator".
+const char* LeastPrivilege(const Command& command, const Options& o);
 // The usage error for a wrong number of operands; "" when the count fits.
 std::string OperandMisfit(const Command& command, const Options& o);
 } // namespace Commands

@@ -2,6 +2,7 @@
 // line): per host the FRUs added and removed, matched by address, and the
 // fields whose values changed.
 #include "cmd/Commands.h"
+#include "device/FileOperand.h"
 
 #include "cmd/CommandSupport.h"
 #include "view/Translate.h"
@@ -12,6 +13,7 @@
 #include <fstream>
 #include <map>
 #include <set>
+#include <sstream>
 
 namespace Commands {
 namespace {
@@ -23,11 +25,13 @@ struct Snapshot {
 };
 
 bool Read(const std::string& path, Snapshot* snapshot) {
-    std::ifstream in(path);
-    if (!in) {
-        Report::SayIn("diff", _("cannot read %s\n"), path.c_str());
+    std::vector<uint8_t> bytes;
+    std::string problem;
+    if (!FileOperand::Read(path, FileOperand::kTextBytes, &bytes, &problem)) {
+        Report::SayIn("diff", "%s\n", problem.c_str());
         return false;
     }
+    std::istringstream in(std::string(bytes.begin(), bytes.end()));
     size_t number = 0;
     for (std::string line; std::getline(in, line);) {
         ++number;

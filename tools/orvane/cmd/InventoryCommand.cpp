@@ -39,7 +39,7 @@ bool ReadHosts(const Options& o, Plan* plan, std::string* error) {
         if (!HostList::Expand(o.hosts, &names, error))
             return false;
         for (auto& name : names)
-            plan->hosts.push_back({name, "", ""});
+            plan->hosts.push_back({name, "", "", "", ""});
     }
     if (!o.hostsFile.empty()) {
         std::ifstream in(o.hostsFile);
@@ -107,8 +107,8 @@ void ApplyArguments(const Options& o, const std::string& host, std::vector<std::
                                std::filesystem::absolute(o.operands[1], ec).string()});
 }
 
-// The worker's command line. Only the password file's path is passed on,
-// never a password.
+// The worker's command line. Only the paths of the password and K_g files
+// are passed on, never a password or a key.
 FleetJob Job(const std::string& self, const HostEntry& h, const Options& o,
              const std::string& command, bool json) {
     FleetJob job{h.host, {self, "--host", h.host}};
@@ -119,6 +119,12 @@ FleetJob Job(const std::string& self, const HostEntry& h, const Options& o,
     pass("--user", h.user.empty() ? o.user : h.user);
     pass("--password-file", h.passwordFile.empty() ? o.passwordFile : h.passwordFile);
     pass("--interface", o.interface);
+    pass("--cipher-suite", h.cipherSuite.empty() ? o.cipherSuite : h.cipherSuite);
+    pass("--kg-file", h.kgFile.empty() ? o.kgFile : h.kgFile);
+    pass("--privilege", o.privilege);
+    pass("--auth-type", o.authType);
+    if (o.insecure)
+        job.argv.push_back("--insecure");
     pass("--driver", o.driver);
     pass("--lang", o.language);
     pass("--locale", o.locale);

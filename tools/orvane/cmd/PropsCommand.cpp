@@ -1,5 +1,6 @@
 #include "cmd/Commands.h"
 
+#include "app/DriverReasons.h"
 #include "cmd/CommandSupport.h"
 #include "device/Backup.h"
 #include "view/JsonWriter.h"
@@ -16,6 +17,20 @@
 #include <vector>
 
 namespace Commands {
+namespace {
+// The BMC session the driver module opened, as it told it: "lanplus
+// HOST, cipher suite 17 (...), privilege user"; "" for a driver without one
+// (the simulated BMC). A session raised for a write tells its last level.
+std::string SessionLine() {
+    constexpr std::string_view kOpened = "session opened: ";
+    std::string line;
+    for (const std::string& reason : DriverReasons::Collected())
+        if (reason.starts_with(kOpened))
+            line = reason.substr(kOpened.size());
+    return line;
+}
+} // namespace
+
 int Props(Session& s, const Options& o) {
     // The counts describe the loaded system, so the system is loaded first.
     // Without looking for the BMC's FRU 0 beyond the SDR: the library's counts.
@@ -37,8 +52,15 @@ int Props(Session& s, const Options& o) {
         else
             std::printf("%s: %s\n", Text::ToUtf8(title).c_str(), Text::ToUtf8(value).c_str());
     }
-    if (o.json)
-        std::printf("%s\n", JsonWriter::Inline({{"properties", std::move(properties)}}).c_str());
+    const std::string session = SessionLine();
+    if (o.json) {
+        JsonWriter::Value document = {{"properties", std::move(properties)}};
+        if (!session.empty())
+            document["session"] = session;
+        std::printf("%s\n", JsonWriter::Inline(document).c_str());
+    } else if (!session.empty()) {
+        std::printf("%s: %s\n", _("BMC session"), session.c_str());
+    }
     return kExitOk;
 }
 } // namespace Commands

@@ -7,6 +7,7 @@
 #include "api/FruEdit.h"
 #include "cmd/CommandSupport.h"
 #include "device/Backup.h"
+#include "device/FileOperand.h"
 #include "device/GuardedWrite.h"
 #include "device/ImageCheck.h"
 #include "device/RawImage.h"
@@ -179,7 +180,7 @@ int PutSaved(Session& s, const FruView& saved, const FruView& device, bool* chan
 int RestoreImage(Session& s, const Options& o) {
     std::vector<uint8_t> image;
     std::string error;
-    if (!RawImage::ReadFile(o.operands[0], &image, &error)) {
+    if (!FileOperand::Read(o.operands[0], FileOperand::kImageBytes, &image, &error)) {
         return Report::Fail("%s\n", error.c_str());
     }
     if (int code = ImageCheck::Admit(o, o.operands[0], image))

@@ -3,6 +3,7 @@
 #include "cmd/Commands.h"
 
 #include "cmd/CommandSupport.h"
+#include "device/FileOperand.h"
 #include "device/GuardedWrite.h"
 #include "device/ImageCheck.h"
 #include "device/RawImage.h"
@@ -18,7 +19,7 @@ namespace Commands {
 int Write(Session& s, const Options& o) {
     std::vector<uint8_t> image;
     std::string error;
-    if (!RawImage::ReadFile(o.operands[1], &image, &error)) {
+    if (!FileOperand::Read(o.operands[1], FileOperand::kImageBytes, &image, &error)) {
         return Report::Fail("%s\n", error.c_str());
     }
     if (int code = ImageCheck::Admit(o, o.operands[1], image))

@@ -1,5 +1,6 @@
 #include "device/ImageSource.h"
 
+#include "device/FileOperand.h"
 #include "view/Text.h"
 #include "view/Translate.h"
 
@@ -57,12 +58,8 @@ bool ImageSource::Open(const std::string& file, std::string* error) {
 }
 
 bool ImageSource::Read(std::vector<uint8_t>* bytes, std::string* error) const {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        *error = path + ": " + std::strerror(errno);
+    if (!FileOperand::Read(path, FileOperand::kImageBytes, bytes, error))
         return false;
-    }
-    bytes->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     if (bytes->empty()) {
         *error = path + ": " + _("the file is empty");
         return false;

@@ -1,6 +1,7 @@
 #include "device/RawImage.h"
 
 #include "api/DeviceAccess.h"
+#include "device/FileOperand.h"
 #include "fru/ImageLayout.h"
 
 #include <algorithm>
@@ -165,28 +166,7 @@ std::string Differences(const std::vector<uint8_t>& want, const std::vector<uint
 }
 
 bool ReadFile(const std::string& path, std::vector<uint8_t>* bytes, std::string* error) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        *error = SystemError("cannot open", path);
-        return false;
-    }
-    bytes->clear();
-    uint8_t buffer[65536];
-    for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0) {
-            *error = SystemError("cannot read", path);
-            ::close(fd);
-            return false;
-        }
-        if (n == 0)
-            break;
-        bytes->insert(bytes->end(), buffer, buffer + n);
-    }
-    ::close(fd);
-    return true;
+    return FileOperand::Read(path, FileOperand::kTextBytes, bytes, error);
 }
 
 bool WriteNewFile(const std::string& path, const std::vector<uint8_t>& bytes, std::string* error) {
@@ -207,6 +187,8 @@ bool WriteNewFile(const std::string& path, const std::vector<uint8_t>& bytes, st
 
 bool WriteFileSafely(const std::string& path, const std::vector<uint8_t>& bytes,
                      std::string* error) {
+    if (*error = FileOperand::CheckOutput(path); !error->empty())
+        return false;
     struct stat st {};
     const bool exists = ::stat(path.c_str(), &st) == 0;
     if (exists && !S_ISREG(st.st_mode)) {

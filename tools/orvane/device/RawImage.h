@@ -27,11 +27,14 @@ std::string Differences(const std::vector<uint8_t>& want, const std::vector<uint
 // regular file (or a new one) through a temporary file in the same folder
 // (written, synced, read back and compared, renamed over the target, folder
 // synced); anything else (a device such as /dev/full) written directly and
-// synced. False with the system's reason in *error.
+// synced; a directory, FIFO or socket is refused. False with the system's
+// reason in *error.
 bool WriteFileSafely(const std::string& path, const std::vector<uint8_t>& bytes,
                      std::string* error);
 // Creates path, which must not exist yet, writes, syncs, reads back and
 // compares. False (the file removed) with the system's reason in *error.
 bool WriteNewFile(const std::string& path, const std::vector<uint8_t>& bytes, std::string* error);
+// Reads a whole regular file of at most FileOperand::kTextBytes (see
+// FileOperand::Read for what is refused).
 bool ReadFile(const std::string& path, std::vector<uint8_t>* bytes, std::string* error);
 } // namespace RawImage

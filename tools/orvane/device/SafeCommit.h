@@ -2,8 +2,8 @@
 // commit, the commit verified by reading the device back, and the rollback
 // from the raw backup when anything differs.
 #pragma once
-#include "device/Backup.h"
 #include "app/Session.h"
+#include "device/Backup.h"
 
 #include <cstdint>
 #include <string>

@@ -22,6 +22,11 @@ bool AllDigits(const std::string& s) {
     return true;
 }
 
+// An empty column, or a cipher suite id 0 to 19.
+bool SuiteId(const std::string& s) {
+    return s.empty() || (AllDigits(s) && s.size() <= 2 && std::stoul(s) <= 19);
+}
+
 // Splits at commas outside brackets.
 std::vector<std::string> SplitTop(const std::string& text) {
     std::vector<std::string> parts(1);
@@ -150,9 +155,19 @@ bool ParseFile(const std::string& text, std::vector<HostEntry>* entries, std::st
         for (std::string w; words >> w;)
             word.push_back(w);
         std::vector<std::string> hosts;
-        std::string reason = "expected \"host[:port] [user password-file]\"";
-        if ((word.size() != 1 && word.size() != 3) || !Expand(word[0], &hosts, &reason)) {
+        std::string reason =
+            "expected \"host[:port] [user password-file [cipher-suite [kg-file]]]\"";
+        if (word.size() == 2 || word.size() > 5 || !Expand(word[0], &hosts, &reason)) {
             *error = "line " + std::to_string(number) + ": " + reason;
+            return false;
+        }
+        word.resize(5);
+        for (std::string& w : word)
+            if (w == "-")
+                w.clear();
+        if (!SuiteId(word[3])) {
+            *error = "line " + std::to_string(number) + ": the cipher suite \"" + word[3] +
+                     "\" is not a number from 0 to 19";
             return false;
         }
         for (auto& host : hosts) {
@@ -162,8 +177,7 @@ bool ParseFile(const std::string& text, std::vector<HostEntry>* entries, std::st
                 *error = "more than " + std::to_string(kMaxHosts) + " hosts";
                 return false;
             }
-            entries->push_back(
-                {host, word.size() == 3 ? word[1] : "", word.size() == 3 ? word[2] : ""});
+            entries->push_back({host, word[1], word[2], word[3], word[4]});
         }
     }
     return true;

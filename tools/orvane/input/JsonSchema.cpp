@@ -3,6 +3,8 @@
 #include "view/Text.h"
 #include "view/Translate.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <regex>
 
 namespace JsonSchema {
@@ -80,7 +82,11 @@ std::optional<Problem> FitsValue(const json& doc, const json& s, const std::stri
     }
     if (doc.is_string()) {
         const std::string text = doc.get<std::string>();
-        const size_t length = Text::Width(text);
+        // Characters, not bytes: every UTF-8 byte but a continuation byte.
+        const size_t length =
+            static_cast<size_t>(std::count_if(text.begin(), text.end(), [](char c) {
+                return (static_cast<uint8_t>(c) & 0xC0) != 0x80;
+            }));
         if (s.contains("minLength") && length < s["minLength"].get<size_t>())
             return Fault(path, Text::Format(_("must have at least %zu characters"),
                                             s["minLength"].get<size_t>()));

@@ -140,9 +140,19 @@ TEST_F(BuildJsonTest, ShortFormStoresEveryFieldKindEncodingAndRecordType) {
 
 TEST_F(BuildJsonTest, BadInputNamesItsPathAndWritesNothing) {
     const std::string long64(64, 'x'), long60(60, 'y');
-    std::string customs;
+    std::string customs, customs8;
     for (int i = 0; i < 9; ++i)
         customs += std::string(i ? "," : "") + "\"" + long60 + "\"";
+    customs8 = customs.substr(0, customs.rfind(','));
+    const auto hex = [](size_t bytes) {
+        std::string text = "01";
+        for (size_t i = 1; i < bytes; ++i)
+            text += " AA";
+        return text;
+    };
+    std::string records;
+    for (int i = 0; i < 256; ++i)
+        records += std::string(i ? "," : "") + R"({"type": 192, "hex": ")" + hex(255) + "\"}";
     struct Row {
         std::string input;
         int code;
@@ -169,6 +179,16 @@ TEST_F(BuildJsonTest, BadInputNamesItsPathAndWritesNothing) {
         {R"({"board": {"custom": [)" + customs + "]}}", 3,
          "$.board.custom[8]: the board area would need 568 bytes"},
         {R"({"frus": [{"position": 0}]})", 2, "$.frus[0].name: is missing"},
+        {R"({"internal": {"data": ")" + hex(513) + R"("}})", 3,
+         "$.internal.data: holds 513 bytes; the internal use area holds at most 512"},
+        {R"({"internal": {"data": ")" + hex(512) +
+             R"("}, "chassis": {"part_number": "0123456789", "custom": [)" + customs8 +
+             R"(]}, "board": {"manufacturer": "0123456789", "custom": [)" + customs8 +
+             R"(]}, "product": {"manufacturer": "0123456789", "custom": [)" + customs8 +
+             R"(]}, "multirecord": [{"type": 192, "hex": "00"}]})",
+         3, "$.multirecord: the multirecord area would start at byte 2056, past the 2,040 bytes"},
+        {R"({"multirecord": [)" + records + "]}", 3,
+         "$.multirecord: the image would need 66568 bytes, past the 65,536"},
     };
     for (const Row& row : rows) {
         const auto r = Build(row.input);

@@ -12,6 +12,7 @@
 #include "view/Text.h"
 #include "view/Translate.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -58,6 +59,18 @@ int LoadBlank(Session& s, const std::vector<uint8_t>& blank, Scratch* scratch,
     return kExitOk;
 }
 
+// The member a refused layout comes from: the area the relayout stopped at
+// (one that would start past what the header can point to), else the last
+// one (the image is too long).
+std::string RefusedPath(const FruInput::Fru& fru, const Relayout::Plan& plan) {
+    const size_t at = std::min(plan.after.size(), plan.before.size() - 1);
+    const int32_t kind = plan.before.empty() ? 0 : plan.before[at].kind;
+    for (const FruInput::Area& a : fru.areas)
+        if (a.kind == kind)
+            return a.path;
+    return "$";
+}
+
 // The image of the input: the blank filled by the core's setters and laid
 // out again where areas grew.
 int MakeImage(Session& s, const FruInput::Fru& fru, std::vector<uint8_t>* image) {
@@ -86,7 +99,8 @@ int MakeImage(Session& s, const FruInput::Fru& fru, std::vector<uint8_t>* image)
     const Relayout::Plan plan = Relayout::Rebuild(
         blank, Wide(view.name), DesiredFields::HeldAreas(areas), BlankImage::kMaxImageBytes);
     if (!plan.refusal.empty())
-        return Report::Refused(_("%s; nothing was written\n"), plan.refusal.c_str());
+        return Report::Refused(_("%s: %s; nothing was written\n"), RefusedPath(fru, plan).c_str(),
+                               plan.refusal.c_str());
     *image = plan.image;
     return kExitOk;
 }

@@ -2,6 +2,7 @@
 
 #include "app/Report.h"
 #include "cmd/CommandSupport.h"
+#include "fru/ImageLayout.h"
 #include "input/DescribedFru.h"
 #include "input/EmbeddedSchemas.h"
 #include "input/FieldStore.h"
@@ -89,6 +90,10 @@ int HandInternal(const json& in, const std::string& path, Area* area, Fru* fru) 
     auto data = Text::ParseHex(in["data"].get<std::string>());
     if (!data || data->empty())
         return Unstorable(at, _("is not a list of hex bytes"));
+    if (data->size() > ImageLayout::kMaxAreaBytes)
+        return Unstorable(at, Text::Format(_("holds %zu bytes; the internal use area holds at "
+                                             "most 512"),
+                                           data->size()));
     area->bytes = *data;
     area->bytes.resize((area->bytes.size() + kUnit - 1) / kUnit * kUnit, 0xFF);
     fru->fields.push_back({at, ORVANE_AREA_INTERNAL_USE, 0, Text::Hex(data->data(), data->size()),

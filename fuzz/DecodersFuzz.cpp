@@ -51,11 +51,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     OrvaneInterface api;
     FuzzSupport::Begin(&api);
-    ImageModel::ImageView parsed = ImageModel::ParseImage(image, u"fuzz.bin");
     FruView view;
     view.name = "fuzz.bin";
-    FruViews::Fill(parsed, &view);
-    view.editable = parsed.accepted;
+    view.image = ImageModel::ParseImage(image, u"fuzz.bin");
     Render::Plain(sink, view);
     Render::Json(sink, {view});
     // The multi-record decoders on bytes that need not be a valid area.

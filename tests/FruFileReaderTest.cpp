@@ -116,48 +116,38 @@ TEST_F(FruFileReaderTest, FailuresAndTheirMessages) {
     EXPECT_EQ(FruFileReader::Read(none, nullptr), ORVANE_E_CONFIG_FILE_READ);
     EXPECT_EQ(Error().substr(0, 16), u"Unexpected error");
 
-    CFru eof;
-    EXPECT_EQ(Read(Replace(Example(), "_LF_VERSION\t'1.05'\n", ""), eof),
-              ORVANE_E_CONFIG_FILE_READ);
-    EXPECT_EQ(Error(), u"The configuration file f.cfg ended before it was complete.");
-    EXPECT_EQ(TestSupport::ReadLog(), u"CFru::ReadFRUFromFile - Unexpected EOF\r\n"
-                                      u"CFru::ReadFRUFromFile - File Read Error\r\n");
-
-    CFru field;
-    EXPECT_EQ(Read(Replace(Example(), "_DEV_ID\t\t00", "_DEV_ID\t\t100"), field),
-              ORVANE_E_CONFIG_FILE_READ);
-    EXPECT_EQ(Error(), u"The item FRU device id (_DEV_ID) in the configuration file f.cfg is "
-                       u"missing or invalid.");
-    EXPECT_EQ(TestSupport::ReadLog(),
-              u"CFru::ReadFRUFromFile - Unexpected Error while reading file\r\n"
-              u"CFru::ReadFRUFromFile - File Read Error\r\n");
-    CFru lowerCase;
-    EXPECT_EQ(Read(Replace(Example(), "'KSBDEVICE'", "'at24co2'"), lowerCase),
-              ORVANE_E_CONFIG_FILE_READ);
-    EXPECT_NE(Error().find(u"NVS type (_NVS_TYPE)"), std::u16string::npos);
-
-    CFru character;
-    EXPECT_EQ(Read(Replace(Example(), "10 2A 00", "10 2G 00"), character),
-              ORVANE_E_CONFIG_FILE_READ);
-    EXPECT_EQ(Error(), u"The Board Info Area section in the configuration file f.cfg holds an "
-                       u"unexpected character.");
-    EXPECT_EQ(TestSupport::ReadLog(), u"CFru::ParseArea - Unexpected Character\r\n"
-                                      u"CFru::ReadFRUFromFile - Area Parse Error\r\n"
-                                      u"CFru::SetParseAreaErrorMessage - Unexpected Character\r\n"
-                                      u"CFru::ReadFRUFromFile - File Read Error\r\n");
-
-    // The board area's length byte says 16 bytes: no room for its checksum.
-    CFru consumer;
-    EXPECT_EQ(Read(Replace(Example(), "_SEE_BOARD\n01\n04\n", "_SEE_BOARD\n01\n02\n"), consumer),
-              ORVANE_E_CONFIG_FILE_READ);
-    EXPECT_EQ(Error(),
-              u"The Board Info Area section in the configuration file f.cfg is not a valid area.");
-
-    // A header that declares a chassis area with no chassis section.
-    CFru lost;
-    EXPECT_EQ(Read(Replace(Example(), "_SEE_CHASSIS", "_SEE_NOTHING"), lost),
-              ORVANE_E_CONFIG_FILE_READ);
-    EXPECT_NE(Error().find(u"ended before it was complete"), std::u16string::npos);
+    const std::u16string kFile = u"The configuration file f.cfg ";
+    const std::u16string kBoard = u"The Board Info Area section in the configuration file f.cfg ";
+    const struct {
+        std::string from, to;
+        std::u16string message, log; // the log is not checked when empty
+    } cases[] = {
+        {"_LF_VERSION\t'1.05'\n", "", kFile + u"ended before it was complete.",
+         u"CFru::ReadFRUFromFile - Unexpected EOF\r\nCFru::ReadFRUFromFile - File Read Error\r\n"},
+        {"_DEV_ID\t\t00", "_DEV_ID\t\t100",
+         u"The item FRU device id (_DEV_ID) in the configuration file f.cfg is missing or invalid.",
+         u"CFru::ReadFRUFromFile - Unexpected Error while reading file\r\n"
+         u"CFru::ReadFRUFromFile - File Read Error\r\n"},
+        {"'KSBDEVICE'", "'at24co2'",
+         u"The item NVS type (_NVS_TYPE) in the configuration file f.cfg is missing or invalid.",
+         u""},
+        {"10 2A 00", "10 2G 00", kBoard + u"holds an unexpected character.",
+         u"CFru::ParseArea - Unexpected Character\r\nCFru::ReadFRUFromFile - Area Parse Error\r\n"
+         u"CFru::SetParseAreaErrorMessage - Unexpected Character\r\n"
+         u"CFru::ReadFRUFromFile - File Read Error\r\n"},
+        // The board area's length byte says 16 bytes: no room for its checksum.
+        {"_SEE_BOARD\n01\n04\n", "_SEE_BOARD\n01\n02\n", kBoard + u"is not a valid area.", u""},
+        // A header that declares a chassis area with no chassis section.
+        {"_SEE_CHASSIS", "_SEE_NOTHING", kFile + u"ended before it was complete.", u""},
+    };
+    for (const auto& c : cases) {
+        CFru fru;
+        EXPECT_EQ(Read(Replace(Example(), c.from, c.to), fru), ORVANE_E_CONFIG_FILE_READ) << c.from;
+        EXPECT_EQ(Error(), c.message) << c.from;
+        if (!c.log.empty()) {
+            EXPECT_EQ(TestSupport::ReadLog(), c.log) << c.from;
+        }
+    }
 }
 
 TEST_F(FruFileReaderTest, SectionsStopAt512Bytes) {

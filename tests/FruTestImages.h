@@ -93,9 +93,6 @@ inline std::vector<uint8_t> CutAfterEndMarker(std::vector<uint8_t> image) {
     return image;
 }
 
-inline std::u16string Wide(const std::string& s) {
-    return std::u16string(s.begin(), s.end());
-}
 inline std::vector<uint8_t> Bytes(const uint8_t* p, uint32_t n) {
     return {p, p + n};
 }

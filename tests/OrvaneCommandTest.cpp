@@ -206,8 +206,10 @@ TEST_F(OrvaneCommandTest, DamagedDevicesAreShownFromTheirRawBytes) {
         EXPECT_EQ(r.out.find("unreadable:"), std::string::npos) << r.out;
         r = Orvane({"scan", "--json"});
         EXPECT_NE(r.out.find("\"damaged\": [{\"position\": 0, \"id\": \"id:1\", \"name\": "
-                             "\"FRU1\", \"address\": "
-                             "\"2:0:20:00:20:01\", \"status\": \"" +
+                             "\"FRU1\", \"address\": {\"text\": "
+                             "\"2:0:20:00:20:01\", \"nvs_type\": 2, \"lun\": 0, "
+                             "\"device_address\": 32, \"bus\": 0, \"controller\": 32, "
+                             "\"device_id\": 1}, \"status\": \"" +
                              std::string(c.listed).substr(0, 10) + "\""),
                   std::string::npos)
             << r.out;
@@ -272,7 +274,7 @@ TEST_F(OrvaneCommandTest, SetCommitsAfterSavingABackup) {
     ASSERT_EQ(r.code, 0) << r.err;
     ASSERT_EQ(Backups().size(), 1u);
     EXPECT_NE(r.out.find(Backups()[0].string()), std::string::npos) << r.out;
-    EXPECT_NE(Backups()[0].filename().string().find("-2-0-20-FF-20-00.cfg"), std::string::npos);
+    EXPECT_NE(Backups()[0].filename().string().find("_2-0-20-FF-20-00_FRU0.cfg"), std::string::npos);
     EXPECT_NE(TestSupport::ReadFile(dir + "/board.bin"), before);
     EXPECT_EQ(Orvane({"get", "0", "board.manufacturer"}).out, "Acme Co\n");
     EXPECT_EQ(Orvane({"get", "0", "product.asset_tag"}).out, "Rack-7\n");

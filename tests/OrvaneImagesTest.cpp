@@ -135,7 +135,7 @@ Lines OrvaneLines(const Json& fru) {
         }
         for (const auto& f : area.value("fields", Json::array())) {
             const std::string name = f["name"];
-            std::string value = f["decoded"];
+            std::string value = f["value"];
             if (name.find(".custom.") != std::string::npos) {
                 if (!value.empty())
                     lines.push_back({kind == "board"     ? "FRU Board Custom Info"
@@ -307,15 +307,15 @@ TEST_F(OrvaneDemoTest, CustomFieldsInImageOrderWithTheirOwnHex) {
     const Json doc = Json::parse(out);
     std::vector<std::string> customs;
     for (const auto& f : doc["frus"][0]["areas"][0]["fields"]) {
-        const std::string name = f["name"], decoded = f["decoded"], hex = f["hex"];
+        const std::string name = f["name"], value = f["value"], hex = f["hex"];
         if (name.find(".custom.") == std::string::npos)
             continue;
-        customs.push_back(decoded);
+        customs.push_back(value);
         std::string bytes; // the hex is the same field's bytes
         for (size_t i = 0; i + 1 < hex.size(); i += 3)
             bytes.push_back(static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16)));
-        EXPECT_EQ(bytes, decoded);
-        EXPECT_EQ(f["value"], decoded);
+        EXPECT_EQ(bytes, value);
+        EXPECT_EQ(f["library_value"], value);
     }
     EXPECT_EQ(customs, (std::vector<std::string>{"Rack B04", "U 12-14", "Owner: Lab 3"}));
     EXPECT_EQ(Demo("get Chassis chassis.custom.1").second, "Rack B04\n");

@@ -26,8 +26,9 @@ constexpr std::chrono::seconds kOpenRetryPause{10};
 
 // OpenLanPlus's result when the BMC offers only weak suites (logged there).
 constexpr int kWeakOnly = -2;
-// Asking which suites the BMC offers takes at most this long.
-constexpr unsigned kSuitesTimeoutMs = 3000;
+// Asking which suites the BMC offers takes at most this long (three tries):
+// a BMC that does not answer costs it once before suite 3 is asked for.
+constexpr unsigned kSuitesTimeoutMs = 1500;
 
 // Asks the BMC which cipher suites it offers, with Get Channel Cipher Suites
 // outside any session (the request needs none). False when it does not answer.
@@ -113,7 +114,6 @@ int IpmiSession::OpenLan(const DriverSettings::Settings& settings, uint8_t privi
                          unsigned timeout, unsigned flags) {
     const char* user = settings.user.empty() ? nullptr : settings.user.c_str();
     const char* password = settings.password.empty() ? nullptr : settings.password.c_str();
-    DriverLog::Note("IPMI 1.5 LAN carries the FRU data unencrypted (" + target_ + ")");
     return ipmi_ctx_open_outofband(context_, settings.host.c_str(), user, password,
                                    settings.authType, privilege, timeout, kLanRetransmitMs, 0,
                                    flags);
@@ -167,10 +167,20 @@ int IpmiSession::OpenLanPlus(const DriverSettings::Settings& settings, uint8_t p
 }
 
 std::string IpmiSession::OpenRefusal(const DriverSettings::Settings& settings, uint8_t privilege,
-                                     int cipher) const {
+                                     int cipher, unsigned timeout) const {
+    // Some BMCs answer a suite they do not offer with an error of their own:
+    // what they do offer tells it apart.
+    std::vector<uint8_t> offered;
+    const int errnum = ipmi_ctx_errnum(context_);
+    if (settings.cipher && errnum != IPMI_ERR_PASSWORD_INVALID &&
+        errnum != IPMI_ERR_CONNECTION_TIMEOUT &&
+        AskCipherSuites(settings.host, timeout, &offered) &&
+        std::find(offered.begin(), offered.end(), *settings.cipher) == offered.end())
+        return "the BMC does not offer cipher suite " + CipherSuites::Describe(*settings.cipher) +
+               "; it offers " + CipherSuites::List(offered);
     const std::string user =
         settings.user.empty() ? "the anonymous user" : "user \"" + settings.user + "\"";
-    switch (ipmi_ctx_errnum(context_)) {
+    switch (errnum) {
     case IPMI_ERR_PRIVILEGE_LEVEL_CANNOT_BE_OBTAINED:
     case IPMI_ERR_PRIVILEGE_LEVEL_INSUFFICIENT:
         return "the BMC does not grant " + user + " " + DriverSettings::PrivilegeName(privilege) +
@@ -181,7 +191,7 @@ std::string IpmiSession::OpenRefusal(const DriverSettings::Settings& settings, u
                                    : "the BMC key K_g is not the BMC's (ORVANE_IPMI_KG_FILE, "
                                      "orvane: --kg-file)";
     case IPMI_ERR_CIPHER_SUITE_ID_UNAVAILABLE:
-        return "the BMC does not offer cipher suite " +
+        return "the BMC refuses cipher suite " +
                CipherSuites::Describe(static_cast<uint8_t>(cipher));
     default: {
         const char* text = ipmi_ctx_errormsg(context_);
@@ -236,21 +246,24 @@ uint32_t IpmiSession::Open(uint32_t timeoutMs, uint8_t atLeast) {
         break;
     }
     }
+    const uint32_t result = Opened(opened, settings, privilege, cipher, sessionTimeout);
+    // The copies of the password and the key are no longer needed.
     std::fill(settings.password.begin(), settings.password.end(), '\0');
     std::fill(settings.kg.begin(), settings.kg.end(), 0);
-    return Opened(opened, settings, privilege, cipher);
+    return result;
 }
 
 uint32_t IpmiSession::Opened(int opened, const DriverSettings::Settings& settings,
-                             uint8_t privilege, int cipher) {
+                             uint8_t privilege, int cipher, unsigned timeout) {
     if (opened == kWeakOnly) {
         Close();
         return KSB_RESULT_TRANSPORT;
     }
     if (opened < 0) {
         const int errnum = context_ ? ipmi_ctx_errnum(context_) : IPMI_ERR_OUT_OF_MEMORY;
-        DriverLog::Failure("cannot open the IPMI session (" + target_ + "): " +
-                           (context_ ? OpenRefusal(settings, privilege, cipher) : "out of memory"));
+        DriverLog::Failure(
+            "cannot open the IPMI session (" + target_ + "): " +
+            (context_ ? OpenRefusal(settings, privilege, cipher, timeout) : "out of memory"));
         Close();
         // Bad parameters here are settings (a password too long, say), not a request.
         const uint32_t result = ResultOf(errnum);
@@ -263,6 +276,8 @@ uint32_t IpmiSession::Opened(int opened, const DriverSettings::Settings& setting
     std::string line = "session opened: " + target_;
     if (cipher >= 0)
         line += ", cipher suite " + CipherSuites::Describe(static_cast<uint8_t>(cipher));
+    if (settings.interface == DriverSettings::Interface::Lan)
+        line += " (IPMI 1.5: unencrypted)";
     if (settings.interface != DriverSettings::Interface::InBand)
         line += std::string(", privilege ") + DriverSettings::PrivilegeName(privilege);
     if (!settings.kg.empty())

@@ -58,10 +58,10 @@ class IpmiSession {
     bool Raise(uint8_t needed, uint32_t timeoutMs);
     // Finishes an open: logs the session or why it failed.
     uint32_t Opened(int opened, const DriverSettings::Settings& settings, uint8_t privilege,
-                    int cipher);
+                    int cipher, unsigned timeout);
     // Why an open failed, for the log.
-    std::string OpenRefusal(const DriverSettings::Settings& settings, uint8_t privilege,
-                            int cipher) const;
+    std::string OpenRefusal(const DriverSettings::Settings& settings, uint8_t privilege, int cipher,
+                            unsigned timeout) const;
     // Maps the context's last error to a result, logs it with the context's
     // text and drops a session the error has made unusable.
     uint32_t Failed(const std::string& what);

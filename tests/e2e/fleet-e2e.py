@@ -33,6 +33,12 @@ DEAD_TIMEOUT = "4"  # seconds for the port where nothing answers
 CHANGED = 3         # the BMC whose power supply serial number changes
 
 
+
+def bmc_address(text, device_id):
+    """The address object of a logical FRU device of the BMC at 20h."""
+    return {"text": text, "nvs_type": 2, "lun": 0, "device_address": 32, "bus": 0,
+            "controller": 32, "device_id": device_id}
+
 def variant(index):
     """The system of BMC `index` and its SDR records: serial numbers of its
     own; odd BMCs have no front panel FRU."""
@@ -143,7 +149,7 @@ def check_layout_diff(checks, args, root, lines, hosts):
     checks.equal("layout diff: new host", got.get("bmc-new", {}).get("change"), "host added")
     changed = got.get(first, {})
     checks.equal("layout diff: FRUs removed", changed.get("frus_removed"),
-                 [{"address": "2:0:20:00:20:02", "name": "Front Panel"}])
+                 [{"address": bmc_address("2:0:20:00:20:02", 2), "name": "Front Panel"}])
     checks.equal("layout diff: FRUs added", changed.get("frus_added"), [])
     checks.equal("layout diff: fields changed",
                  sorted((c["name"], c["field"]) for c in changed.get("fields_changed", [])),
@@ -178,7 +184,7 @@ def test(args, checks, root, bmcs):
     checks.equal("diff names exactly the one field of the one host", reported, [{
         "host": hosts["good"][CHANGED], "change": "changed", "frus_added": [],
         "frus_removed": [], "fields_changed": [{
-            "address": "2:0:20:00:20:01", "name": "Power Supply",
+            "address": bmc_address("2:0:20:00:20:01", 1), "name": "Power Supply",
             "field": "board.serial_number", "old": bmc.system["bmc1"]["board"][2],
             "new": new_serial}]}])
     check_layout_diff(checks, args, root, lines, hosts)

@@ -134,15 +134,16 @@ startlan 1
   allowed_auths_operator md5
   allowed_auths_admin md5
   guid a0b1c2d3e4f5a6b7c8d9e0f1a2b3c4d5
-endlan
+{lan_lines}endlan
 user 2 true "{user}" "{password}" admin 10 md5
 """
 
 
-def write_system(folder, port, system, records, extra_conf=""):
-    """ipmi_sim's LAN configuration, command file and image files for a
-    system (an entry's "raw" bytes, else the image of its areas); returns
-    {key: (path, image, offsets)}."""
+def write_system(folder, port, system, records, extra_conf="", lan_lines=""):
+    """ipmi_sim's LAN configuration (extra_conf after it, lan_lines inside
+    its LAN section, such as a `bmc_key` line), command file and image files
+    for a system (an entry's "raw" bytes, else the image of its areas);
+    returns {key: (path, image, offsets)}."""
     images = {}
     lines = ["mc_setbmc 0x20",
              "mc_add 0x20 0 has-device-sdrs 0x23 9 8 0x9f 0x1291 0xf02",
@@ -164,7 +165,8 @@ def write_system(folder, port, system, records, extra_conf=""):
     with open(os.path.join(folder, "commands"), "w") as cmds:
         cmds.write("\n".join(lines) + "\n")
     with open(os.path.join(folder, "lan.conf"), "w") as conf:
-        conf.write(LAN_CONF.format(port=port, user=USER, password=PASSWORD) + extra_conf)
+        conf.write(LAN_CONF.format(port=port, user=USER, password=PASSWORD, lan_lines=lan_lines)
+                   + extra_conf)
     return images
 
 
@@ -202,7 +204,7 @@ def free_port(kind=socket.SOCK_DGRAM):
 class Simulator:
     """One ipmi_sim on a loopback UDP port, serving a system from a folder."""
 
-    def __init__(self, folder, system=None, records=None, extra_conf=""):
+    def __init__(self, folder, system=None, records=None, extra_conf="", lan_lines=""):
         os.makedirs(folder, exist_ok=True)
         self.folder = folder
         self.process = None
@@ -210,6 +212,7 @@ class Simulator:
         self.system = system if system is not None else SYSTEM
         self.records = records if records is not None else sdr_records()
         self.extra_conf = extra_conf
+        self.lan_lines = lan_lines
 
     @property
     def host(self):
@@ -218,7 +221,7 @@ class Simulator:
     def launch(self, port=None):
         self.port = port or free_port()
         self.images = write_system(self.folder, self.port, self.system, self.records,
-                                   self.extra_conf)
+                                   self.extra_conf, self.lan_lines)
         state = os.path.join(self.folder, "state")
         shutil.rmtree(state, ignore_errors=True)
         os.mkdir(state)
@@ -336,6 +339,9 @@ def date_key(text):
         if year < 100:
             year += 1900 if year >= 70 else 2000
         return (year, month, day, hour, minute, second)
+    m = re.fullmatch(r"(\d{4})-(\d\d)-(\d\d)T(\d\d):(\d\d):(\d\d)Z", text)  # orvane's JSON
+    if m:
+        return tuple(int(g) for g in m.groups())
     return tuple(time.strptime(text.replace(" UTC", ""), "%a %b %d %H:%M:%S %Y")[:6])
 
 

@@ -294,7 +294,7 @@ def titled_fields(fru):
     fields = {}
     for number, area in enumerate(fru["areas"]):
         for index, field in enumerate(area.get("fields", [])):
-            fields[field["title"]] = ("%d.%d" % (number, index), field["value"])
+            fields[field["title"]] = ("%d.%d" % (number, index), field["library_value"])
     return fields
 
 

@@ -10,6 +10,7 @@
 #include "cmd/Commands.h"
 #include "device/ImageSource.h"
 #include "view/Languages.h"
+#include "view/Terminal.h"
 #include "view/Text.h"
 #include "view/Translate.h"
 
@@ -92,6 +93,9 @@ int main(int argc, char** argv) {
     Options options;
     std::string error;
     const bool parsed = options.Parse(argc, argv, &error);
+    if (options.json)
+        Languages::ForScripts(&options.language, &options.locale);
+    Terminal::Install();
     followLanguage(options.language, options.locale);
     if (!parsed)
         return Report::Usage("", error, Commands::Overview());

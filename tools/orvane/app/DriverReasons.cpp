@@ -54,8 +54,15 @@ bool CheckController() {
     if (result == 0)
         return true;
     const std::string meaning = Meaning(result);
-    Report::Say(_("the BMC cannot be reached (0x%08X%s%s)\n"), result, meaning.empty() ? "" : ": ",
-                meaning.c_str());
+    // A BMC that answered but refused the session (credentials, privilege,
+    // cipher suite, K_g) was reached.
+    bool refused = false;
+    for (size_t i = before; i < g_reasons.size(); ++i)
+        refused = refused || g_reasons[i].starts_with("cannot open the IPMI session");
+    Report::Say(refused && result != DeviceAccess::DriverResult::kTimeout
+                    ? _("the BMC refused the session (0x%08X%s%s)\n")
+                    : _("the BMC cannot be reached (0x%08X%s%s)\n"),
+                result, meaning.empty() ? "" : ": ", meaning.c_str());
     // Reasons already shown with ORVANE_IPMI_DEBUG are not repeated.
     const char* debug = std::getenv("ORVANE_IPMI_DEBUG");
     if (!(debug && *debug && *debug != '0'))

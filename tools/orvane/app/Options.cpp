@@ -32,7 +32,9 @@ const Valued kValued[] = {{"--driver", &Options::driver},
                           {"--hosts-file", &Options::hostsFile},
                           {"--fanout", &Options::fanout},
                           {"--host-timeout", &Options::hostTimeout},
-                          {"--out", &Options::out}};
+                          {"--out", &Options::out},
+                          {"--keep", &Options::keep},
+                          {"--older-than", &Options::olderThan}};
 
 // The options that stand alone.
 struct Flag {
@@ -142,7 +144,9 @@ bool Options::CheckSession(std::string* error) const {
         *error = _("--password-prompt and --password-file exclude each other");
         return false;
     }
-    const bool lan = interface == "lan";
+    const char* environment = std::getenv("ORVANE_IPMI_INTERFACE");
+    const bool lan = interface == "lan" ||
+                     (interface.empty() && environment && std::string(environment) == "lan");
     if (lan && (!kgFile.empty() || !cipherSuite.empty())) {
         *error = _("--kg-file and --cipher-suite need --interface lanplus");
         return false;

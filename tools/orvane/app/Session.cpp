@@ -201,11 +201,9 @@ bool Session::Describe(uint32_t position, FruView* view) {
     if (GetFruName(&api, &name) == ORVANE_OK)
         view->name = Text::ToUtf8(name);
     SelectedAddress(&view->address);
-    ImageModel::ImageView image;
-    if (!ImageModel::Describe(FruEdit::SelectedFru(), &image)) {
+    if (!ImageModel::Describe(FruEdit::SelectedFru(), &view->image)) {
         Report::Say(_("FRU %u cannot be described\n"), position);
         return false;
     }
-    FruViews::Fill(image, view);
     return true;
 }

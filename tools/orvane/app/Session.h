@@ -6,49 +6,12 @@
 #include "app/Report.h"
 #include "fru/FruAddress.h"
 #include "orvane/orvane.h"
+#include "view/FruViews.h"
 
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
-
-struct FieldView {
-    std::string key;   // stable name, e.g. "board.manufacturer"
-    std::string title; // the catalogue's title
-    std::string value; // the library's rendering
-    bool hasBytes = false;
-    std::vector<uint8_t> bytes; // raw field bytes (info areas)
-    std::string decoded;        // the value as the field's encoding means it
-    std::string encoding;       // "8bit_text", "6bit_ascii", "bcd_plus", "binary"; "" untyped
-    std::string iso8601;        // the board manufacturing date in UTC
-    uint32_t valueIndex = 0;    // the area's field index of its value and setter
-};
-
-struct AreaView {
-    int32_t kind = 0;
-    std::string key;  // "board", ...
-    std::string name; // the catalogue's area name
-    std::vector<FieldView> fields;
-    bool hasData = false;
-    std::vector<uint8_t> data; // internal use bytes or multi-record records
-    uint32_t room = 0;         // bytes a field may grow by (info areas)
-    uint32_t offset = 0;       // in the image
-    int formatVersion = -1, languageCode = -1, chassisType = -1; // -1: the area has none
-    std::string problem; // why the library refuses the area; "" when it takes it
-};
-
-struct FruView {
-    uint32_t position = 0;
-    std::string name;
-    FruAddress address;
-    std::vector<uint8_t> header;
-    std::vector<AreaView> areas;
-    bool editable = true;       // false: shown from raw bytes, the library refuses the image
-    bool listed = true;         // false: a located device the load refused, so without a position
-    bool withoutRecord = false; // the BMC's FRU 0, found though no SDR record names it
-    std::string state;          // "": read; "damaged" or "unreadable": a located device not read
-    std::string problem;        // why the image as a whole cannot be read
-};
 
 class Session {
   public:

@@ -114,7 +114,7 @@ int Apply(Session& s, const Options& o) {
     FruView view;
     if (!DescribeTarget(s, o, o.SingleFru() ? nullptr : &o.operands[0], &position, &view))
         return kExitLibrary;
-    if (!view.editable)
+    if (!view.image.accepted)
         return Report::Refused(_("the FRU is damaged and shown from its raw bytes; it cannot be "
                                  "changed (orvane show names the damaged areas)\n"));
     std::vector<Change> changes;

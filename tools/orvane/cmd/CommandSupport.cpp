@@ -117,8 +117,8 @@ bool DescribeTarget(Session& s, const Options& o, const std::string* designation
         *position = 0;
         view->position = 0;
         view->name = o.imageSource->Name();
-        FruViews::Fill(ImageModel::ParseImage(bytes, Wide(view->name)), view);
-        view->editable = false;
+        view->image = ImageModel::ParseImage(bytes, Wide(view->name));
+        view->image.accepted = false; // an image file is shown, not edited, on this path
         view->address = FruAddress{2, 0, 0xFF, 0x20, 0x20, 0}; // the image's simulated device
         return true;
     }
@@ -134,17 +134,19 @@ bool DescribeTarget(Session& s, const Options& o, const std::string* designation
     return true;
 }
 
-const FieldView* FindField(const FruView& view, const FieldNames::Field& field,
-                           const std::string& name) {
+const ImageModel::AreaImage* FindField(const FruView& view, const FieldNames::Field& field,
+                                       const std::string& name, size_t* index) {
     static constexpr int32_t kFirstEnumerator[] = {0, 0, 1, 2, 5, 11};
-    const uint32_t index =
+    const uint32_t named =
         field.byEnumerator ? static_cast<uint32_t>(field.enumerator - kFirstEnumerator[field.area])
                            : field.index;
-    const std::string key = FieldNames::Name(field.area, index);
-    for (const auto& area : view.areas)
-        for (const auto& f : area.fields)
-            if (area.kind == field.area && f.key == key)
-                return &f;
+    const std::string key = FieldNames::Name(field.area, named);
+    for (const auto& area : view.image.areas)
+        for (size_t i = 0; i < area.fields.size(); ++i)
+            if (area.kind == field.area && FruViews::Key(area, i) == key) {
+                *index = i;
+                return &area;
+            }
     Report::Say(_("the FRU has no field %s\n"), name.c_str());
     return nullptr;
 }

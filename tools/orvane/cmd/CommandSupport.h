@@ -31,10 +31,11 @@ bool SelectTarget(Session& s, const Options& o, const std::string* designation, 
 // editable; refused with --strict).
 bool DescribeTarget(Session& s, const Options& o, const std::string* designation,
                     uint32_t* position, FruView* view);
-// The field of a view that a name or enumerator stands for; null when the
-// FRU has no such field (the reason is printed).
-const FieldView* FindField(const FruView& view, const FieldNames::Field& field,
-                           const std::string& name);
+// The area of a view holding the field that a name or enumerator stands
+// for, and the field's index there; null when the FRU has no such field (the
+// reason is printed).
+const ImageModel::AreaImage* FindField(const FruView& view, const FieldNames::Field& field,
+                                       const std::string& name, size_t* index);
 bool SelectArea(Session& s, int32_t area);
 // The device a command names: any position, id:N, name or address of a
 // located device, or any other address. *position is the system list's FRU

@@ -116,8 +116,10 @@ const Command kCommands[] = {
         "from the file's. A device whose image no longer reads gets the file's\n"
         "whole image. --repack as for set --commit.\n"
         "FILE.bin: writes the raw image like orvane write, to FRU or to the device\n"
-        "named in a backup's file name (<time>-T-L-DA-B-CA-ID.bin), checked like\n"
-        "orvane write (--force, --dry-run).\n"),
+        "named in the backup's record (FILE.json beside it) or in its older name\n"
+        "(<time>-T-L-DA-B-CA-ID.bin), checked like orvane write (--force,\n"
+        "--dry-run). A backup whose record names another origin (host, in-band,\n"
+        "image file) or address than the target is refused (exit 3) unless --force.\n"),
      Access::kWrites},
     {"dump",
      Dump,
@@ -231,6 +233,22 @@ const Command kCommands[] = {
         "Per host, the FRUs added and removed (by address) and the fields changed.\n"
         "Exit code 0 no differences, 1 differences, 2 trouble.\n"),
      Access::kReads},
+    {"backups",
+     nullptr,
+     Backups,
+     {0, 1, N_("takes list or prune")},
+     0,
+     {},
+     kJson | kKeep | kOlderThan,
+     N_("usage: orvane backups [list] [--json]\n"
+        "       orvane backups prune --keep N [--older-than DAYS]\n"
+        "list: the backups in the backup folder, newest first: origin (the host,\n"
+        "in-band, the image file or the simulated system), address, FRU name, size\n"
+        "and UTC time, then the raw image's path.\n"
+        "prune: keeps the N newest backups and the newest backup of every FRU\n"
+        "(origin and address), and removes the others, oldest included; with\n"
+        "--older-than only those older than DAYS days.\n"),
+     Access::kReads},
 };
 
 // Every option of the table: its bit, its name and its help line.
@@ -244,8 +262,8 @@ const OptionText kOptions[] = {
     {kCommit, "--commit", N_("  --commit             write the change to the device\n")},
     {kSave, "--save", N_("  --save CFG           write the changed FRU to a configuration file\n")},
     {kForce, "--force",
-     N_("  --force              store a one-byte text, or write an image that does\n"
-        "                       not read, all the same\n")},
+     N_("  --force              all the same: store a one-byte text, write an image\n"
+        "                       that does not read, restore another origin's backup\n")},
     {kStrict, "--strict", N_("  --strict             show only what the library accepts\n")},
     {kRepack, "--repack",
      N_("  --repack             move the areas to where the commit writes them and\n"
@@ -265,6 +283,9 @@ const OptionText kOptions[] = {
     {kHostTimeout, "--host-timeout",
      N_("  --host-timeout S     seconds one BMC may take (default 60)\n")},
     {kOut, "--out", N_("  --out FILE           write the JSON lines to FILE\n")},
+    {kKeep, "--keep", N_("  --keep N             backups prune: keep the N newest backups\n")},
+    {kOlderThan, "--older-than",
+     N_("  --older-than DAYS    backups prune: remove only backups older than DAYS\n")},
     {kFru, "--fru", N_("  --fru N|NAME|ADDRESS the FRU of a whole show --json document\n")},
 };
 
@@ -344,6 +365,7 @@ std::string Overview() {
           "  check ADDRESS            check the FRU header at an address\n"
           "  inventory --hosts LIST   every host's FRUs as JSON Lines (--out FILE)\n"
           "  diff OLD NEW             what changed between two inventories\n"
+          "  backups [list|prune]     the backups, newest first; prune --keep N\n"
           "\n"
           "FRU: a position (orvane scan; every located device has one), id:N (the BMC's\n"
           "     FRU device N), an address T:L:DA:B:CA:ID, or a name.\n"
@@ -356,9 +378,11 @@ std::string Overview() {
     text += _(kGlobalHelp);
     text += _(kSessionHelp);
     return text + "\n" +
-           _("Every write (set --commit, restore, write) first saves the device as a\n"
-             "configuration file and a raw image into the backup folder, reads the\n"
-             "device back afterwards and, when it differs, writes the raw image back.\n"
+           _("Every write (set --commit, restore, write) first reads the device twice\n"
+             "(the reads must agree) and saves it as a raw image, with its origin,\n"
+             "address, name and time, and as a configuration file where one can hold\n"
+             "it, into the backup folder; it reads the device back afterwards and,\n"
+             "when a written byte differs, writes the backup's bytes back there.\n"
              "\n"
              "exit codes: 0 done; 1 a library, driver or system call failed (the reason\n"
              "            on standard error); 2 bad command line; 3 refused by the\n"

@@ -25,4 +25,6 @@ int Write(Session& s, const Options& o);
 // and inventory over --hosts/--hosts-file, and diff of two snapshots.
 int Inventory(const Options& o);
 int Diff(const Options& o);
+// The backups of the backup folder: list and prune.
+int Backups(const Options& o);
 } // namespace Commands

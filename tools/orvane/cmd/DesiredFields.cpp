@@ -6,6 +6,7 @@
 #include "cmd/CommandSupport.h"
 #include "input/FieldStore.h"
 #include "view/FieldNames.h"
+#include "view/FruViews.h"
 #include "view/Text.h"
 #include "view/Translate.h"
 
@@ -15,19 +16,19 @@ namespace DesiredFields {
 namespace {
 constexpr uint8_t kChassisTypeMin = 1, kChassisTypeMax = 23;
 
-const FieldView* Find(const FruView& view, const std::string& key) {
-    for (const AreaView& area : view.areas)
-        for (const FieldView& f : area.fields)
-            if (f.key == key)
-                return &f;
-    return nullptr;
-}
+// A field of the FRU as it is now, by its stable name.
+struct Now {
+    const ImageModel::AreaImage* area = nullptr;
+    size_t index = 0;
+    const ImageModel::FieldImage& Field() const { return area->fields[index]; }
+};
 
-const AreaView* AreaOf(const FruView& view, int32_t kind) {
-    for (const AreaView& area : view.areas)
-        if (area.kind == kind)
-            return &area;
-    return nullptr;
+Now Find(const FruView& view, const std::string& key) {
+    for (const ImageModel::AreaImage& area : view.image.areas)
+        for (size_t i = 0; i < area.fields.size(); ++i)
+            if (FruViews::Key(area, i) == key)
+                return {&area, i};
+    return {};
 }
 
 bool Typed(const FruInput::Field& f) {
@@ -37,29 +38,30 @@ bool Typed(const FruInput::Field& f) {
 
 // The bytes a wanted field stands for, and its type bits for a text; "" or
 // why it cannot be stored.
-std::string Wanted(const FruInput::Field& f, const FieldView& now, Change* c) {
+std::string Wanted(const FruInput::Field& f, const ImageModel::FieldImage& now, Change* c) {
     if (f.bytes) {
         c->bytes = *f.bytes;
         c->typeBits = f.typeBits;
         return "";
     }
     if (Typed(f))
-        return FieldStore::Encode(f.value, f.encoding, FieldStore::KindOfKey(now.encoding),
-                                  &c->bytes, &c->typeBits);
+        return FieldStore::Encode(f.value, f.encoding,
+                                  FieldStore::KindOfKey(FruViews::Encoding(now)), &c->bytes,
+                                  &c->typeBits);
     std::string problem;
     if (!Commands::FieldBytes({f.area, f.index, false, 0}, f.index, f.value, &c->bytes, &problem))
         return problem;
-    if (f.area == ORVANE_AREA_INTERNAL_USE && c->bytes.size() != now.bytes.size())
+    if (f.area == ORVANE_AREA_INTERNAL_USE && c->bytes.size() != now.data.size())
         return Text::Format(_("the internal use area holds exactly %zu bytes (got %zu)"),
-                            now.bytes.size(), c->bytes.size());
+                            now.data.size(), c->bytes.size());
     if (f.area == ORVANE_AREA_CHASSIS &&
         (c->bytes[0] < kChassisTypeMin || c->bytes[0] > kChassisTypeMax))
         return _("the chassis type is a number from 1 to 23");
     return "";
 }
 
-uint8_t TypeBitsOf(const FieldView& now) {
-    return FieldEncoding::TypeBits(FieldStore::KindOfKey(now.encoding));
+uint8_t TypeBitsOf(const ImageModel::FieldImage& now) {
+    return now.typeLength & 0xC0;
 }
 } // namespace
 
@@ -69,23 +71,25 @@ int Differences(const FruView& view, const std::vector<FruInput::Field>& wanted,
         Change c;
         c.wanted = &f;
         c.key = FieldNames::Name(f.area, f.index);
-        const FieldView* now = Find(view, c.key);
-        if (!now) {
-            return Report::Refused(
-                AreaOf(view, f.area) ? _("%s: the FRU has no field %s (custom fields are "
-                                         "changed, not added)\n")
-                                     : _("%s: the FRU has no %s area\n"),
-                f.path.c_str(), AreaOf(view, f.area) ? c.key.c_str() : FieldNames::AreaKey(f.area));
+        const Now now = Find(view, c.key);
+        if (!now.area) {
+            const bool area = FruViews::Area(view, f.area) != nullptr;
+            return Report::Refused(area ? _("%s: the FRU has no field %s (custom fields are "
+                                            "changed, not added)\n")
+                                        : _("%s: the FRU has no %s area\n"),
+                                   f.path.c_str(),
+                                   area ? c.key.c_str() : FieldNames::AreaKey(f.area));
         }
-        if (const std::string problem = Wanted(f, *now, &c); !problem.empty())
+        const ImageModel::FieldImage& field = now.Field();
+        if (const std::string problem = Wanted(f, field, &c); !problem.empty())
             return Report::Refused("%s: %s\n", f.path.c_str(), problem.c_str());
-        if (c.bytes == now->bytes && (!Typed(f) || c.typeBits == TypeBitsOf(*now)))
+        if (c.bytes == field.data && (!Typed(f) || c.typeBits == TypeBitsOf(field)))
             continue;
-        c.before = now->decoded;
+        c.before = FruViews::Decoded(*now.area, now.index);
         c.after =
             Typed(f) ? FieldEncoding::Decode(FieldEncoding::KindOf(c.typeBits), c.bytes) : f.value;
-        c.valueIndex = now->valueIndex;
-        c.growth = static_cast<int32_t>(c.bytes.size()) - static_cast<int32_t>(now->bytes.size());
+        c.valueIndex = field.valueIndex;
+        c.growth = static_cast<int32_t>(c.bytes.size()) - static_cast<int32_t>(field.data.size());
         changes->push_back(std::move(c));
     }
     return kExitOk;
@@ -94,16 +98,17 @@ int Differences(const FruView& view, const std::vector<FruInput::Field>& wanted,
 int CheckRoom(const FruView& view, const std::vector<Change>& changes) {
     std::map<int32_t, int32_t> used;
     for (const Change& c : changes) {
-        const AreaView* area = AreaOf(view, c.wanted->area);
+        const ImageModel::AreaImage* area = FruViews::Area(view, c.wanted->area);
         if (!Typed(*c.wanted) || !area)
             continue;
+        const uint32_t room = FruViews::Room(*area);
         used[area->kind] += c.growth;
-        if (used[area->kind] > static_cast<int32_t>(area->room))
+        if (used[area->kind] > static_cast<int32_t>(room))
             return Report::Refused(_("%s: \"%s\" does not fit the %s area (%u bytes free); "
                                      "--grow gives it the blocks it needs. Nothing was "
                                      "written.\n"),
-                                   c.wanted->path.c_str(), c.after.c_str(), area->key.c_str(),
-                                   area->room);
+                                   c.wanted->path.c_str(), c.after.c_str(),
+                                   FieldNames::AreaKey(area->kind), room);
     }
     return kExitOk;
 }

@@ -7,6 +7,7 @@
 #include "app/Session.h"
 #include "device/Relayout.h"
 #include "input/FruInput.h"
+#include "view/FruViews.h"
 
 #include <set>
 #include <string>

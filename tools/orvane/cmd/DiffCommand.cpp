@@ -67,26 +67,29 @@ std::map<std::string, Json> Values(const Json& fru) {
         values[kind] = "present";
         if (area.contains("hex"))
             values[kind + ".hex"] = area["hex"];
+        // Fields compare by the value a person reads, binary ones by their
+        // bytes; the library's own string and the stored form of a text
+        // (which can differ with the locale a snapshot was taken in) do not
+        // count.
         for (const auto& field : area.value("fields", Json::array())) {
-            Json value = field.value("value", Json());
-            // Two different byte strings that render alike still differ.
-            if (field.contains("hex"))
-                value = Json::array({value, field["hex"]});
-            values[Text(field.value("name", Json()))] = value;
+            const bool binary = field.value("encoding", "") == "binary" && field.contains("hex");
+            values[Text(field.value("name", Json()))] =
+                binary ? field["hex"] : field.value("value", Json());
         }
     }
     return values;
 }
 
+// The text form of an address object ("2:0:20:00:20:01").
+std::string AddressText(const Json& address) {
+    return address.is_object() ? Text(address.value("text", Json())) : Text(address);
+}
+
 std::map<std::string, Json> FrusByAddress(const Json& host) {
     std::map<std::string, Json> frus;
     for (const auto& fru : host.value("frus", Json::array()))
-        frus[Text(fru.value("address", Json()).value("text", Json()))] = fru;
+        frus[AddressText(fru.value("address", Json()))] = fru;
     return frus;
-}
-
-Json Shown(const Json& value) {
-    return value.is_array() && value.size() == 2 ? value[0] : value;
 }
 
 // The differences of one host, or null when there are none.
@@ -109,11 +112,13 @@ Json HostDiff(const std::string& name, const Json* before, const Json* after) {
     Json added = Json::array(), removed = Json::array(), changed = Json::array();
     for (const auto& [address, fru] : now)
         if (!old.count(address))
-            added.push_back({{"address", address}, {"name", fru.value("name", Json())}});
+            added.push_back(
+                {{"address", fru.value("address", Json())}, {"name", fru.value("name", Json())}});
     for (const auto& [address, fru] : old) {
         const auto match = now.find(address);
         if (match == now.end()) {
-            removed.push_back({{"address", address}, {"name", fru.value("name", Json())}});
+            removed.push_back(
+                {{"address", fru.value("address", Json())}, {"name", fru.value("name", Json())}});
             continue;
         }
         const auto a = Values(fru), b = Values(match->second);
@@ -125,11 +130,11 @@ Json HostDiff(const std::string& name, const Json* before, const Json* after) {
         for (const auto& key : keys) {
             const Json x = a.count(key) ? a.at(key) : Json(), y = b.count(key) ? b.at(key) : Json();
             if (x != y)
-                changed.push_back({{"address", address},
+                changed.push_back({{"address", fru.value("address", Json())},
                                    {"name", match->second.value("name", Json())},
                                    {"field", key},
-                                   {"old", Shown(x)},
-                                   {"new", Shown(y)}});
+                                   {"old", x},
+                                   {"new", y}});
         }
     }
     if (added.empty() && removed.empty() && changed.empty() && was == is)
@@ -160,10 +165,10 @@ void PrintText(const Json& d) {
     for (const auto& [list, word] :
          {std::pair{"frus_added", N_("added")}, {"frus_removed", N_("removed")}})
         for (const auto& fru : d[list])
-            std::printf(_("  FRU %s \"%s\" %s\n"), Text(fru["address"]).c_str(),
+            std::printf(_("  FRU %s \"%s\" %s\n"), AddressText(fru["address"]).c_str(),
                         Text(fru["name"]).c_str(), _(word));
     for (const auto& c : d["fields_changed"])
-        std::printf(_("  FRU %s \"%s\" %s: %s -> %s\n"), Text(c["address"]).c_str(),
+        std::printf(_("  FRU %s \"%s\" %s: %s -> %s\n"), AddressText(c["address"]).c_str(),
                     Text(c["name"]).c_str(), Text(c["field"]).c_str(), c["old"].dump().c_str(),
                     c["new"].dump().c_str());
 }

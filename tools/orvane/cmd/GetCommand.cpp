@@ -27,12 +27,15 @@ int Get(Session& s, const Options& o) {
     FruView view;
     if (!DescribeTarget(s, o, &o.operands[0], &position, &view))
         return kExitLibrary;
-    const FieldView* f = FindField(view, *field, name);
-    if (!f)
+    size_t index = 0;
+    const ImageModel::AreaImage* area = FindField(view, *field, name, &index);
+    if (!area)
         return kExitLibrary;
     // Typed fields as their encoding means them; the date, the chassis type
     // and the internal use data as the library renders them.
-    std::printf("%s\n", (f->encoding.empty() ? f->value : f->decoded).c_str());
+    const ImageModel::FieldImage& f = area->fields[index];
+    std::printf("%s\n",
+                (f.typed ? FruViews::Decoded(*area, index) : FruViews::Utf8(f.value)).c_str());
     return kExitOk;
 }
 } // namespace Commands

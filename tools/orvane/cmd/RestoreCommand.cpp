@@ -27,45 +27,20 @@
 
 namespace Commands {
 namespace {
-// The address in a backup's name: <time>-T-L-DA-B-CA-ID[-n].bin.
-std::optional<FruAddress> AddressInName(const std::string& path) {
-    std::vector<std::string> parts;
-    std::string stem = std::filesystem::path(path).stem().string(), part;
-    for (char c : stem + "-") {
-        if (c == '-') {
-            parts.push_back(part);
-            part.clear();
-        } else {
-            part += c;
-        }
-    }
-    if (parts.size() != 7 && parts.size() != 8)
-        return std::nullopt;
-    return FruAddress::Parse(parts[1] + ":" + parts[2] + ":" + parts[3] + ":" + parts[4] + ":" +
-                             parts[5] + ":" + parts[6]);
-}
-
 // The space an info area's fields and padding fill: the same for two areas of
 // one kind exactly when their lengths are equal.
-uint64_t Footprint(const AreaView& area) {
-    uint64_t total = area.room;
+uint64_t Footprint(const ImageModel::AreaImage& area) {
+    uint64_t total = FruViews::Room(area);
     for (const auto& f : area.fields)
-        total += 1 + f.bytes.size();
+        total += 1 + f.data.size();
     return total;
-}
-
-const AreaView* FindArea(const FruView& fru, int32_t kind) {
-    for (const auto& a : fru.areas)
-        if (a.kind == kind)
-            return &a;
-    return nullptr;
 }
 
 // Why the device's FRU cannot take the file's contents, or "".
 std::string RestoreMismatch(const FruView& device, const FruView& file) {
     for (int32_t kind = ORVANE_AREA_INTERNAL_USE; kind <= ORVANE_AREA_MULTIRECORD; ++kind) {
-        const AreaView* d = FindArea(device, kind);
-        const AreaView* f = FindArea(file, kind);
+        const ImageModel::AreaImage* d = FruViews::Area(device, kind);
+        const ImageModel::AreaImage* f = FruViews::Area(file, kind);
         const std::string key = FieldNames::AreaKey(kind);
         if (!d != !f)
             return Text::Format(d ? _("the device has a %s area and the file has none")
@@ -73,11 +48,11 @@ std::string RestoreMismatch(const FruView& device, const FruView& file) {
                                 key.c_str());
         if (!d)
             continue;
-        if (d->hasData != f->hasData || d->data.size() != f->data.size())
+        if (!FruViews::Info(*d) && d->bytes.size() != f->bytes.size())
             return Text::Format(_("the %s areas differ in size (%zu bytes on the device, %zu in "
                                   "the file)"),
-                                key.c_str(), d->data.size(), f->data.size());
-        if (kind == ORVANE_AREA_INTERNAL_USE || kind == ORVANE_AREA_MULTIRECORD)
+                                key.c_str(), d->bytes.size(), f->bytes.size());
+        if (!FruViews::Info(*d))
             continue;
         if (d->fields.size() != f->fields.size())
             return Text::Format(_("the %s areas have different numbers of fields"), key.c_str());
@@ -135,19 +110,21 @@ int RestoreUnread(Session& s, const Options& o, const FruAddress& a) {
 
 // Sets the fields of the selected area that differ, those that shrink first,
 // so the padding they give back lets the others grow.
-int PutFields(Session& s, const AreaView& want, const AreaView& have, bool* changed) {
+int PutFields(Session& s, const ImageModel::AreaImage& want, const ImageModel::AreaImage& have,
+              bool* changed) {
     for (int pass = 0; pass < 2; ++pass) {
         for (uint32_t i = 0; i < want.fields.size(); ++i) {
-            const auto& w = want.fields[i];
-            const auto& h = have.fields[i];
-            if (w.bytes == h.bytes || (w.bytes.size() > h.bytes.size()) != (pass == 1))
+            const auto& w = want.fields[i].data;
+            const auto& h = have.fields[i].data;
+            if (w == h || (w.size() > h.size()) != (pass == 1))
                 continue;
+            const std::string key = FruViews::Key(want, i);
             if (uint32_t status = SelectFieldInteger(s.Api(), i); status != ORVANE_OK)
-                return s.Fail(Text::Format(_("selecting %s"), w.key.c_str()), status);
-            if (uint32_t status = SetFieldDataValue(s.Api(), w.bytes.data(),
-                                                    static_cast<uint32_t>(w.bytes.size()));
+                return s.Fail(Text::Format(_("selecting %s"), key.c_str()), status);
+            if (uint32_t status =
+                    SetFieldDataValue(s.Api(), w.data(), static_cast<uint32_t>(w.size()));
                 status != ORVANE_OK)
-                return s.Fail(Text::Format(_("restoring %s"), w.key.c_str()), status);
+                return s.Fail(Text::Format(_("restoring %s"), key.c_str()), status);
             *changed = true;
         }
     }
@@ -156,22 +133,22 @@ int PutFields(Session& s, const AreaView& want, const AreaView& have, bool* chan
 
 // Puts the saved FRU's contents into the device's FRU, which is selected.
 int PutSaved(Session& s, const FruView& saved, const FruView& device, bool* changed) {
-    for (const AreaView& want : saved.areas) {
-        const AreaView& have = *FindArea(device, want.kind);
+    for (const ImageModel::AreaImage& want : saved.image.areas) {
+        const ImageModel::AreaImage& have = *FruViews::Area(device, want.kind);
+        const char* key = FieldNames::AreaKey(want.kind);
         if (SelectAreaEnum(s.Api(), want.kind) != ORVANE_OK)
-            return s.Fail(Text::Format(_("selecting the %s area"), want.key.c_str()),
-                          ORVANE_E_NOT_SELECTED);
-        if (!want.hasData) {
+            return s.Fail(Text::Format(_("selecting the %s area"), key), ORVANE_E_NOT_SELECTED);
+        if (FruViews::Info(want)) {
             if (int code = PutFields(s, want, have, changed))
                 return code;
             continue;
         }
-        if (want.data == have.data)
+        if (want.bytes == have.bytes)
             continue;
         if (uint32_t status =
-                SetAreaData(s.Api(), want.data.data(), static_cast<uint32_t>(want.data.size()));
+                SetAreaData(s.Api(), want.bytes.data(), static_cast<uint32_t>(want.bytes.size()));
             status != ORVANE_OK)
-            return s.Fail(Text::Format(_("restoring the %s area"), want.key.c_str()), status);
+            return s.Fail(Text::Format(_("restoring the %s area"), key), status);
         *changed = true;
     }
     return kExitOk;
@@ -185,7 +162,7 @@ int RestoreImage(Session& s, const Options& o) {
     }
     if (int code = ImageCheck::Admit(o, o.operands[0], image))
         return code;
-    const auto named = AddressInName(o.operands[0]);
+    const auto named = BackupAddress(o.operands[0]);
     if (o.operands.size() == 1 && !named)
         return Usage("restore", Text::Format(_("cannot tell the device from the name %s; name "
                                                "it: orvane restore FILE.bin FRU"),
@@ -196,6 +173,8 @@ int RestoreImage(Session& s, const Options& o) {
     std::optional<uint32_t> position;
     const std::string device = o.operands.size() == 2 ? o.operands[1] : address.Format();
     if (int code = ResolveDevice(s, device, &address, &position, true))
+        return code;
+    if (int code = CheckBackupOrigin(o, o.operands[0], address))
         return code;
     if (o.dryRun)
         return ImageCheck::DryRun(address, image);
@@ -223,6 +202,8 @@ int Restore(Session& s, const Options& o) {
     if (uint32_t status = SelectList(s.Api(), ORVANE_LIST_SYSTEM); status != ORVANE_OK)
         return s.Fail(_("selecting the system list"), status);
     const FruAddress& a = saved.address;
+    if (int code = CheckBackupOrigin(o, o.operands[0], a))
+        return code;
     const std::optional<uint32_t> position = PositionAt(s, a);
     if (!position)
         return RestoreUnread(s, o, a);

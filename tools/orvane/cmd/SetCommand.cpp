@@ -138,22 +138,20 @@ struct Change {
 
 // The encoding a text keeps: the packed one its field uses when the text can
 // be stored there, else 8-bit text, and the user is told which.
-uint8_t KeepEncoding(const FieldView& target, const std::string& value,
-                     std::vector<uint8_t>* bytes) {
-    if (target.encoding.empty() || target.encoding == "8bit_text")
+uint8_t KeepEncoding(const ImageModel::FieldImage& target, const std::string& key,
+                     const std::string& value, std::vector<uint8_t>* bytes) {
+    const auto kind = FieldEncoding::KindOf(target.typeLength);
+    if (!target.typed || kind == FieldEncoding::Kind::Text)
         return FieldEncoding::TypeBits(FieldEncoding::Kind::Text);
-    const auto kind = target.encoding == "6bit_ascii" ? FieldEncoding::Kind::SixBitAscii
-                      : target.encoding == "bcd_plus" ? FieldEncoding::Kind::BcdPlus
-                                                      : FieldEncoding::Kind::Binary;
     const char* label = _(FieldEncoding::Label(kind));
     if (auto packed = FieldEncoding::Encode(kind, value)) {
         *bytes = *packed;
-        std::printf(_("%s: stored as %s, like the value it replaces\n"), target.key.c_str(), label);
+        std::printf(_("%s: stored as %s, like the value it replaces\n"), key.c_str(), label);
         return FieldEncoding::TypeBits(kind);
     }
     std::printf(_("%s: stored as 8-bit text; the value it replaces was %s, which "
                   "cannot hold \"%s\"\n"),
-                target.key.c_str(), label, value.c_str());
+                key.c_str(), label, value.c_str());
     return FieldEncoding::TypeBits(FieldEncoding::Kind::Text);
 }
 
@@ -161,12 +159,15 @@ uint8_t KeepEncoding(const FieldView& target, const std::string& value,
 int ApplyChanges(Session& s, const Options& o, const FruView& view,
                  const std::vector<Change>& changes, std::set<int32_t>* changed) {
     for (const Change& c : changes) {
-        const FieldView* target = FindField(view, c.field, c.name);
-        if (!target)
+        size_t at = 0;
+        const ImageModel::AreaImage* area = FindField(view, c.field, c.name, &at);
+        if (!area)
             return kExitLibrary;
+        const ImageModel::FieldImage& target = area->fields[at];
+        const std::string key = FruViews::Key(*area, at);
         // Custom fields are named in image order; the library reaches them
         // by the index of their value.
-        const uint32_t index = target->valueIndex;
+        const uint32_t index = target.valueIndex;
         const FieldNames::Field resolved{c.field.area, index, false, 0};
         if (!SelectNamedField(s, resolved, c.name))
             return kExitLibrary;
@@ -174,11 +175,11 @@ int ApplyChanges(Session& s, const Options& o, const FruView& view,
         std::string problem;
         if (!FieldBytes(c.field, index, c.value, &bytes, &problem))
             return Report::Refused("%s: %s\n", c.name.c_str(), problem.c_str());
-        const uint8_t typeBits = KeepEncoding(*target, c.value, &bytes);
+        const uint8_t typeBits = KeepEncoding(target, key, c.value, &bytes);
         if (o.grow)
-            if (int code = MakeRoom(s, c.field.area, bytes.size(), target->key))
+            if (int code = MakeRoom(s, c.field.area, bytes.size(), key))
                 return code;
-        if (int code = ApplyValue(s, o, resolved, target->key, bytes, typeBits))
+        if (int code = ApplyValue(s, o, resolved, key, bytes, typeBits))
             return code;
         changed->insert(c.field.area);
     }
@@ -240,7 +241,7 @@ int Set(Session& s, const Options& o) {
     FruView view;
     if (!DescribeTarget(s, o, &o.operands[0], &position, &view))
         return kExitLibrary;
-    if (!view.editable)
+    if (!view.image.accepted)
         return Report::Refused(_("the FRU is damaged and shown from its raw bytes; it cannot be "
                                  "changed (orvane show names the damaged areas)\n"));
     GuardedWrite::Target target{{}, position};

@@ -71,7 +71,7 @@ int Show(Session& s, const Options& o) {
         return kExitPartial;
     // An image without a readable common header shows nothing of a FRU.
     for (const auto& fru : frus)
-        if (!fru.problem.empty())
+        if (!FruViews::Problem(fru).empty())
             return kExitLibrary;
     return kExitOk;
 }

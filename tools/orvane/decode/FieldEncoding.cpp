@@ -4,6 +4,7 @@
 #include "view/Translate.h"
 
 #include <array>
+#include <clocale>
 #include <cstdio>
 #include <cwchar>
 
@@ -48,7 +49,12 @@ std::string SixBit(const std::vector<uint8_t>& bytes) {
     return out;
 }
 
-std::string LocaleText(const std::vector<uint8_t>& bytes) {
+// 8-bit text is read as UTF-8 whatever the running locale, so a value reads
+// the same in every locale; a byte that is not part of a UTF-8 character is
+// the character of its value (Latin-1), so nothing is lost.
+std::string Utf8Text(const std::vector<uint8_t>& bytes) {
+    static const locale_t utf8 = newlocale(LC_CTYPE_MASK, "C.UTF-8", nullptr);
+    const locale_t running = utf8 ? uselocale(utf8) : nullptr;
     std::string out;
     std::mbstate_t state{};
     size_t i = 0;
@@ -65,6 +71,8 @@ std::string LocaleText(const std::vector<uint8_t>& bytes) {
         Text::AppendUtf8(out, static_cast<uint32_t>(wc));
         i += n;
     }
+    if (running)
+        uselocale(running);
     return out;
 }
 
@@ -103,7 +111,7 @@ std::string Decode(Kind kind, const std::vector<uint8_t>& bytes) {
     case Kind::Text:
         break;
     }
-    return LocaleText(bytes);
+    return Utf8Text(bytes);
 }
 
 std::optional<std::vector<uint8_t>> Encode(Kind kind, const std::string& text) {

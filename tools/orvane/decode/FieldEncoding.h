@@ -20,9 +20,9 @@ const char* Key(Kind kind);
 const char* Label(Kind kind);
 
 // The field's bytes as UTF-8 text: hex pairs for binary, digits for BCD
-// plus, characters for 6-bit ASCII, and 8-bit text through the running
-// locale (a byte the locale cannot convert is kept as the character of its
-// value, so nothing is lost).
+// plus, characters for 6-bit ASCII, and 8-bit text read as UTF-8 whatever
+// the locale (a byte that is not part of a UTF-8 character is kept as the
+// character of its value, so nothing is lost).
 std::string Decode(Kind kind, const std::vector<uint8_t>& bytes);
 
 // The bytes that store a text in a packed kind (BCD plus, 6-bit ASCII), when

@@ -55,15 +55,15 @@ std::string AreaLine(const std::vector<uint8_t>& before, const std::vector<uint8
 } // namespace
 
 std::string Problem(const std::vector<uint8_t>& image, const std::string& name) {
-    FruView view;
-    FruViews::Fill(ImageModel::ParseImage(image, Text::FromUtf8(name)), &view);
-    if (!view.problem.empty() || view.header.empty())
-        return view.problem.empty() ? _("it has no valid common header") : view.problem;
+    const ImageModel::ImageView view = ImageModel::ParseImage(image, Text::FromUtf8(name));
+    const std::string problem = FruViews::Utf8(view.headerMessage);
+    if (!problem.empty() || view.header.empty())
+        return problem.empty() ? _("it has no valid common header") : problem;
     for (const auto& area : view.areas)
-        if (!area.problem.empty())
-            return Text::Format(_("its %s area does not read: %s"), area.key.c_str(),
-                                area.problem.c_str());
-    return view.editable ? "" : _("the library does not take it as a FRU image");
+        if (const std::string bad = FruViews::ProblemText(area); !bad.empty())
+            return Text::Format(_("its %s area does not read: %s"), FieldNames::AreaKey(area.kind),
+                                bad.c_str());
+    return view.accepted ? "" : _("the library does not take it as a FRU image");
 }
 
 int Admit(const Options& o, const std::string& file, const std::vector<uint8_t>& image) {

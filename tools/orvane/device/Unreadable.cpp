@@ -4,6 +4,7 @@
 #include "api/ImageModel.h"
 #include "device/RawImage.h"
 #include "view/FruViews.h"
+#include "view/Render.h"
 #include "view/Text.h"
 #include "view/Translate.h"
 
@@ -35,11 +36,11 @@ bool Describe(DeviceAccess::LocatedDevice* device, uint32_t position, FruView* v
         return false;
     }
     *view = FruView();
-    FruViews::Fill(ImageModel::ParseImage(bytes, Text::FromUtf8(device->name)), view);
+    view->image = ImageModel::ParseImage(bytes, Text::FromUtf8(device->name));
+    view->image.accepted = false; // the library refused the device's image at the load
     view->position = position;
     view->name = device->name;
     view->address = address;
-    view->editable = false;
     return true;
 }
 
@@ -73,7 +74,7 @@ JsonWriter::Value Json(const std::vector<Positions::Slot>& slots) {
             list.push_back({{"position", i},
                             {"id", id.empty() ? JsonWriter::Value(nullptr) : JsonWriter::Value(id)},
                             {"name", d.name},
-                            {"address", d.address.Format()},
+                            {"address", Render::JsonAddress(d.address)},
                             {"status", status},
                             {"message", d.message}});
         }

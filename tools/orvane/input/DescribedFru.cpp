@@ -35,18 +35,14 @@ std::vector<uint8_t> Hex(const json& object, const char* member) {
     return Text::ParseHex(object.value(member, std::string())).value_or(std::vector<uint8_t>());
 }
 
-// The text the field shows, and whether it still says what its bytes hold.
-// show --json gives the decoded text as value (the library's string as
-// library_value); a document without library_value has it as decoded.
+// The text the field shows (its value: the decoded text, the board date in
+// ISO 8601), and whether it still says what its bytes hold.
 bool Edited(const json& f, const std::vector<uint8_t>& bytes, bool date, std::string* text) {
-    const bool current = f.contains("library_value");
-    if (date) {
-        *text = current ? f["value"].get<std::string>() : f.value("iso8601", std::string());
-        return !text->empty() && *text != FruViews::Iso8601(bytes);
-    }
-    *text = current ? f["value"].get<std::string>() : f.value("decoded", std::string());
+    *text = f["value"].get<std::string>();
+    if (date)
+        return *text != FruViews::Iso8601(bytes);
     const auto kind = FieldStore::KindOfKey(f.value("encoding", std::string()));
-    return f.contains("encoding") && *text != FieldEncoding::Decode(kind, bytes);
+    return *text != FieldEncoding::Decode(kind, bytes);
 }
 
 // One field of an info area: its bytes in the area's header (date, chassis

@@ -1,8 +1,8 @@
 #include "view/FruViews.h"
 
-#include "api/ImageModel.h"
 #include "decode/FieldEncoding.h"
 #include "decode/FruNames.h"
+#include "orvane/orvane.h"
 #include "view/FieldNames.h"
 #include "view/Text.h"
 #include "view/Translate.h"
@@ -15,10 +15,6 @@ namespace {
 // The board manufacturing date counts minutes from 1996-01-01 00:00 UTC.
 constexpr int64_t kBoardDateEpoch = 820454400;
 
-std::string Utf8(const std::u16string& text) {
-    return Text::ToUtf8(text.c_str());
-}
-
 std::string ChassisTypeText(const std::string& libraryName, uint8_t type) {
     const char* known = FruNames::ChassisType(type);
     const std::string name = !libraryName.empty() ? libraryName : known ? _(known) : _("unknown");
@@ -26,42 +22,47 @@ std::string ChassisTypeText(const std::string& libraryName, uint8_t type) {
     std::snprintf(number, sizeof number, " (%02Xh)", type);
     return name + number;
 }
-
-FieldView Field(const ImageModel::AreaImage& area, size_t index) {
-    const ImageModel::FieldImage& f = area.fields[index];
-    FieldView v;
-    v.key = FieldNames::Name(area.kind, static_cast<uint32_t>(index));
-    v.title = Utf8(f.title);
-    v.value = Utf8(f.value);
-    v.valueIndex = f.valueIndex;
-    v.bytes = f.data;
-    v.hasBytes = area.kind != ORVANE_AREA_INTERNAL_USE;
-    if (f.typed) {
-        const auto kind = FieldEncoding::KindOf(f.typeLength);
-        v.encoding = FieldEncoding::Key(kind);
-        v.decoded = FieldEncoding::Decode(kind, f.data);
-    } else if (area.kind == ORVANE_AREA_CHASSIS) {
-        v.decoded = ChassisTypeText(v.value, area.chassisType);
-    } else if (area.kind == ORVANE_AREA_BOARD) {
-        v.decoded = v.value;
-        v.iso8601 = Iso8601(f.data);
-    } else {
-        v.decoded = Text::Hex(f.data.data(), f.data.size());
-    }
-    return v;
-}
 } // namespace
 
-std::string Iso8601(const std::vector<uint8_t>& minutes) {
-    if (minutes.size() < 3)
-        return "";
-    const int64_t m = minutes[0] | minutes[1] << 8 | minutes[2] << 16;
-    const std::time_t t = static_cast<std::time_t>(kBoardDateEpoch + m * 60);
-    std::tm utc{};
-    gmtime_r(&t, &utc);
-    char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
-    return text;
+std::string Utf8(const std::u16string& text) {
+    return Text::ToUtf8(text.c_str());
+}
+
+std::string Problem(const FruView& fru) {
+    return Utf8(fru.image.headerMessage);
+}
+
+const ImageModel::AreaImage* Area(const FruView& fru, int32_t kind) {
+    for (const auto& a : fru.image.areas)
+        if (a.kind == kind)
+            return &a;
+    return nullptr;
+}
+
+bool Info(const ImageModel::AreaImage& area) {
+    return area.kind >= ORVANE_AREA_CHASSIS && area.kind <= ORVANE_AREA_PRODUCT;
+}
+
+uint32_t Room(const ImageModel::AreaImage& area) {
+    return Info(area) && !area.fields.empty() && area.padLength > 0
+               ? static_cast<uint32_t>(area.padLength)
+               : 0;
+}
+
+int FormatVersion(const ImageModel::AreaImage& area) {
+    // An area that did not read shows its first byte; an internal use area
+    // shows one only when it read.
+    if (!Info(area) && (area.kind != ORVANE_AREA_INTERNAL_USE || area.fields.empty()))
+        return -1;
+    return area.fields.empty() && !area.bytes.empty() ? area.bytes[0] : area.formatVersion;
+}
+
+int LanguageCode(const ImageModel::AreaImage& area) {
+    return area.hasLanguage && !area.fields.empty() ? area.languageCode : -1;
+}
+
+int ChassisType(const ImageModel::AreaImage& area) {
+    return area.kind == ORVANE_AREA_CHASSIS && !area.fields.empty() ? area.chassisType : -1;
 }
 
 std::string ProblemText(const ImageModel::AreaImage& area) {
@@ -90,36 +91,47 @@ std::string ProblemText(const ImageModel::AreaImage& area) {
     return message.empty() ? detail : message + " (" + detail + ")";
 }
 
-void Fill(const ImageModel::ImageView& image, FruView* view) {
-    view->header = image.header;
-    view->editable = image.accepted;
-    view->problem = Utf8(image.headerMessage);
-    view->areas.clear();
-    for (const auto& a : image.areas) {
-        AreaView area;
-        area.kind = a.kind;
-        area.key = FieldNames::AreaKey(a.kind);
-        area.name = Utf8(a.name);
-        area.offset = a.offset;
-        area.problem = ProblemText(a);
-        const bool info = a.kind >= ORVANE_AREA_CHASSIS && a.kind <= ORVANE_AREA_PRODUCT;
-        if (!info) {
-            area.hasData = true;
-            area.data = a.bytes;
-        }
-        if (info && a.fields.size())
-            area.room = a.padLength > 0 ? static_cast<uint32_t>(a.padLength) : 0;
-        if (info || a.kind == ORVANE_AREA_INTERNAL_USE)
-            if (!a.fields.empty() || a.kind != ORVANE_AREA_INTERNAL_USE)
-                area.formatVersion =
-                    a.fields.empty() && !a.bytes.empty() ? a.bytes[0] : a.formatVersion;
-        if (a.hasLanguage && !a.fields.empty())
-            area.languageCode = a.languageCode;
-        if (a.kind == ORVANE_AREA_CHASSIS && !a.fields.empty())
-            area.chassisType = a.chassisType;
-        for (size_t i = 0; i < a.fields.size(); ++i)
-            area.fields.push_back(Field(a, i));
-        view->areas.push_back(std::move(area));
-    }
+std::string Key(const ImageModel::AreaImage& area, size_t index) {
+    return FieldNames::Name(area.kind, static_cast<uint32_t>(index));
+}
+
+std::string Encoding(const ImageModel::FieldImage& field) {
+    return field.typed ? FieldEncoding::Key(FieldEncoding::KindOf(field.typeLength)) : "";
+}
+
+std::string Encoding(const ImageModel::AreaImage& area, size_t index) {
+    const ImageModel::FieldImage& f = area.fields[index];
+    return f.typed                            ? Encoding(f)
+           : area.kind == ORVANE_AREA_BOARD   ? "date"
+           : area.kind == ORVANE_AREA_CHASSIS ? "chassis_type"
+                                              : "binary";
+}
+
+std::string Decoded(const ImageModel::AreaImage& area, size_t index) {
+    const ImageModel::FieldImage& f = area.fields[index];
+    if (f.typed)
+        return FieldEncoding::Decode(FieldEncoding::KindOf(f.typeLength), f.data);
+    if (area.kind == ORVANE_AREA_CHASSIS)
+        return ChassisTypeText(Utf8(f.value), area.chassisType);
+    if (area.kind == ORVANE_AREA_BOARD)
+        return Utf8(f.value);
+    return Text::Hex(f.data.data(), f.data.size());
+}
+
+std::string Iso8601(const ImageModel::AreaImage& area, size_t index) {
+    const ImageModel::FieldImage& f = area.fields[index];
+    return area.kind == ORVANE_AREA_BOARD && !f.typed ? Iso8601(f.data) : "";
+}
+
+std::string Iso8601(const std::vector<uint8_t>& minutes) {
+    if (minutes.size() < 3)
+        return "";
+    const int64_t m = minutes[0] | minutes[1] << 8 | minutes[2] << 16;
+    const std::time_t t = static_cast<std::time_t>(kBoardDateEpoch + m * 60);
+    std::tm utc{};
+    gmtime_r(&t, &utc);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
+    return text;
 }
 } // namespace FruViews

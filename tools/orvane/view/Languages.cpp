@@ -12,6 +12,7 @@ namespace Languages {
 namespace {
 namespace fs = std::filesystem;
 constexpr const char* kDomain = "orvane";
+bool forScripts = false;
 
 fs::path ProgramFolder() {
     std::error_code ec;
@@ -56,6 +57,11 @@ void BindTexts() {
 }
 
 std::string Choose(std::string* language, std::string* locale) {
+    if (forScripts) {
+        language->clear();
+        locale->clear();
+        return "";
+    }
     if (!language->empty()) {
         FollowLanguage(*language);
         return "";
@@ -87,5 +93,15 @@ std::string Choose(std::string* language, std::string* locale) {
     std::snprintf(line, sizeof line, _("no catalogue for the language of %s; using English"),
                   name.c_str());
     return line;
+}
+
+void ForScripts(std::string* language, std::string* locale) {
+    forScripts = true;
+    language->clear();
+    locale->clear();
+    unsetenv("LANGUAGE");
+    std::setlocale(LC_MESSAGES, "C");
+    if (!std::setlocale(LC_CTYPE, "C.UTF-8"))
+        std::setlocale(LC_CTYPE, "en_US.UTF-8");
 }
 } // namespace Languages

@@ -14,4 +14,8 @@ void BindTexts();
 // the locale without a catalogue falls back to English; the returned line
 // says so (empty otherwise).
 std::string Choose(std::string* language, std::string* locale);
+// JSON output is the same in every locale: English catalogue and messages,
+// and UTF-8 for every text the library and the command convert. After this,
+// Choose keeps English whatever the environment or --lang says.
+void ForScripts(std::string* language, std::string* locale);
 } // namespace Languages

@@ -3,6 +3,8 @@
 #include "decode/FieldEncoding.h"
 #include "decode/FruNames.h"
 #include "decode/MultiRecords.h"
+#include "view/FieldNames.h"
+#include "view/FruViews.h"
 #include "view/JsonWriter.h"
 #include "view/Text.h"
 #include "view/Translate.h"
@@ -15,8 +17,8 @@ namespace Render {
 namespace {
 std::string AreaList(const FruView& fru) {
     std::string list;
-    for (const auto& a : fru.areas)
-        list += (list.empty() ? "" : ",") + a.key;
+    for (const auto& a : fru.image.areas)
+        list += (list.empty() ? "" : ",") + std::string(FieldNames::AreaKey(a.kind));
     return list.empty() ? "-" : list;
 }
 
@@ -78,21 +80,39 @@ void Records(std::FILE* out, const std::vector<uint8_t>& data) {
         std::fprintf(out, "    %s\n", _("(no record is marked as the last one)"));
 }
 
-void AreaHeading(std::FILE* out, const AreaView& area) {
-    std::fprintf(out, "  %s", area.name.c_str());
-    if (area.kind >= ORVANE_AREA_CHASSIS && area.kind <= ORVANE_AREA_PRODUCT &&
-        area.problem.empty())
-        std::fprintf(out, _(" (%u bytes free)"), area.room);
-    if (area.hasData)
-        std::fprintf(out, _(" (%zu bytes)"), area.data.size());
+void AreaHeading(std::FILE* out, const ImageModel::AreaImage& area) {
+    std::fprintf(out, "  %s", FruViews::Utf8(area.name).c_str());
+    const std::string problem = FruViews::ProblemText(area);
+    if (FruViews::Info(area) && problem.empty())
+        std::fprintf(out, _(" (%u bytes free)"), FruViews::Room(area));
+    if (!FruViews::Info(area))
+        std::fprintf(out, _(" (%zu bytes)"), area.bytes.size());
     std::fprintf(out, _(" at offset %u"), area.offset);
-    if (area.formatVersion >= 0)
-        std::fprintf(out, _(", format %d"), area.formatVersion);
-    if (area.languageCode >= 0)
-        std::fprintf(out, ", %s %s", _("language"), Language(area.languageCode).c_str());
+    if (const int version = FruViews::FormatVersion(area); version >= 0)
+        std::fprintf(out, _(", format %d"), version);
+    if (const int language = FruViews::LanguageCode(area); language >= 0)
+        std::fprintf(out, ", %s %s", _("language"), Language(language).c_str());
     std::fprintf(out, "\n");
-    if (!area.problem.empty())
-        std::fprintf(out, "    %s: %s\n", _("DAMAGED"), area.problem.c_str());
+    if (!problem.empty())
+        std::fprintf(out, "    %s: %s\n", _("DAMAGED"), problem.c_str());
+}
+
+// One line a field: name, title, value as its encoding means it, and for a
+// packed or binary field its encoding and the library's own text.
+void FieldLine(std::FILE* out, const ImageModel::AreaImage& area, size_t index) {
+    const ImageModel::FieldImage& f = area.fields[index];
+    const std::string encoding = FruViews::Encoding(f), decoded = FruViews::Decoded(area, index);
+    const std::string value = FruViews::Utf8(f.value);
+    std::string line = "    " + Text::Padded(FruViews::Key(area, index), 24) + " " +
+                       Text::Padded(FruViews::Utf8(f.title), 28) + " " + Visible(decoded);
+    std::string notes;
+    if (!encoding.empty() && encoding != "8bit_text")
+        notes = EncodingLabel(encoding);
+    if (value != decoded && (!encoding.empty() && encoding != "8bit_text"))
+        notes += std::string("; ") + _("library text") + " \"" + Visible(value) + "\"";
+    if (!notes.empty())
+        line += "  [" + notes + "]";
+    std::fprintf(out, "%s\n", line.c_str());
 }
 } // namespace
 
@@ -116,35 +136,26 @@ void Plain(std::FILE* out, const FruView& fru) {
                      fru.address.Format().c_str());
     else
         std::fprintf(out, _("FRU device %s at %s\n"), name, fru.address.Format().c_str());
-    if (!fru.editable)
+    if (!fru.image.accepted)
         std::fprintf(out, "  %s\n", _("damaged: shown from its raw bytes, not editable"));
     if (fru.withoutRecord)
         std::fprintf(out, "  %s\n", _("found without an SDR record"));
-    if (!fru.problem.empty())
-        std::fprintf(out, "  %s\n", fru.problem.c_str());
-    if (!fru.header.empty())
+    if (const std::string problem = FruViews::Problem(fru); !problem.empty())
+        std::fprintf(out, "  %s\n", problem.c_str());
+    const auto& header = fru.image.header;
+    if (!header.empty())
         std::fprintf(out, "  %s: %s\n", _("common header"),
-                     Text::Hex(fru.header.data(), fru.header.size()).c_str());
-    for (const auto& area : fru.areas) {
+                     Text::Hex(header.data(), header.size()).c_str());
+    for (const auto& area : fru.image.areas) {
         AreaHeading(out, area);
         if (area.kind == ORVANE_AREA_MULTIRECORD) {
-            Records(out, area.data);
+            Records(out, area.bytes);
             continue;
         }
-        if (area.fields.empty() && area.hasData)
-            std::fprintf(out, "    %s\n", Text::Hex(area.data.data(), area.data.size()).c_str());
-        for (const auto& f : area.fields) {
-            std::string line = "    " + Text::Padded(f.key, 24) + " " + Text::Padded(f.title, 28) +
-                               " " + Visible(f.decoded);
-            std::string notes;
-            if (!f.encoding.empty() && f.encoding != "8bit_text")
-                notes = EncodingLabel(f.encoding);
-            if (f.value != f.decoded && (!f.encoding.empty() && f.encoding != "8bit_text"))
-                notes += std::string("; ") + _("library text") + " \"" + Visible(f.value) + "\"";
-            if (!notes.empty())
-                line += "  [" + notes + "]";
-            std::fprintf(out, "%s\n", line.c_str());
-        }
+        if (area.fields.empty() && !FruViews::Info(area))
+            std::fprintf(out, "    %s\n", Text::Hex(area.bytes.data(), area.bytes.size()).c_str());
+        for (size_t i = 0; i < area.fields.size(); ++i)
+            FieldLine(out, area, i);
     }
 }
 
@@ -173,43 +184,47 @@ void JsonRecords(const std::vector<uint8_t>& data, Value* area) {
     (*area)["records"] = std::move(records);
 }
 
-Value JsonField(const FieldView& field) {
-    Value f = {{"name", field.key}, {"title", field.title}, {"value", field.value}};
-    if (field.hasBytes)
-        f["hex"] = Text::Hex(field.bytes.data(), field.bytes.size());
-    f["decoded"] = field.decoded;
-    if (!field.encoding.empty())
-        f["encoding"] = field.encoding;
-    if (!field.iso8601.empty())
-        f["iso8601"] = field.iso8601;
+// A field as scripts read it: `value` is the text a person reads (dates in
+// ISO 8601 UTC), `library_value` the library's own string, `hex` the stored
+// bytes and `encoding` how they are stored.
+Value JsonField(const ImageModel::AreaImage& area, size_t index) {
+    const ImageModel::FieldImage& field = area.fields[index];
+    const std::string iso8601 = FruViews::Iso8601(area, index);
+    Value f = {{"name", FruViews::Key(area, index)},
+               {"title", FruViews::Utf8(field.title)},
+               {"value", iso8601.empty() ? FruViews::Decoded(area, index) : iso8601},
+               {"library_value", FruViews::Utf8(field.value)},
+               {"hex", Text::Hex(field.data.data(), field.data.size())},
+               {"encoding", FruViews::Encoding(area, index)}};
+    if (!iso8601.empty())
+        f["iso8601"] = iso8601;
     return f;
 }
 
-Value JsonArea(const AreaView& area) {
-    Value a = {{"kind", area.key}, {"name", area.name}};
-    if (area.hasData)
-        a["hex"] = Text::Hex(area.data.data(), area.data.size());
-    if (area.kind >= ORVANE_AREA_CHASSIS && area.kind <= ORVANE_AREA_PRODUCT)
-        a["free_bytes"] = area.room;
+Value JsonArea(const ImageModel::AreaImage& area) {
+    Value a = {{"kind", FieldNames::AreaKey(area.kind)}, {"name", FruViews::Utf8(area.name)}};
+    if (!FruViews::Info(area))
+        a["hex"] = Text::Hex(area.bytes.data(), area.bytes.size());
+    else
+        a["free_bytes"] = FruViews::Room(area);
     a["offset"] = area.offset;
-    if (area.formatVersion >= 0)
-        a["format_version"] = area.formatVersion;
-    if (area.languageCode >= 0) {
-        const char* language = FruNames::Language(static_cast<uint8_t>(area.languageCode));
-        a["language"] = {{"code", area.languageCode},
-                         {"name", language ? Value(language) : Value(nullptr)}};
+    if (const int version = FruViews::FormatVersion(area); version >= 0)
+        a["format_version"] = version;
+    if (const int code = FruViews::LanguageCode(area); code >= 0) {
+        const char* language = FruNames::Language(static_cast<uint8_t>(code));
+        a["language"] = {{"code", code}, {"name", language ? Value(language) : Value(nullptr)}};
     }
-    if (area.chassisType >= 0)
-        a["chassis_type"] = area.chassisType;
-    if (!area.problem.empty())
-        a["problem"] = area.problem;
+    if (const int type = FruViews::ChassisType(area); type >= 0)
+        a["chassis_type"] = type;
+    if (const std::string problem = FruViews::ProblemText(area); !problem.empty())
+        a["problem"] = problem;
     if (area.kind == ORVANE_AREA_MULTIRECORD) {
-        JsonRecords(area.data, &a);
+        JsonRecords(area.bytes, &a);
         return a;
     }
     Value fields = Value::array();
-    for (const auto& field : area.fields)
-        fields.push_back(JsonField(field));
+    for (size_t i = 0; i < area.fields.size(); ++i)
+        fields.push_back(JsonField(area, i));
     a["fields"] = std::move(fields);
     return a;
 }
@@ -223,12 +238,12 @@ Value JsonFru(const FruView& fru) {
     if (fru.withoutRecord)
         f["sdr_record"] = false;
     f["address"] = JsonAddress(a);
-    f["editable"] = fru.editable;
-    if (!fru.problem.empty())
-        f["problem"] = fru.problem;
-    f["common_header"] = Text::Hex(fru.header.data(), fru.header.size());
+    f["editable"] = fru.image.accepted;
+    if (const std::string problem = FruViews::Problem(fru); !problem.empty())
+        f["problem"] = problem;
+    f["common_header"] = Text::Hex(fru.image.header.data(), fru.image.header.size());
     Value areas = Value::array();
-    for (const auto& area : fru.areas)
+    for (const auto& area : fru.image.areas)
         areas.push_back(JsonArea(area));
     f["areas"] = std::move(areas);
     return f;

@@ -40,9 +40,12 @@ const Command kCommands[] = {
      N_("usage: orvane show [FRU] [--json]   or   orvane show --file CFG [--json]\n"
         "Every area and field with title and value as the library renders them;\n"
         "internal use and multi-record areas as hex. A damaged device (or image)\n"
-        "is shown from its raw bytes, each bad area with its reason, not editable;\n"
-        "--strict shows only what the library accepts. Damaged and unreadable\n"
-        "devices are listed at the end, and the exit code is then 4.\n"),
+        "is shown from its raw bytes, not editable: each area the library refuses\n"
+        "with what is wrong with it (checksums stored and computed, declared and\n"
+        "readable length, a missing end marker, an overlap) and every field that\n"
+        "can still be read, marked salvaged; --strict shows only what the library\n"
+        "accepts. Damaged and unreadable devices are listed at the end, and the exit\n"
+        "code is then 4, as it is for a damaged image.\n"),
      Access::kReads},
     {"get",
      Get,
@@ -188,6 +191,27 @@ const Command kCommands[] = {
         "write would change, area by area, and writes nothing. A position whose\n"
         "device was not read is refused; its address or id:N names it on purpose.\n"),
      Access::kWrites},
+    {"repair",
+     Repair,
+     nullptr,
+     {1, 1, N_("takes one FRU, or --image FILE.bin")},
+     kImage,
+     {0, 0, N_("takes one FRU, or --image FILE.bin")},
+     kDryRun | kImage,
+     N_("usage: orvane repair FRU [--dry-run]   or   orvane repair --image FILE.bin [--dry-run]\n"
+        "Makes a damaged FRU image whole again where the fix is unambiguous, and says\n"
+        "each fix: the common header's checksum; an info area's checksum when its\n"
+        "fields reach the end marker inside the area; an info area's length byte when\n"
+        "the end marker and checksum fit fewer 8-byte blocks and the shorter area\n"
+        "stays clear of the next area (it is never grown); multi-record header and\n"
+        "data checksums and the last record's end-of-list bit when the records chain\n"
+        "cleanly. Anything else (no end marker, overlapping areas, an unknown format\n"
+        "version, an area past the device) is refused with exit 3 and nothing is\n"
+        "written. The repaired image is written like orvane write: backup, the bytes\n"
+        "that differ, read back and compared, rolled back on a difference. The field\n"
+        "values stay what orvane show read from the damaged bytes. --dry-run prints\n"
+        "the fixes and the bytes that would change.\n"),
+     Access::kWrites},
     {"props",
      Props,
      nullptr,
@@ -272,7 +296,8 @@ const OptionText kOptions[] = {
     {kShrink, "--shrink", N_("  --shrink             give back an area's unused 8-byte blocks\n")},
     {kDryRun, "--dry-run",
      N_("  --dry-run            show what would be written, write nothing (set --grow\n"
-        "                       or --shrink, write, restore FILE.bin, apply)\n")},
+        "                       or --shrink, write, restore FILE.bin, repair,\n"
+        "                       apply)\n")},
     {kFile, "--file", N_("  --file CFG           the FRU of a configuration file\n")},
     {kImage, "--image", N_("  --image FILE.bin     a raw FRU image file as the one FRU\n")},
     {kHosts, "--hosts", N_("  --hosts LIST         many BMCs: bmc[01-64].net,10.1.2.3\n")},
@@ -361,6 +386,7 @@ std::string Overview() {
           "  build --json IN FILE.bin the image of a JSON FRU (show --json or by hand)\n"
           "  write FRU FILE.bin       write a raw image to the device\n"
           "  apply FRU DESIRED.json   bring fields to a desired state; tells \"changed\"\n"
+          "  repair FRU               fix the checksums and lengths of a damaged FRU\n"
           "  props                    the system properties\n"
           "  check ADDRESS            check the FRU header at an address\n"
           "  inventory --hosts LIST   every host's FRUs as JSON Lines (--out FILE)\n"
@@ -387,8 +413,9 @@ std::string Overview() {
              "exit codes: 0 done; 1 a library, driver or system call failed (the reason\n"
              "            on standard error); 2 bad command line; 3 refused by the\n"
              "            command's checks (layout, size, one-byte text, restore\n"
-             "            mismatch), nothing written; 4 partial: scan or show listed\n"
-             "            FRU devices that are damaged or could not be read;\n"
+             "            mismatch, a repair that would guess), nothing written;\n"
+             "            4 partial: scan or show listed FRU devices that are damaged or\n"
+             "            could not be read, or show --image read a damaged image;\n"
              "            5 over --hosts: some hosts failed (the others' results are given)\n");
 }
 

@@ -21,6 +21,7 @@ int Build(Session& s, const Options& o);
 int BuildJson(Session& s, const Options& o);
 int Apply(Session& s, const Options& o);
 int Write(Session& s, const Options& o);
+int Repair(Session& s, const Options& o);
 // The fleet commands, which need no library state of their own: scan, show
 // and inventory over --hosts/--hosts-file, and diff of two snapshots.
 int Inventory(const Options& o);

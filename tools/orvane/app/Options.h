@@ -15,6 +15,7 @@ struct Options {
     bool insecure = false, passwordPrompt = false;
     std::string language, locale, backupDir, file, save;
     std::string image;   // --image FILE.bin: a raw FRU image file as the one FRU
+    std::string fru;     // build --json --fru: the FRU of a whole show --json document
     bool strict = false; // --strict: show only what the library accepts
     const class ImageSource* imageSource = nullptr; // set when image is open
     // The fleet commands: host lists, workers at once, seconds per host, snapshot file.

@@ -15,6 +15,10 @@ namespace Commands {
 // The binary image of a configuration file: the common header and every
 // area at its header offset, as a commit would lay the FRU on a device.
 int Build(Session& s, const Options& o) {
+    if (o.json)
+        return BuildJson(s, o);
+    if (!o.fru.empty())
+        return Usage("build", _("--fru picks a FRU of a show --json document; it needs --json"));
     if (!LoadFile(s, o.operands[0]))
         return kExitLibrary;
     std::vector<uint8_t> image;

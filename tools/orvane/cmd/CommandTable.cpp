@@ -145,14 +145,43 @@ const Command kCommands[] = {
     {"build",
      Build,
      nullptr,
-     {2, 2, N_("takes CFG FILE.bin")},
+     {2, 2, N_("takes CFG FILE.bin, or --json IN.json FILE.bin")},
      0,
      {},
-     0,
-     N_("usage: orvane build CFG FILE.bin\n"
+     kJson | kFru,
+     N_("usage: orvane build CFG FILE.bin   or   orvane build --json IN.json FILE.bin\n"
         "Writes the binary image of a configuration file: the common header and every\n"
-        "area at its header offset, gaps filled with FFh.\n"),
+        "area at its header offset, gaps filled with FFh.\n"
+        "--json: the image of a JSON description (IN.json, or - for standard input),\n"
+        "checked against fru-input.schema.json. Either what show --json prints (one\n"
+        "FRU, or the whole document with --fru N|NAME|ADDRESS), built byte for byte,\n"
+        "a field whose value was edited stored as set would; or the short form\n"
+        "{\"board\": {\"manufacturer\": \"Acme\", \"custom\": [\"rev A\"]}, ...}: the areas\n"
+        "packed in the order internal, chassis, board, product, multirecord, each as\n"
+        "long as its fields need, texts as 8-bit text unless {\"value\": ..., \"encoding\":\n"
+        "\"6bit_ascii\"|\"bcd_plus\"|\"8bit_text\"}. Bad input exits 2 (not JSON, not the\n"
+        "schema) or 3 (a value no FRU can store) naming its JSON path; no file is written.\n"),
      Access::kReads},
+    {"apply",
+     Apply,
+     nullptr,
+     {2, 2, N_("takes FRU DESIRED.json")},
+     kImage,
+     {1, 1, N_("takes DESIRED.json with --image")},
+     kJson | kDryRun | kGrow | kImage | kFleet,
+     N_("usage: orvane apply FRU DESIRED.json   or   orvane apply --image FILE.bin DESIRED.json\n"
+        "Brings the FRU to the fields DESIRED.json names, in the short form of build\n"
+        "--json ({\"product\": {\"asset_tag\": \"X\"}, \"chassis\": {\"serial_number\": ...}}).\n"
+        "Each field is compared with the FRU; one that holds the value already is left\n"
+        "alone, the others are set as set sets them (a packed encoding is kept when the\n"
+        "value fits it) and committed, backed up and verified like set --commit; with\n"
+        "--grow areas take the 8-byte blocks a value needs and the image is rebuilt\n"
+        "like set --grow. Without --grow a value that does not fit is refused (exit 3,\n"
+        "nothing written). Prints each changed field with its old and new value and\n"
+        "\"changed: true\" or \"changed: false\" (--json: one object with \"changed\" and\n"
+        "\"fields\"); a second run writes nothing. --dry-run: what would change,\n"
+        "nothing written. --hosts: every host, one JSON line each, like scan.\n"),
+     Access::kWrites},
     {"write",
      Write,
      nullptr,
@@ -284,7 +313,7 @@ const OptionText kOptions[] = {
     {kShrink, "--shrink", N_("  --shrink             give back an area's unused 8-byte blocks\n")},
     {kDryRun, "--dry-run",
      N_("  --dry-run            show the fields and bytes that would change, write\n"
-        "                       nothing (set, write, restore FILE.bin, repair)\n")},
+        "                       nothing (set, write, restore FILE.bin, repair, apply)\n")},
     {kFile, "--file", N_("  --file CFG           the FRU of a configuration file\n")},
     {kImage, "--image", N_("  --image FILE.bin     a raw FRU image file as the one FRU\n")},
     {kHosts, "--hosts", N_("  --hosts LIST         many BMCs: bmc[01-64].net,10.1.2.3\n")},
@@ -298,6 +327,7 @@ const OptionText kOptions[] = {
     {kKeep, "--keep", N_("  --keep N             backups prune: keep the N newest backups\n")},
     {kOlderThan, "--older-than",
      N_("  --older-than DAYS    backups prune: remove only backups older than DAYS\n")},
+    {kFru, "--fru", N_("  --fru N|NAME|ADDRESS the FRU of a whole show --json document\n")},
 };
 
 // Every command takes these.
@@ -377,7 +407,9 @@ constexpr const char* kOverviewCommands =
        "  restore CFG|FILE.bin     write a backup back to its device\n"
        "  dump FRU FILE.bin        save the device's raw bytes\n"
        "  build CFG FILE.bin       write the binary image of a configuration file\n"
+       "  build --json IN FILE.bin the image of a JSON FRU (show --json or by hand)\n"
        "  write FRU FILE.bin       write a raw image to the device\n"
+       "  apply FRU DESIRED.json   bring fields to a desired state; tells \"changed\"\n"
        "  repair FRU               fix the checksums and lengths of a damaged FRU\n"
        "  props                    the system properties\n"
        "  check ADDRESS            check the FRU header at an address\n"

@@ -32,6 +32,7 @@ enum Option : uint32_t {
     kOut = 1u << 15,
     kKeep = 1u << 16,
     kOlderThan = 1u << 17,
+    kFru = 1u << 18,
 };
 
 // How many operands a command takes; pairs: those beyond min come in pairs.

@@ -18,6 +18,8 @@ int Props(Session& s, const Options& o);
 int Check(Session& s, const Options& o);
 int Dump(Session& s, const Options& o);
 int Build(Session& s, const Options& o);
+int BuildJson(Session& s, const Options& o);
+int Apply(Session& s, const Options& o);
 int Write(Session& s, const Options& o);
 int Repair(Session& s, const Options& o);
 // What the shell completion scripts ask: FRU names, or a FRU's field names.

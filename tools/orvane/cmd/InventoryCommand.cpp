@@ -5,6 +5,7 @@
 #include "cmd/Commands.h"
 
 #include "cmd/CommandSupport.h"
+#include "device/Backup.h"
 #include "fleet/Fleet.h"
 #include "fleet/HostList.h"
 #include "view/Text.h"
@@ -93,6 +94,19 @@ std::string Self() {
     return n > 0 ? std::string(path, static_cast<size_t>(n)) : "orvane";
 }
 
+// apply's worker takes apply's options, the FRU and the desired file by its
+// full path, and a backup folder of its own host's, so that two hosts'
+// backups of the same device address never share a name.
+void ApplyArguments(const Options& o, const std::string& host, std::vector<std::string>* argv) {
+    if (o.grow)
+        argv->push_back("--grow");
+    if (o.dryRun)
+        argv->push_back("--dry-run");
+    std::error_code ec;
+    argv->insert(argv->end(), {"--backup-dir", BackupFolder(o) + "/" + host, o.operands[0],
+                               std::filesystem::absolute(o.operands[1], ec).string()});
+}
+
 // The worker's command line. Only the paths of the password and K_g files
 // are passed on, never a password or a key.
 FleetJob Job(const std::string& self, const HostEntry& h, const Options& o,
@@ -119,6 +133,8 @@ FleetJob Job(const std::string& self, const HostEntry& h, const Options& o,
     if (json)
         job.argv.push_back("--json");
     job.argv.push_back(command);
+    if (command == "apply")
+        ApplyArguments(o, h.host, &job.argv);
     return job;
 }
 
@@ -251,9 +267,11 @@ int Run(const Options& o, const Plan& plan, const std::string& command, bool jso
 } // namespace
 
 int Inventory(const Options& o) {
-    const bool listing = o.command == "scan" || o.command == "show";
-    if (!o.operands.empty() || !o.file.empty())
+    const bool listing = o.command == "scan" || o.command == "show" || o.command == "apply";
+    if ((o.command != "apply" && !o.operands.empty()) || !o.file.empty())
         return Usage(o.command, _("over --hosts takes no FRU, no operands and no --file"));
+    if (o.command == "apply" && (!o.image.empty() || o.operands.size() != 2))
+        return Usage(o.command, _("over --hosts takes FRU DESIRED.json, and no --image"));
     Plan plan;
     if (std::string error; !ReadPlan(o, &plan, &error))
         return Usage(o.command, error);

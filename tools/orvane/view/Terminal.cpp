@@ -63,6 +63,11 @@ struct Filter {
     std::string pending; // the start of a character a later write completes
 };
 
+// The filters of stdout and stderr live as long as the process: the streams
+// are flushed after static objects are destroyed, so they are kept here as
+// plain pointers, never freed unless their stream is closed.
+Filter* gFilters[2] = {};
+
 ssize_t Write(void* cookie, const char* data, size_t size) {
     auto* f = static_cast<Filter*>(cookie);
     std::string text = f->pending + std::string(data, size), out;
@@ -85,11 +90,6 @@ int Close(void* cookie) {
     delete f;
     return result;
 }
-
-// The filters of stdout and stderr live as long as the process: the streams
-// are flushed after static objects are destroyed, so they are kept here as
-// plain pointers, never freed unless their stream is closed.
-Filter* gFilters[2] = {};
 
 std::FILE* Filtered(std::FILE* target, int mode) {
     const cookie_io_functions_t io{nullptr, Write, nullptr, Close};

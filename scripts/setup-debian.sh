@@ -41,6 +41,7 @@ test_packages=(
   libfreeipmi-dev freeipmi-tools openipmi ipmitool
   dpkg-dev file
   clang libclang-rt-14-dev
+  man-db groff-base zsh
 )
 # Installed without their recommendations (QEMU's would bring a desktop).
 guest_packages=(qemu-system-x86 busybox-static)

@@ -353,4 +353,12 @@ uint8_t KeepEncoding(const ImageModel::FieldImage& target, const std::string& ke
     return FieldEncoding::TypeBits(FieldEncoding::Kind::Text);
 }
 
+const ImageModel::AreaImage* HeldArea(CFru* fru, ImageModel::ImageView* held, int32_t kind) {
+    if (!ImageModel::Describe(fru, held))
+        return nullptr;
+    for (const ImageModel::AreaImage& a : held->areas)
+        if (a.kind == kind)
+            return &a;
+    return nullptr;
+}
 } // namespace Commands

@@ -63,4 +63,7 @@ int ApplyValue(Session& s, const Options& o, const FieldNames::Field& field,
 // else 8-bit text; the user is told which (key names the field).
 uint8_t KeepEncoding(const ImageModel::FieldImage& target, const std::string& key,
                      const std::string& value, std::vector<uint8_t>* bytes);
+// The area of kind as fru holds it now, described into *held; null when
+// absent.
+const ImageModel::AreaImage* HeldArea(CFru* fru, ImageModel::ImageView* held, int32_t kind);
 } // namespace Commands

@@ -115,21 +115,12 @@ int CheckRoom(const FruView& view, const std::vector<Change>& changes) {
 }
 
 namespace {
-// The selected FRU's area of kind as the library holds it; null when absent.
-const ImageModel::AreaImage* Held(ImageModel::ImageView& held, int32_t kind) {
-    if (!ImageModel::Describe(FruEdit::SelectedFru(), &held))
-        return nullptr;
-    for (const ImageModel::AreaImage& a : held.areas)
-        if (a.kind == kind)
-            return &a;
-    return nullptr;
-}
-
 // Gives the selected field's area the fewest 8-byte blocks more that let it
 // hold the change's bytes. Returns an exit code.
 int MakeRoom(const Change& c) {
     ImageModel::ImageView held;
-    const ImageModel::AreaImage* area = Held(held, c.wanted->area);
+    const ImageModel::AreaImage* area =
+        Commands::HeldArea(FruEdit::SelectedFru(), &held, c.wanted->area);
     if (!area || c.growth <= 0)
         return kExitOk;
     const auto length = static_cast<uint32_t>(area->bytes.size());
@@ -183,7 +174,8 @@ std::vector<Relayout::Replacement> HeldAreas(const std::set<int32_t>& kinds) {
     std::vector<Relayout::Replacement> replaced;
     ImageModel::ImageView held;
     for (int32_t kind : kinds)
-        if (const ImageModel::AreaImage* area = Held(held, kind))
+        if (const ImageModel::AreaImage* area =
+                Commands::HeldArea(FruEdit::SelectedFru(), &held, kind))
             replaced.push_back({kind, area->bytes});
     return replaced;
 }

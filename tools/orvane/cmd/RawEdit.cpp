@@ -18,21 +18,11 @@ namespace Commands::RawEdit {
 namespace {
 using Bytes = std::vector<uint8_t>;
 
-// The area of kind as fru holds it now; null when absent.
-const ImageModel::AreaImage* Held(CFru* fru, int32_t kind, ImageModel::ImageView* held) {
-    if (!ImageModel::Describe(fru, held))
-        return nullptr;
-    for (const auto& a : held->areas)
-        if (a.kind == kind)
-            return &a;
-    return nullptr;
-}
-
 // Gives the field's area the 8-byte blocks that let it hold size bytes.
 int Grow(CFru* fru, const ImageModel::FieldImage& target, const std::string& key, int32_t kind,
          size_t size) {
     ImageModel::ImageView held;
-    const ImageModel::AreaImage* area = Held(fru, kind, &held);
+    const ImageModel::AreaImage* area = HeldArea(fru, &held, kind);
     if (!area)
         return kExitLibrary;
     const auto length = static_cast<uint32_t>(area->bytes.size());
@@ -99,7 +89,7 @@ int Rebuilt(const Options& o, const FruView& view, const std::vector<Change>& ch
     ImageModel::ImageView held;
     std::vector<Relayout::Replacement> replaced;
     for (int32_t kind : changed)
-        if (const ImageModel::AreaImage* area = Held(fru.get(), kind, &held))
+        if (const ImageModel::AreaImage* area = HeldArea(fru.get(), &held, kind))
             replaced.push_back({kind, area->bytes});
     const Relayout::Plan plan = Relayout::Rebuild(raw, name, replaced, capacity);
     if (!plan.refusal.empty())

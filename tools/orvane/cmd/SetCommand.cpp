@@ -27,16 +27,6 @@
 
 namespace Commands {
 namespace {
-// The selected FRU's area of kind as the library holds it; null when absent.
-const ImageModel::AreaImage* HeldArea(ImageModel::ImageView& held, int32_t kind) {
-    if (!ImageModel::Describe(FruEdit::SelectedFru(), &held))
-        return nullptr;
-    for (const ImageModel::AreaImage& a : held.areas)
-        if (a.kind == kind)
-            return &a;
-    return nullptr;
-}
-
 bool InfoArea(int32_t kind) {
     return kind == ORVANE_AREA_CHASSIS || kind == ORVANE_AREA_BOARD || kind == ORVANE_AREA_PRODUCT;
 }
@@ -46,7 +36,7 @@ bool InfoArea(int32_t kind) {
 // rebuilt. Returns an exit code.
 int MakeRoom(Session& s, int32_t kind, size_t size, const std::string& key) {
     ImageModel::ImageView held;
-    const ImageModel::AreaImage* area = HeldArea(held, kind);
+    const ImageModel::AreaImage* area = HeldArea(FruEdit::SelectedFru(), &held, kind);
     const uint8_t* current = nullptr;
     uint32_t currentLength = 0;
     if (!InfoArea(kind) || !area || size > kMaxFieldBytes ||
@@ -73,7 +63,7 @@ int MakeRoom(Session& s, int32_t kind, size_t size, const std::string& key) {
 int GiveBackPadding(const std::set<int32_t>& changed) {
     for (int32_t kind : changed) {
         ImageModel::ImageView held;
-        const ImageModel::AreaImage* area = HeldArea(held, kind);
+        const ImageModel::AreaImage* area = HeldArea(FruEdit::SelectedFru(), &held, kind);
         if (!InfoArea(kind) || !area)
             continue;
         const auto length = static_cast<uint32_t>(area->bytes.size());
@@ -101,7 +91,7 @@ int RebuiltImage(const Options& o, const FruView& view, const FruAddress& addres
     ImageModel::ImageView held;
     std::vector<Relayout::Replacement> replaced;
     for (int32_t kind : changed)
-        if (const ImageModel::AreaImage* area = HeldArea(held, kind))
+        if (const ImageModel::AreaImage* area = HeldArea(FruEdit::SelectedFru(), &held, kind))
             replaced.push_back({kind, area->bytes});
     uint32_t capacity = RawImage::KnownDeviceSize(address);
     if (capacity == 0)

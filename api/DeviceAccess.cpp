@@ -92,6 +92,10 @@ uint32_t DeviceSize(const FruAddress& device, uint32_t* size) {
     return 0;
 }
 
+void ForgetCachedReads() {
+    DriverModule::ForgetCachedReads();
+}
+
 uint32_t ReadDevice(const FruAddress& device, uint32_t offset, uint32_t count,
                     std::vector<uint8_t>* bytes) {
     bytes->clear();

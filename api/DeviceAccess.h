@@ -71,6 +71,9 @@ uint32_t DeviceSize(const FruAddress& device, uint32_t* size);
 // any failure. Returns ORVANE_OK, ORVANE_E_DEVICE_READ or the driver result.
 uint32_t ReadDevice(const FruAddress& device, uint32_t offset, uint32_t count,
                     std::vector<uint8_t>* bytes);
+// Makes the driver module forget any FRU bytes it keeps, so that the next
+// ReadDevice reads the device itself rather than a cache of it.
+void ForgetCachedReads();
 // Writes bytes at offset of a device through the core's transfers. Returns
 // ORVANE_OK, ORVANE_E_DEVICE_WRITE or the driver result; the bytes written
 // before a failure stay.

@@ -193,11 +193,10 @@ std::vector<AreaImage> DeclaredAreas(const ImageLayout::Layout& layout) {
 
 } // namespace
 
-ImageView ParseImage(std::span<const uint8_t> image, const std::u16string& name) {
+namespace {
+// ParseImage into fru, which keeps what its area classes took.
+ImageView ParseInto(CFru* fru, std::span<const uint8_t> image, const std::u16string& name) {
     ImageView view;
-    auto fru = std::unique_ptr<CFru>(new (std::nothrow) CFru());
-    if (!fru)
-        return view;
     fru->locator.SetName(name.c_str());
     const size_t headerBytes = std::min<size_t>(image.size(), FruDefs::kCommonHeaderBytes);
     view.header.assign(image.begin(), image.begin() + static_cast<ptrdiff_t>(headerBytes));
@@ -226,6 +225,29 @@ ImageView ParseImage(std::span<const uint8_t> image, const std::u16string& name)
         }
     }
     return view;
+}
+} // namespace
+
+ImageView ParseImage(std::span<const uint8_t> image, const std::u16string& name) {
+    auto fru = std::unique_ptr<CFru>(new (std::nothrow) CFru());
+    return fru ? ParseInto(fru.get(), image, name) : ImageView();
+}
+
+void FruDeleter::operator()(CFru* fru) const {
+    delete fru;
+}
+
+HeldFru HoldImage(std::span<const uint8_t> image, const std::u16string& name) {
+    HeldFru fru(new (std::nothrow) CFru());
+    if (!fru)
+        return fru;
+    const ImageView view = ParseInto(fru.get(), image, name);
+    const bool sound = std::all_of(view.areas.begin(), view.areas.end(), [](const AreaImage& a) {
+        return a.problem == AreaProblem::None || a.problem == AreaProblem::Placement;
+    });
+    if (!view.headerValid || !sound)
+        fru.reset();
+    return fru;
 }
 
 bool Describe(CFru* fru, ImageView* view) {

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 #include <vector>
@@ -66,6 +67,17 @@ struct ImageView {
 // library refuses the image as a whole. name is the display name that the
 // library's messages carry. The last error stays as it was.
 ImageView ParseImage(std::span<const uint8_t> image, const std::u16string& name);
+
+// Deletes a FRU that HoldImage made.
+struct FruDeleter {
+    void operator()(CFru* fru) const;
+};
+using HeldFru = std::unique_ptr<CFru, FruDeleter>;
+// The FRU object ParseImage reads an image into, kept so that the command can
+// edit it outside every list (through api/FruEdit.h) and describe it again:
+// null unless the header is valid and the area classes take every area, the
+// internal use area allowed to lie after the areas that follow it by kind.
+HeldFru HoldImage(std::span<const uint8_t> image, const std::u16string& name);
 
 // A FRU as the library holds it (its header serialized, every declared
 // area's bytes as a commit would write them). False, *view untouched, for a

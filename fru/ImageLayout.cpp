@@ -21,12 +21,6 @@ uint8_t Sum(std::span<const uint8_t> bytes) {
     return sum;
 }
 
-// The first field's position in an info area of kind: after the version and
-// length bytes, the chassis type or the language code, and the board's date.
-uint32_t FirstField(int32_t kind) {
-    return kind == ORVANE_AREA_BOARD ? 3 + FruDefs::kDateBytes : 3;
-}
-
 void DescribeInfoArea(std::span<const uint8_t> bytes, Area* a) {
     a->declared = InfoAreaLength(bytes);
     a->readable = std::min<uint32_t>(a->declared, static_cast<uint32_t>(bytes.size()));
@@ -37,12 +31,7 @@ void DescribeInfoArea(std::span<const uint8_t> bytes, Area* a) {
         a->computedChecksum = static_cast<uint8_t>(0 - Sum(area.first(area.size() - 1)));
     }
     const uint32_t fieldsEnd = a->declared > 0 ? std::min(a->declared - 1, a->readable) : 0;
-    for (uint32_t pos = FirstField(a->kind); pos < fieldsEnd;
-         pos += 1 + (area[pos] & FruDefs::kLengthMask))
-        if (area[pos] == FruDefs::kEndOfFields) {
-            a->endMarker = true;
-            break;
-        }
+    a->endMarker = WalkFields(a->kind, area.first(fieldsEnd)).endMarker;
 }
 
 void DescribeInternalUse(const Header& h, std::span<const uint8_t> image, Area* a) {
@@ -106,6 +95,34 @@ uint32_t InfoAreaLength(std::span<const uint8_t> area) {
     return area.size() >= 2 ? area[1] * FruDefs::kUnitBytes : 2;
 }
 
+uint32_t FirstField(int32_t kind) {
+    return kind == ORVANE_AREA_BOARD ? 3 + FruDefs::kDateBytes : 3;
+}
+
+uint32_t FixedFieldCount(int32_t kind) {
+    return kind == ORVANE_AREA_CHASSIS ? 2 : kind == ORVANE_AREA_BOARD ? 5 : 7;
+}
+
+FieldWalk WalkFields(int32_t kind, std::span<const uint8_t> area, uint32_t fixedFields) {
+    FieldWalk walk;
+    const uint32_t size = static_cast<uint32_t>(area.size());
+    for (uint32_t pos = FirstField(kind); pos < size;) {
+        if (area[pos] == FruDefs::kEndOfFields && walk.fields.size() >= fixedFields) {
+            walk.endMarker = true;
+            walk.endMarkerAt = pos;
+            break;
+        }
+        const uint32_t next = pos + 1 + (area[pos] & FruDefs::kLengthMask);
+        if (next > size) {
+            walk.cut = true;
+            break;
+        }
+        walk.fields.push_back({pos, area[pos]});
+        pos = next;
+    }
+    return walk;
+}
+
 RecordExtent Record(std::span<const uint8_t> bytes) {
     RecordExtent r;
     if (bytes.size() <= FruDefs::kMultiRecLengthByte)
@@ -124,13 +141,16 @@ Chain WalkChain(std::span<const uint8_t> bytes) {
         e.offset = pos;
         e.extent = Record(bytes.subspan(pos));
         e.headerChecksumOk = Sum(bytes.subspan(pos, FruDefs::kMultiRecHeaderBytes)) == 0;
+        e.storedHeaderChecksum = bytes[pos + FruDefs::kMultiRecHeaderBytes - 1];
+        e.computedHeaderChecksum =
+            static_cast<uint8_t>(0 - Sum(bytes.subspan(pos, FruDefs::kMultiRecHeaderBytes - 1)));
+        e.storedDataChecksum = bytes[pos + FruDefs::kMultiRecDataChecksumByte];
         e.complete = pos + e.extent.totalBytes <= bytes.size();
         if (e.complete) {
             const auto data =
                 bytes.subspan(pos + FruDefs::kMultiRecHeaderBytes, e.extent.dataBytes);
-            e.dataChecksumOk =
-                static_cast<uint8_t>(Sum(data) + bytes[pos + FruDefs::kMultiRecDataChecksumByte]) ==
-                0;
+            e.computedDataChecksum = static_cast<uint8_t>(0 - Sum(data));
+            e.dataChecksumOk = e.computedDataChecksum == e.storedDataChecksum;
         }
         chain.records.push_back(e);
         pos += e.extent.totalBytes;

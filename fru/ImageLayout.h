@@ -51,6 +51,33 @@ uint32_t InternalUseEnd(const Header& header);
 // bytes every info area needs.
 uint32_t InfoAreaLength(std::span<const uint8_t> area);
 
+// Where the first type/length byte of an info area of kind lies: after the
+// version and length bytes, the chassis type or the language code, and the
+// board's date.
+uint32_t FirstField(int32_t kind);
+
+// The typed fields an info area of kind has before its custom fields
+// (chassis 2, board 5, product 7).
+uint32_t FixedFieldCount(int32_t kind);
+
+// The fields of an info area of kind from its first field, walked over the
+// bytes given (the area's first bytes) until the end marker, the end of the
+// bytes, or a field whose data runs past them. The first fixedFields fields
+// are read whatever their type/length byte, as the area classes read their
+// fixed fields (a C1h there is a one-byte text); with 0, the first C1h ends
+// the walk.
+struct FieldWalk {
+    struct Field {
+        uint32_t offset = 0; // of the type/length byte, from the area's start
+        uint8_t typeLength = 0;
+    };
+    std::vector<Field> fields; // the fields wholly inside the bytes
+    bool endMarker = false;
+    uint32_t endMarkerAt = 0; // from the area's start, when endMarker
+    bool cut = false;         // a field's data runs past the bytes
+};
+FieldWalk WalkFields(int32_t kind, std::span<const uint8_t> area, uint32_t fixedFields = 0);
+
 // One multi-record's extent from its 5-byte header (or the first 3 bytes of
 // it, for the length; the end-of-list flag is byte 1).
 struct RecordExtent {
@@ -71,6 +98,10 @@ struct Chain {
         bool headerChecksumOk = false; // the 5 header bytes add up to 0
         bool complete = false;         // its data lies inside the bytes
         bool dataChecksumOk = false;   // complete, and the data matches byte 3
+        // Byte 4 and what it must be for the header to add up to 0; byte 3
+        // and what it must be for the data (when complete).
+        uint8_t storedHeaderChecksum = 0, computedHeaderChecksum = 0;
+        uint8_t storedDataChecksum = 0, computedDataChecksum = 0;
     };
     std::vector<Entry> records;
     uint32_t length = 0;    // one past the last record's data (may pass the bytes' end)

@@ -90,6 +90,14 @@ uint32_t ReceiveMessage(uint8_t* message, uint32_t* length, uint32_t timeoutMs, 
     return g_receive(message, length, timeoutMs, flags, reserved);
 }
 
+void ForgetCachedReads() {
+    if (!g_handle)
+        return;
+    using ForgetFn = void (*)();
+    if (auto forget = reinterpret_cast<ForgetFn>(dlsym(g_handle, "OrvaneDriverForgetReads")))
+        forget();
+}
+
 void SetReasonSink(ReasonSink sink) {
     g_sink = sink;
 }

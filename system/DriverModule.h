@@ -19,6 +19,11 @@ uint32_t ReceiveMessage(uint8_t* message, uint32_t* length, uint32_t timeoutMs, 
 // failure (narrow text, one reason a call), besides the debug log; null: none.
 using ReasonSink = void (*)(const char* reason);
 void SetReasonSink(ReasonSink sink);
+// Makes the module forget the FRU bytes it holds (a module that keeps a
+// read-ahead of FRU devices exports OrvaneDriverForgetReads), so the next
+// Read FRU Data goes to the device. Nothing when no module is loaded or it
+// keeps none.
+void ForgetCachedReads();
 // Closes the module, so the next request loads it again (unload, tests).
 void Unload();
 } // namespace DriverModule

@@ -27,6 +27,13 @@ TEST(BmcAccessTest, RefusesWeakSessionsAndOpenFilesUnlessInsecure) {
         TestSupport::WriteFile(path, {'x', '\n'});
         chmod(path.c_str(), static_cast<mode_t>(mode));
     }
+    // A file another user owns (when this test may give one away).
+    const std::string foreign = dir + "/pw-foreign";
+    TestSupport::WriteFile(foreign, {'x', '\n'});
+    chmod(foreign.c_str(), 0644);
+    const int foreignCode = chown(foreign.c_str(), 65534, 65534) == 0 ? 3 : 0;
+    if (!foreignCode)
+        chmod(foreign.c_str(), 0600);
     unsetenv("ORVANE_IPMI_HOST");
     unsetenv("ORVANE_IPMI_INTERFACE");
     struct Case {
@@ -63,6 +70,8 @@ TEST(BmcAccessTest, RefusesWeakSessionsAndOpenFilesUnlessInsecure) {
          "warning: the K_g file", "1"},
         {[&](Options& o) { o.kgFile = dir + "/none"; }, "user", 0, "", "0"}, // the driver's to say
         {[&](Options& o) { o.kgFile = dir; }, "user", 3, "is not a regular file", "0"},
+        {[&](Options& o) { o.passwordFile = foreign; }, "user", foreignCode,
+         foreignCode ? "is owned by another user (uid 65534)" : "", "0"},
     };
     for (const Case& c : cases) {
         Options o;

@@ -14,14 +14,5 @@ TEST(CCustomFieldTest, DestroyingARecordDestroysOnlyTheChainBehindIt) {
     delete second;
     delete first;
 
-    auto* head = new CCustomField();
-    CCustomField* tail = head;
-    for (int i = 0; i < 20000; ++i)
-        tail = tail->next = new CCustomField();
-    TestSupport::DestroyOnSmallStack(
-        [](void* chain) -> void* {
-            delete static_cast<CCustomField*>(chain);
-            return nullptr;
-        },
-        head);
+    TestSupport::DeleteLongChain(new CCustomField());
 }

@@ -50,6 +50,7 @@ TEST(FileOperandTest, BadFileOperandsFailWithAReason) {
         "$build F out.bin",
         "$load F",
         "diff F F",
+        "--system F scan",
     };
     for (const std::string& operand : operands)
         for (std::string command : commands) {

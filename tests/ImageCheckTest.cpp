@@ -26,16 +26,6 @@ std::vector<uint8_t> Image(const std::string& maker, uint8_t productUnit = 6) {
     return image;
 }
 
-size_t Lines(const std::string& text, const std::string& start) {
-    size_t n = 0;
-    for (size_t at = 0; at < text.size(); at = text.find('\n', at) + 1) {
-        n += text.compare(at, start.size(), start) == 0;
-        if (text.find('\n', at) == std::string::npos)
-            break;
-    }
-    return n;
-}
-
 TEST(ImageCheckTest, BadImagesAreRefusedUnlessForced) {
     const std::string dir = TestSupport::TempDir();
     const std::string json = R"({"controllers": [{"address": "0x20", "fru_devices": [{"id": 0,
@@ -78,8 +68,9 @@ TEST(ImageCheckTest, BadImagesAreRefusedUnlessForced) {
             }
             Result r = run(command + std::string(" --force"));
             EXPECT_EQ(r.code, 0) << r.err;
-            EXPECT_EQ(Lines(r.err, "orvane: "), 1u) << r.err;
-            EXPECT_EQ(Lines(r.err, "orvane: warning: writing new.bin although"), 1u) << r.err;
+            // One warning line, before the device is read, and nothing else.
+            EXPECT_EQ(r.err.rfind("orvane: warning: writing new.bin although", 0), 0u) << r.err;
+            EXPECT_EQ(r.err.rfind("orvane: "), 0u) << r.err;
             std::vector<uint8_t> expected = before;
             std::copy(c.image.begin(), c.image.end(), expected.begin());
             EXPECT_EQ(TestSupport::ReadFile(dir + "/fru.bin"), expected);
@@ -101,32 +92,23 @@ TEST(ImageCheckTest, BadImagesAreRefusedUnlessForced) {
     EXPECT_EQ(TestSupport::ReadFile(dir + "/fru.bin"), Image("Acme"));
 }
 
+// Moved, added and removed areas, and the header that says so.
 TEST(ImageCheckTest, ChangesNameEachAreaOnce) {
     const auto before = Image("Acme");
-    const struct {
-        std::vector<uint8_t> image;
-        const char* header;
-        const char* product;
-    } cases[] = {
-        {before, "unchanged", "unchanged (48 bytes at offset 48)"},
-        {Image("Acme", 7), "changes: 2 of its 8 bytes", "moves from offset 48 to 56 (48 bytes)"},
-    };
-    for (const auto& c : cases) {
-        const std::string text = ImageCheck::Changes(before, c.image);
-        EXPECT_NE(text.find(std::string("  common header          ") + c.header + "\n"),
-                  std::string::npos)
-            << text;
-        EXPECT_NE(text.find(std::string("  product area           ") + c.product + "\n"),
-                  std::string::npos)
-            << text;
-    }
-    std::vector<uint8_t> withoutProduct = before;
+    auto withoutProduct = before;
     Put(withoutProduct, 0, Header(0, 0, 1, 0, 0));
-    EXPECT_NE(ImageCheck::Changes(withoutProduct, before)
-                  .find("product area           added at "
-                        "offset 48 (48 bytes)"),
-              std::string::npos);
-    EXPECT_NE(ImageCheck::Changes(before, withoutProduct).find("removed from the header"),
-              std::string::npos);
+    const struct {
+        std::vector<uint8_t> from, to;
+        const char* line;
+    } cases[] = {
+        {before, Image("Acme", 7), "  common header          changes: 2 of its 8 bytes\n"},
+        {before, Image("Acme", 7),
+         "  product area           moves from offset 48 to 56 (48 bytes)\n"},
+        {withoutProduct, before, "  product area           added at offset 48 (48 bytes)\n"},
+        {before, withoutProduct,
+         "  product area           removed from the header (was at offset 48)\n"},
+    };
+    for (const auto& c : cases)
+        EXPECT_NE(ImageCheck::Changes(c.from, c.to).find(c.line), std::string::npos) << c.line;
 }
 } // namespace

@@ -55,6 +55,11 @@ class AreaFixture : public ::testing::Test {
         Frame::ResetErrorBuffers();
     }
     void TearDown() override { Trace::SetDebugLevel(1); }
+    template <typename A> static void Load(A& area, const std::vector<uint8_t>& image) {
+        ASSERT_TRUE(area.SetData(image.data(), static_cast<uint32_t>(image.size())));
+    }
+    const std::string s64 = std::string(64, 'x'); // a field's worth and one byte more
+    const uint8_t* big = U8(s64);
     TestSupport::InTempDir folder; // the debug log of each test lands in a folder of its own
 };
 
@@ -68,9 +73,6 @@ template <typename A> class InfoAreaTest : public AreaFixture {
         texts.resize(K::kTexts);
         texts.insert(texts.end(), custom.begin(), custom.end());
         return Area(K::Head(), texts, units);
-    }
-    static void Load(A& area, const std::vector<uint8_t>& image) {
-        ASSERT_TRUE(area.SetData(image.data(), static_cast<uint32_t>(image.size())));
     }
 };
 using AreaClasses = ::testing::Types<CBoardInfoArea, CChassisInfoArea, CProductInfoArea>;
@@ -184,10 +186,9 @@ TYPED_TEST(InfoAreaTest, SettersTradeBytesWithPadding) {
     // A 64-byte field cannot be stored even with room for it.
     TypeParam roomy;
     this->Load(roomy, this->Image({}, 64));
-    const std::string s64(64, 'a');
-    EXPECT_FALSE(roomy.SetFieldData(at, U8(s64), 64, 0xC0));
+    EXPECT_FALSE(roomy.SetFieldData(at, this->big, 64, 0xC0));
     EXPECT_FALSE(roomy.IsModified());
-    EXPECT_TRUE(roomy.SetFieldData(at, U8(s64), 63, 0xC0));
+    EXPECT_TRUE(roomy.SetFieldData(at, this->big, 63, 0xC0));
 }
 
 TYPED_TEST(InfoAreaTest, CustomFieldsAreNumberedFromTheLastForValues) {
@@ -279,7 +280,7 @@ TEST_F(BoardTest, DateRendering) {
     for (const auto& c : cases) {
         CBoardInfoArea area;
         const auto image = Board({"", "", "", "", ""}, 2, c.b0, c.b1, c.b2);
-        ASSERT_TRUE(area.SetData(image.data(), static_cast<uint32_t>(image.size())));
+        Load(area, image);
         const long minutes = c.b0 | (c.b1 << 8) | (c.b2 << 16);
         EXPECT_EQ(DateText(epoch + minutes * 60), area.GetFieldValueFromIndex(0));
     }
@@ -296,9 +297,7 @@ TEST_F(BoardTest, DateRendering) {
 TEST_F(BoardTest, FailuresWriteTheirTraceLines) {
     const auto image = Board({"M", "P", "S", "N", "F", "C1"}, 5);
     CBoardInfoArea area;
-    ASSERT_TRUE(area.SetData(image.data(), static_cast<uint32_t>(image.size())));
-    const std::string s64(64, 'x');
-    const auto* big = U8(s64);
+    Load(area, image);
     EXPECT_FALSE(area.SetManufacturer(big, 64, 0xC0));
     EXPECT_FALSE(area.SetFileId(nullptr, 1, 0xC0));
     EXPECT_FALSE(area.SetPartNumber(big, 40, 0xC0)); // no room in the padding
@@ -356,7 +355,7 @@ TEST_F(ChassisTest, TypesNamedAndUnnamed) {
     EXPECT_EQ(unnamed, Bytes(area.GetData(), area.GetLength()));
 
     const auto image = Chassis(3, {"PN", "SN"}, 2);
-    ASSERT_TRUE(area.SetData(image.data(), static_cast<uint32_t>(image.size())));
+    Load(area, image);
     EXPECT_EQ(std::u16string(Frame::GetString(38)), area.GetFieldValueFromIndex(0));
     const uint8_t t23 = 0x17, t24 = 0x18, t0 = 0, two[] = {1, 2};
     ASSERT_TRUE(area.SetFieldData(0, &t23, 1, 0));
@@ -381,9 +380,7 @@ TEST_F(ChassisTest, TypesNamedAndUnnamed) {
 TEST_F(ChassisTest, OnlyLookupsWriteFailureLines) {
     const auto image = Chassis(1, {"PN", "SN", "F1"}, 3);
     CChassisInfoArea area;
-    ASSERT_TRUE(area.SetData(image.data(), static_cast<uint32_t>(image.size())));
-    const std::string s64(64, 'x');
-    const auto* big = U8(s64);
+    Load(area, image);
     EXPECT_FALSE(area.SetPartNumber(big, 64, 0xC0));
     EXPECT_FALSE(area.SetSerialNumber(nullptr, 1, 0xC0));
     EXPECT_FALSE(area.SetSerialNumber(big, 40, 0xC0)); // no room in the padding
@@ -408,9 +405,7 @@ TEST_F(ProductTest, FailuresWriteTheirTraceLines) {
     const auto image =
         Area({0x01, 0, 0x19}, {"Acme", "Server", "PN-7", "v2", "SN42", "AT", "fid", "F1"}, 6);
     CProductInfoArea area;
-    ASSERT_TRUE(area.SetData(image.data(), static_cast<uint32_t>(image.size())));
-    const std::string s64(64, 'x');
-    const auto* big = U8(s64);
+    Load(area, image);
     EXPECT_FALSE(area.SetAssetTag(big, 64, 0xC0));
     EXPECT_EQ(Utf16::FormatString(Frame::GetString(137), Frame::GetString(26)),
               TestSupport::TakeError());

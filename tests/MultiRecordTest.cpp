@@ -56,14 +56,5 @@ TEST(MultiRecordTest, RecordTestTracesAsTheImage) {
 
 // Under the sanitizers a record that is not freed fails the run as a leak.
 TEST(MultiRecordTest, DestroyingARecordDestroysTheRecordsBehindIt) {
-    MultiRecord* head = Sealed(1, {1});
-    MultiRecord* tail = head;
-    for (int i = 0; i < 20000; ++i)
-        tail = tail->next = new MultiRecord();
-    TestSupport::DestroyOnSmallStack(
-        [](void* chain) -> void* {
-            delete static_cast<MultiRecord*>(chain);
-            return nullptr;
-        },
-        head);
+    TestSupport::DeleteLongChain(Sealed(1, {1}));
 }

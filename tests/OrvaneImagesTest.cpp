@@ -211,7 +211,7 @@ TEST_F(OrvaneImagesTest, EveryCorpusImageReadsAsIpmiFruReadsIt) {
             EXPECT_TRUE(fru.contains("problem"));
             continue;
         }
-        EXPECT_EQ(code, 0);
+        EXPECT_EQ(code, fru["editable"].get<bool>() ? 0 : 4); // 4: a damaged image
         const Lines ours = OrvaneLines(fru);
         ASSERT_EQ(ours.size(), theirs.size());
         for (size_t i = 0; i < ours.size(); ++i) {

@@ -15,6 +15,7 @@ using FruTestImages::Area;
 using FruTestImages::Header;
 using FruTestImages::Put;
 using Result = TestSupport::CommandResult;
+constexpr auto npos = std::string::npos;
 
 std::vector<uint8_t> Image(const std::string& maker) {
     std::vector<uint8_t> image(128, 0xFF);
@@ -25,44 +26,33 @@ std::vector<uint8_t> Image(const std::string& maker) {
 
 class PositionsTest : public ::testing::Test {
   protected:
-    void SetUp() override { dir = TestSupport::TempDir(); }
+    void SetUp() override {
+        dir = TestSupport::TempDir();
+        for (const char* n : {"0", "1", "2"})
+            TestSupport::WriteFile(dir + "/fru" + n + ".bin", Image(std::string("Maker") + n));
+    }
 
-    // The BMC's FRU devices 0 to 2 (device 0 only when withFru0); SDR
-    // records for devices 1 and 2, the BMC's when located0, and a satellite's
-    // at 30h.
+    // The BMC at 20h with FRU devices 1, 2 and (withFru0) 0, located by SDR
+    // records for 1, 2 and (located0) the BMC; a satellite at 30h last.
     void WriteSystem(bool withFru0, bool located0, const std::string& faults = "") {
-        std::string devices, sdr;
-        for (int id = 0; id < 3; ++id) {
-            const std::string n = std::to_string(id);
-            TestSupport::WriteFile(dir + "/fru" + n + ".bin", Image("Maker" + n));
-            if (id == 0 && !withFru0)
-                continue;
-            devices += std::string(devices.empty() ? "" : ", ") + "{\"id\": " + n +
-                       ", \"image\": \"fru" + n + ".bin\"}";
-            if (id > 0)
-                sdr +=
-                    "{\"type\": \"fru_locator\", \"access_address\": \"0x20\", \"device\": " + n +
-                    ", \"name\": \"FRU" + n + "\"}, ";
-        }
-        if (located0)
-            sdr += "{\"type\": \"mc_locator\", \"address\": \"0x20\", \"name\": \"BMC\"}, ";
-        sdr += "{\"type\": \"mc_locator\", \"address\": \"0x30\", \"name\": \"Sat\"}";
-        const std::string json = "{\"controllers\": [{\"address\": \"0x20\", \"fru_devices\": [" +
-                                 devices +
-                                 "]}, {\"address\": \"0x30\", \"fru_devices\": [{\"id\": 0, "
-                                 "\"image\": \"fru0.bin\"}]}], \"sdr\": [" +
-                                 sdr + "]" + faults + "}";
+        const std::string json =
+            R"({"controllers": [{"address": "0x20", "fru_devices": [)" +
+            std::string(withFru0 ? R"({"id": 0, "image": "fru0.bin"}, )" : "") +
+            R"({"id": 1, "image": "fru1.bin"}, {"id": 2, "image": "fru2.bin"}]},
+              {"address": "0x30", "fru_devices": [{"id": 0, "image": "fru0.bin"}]}],
+            "sdr": [{"type": "fru_locator", "access_address": "0x20", "device": 1, "name": "FRU1"},
+              {"type": "fru_locator", "access_address": "0x20", "device": 2, "name": "FRU2"}, )" +
+            (located0 ? R"({"type": "mc_locator", "address": "0x20", "name": "BMC"}, )" : "") +
+            R"({"type": "mc_locator", "address": "0x30", "name": "Sat"}])" + faults + "}";
         TestSupport::WriteFile(dir + "/system.json", {json.begin(), json.end()});
     }
 
-    Result Orvane(const std::vector<std::string>& args) {
-        std::string cmd = "ORVANE_SIM_LOG=requests.log " +
-                          TestSupport::ShellQuote(std::string(ORVANE_BUILD_DIR) + "/orvane") +
-                          " --system system.json --backup-dir backups";
-        for (const auto& a : args)
-            cmd += " " + TestSupport::ShellQuote(a);
+    Result Orvane(const std::string& args) {
         std::remove((dir + "/requests.log").c_str());
-        return TestSupport::RunIn(dir, cmd);
+        return TestSupport::RunIn(
+            dir, "ORVANE_SIM_LOG=requests.log " +
+                     TestSupport::ShellQuote(std::string(ORVANE_BUILD_DIR) + "/orvane") +
+                     " --system system.json --backup-dir backups " + args);
     }
     std::string Log() { return TestSupport::ReadText(dir + "/requests.log"); }
 
@@ -70,80 +60,77 @@ class PositionsTest : public ::testing::Test {
 };
 
 // One device damaged or silent: the others stay where they were, the bad
-// one is marked at its place, and no write by its position reaches any
-// device. Its address names it on purpose, and then a write repairs it.
+// one is marked at its place (and asked once), and no write by its position
+// reaches any device. Its id names it on purpose, and then a write repairs it.
 TEST_F(PositionsTest, ADeviceThatDoesNotReadKeepsItsPlace) {
-    struct Case {
-        const char* what;
+    const struct {
         const char* faults;
         bool damage; // a bad header checksum in device 1
         const char* mark;
-    };
-    const Case cases[] = {
-        {"damaged", "", true, "[damaged]"},
-        {"unreadable",
-         ", \"faults\": [{\"match\": {\"command\": \"0x11\", \"device\": 1}, "
-         "\"completion_code\": \"0xD5\"}]",
+    } cases[] = {
+        {"", true, "[damaged]"},
+        {R"(, "faults": [{"match": {"command": "0x11", "device": 1}, "completion_code": "0xD5"}])",
          false, "[unreadable]"},
     };
-    WriteSystem(true, true);
     const std::string table = "  0  id:1   FRU1                 2:0:20:00:20:01    board\n"
                               "  1  id:2   FRU2                 2:0:20:00:20:02    board\n"
                               "  2  id:0   BMC                  2:0:20:FF:20:00    board\n"
                               "  3  -      Sat                  2:0:30:00:20:00    board\n";
-    ASSERT_NE(Orvane({"scan"}).out.find(table), std::string::npos);
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
+    WriteSystem(true, true);
+    ASSERT_NE(Orvane("scan").out.find(table), npos);
+    TestSupport::WriteFile(dir + "/good.bin", Image("Fixed"));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.mark);
         WriteSystem(true, true, c.faults);
         std::vector<uint8_t> bad = Image("Maker1");
         bad[7] ^= c.damage ? 0x01 : 0x00;
         TestSupport::WriteFile(dir + "/fru1.bin", bad);
-        Result r = Orvane({"scan"});
+        Result r = Orvane("scan");
         EXPECT_EQ(r.code, 4);
         std::string marked = table;
         marked.replace(marked.find("board"), 5, c.mark);
-        EXPECT_NE(r.out.find(marked), std::string::npos) << r.out;
-        EXPECT_EQ(Orvane({"get", "1", "board.manufacturer"}).out, "Maker2\n");
-
-        TestSupport::WriteFile(dir + "/good.bin", Image("Fixed"));
-        for (const std::vector<std::string>& write :
-             {std::vector<std::string>{"set", "0", "board.serial_number", "SN22", "--commit"},
-              std::vector<std::string>{"set", "FRU1", "board.serial_number", "SN22", "--commit"},
-              std::vector<std::string>{"write", "0", "good.bin"},
-              std::vector<std::string>{"restore", "good.bin", "0"}}) {
+        EXPECT_NE(r.out.find(marked + (c.damage ? "damaged:\n" : "unreadable:\n") +
+                             "  0  FRU1                 2:0:20:00:20:01    0xC00700"),
+                  npos)
+            << r.out;
+        const std::string log = Log(), header = " cmd=11 data=[01 00 00 08]";
+        EXPECT_NE(log.find(header), npos);
+        EXPECT_EQ(log.find(header), log.rfind(header)) << "asked again";
+        EXPECT_EQ(Orvane("get 1 board.manufacturer").out, "Maker2\n");
+        EXPECT_EQ(Orvane("show FRU1").code, 4);
+        for (const char* write : {"set 0 board.serial_number SN22 --commit",
+                                  "set FRU1 board.serial_number SN22 --commit", "write 0 good.bin",
+                                  "restore good.bin 0"}) {
             r = Orvane(write);
-            EXPECT_EQ(r.code, 3) << write[0] << " " << write[1] << "\n" << r.err;
-            EXPECT_EQ(Log().find(" cmd=12 "), std::string::npos) << write[0];
+            EXPECT_EQ(r.code, 3) << write << "\n" << r.err;
+            EXPECT_EQ(Log().find(" cmd=12 "), npos) << write;
         }
         EXPECT_EQ(TestSupport::ReadFile(dir + "/fru1.bin"), bad);
         if (c.damage) {
-            r = Orvane({"write", "id:1", "good.bin"});
-            EXPECT_EQ(r.code, 0) << r.err;
-            EXPECT_EQ(Orvane({"get", "0", "board.manufacturer"}).out, "Fixed\n");
+            EXPECT_EQ(Orvane("write id:1 good.bin").code, 0);
+            EXPECT_EQ(Orvane("get 0 board.manufacturer").out, "Fixed\n");
         }
     }
 }
 
-TEST_F(PositionsTest, IdNamesTheBmcsLogicalDevices) {
+TEST_F(PositionsTest, EveryWayOfNamingAFru) {
     WriteSystem(true, true);
-    struct Case {
+    const struct {
         const char* fru;
-        int code;
-        const char* out;
+        const char* out; // "" when nothing is named (exit 1)
+    } cases[] = {
+        {"id:2", "Maker2\n"},
+        {"id:0", "Maker0\n"},
+        {"2:0:20:00:20:01", "Maker1\n"},
+        {"FRU2", "Maker2\n"},
+        {"2", "Maker0\n"},
+        {"id:7", ""},
+        {"4", ""},
+        {"id:x", ""},
     };
-    const Case cases[] = {
-        {"id:2", 0, "Maker2\n"},
-        {"id:0", 0, "Maker0\n"},
-        {"2:0:20:00:20:01", 0, "Maker1\n"},
-        {"FRU2", 0, "Maker2\n"},
-        {"2", 0, "Maker0\n"},
-        {"id:7", 1, ""},
-        {"4", 1, ""},
-        {"id:x", 1, ""},
-    };
-    for (const Case& c : cases) {
-        const Result r = Orvane({"get", c.fru, "board.manufacturer"});
-        EXPECT_EQ(r.code, c.code) << c.fru << "\n" << r.err;
+    for (const auto& c : cases) {
+        const Result r = Orvane(std::string("get ") + c.fru + " board.manufacturer");
+        EXPECT_EQ(r.code, *c.out ? 0 : 1) << c.fru << "\n" << r.err;
         EXPECT_EQ(r.out, c.out) << c.fru;
     }
 }
@@ -153,30 +140,29 @@ TEST_F(PositionsTest, IdNamesTheBmcsLogicalDevices) {
 // keeps the library's counts.
 TEST_F(PositionsTest, TheBmcsFru0WithoutARecord) {
     WriteSystem(true, false);
-    Result r = Orvane({"scan"});
+    Result r = Orvane("scan");
     EXPECT_EQ(r.code, 0) << r.err;
-    EXPECT_NE(r.out.find("4 FRU devices found, 4 read\n"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("  3  id:0   (no name)            2:0:20:FF:20:00    board  (no SDR "
-                         "record)\n"),
-              std::string::npos)
+    EXPECT_NE(r.out.find("4 FRU devices found, 4 read\n"), npos) << r.out;
+    EXPECT_NE(r.out.find("  3  id:0   (no name)            2:0:20:FF:20:00    board  "
+                         "(no SDR record)\n"),
+              npos)
         << r.out;
-    EXPECT_NE(Log().find("send rs=20 netfn=0A lun=00 cmd=11 data=[00 00 00 08]"), std::string::npos)
-        << Log();
-    r = Orvane({"show", "id:0"});
+    EXPECT_NE(Log().find("send rs=20 netfn=0A lun=00 cmd=11 data=[00 00 00 08]"), npos);
+    r = Orvane("show id:0");
     EXPECT_EQ(r.code, 0) << r.err;
     EXPECT_NE(r.out.find("FRU 3: (no name) at 2:0:20:FF:20:00\n  found without an SDR record\n"),
-              std::string::npos)
+              npos)
         << r.out;
-    EXPECT_NE(Orvane({"show", "--json"})
+    EXPECT_NE(Orvane("show --json")
                   .out.find("\"id\": \"id:0\",\n      \"name\": \"\",\n"
                             "      \"sdr_record\": false,"),
-              std::string::npos);
-    EXPECT_NE(Orvane({"props"}).out.find("Number of FRUs: 3\n"), std::string::npos);
+              npos);
+    EXPECT_NE(Orvane("props").out.find("Number of FRUs: 3\n"), npos);
 
     WriteSystem(false, false);
-    r = Orvane({"scan"});
+    r = Orvane("scan");
     EXPECT_EQ(r.code, 0) << r.err;
-    EXPECT_EQ(r.out.find("2:0:20:FF:20:00"), std::string::npos) << r.out;
-    EXPECT_EQ(r.err.find("orvane:"), std::string::npos) << r.err;
+    EXPECT_EQ(r.out.find("2:0:20:FF:20:00"), npos) << r.out;
+    EXPECT_EQ(r.err.find("orvane:"), npos) << r.err;
 }
 } // namespace

@@ -33,9 +33,22 @@ std::string LinesOf(const std::string& log, const std::string& function);
 // A text of the library, or "<null>".
 std::u16string Text(const OrvaneChar* text);
 std::u16string Wide(const std::string& text);
-// Deletes a long chain on a thread with a 128 KiB stack, which one frame per
-// link would overflow.
+// Runs destroy(chain) on a thread with a 128 KiB stack, which one frame per
+// link of a long chain would overflow.
 void DestroyOnSmallStack(void* (*destroy)(void*), void* chain);
+// A chain of links of type T (linked through next): the head and then
+// 20,000 more, deleted from the head on a small stack.
+template <typename T> void DeleteLongChain(T* head) {
+    T* tail = head;
+    for (int i = 0; i < 20000; ++i)
+        tail = tail->next = new T();
+    DestroyOnSmallStack(
+        [](void* chain) -> void* {
+            delete static_cast<T*>(chain);
+            return nullptr;
+        },
+        head);
+}
 // A host of the library: Initialize with the built-in catalogue choice while
 // this lives, DeInitialize and debug level 1 after.
 struct Host {

@@ -32,6 +32,8 @@ class CachingTransport {
 
     // Answers one request of the library.
     WireAnswer Send(const WireRequest& request);
+    // Forgets the FRU bytes held, so the next reads go to the wire.
+    void ForgetFruBytes() { fru_.Drop(); }
     // Writes the learned read sizes to the cache file when they changed.
     void Save();
 

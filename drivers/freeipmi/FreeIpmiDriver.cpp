@@ -197,6 +197,10 @@ ORVANE_DRIVER_EXPORT uint64_t OrvaneIpmiLibraryRequestCount(void) {
     return State().transport.LibraryRequests();
 }
 
+ORVANE_DRIVER_EXPORT void OrvaneDriverForgetReads(void) {
+    State().transport.ForgetFruBytes();
+}
+
 ORVANE_DRIVER_EXPORT void OrvaneDriverSetLog(void (*sink)(const char* line)) {
     DriverLog::SetSink(sink);
 }

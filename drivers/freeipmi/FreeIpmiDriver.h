@@ -18,6 +18,9 @@ ORVANE_DRIVER_EXPORT uint64_t OrvaneIpmiRequestCount(void);
 // The number of requests the library made of this module since it was
 // loaded (those answered from the module's caches included).
 ORVANE_DRIVER_EXPORT uint64_t OrvaneIpmiLibraryRequestCount(void);
+// Forgets the FRU bytes the read-ahead holds, so the next Read FRU Data of
+// any device goes to the wire (a backup or a verification read).
+ORVANE_DRIVER_EXPORT void OrvaneDriverForgetReads(void);
 // Routes the module's failure lines (the reason behind every non-zero
 // result) to the library's debug log; null routes them back to stderr.
 ORVANE_DRIVER_EXPORT void OrvaneDriverSetLog(void (*sink)(const char* line));

@@ -616,6 +616,10 @@ TEST_F(Caches, BytesNeverOutliveTheLoadOrAWrite) {
     device[70] ^= 0xFF;
     now += CachingTransport::kIdle + std::chrono::milliseconds(1);
     EXPECT_EQ(LibraryRead(transport, 0x20, 1, 100), device);
+    // And when the command asks for a read of the device itself (a backup).
+    device[90] ^= 0xFF;
+    transport.ForgetFruBytes();
+    EXPECT_EQ(LibraryRead(transport, 0x20, 1, 100), device);
 }
 
 TEST_F(Caches, ReadsPastTheEndGetTheControllersOwnAnswer) {

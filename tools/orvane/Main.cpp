@@ -8,6 +8,7 @@
 #include "app/Session.h"
 #include "cmd/CommandTable.h"
 #include "cmd/Commands.h"
+#include "device/FileOperand.h"
 #include "device/ImageSource.h"
 #include "view/Languages.h"
 #include "view/Terminal.h"
@@ -62,6 +63,12 @@ int RunWithSession(const Commands::Command& command, Options& options) {
     if (const std::string note = Languages::Choose(&options.language, &options.locale);
         !note.empty())
         Report::Say("%s\n", note.c_str());
+    // A simulated BMC's description that is a directory or a FIFO would stop
+    // the driver; a missing one the driver reports itself.
+    if (std::error_code ec; !options.system.empty() && std::filesystem::exists(options.system, ec))
+        if (const std::string problem = FileOperand::Check(options.system, FileOperand::kTextBytes);
+            !problem.empty())
+            return Report::Fail("%s\n", problem.c_str());
     ImageSource image;
     if (!options.image.empty()) {
         std::string error;

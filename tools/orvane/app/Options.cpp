@@ -31,7 +31,9 @@ const Valued kValued[] = {{"--driver", &Options::driver},
                           {"--hosts-file", &Options::hostsFile},
                           {"--fanout", &Options::fanout},
                           {"--host-timeout", &Options::hostTimeout},
-                          {"--out", &Options::out}};
+                          {"--out", &Options::out},
+                          {"--keep", &Options::keep},
+                          {"--older-than", &Options::olderThan}};
 
 // The options that stand alone.
 struct Flag {

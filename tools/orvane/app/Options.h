@@ -19,6 +19,9 @@ struct Options {
     const class ImageSource* imageSource = nullptr; // set when image is open
     // The fleet commands: host lists, workers at once, seconds per host, snapshot file.
     std::string hosts, hostsFile, fanout, hostTimeout, out;
+    // backups prune: how many backups to keep, and the age in days below
+    // which none is removed.
+    std::string keep, olderThan;
     int debugLevel = -1;
     // The options as they were given, in order, without their values, so that
     // the dispatcher can refuse one that the command does not take.

@@ -6,6 +6,7 @@
 #include "api/FruEdit.h"
 #include "api/ImageModel.h"
 #include "cmd/Commands.h"
+#include "decode/FieldEncoding.h"
 #include "device/FileOperand.h"
 #include "device/ImageSource.h"
 #include "device/RawImage.h"
@@ -56,6 +57,10 @@ bool LoadFile(Session& s, const std::string& path) {
 bool LoadSource(Session& s, const Options& o) {
     if (!o.file.empty())
         return LoadFile(s, o.file); // the file list is selected with the new FRU
+    // An image file is served as a device, but no repository is scanned for
+    // it: the load's progress lines would only mislead.
+    if (!o.image.empty())
+        SetProgressCallback(s.Api(), nullptr);
     if (!s.LoadSystem())
         return false;
     if (uint32_t status = SelectList(s.Api(), ORVANE_LIST_SYSTEM); status != ORVANE_OK) {
@@ -117,8 +122,8 @@ bool DescribeTarget(Session& s, const Options& o, const std::string* designation
         *position = 0;
         view->position = 0;
         view->name = o.imageSource->Name();
-        view->image = ImageModel::ParseImage(bytes, Wide(view->name));
-        view->image.accepted = false; // an image file is shown, not edited, on this path
+        // An image file is shown, not edited, on this path.
+        FruViews::FillSalvaged(bytes, Wide(view->name), view);
         view->address = FruAddress{2, 0, 0xFF, 0x20, 0x20, 0}; // the image's simulated device
         return true;
     }
@@ -328,4 +333,23 @@ int ResolveDevice(Session& s, const std::string& designation, FruAddress* addres
         SelectFru(s.Api(), **position);
     return kExitOk;
 }
+// The encoding a text keeps: the packed one its field uses when the text can
+// be stored there, else 8-bit text, and the user is told which.
+uint8_t KeepEncoding(const ImageModel::FieldImage& target, const std::string& key,
+                     const std::string& value, std::vector<uint8_t>* bytes) {
+    const auto kind = FieldEncoding::KindOf(target.typeLength);
+    if (!target.typed || kind == FieldEncoding::Kind::Text)
+        return FieldEncoding::TypeBits(FieldEncoding::Kind::Text);
+    const char* label = _(FieldEncoding::Label(kind));
+    if (auto packed = FieldEncoding::Encode(kind, value)) {
+        *bytes = *packed;
+        std::printf(_("%s: stored as %s, like the value it replaces\n"), key.c_str(), label);
+        return FieldEncoding::TypeBits(kind);
+    }
+    std::printf(_("%s: stored as 8-bit text; the value it replaces was %s, which "
+                  "cannot hold \"%s\"\n"),
+                key.c_str(), label, value.c_str());
+    return FieldEncoding::TypeBits(FieldEncoding::Kind::Text);
+}
+
 } // namespace Commands

@@ -55,4 +55,9 @@ bool FieldBytes(const FieldNames::Field& field, uint32_t index, const std::strin
 // typeBits other than 8-bit text (0xC0) store the bytes in that encoding.
 int ApplyValue(Session& s, const Options& o, const FieldNames::Field& field,
                const std::string& name, const std::vector<uint8_t>& bytes, uint8_t typeBits = 0xC0);
+// The type bits a text keeps in a field: the packed encoding the field uses
+// when the text can be stored there (*bytes then holds the packed bytes),
+// else 8-bit text; the user is told which (key names the field).
+uint8_t KeepEncoding(const ImageModel::FieldImage& target, const std::string& key,
+                     const std::string& value, std::vector<uint8_t>* bytes);
 } // namespace Commands

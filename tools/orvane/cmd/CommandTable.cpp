@@ -40,9 +40,12 @@ const Command kCommands[] = {
      N_("usage: orvane show [FRU] [--json]   or   orvane show --file CFG [--json]\n"
         "Every area and field with title and value as the library renders them;\n"
         "internal use and multi-record areas as hex. A damaged device (or image)\n"
-        "is shown from its raw bytes, each bad area with its reason, not editable;\n"
-        "--strict shows only what the library accepts. Damaged and unreadable\n"
-        "devices are listed at the end, and the exit code is then 4.\n"),
+        "is shown from its raw bytes, not editable: each area the library refuses\n"
+        "with what is wrong with it (checksums stored and computed, declared and\n"
+        "readable length, a missing end marker, an overlap) and every field that\n"
+        "can still be read, marked salvaged; --strict shows only what the library\n"
+        "accepts. Damaged and unreadable devices are listed at the end, and the exit\n"
+        "code is then 4, as it is for a damaged image.\n"),
      Access::kReads},
     {"get",
      Get,
@@ -119,8 +122,10 @@ const Command kCommands[] = {
         "from the file's. A device whose image no longer reads gets the file's\n"
         "whole image. --repack as for set --commit.\n"
         "FILE.bin: writes the raw image like orvane write, to FRU or to the device\n"
-        "named in a backup's file name (<time>-T-L-DA-B-CA-ID.bin), checked like\n"
-        "orvane write (--force, --dry-run).\n"),
+        "named in the backup's record (FILE.json beside it) or in its older name\n"
+        "(<time>-T-L-DA-B-CA-ID.bin), checked like orvane write (--force,\n"
+        "--dry-run). A backup whose record names another origin (host, in-band,\n"
+        "image file) or address than the target is refused (exit 3) unless --force.\n"),
      Access::kWrites},
     {"dump",
      Dump,
@@ -159,6 +164,27 @@ const Command kCommands[] = {
         "shows it), is refused (exit 3) unless --force. --dry-run lists what the\n"
         "write would change, area by area, and writes nothing. A position whose\n"
         "device was not read is refused; its address or id:N names it on purpose.\n"),
+     Access::kWrites},
+    {"repair",
+     Repair,
+     nullptr,
+     {1, 1, N_("takes one FRU, or --image FILE.bin")},
+     kImage,
+     {0, 0, N_("takes one FRU, or --image FILE.bin")},
+     kDryRun | kImage,
+     N_("usage: orvane repair FRU [--dry-run]   or   orvane repair --image FILE.bin [--dry-run]\n"
+        "Makes a damaged FRU image whole again where the fix is unambiguous, and says\n"
+        "each fix: the common header's checksum; an info area's checksum when its\n"
+        "fields reach the end marker inside the area; an info area's length byte when\n"
+        "the end marker and checksum fit fewer 8-byte blocks and the shorter area\n"
+        "stays clear of the next area (it is never grown); multi-record header and\n"
+        "data checksums and the last record's end-of-list bit when the records chain\n"
+        "cleanly. Anything else (no end marker, overlapping areas, an unknown format\n"
+        "version, an area past the device) is refused with exit 3 and nothing is\n"
+        "written. The repaired image is written like orvane write: backup, the bytes\n"
+        "that differ, read back and compared, rolled back on a difference. The field\n"
+        "values stay what orvane show read from the damaged bytes. --dry-run prints\n"
+        "the fixes and the bytes that would change.\n"),
      Access::kWrites},
     {"props",
      Props,
@@ -206,6 +232,22 @@ const Command kCommands[] = {
         "Per host, the FRUs added and removed (by address) and the fields changed.\n"
         "Exit code 0 no differences, 1 differences, 2 trouble.\n"),
      Access::kReads},
+    {"backups",
+     nullptr,
+     Backups,
+     {0, 1, N_("takes list or prune")},
+     0,
+     {},
+     kJson | kKeep | kOlderThan,
+     N_("usage: orvane backups [list] [--json]\n"
+        "       orvane backups prune --keep N [--older-than DAYS]\n"
+        "list: the backups in the backup folder, newest first: origin (the host,\n"
+        "in-band, the image file or the simulated system), address, FRU name, size\n"
+        "and UTC time, then the raw image's path.\n"
+        "prune: keeps the N newest backups and the newest backup of every FRU\n"
+        "(origin and address), and removes the others, oldest included; with\n"
+        "--older-than only those older than DAYS days.\n"),
+     Access::kReads},
 };
 
 // Every option of the table: its bit, its name and its help line.
@@ -219,8 +261,8 @@ const OptionText kOptions[] = {
     {kCommit, "--commit", N_("  --commit             write the change to the device\n")},
     {kSave, "--save", N_("  --save CFG           write the changed FRU to a configuration file\n")},
     {kForce, "--force",
-     N_("  --force              store a one-byte text, or write an image that does\n"
-        "                       not read, all the same\n")},
+     N_("  --force              all the same: store a one-byte text, write an image\n"
+        "                       that does not read, restore another origin's backup\n")},
     {kStrict, "--strict", N_("  --strict             show only what the library accepts\n")},
     {kRepack, "--repack",
      N_("  --repack             move the areas to where the commit writes them and\n"
@@ -229,7 +271,7 @@ const OptionText kOptions[] = {
     {kShrink, "--shrink", N_("  --shrink             give back an area's unused 8-byte blocks\n")},
     {kDryRun, "--dry-run",
      N_("  --dry-run            show what would be written, write nothing (set --grow\n"
-        "                       or --shrink, write, restore FILE.bin)\n")},
+        "                       or --shrink, write, restore FILE.bin, repair)\n")},
     {kFile, "--file", N_("  --file CFG           the FRU of a configuration file\n")},
     {kImage, "--image", N_("  --image FILE.bin     a raw FRU image file as the one FRU\n")},
     {kHosts, "--hosts", N_("  --hosts LIST         many BMCs: bmc[01-64].net,10.1.2.3\n")},
@@ -240,6 +282,9 @@ const OptionText kOptions[] = {
     {kHostTimeout, "--host-timeout",
      N_("  --host-timeout S     seconds one BMC may take (default 60)\n")},
     {kOut, "--out", N_("  --out FILE           write the JSON lines to FILE\n")},
+    {kKeep, "--keep", N_("  --keep N             backups prune: keep the N newest backups\n")},
+    {kOlderThan, "--older-than",
+     N_("  --older-than DAYS    backups prune: remove only backups older than DAYS\n")},
 };
 
 // Every command takes these.
@@ -312,10 +357,12 @@ std::string Overview() {
           "  dump FRU FILE.bin        save the device's raw bytes\n"
           "  build CFG FILE.bin       write the binary image of a configuration file\n"
           "  write FRU FILE.bin       write a raw image to the device\n"
+          "  repair FRU               fix the checksums and lengths of a damaged FRU\n"
           "  props                    the system properties\n"
           "  check ADDRESS            check the FRU header at an address\n"
           "  inventory --hosts LIST   every host's FRUs as JSON Lines (--out FILE)\n"
           "  diff OLD NEW             what changed between two inventories\n"
+          "  backups [list|prune]     the backups, newest first; prune --keep N\n"
           "\n"
           "FRU: a position (orvane scan; every located device has one), id:N (the BMC's\n"
           "     FRU device N), an address T:L:DA:B:CA:ID, or a name.\n"
@@ -328,17 +375,21 @@ std::string Overview() {
     text += _(kGlobalHelp);
     text += _(kSessionHelp);
     return text + "\n" +
-           _("Every write (set --commit, restore, write) first saves the device as a\n"
-             "configuration file and a raw image into the backup folder, reads the\n"
-             "device back afterwards and, when it differs, writes the raw image back.\n"
+           _("Every write (set --commit, restore, write) first reads the device twice\n"
+             "(the reads must agree) and saves it as a raw image, with its origin,\n"
+             "address, name and time, and as a configuration file where one can hold\n"
+             "it, into the backup folder; it reads the device back afterwards and,\n"
+             "when a written byte differs, writes the backup's bytes back there.\n"
              "\n"
              "exit codes: 0 done; 1 a library, driver or system call failed (the reason\n"
              "            on standard error); 2 bad command line; 3 refused by the\n"
              "            command's checks (layout, size, one-byte text, restore\n"
-             "            mismatch), or the FRU has no such field or area, or that\n"
-             "            area is damaged; nothing written; 4 partial: scan or show\n"
-             "            listed FRU devices that are damaged or could not be read;\n"
-             "            5 over --hosts: some hosts failed (the others' results are given)\n"
+             "            mismatch, a repair that would guess), or the FRU has no\n"
+             "            such field or area, or that area is damaged; nothing\n"
+             "            written; 4 partial: scan or show listed FRU devices that are\n"
+             "            damaged or could not be read, or show --image read a damaged\n"
+             "            image; 5 over --hosts: some hosts failed (the others' results\n"
+             "            are given)\n"
              "With --json a failure prints {\"error\", \"status\", \"exit_code\"} on\n"
              "standard output; JSON is English and UTF-8 whatever the locale.\n");
 }

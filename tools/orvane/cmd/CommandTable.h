@@ -28,6 +28,8 @@ enum Option : uint32_t {
     kFanout = 1u << 13,
     kHostTimeout = 1u << 14,
     kOut = 1u << 15,
+    kKeep = 1u << 16,
+    kOlderThan = 1u << 17,
 };
 
 // How many operands a command takes; pairs: those beyond min come in pairs.

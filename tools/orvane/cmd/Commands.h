@@ -19,8 +19,11 @@ int Check(Session& s, const Options& o);
 int Dump(Session& s, const Options& o);
 int Build(Session& s, const Options& o);
 int Write(Session& s, const Options& o);
+int Repair(Session& s, const Options& o);
 // The fleet commands, which need no library state of their own: scan, show
 // and inventory over --hosts/--hosts-file, and diff of two snapshots.
 int Inventory(const Options& o);
 int Diff(const Options& o);
+// The backups of the backup folder: list and prune.
+int Backups(const Options& o);
 } // namespace Commands

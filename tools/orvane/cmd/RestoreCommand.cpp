@@ -27,24 +27,6 @@
 
 namespace Commands {
 namespace {
-// The address in a backup's name: <time>-T-L-DA-B-CA-ID[-n].bin.
-std::optional<FruAddress> AddressInName(const std::string& path) {
-    std::vector<std::string> parts;
-    std::string stem = std::filesystem::path(path).stem().string(), part;
-    for (char c : stem + "-") {
-        if (c == '-') {
-            parts.push_back(part);
-            part.clear();
-        } else {
-            part += c;
-        }
-    }
-    if (parts.size() != 7 && parts.size() != 8)
-        return std::nullopt;
-    return FruAddress::Parse(parts[1] + ":" + parts[2] + ":" + parts[3] + ":" + parts[4] + ":" +
-                             parts[5] + ":" + parts[6]);
-}
-
 // The space an info area's fields and padding fill: the same for two areas of
 // one kind exactly when their lengths are equal.
 uint64_t Footprint(const ImageModel::AreaImage& area) {
@@ -180,7 +162,7 @@ int RestoreImage(Session& s, const Options& o) {
     }
     if (int code = ImageCheck::Admit(o, o.operands[0], image))
         return code;
-    const auto named = AddressInName(o.operands[0]);
+    const auto named = BackupAddress(o.operands[0]);
     if (o.operands.size() == 1 && !named)
         return Usage("restore", Text::Format(_("cannot tell the device from the name %s; name "
                                                "it: orvane restore FILE.bin FRU"),
@@ -191,6 +173,8 @@ int RestoreImage(Session& s, const Options& o) {
     std::optional<uint32_t> position;
     const std::string device = o.operands.size() == 2 ? o.operands[1] : address.Format();
     if (int code = ResolveDevice(s, device, &address, &position, true))
+        return code;
+    if (int code = CheckBackupOrigin(o, o.operands[0], address))
         return code;
     if (o.dryRun)
         return ImageCheck::DryRun(address, image);
@@ -218,6 +202,8 @@ int Restore(Session& s, const Options& o) {
     if (uint32_t status = SelectList(s.Api(), ORVANE_LIST_SYSTEM); status != ORVANE_OK)
         return s.Fail(_("selecting the system list"), status);
     const FruAddress& a = saved.address;
+    if (int code = CheckBackupOrigin(o, o.operands[0], a))
+        return code;
     const std::optional<uint32_t> position = PositionAt(s, a);
     if (!position)
         return RestoreUnread(s, o, a);

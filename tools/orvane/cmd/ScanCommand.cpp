@@ -40,7 +40,12 @@ int Scan(Session& s, const Options& o) {
         Render::Json(stdout, frus, Unreadable::Json(slots));
         return code;
     }
-    std::printf(_("%u FRU devices found, %u read\n"), static_cast<uint32_t>(all.size()),
+    // The devices the SDR locates (more than get positions when over 17), and
+    // the BMC's FRU 0 when it was found without a record.
+    uint32_t located = 0, loaded = 0;
+    GetNumberOfFrus(s.Api(), &located, &loaded);
+    const bool probed = !slots.empty() && slots.back().withoutRecord;
+    std::printf(_("%u FRU devices found, %u read\n"), located + (probed ? 1 : 0),
                 static_cast<uint32_t>(frus.size()));
     std::printf("%3s  %s %s %s %s\n", "#", Text::Padded(_("id"), 6).c_str(),
                 Text::Padded(_("name"), 20).c_str(), Text::Padded(_("address"), 18).c_str(),

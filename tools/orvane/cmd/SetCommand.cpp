@@ -4,6 +4,7 @@
 #include "api/FruEdit.h"
 #include "api/ImageModel.h"
 #include "cmd/CommandSupport.h"
+#include "cmd/RawEdit.h"
 #include "decode/FieldEncoding.h"
 #include "device/Backup.h"
 #include "device/GuardedWrite.h"
@@ -136,25 +137,6 @@ struct Change {
     std::string name, value;
 };
 
-// The encoding a text keeps: the packed one its field uses when the text can
-// be stored there, else 8-bit text, and the user is told which.
-uint8_t KeepEncoding(const ImageModel::FieldImage& target, const std::string& key,
-                     const std::string& value, std::vector<uint8_t>* bytes) {
-    const auto kind = FieldEncoding::KindOf(target.typeLength);
-    if (!target.typed || kind == FieldEncoding::Kind::Text)
-        return FieldEncoding::TypeBits(FieldEncoding::Kind::Text);
-    const char* label = _(FieldEncoding::Label(kind));
-    if (auto packed = FieldEncoding::Encode(kind, value)) {
-        *bytes = *packed;
-        std::printf(_("%s: stored as %s, like the value it replaces\n"), key.c_str(), label);
-        return FieldEncoding::TypeBits(kind);
-    }
-    std::printf(_("%s: stored as 8-bit text; the value it replaces was %s, which "
-                  "cannot hold \"%s\"\n"),
-                key.c_str(), label, value.c_str());
-    return FieldEncoding::TypeBits(FieldEncoding::Kind::Text);
-}
-
 // Sets every named field of the selected FRU; *changed gets the areas set.
 int ApplyChanges(Session& s, const Options& o, const FruView& view,
                  const std::vector<Change>& changes, std::set<int32_t>* changed) {
@@ -213,6 +195,13 @@ int SetRebuilt(Session& s, const Options& o, const FruView& view, const GuardedW
     std::printf(_("nothing was written (--dry-run)\n"));
     return kExitOk;
 }
+// set of an image the library refuses only for where its areas lie.
+int SetRaw(Session& s, const Options& o, const FruView& view, const std::vector<Change>& changes) {
+    std::vector<RawEdit::Change> raw;
+    for (const Change& c : changes)
+        raw.push_back({c.field, c.name, c.value});
+    return RawEdit::Set(s, o, view, raw);
+}
 } // namespace
 
 int Set(Session& s, const Options& o) {
@@ -230,7 +219,11 @@ int Set(Session& s, const Options& o) {
         return kExitLibrary;
     if (!o.SingleFru())
         if (const auto at = Unreadable::Named(s, o.operands[0])) {
-            const DeviceAccess::LocatedDevice& d = s.Slots()[*at].device;
+            DeviceAccess::LocatedDevice d = s.Slots()[*at].device;
+            if (FruView view; d.damaged &&
+                              Unreadable::Describe(&d, static_cast<uint32_t>(*at), &view) &&
+                              RawEdit::OnlyMisplaced(view))
+                return SetRaw(s, o, view, changes);
             return Report::Refused(_("FRU %zu (%s at %s) was not read (0x%08X: %s); it cannot be "
                                      "changed, and nothing was written (orvane show %zu tells "
                                      "more)\n"),
@@ -241,9 +234,12 @@ int Set(Session& s, const Options& o) {
     FruView view;
     if (!DescribeTarget(s, o, &o.operands[0], &position, &view))
         return kExitLibrary;
+    if (!view.image.accepted && RawEdit::OnlyMisplaced(view))
+        return SetRaw(s, o, view, changes);
     if (!view.image.accepted)
         return Report::Refused(_("the FRU is damaged and shown from its raw bytes; it cannot be "
-                                 "changed (orvane show names the damaged areas)\n"));
+                                 "changed (orvane show names the damaged areas, orvane repair "
+                                 "fixes what is unambiguous)\n"));
     GuardedWrite::Target target{{}, position};
     s.SelectedAddress(&target.address);
     if (o.grow || o.shrink)

@@ -48,7 +48,9 @@ int Show(Session& s, const Options& o) {
         frus.resize(1);
         if (!DescribeTarget(s, o, o.operands.empty() ? nullptr : &o.operands[0], &position,
                             &frus[0]))
-            return deviceFailed ? kExitPartial : kExitLibrary;
+            // --strict of an image the library refuses: damaged, like a device.
+            return deviceFailed || (o.strict && !o.image.empty() && s.Count() == 0) ? kExitPartial
+                                                                                    : kExitLibrary;
     } else if (!DescribeAll(s, o, &frus)) {
         return kExitLibrary;
     }
@@ -69,10 +71,10 @@ int Show(Session& s, const Options& o) {
     }
     if (deviceFailed || failed)
         return kExitPartial;
-    // An image without a readable common header shows nothing of a FRU.
+    // A damaged image file is told apart from a sound one like a damaged device.
     for (const auto& fru : frus)
-        if (!FruViews::Problem(fru).empty())
-            return kExitLibrary;
+        if (!fru.image.accepted)
+            return kExitPartial;
     return kExitOk;
 }
 } // namespace Commands

@@ -20,9 +20,11 @@ int Commit(Session& s, const Options& o, const Target& target, const Edit& edit)
     if (!edit.repack)
         if (int code = SafeCommit::GuardLayout(address, 0))
             return code;
-    // A refusal from here on removes the backup again (PendingBackup).
+    // A refusal from here on removes the backup again (PendingBackup). The
+    // change is built on the library's FRU, so the backup must agree with it.
     Commands::PendingBackup backup;
-    if (int code = Commands::TakeBackup(s, o, address, PositionOf(target), &backup))
+    const Commands::HeldImage held = Commands::HeldBy(FruEdit::SelectedFru());
+    if (int code = Commands::TakeBackup(s, o, address, PositionOf(target), &backup, &held))
         return code;
     bool changed = false;
     if (int code = edit.change(&changed))
@@ -43,14 +45,26 @@ int Commit(Session& s, const Options& o, const Target& target, const Edit& edit)
     return SafeCommit::Commit(s, address, backup);
 }
 
-int Rebuild(Session& s, const Options& o, const Target& target, const MakeImage& make) {
+namespace {
+// A raw image made after the backup; built on the library's FRU too when the
+// target has one (its changed areas are re-encoded from it).
+int RebuildFrom(Session& s, const Options& o, const Target& target, const MakeImage& make,
+                bool onFru) {
     Commands::PendingBackup backup;
-    if (int code = Commands::TakeBackup(s, o, target.address, PositionOf(target), &backup))
+    const Commands::HeldImage held =
+        onFru && target.position ? Commands::HeldBy(FruEdit::SelectedFru()) : Commands::HeldImage{};
+    if (int code = Commands::TakeBackup(s, o, target.address, PositionOf(target), &backup,
+                                        held.bytes.empty() ? nullptr : &held))
         return code;
     std::vector<uint8_t> image;
     if (int code = make(backup.raw, &image))
         return code;
     return SafeCommit::WriteImage(target.address, image, backup);
+}
+} // namespace
+
+int Rebuild(Session& s, const Options& o, const Target& target, const MakeImage& make) {
+    return RebuildFrom(s, o, target, make, true);
 }
 
 int Write(Session& s, const Options& o, const Target& target, const std::vector<uint8_t>& image) {
@@ -62,9 +76,10 @@ int Write(Session& s, const Options& o, const Target& target, const std::vector<
                                     : _("refusing to write %zu bytes to %s: the device can "
                                         "address %zu bytes; nothing was written\n"),
                                image.size(), target.address.Format().c_str(), limit);
-    return Rebuild(s, o, target, [&](const std::vector<uint8_t>&, std::vector<uint8_t>* out) {
+    const auto given = [&](const std::vector<uint8_t>&, std::vector<uint8_t>* out) {
         *out = image;
         return kExitOk;
-    });
+    };
+    return RebuildFrom(s, o, target, given, false);
 }
 } // namespace GuardedWrite

@@ -1,6 +1,6 @@
 // The one way the command writes a device: the layout guard, a verified
 // backup, the change, the guard again, the write, then the device read back
-// and, on any difference, rolled back from the backup.
+// and, on any difference in what was written, rolled back from the backup.
 #pragma once
 #include "app/Options.h"
 #include "app/Session.h"

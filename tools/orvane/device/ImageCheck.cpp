@@ -67,9 +67,11 @@ std::string Problem(const std::vector<uint8_t>& image, const std::string& name) 
 }
 
 int Admit(const Options& o, const std::string& file, const std::vector<uint8_t>& image) {
-    const std::string problem = Problem(image, file);
+    std::string problem = Problem(image, file);
     if (problem.empty())
         return kExitOk;
+    if (problem.back() == '.') // the library's sentences go inside this one
+        problem.pop_back();
     if (!o.force)
         return Report::Refused(_("refusing to write %s: %s; nothing was written (--force "
                                  "writes it all the same)\n"),

@@ -83,7 +83,10 @@ std::string Extents(const ImageModel::ImageView& view, std::vector<Extent>* exte
     if (!view.headerValid)
         return _("the image has no valid common header");
     for (const ImageModel::AreaImage& a : view.areas) {
-        if (a.problem != ImageModel::AreaProblem::None)
+        // An internal use area after the areas that follow it is sound; it
+        // moves like any other area.
+        if (a.problem != ImageModel::AreaProblem::None &&
+            a.problem != ImageModel::AreaProblem::Placement)
             return Format(_("the %s area is damaged (orvane show names the problem); the areas "
                             "cannot be moved"),
                           FieldNames::AreaKey(a.kind));

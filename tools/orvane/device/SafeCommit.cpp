@@ -28,71 +28,148 @@ void CommitProgress(uint32_t phase, const OrvaneChar* text, uint32_t done, uint3
         Session::ShowProgress(phase, text, done, total);
 }
 
-// Writes those bytes of want that the device does not hold yet (all of them
-// when it cannot be read): fewer writes, and nothing past what differs.
-uint32_t WriteDifferences(const FruAddress& device, const std::vector<uint8_t>& want) {
-    const uint32_t size = static_cast<uint32_t>(want.size());
-    std::vector<uint8_t> have;
-    if (DeviceAccess::ReadDevice(device, 0, size, &have) != 0 || have.size() != size)
-        return DeviceAccess::WriteDevice(device, 0, want);
-    for (uint32_t i = 0; i < size; ++i) {
-        if (have[i] == want[i])
+// Runs [first, end) of marked offsets.
+using Runs = std::vector<std::pair<uint32_t, uint32_t>>;
+Runs RunsOf(const std::vector<bool>& marks) {
+    Runs runs;
+    for (uint32_t i = 0; i < marks.size(); ++i) {
+        if (!marks[i])
             continue;
         uint32_t end = i;
-        while (end < size && have[end] != want[end])
+        while (end < marks.size() && marks[end])
             ++end;
-        if (const uint32_t status = DeviceAccess::WriteDevice(
-                device, i, std::vector<uint8_t>(want.begin() + i, want.begin() + end)))
-            return status;
+        runs.emplace_back(i, end);
         i = end;
     }
+    return runs;
+}
+
+// Writes the bytes of image at each run; 0 or the failed write's status.
+uint32_t WriteRuns(const FruAddress& device, const std::vector<uint8_t>& image, const Runs& runs) {
+    for (const auto& [first, end] : runs)
+        if (const uint32_t status = DeviceAccess::WriteDevice(
+                device, first, std::vector<uint8_t>(image.begin() + first, image.begin() + end)))
+            return status;
     return 0;
 }
 
-// Writes the raw backup back where the device differs from it, then reads it
-// again and compares. Returns kExitLibrary.
-int RollBack(const FruAddress& address, const Commands::PendingBackup& backup) {
-    Report::Say(_("writing %s back to the device\n"), backup.bin.c_str());
-    const FruAddress device = address;
-    const uint32_t size = static_cast<uint32_t>(backup.raw.size());
-    std::vector<uint8_t> back;
-    const uint32_t written = WriteDifferences(device, backup.raw);
-    const uint32_t read = written ? written : DeviceAccess::ReadDevice(device, 0, size, &back);
-    if (written == 0 && read == 0 && back == backup.raw) {
-        return Report::Fail(_("the device at %s is as before (%zu bytes read back and "
-                              "compared); the backup stays in %s\n"),
-                            address.Format().c_str(), backup.raw.size(), backup.Describe().c_str());
+// Reads the runs of the device itself into *got (offsets outside them keep
+// hoped's bytes). When a read differs from hoped the device is read again
+// until two reads agree, so one flaky answer neither fails nor passes a
+// check. "" when *got holds the device's bytes, else why it does not.
+std::string ReadSettled(const FruAddress& device, const Runs& runs,
+                        const std::vector<uint8_t>& hoped, std::vector<uint8_t>* got) {
+    std::vector<std::vector<uint8_t>> reads;
+    while (reads.size() < 3) {
+        std::vector<uint8_t> image = hoped;
+        for (const auto& [first, end] : runs) {
+            std::vector<uint8_t> piece;
+            if (const uint32_t status = Commands::ReadFresh(device, first, end - first, &piece))
+                return Text::Format(_("the device could not be read back (0x%08X)"), status);
+            std::copy_n(piece.begin(), std::min<size_t>(piece.size(), end - first),
+                        image.begin() + first);
+        }
+        for (const auto& earlier : reads)
+            if (earlier == image) {
+                *got = image;
+                return "";
+            }
+        if (image == hoped) {
+            *got = image;
+            return "";
+        }
+        reads.push_back(std::move(image));
     }
-    if (written || read)
-        Report::Say(_("the rollback failed (0x%08X): the device at %s is NOT as "
-                      "before; orvane restore %s tries again\n"),
-                    written ? written : read, address.Format().c_str(), backup.bin.c_str());
+    return Text::Format(_("no two reads of the device agree (they differ at %s)"),
+                        RawImage::Differences(reads[0], reads[1]).c_str());
+}
+
+// Puts the backup's bytes back at the marked offsets (those the write
+// changed) where the device no longer holds them, then reads every marked
+// offset again and compares. Returns kExitLibrary.
+int RollBack(const FruAddress& address, const Commands::PendingBackup& backup,
+             std::vector<bool> changed) {
+    const Runs runs = RunsOf(changed);
+    const size_t checked = static_cast<size_t>(std::count(changed.begin(), changed.end(), true));
+    std::vector<uint8_t> now, back;
+    if (ReadSettled(address, runs, backup.raw, &now).empty())
+        for (size_t i = 0; i < changed.size(); ++i)
+            changed[i] = changed[i] && now[i] != backup.raw[i];
+    const size_t count = static_cast<size_t>(std::count(changed.begin(), changed.end(), true));
+    Report::Say(_("writing %zu bytes of %s back to the device\n"), count, backup.bin.c_str());
+    std::string problem;
+    if (const uint32_t status = WriteRuns(address, backup.raw, RunsOf(changed)))
+        problem = Text::Format(_("the rollback failed (0x%08X)"), status);
     else
-        Report::Say(_("the device at %s is NOT as before (it differs from %s at "
-                      "%s); orvane restore %s tries again\n"),
+        problem = ReadSettled(address, runs, backup.raw, &back);
+    if (problem.empty() && back == backup.raw) {
+        return Report::Fail(_("the device at %s is as before (%zu bytes read back and compared, "
+                              "%zu of them written back); the backup stays in %s\n"),
+                            address.Format().c_str(), checked, count, backup.Describe().c_str());
+    }
+    if (!problem.empty())
+        Report::Say(_("%s: the device at %s is NOT as before; orvane restore %s tries again\n"),
+                    problem.c_str(), address.Format().c_str(), backup.bin.c_str());
+    else
+        Report::Say(_("the device at %s is NOT as before (it differs from %s at %s); orvane "
+                      "restore %s tries again\n"),
                     address.Format().c_str(), backup.bin.c_str(),
                     RawImage::Differences(backup.raw, back).c_str(), backup.bin.c_str());
     return kExitLibrary;
 }
 
-// Reads back `expected.size()` bytes and compares those that `meant` marks.
-// "" when they agree, else the offsets that differ or the read's failure.
-std::string Verify(const FruAddress& address, const std::vector<uint8_t>& expected,
-                   const std::vector<bool>& meant) {
-    std::vector<uint8_t> back;
-    if (const uint32_t status =
-            DeviceAccess::ReadDevice(address, 0, static_cast<uint32_t>(expected.size()), &back)) {
-        char text[64];
-        std::snprintf(text, sizeof text, _("the device could not be read back (0x%08X)"), status);
-        return text;
-    }
-    std::vector<uint8_t> want = expected, have = back;
-    for (size_t i = 0; i < want.size(); ++i)
-        if (!meant[i])
+// What a write must leave on the device: the backup with the written bytes
+// put over it, and which offsets the write wrote.
+struct Expected {
+    std::vector<uint8_t> image;
+    std::vector<bool> written;
+};
+
+// The offsets whose bytes a rollback puts back: those the write wrote where
+// the device should or does now differ from the backup.
+std::vector<bool> Changed(const Expected& e, const std::vector<uint8_t>& before,
+                          const std::vector<uint8_t>* device) {
+    std::vector<bool> changed(before.size(), false);
+    for (size_t i = 0; i < before.size() && i < e.image.size(); ++i)
+        changed[i] =
+            e.written[i] && (e.image[i] != before[i] || (device && (*device)[i] != before[i]));
+    return changed;
+}
+
+// Reads the device back after a write (writeStatus 0) and judges it: the
+// written bytes must be as meant, or the changed ones are rolled back; the
+// others must still be the backup's, or that is reported (the write did not
+// touch them, so nothing is put back). Returns -1 when all is as meant.
+int Settle(const FruAddress& address, Commands::PendingBackup& backup, const Expected& e,
+           const char* what) {
+    std::vector<uint8_t> device;
+    std::string problem =
+        ReadSettled(address, {{0, static_cast<uint32_t>(e.image.size())}}, e.image, &device);
+    std::vector<uint8_t> want = e.image, have = device;
+    for (size_t i = 0; problem.empty() && i < want.size(); ++i)
+        if (!e.written[i])
             want[i] = have[i];
-    return want == have ? ""
-                        : Text::Format(_("the device differs at %s"),
-                                       RawImage::Differences(want, have).c_str());
+    if (problem.empty() && want != have)
+        problem =
+            Text::Format(_("the device differs at %s"), RawImage::Differences(want, have).c_str());
+    if (!problem.empty()) {
+        Report::Say(what, problem.c_str());
+        return RollBack(address, backup,
+                        Changed(e, backup.raw, device.empty() ? nullptr : &device));
+    }
+    // The bytes the write did not touch, beside the backup's.
+    std::vector<uint8_t> before = backup.raw, now = device;
+    now.resize(before.size());
+    for (size_t i = 0; i < before.size(); ++i)
+        if (e.written[i])
+            now[i] = before[i];
+    if (before != now)
+        return Report::Fail(_("the bytes written to %s are as meant, but the device differs from "
+                              "the backup at %s, where nothing was written; that is not rolled "
+                              "back; the backup stays in %s\n"),
+                            address.Format().c_str(), RawImage::Differences(before, now).c_str(),
+                            backup.Describe().c_str());
+    return -1;
 }
 } // namespace
 
@@ -119,14 +196,13 @@ int Commit(Session& s, const FruAddress& address, Commands::PendingBackup& backu
     FruEdit::LayoutCommit(FruEdit::SelectedFru(), &layout);
     // What the device must hold afterwards: the backup, with the header and
     // every area the commit writes put over it.
-    std::vector<uint8_t> expected = backup.raw;
-    expected.resize(std::max<size_t>(expected.size(), layout.end), 0xFF);
-    std::vector<bool> meant(expected.size(), false);
-    std::fill(meant.begin(), meant.begin() + static_cast<long>(backup.raw.size()), true);
+    Expected e{backup.raw, {}};
+    e.image.resize(std::max<size_t>(e.image.size(), layout.end), 0xFF);
+    e.written.assign(e.image.size(), false);
     auto put = [&](uint32_t offset, const std::vector<uint8_t>& bytes) {
-        for (size_t i = 0; i < bytes.size() && offset + i < expected.size(); ++i) {
-            expected[offset + i] = bytes[i];
-            meant[offset + i] = true;
+        for (size_t i = 0; i < bytes.size() && offset + i < e.image.size(); ++i) {
+            e.image[offset + i] = bytes[i];
+            e.written[offset + i] = true;
         }
     };
     put(0, layout.header);
@@ -147,31 +223,38 @@ int Commit(Session& s, const FruAddress& address, Commands::PendingBackup& backu
     Session::EndProgress();
     if (status != ORVANE_OK) {
         s.Fail(_("committing the FRU"), status);
-        return RollBack(address, backup);
+        return RollBack(address, backup, Changed(e, backup.raw, nullptr));
     }
-    if (const std::string problem = Verify(address, expected, meant); !problem.empty()) {
-        Report::Say(_("the commit did not leave the device as meant: %s\n"), problem.c_str());
-        return RollBack(address, backup);
-    }
+    if (int code =
+            Settle(address, backup, e, _("the commit did not leave the device as meant: %s\n"));
+        code >= 0)
+        return code;
     std::printf(
         _("committed and verified (%zu bytes read back); the previous contents are in %s\n"),
-        expected.size(), backup.Describe().c_str());
+        e.image.size(), backup.Describe().c_str());
     return kExitOk;
 }
 
 int WriteImage(const FruAddress& address, const std::vector<uint8_t>& image,
                Commands::PendingBackup& backup) {
+    // Only the bytes that differ from what the device holds are written.
+    Expected e{backup.raw, {}};
+    e.image.resize(std::max(e.image.size(), image.size()), 0xFF);
+    e.written.assign(e.image.size(), false);
+    for (size_t i = 0; i < image.size(); ++i) {
+        e.written[i] = i >= backup.raw.size() || image[i] != backup.raw[i];
+        e.image[i] = image[i];
+    }
     backup.Keep();
-    if (const uint32_t status = WriteDifferences(address, image)) {
+    if (const uint32_t status = WriteRuns(address, e.image, RunsOf(e.written))) {
         Report::Say(_("writing the image to %s failed (0x%08X)\n"), address.Format().c_str(),
                     status);
-        return RollBack(address, backup);
+        return RollBack(address, backup, Changed(e, backup.raw, nullptr));
     }
-    if (const std::string problem = Verify(address, image, std::vector<bool>(image.size(), true));
-        !problem.empty()) {
-        Report::Say(_("the write did not leave the device as meant: %s\n"), problem.c_str());
-        return RollBack(address, backup);
-    }
+    if (int code =
+            Settle(address, backup, e, _("the write did not leave the device as meant: %s\n"));
+        code >= 0)
+        return code;
     std::printf(_("wrote and verified %zu bytes at %s; the previous contents are in %s\n"),
                 image.size(), address.Format().c_str(), backup.Describe().c_str());
     return kExitOk;

@@ -1,6 +1,6 @@
 // Writing a device so that it is never left broken: the layout guard before a
 // commit, the commit verified by reading the device back, and the rollback
-// from the raw backup when anything differs.
+// of the bytes it changed from the raw backup when they differ.
 #pragma once
 #include "app/Session.h"
 #include "device/Backup.h"
@@ -18,12 +18,16 @@ int GuardLayout(const FruAddress& address, uint32_t deviceLength);
 
 // Commits the selected FRU of the system list (the device at address, whose
 // backup is taken), then reads the device back and compares every byte the
-// commit meant to leave there. A failed or differing commit is rolled back
-// from the raw backup, which is verified too. Returns the exit code.
+// commit wrote with what it meant to leave there, and the bytes it did not
+// write with the backup. A failed or differing commit is rolled back: the
+// backup's bytes go back at the offsets the commit changed, and only there,
+// and are read back; a difference where nothing was written is reported,
+// not rolled back. Returns the exit code.
 int Commit(Session& s, const FruAddress& address, Commands::PendingBackup& backup);
 
-// Writes a whole raw image at offset 0 of the device, verified and rolled
-// back like a commit. Returns the exit code.
+// Writes a whole raw image at offset 0 of the device (only the bytes that
+// differ from the backup), verified and rolled back like a commit. Returns
+// the exit code.
 int WriteImage(const FruAddress& address, const std::vector<uint8_t>& image,
                Commands::PendingBackup& backup);
 } // namespace SafeCommit

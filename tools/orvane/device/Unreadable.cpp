@@ -36,8 +36,8 @@ bool Describe(DeviceAccess::LocatedDevice* device, uint32_t position, FruView* v
         return false;
     }
     *view = FruView();
-    view->image = ImageModel::ParseImage(bytes, Text::FromUtf8(device->name));
-    view->image.accepted = false; // the library refused the device's image at the load
+    // The library refused the device's image at the load.
+    FruViews::FillSalvaged(bytes, Text::FromUtf8(device->name), view);
     view->position = position;
     view->name = device->name;
     view->address = address;

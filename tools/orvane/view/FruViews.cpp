@@ -7,6 +7,7 @@
 #include "view/Text.h"
 #include "view/Translate.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <ctime>
 
@@ -26,6 +27,64 @@ std::string ChassisTypeText(const std::string& libraryName, uint8_t type) {
 
 std::string Utf8(const std::u16string& text) {
     return Text::ToUtf8(text.c_str());
+}
+
+namespace {
+// The fields of a refused info area that its readable bytes hold, as the
+// core's area class reads them there.
+void SalvageFields(const Salvage::AreaFindings& found, const std::u16string& name,
+                   ImageModel::AreaImage* area) {
+    if (found.readable.empty())
+        return;
+    // A common header that declares this one area, at byte 8 (offset 1),
+    // and its checksum: format version 1 and the offset add up to 2.
+    std::vector<uint8_t> image = {1, 0, 0, 0, 0, 0, 0, 0xFE};
+    image[static_cast<size_t>(found.kind - ORVANE_AREA_INTERNAL_USE + 1)] = 1;
+    image.insert(image.end(), found.readable.begin(), found.readable.end());
+    const auto parsed = ImageModel::ParseImage(image, name);
+    if (!parsed.accepted || parsed.areas.size() != 1)
+        return;
+    const ImageModel::AreaImage& a = parsed.areas[0];
+    area->fields.assign(a.fields.begin(),
+                        a.fields.begin() + std::min<size_t>(a.fields.size(), found.fieldCount));
+    area->formatVersion = area->bytes.empty() ? a.formatVersion : area->bytes[0];
+    area->languageCode = a.languageCode;
+    area->hasLanguage = a.hasLanguage;
+    area->chassisType = a.chassisType;
+}
+} // namespace
+
+void FillSalvaged(std::span<const uint8_t> image, const std::u16string& name, FruView* fru) {
+    const Salvage::Findings found = Salvage::Examine(image);
+    const ImageModel::ImageView original = ImageModel::ParseImage(image, name);
+    if (!found.fruHeader || original.headerValid) {
+        fru->image = original;
+    } else {
+        fru->image = ImageModel::ParseImage(found.headerFixed, name);
+        fru->image.header = original.header;
+        fru->image.headerMessage = original.headerMessage;
+    }
+    fru->image.accepted = false;
+    fru->headerProblems = found.header;
+    fru->areaProblems.clear();
+    for (size_t i = 0; i < fru->image.areas.size() && i < found.areas.size(); ++i) {
+        ImageModel::AreaImage& area = fru->image.areas[i];
+        if (!found.areas[i].problems.empty())
+            fru->areaProblems[area.kind] = found.areas[i].problems;
+        if (area.fields.empty() && Info(area))
+            SalvageFields(found.areas[i], name, &area);
+    }
+}
+
+const std::vector<Salvage::Problem>& Problems(const FruView& fru,
+                                              const ImageModel::AreaImage& area) {
+    static const std::vector<Salvage::Problem> kNone;
+    const auto at = fru.areaProblems.find(area.kind);
+    return at == fru.areaProblems.end() ? kNone : at->second;
+}
+
+bool Salvaged(const ImageModel::AreaImage& area) {
+    return area.problem != ImageModel::AreaProblem::None;
 }
 
 std::string Problem(const FruView& fru) {

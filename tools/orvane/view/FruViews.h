@@ -5,9 +5,12 @@
 // so nothing is copied into a second model.
 #pragma once
 #include "api/ImageModel.h"
+#include "decode/Salvage.h"
 #include "fru/FruAddress.h"
 
 #include <cstdint>
+#include <map>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -21,10 +24,24 @@ struct FruView {
     // The image area by area. image.accepted false: shown from raw bytes,
     // not editable (the library refuses the image, or the FRU is a file).
     ImageModel::ImageView image;
+    // What is wrong with an image the library refuses (FillSalvaged): the
+    // common header's problems, and each refused area's by its kind.
+    std::vector<Salvage::Problem> headerProblems;
+    std::map<int32_t, std::vector<Salvage::Problem>> areaProblems;
 };
 
 namespace FruViews {
 std::string Utf8(const std::u16string& text);
+// Fills fru->image from a raw image the library refuses (not accepted): the
+// areas the core's area classes take as they take them, and of each one they
+// refuse what is wrong with it and every field that can still be read. A
+// wrong header checksum is named and the areas are read all the same.
+void FillSalvaged(std::span<const uint8_t> image, const std::u16string& name, FruView* fru);
+// The problems of an area of fru (none for an area the library takes).
+const std::vector<Salvage::Problem>& Problems(const FruView& fru,
+                                              const ImageModel::AreaImage& area);
+// The fields of an area the library refuses were salvaged from its bytes.
+bool Salvaged(const ImageModel::AreaImage& area);
 // Why the image as a whole cannot be read; "" when its header reads.
 std::string Problem(const FruView& fru);
 // The FRU's area of a kind; null when it has none.

@@ -80,7 +80,13 @@ void Records(std::FILE* out, const std::vector<uint8_t>& data) {
         std::fprintf(out, "    %s\n", _("(no record is marked as the last one)"));
 }
 
-void AreaHeading(std::FILE* out, const ImageModel::AreaImage& area) {
+// One line for each thing wrong with a damaged image or area.
+void ProblemLines(std::FILE* out, const char* indent, const std::vector<Salvage::Problem>& list) {
+    for (const auto& p : list)
+        std::fprintf(out, "%s%s: %s\n", indent, _("problem"), p.text.c_str());
+}
+
+void AreaHeading(std::FILE* out, const FruView& fru, const ImageModel::AreaImage& area) {
     std::fprintf(out, "  %s", FruViews::Utf8(area.name).c_str());
     const std::string problem = FruViews::ProblemText(area);
     if (FruViews::Info(area) && problem.empty())
@@ -95,6 +101,7 @@ void AreaHeading(std::FILE* out, const ImageModel::AreaImage& area) {
     std::fprintf(out, "\n");
     if (!problem.empty())
         std::fprintf(out, "    %s: %s\n", _("DAMAGED"), problem.c_str());
+    ProblemLines(out, "    ", FruViews::Problems(fru, area));
 }
 
 // One line a field: name, title, value as its encoding means it, and for a
@@ -110,6 +117,8 @@ void FieldLine(std::FILE* out, const ImageModel::AreaImage& area, size_t index) 
         notes = EncodingLabel(encoding);
     if (value != decoded && (!encoding.empty() && encoding != "8bit_text"))
         notes += std::string("; ") + _("library text") + " \"" + Visible(value) + "\"";
+    if (FruViews::Salvaged(area))
+        notes += (notes.empty() ? "" : "; ") + std::string(_("salvaged"));
     if (!notes.empty())
         line += "  [" + notes + "]";
     std::fprintf(out, "%s\n", line.c_str());
@@ -142,12 +151,13 @@ void Plain(std::FILE* out, const FruView& fru) {
         std::fprintf(out, "  %s\n", _("found without an SDR record"));
     if (const std::string problem = FruViews::Problem(fru); !problem.empty())
         std::fprintf(out, "  %s\n", problem.c_str());
+    ProblemLines(out, "  ", fru.headerProblems);
     const auto& header = fru.image.header;
     if (!header.empty())
         std::fprintf(out, "  %s: %s\n", _("common header"),
                      Text::Hex(header.data(), header.size()).c_str());
     for (const auto& area : fru.image.areas) {
-        AreaHeading(out, area);
+        AreaHeading(out, fru, area);
         if (area.kind == ORVANE_AREA_MULTIRECORD) {
             Records(out, area.bytes);
             continue;
@@ -161,6 +171,14 @@ void Plain(std::FILE* out, const FruView& fru) {
 
 namespace {
 using JsonWriter::Value;
+
+// What is wrong with a damaged image or area, one object each.
+Value JsonProblems(const std::vector<Salvage::Problem>& problems) {
+    Value list = Value::array();
+    for (const auto& p : problems)
+        list.push_back({{"code", Salvage::Key(p.code)}, {"text", p.text}});
+    return list;
+}
 
 // The records one by one, each with its checks, items and bytes.
 void JsonRecords(const std::vector<uint8_t>& data, Value* area) {
@@ -184,7 +202,7 @@ void JsonRecords(const std::vector<uint8_t>& data, Value* area) {
     (*area)["records"] = std::move(records);
 }
 
-Value JsonArea(const ImageModel::AreaImage& area) {
+Value JsonArea(const FruView& fru, const ImageModel::AreaImage& area) {
     Value a = {{"kind", FieldNames::AreaKey(area.kind)}, {"name", FruViews::Utf8(area.name)}};
     if (!FruViews::Info(area))
         a["hex"] = Text::Hex(area.bytes.data(), area.bytes.size());
@@ -201,6 +219,8 @@ Value JsonArea(const ImageModel::AreaImage& area) {
         a["chassis_type"] = type;
     if (const std::string problem = FruViews::ProblemText(area); !problem.empty())
         a["problem"] = problem;
+    if (const auto& problems = FruViews::Problems(fru, area); !problems.empty())
+        a["problems"] = JsonProblems(problems);
     if (area.kind == ORVANE_AREA_MULTIRECORD) {
         JsonRecords(area.bytes, &a);
         return a;
@@ -224,10 +244,12 @@ Value JsonFru(const FruView& fru) {
     f["editable"] = fru.image.accepted;
     if (const std::string problem = FruViews::Problem(fru); !problem.empty())
         f["problem"] = problem;
+    if (!fru.headerProblems.empty())
+        f["problems"] = JsonProblems(fru.headerProblems);
     f["common_header"] = Text::Hex(fru.image.header.data(), fru.image.header.size());
     Value areas = Value::array();
     for (const auto& area : fru.image.areas)
-        areas.push_back(JsonArea(area));
+        areas.push_back(JsonArea(fru, area));
     f["areas"] = std::move(areas);
     return f;
 }
@@ -247,6 +269,8 @@ JsonWriter::Value JsonField(const ImageModel::AreaImage& area, size_t index) {
                {"encoding", FruViews::Encoding(area, index)}};
     if (!iso8601.empty())
         f["iso8601"] = iso8601;
+    if (FruViews::Salvaged(area))
+        f["salvaged"] = true;
     return f;
 }
 

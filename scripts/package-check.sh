@@ -28,6 +28,12 @@ trap cleanup EXIT
 DEBIAN_FRONTEND=noninteractive apt-get install -y -q "${debs[@]}" >/dev/null
 echo "== installed: $(dpkg-query -W -f='${Package} ${Version}  ' liborvane2 liborvane-dev orvane)"
 
+# The manual page and the completion scripts came with the command.
+/usr/bin/orvane --version
+man -l /usr/share/man/man1/orvane.1* | grep -q "orvane scan"
+bash -c 'source /usr/share/bash-completion/completions/orvane && complete -p orvane' >/dev/null
+[ -f /usr/share/zsh/vendor-completions/_orvane ]
+
 # The worked example, with the installed command and nothing set by hand.
 cp -r examples/demo-system "$work/demo"
 cd "$work/demo"
@@ -39,6 +45,7 @@ cd "$work/demo"
 /usr/bin/orvane --system system.json save 0 psu.cfg
 /usr/bin/orvane --system system.json restore "$(ls "$work"/backups/*.cfg | head -1)" \
   --backup-dir "$work/backups"
+[ "$(/usr/bin/orvane --system system.json get "Power Supply" board.serial_number)" = PS0815 ]
 
 # A C host built with pkg-config against the installed library.
 cc -std=c11 -Wall -Werror "$root/examples/hello/hello.c" $(pkg-config --cflags --libs orvane) \

@@ -74,7 +74,7 @@ TEST_F(ReportTest, ExitCodesMessagesAndTheJsonErrorObject) {
         // installed or not, the characters.
         {"LANG=C ", "get Mainboard product.asset_tag", 0, "Gr\\u{FC}\\u{DF}e \\u{20AC}\n", ""},
         {"LANG=de_DE.UTF-8 ", "get Mainboard product.asset_tag", 0, "Grüße €\n", ""},
-        {"LANG=C ", "--lang de show Chassis", 4, nullptr, "Ger\\u{E4}t"},
+        {"LANG=C ", "--lang de get Chassis chassis.custom.9", 3, "", "ist besch\\u{E4}digt"},
         {"LANG=de_DE.UTF-8 ", "get Mainboard product.asset_tag --json", 0, nullptr, ""},
     };
     for (const auto& c : cases) {

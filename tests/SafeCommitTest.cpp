@@ -94,7 +94,7 @@ TEST_F(SafeCommitTest, GapLayoutIsRefusedAndRepackWritesAnImageOtherReadersAccep
     EXPECT_EQ(TestSupport::ReadFile(image), gap);
     EXPECT_EQ(BackupFiles(".cfg") + BackupFiles(".bin"), 0u); // a refusal leaves no backup
 
-    r = Orvane("set PSU board.serial_number SN-NEW --commit --repack");
+    r = Orvane("set PSU board.serial_number SN-NEW --commit --repack --progress");
     ASSERT_EQ(r.code, 0) << r.err;
     EXPECT_NE(r.out.find("committed and verified"), std::string::npos);
     // Progress names what this FRU has and the commit writes, nothing else.

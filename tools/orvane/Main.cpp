@@ -11,6 +11,7 @@
 #include "device/FileOperand.h"
 #include "device/ImageSource.h"
 #include "view/Languages.h"
+#include "view/Spelling.h"
 #include "view/Terminal.h"
 #include "view/Text.h"
 #include "view/Translate.h"
@@ -46,6 +47,14 @@ int PrintHelp(const Options& options) {
     return options.command.empty() && !options.help ? kExitUsage : kExitOk;
 }
 
+// --version and -V: the command's version and the revision of the library
+// it was built with.
+int PrintVersion() {
+    std::printf(_("orvane %s (liborvane revision %u.%u, 0x%08X)\n"), ORVANE_VERSION, Revision >> 16,
+                Revision & 0xFFFF, Revision);
+    return kExitOk;
+}
+
 // The command's work as a refusal names it: "set --commit", "write".
 std::string Work(const Commands::Command& command, const Options& options) {
     return std::string(command.name) +
@@ -62,7 +71,7 @@ int RunWithSession(const Commands::Command& command, Options& options) {
     options.ExportEnvironment(least);
     if (const std::string note = Languages::Choose(&options.language, &options.locale);
         !note.empty())
-        Report::Say("%s\n", note.c_str());
+        Report::Remark("%s\n", note.c_str());
     // A simulated BMC's description that is a directory or a FIFO would stop
     // the driver; a missing one the driver reports itself.
     if (std::error_code ec; !options.system.empty() && std::filesystem::exists(options.system, ec))
@@ -81,7 +90,7 @@ int RunWithSession(const Commands::Command& command, Options& options) {
     if (!session.Open(options.language, options.locale, options.debugLevel))
         return kExitLibrary;
     if (const std::string misfit = Commands::OperandMisfit(command, options); !misfit.empty())
-        return Report::Usage(command.name, misfit, Commands::Help(command));
+        return Report::Usage(command.name, misfit);
     return command.run(session, options);
 }
 } // namespace
@@ -107,25 +116,29 @@ int Run(int argc, char** argv) {
     Terminal::Install();
     followLanguage(options.language, options.locale);
     if (!parsed)
-        return Report::Usage("", error, Commands::Overview());
+        return Report::Usage(Commands::Find(options.command) ? options.command : "", error);
+    Report::SetVerbosity(options.progress, options.quiet);
+    if (options.version)
+        return PrintVersion();
     if (options.command.empty() || options.command == "help")
         return PrintHelp(options);
     const Commands::Command* command = Commands::Find(options.command);
     if (!command)
-        return Report::Usage("", Text::Format(_("unknown command \"%s\""), options.command.c_str()),
-                             Commands::Overview());
+        return Report::Usage("",
+                             Text::Format(_("unknown command \"%s\""), options.command.c_str()) +
+                                 Spelling::DidYouMean(options.command, Commands::Names()));
     if (options.help) {
         std::printf("%s", Commands::Help(*command).c_str());
         return kExitOk;
     }
     if (const std::string misfit = Commands::OptionMisfit(*command, options); !misfit.empty())
-        return Report::Usage(command->name, misfit, Commands::Help(*command));
+        return Report::Usage(command->name, misfit);
     // Over --hosts, scan and show run as inventory does, a worker per host.
     const bool fleet = !options.hosts.empty() || !options.hostsFile.empty();
     if (!command->runAlone && !fleet)
         return RunWithSession(*command, options);
     if (const std::string misfit = Commands::OperandMisfit(*command, options); !misfit.empty())
-        return Report::Usage(command->name, misfit, Commands::Help(*command));
+        return Report::Usage(command->name, misfit);
     if (fleet)
         if (int code = BmcAccess::Prepare(options, Commands::LeastPrivilege(*command, options),
                                           Work(*command, options), true))

@@ -1,5 +1,6 @@
 #include "app/Options.h"
 
+#include "view/Spelling.h"
 #include "view/Text.h"
 #include "view/Translate.h"
 
@@ -46,7 +47,14 @@ const Flag kFlags[] = {
     {"--repack", &Options::repack},     {"--grow", &Options::grow},
     {"--shrink", &Options::shrink},     {"--dry-run", &Options::dryRun},
     {"--help", &Options::help},         {"-h", &Options::help},
-    {"--insecure", &Options::insecure}, {"--password-prompt", &Options::passwordPrompt}};
+    {"--insecure", &Options::insecure}, {"--password-prompt", &Options::passwordPrompt},
+    {"--progress", &Options::progress}, {"--quiet", &Options::quiet},
+    {"--version", &Options::version},   {"-V", &Options::version}};
+
+// The one-letter options and the long names they stand for.
+const char* LongName(const std::string& arg) {
+    return arg == "-h" ? "--help" : arg == "-V" ? "--version" : nullptr;
+}
 
 // Takes one option, argv[*i], and its value (after "=" or the next
 // argument). False with the reason in *error.
@@ -60,7 +68,7 @@ bool TakeOption(Options& o, int argc, char** argv, int* i, std::string* error) {
     }
     for (const Flag& f : kFlags)
         if (arg == f.name) {
-            o.given.push_back(arg == "-h" ? "--help" : arg);
+            o.given.push_back(LongName(arg) ? LongName(arg) : arg);
             o.*f.target = true;
             return true;
         }
@@ -69,7 +77,8 @@ bool TakeOption(Options& o, int argc, char** argv, int* i, std::string* error) {
         if (arg == v.name)
             target = v.target;
     if (!target && arg != "--debug-level") {
-        *error = Text::Format(_("unknown option %s"), arg.c_str());
+        *error = Text::Format(_("unknown option %s"), arg.c_str()) +
+                 Spelling::DidYouMean(arg, Options::Names());
         return false;
     }
     o.given.push_back(arg);
@@ -94,11 +103,28 @@ bool TakeOption(Options& o, int argc, char** argv, int* i, std::string* error) {
 }
 } // namespace
 
+std::vector<std::string> Options::Names() {
+    std::vector<std::string> names{"--debug-level"};
+    for (const Flag& f : kFlags)
+        if (f.name[1] == '-')
+            names.push_back(f.name);
+    for (const Valued& v : kValued)
+        names.push_back(v.name);
+    return names;
+}
+
+bool Options::TakesValue(const std::string& name) {
+    for (const Valued& v : kValued)
+        if (name == v.name)
+            return true;
+    return name == "--debug-level";
+}
+
 bool Options::Parse(int argc, char** argv, std::string* error) {
     bool optionsEnded = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        if (optionsEnded || arg.size() < 2 || arg[0] != '-' || (arg[1] != '-' && arg != "-h")) {
+        if (optionsEnded || arg.size() < 2 || arg[0] != '-' || (arg[1] != '-' && !LongName(arg))) {
             // A value such as "-5" or "-" is an operand.
             if (command.empty())
                 command = arg;

@@ -27,10 +27,17 @@ struct Options {
     // the dispatcher can refuse one that the command does not take.
     std::vector<std::string> given;
     bool json = false, commit = false, force = false, help = false, repack = false;
+    // --progress: progress even when standard error is no terminal; --quiet:
+    // nothing but results and errors; --version (-V).
+    bool progress = false, quiet = false, version = false;
     // set: grow or shrink the changed areas, moving the areas behind them;
     // --dry-run shows the rebuilt layout and writes nothing.
     bool grow = false, shrink = false, dryRun = false;
 
+    // Every option's name, for suggestions and shell completion.
+    static std::vector<std::string> Names();
+    // Whether the option of a name takes a value (--system FILE).
+    static bool TakesValue(const std::string& name);
     // Parses argv; on a usage error returns false with the reason in *error.
     bool Parse(int argc, char** argv, std::string* error);
     // The session options' values and combinations; false with the reason.

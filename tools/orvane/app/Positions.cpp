@@ -1,6 +1,7 @@
 #include "app/Positions.h"
 
 #include "api/FruEdit.h"
+#include "view/Spelling.h"
 #include "view/Text.h"
 
 namespace Positions {
@@ -86,8 +87,13 @@ const Slot* Find(const std::vector<Slot>& slots, const std::string& designation,
         });
     if (const auto address = FruAddress::Parse(designation))
         return match([&](const Slot& s) { return s.device.address == *address; });
-    return match(
-        [&](const Slot& s) { return !s.device.name.empty() && s.device.name == designation; });
+    // A name as written, else the one name that matches without regard to case.
+    if (const Slot* named = match(
+            [&](const Slot& s) { return !s.device.name.empty() && s.device.name == designation; }))
+        return named;
+    return match([&](const Slot& s) {
+        return !s.device.name.empty() && Spelling::Same(s.device.name, designation);
+    });
 }
 
 std::optional<uint32_t> PositionOf(const std::vector<Slot>& slots, const CFru* fru) {

@@ -7,9 +7,12 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <unistd.h>
 
 namespace Report {
 namespace {
+bool g_progress = false, g_quiet = false;
+
 // What --json tells on standard output when a command fails: the first
 // failure reported, its kind and the library's status when there was one.
 struct Failure {
@@ -29,7 +32,8 @@ void Write(const char* kind, const char* format, va_list args) {
     const std::string text = Text::FormatV(format, args);
     std::fputs(kPrefix, stderr);
     std::fputs(text.c_str(), stderr);
-    Note(text, kind);
+    if (kind)
+        Note(text, kind);
 }
 } // namespace
 
@@ -93,13 +97,39 @@ void SayIn(const char* command, const char* format, ...) {
     Note(text, "");
 }
 
-int Usage(const std::string& command, const std::string& problem, const std::string& help) {
+int Usage(const std::string& command, const std::string& problem) {
     Note(problem, "usage");
-    if (command.empty())
-        std::fprintf(stderr, "%s%s\n%s", kPrefix, problem.c_str(), help.c_str());
-    else
-        std::fprintf(stderr, "orvane %s: %s\n%s", command.c_str(), problem.c_str(), help.c_str());
+    const std::string name = command.empty() ? "orvane" : "orvane " + command;
+    std::fprintf(stderr, "%s: %s\n", name.c_str(), problem.c_str());
+    std::fprintf(stderr, _("Try '%s --help'.\n"), name.c_str());
     return kExitUsage;
+}
+
+void SetVerbosity(bool progress, bool quiet) {
+    g_quiet = quiet;
+    g_progress = !quiet && (progress || isatty(STDERR_FILENO) != 0);
+}
+
+bool ProgressShown() {
+    return g_progress;
+}
+
+void Note(const char* format, ...) {
+    if (g_quiet)
+        return;
+    va_list args;
+    va_start(args, format);
+    std::vprintf(format, args);
+    va_end(args);
+}
+
+void Remark(const char* format, ...) {
+    if (g_quiet)
+        return;
+    va_list args;
+    va_start(args, format);
+    Write(nullptr, format, args); // a remark is no failure
+    va_end(args);
 }
 
 int Library(OrvaneInterface* api, const std::string& what, uint32_t status) {

@@ -30,9 +30,20 @@ constexpr const char* kPrefix = "orvane: ";
 [[gnu::format(printf, 1, 2)]] void Say(const char* format, ...);
 // "orvane COMMAND: " and the text: a failure a command tells in its own name.
 [[gnu::format(printf, 2, 3)]] void SayIn(const char* command, const char* format, ...);
-// "orvane COMMAND: problem", then the command's help (usage errors).
-// An empty command names the program alone.
-int Usage(const std::string& command, const std::string& problem, const std::string& help);
+// "orvane COMMAND: problem" and a line that points to the command's help
+// (usage errors). An empty command names the program alone.
+int Usage(const std::string& command, const std::string& problem);
+
+// What the command writes besides results and errors: --quiet silences
+// notes and progress; progress shows on a terminal, or with --progress.
+void SetVerbosity(bool progress, bool quiet);
+bool ProgressShown();
+// A remark beside a result on standard output (how a value was stored, an
+// area that grew); --quiet silences it.
+[[gnu::format(printf, 1, 2)]] void Note(const char* format, ...);
+// A remark on standard error with the prefix (a language without a
+// catalogue); --quiet silences it.
+[[gnu::format(printf, 1, 2)]] void Remark(const char* format, ...);
 // A failed library call: what was being done, its status and the library's
 // last-error text.
 int Library(OrvaneInterface* api, const std::string& what, uint32_t status);

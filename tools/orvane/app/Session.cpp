@@ -7,20 +7,24 @@
 #include "app/DriverReasons.h"
 #include "view/FieldNames.h"
 #include "view/FruViews.h"
+#include "view/Spelling.h"
 #include "view/Text.h"
 #include "view/Translate.h"
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <unistd.h>
 
 namespace {
 // The progress display: a bar that redraws itself on a terminal, plain lines
-// otherwise (logs and pipes keep every step).
+// otherwise (with --progress, logs and pipes keep every step).
 bool g_terminal = false;
 bool g_barOpen = false;
 
 void Display(uint32_t phase, const OrvaneChar* text, uint32_t done, uint32_t total) {
+    if (!Report::ProgressShown())
+        return;
     const std::string line = Text::ToUtf8(text);
     if (!g_terminal) {
         std::fprintf(stderr, "%s\n", line.c_str());
@@ -135,6 +139,11 @@ bool Session::SelectFru(const std::string& designation, uint32_t* index) {
                             ? _("no located FRU is at the address \"%s\" (try orvane scan)\n")
                             : _("no located FRU is named \"%s\" (try orvane scan)\n"),
                         designation.c_str());
+        std::error_code ec;
+        if (std::filesystem::is_regular_file(designation, ec))
+            Report::Say(_("%s is a file: a raw FRU image goes with --image %s, a configuration "
+                          "file with --file %s\n"),
+                        designation.c_str(), designation.c_str(), designation.c_str());
         return false;
     }
     const DeviceAccess::LocatedDevice& d = slot->device;
@@ -173,9 +182,9 @@ bool Session::SelectListed(const std::string& designation, uint32_t* position) {
             continue;
         FruAddress a;
         const OrvaneChar* name = nullptr;
-        const bool match =
-            address ? SelectedAddress(&a) && a == *address
-                    : GetFruName(&api, &name) == ORVANE_OK && Text::ToUtf8(name) == designation;
+        const bool match = address ? SelectedAddress(&a) && a == *address
+                                   : GetFruName(&api, &name) == ORVANE_OK &&
+                                         Spelling::Same(Text::ToUtf8(name), designation);
         if (match) {
             *position = i;
             return true;

@@ -11,7 +11,9 @@
 #include "device/ImageSource.h"
 #include "device/RawImage.h"
 #include "device/Unreadable.h"
+#include "view/FieldValues.h"
 #include "view/FruViews.h"
+#include "view/Spelling.h"
 #include "view/Text.h"
 #include "view/Translate.h"
 
@@ -19,6 +21,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -30,8 +33,12 @@ std::u16string Wide(const std::string& s) {
 }
 
 int Usage(const std::string& command, const std::string& problem) {
-    const Command* entry = Find(command);
-    return Report::Usage(command, problem, entry ? Help(*entry) : "");
+    return Report::Usage(command, problem);
+}
+
+int NoSuchField(const std::string& command, const std::string& name) {
+    return Usage(command, Text::Format(_("\"%s\" names no field"), name.c_str()) +
+                              Spelling::DidYouMean(name, FieldNames::All()));
 }
 
 bool LoadFile(Session& s, const std::string& path) {
@@ -44,6 +51,11 @@ bool LoadFile(Session& s, const std::string& path) {
     if (uint32_t status = LoadConfigurationFromFile(s.Api(), Wide(path).c_str());
         status != ORVANE_OK) {
         s.Fail(Text::Format(_("reading %s"), path.c_str()), status);
+        // A raw image starts with the common header's format version 1.
+        std::ifstream file(path, std::ios::binary);
+        if (file.get() == 0x01)
+            Report::Say(_("%s looks like a raw FRU image: use --image %s\n"), path.c_str(),
+                        path.c_str());
         return false;
     }
     if (const std::string changed = FileOperand::Unchanged(path, stamp); !changed.empty()) {
@@ -194,7 +206,8 @@ bool SelectNamedField(Session& s, const FieldNames::Field& field, const std::str
 // date for the board's manufacturing date, a number for the chassis type,
 // the text itself otherwise.
 bool FieldBytes(const FieldNames::Field& field, uint32_t index, const std::string& value,
-                std::vector<uint8_t>* bytes, std::string* problem) {
+                const std::vector<uint8_t>& current, std::vector<uint8_t>* bytes,
+                std::string* problem) {
     if (field.area == ORVANE_AREA_INTERNAL_USE) {
         auto hex = Text::ParseHex(value);
         if (!hex) {
@@ -205,34 +218,22 @@ bool FieldBytes(const FieldNames::Field& field, uint32_t index, const std::strin
         return true;
     }
     if (field.area == ORVANE_AREA_BOARD && index == 0) {
-        int64_t minutes = 0;
-        if (auto n = Text::ParseNumber(value, 0xFFFFFF)) {
-            minutes = *n;
-        } else {
-            std::tm t{};
-            if (!strptime(value.c_str(), "%Y-%m-%d %H:%M", &t) &&
-                !strptime(value.c_str(), "%Y-%m-%dT%H:%M", &t)) {
-                *problem = _("the manufacturing date is \"YYYY-MM-DD HH:MM\" (UTC) or minutes "
-                             "since 1996-01-01");
-                return false;
-            }
-            minutes = (static_cast<int64_t>(timegm(&t)) - kBoardDateEpoch) / 60;
-            if (minutes < 0 || minutes > 0xFFFFFF) {
-                *problem = _("the manufacturing date lies outside 1996 to 2027");
-                return false;
-            }
-        }
-        *bytes = {static_cast<uint8_t>(minutes), static_cast<uint8_t>(minutes >> 8),
-                  static_cast<uint8_t>(minutes >> 16)};
+        const auto minutes = FieldValues::BoardMinutes(value, problem);
+        if (!minutes)
+            return false;
+        *bytes = {static_cast<uint8_t>(*minutes), static_cast<uint8_t>(*minutes >> 8),
+                  static_cast<uint8_t>(*minutes >> 16)};
         return true;
     }
     if (field.area == ORVANE_AREA_CHASSIS && index == 0) {
-        auto n = Text::ParseNumber(value, 0xFF);
-        if (!n) {
-            *problem = _("the chassis type is a number from 0 to 255 (e.g. 0x17 for rack mount)");
+        const auto type = FieldValues::ChassisType(value, current.empty() ? 0 : current[0]);
+        if (!type) {
+            *problem = Text::Format(_("\"%s\" is no chassis type: give its name as get prints "
+                                      "it (e.g. \"Rack Mount Chassis\") or its number (0x17)"),
+                                    value.c_str());
             return false;
         }
-        *bytes = {static_cast<uint8_t>(*n)};
+        *bytes = {*type};
         return true;
     }
     bytes->assign(value.begin(), value.end());
@@ -242,7 +243,8 @@ bool FieldBytes(const FieldNames::Field& field, uint32_t index, const std::strin
 // Sets the selected field (or the internal use data) to bytes, after the
 // checks that keep a FRU readable. Returns an exit code.
 int ApplyValue(Session& s, const Options& o, const FieldNames::Field& field,
-               const std::string& name, const std::vector<uint8_t>& bytes, uint8_t typeBits) {
+               const std::string& name, const std::string& typed, const std::vector<uint8_t>& bytes,
+               uint8_t typeBits) {
     if (field.area == ORVANE_AREA_INTERNAL_USE) {
         uint32_t size = 0;
         GetAreaSize(s.Api(), &size);
@@ -270,17 +272,24 @@ int ApplyValue(Session& s, const Options& o, const FieldNames::Field& field,
         uint32_t room = 0;
         GetMaxFieldSize(s.Api(), &room);
         const uint32_t limit = std::min<uint32_t>(kMaxFieldBytes, currentLength + room);
-        if (bytes.size() > limit) {
-            return Report::Refused(_("%s can take at most %u bytes here (%u now, %u free in the "
-                                     "area, 63 at most); \"%s\" has %zu\n"),
-                                   name.c_str(), limit, currentLength, room,
-                                   std::string(bytes.begin(), bytes.end()).c_str(), bytes.size());
-        }
+        if (bytes.size() > limit)
+            return Report::Refused(
+                "%s%s\n",
+                Text::Format(_("%s can take at most %u bytes here (%u now, %u free in the area, "
+                               "63 at most); \"%s\" needs %zu"),
+                             name.c_str(), limit, currentLength, room, typed.c_str(), bytes.size())
+                    .c_str(),
+                bytes.size() > kMaxFieldBytes
+                    ? _("; no field holds more than 63 bytes, so --grow cannot make room")
+                    : _("; --grow gives the area the room (the areas behind it move)"));
     }
+    // An empty text goes through the area class, which stores it as the
+    // zero-length field C0h; the exported setter takes one byte or more.
     const auto length = static_cast<uint32_t>(bytes.size());
-    if (uint32_t status = typeBits == 0xC0 ? SetFieldDataValue(s.Api(), bytes.data(), length)
-                                           : FruEdit::SetField(FruEdit::Selected(), bytes.data(),
-                                                               length, typeBits);
+    if (uint32_t status =
+            typeBits == 0xC0 && length > 0
+                ? SetFieldDataValue(s.Api(), bytes.data(), length)
+                : FruEdit::SetField(FruEdit::Selected(), bytes.data(), length, typeBits);
         status != ORVANE_OK)
         return s.Fail(Text::Format(_("setting %s"), name.c_str()), status);
     return kExitOk;
@@ -338,17 +347,17 @@ int ResolveDevice(Session& s, const std::string& designation, FruAddress* addres
 uint8_t KeepEncoding(const ImageModel::FieldImage& target, const std::string& key,
                      const std::string& value, std::vector<uint8_t>* bytes) {
     const auto kind = FieldEncoding::KindOf(target.typeLength);
-    if (!target.typed || kind == FieldEncoding::Kind::Text)
+    if (!target.typed || kind == FieldEncoding::Kind::Text || value.empty())
         return FieldEncoding::TypeBits(FieldEncoding::Kind::Text);
     const char* label = _(FieldEncoding::Label(kind));
     if (auto packed = FieldEncoding::Encode(kind, value)) {
         *bytes = *packed;
-        std::printf(_("%s: stored as %s, like the value it replaces\n"), key.c_str(), label);
+        Report::Note(_("%s: stored as %s, like the value it replaces\n"), key.c_str(), label);
         return FieldEncoding::TypeBits(kind);
     }
-    std::printf(_("%s: stored as 8-bit text; the value it replaces was %s, which "
-                  "cannot hold \"%s\"\n"),
-                key.c_str(), label, value.c_str());
+    Report::Note(_("%s: stored as 8-bit text; the value it replaces was %s, which "
+                   "cannot hold \"%s\"\n"),
+                 key.c_str(), label, value.c_str());
     return FieldEncoding::TypeBits(FieldEncoding::Kind::Text);
 }
 

@@ -13,11 +13,11 @@
 namespace Commands {
 // The longest text a type/length byte can announce.
 constexpr uint32_t kMaxFieldBytes = 63;
-// The board manufacturing date counts minutes from 1996-01-01 00:00 UTC.
-constexpr int64_t kBoardDateEpoch = 820454400;
 
 std::u16string Wide(const std::string& s);
 int Usage(const std::string& command, const std::string& problem);
+// The usage error for a name that is no field, with the nearest field name.
+int NoSuchField(const std::string& command, const std::string& name);
 // Loads a configuration file into the file list (selecting its FRU), after
 // checking that it is a readable regular file; false after a report, also
 // when it changed while the library read it.
@@ -46,15 +46,18 @@ int ResolveDevice(Session& s, const std::string& designation, FruAddress* addres
                   std::optional<uint32_t>* position, bool write);
 bool SelectNamedField(Session& s, const FieldNames::Field& field, const std::string& name);
 // The bytes a value stands for in a field: hex for the internal use data, a
-// date for the board's manufacturing date, a number for the chassis type,
-// the text itself otherwise.
+// date for the board's manufacturing date, a chassis type by name or number
+// (current: the field's bytes now), the text itself otherwise.
 bool FieldBytes(const FieldNames::Field& field, uint32_t index, const std::string& value,
-                std::vector<uint8_t>* bytes, std::string* problem);
+                const std::vector<uint8_t>& current, std::vector<uint8_t>* bytes,
+                std::string* problem);
 // Sets the selected field (or the internal use data) to bytes, after the
 // checks that keep a FRU readable. Returns an exit code.
-// typeBits other than 8-bit text (0xC0) store the bytes in that encoding.
+// typeBits other than 8-bit text (0xC0) store the bytes in that encoding;
+// typed is the value as given, for the refusals. No bytes clear a text field.
 int ApplyValue(Session& s, const Options& o, const FieldNames::Field& field,
-               const std::string& name, const std::vector<uint8_t>& bytes, uint8_t typeBits = 0xC0);
+               const std::string& name, const std::string& typed, const std::vector<uint8_t>& bytes,
+               uint8_t typeBits = 0xC0);
 // The type bits a text keeps in a field: the packed encoding the field uses
 // when the text can be stored there (*bytes then holds the packed bytes),
 // else 8-bit text; the user is told which (key names the field).

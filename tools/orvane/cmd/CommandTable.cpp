@@ -5,6 +5,7 @@
 #include "view/Translate.h"
 
 #include <iterator>
+#include <span>
 
 namespace Commands {
 namespace {
@@ -70,8 +71,10 @@ const Command kCommands[] = {
         "       orvane set --file CFG FIELD VALUE ... --save CFG\n"
         "A text keeps its field's encoding when it can be stored in it (6-bit\n"
         "packed ASCII, BCD plus), else it is stored as 8-bit text; set says which.\n"
-        "board.mfg_date takes \"YYYY-MM-DD HH:MM\" (UTC), chassis.type a number,\n"
-        "internal.data hex bytes of the same length.\n"
+        "Every value get prints is taken back: board.mfg_date as get prints it, in\n"
+        "ISO 8601 (2024-03-15T08:30Z, 2024-03-15 08:30, 2024-03-15; UTC) or in minutes\n"
+        "since 1996; chassis.type by name or number; internal.data as hex bytes of the\n"
+        "same length. An empty value (\"\") clears a text field.\n"
         "A one-byte text is refused unless --force (its type/length byte 0xC1 ends\n"
         "the area for every FRU reader). Before --commit the FRU's current contents\n"
         "are saved into the backup folder (a .cfg and a raw .bin), and the device\n"
@@ -86,7 +89,10 @@ const Command kCommands[] = {
         "needs. Every area stored behind it moves by as much, in its order and\n"
         "with its gaps, the common header follows, and the image is written raw,\n"
         "backed up and verified (any layout; refused when it would not fit the\n"
-        "device). --dry-run shows the old and new layout and the bytes that change.\n"),
+        "device).\n"
+        "--dry-run shows the fields that would change and, with --commit, the device's\n"
+        "bytes that would change (with --grow or --shrink also the old and new layout),\n"
+        "after the same checks; nothing is written or saved.\n"),
      Access::kWritesWithCommit},
     {"save",
      Save,
@@ -248,6 +254,17 @@ const Command kCommands[] = {
         "(origin and address), and removes the others, oldest included; with\n"
         "--older-than only those older than DAYS days.\n"),
      Access::kReads},
+    {"__complete",
+     Complete,
+     nullptr,
+     {1, 2, N_("takes frus, or fields FRU")},
+     kFile | kImage,
+     {1, 1, N_("takes fields with --file or --image")},
+     kFile | kImage,
+     N_("usage: orvane __complete frus | fields FRU\n"
+        "For the shell completion scripts: the names of the system's FRUs, or the\n"
+        "field names of a FRU, one a line.\n"),
+     Access::kReads},
 };
 
 // Every option of the table: its bit, its name and its help line.
@@ -270,8 +287,8 @@ const OptionText kOptions[] = {
     {kGrow, "--grow", N_("  --grow               give an area the 8-byte blocks a value needs\n")},
     {kShrink, "--shrink", N_("  --shrink             give back an area's unused 8-byte blocks\n")},
     {kDryRun, "--dry-run",
-     N_("  --dry-run            show what would be written, write nothing (set --grow\n"
-        "                       or --shrink, write, restore FILE.bin, repair)\n")},
+     N_("  --dry-run            show the fields and bytes that would change, write\n"
+        "                       nothing (set, write, restore FILE.bin, repair)\n")},
     {kFile, "--file", N_("  --file CFG           the FRU of a configuration file\n")},
     {kImage, "--image", N_("  --image FILE.bin     a raw FRU image file as the one FRU\n")},
     {kHosts, "--hosts", N_("  --hosts LIST         many BMCs: bmc[01-64].net,10.1.2.3\n")},
@@ -288,22 +305,24 @@ const OptionText kOptions[] = {
 };
 
 // Every command takes these.
-const char* const kGlobal[] = {"--driver",         "--system",     "--host",      "--user",
-                               "--password-file",  "--interface",  "--lang",      "--locale",
-                               "--debug-level",    "--backup-dir", "--help",      "--cipher-suite",
-                               "--kg-file",        "--privilege",  "--auth-type", "--insecure",
-                               "--password-prompt"};
+const char* const kGlobal[] = {"--driver",          "--system",     "--host",      "--user",
+                               "--password-file",   "--interface",  "--lang",      "--locale",
+                               "--debug-level",     "--backup-dir", "--help",      "--cipher-suite",
+                               "--kg-file",         "--privilege",  "--auth-type", "--insecure",
+                               "--password-prompt", "--progress",   "--quiet",     "--version"};
 constexpr const char* kGlobalHelp =
     N_("global options:\n"
        "  --system FILE        run on the simulated BMC described by FILE\n"
        "  --driver NAME|PATH   driver module (sim, freeipmi or a path)\n"
        "  --host HOST[:PORT]   BMC over the network; --user, --password-file FILE,\n"
        "                       --interface lan|lanplus\n"
-
        "  --lang L --locale C  catalogue language (e.g. --lang de --locale de)\n"
        "  --debug-level N      write DBGLOG.txt (1 failures, 3 every call)\n"
        "  --backup-dir DIR     where commits save what the device held\n"
-       "  --help               this text\n");
+       "  --progress           progress on standard error even when it is no terminal\n"
+       "  --quiet              nothing but results and errors\n"
+       "  --version, -V        the command's and the library's versions\n"
+       "  --help, -h           this text\n");
 // Every command takes these too: the BMC session's security.
 constexpr const char* kSessionHelp =
     N_("BMC session options:\n"
@@ -340,61 +359,90 @@ const Command* Find(const std::string& name) {
     return nullptr;
 }
 
+std::vector<std::string> Names() {
+    std::vector<std::string> names;
+    for (const Command& c : kCommands)
+        if (!Hidden(c))
+            names.push_back(c.name);
+    return names;
+}
+
+// The overview's commands and names, and what writes do and the exit codes.
+constexpr const char* kOverviewCommands =
+    N_("usage: orvane [options] COMMAND [operands]\n"
+       "\n"
+       "commands:\n"
+       "  scan                     list the FRUs of the system\n"
+       "  show [FRU]               every area and field (--file CFG: of a file)\n"
+       "  get FRU FIELD            one field's value\n"
+       "  set FRU FIELD VALUE ...  change fields; --commit and/or --save CFG\n"
+       "  save FRU CFG             save a FRU as a configuration file\n"
+       "  load CFG                 read a configuration file and show it\n"
+       "  restore CFG|FILE.bin     write a backup back to its device\n"
+       "  dump FRU FILE.bin        save the device's raw bytes\n"
+       "  build CFG FILE.bin       write the binary image of a configuration file\n"
+       "  write FRU FILE.bin       write a raw image to the device\n"
+       "  repair FRU               fix the checksums and lengths of a damaged FRU\n"
+       "  props                    the system properties\n"
+       "  check ADDRESS            check the FRU header at an address\n"
+       "  inventory --hosts LIST   every host's FRUs as JSON Lines (--out FILE)\n"
+       "  diff OLD NEW             what changed between two inventories\n"
+       "  backups [list|prune]     the backups, newest first; prune --keep N\n"
+       "\n"
+       "FRU: a position (orvane scan; every located device has one), id:N (the BMC's\n"
+       "     FRU device N), an address T:L:DA:B:CA:ID, or a name.\n"
+       "FIELD: board.manufacturer, product.asset_tag, chassis.custom.2, internal.data, ...\n"
+       "       or the field enumerator 1-17.\n"
+       "\n");
+constexpr const char* kOverviewClosing =
+    N_("Every write (set --commit, restore, write) first reads the device twice\n"
+       "(the reads must agree) and saves it as a raw image, with its origin,\n"
+       "address, name and time, and as a configuration file where one can hold\n"
+       "it, into the backup folder; it reads the device back afterwards and,\n"
+       "when a written byte differs, writes the backup's bytes back there.\n"
+       "\n"
+       "exit codes: 0 done; 1 a library, driver or system call failed (the reason\n"
+       "            on standard error); 2 bad command line; 3 refused by the\n"
+       "            command's checks (layout, size, one-byte text, restore\n"
+       "            mismatch, a repair that would guess), or the FRU has no\n"
+       "            such field or area, or that area is damaged; nothing\n"
+       "            written; 4 partial: scan or show listed FRU devices that are\n"
+       "            damaged or could not be read, or show --image read a damaged\n"
+       "            image; 5 over --hosts: some hosts failed (the others' results\n"
+       "            are given)\n"
+       "With --json a failure prints {\"error\", \"status\", \"exit_code\"} on\n"
+       "standard output; JSON is English and UTF-8 whatever the locale.\n");
+
+std::span<const Command> All() {
+    return kCommands;
+}
+
+std::vector<std::string> OptionNames(const Command& command) {
+    std::vector<std::string> names;
+    for (const OptionText& o : kOptions)
+        if (command.options & o.bit)
+            names.push_back(o.name);
+    names.insert(names.end(), std::begin(kGlobal), std::end(kGlobal));
+    return names;
+}
+
+OverviewText OverviewParts() {
+    std::string options = _("options:\n");
+    for (const OptionText& o : kOptions)
+        options += _(o.help);
+    options += _(kGlobalHelp);
+    options += _(kSessionHelp);
+    return {_(kOverviewCommands), options, _(kOverviewClosing)};
+}
+
 // The overview: the commands, then every option once, from the option table
 // and the global options' block that each command's help prints too.
 std::string Overview() {
-    std::string text =
-        _("usage: orvane [options] COMMAND [operands]\n"
-          "\n"
-          "commands:\n"
-          "  scan                     list the FRUs of the system\n"
-          "  show [FRU]               every area and field (--file CFG: of a file)\n"
-          "  get FRU FIELD            one field's value\n"
-          "  set FRU FIELD VALUE ...  change fields; --commit and/or --save CFG\n"
-          "  save FRU CFG             save a FRU as a configuration file\n"
-          "  load CFG                 read a configuration file and show it\n"
-          "  restore CFG|FILE.bin     write a backup back to its device\n"
-          "  dump FRU FILE.bin        save the device's raw bytes\n"
-          "  build CFG FILE.bin       write the binary image of a configuration file\n"
-          "  write FRU FILE.bin       write a raw image to the device\n"
-          "  repair FRU               fix the checksums and lengths of a damaged FRU\n"
-          "  props                    the system properties\n"
-          "  check ADDRESS            check the FRU header at an address\n"
-          "  inventory --hosts LIST   every host's FRUs as JSON Lines (--out FILE)\n"
-          "  diff OLD NEW             what changed between two inventories\n"
-          "  backups [list|prune]     the backups, newest first; prune --keep N\n"
-          "\n"
-          "FRU: a position (orvane scan; every located device has one), id:N (the BMC's\n"
-          "     FRU device N), an address T:L:DA:B:CA:ID, or a name.\n"
-          "FIELD: board.manufacturer, product.asset_tag, chassis.custom.2, internal.data, ...\n"
-          "       or the field enumerator 1-17.\n"
-          "\n");
-    text += _("options:\n");
-    for (const OptionText& o : kOptions)
-        text += _(o.help);
-    text += _(kGlobalHelp);
-    text += _(kSessionHelp);
-    return text + "\n" +
-           _("Every write (set --commit, restore, write) first reads the device twice\n"
-             "(the reads must agree) and saves it as a raw image, with its origin,\n"
-             "address, name and time, and as a configuration file where one can hold\n"
-             "it, into the backup folder; it reads the device back afterwards and,\n"
-             "when a written byte differs, writes the backup's bytes back there.\n"
-             "\n"
-             "exit codes: 0 done; 1 a library, driver or system call failed (the reason\n"
-             "            on standard error); 2 bad command line; 3 refused by the\n"
-             "            command's checks (layout, size, one-byte text, restore\n"
-             "            mismatch, a repair that would guess), or the FRU has no\n"
-             "            such field or area, or that area is damaged; nothing\n"
-             "            written; 4 partial: scan or show listed FRU devices that are\n"
-             "            damaged or could not be read, or show --image read a damaged\n"
-             "            image; 5 over --hosts: some hosts failed (the others' results\n"
-             "            are given)\n"
-             "With --json a failure prints {\"error\", \"status\", \"exit_code\"} on\n"
-             "standard output; JSON is English and UTF-8 whatever the locale.\n");
+    const OverviewText parts = OverviewParts();
+    return parts.commands + parts.options + "\n" + parts.closing;
 }
 
-std::string Help(const Command& command) {
+std::string Help(const Command& command, bool withGlobal) {
     std::string text = _(command.help);
     if (command.options) {
         text += _("options:\n");
@@ -402,7 +450,7 @@ std::string Help(const Command& command) {
             if (command.options & o.bit)
                 text += _(o.help);
     }
-    return text + _(kGlobalHelp) + _(kSessionHelp);
+    return withGlobal ? text + _(kGlobalHelp) + _(kSessionHelp) : text;
 }
 
 std::string OptionMisfit(const Command& command, const Options& o) {

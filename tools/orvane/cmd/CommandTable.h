@@ -6,7 +6,9 @@
 #include "app/Session.h"
 
 #include <cstdint>
+#include <span>
 #include <string>
+#include <vector>
 
 namespace Commands {
 // The options a command may take besides the global ones (driver, connection,
@@ -60,10 +62,27 @@ struct Command {
 
 // The command of a name; null when there is none.
 const Command* Find(const std::string& name);
+// Every command's name but the hidden ones.
+std::vector<std::string> Names();
+// Every command of the table, in its order.
+std::span<const Command> All();
+// A command for the shell completion scripts, in no overview or manual
+// ("__complete").
+inline bool Hidden(const Command& command) {
+    return command.name[0] == '_';
+}
+// The options a command takes: its own, then those every command takes.
+std::vector<std::string> OptionNames(const Command& command);
+// The overview's parts: usage, commands and the names they take; every
+// option; what writes do and the exit codes.
+struct OverviewText {
+    std::string commands, options, closing;
+};
+OverviewText OverviewParts();
 // The overview (usage, commands, options, exit codes).
 std::string Overview();
 // A command's help: its text, then the options it takes and the global ones.
-std::string Help(const Command& command);
+std::string Help(const Command& command, bool withGlobal = true);
 // The usage error for the first option the command does not take; "" when
 // it takes them all.
 std::string OptionMisfit(const Command& command, const Options& o);

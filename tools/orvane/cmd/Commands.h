@@ -20,6 +20,8 @@ int Dump(Session& s, const Options& o);
 int Build(Session& s, const Options& o);
 int Write(Session& s, const Options& o);
 int Repair(Session& s, const Options& o);
+// What the shell completion scripts ask: FRU names, or a FRU's field names.
+int Complete(Session& s, const Options& o);
 // The fleet commands, which need no library state of their own: scan, show
 // and inventory over --hosts/--hosts-file, and diff of two snapshots.
 int Inventory(const Options& o);

@@ -21,7 +21,7 @@ int Get(Session& s, const Options& o) {
     const std::string& name = o.operands[need - 1];
     const auto field = FieldNames::Parse(name);
     if (!field)
-        return Usage("get", Text::Format(_("\"%s\" names no field"), name.c_str()));
+        return NoSuchField("get", name);
     if (!LoadSource(s, o))
         return kExitLibrary;
     uint32_t position = 0;

@@ -171,7 +171,7 @@ std::string JsonLine(const FleetResult& r, const Plan& plan) {
 
 class Progress {
   public:
-    explicit Progress(size_t total) : total(total), shown(isatty(2)) {}
+    explicit Progress(size_t total) : total(total), shown(Report::ProgressShown()) {}
     void Update(size_t ended, size_t failed) {
         if (!shown)
             return;

@@ -64,8 +64,8 @@ int MakeRoom(Session& s, int32_t kind, size_t size, const std::string& key) {
         return Report::Fail(_("%s: the %s area cannot be given %u bytes\n"), key.c_str(),
                             FieldNames::AreaKey(kind), grown);
     }
-    std::printf(_("%s: the %s area grows from %u to %u bytes\n"), key.c_str(),
-                FieldNames::AreaKey(kind), length, grown);
+    Report::Note(_("%s: the %s area grows from %u to %u bytes\n"), key.c_str(),
+                 FieldNames::AreaKey(kind), length, grown);
     return kExitOk;
 }
 
@@ -84,8 +84,8 @@ int GiveBackPadding(const std::set<int32_t>& changed) {
             return Report::Fail(_("the %s area cannot be given %u bytes\n"),
                                 FieldNames::AreaKey(kind), shrunk);
         }
-        std::printf(_("the %s area shrinks from %u to %u bytes\n"), FieldNames::AreaKey(kind),
-                    length, shrunk);
+        Report::Note(_("the %s area shrinks from %u to %u bytes\n"), FieldNames::AreaKey(kind),
+                     length, shrunk);
     }
     return kExitOk;
 }
@@ -116,8 +116,6 @@ int RebuiltImage(const Options& o, const FruView& view, const FruAddress& addres
 // The usage errors of a combination of set's options; kExitOk when it fits.
 int CheckCombination(const Options& o) {
     const bool relayout = o.grow || o.shrink;
-    if (o.dryRun && !relayout)
-        return Usage("set", _("--dry-run shows what --grow or --shrink would write"));
     if (relayout && (o.repack || !o.save.empty() || !o.file.empty()))
         return Usage("set", _("--grow and --shrink rebuild a device's or an image file's layout; "
                               "they go without --repack, --save and --file"));
@@ -155,13 +153,13 @@ int ApplyChanges(Session& s, const Options& o, const FruView& view,
             return kExitLibrary;
         std::vector<uint8_t> bytes;
         std::string problem;
-        if (!FieldBytes(c.field, index, c.value, &bytes, &problem))
+        if (!FieldBytes(c.field, index, c.value, target.data, &bytes, &problem))
             return Report::Refused("%s: %s\n", c.name.c_str(), problem.c_str());
         const uint8_t typeBits = KeepEncoding(target, key, c.value, &bytes);
         if (o.grow)
             if (int code = MakeRoom(s, c.field.area, bytes.size(), key))
                 return code;
-        if (int code = ApplyValue(s, o, resolved, key, bytes, typeBits))
+        if (int code = ApplyValue(s, o, resolved, key, c.value, bytes, typeBits))
             return code;
         changed->insert(c.field.area);
     }
@@ -202,6 +200,71 @@ int SetRaw(Session& s, const Options& o, const FruView& view, const std::vector<
         raw.push_back({c.field, c.name, c.value});
     return RawEdit::Set(s, o, view, raw);
 }
+
+// A field's value as get prints it: typed fields decoded, the others as the
+// library renders them.
+std::string Printed(const ImageModel::AreaImage& area, size_t index) {
+    const ImageModel::FieldImage& f = area.fields[index];
+    return f.typed ? FruViews::Decoded(area, index) : FruViews::Utf8(f.value);
+}
+
+std::string Hex(const std::vector<uint8_t>& bytes) {
+    return bytes.empty() ? "-" : Text::Hex(bytes.data(), bytes.size());
+}
+
+// The fields whose value or bytes differ between two views of a FRU, each
+// with its old and new value and bytes.
+std::string FieldChanges(const FruView& before, const FruView& after) {
+    std::string text;
+    for (const ImageModel::AreaImage& area : after.image.areas) {
+        const ImageModel::AreaImage* old = FruViews::Area(before, area.kind);
+        for (size_t i = 0; old && i < area.fields.size() && i < old->fields.size(); ++i) {
+            const ImageModel::FieldImage &was = old->fields[i], &now = area.fields[i];
+            if (was.value == now.value && was.data == now.data)
+                continue;
+            text += Text::Format(_("%s: \"%s\" -> \"%s\"\n  bytes %s -> %s\n"),
+                                 FruViews::Key(area, i).c_str(), Printed(*old, i).c_str(),
+                                 Printed(area, i).c_str(), Hex(was.data).c_str(),
+                                 Hex(now.data).c_str());
+        }
+    }
+    return text;
+}
+
+// set --dry-run (without --grow or --shrink): the fields that change and,
+// with --commit, the device's bytes the commit would change, after the same
+// checks as a commit; nothing is written or saved.
+int SetDryRun(Session& s, const Options& o, const FruView& view, const GuardedWrite::Target& t,
+              const std::vector<Change>& changes) {
+    std::vector<uint8_t> raw;
+    if (o.commit) {
+        if (int code = SafeCommit::GuardLayout(t.address, 0))
+            return code;
+        std::string source;
+        if (const uint32_t status = RawImage::ReadWholeDevice(t.address, &raw, &source))
+            return s.Fail(Text::Format(_("reading the device %s"), t.address.Format().c_str()),
+                          status);
+    }
+    std::set<int32_t> changed;
+    if (int code = ApplyChanges(s, o, view, changes, &changed))
+        return code;
+    FruView after;
+    if (!s.Describe(*t.position, &after))
+        return kExitLibrary;
+    const std::string fields = FieldChanges(view, after);
+    std::printf("%s", fields.empty() ? _("no field changes\n") : fields.c_str());
+    if (o.commit) {
+        if (int code = SafeCommit::GuardLayout(t.address, RawImage::KnownDeviceSize(t.address)))
+            return code;
+        std::vector<bool> meant;
+        const std::vector<uint8_t> image = SafeCommit::CommittedImage(raw, &meant);
+        std::printf(_("areas changed: %s\n"),
+                    SafeCommit::AreaList(SafeCommit::ChangedAreas(raw, image)).c_str());
+        std::printf("%s", Relayout::ByteChanges(raw, image).c_str());
+    }
+    std::printf(_("nothing was written (--dry-run)\n"));
+    return kExitOk;
+}
 } // namespace
 
 int Set(Session& s, const Options& o) {
@@ -212,7 +275,7 @@ int Set(Session& s, const Options& o) {
     for (size_t i = first; i < o.operands.size(); i += 2) {
         const auto field = FieldNames::Parse(o.operands[i]);
         if (!field)
-            return Usage("set", Text::Format(_("\"%s\" names no field"), o.operands[i].c_str()));
+            return NoSuchField("set", o.operands[i]);
         changes.push_back({*field, o.operands[i], o.operands[i + 1]});
     }
     if (!LoadSource(s, o))
@@ -244,6 +307,8 @@ int Set(Session& s, const Options& o) {
     s.SelectedAddress(&target.address);
     if (o.grow || o.shrink)
         return SetRebuilt(s, o, view, target, changes);
+    if (o.dryRun)
+        return SetDryRun(s, o, view, target, changes);
     std::set<int32_t> changed;
     const auto change = [&](bool* any) {
         *any = true;

@@ -213,12 +213,10 @@ Plan Rebuild(const std::vector<uint8_t>& image, const std::u16string& name,
     return plan;
 }
 
-std::string Describe(const Plan& plan, const std::vector<uint8_t>& image) {
-    std::string text =
-        Table(_("layout now:"), plan.before) + Table(_("layout after the change:"), plan.after);
-    const size_t end = std::max(image.size(), plan.image.size());
+std::string ByteChanges(const std::vector<uint8_t>& before, const std::vector<uint8_t>& after) {
+    const size_t end = std::max(before.size(), after.size());
     auto differs = [&](size_t k) {
-        return k >= image.size() || k >= plan.image.size() || image[k] != plan.image[k];
+        return k >= before.size() || k >= after.size() || before[k] != after[k];
     };
     std::string ranges;
     size_t changed = 0, shown = 0, count = 0;
@@ -232,15 +230,21 @@ std::string Describe(const Plan& plan, const std::vector<uint8_t>& image) {
         if (++count <= kShownRanges) {
             ranges +=
                 last == i ? Format("  0x%04zX       ", i) : Format("  0x%04zX-0x%04zX", i, last);
-            ranges += Format("  %s %s\n  %13s  %s %s\n", _("old"), Bytes(image, i, last).c_str(),
-                             "", _("new"), Bytes(plan.image, i, last).c_str());
+            ranges += Format("  %s %s\n  %13s  %s %s\n", _("old"), Bytes(before, i, last).c_str(),
+                             "", _("new"), Bytes(after, i, last).c_str());
             ++shown;
         }
         i = last;
     }
-    text += Format(_("bytes that change: %zu, in %zu ranges\n"), changed, count) + ranges;
+    std::string text =
+        Format(_("bytes that change: %zu, in %zu ranges\n"), changed, count) + ranges;
     if (count > shown)
         text += Format(_("  ... and %zu more ranges\n"), count - shown);
     return text;
+}
+
+std::string Describe(const Plan& plan, const std::vector<uint8_t>& image) {
+    return Table(_("layout now:"), plan.before) + Table(_("layout after the change:"), plan.after) +
+           ByteChanges(image, plan.image);
 }
 } // namespace Relayout

@@ -57,6 +57,9 @@ std::string Extents(const ImageModel::ImageView& view, std::vector<Extent>* exte
 Plan Rebuild(const std::vector<uint8_t>& image, const std::u16string& name,
              const std::vector<Replacement>& replaced, uint32_t capacity);
 
+// The bytes that differ between two images of a device: their count and
+// the first ranges with their old and new bytes.
+std::string ByteChanges(const std::vector<uint8_t>& before, const std::vector<uint8_t>& after);
 // Both layouts and the bytes that change (offset ranges with their old and
 // new bytes, at most a few ranges and bytes each), for a dry run.
 std::string Describe(const Plan& plan, const std::vector<uint8_t>& image);

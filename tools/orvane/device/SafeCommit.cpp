@@ -3,8 +3,11 @@
 
 #include "api/DeviceAccess.h"
 #include "api/FruEdit.h"
+#include "api/ImageModel.h"
 #include "device/LayoutGuard.h"
 #include "device/RawImage.h"
+#include "fru/ImageLayout.h"
+#include "view/FieldNames.h"
 #include "view/Text.h"
 #include "view/Translate.h"
 
@@ -13,7 +16,7 @@
 
 namespace SafeCommit {
 namespace {
-// The areas the running commit writes; its progress names only those.
+// The areas whose bytes the running commit changes; its progress names only those.
 bool g_written[ORVANE_AREA_MULTIRECORD + 1] = {};
 // The area the commit's next progress text reports.
 int32_t g_reported = 0;
@@ -22,10 +25,23 @@ void Reported(int32_t kind) {
     g_reported = kind;
 }
 
+// The areas of the running commit whose progress the library has shown.
+bool g_shown[ORVANE_AREA_MULTIRECORD + 1] = {};
+
 void CommitProgress(uint32_t phase, const OrvaneChar* text, uint32_t done, uint32_t total) {
     const int32_t area = g_reported;
-    if (area <= ORVANE_AREA_COMMON_HEADER || g_written[area])
-        Session::ShowProgress(phase, text, done, total);
+    if (area != 0 && !g_written[area])
+        return;
+    g_shown[area] = true;
+    Session::ShowProgress(phase, text, done, total);
+}
+
+// A progress line of the command's own for an area written.
+void AreaWritten(int32_t kind) {
+    const std::string line = kind == ORVANE_AREA_COMMON_HEADER
+                                 ? std::string(_("common header written"))
+                                 : Text::Format(_("%s area written"), FieldNames::AreaKey(kind));
+    Session::ShowProgress(ORVANE_PROGRESS_COMMIT, Text::FromUtf8(line).c_str(), 0, 0);
 }
 
 // Runs [first, end) of marked offsets.
@@ -171,7 +187,57 @@ int Settle(const FruAddress& address, Commands::PendingBackup& backup, const Exp
                             backup.Describe().c_str());
     return -1;
 }
+// What a commit of the selected FRU must leave on a device that held before.
+Expected CommitExpected(const std::vector<uint8_t>& before) {
+    FruEdit::CommitLayout layout;
+    FruEdit::LayoutCommit(FruEdit::SelectedFru(), &layout);
+    Expected e{before, {}};
+    e.image.resize(std::max<size_t>(e.image.size(), layout.end), 0xFF);
+    e.written.assign(e.image.size(), false);
+    auto put = [&](uint32_t offset, const std::vector<uint8_t>& bytes) {
+        for (size_t i = 0; i < bytes.size() && offset + i < e.image.size(); ++i) {
+            e.image[offset + i] = bytes[i];
+            e.written[offset + i] = true;
+        }
+    };
+    put(0, layout.header);
+    for (const auto& area : layout.areas)
+        if (area.written)
+            put(area.commitOffset, area.bytes);
+    return e;
+}
 } // namespace
+
+std::vector<uint8_t> CommittedImage(const std::vector<uint8_t>& before,
+                                    std::vector<bool>* written) {
+    Expected e = CommitExpected(before);
+    *written = std::move(e.written);
+    return e.image;
+}
+
+std::vector<int32_t> ChangedAreas(const std::vector<uint8_t>& before,
+                                  const std::vector<uint8_t>& after) {
+    const auto differs = [&](size_t from, size_t to) {
+        for (size_t i = from; i < to && i < after.size(); ++i)
+            if (i >= before.size() || before[i] != after[i])
+                return true;
+        return false;
+    };
+    std::vector<int32_t> kinds;
+    if (differs(0, ImageLayout::kCommonHeaderBytes))
+        kinds.push_back(ORVANE_AREA_COMMON_HEADER);
+    for (const auto& area : ImageModel::ParseImage(after, u"").areas)
+        if (differs(area.offset, area.offset + area.bytes.size()))
+            kinds.push_back(area.kind);
+    return kinds;
+}
+
+std::string AreaList(const std::vector<int32_t>& kinds) {
+    std::string list;
+    for (int32_t kind : kinds)
+        list += (list.empty() ? "" : ", ") + std::string(FieldNames::AreaKey(kind));
+    return list.empty() ? _("no area") : list;
+}
 
 int GuardLayout(const FruAddress& address, uint32_t deviceLength) {
     FruEdit::CommitLayout layout;
@@ -192,26 +258,14 @@ int GuardLayout(const FruAddress& address, uint32_t deviceLength) {
 }
 
 int Commit(Session& s, const FruAddress& address, Commands::PendingBackup& backup) {
-    FruEdit::CommitLayout layout;
-    FruEdit::LayoutCommit(FruEdit::SelectedFru(), &layout);
-    // What the device must hold afterwards: the backup, with the header and
-    // every area the commit writes put over it.
-    Expected e{backup.raw, {}};
-    e.image.resize(std::max<size_t>(e.image.size(), layout.end), 0xFF);
-    e.written.assign(e.image.size(), false);
-    auto put = [&](uint32_t offset, const std::vector<uint8_t>& bytes) {
-        for (size_t i = 0; i < bytes.size() && offset + i < e.image.size(); ++i) {
-            e.image[offset + i] = bytes[i];
-            e.written[offset + i] = true;
-        }
-    };
-    put(0, layout.header);
+    const Expected e = CommitExpected(backup.raw);
+    // The commit writes some areas whose bytes stay as they were; its
+    // progress names those that change.
     std::fill(std::begin(g_written), std::end(g_written), false);
-    for (const auto& area : layout.areas)
-        if (area.written) {
-            put(area.commitOffset, area.bytes);
-            g_written[area.kind] = true;
-        }
+    std::fill(std::begin(g_shown), std::end(g_shown), false);
+    const std::vector<int32_t> changed = ChangedAreas(backup.raw, e.image);
+    for (int32_t kind : changed)
+        g_written[kind] = true;
 
     // From the first write on, the backup stays whatever happens.
     backup.Keep();
@@ -220,6 +274,10 @@ int Commit(Session& s, const FruAddress& address, Commands::PendingBackup& backu
     const uint32_t status = CommitConfigurationToSystem(s.Api());
     FruEdit::SetCommitAreaHook(nullptr);
     SetProgressCallback(s.Api(), Session::ShowProgress);
+    // The library tells no progress of some areas (the product area).
+    for (int32_t kind : changed)
+        if (status == ORVANE_OK && !g_shown[kind])
+            AreaWritten(kind);
     Session::EndProgress();
     if (status != ORVANE_OK) {
         s.Fail(_("committing the FRU"), status);
@@ -229,9 +287,9 @@ int Commit(Session& s, const FruAddress& address, Commands::PendingBackup& backu
             Settle(address, backup, e, _("the commit did not leave the device as meant: %s\n"));
         code >= 0)
         return code;
-    std::printf(
-        _("committed and verified (%zu bytes read back); the previous contents are in %s\n"),
-        e.image.size(), backup.Describe().c_str());
+    std::printf(_("committed and verified (areas changed: %s; %zu bytes read back); the previous "
+                  "contents are in %s\n"),
+                AreaList(changed).c_str(), e.image.size(), backup.Describe().c_str());
     return kExitOk;
 }
 
@@ -246,7 +304,13 @@ int WriteImage(const FruAddress& address, const std::vector<uint8_t>& image,
         e.image[i] = image[i];
     }
     backup.Keep();
-    if (const uint32_t status = WriteRuns(address, e.image, RunsOf(e.written))) {
+    const std::vector<int32_t> changed = ChangedAreas(backup.raw, image);
+    const uint32_t written = WriteRuns(address, e.image, RunsOf(e.written));
+    for (int32_t kind : changed)
+        if (written == 0)
+            AreaWritten(kind);
+    Session::EndProgress();
+    if (const uint32_t status = written) {
         Report::Say(_("writing the image to %s failed (0x%08X)\n"), address.Format().c_str(),
                     status);
         return RollBack(address, backup, Changed(e, backup.raw, nullptr));
@@ -255,8 +319,10 @@ int WriteImage(const FruAddress& address, const std::vector<uint8_t>& image,
             Settle(address, backup, e, _("the write did not leave the device as meant: %s\n"));
         code >= 0)
         return code;
-    std::printf(_("wrote and verified %zu bytes at %s; the previous contents are in %s\n"),
-                image.size(), address.Format().c_str(), backup.Describe().c_str());
+    std::printf(_("wrote and verified %zu bytes at %s (areas changed: %s); the previous contents "
+                  "are in %s\n"),
+                image.size(), address.Format().c_str(), AreaList(changed).c_str(),
+                backup.Describe().c_str());
     return kExitOk;
 }
 } // namespace SafeCommit

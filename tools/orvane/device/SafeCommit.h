@@ -16,6 +16,17 @@ namespace SafeCommit {
 // naming each area, its header offset and the offset the commit would use.
 int GuardLayout(const FruAddress& address, uint32_t deviceLength);
 
+// What a device that held before holds after a commit of the selected FRU:
+// the header and every area the commit writes put over it; *written marks
+// the bytes the commit writes.
+std::vector<uint8_t> CommittedImage(const std::vector<uint8_t>& before, std::vector<bool>* written);
+// The header (ORVANE_AREA_COMMON_HEADER) and the areas of after, where after
+// lays them out, whose bytes differ from before.
+std::vector<int32_t> ChangedAreas(const std::vector<uint8_t>& before,
+                                  const std::vector<uint8_t>& after);
+// Area keys joined by commas ("header, product"), "no area" for none.
+std::string AreaList(const std::vector<int32_t>& kinds);
+
 // Commits the selected FRU of the system list (the device at address, whose
 // backup is taken), then reads the device back and compares every byte the
 // commit wrote with what it meant to leave there, and the bytes it did not

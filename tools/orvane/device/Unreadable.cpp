@@ -5,6 +5,7 @@
 #include "device/RawImage.h"
 #include "view/FruViews.h"
 #include "view/Render.h"
+#include "view/Spelling.h"
 #include "view/Text.h"
 #include "view/Translate.h"
 

@@ -57,6 +57,17 @@ uint32_t FixedFields(int32_t area) {
     return fixed ? static_cast<uint32_t>(fixed->size()) : 0;
 }
 
+std::vector<std::string> All() {
+    std::vector<std::string> names;
+    for (int32_t area = ORVANE_AREA_INTERNAL_USE; area <= ORVANE_AREA_PRODUCT; ++area) {
+        const uint32_t fixed = FixedFields(area);
+        const uint32_t custom = area == ORVANE_AREA_INTERNAL_USE ? 0 : 1;
+        for (uint32_t i = 0; i < fixed + custom; ++i)
+            names.push_back(Name(area, i));
+    }
+    return names;
+}
+
 std::string Name(int32_t area, uint32_t index) {
     std::string name = AreaKey(area);
     const auto* fixed = Fixed(area);

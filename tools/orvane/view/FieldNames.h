@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace FieldNames {
 struct Field {
@@ -21,6 +22,8 @@ const char* AreaKey(int32_t area);
 std::string Name(int32_t area, uint32_t index);
 // Parses a stable name or an enumerator; nothing when it names no field.
 std::optional<Field> Parse(const std::string& name);
+// Every stable name: the fixed fields of each area and its first custom field.
+std::vector<std::string> All();
 // Number of fields of an area before its custom fields.
 uint32_t FixedFields(int32_t area);
 } // namespace FieldNames

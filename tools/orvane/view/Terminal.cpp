@@ -63,6 +63,11 @@ struct Filter {
     std::string pending; // the start of a character a later write completes
 };
 
+// The filters of stdout and stderr live as long as the process: the streams
+// are flushed after static objects are destroyed, so they are kept here as
+// plain pointers, never freed unless their stream is closed.
+Filter* gFilters[2] = {};
+
 ssize_t Write(void* cookie, const char* data, size_t size) {
     auto* f = static_cast<Filter*>(cookie);
     std::string text = f->pending + std::string(data, size), out;
@@ -79,13 +84,18 @@ int Close(void* cookie) {
     Convert(f->pending, 0, true, &out);
     std::fwrite(out.data(), 1, out.size(), f->target);
     const int result = std::fflush(f->target);
+    for (Filter*& slot : gFilters)
+        if (slot == f)
+            slot = nullptr;
     delete f;
     return result;
 }
 
 std::FILE* Filtered(std::FILE* target, int mode) {
     const cookie_io_functions_t io{nullptr, Write, nullptr, Close};
-    std::FILE* stream = fopencookie(new Filter{target, {}}, "w", io);
+    Filter*& slot = gFilters[target == stdout ? 0 : 1];
+    slot = new Filter{target, {}};
+    std::FILE* stream = fopencookie(slot, "w", io);
     if (stream)
         std::setvbuf(stream, nullptr, mode, BUFSIZ);
     return stream ? stream : target;

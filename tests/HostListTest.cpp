@@ -67,7 +67,7 @@ TEST(HostListTest, ParsesHostFiles) {
                                     "bmc[1-2]:6230 admin /etc/orvane/rack4.pw\n"
                                     "\n"
                                     "  10.1.2.3\r\n"
-                                    "bmc1:6230 other /x\n"
+                                    "bmc1:6230 admin /etc/orvane/rack4.pw\n"
                                     "bmc3 - - 17\n"
                                     "bmc4 ops /p - /etc/orvane/bmc4.kg\n",
                                     &entries, &error))
@@ -86,7 +86,10 @@ TEST(HostListTest, ParsesHostFiles) {
                {"a user pw 3 kg extra\n", "line 1: expected"},
                {"a user pw 20\n", "line 1: the cipher suite \"20\""},
                {"a user pw x3 kg\n", "line 1: the cipher suite \"x3\""},
-               {"ok\n\nn[2-1]\n", "line 3: range 2-1 runs backwards"}};
+               {"ok\n\nn[2-1]\n", "line 3: range 2-1 runs backwards"},
+               // The same host again is kept once; with other credentials it
+               // is refused, as no line can be taken for the right one.
+               {"n[1-2] u /p\nn2 v /p\n", "line 2: n2 is named before with other credentials"}};
     for (const auto& c : bad) {
         entries.clear();
         EXPECT_FALSE(HostList::ParseFile(c.text, &entries, &error)) << c.text;

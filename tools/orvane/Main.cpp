@@ -95,7 +95,8 @@ int RunWithSession(const Commands::Command& command, Options& options) {
 }
 } // namespace
 
-int main(int argc, char** argv) {
+namespace {
+int Run(int argc, char** argv) {
     // Paths cross the library as wide strings converted with the running locale.
     std::setlocale(LC_ALL, "");
     Languages::BindTexts();
@@ -109,7 +110,8 @@ int main(int argc, char** argv) {
     Options options;
     std::string error;
     const bool parsed = options.Parse(argc, argv, &error);
-    if (options.json)
+    // inventory writes JSON Lines, with or without --json.
+    if (options.json || options.command == "inventory")
         Languages::ForScripts(&options.language, &options.locale);
     Terminal::Install();
     followLanguage(options.language, options.locale);
@@ -142,4 +144,12 @@ int main(int argc, char** argv) {
                                           Work(*command, options), true))
             return code;
     return command->runAlone ? command->runAlone(options) : Commands::Inventory(options);
+}
+} // namespace
+
+int main(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i)
+        if (std::string(argv[i]) == "--json")
+            Report::JsonMode(true);
+    return Report::Finish(Run(argc, argv));
 }

@@ -152,6 +152,10 @@ bool Options::Parse(int argc, char** argv, std::string* error) {
 }
 
 bool Options::CheckSession(std::string* error) const {
+    if (!system.empty() && !host.empty()) {
+        *error = _("--system and --host exclude each other (a simulated BMC or a real one)");
+        return false;
+    }
     if (!cipherSuite.empty() && !Text::ParseNumber(cipherSuite, 19)) {
         *error = _("--cipher-suite takes a cipher suite id from 0 to 19");
         return false;

@@ -1,5 +1,6 @@
 #include "app/Report.h"
 
+#include "view/JsonWriter.h"
 #include "view/Text.h"
 #include "view/Translate.h"
 
@@ -12,16 +13,62 @@ namespace Report {
 namespace {
 bool g_progress = false, g_quiet = false;
 
-void Write(const char* format, va_list args) {
+// What --json tells on standard output when a command fails: the first
+// failure reported, its kind and the library's status when there was one.
+struct Failure {
+    bool json = false, printed = false;
+    std::string error, kind;
+    uint32_t status = 0;
+} failure;
+
+void Note(const std::string& text, const char* kind) {
+    if (!failure.error.empty())
+        return;
+    failure.error = text.substr(0, text.find_last_not_of('\n') + 1);
+    failure.kind = kind;
+}
+
+void Write(const char* kind, const char* format, va_list args) {
+    const std::string text = Text::FormatV(format, args);
     std::fputs(kPrefix, stderr);
-    std::vfprintf(stderr, format, args);
+    std::fputs(text.c_str(), stderr);
+    if (kind)
+        Note(text, kind);
 }
 } // namespace
+
+void JsonMode(bool json) {
+    failure.json = json;
+}
+
+void Printed() {
+    failure.printed = true;
+}
+
+int Finish(int code) {
+    if (!failure.json || failure.printed || failure.error.empty() || code == kExitOk ||
+        code == kExitPartial || code == kExitHostsFailed)
+        return code;
+    const char* kind = !failure.kind.empty()  ? failure.kind.c_str()
+                       : code == kExitUsage   ? "usage"
+                       : code == kExitRefused ? "refused"
+                                              : "failed";
+    JsonWriter::Value object = {{"error", failure.error}, {"status", kind}};
+    if (failure.status) {
+        char status[16];
+        std::snprintf(status, sizeof status, "0x%08X", failure.status);
+        object["library_status"] = status;
+    }
+    object["exit_code"] = code;
+    std::printf("%s\n", JsonWriter::Inline(object).c_str());
+    std::fflush(stdout);
+    return code;
+}
 
 int Fail(const char* format, ...) {
     va_list args;
     va_start(args, format);
-    Write(format, args);
+    Write("failed", format, args);
     va_end(args);
     return kExitLibrary;
 }
@@ -29,7 +76,7 @@ int Fail(const char* format, ...) {
 int Refused(const char* format, ...) {
     va_list args;
     va_start(args, format);
-    Write(format, args);
+    Write("refused", format, args);
     va_end(args);
     return kExitRefused;
 }
@@ -37,19 +84,21 @@ int Refused(const char* format, ...) {
 void Say(const char* format, ...) {
     va_list args;
     va_start(args, format);
-    Write(format, args);
+    Write("", format, args);
     va_end(args);
 }
 
 void SayIn(const char* command, const char* format, ...) {
-    std::fprintf(stderr, "orvane %s: ", command);
     va_list args;
     va_start(args, format);
-    std::vfprintf(stderr, format, args);
+    const std::string text = Text::FormatV(format, args);
     va_end(args);
+    std::fprintf(stderr, "orvane %s: %s", command, text.c_str());
+    Note(text, "");
 }
 
 int Usage(const std::string& command, const std::string& problem) {
+    Note(problem, "usage");
     const std::string name = command.empty() ? "orvane" : "orvane " + command;
     std::fprintf(stderr, "%s: %s\n", name.c_str(), problem.c_str());
     std::fprintf(stderr, _("Try '%s --help'.\n"), name.c_str());
@@ -79,11 +128,13 @@ void Remark(const char* format, ...) {
         return;
     va_list args;
     va_start(args, format);
-    Write(format, args);
+    Write(nullptr, format, args); // a remark is no failure
     va_end(args);
 }
 
 int Library(OrvaneInterface* api, const std::string& what, uint32_t status) {
+    if (failure.error.empty())
+        failure.status = status;
     const OrvaneChar* message = nullptr;
     GetLastErrorMessage(api, &message);
     if (message && *message)

@@ -49,4 +49,13 @@ bool ProgressShown();
 int Library(OrvaneInterface* api, const std::string& what, uint32_t status);
 // A failed system call: what was being done and the error number's text.
 int Os(const std::string& what, int error);
+
+// With --json, a failing command prints one JSON object on standard output:
+// {"error": the first failure reported, "status": "failed", "refused" or
+// "usage", "library_status": "0x..." when a library call failed,
+// "exit_code": N}, unless it printed its result document already (Printed).
+void JsonMode(bool json);
+void Printed();
+// The exit code, after that object when it is due.
+int Finish(int code);
 } // namespace Report

@@ -2,6 +2,7 @@
 
 #include "cmd/CommandSupport.h"
 #include "device/Backup.h"
+#include "view/JsonWriter.h"
 #include "view/Render.h"
 #include "view/Text.h"
 #include "view/Translate.h"
@@ -24,6 +25,13 @@ int Check(Session& s, const Options& o) {
             s.Api(), a->nvsType, a->lun, a->deviceAddress, a->bus, a->controller, a->deviceId);
         status != ORVANE_OK)
         return s.Fail(Text::Format(_("checking the FRU at %s"), a->Format().c_str()), status);
+    if (o.json) {
+        std::printf("%s\n", JsonWriter::Inline(
+                                {{"address", Render::JsonAddress(*a)}, {"valid_header", true}})
+                                .c_str());
+        Report::Printed();
+        return kExitOk;
+    }
     std::printf(_("%s: the common header is a valid IPMI FRU header\n"), a->Format().c_str());
     return kExitOk;
 }

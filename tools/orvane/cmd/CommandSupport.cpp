@@ -164,7 +164,15 @@ const ImageModel::AreaImage* FindField(const FruView& view, const FieldNames::Fi
                 *index = i;
                 return &area;
             }
-    Report::Say(_("the FRU has no field %s\n"), name.c_str());
+    const char* kind = FieldNames::AreaKey(field.area);
+    if (const ImageModel::AreaImage* area = FruViews::Area(view, field.area); !area)
+        Report::Refused(_("%s: the FRU %s has no %s area\n"), name.c_str(), view.name.c_str(),
+                        kind);
+    else if (const std::string problem = FruViews::ProblemText(*area); !problem.empty())
+        Report::Refused(_("%s: the %s area of the FRU %s is damaged: %s\n"), name.c_str(), kind,
+                        view.name.c_str(), problem.c_str());
+    else
+        Report::Refused(_("the FRU %s has no field %s\n"), view.name.c_str(), name.c_str());
     return nullptr;
 }
 

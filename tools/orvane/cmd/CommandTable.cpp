@@ -54,8 +54,11 @@ const Command kCommands[] = {
      {2, 2, N_("takes FRU FIELD")},
      kFile | kImage,
      {1, 1, N_("takes FIELD with --file or --image")},
-     kFile | kImage,
-     N_("usage: orvane get FRU FIELD   or   orvane get --file CFG FIELD\n"),
+     kJson | kFile | kImage,
+     N_("usage: orvane get FRU FIELD [--json]   or   orvane get --file CFG FIELD [--json]\n"
+        "Prints the field's value as show gives it; --json prints the field as\n"
+        "show --json does, with the FRU's name and address. A FRU without the\n"
+        "field or its area, or with that area damaged, exits 3 saying which.\n"),
      Access::kReads},
     {"set",
      Set,
@@ -233,8 +236,9 @@ const Command kCommands[] = {
      {1, 1, N_("takes ADDRESS")},
      0,
      {},
-     0,
-     N_("usage: orvane check ADDRESS   (ADDRESS: T:L:DA:B:CA:ID, e.g. 2:0:20:00:20:00)\n"),
+     kJson,
+     N_("usage: orvane check ADDRESS [--json]   (ADDRESS: T:L:DA:B:CA:ID, e.g. "
+        "2:0:20:00:20:00)\n"),
      Access::kReads},
     {"inventory",
      nullptr,
@@ -432,10 +436,14 @@ constexpr const char* kOverviewClosing =
        "exit codes: 0 done; 1 a library, driver or system call failed (the reason\n"
        "            on standard error); 2 bad command line; 3 refused by the\n"
        "            command's checks (layout, size, one-byte text, restore\n"
-       "            mismatch, a repair that would guess), nothing written;\n"
-       "            4 partial: scan or show listed FRU devices that are damaged or\n"
-       "            could not be read, or show --image read a damaged image;\n"
-       "            5 over --hosts: some hosts failed (the others' results are given)\n");
+       "            mismatch, a repair that would guess), or the FRU has no\n"
+       "            such field or area, or that area is damaged; nothing\n"
+       "            written; 4 partial: scan or show listed FRU devices that are\n"
+       "            damaged or could not be read, or show --image read a damaged\n"
+       "            image; 5 over --hosts: some hosts failed (the others' results\n"
+       "            are given)\n"
+       "With --json a failure prints {\"error\", \"status\", \"exit_code\"} on\n"
+       "standard output; JSON is English and UTF-8 whatever the locale.\n");
 
 std::span<const Command> All() {
     return kCommands;

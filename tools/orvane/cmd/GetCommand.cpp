@@ -2,6 +2,7 @@
 
 #include "cmd/CommandSupport.h"
 #include "device/Backup.h"
+#include "view/JsonWriter.h"
 #include "view/Render.h"
 #include "view/Text.h"
 #include "view/Translate.h"
@@ -30,7 +31,15 @@ int Get(Session& s, const Options& o) {
     size_t index = 0;
     const ImageModel::AreaImage* area = FindField(view, *field, name, &index);
     if (!area)
-        return kExitLibrary;
+        return kExitRefused;
+    if (o.json) {
+        std::printf("%s\n", JsonWriter::Inline({{"fru", view.name},
+                                                {"address", Render::JsonAddress(view.address)},
+                                                {"field", Render::JsonField(*area, index)}})
+                                .c_str());
+        Report::Printed();
+        return kExitOk;
+    }
     // Typed fields as their encoding means them; the date, the chassis type
     // and the internal use data as the library renders them.
     const ImageModel::FieldImage& f = area->fields[index];

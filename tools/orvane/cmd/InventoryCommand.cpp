@@ -166,7 +166,8 @@ std::string ErrorText(const FleetResult& r, const Plan& plan) {
 }
 
 // One JSON line: the host's result, then the members of the worker's own
-// document ("frus", ...) when it gave one.
+// document ("frus", ...) when it gave one. A failed worker's error object
+// repeats the line's error, status and exit code; the line's own stay.
 std::string JsonLine(const FleetResult& r, const Plan& plan) {
     Json line;
     line["host"] = r.host;
@@ -178,7 +179,8 @@ std::string JsonLine(const FleetResult& r, const Plan& plan) {
         const Json document = Json::parse(r.out, nullptr, false);
         if (document.is_object())
             for (const auto& [key, value] : document.items())
-                line[key] = value;
+                if (!line.contains(key))
+                    line[key] = value;
     }
     return line.dump(-1, ' ', false, Json::error_handler_t::replace);
 }

@@ -58,6 +58,7 @@ int Props(Session& s, const Options& o) {
         if (!session.empty())
             document["session"] = session;
         std::printf("%s\n", JsonWriter::Inline(document).c_str());
+        Report::Printed();
     } else if (!session.empty()) {
         std::printf("%s: %s\n", _("BMC session"), session.c_str());
     }

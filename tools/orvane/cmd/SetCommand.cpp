@@ -132,7 +132,7 @@ int ApplyChanges(Session& s, const Options& o, const FruView& view,
         size_t at = 0;
         const ImageModel::AreaImage* area = FindField(view, c.field, c.name, &at);
         if (!area)
-            return kExitLibrary;
+            return kExitRefused;
         const ImageModel::FieldImage& target = area->fields[at];
         const std::string key = FruViews::Key(*area, at);
         // Custom fields are named in image order; the library reaches them

@@ -1,6 +1,7 @@
 #include "fleet/HostList.h"
 
 #include <cctype>
+#include <map>
 #include <set>
 #include <sstream>
 
@@ -145,7 +146,7 @@ bool Expand(const std::string& text, std::vector<std::string>* hosts, std::strin
 bool ParseFile(const std::string& text, std::vector<HostEntry>* entries, std::string* error) {
     std::stringstream lines(text);
     std::string line;
-    std::set<std::string> seen;
+    std::map<std::string, size_t> seen; // host -> its entry
     for (int number = 1; std::getline(lines, line); ++number) {
         line = Trim(line);
         if (line.empty() || line[0] == '#')
@@ -171,13 +172,22 @@ bool ParseFile(const std::string& text, std::vector<HostEntry>* entries, std::st
             return false;
         }
         for (auto& host : hosts) {
-            if (!seen.insert(host).second)
-                continue;
+            // A host named again is the same host only with the same
+            // credentials; otherwise which line holds is a guess.
+            const HostEntry entry{host, word[1], word[2], word[3], word[4]};
+            if (const auto at = seen.find(host); at != seen.end()) {
+                if ((*entries)[at->second] == entry)
+                    continue;
+                *error = "line " + std::to_string(number) + ": " + host +
+                         " is named before with other credentials";
+                return false;
+            }
+            seen[host] = entries->size();
             if (entries->size() >= kMaxHosts) {
                 *error = "more than " + std::to_string(kMaxHosts) + " hosts";
                 return false;
             }
-            entries->push_back({host, word[1], word[2], word[3], word[4]});
+            entries->push_back(entry);
         }
     }
     return true;

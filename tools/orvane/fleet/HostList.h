@@ -30,6 +30,7 @@ bool Expand(const std::string& text, std::vector<std::string>* hosts, std::strin
 // followed by a user and a password file (both or neither), then a cipher
 // suite id (0 to 19) and a K_g file; "-" in a column takes the shared option.
 // Blank lines and lines starting with '#' are skipped. A pattern's hosts
-// share the line's credentials. Errors name the line.
+// share the line's credentials; a host named again with other credentials
+// is an error. Errors name the line.
 bool ParseFile(const std::string& text, std::vector<HostEntry>* entries, std::string* error);
 } // namespace HostList

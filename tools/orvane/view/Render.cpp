@@ -202,25 +202,6 @@ void JsonRecords(const std::vector<uint8_t>& data, Value* area) {
     (*area)["records"] = std::move(records);
 }
 
-// A field as scripts read it: `value` is the text a person reads (dates in
-// ISO 8601 UTC), `library_value` the library's own string, `hex` the stored
-// bytes and `encoding` how they are stored.
-Value JsonField(const ImageModel::AreaImage& area, size_t index) {
-    const ImageModel::FieldImage& field = area.fields[index];
-    const std::string iso8601 = FruViews::Iso8601(area, index);
-    Value f = {{"name", FruViews::Key(area, index)},
-               {"title", FruViews::Utf8(field.title)},
-               {"value", iso8601.empty() ? FruViews::Decoded(area, index) : iso8601},
-               {"library_value", FruViews::Utf8(field.value)},
-               {"hex", Text::Hex(field.data.data(), field.data.size())},
-               {"encoding", FruViews::Encoding(area, index)}};
-    if (!iso8601.empty())
-        f["iso8601"] = iso8601;
-    if (FruViews::Salvaged(area))
-        f["salvaged"] = true;
-    return f;
-}
-
 Value JsonArea(const FruView& fru, const ImageModel::AreaImage& area) {
     Value a = {{"kind", FieldNames::AreaKey(area.kind)}, {"name", FruViews::Utf8(area.name)}};
     if (!FruViews::Info(area))
@@ -274,6 +255,25 @@ Value JsonFru(const FruView& fru) {
 }
 } // namespace
 
+// A field as scripts read it: `value` is the text a person reads (dates in
+// ISO 8601 UTC), `library_value` the library's own string, `hex` the stored
+// bytes and `encoding` how they are stored.
+JsonWriter::Value JsonField(const ImageModel::AreaImage& area, size_t index) {
+    const ImageModel::FieldImage& field = area.fields[index];
+    const std::string iso8601 = FruViews::Iso8601(area, index);
+    Value f = {{"name", FruViews::Key(area, index)},
+               {"title", FruViews::Utf8(field.title)},
+               {"value", iso8601.empty() ? FruViews::Decoded(area, index) : iso8601},
+               {"library_value", FruViews::Utf8(field.value)},
+               {"hex", Text::Hex(field.data.data(), field.data.size())},
+               {"encoding", FruViews::Encoding(area, index)}};
+    if (!iso8601.empty())
+        f["iso8601"] = iso8601;
+    if (FruViews::Salvaged(area))
+        f["salvaged"] = true;
+    return f;
+}
+
 JsonWriter::Value JsonAddress(const FruAddress& a) {
     return {{"text", a.Format()},     {"nvs_type", a.nvsType},
             {"lun", a.lun},           {"device_address", a.deviceAddress},
@@ -290,5 +290,6 @@ void Json(std::FILE* out, const std::vector<FruView>& frus, const JsonWriter::Va
     static const JsonWriter::Layout layout{
         true, {"frus", "areas", "fields", "records"}, {"frus"}, {"unreadable"}};
     std::fputs(JsonWriter::Write(document, layout).c_str(), out);
+    Report::Printed();
 }
 } // namespace Render

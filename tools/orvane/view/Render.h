@@ -18,6 +18,8 @@ void Plain(std::FILE* out, const FruView& fru);
 // of `members` (e.g. "damaged": [...], "unreadable": [...]).
 void Json(std::FILE* out, const std::vector<FruView>& frus,
           const JsonWriter::Value& members = JsonWriter::Value::object());
+// A field of an area as show --json gives it.
+JsonWriter::Value JsonField(const ImageModel::AreaImage& area, size_t index);
 // A FRU address as JSON: its text and each of its parts.
 JsonWriter::Value JsonAddress(const FruAddress& address);
 } // namespace Render

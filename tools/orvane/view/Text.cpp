@@ -173,17 +173,22 @@ std::string Padded(const std::string& utf8, size_t width) {
     return w >= width ? utf8 : utf8 + std::string(width - w, ' ');
 }
 
-std::string Format(const char* format, ...) {
-    va_list args;
-    va_start(args, format);
+std::string FormatV(const char* format, va_list args) {
     va_list again;
     va_copy(again, args);
     const int length = std::vsnprintf(nullptr, 0, format, args);
-    va_end(args);
     std::string text(length > 0 ? static_cast<size_t>(length) : 0, '\0');
     if (length > 0)
         std::vsnprintf(text.data(), text.size() + 1, format, again);
     va_end(again);
+    return text;
+}
+
+std::string Format(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    std::string text = FormatV(format, args);
+    va_end(args);
     return text;
 }
 

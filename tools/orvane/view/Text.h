@@ -3,6 +3,7 @@
 #pragma once
 #include "orvane/orvane.h"
 
+#include <cstdarg>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -29,6 +30,7 @@ size_t Width(const std::string& utf8);
 std::string Padded(const std::string& utf8, size_t width);
 // printf into a string (for translated formats whose words change order).
 std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
+std::string FormatV(const char* format, va_list args);
 // The text quoted and escaped for JSON.
 std::string JsonString(const std::string& utf8);
 } // namespace Text

@@ -10,7 +10,7 @@ class FruLocator {
     FruLocator(const FruLocator&) = delete;
     FruLocator& operator=(const FruLocator&) = delete;
 
-    // Copies the name: 0 on success, 1 for a null name (kept), 0xC007000E when
+    // Copies the name: 0 on success, 1 for a null name (kept), ORVANE_E_FRU_NO_MEMORY when
     // the copy cannot be allocated (name left null).
     uint32_t SetName(const char16_t* text);
     // Converts a narrow name through the running locale and keeps its bytes:

@@ -12,7 +12,7 @@ class FruLocator;
 namespace FruImage {
 // The device address of a locator.
 FruTransfer::DeviceAddress AddressOf(const FruLocator& locator);
-// Reads count bytes at offset of the locator's device; 0xC0070028 for a null
+// Reads count bytes at offset of the locator's device; ORVANE_E_DEVICE_READ for a null
 // locator or buffer.
 uint32_t ReadDataFromFRU(const FruLocator* locator, uint32_t offset, uint16_t count,
                          uint8_t* destination);

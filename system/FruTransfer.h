@@ -28,10 +28,10 @@ uint32_t AddressableBytes(uint32_t nvsType);
 using DeviceAddress = FruAddress;
 
 // Reads *count bytes at offset into destination; *count becomes the bytes read.
-// Returns 0, 0xC0070028, or a driver result unchanged.
+// Returns 0, ORVANE_E_DEVICE_READ, or a driver result unchanged.
 uint32_t ReadDeviceData(const DeviceAddress& device, uint32_t offset, uint8_t* destination,
                         uint16_t* count);
-// Writes count bytes from source at offset. Returns 0, 0xC0070029, or a driver
+// Writes count bytes from source at offset. Returns 0, ORVANE_E_DEVICE_WRITE, or a driver
 // result unchanged.
 uint32_t WriteDeviceData(const DeviceAddress& device, uint32_t offset, const uint8_t* source,
                          uint32_t count);

@@ -119,7 +119,7 @@ uint32_t DeviceLength(const FruAddress& address, uint32_t* length, std::string* 
     }
     *length = ImageExtent(d);
     *source = "the extent of the image (the controller did not give the device's size)";
-    return *length ? 0 : 0xC0070028u;
+    return *length ? 0 : ORVANE_E_DEVICE_READ;
 }
 
 uint32_t KnownDeviceSize(const FruAddress& address) {

@@ -234,7 +234,9 @@ def build_initramfs(args, guest, modules, folder):
 # ---- running the guest ------------------------------------------------------
 
 def qemu_command(guest, kernel, initramfs, vm_port, shell):
-    return ["qemu-system-x86_64", "-accel", "tcg", "-machine", guest["machine"], "-m", "256",
+    # The initramfs unpacks into half the guest's memory; the sanitizer build's
+    # programs alone make it larger than 128 MiB.
+    return ["qemu-system-x86_64", "-accel", "tcg", "-machine", guest["machine"], "-m", "768",
             "-nodefaults", "-no-user-config", "-display", "none", "-no-reboot",
             "-serial", "stdio" if not shell else "mon:stdio",
             "-chardev", "socket,id=ipmi0,host=127.0.0.1,port=%d,reconnect=10" % vm_port,

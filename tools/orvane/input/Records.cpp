@@ -14,7 +14,7 @@ using nlohmann::json;
 
 constexpr uint8_t kDefaultVersion = 2;
 constexpr uint8_t kLastStandardType = 5;
-constexpr uint8_t kDcOutput = 1, kDcLoad = 2, kManagementAccess = 3;
+constexpr uint8_t kDcOutput = 1, kDcLoad = 2;
 constexpr uint8_t kUniqueIdRecord = 7; // a management access sub-record of binary bytes
 constexpr size_t kMaxDataBytes = 255;
 constexpr size_t kDcRecordBytes = 13;

@@ -155,6 +155,8 @@ bool ParseFile(const std::string& text, std::vector<HostEntry>* entries, std::st
         std::vector<std::string> word;
         for (std::string w; words >> w;)
             word.push_back(w);
+        if (word.empty()) // white space that Trim keeps, such as \v or \f
+            continue;
         std::vector<std::string> hosts;
         std::string reason =
             "expected \"host[:port] [user password-file [cipher-suite [kg-file]]]\"";

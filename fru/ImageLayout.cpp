@@ -28,7 +28,7 @@ void DescribeInfoArea(std::span<const uint8_t> bytes, Area* a) {
     if (a->readable == a->declared && a->declared >= 2) {
         a->checksummed = true;
         a->storedChecksum = area.back();
-        a->computedChecksum = static_cast<uint8_t>(0 - Sum(area.first(area.size() - 1)));
+        a->computedChecksum = ZeroChecksum(area.first(area.size() - 1));
     }
     const uint32_t fieldsEnd = a->declared > 0 ? std::min(a->declared - 1, a->readable) : 0;
     a->endMarker = WalkFields(a->kind, area.first(fieldsEnd)).endMarker;
@@ -50,6 +50,10 @@ void DescribeInternalUse(const Header& h, std::span<const uint8_t> image, Area* 
 }
 
 } // namespace
+
+uint8_t ZeroChecksum(std::span<const uint8_t> bytes) {
+    return static_cast<uint8_t>(0 - Sum(bytes));
+}
 
 uint32_t Header::Offset(int32_t kind) const {
     switch (kind) {
@@ -80,7 +84,7 @@ Header ParseHeader(std::span<const uint8_t> image) {
     h.product = image[4] * FruDefs::kUnitBytes;
     h.multiRecord = image[5] * FruDefs::kUnitBytes;
     h.storedChecksum = image[7];
-    h.computedChecksum = static_cast<uint8_t>(0 - Sum(image.first(7)));
+    h.computedChecksum = ZeroChecksum(image.first(7));
     return h;
 }
 

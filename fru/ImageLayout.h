@@ -14,6 +14,10 @@
 #include <vector>
 
 namespace ImageLayout {
+// The byte that makes bytes plus itself add up to 0 modulo 256: the checksum
+// of the common header, of an info area and of a multi-record's header and
+// data.
+uint8_t ZeroChecksum(std::span<const uint8_t> bytes);
 
 // The sizes an image is laid out in, for the callers of this header.
 inline constexpr uint32_t kUnitBytes = FruDefs::kUnitBytes; // offsets and lengths

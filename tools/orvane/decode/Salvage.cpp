@@ -24,17 +24,6 @@ constexpr uint8_t kErasedByte = 0xFF; // of an EEPROM never written
 constexpr uint32_t kRecordFlagsByte = 1, kRecordLengthByte = 2, kRecordDataChecksumByte = 3,
                    kRecordHeaderChecksumByte = 4;
 
-uint8_t Sum(std::span<const uint8_t> bytes) {
-    uint8_t sum = 0;
-    for (uint8_t b : bytes)
-        sum = static_cast<uint8_t>(sum + b);
-    return sum;
-}
-
-uint8_t ZeroChecksum(std::span<const uint8_t> bytes) {
-    return static_cast<uint8_t>(0 - Sum(bytes));
-}
-
 bool InfoArea(int32_t kind) {
     return kind == ORVANE_AREA_CHASSIS || kind == ORVANE_AREA_BOARD || kind == ORVANE_AREA_PRODUCT;
 }
@@ -168,7 +157,7 @@ Bytes ReadableArea(int32_t kind, std::span<const uint8_t> bytes, const ImageLayo
         return {};
     out.resize(units * kUnit - 1, 0);
     out[1] = static_cast<uint8_t>(units);
-    out.push_back(ZeroChecksum(out));
+    out.push_back(ImageLayout::ZeroChecksum(out));
     *fieldCount = UntypedFields(kind) + static_cast<uint32_t>(fields.size());
     return out;
 }
@@ -326,7 +315,7 @@ void FixInfo(const ImageLayout::Area& a, uint32_t limit, Bytes* image, Repair* r
     const auto pad = area.subspan(walk.endMarkerAt + 1, length - walk.endMarkerAt - 2);
     if (std::any_of(pad.begin(), pad.end(), [](uint8_t b) { return b != 0; }))
         return refuse(_("non-zero bytes lie between its end marker and its checksum byte"));
-    const uint8_t computed = ZeroChecksum(area.first(length - 1));
+    const uint8_t computed = ImageLayout::ZeroChecksum(area.first(length - 1));
     uint8_t& stored = (*image)[a.offset + length - 1];
     if (stored != computed) {
         r->fixes.push_back(Format(_("the %s area: checksum (byte %u) %02Xh -> %02Xh"), name,
@@ -376,7 +365,8 @@ void FixRecords(uint32_t offset, uint32_t limit, Bytes* image, Repair* r) {
             Format(_("the multirecord area, record %zu (byte %u)"), i + 1, at);
         const auto data = std::span<const uint8_t>(b).subspan(at + ImageLayout::kRecordHeaderBytes,
                                                               b[at + kRecordLengthByte]);
-        if (const uint8_t sum = ZeroChecksum(data); b[at + kRecordDataChecksumByte] != sum) {
+        if (const uint8_t sum = ImageLayout::ZeroChecksum(data);
+            b[at + kRecordDataChecksumByte] != sum) {
             r->fixes.push_back(Format(_("%s: data checksum %02Xh -> %02Xh"), record.c_str(),
                                       b[at + kRecordDataChecksumByte], sum));
             b[at + kRecordDataChecksumByte] = sum;
@@ -388,7 +378,8 @@ void FixRecords(uint32_t offset, uint32_t limit, Bytes* image, Repair* r) {
             b[at + kRecordFlagsByte] = flags;
         }
         const auto header = std::span<const uint8_t>(b).subspan(at, kRecordHeaderChecksumByte);
-        if (const uint8_t sum = ZeroChecksum(header); b[at + kRecordHeaderChecksumByte] != sum) {
+        if (const uint8_t sum = ImageLayout::ZeroChecksum(header);
+            b[at + kRecordHeaderChecksumByte] != sum) {
             r->fixes.push_back(Format(_("%s: header checksum %02Xh -> %02Xh"), record.c_str(),
                                       b[at + kRecordHeaderChecksumByte], sum));
             b[at + kRecordHeaderChecksumByte] = sum;

@@ -306,8 +306,8 @@ int WriteImage(const FruAddress& address, const std::vector<uint8_t>& image,
     backup.Keep();
     const std::vector<int32_t> changed = ChangedAreas(backup.raw, image);
     const uint32_t written = WriteRuns(address, e.image, RunsOf(e.written));
-    for (int32_t kind : changed)
-        if (written == 0)
+    if (written == 0)
+        for (int32_t kind : changed)
             AreaWritten(kind);
     Session::EndProgress();
     if (const uint32_t status = written) {

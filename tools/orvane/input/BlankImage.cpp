@@ -16,13 +16,6 @@ constexpr uint8_t kEmptyText = 0xC0; // 8-bit text, no bytes
 constexpr uint8_t kEndOfFields = 0xC1;
 constexpr uint8_t kFormatVersion = 1;
 
-uint8_t Checksum(const std::vector<uint8_t>& bytes, size_t count) {
-    uint8_t sum = 0;
-    for (size_t i = 0; i < count; ++i)
-        sum = static_cast<uint8_t>(sum + bytes[i]);
-    return static_cast<uint8_t>(-sum);
-}
-
 // An info area with empty fields: as long as the described area, or the
 // fewest blocks that hold its empty fields.
 std::vector<uint8_t> InfoArea(const FruInput::Area& a) {
@@ -40,7 +33,7 @@ std::vector<uint8_t> InfoArea(const FruInput::Area& a) {
     const size_t least = (bytes.size() + 1 + kUnit - 1) / kUnit * kUnit;
     bytes.resize(std::max<size_t>(least, a.length), 0);
     bytes[1] = static_cast<uint8_t>(std::min<size_t>(bytes.size() / kUnit, 0xFF));
-    bytes.back() = Checksum(bytes, bytes.size() - 1);
+    bytes.back() = ImageLayout::ZeroChecksum(std::span(bytes).first(bytes.size() - 1));
     return bytes;
 }
 
@@ -56,7 +49,7 @@ std::vector<uint8_t> Header(const std::vector<std::pair<int32_t, uint32_t>>& off
     for (const auto& [kind, offset] : offsets)
         header[static_cast<size_t>(kind - ORVANE_AREA_INTERNAL_USE + 1)] =
             static_cast<uint8_t>(offset / kUnit);
-    header.back() = Checksum(header, header.size() - 1);
+    header.back() = ImageLayout::ZeroChecksum(std::span(header).first(header.size() - 1));
     return header;
 }
 } // namespace

@@ -118,12 +118,6 @@ bool Data(const json& record, uint8_t type, const std::string& path, std::vector
     return true;
 }
 
-uint8_t Checksum(const uint8_t* bytes, size_t count) {
-    uint8_t sum = 0;
-    for (size_t i = 0; i < count; ++i)
-        sum = static_cast<uint8_t>(sum + bytes[i]);
-    return static_cast<uint8_t>(-sum);
-}
 } // namespace
 
 bool Encode(const json& records, const std::string& path, std::vector<uint8_t>* area,
@@ -145,8 +139,8 @@ bool Encode(const json& records, const std::string& path, std::vector<uint8_t>* 
             type,
             static_cast<uint8_t>(record.value("version", kDefaultVersion) |
                                  (i + 1 == records.size() ? ImageLayout::kRecordEndOfList : 0)),
-            static_cast<uint8_t>(data.size()), Checksum(data.data(), data.size()), 0};
-        header[4] = Checksum(header, 4);
+            static_cast<uint8_t>(data.size()), ImageLayout::ZeroChecksum(data), 0};
+        header[4] = ImageLayout::ZeroChecksum(std::span<const uint8_t>(header, 4));
         area->insert(area->end(), header, header + sizeof header);
         area->insert(area->end(), data.begin(), data.end());
     }

@@ -2,6 +2,7 @@
 
 #include "api/ImageModel.h"
 #include "decode/FruNames.h"
+#include "fru/ImageLayout.h"
 #include "view/Spelling.h"
 #include "view/Text.h"
 #include "view/Translate.h"
@@ -20,15 +21,9 @@ constexpr int64_t kMaxMinutes = 0xFFFFFF;
 std::string FirstFieldAsTheLibraryShowsIt(uint8_t areaPointerAt, std::vector<uint8_t> area) {
     std::vector<uint8_t> image = {0x01, 0, 0, 0, 0, 0, 0, 0};
     image[areaPointerAt] = 1;
-    uint8_t sum = 0;
-    for (size_t i = 0; i < 7; ++i)
-        sum = static_cast<uint8_t>(sum + image[i]);
-    image[7] = static_cast<uint8_t>(-sum);
+    image[7] = ImageLayout::ZeroChecksum(std::span(image).first(7));
     area[1] = static_cast<uint8_t>(area.size() / 8);
-    sum = 0;
-    for (size_t i = 0; i + 1 < area.size(); ++i)
-        sum = static_cast<uint8_t>(sum + area[i]);
-    area.back() = static_cast<uint8_t>(-sum);
+    area.back() = ImageLayout::ZeroChecksum(std::span(area).first(area.size() - 1));
     image.insert(image.end(), area.begin(), area.end());
     const ImageModel::ImageView view = ImageModel::ParseImage(image, u"value");
     if (view.areas.empty() || view.areas[0].fields.empty())

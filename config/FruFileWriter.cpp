@@ -60,12 +60,27 @@ uint32_t WriteDataToFRUFile(std::FILE* stream, const uint8_t* data, uint8_t type
     return 0;
 }
 
+// Opens the file for one step of the save ("w" for the first, "a" for the
+// others); null after the failure is reported in the step's name.
+std::FILE* OpenStep(const char* path, const char* mode, const char16_t* step) {
+    std::FILE* f = std::fopen(path, mode);
+    if (!f)
+        Frame::Fail(step, u"Error Writing File", kMsgFileWriteError, path);
+    return f;
+}
+
+// The section keyword of an info area, its format version and its length
+// in 8-byte units, a line each.
+void WriteAreaStart(std::FILE* f, const char* keyword, unsigned version, uint32_t length) {
+    std::fprintf(f, "%s\n", keyword);
+    std::fprintf(f, "%02X\n", version);
+    std::fprintf(f, "%02X\n", length / FruDefs::kUnitBytes);
+}
+
 uint32_t SaveFRUFileHeader(CFru& fru, const char* path) {
-    std::FILE* f = std::fopen(path, "w");
-    if (!f) {
-        Frame::Fail(u"CFru::SaveFRUFileHeader", u"Error Writing File", kMsgFileWriteError, path);
+    std::FILE* f = OpenStep(path, "w", u"CFru::SaveFRUFileHeader");
+    if (!f)
         return ORVANE_E_FILE_CREATE;
-    }
     // The file version comes from the last two internal use bytes; a FRU
     // with fewer has none, written as 0.00.
     unsigned major = 0, minor = 0;
@@ -103,11 +118,9 @@ uint32_t SaveFRUFileHeader(CFru& fru, const char* path) {
 }
 
 uint32_t SaveFRUCommonHeader(CFru& fru, const char* path) {
-    std::FILE* f = std::fopen(path, "a");
-    if (!f) {
-        Frame::Fail(u"CFru::SaveFRUCommonHeader", u"Error Writing File", kMsgFileWriteError, path);
+    std::FILE* f = OpenStep(path, "a", u"CFru::SaveFRUCommonHeader");
+    if (!f)
         return ORVANE_E_CONFIG_FILE_WRITE;
-    }
     uint8_t bytes[FruDefs::kCommonHeaderBytes];
     fru.SerializeCommonHeader(bytes);
     std::fprintf(f, "%s\n", "_SEE_COMMON");
@@ -119,12 +132,9 @@ uint32_t SaveFRUCommonHeader(CFru& fru, const char* path) {
 }
 
 uint32_t SaveInternalAreaToFile(CFru& fru, const char* path) {
-    std::FILE* f = std::fopen(path, "a");
-    if (!f) {
-        Frame::Fail(u"CFru::SaveInternalAreaToFile", u"Error Writing File", kMsgFileWriteError,
-                    path);
+    std::FILE* f = OpenStep(path, "a", u"CFru::SaveInternalAreaToFile");
+    if (!f)
         return ORVANE_E_CONFIG_FILE_WRITE;
-    }
     std::fprintf(f, "%s\n", "_SEE_INTERNAL");
     const uint8_t* bytes = fru.internalArea.GetData();
     for (uint32_t i = 0; i < fru.internalArea.GetLength(); ++i) {
@@ -138,16 +148,11 @@ uint32_t SaveInternalAreaToFile(CFru& fru, const char* path) {
 }
 
 uint32_t SaveChassisAreaToFile(CFru& fru, const char* path) {
-    std::FILE* f = std::fopen(path, "a");
-    if (!f) {
-        Frame::Fail(u"CFru::SaveChassisAreaToFile", u"Error Writing File", kMsgFileWriteError,
-                    path);
+    std::FILE* f = OpenStep(path, "a", u"CFru::SaveChassisAreaToFile");
+    if (!f)
         return ORVANE_E_CONFIG_FILE_WRITE;
-    }
     const CChassisInfoArea& a = fru.chassisArea;
-    std::fprintf(f, "%s\n", "_SEE_CHASSIS");
-    std::fprintf(f, "%02X\n", a.GetFormatVersion());
-    std::fprintf(f, "%02X\n", a.GetLength() / FruDefs::kUnitBytes);
+    WriteAreaStart(f, "_SEE_CHASSIS", a.GetFormatVersion(), a.GetLength());
     std::fprintf(f, "%02X\n", a.GetType());
     const FieldOut fields[] = {{a.GetPartNumberTL(), a.GetPartNumber()},
                                {a.GetSerialNumberTL(), a.GetSerialNumber()}};
@@ -158,15 +163,11 @@ uint32_t SaveChassisAreaToFile(CFru& fru, const char* path) {
 }
 
 uint32_t SaveBoardAreaToFile(CFru& fru, const char* path) {
-    std::FILE* f = std::fopen(path, "a");
-    if (!f) {
-        Frame::Fail(u"CFru::SaveBoardAreaToFile", u"Error Writing File", kMsgFileWriteError, path);
+    std::FILE* f = OpenStep(path, "a", u"CFru::SaveBoardAreaToFile");
+    if (!f)
         return ORVANE_E_CONFIG_FILE_WRITE;
-    }
     const CBoardInfoArea& a = fru.boardArea;
-    std::fprintf(f, "%s\n", "_SEE_BOARD");
-    std::fprintf(f, "%02X\n", a.GetFormatVersion());
-    std::fprintf(f, "%02X\n", a.GetLength() / FruDefs::kUnitBytes);
+    WriteAreaStart(f, "_SEE_BOARD", a.GetFormatVersion(), a.GetLength());
     std::fprintf(f, "%02X\n", a.GetLanguageCode());
     const uint8_t* date = a.GetMfgDateTime();
     std::fprintf(f, "%02X %02X %02X", date[0], date[1], date[2]);
@@ -183,16 +184,11 @@ uint32_t SaveBoardAreaToFile(CFru& fru, const char* path) {
 }
 
 uint32_t SaveProductAreaToFile(CFru& fru, const char* path) {
-    std::FILE* f = std::fopen(path, "a");
-    if (!f) {
-        Frame::Fail(u"CFru::SaveProductAreaToFile", u"Error Writing File", kMsgFileWriteError,
-                    path);
+    std::FILE* f = OpenStep(path, "a", u"CFru::SaveProductAreaToFile");
+    if (!f)
         return ORVANE_E_CONFIG_FILE_WRITE;
-    }
     const CProductInfoArea& a = fru.productArea;
-    std::fprintf(f, "%s\n", "_SEE_PRODUCT");
-    std::fprintf(f, "%02X\n", a.GetFormatVersion());
-    std::fprintf(f, "%02X\n", a.GetLength() / FruDefs::kUnitBytes);
+    WriteAreaStart(f, "_SEE_PRODUCT", a.GetFormatVersion(), a.GetLength());
     std::fprintf(f, "%02X\n", a.GetLanguageCode());
     const FieldOut fields[] = {{a.GetManufacturerNameTL(), a.GetManufacturerName()},
                                {a.GetProductNameTL(), a.GetProductName()},
@@ -208,12 +204,9 @@ uint32_t SaveProductAreaToFile(CFru& fru, const char* path) {
 }
 
 uint32_t SaveMultiRecAreaToFile(CFru& fru, const char* path) {
-    std::FILE* f = std::fopen(path, "a");
-    if (!f) {
-        Frame::Fail(u"CFru::SaveMultiRecAreaToFile", u"Error Writing File", kMsgFileWriteError,
-                    path);
+    std::FILE* f = OpenStep(path, "a", u"CFru::SaveMultiRecAreaToFile");
+    if (!f)
         return ORVANE_E_CONFIG_FILE_WRITE;
-    }
     std::fprintf(f, "%s\n", "_SEE_MULTIREC");
     for (const MultiRecord* r = fru.multiRecords; r; r = r->next) {
         for (uint8_t b : r->header)
@@ -252,11 +245,9 @@ uint32_t FruFileWriter::Save(CFru& fru, const char* path) {
         status = SaveMultiRecAreaToFile(fru, path);
     if (status != 0)
         return status;
-    std::FILE* f = std::fopen(path, "a");
-    if (!f) {
-        Frame::Fail(u"CFru::SaveFRUToFile", u"Error Writing File", kMsgFileWriteError, path);
+    std::FILE* f = OpenStep(path, "a", u"CFru::SaveFRUToFile");
+    if (!f)
         return ORVANE_E_CONFIG_FILE_WRITE;
-    }
     std::fprintf(f, "%s\n", ")");
     std::fclose(f);
     ORV_EXIT(u"CFru::SaveFRUToFile");

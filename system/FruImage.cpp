@@ -357,33 +357,28 @@ uint32_t WriteToSystem(CFru& fru, OrvaneProgressCallback progress) {
     if (WriteImageData(fru, 0, FruDefs::kCommonHeaderBytes, fru.header.GetData()) != 0)
         return fail();
     Progress(progress, Frame::GetString(kMsgHeaderWritten), ORVANE_AREA_COMMON_HEADER);
+    // An info area the plan writes is marked unmodified and written whole.
+    const auto writeArea = [&](const CommitArea& area, auto& object) {
+        if (!area.written)
+            return true;
+        object.ClearModified();
+        return WriteImageData(fru, area.offset, area.length, object.GetData()) == 0;
+    };
 
-    if (internal.written) {
-        fru.internalArea.ClearModified();
-        if (WriteImageData(fru, internal.offset, internal.length, fru.internalArea.GetData()))
-            return fail();
-    }
+    if (!writeArea(internal, fru.internalArea))
+        return fail();
     Progress(progress, Frame::GetString(kMsgInternalUseWritten), ORVANE_AREA_INTERNAL_USE);
 
-    if (chassis.written) {
-        fru.chassisArea.ClearModified();
-        if (WriteImageData(fru, chassis.offset, chassis.length, fru.chassisArea.GetData()))
-            return fail();
-    }
+    if (!writeArea(chassis, fru.chassisArea))
+        return fail();
     Progress(progress, Frame::GetString(kMsgChassisWritten), ORVANE_AREA_CHASSIS);
 
-    if (board.written) {
-        fru.boardArea.ClearModified();
-        if (WriteImageData(fru, board.offset, board.length, fru.boardArea.GetData()))
-            return fail();
-    }
+    if (!writeArea(board, fru.boardArea))
+        return fail();
     Progress(progress, Frame::GetString(kMsgBoardWritten), ORVANE_AREA_BOARD);
 
-    if (product.written) {
-        fru.productArea.ClearModified();
-        if (WriteImageData(fru, product.offset, product.length, fru.productArea.GetData()))
-            return fail();
-    }
+    if (!writeArea(product, fru.productArea))
+        return fail();
 
     if (multiRec.written) {
         Progress(progress, Frame::GetString(kMsgWritingMultiRecords), ORVANE_AREA_MULTIRECORD);

@@ -74,10 +74,8 @@ ORVANE_API uint32_t IsModified(OrvaneInterface*, uint8_t* modified) {
     ORV_ENTRY(u"Orvane::IsModified");
     if (!initialised)
         return ORVANE_E_NOT_INITIALIZED;
-    if (!state->loaded) {
-        Frame::Fail(u"Orvane::IsModified", u"Unexpected", kMsgUnexpected);
-        return ORVANE_E_NOT_LOADED;
-    }
+    if (!state->loaded)
+        return Frame::Unexpected(u"Orvane::IsModified", ORVANE_E_NOT_LOADED);
     *modified = state->modified ? 1 : 0;
     ORV_EXIT(u"Orvane::IsModified");
     return ORVANE_OK;

@@ -19,14 +19,10 @@ constexpr uint32_t kPropertyCount = 3;
 uint32_t PropertiesReady(const char16_t* name, bool needsSelection) {
     if (!initialised)
         return ORVANE_E_NOT_INITIALIZED;
-    if (!state->propertiesLoaded) {
-        Frame::Fail(name, u"Unexpected", kMsgUnexpected);
-        return ORVANE_E_NOT_LOADED;
-    }
-    if (needsSelection && state->selectedProperty == LibraryState::kNone) {
-        Frame::Fail(name, u"Unexpected", kMsgUnexpected);
-        return ORVANE_E_NOT_SELECTED;
-    }
+    if (!state->propertiesLoaded)
+        return Frame::Unexpected(name, ORVANE_E_NOT_LOADED);
+    if (needsSelection && state->selectedProperty == LibraryState::kNone)
+        return Frame::Unexpected(name, ORVANE_E_NOT_SELECTED);
     return ORVANE_OK;
 }
 } // namespace
@@ -58,10 +54,8 @@ ORVANE_API uint32_t SelectProperty(OrvaneInterface*, uint32_t index) {
     if (uint32_t status = PropertiesReady(u"Orvane::SelectProperty", false))
         return status;
     state->selectedProperty = LibraryState::kNone;
-    if (index >= kPropertyCount) {
-        Frame::Fail(u"Orvane::SelectProperty", u"Unexpected", kMsgUnexpected);
-        return ORVANE_E_BAD_ARGUMENT;
-    }
+    if (index >= kPropertyCount)
+        return Frame::Unexpected(u"Orvane::SelectProperty", ORVANE_E_BAD_ARGUMENT);
     state->selectedProperty = index;
     ORV_EXIT(u"Orvane::SelectProperty");
     return ORVANE_OK;

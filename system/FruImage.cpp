@@ -69,10 +69,8 @@ uint32_t WriteImageData(CFru& fru, uint32_t offset, uint32_t count, const uint8_
 
 uint32_t ReadFRUHeader(CFru&, const FruLocator* locator, uint8_t* buffer) {
     ORV_ENTRY(u"CFru::ReadFRUHeader");
-    if (!locator || !buffer) {
-        Frame::Fail(u"CFru::ReadFRUHeader", u"Unexpected", kMsgUnexpected);
-        return ORVANE_E_INTERNAL;
-    }
+    if (!locator || !buffer)
+        return Frame::Unexpected(u"CFru::ReadFRUHeader", ORVANE_E_INTERNAL);
     uint32_t status = ReadDataFromFRU(locator, 0, FruDefs::kCommonHeaderBytes, buffer);
     if (status != 0) {
         Frame::Fail(u"CFru::ReadFRUHeader", u"Invalid Header Area", kMsgBadHeader, NameOf(locator));
@@ -84,10 +82,8 @@ uint32_t ReadFRUHeader(CFru&, const FruLocator* locator, uint8_t* buffer) {
 
 uint32_t GetCommonHeader(CFru& fru, const FruLocator* locator) {
     ORV_ENTRY(u"CFru::GetCommonHeader");
-    if (!locator) {
-        Frame::Fail(u"CFru::GetCommonHeader", u"Unexpected", kMsgUnexpected);
-        return ORVANE_E_INTERNAL;
-    }
+    if (!locator)
+        return Frame::Unexpected(u"CFru::GetCommonHeader", ORVANE_E_INTERNAL);
     uint8_t bytes[FruDefs::kCommonHeaderBytes] = {};
     if (uint32_t status = ReadFRUHeader(fru, locator, bytes))
         return status;
@@ -255,10 +251,8 @@ uint32_t GetMultiRecArea(CFru& fru, const FruLocator* locator) {
 
 uint32_t ReadFruFromSystem(CFru& fru, const FruLocator* locator) {
     ORV_ENTRY(u"CFru::ReadFruFromSystem");
-    if (!locator) {
-        Frame::Fail(u"CFru::ReadFruFromSystem", u"Unexpected", kMsgUnexpected);
-        return ORVANE_E_INTERNAL;
-    }
+    if (!locator)
+        return Frame::Unexpected(u"CFru::ReadFruFromSystem", ORVANE_E_INTERNAL);
     if (uint32_t status = GetCommonHeader(fru, locator))
         return status;
     const CFruHeader& h = fru.header;
@@ -280,10 +274,8 @@ uint32_t ReadFruFromSystem(CFru& fru, const FruLocator* locator) {
 
 uint32_t LoadFromSystem(CFru& fru, const FruLocator* locator) {
     ORV_ENTRY(u"CFru::LoadFromSystem");
-    if (!locator) {
-        Frame::Fail(u"CFru::LoadFromSystem", u"Unexpected", kMsgUnexpected);
-        return ORVANE_E_INTERNAL;
-    }
+    if (!locator)
+        return Frame::Unexpected(u"CFru::LoadFromSystem", ORVANE_E_INTERNAL);
     fru.locator.deviceAddress = locator->deviceAddress;
     fru.locator.bus = locator->bus;
     fru.locator.deviceId = locator->deviceId;

@@ -62,9 +62,14 @@ TEST_F(FruFileWriterTest, WorkedExampleIsWrittenByteForByte) {
         TestSupport::ReadText(std::string(ORVANE_SOURCE_DIR) + "/tests/data/worked-example.cfg");
     ASSERT_EQ(FruFileWriter::Save(fru, "board.cfg"), 0u);
     EXPECT_EQ(TestSupport::ReadText("board.cfg"), example);
-    // Saving again replaces the whole file.
+    // Saving again replaces the whole file; a file that cannot be opened
+    // fails before anything is made.
     ASSERT_EQ(FruFileWriter::Save(fru, "board.cfg"), 0u);
     EXPECT_EQ(TestSupport::ReadText("board.cfg").size(), example.size());
+    EXPECT_EQ(FruFileWriter::Save(fru, "no/such/folder/x.cfg"), ORVANE_E_FILE_CREATE);
+    EXPECT_FALSE(std::filesystem::exists("no"));
+    EXPECT_EQ(TestSupport::TakeError(),
+              u"Error writing the configuration file no/such/folder/x.cfg.");
 }
 
 TEST_F(FruFileWriterTest, OnlyDeclaredSectionsAndTheOpenChoices) {
@@ -130,15 +135,6 @@ TEST_F(FruFileWriterTest, TitlesGoBackAsTheBytesTheyCameAs) {
             << c.written;
     }
     std::setlocale(LC_ALL, saved.c_str());
-}
-
-TEST_F(FruFileWriterTest, UnopenableFileFailsInTheFirstStep) {
-    CFru fru;
-    BuildExample(fru);
-    EXPECT_EQ(FruFileWriter::Save(fru, "no/such/folder/x.cfg"), ORVANE_E_FILE_CREATE);
-    EXPECT_FALSE(std::filesystem::exists("no"));
-    EXPECT_EQ(TestSupport::TakeError(),
-              u"Error writing the configuration file no/such/folder/x.cfg.");
 }
 
 } // namespace

@@ -313,7 +313,7 @@ TEST_F(BoardTest, FailuresWriteTheirTraceLines) {
 
 using ChassisTest = AreaFixture;
 
-TEST_F(ChassisTest, TypesNamedAndUnnamed) {
+TEST_F(ChassisTest, TypesAndSilentSetters) {
     CChassisInfoArea area;
     const auto unnamed = Area({0x01, 0, 12}, {"PN", "SN", "F1", "F2"}, 3);
     Load(area, unnamed);
@@ -338,24 +338,23 @@ TEST_F(ChassisTest, TypesNamedAndUnnamed) {
         ASSERT_TRUE(area.SetType(t));
         EXPECT_EQ(nullptr, area.GetChassisString());
     }
-}
 
-TEST_F(ChassisTest, OnlyLookupsWriteFailureLines) {
+    // Only lookups write failure lines; no setter leaves a last error.
     const auto image = Area({0x01, 0, 1}, {"PN", "SN", "F1"}, 3);
-    CChassisInfoArea area;
-    Load(area, image);
-    EXPECT_FALSE(area.SetPartNumber(big, 64, 0xC0));
-    EXPECT_FALSE(area.SetSerialNumber(nullptr, 1, 0xC0));
-    EXPECT_FALSE(area.SetSerialNumber(big, 40, 0xC0)); // no room in the padding
-    EXPECT_FALSE(area.SetCustomField(0, nullptr, 1, 0xC0));
-    EXPECT_FALSE(area.SetCustomField(0, big, 64, 0xC0));
-    EXPECT_FALSE(area.SetCustomField(1, big, 1, 0xC0));
-    EXPECT_FALSE(area.SetFieldData(4, big, 1, 0xC0));
-    EXPECT_FALSE(area.SetType(24));
+    CChassisInfoArea silent;
+    Load(silent, image);
+    EXPECT_FALSE(silent.SetPartNumber(big, 64, 0xC0));
+    EXPECT_FALSE(silent.SetSerialNumber(nullptr, 1, 0xC0));
+    EXPECT_FALSE(silent.SetSerialNumber(big, 40, 0xC0)); // no room in the padding
+    EXPECT_FALSE(silent.SetCustomField(0, nullptr, 1, 0xC0));
+    EXPECT_FALSE(silent.SetCustomField(0, big, 64, 0xC0));
+    EXPECT_FALSE(silent.SetCustomField(1, big, 1, 0xC0));
+    EXPECT_FALSE(silent.SetFieldData(4, big, 1, 0xC0));
+    EXPECT_FALSE(silent.SetType(24));
     EXPECT_EQ(nullptr, Frame::TakeLastError());
-    EXPECT_FALSE(area.IsModified());
-    EXPECT_EQ(image, Of(area));
-    EXPECT_EQ(nullptr, area.GetFieldValueFromIndex(4));
+    EXPECT_FALSE(silent.IsModified());
+    EXPECT_EQ(image, Of(silent));
+    EXPECT_EQ(nullptr, silent.GetFieldValueFromIndex(4));
     EXPECT_EQ("CChassisInfoArea::GetFieldValueFromIndex - No such FRU Field\r\n", AsciiLog());
 }
 

@@ -169,19 +169,15 @@ TEST(RelayoutTest, RefusalsNameWhatIsMissing) {
     }
 }
 
-// ipmi-fru's "FRU ...: value" lines of an image file without those of the
-// given labels; empty when ipmi-fru is not installed.
+// ipmi-fru's "FRU ...: value" lines of fru.bin without those of the given
+// labels; empty when ipmi-fru is not installed.
 std::vector<std::string> IpmiFru(const std::string& folder, const std::vector<std::string>& skip) {
-    const auto r = TestSupport::RunIn(folder, "/usr/sbin/ipmi-fru -v --fru-file=fru.bin");
-    std::vector<std::string> lines;
-    for (size_t pos = 0, end; pos < r.out.size(); pos = end + 1) {
-        end = std::min(r.out.find('\n', pos), r.out.size());
-        const std::string line = r.out.substr(pos, end - pos);
-        if (line.find("FRU ") != std::string::npos &&
-            std::none_of(skip.begin(), skip.end(),
-                         [&](const std::string& label) { return line.starts_with("  " + label); }))
-            lines.push_back(line);
-    }
+    std::vector<std::string> lines = TestSupport::IpmiFru(folder + "/fru.bin");
+    std::erase_if(lines, [&](const std::string& line) {
+        return std::any_of(skip.begin(), skip.end(), [&](const std::string& label) {
+            return line.starts_with("  " + label);
+        });
+    });
     return lines;
 }
 
@@ -205,10 +201,8 @@ class RelayoutCommandTest : public ::testing::Test {
 
     // source: "--system system.json FRU" or "--image fru.bin".
     TestSupport::CommandResult Set(const std::string& source, const std::string& args) {
-        return TestSupport::RunIn(
-            dir, "ORVANE_SIM_LOG=sim.log " +
-                     TestSupport::ShellQuote(std::string(ORVANE_BUILD_DIR) + "/orvane") +
-                     " --backup-dir backups set " + source + " " + args);
+        return TestSupport::Orvane(dir, "--backup-dir backups set " + source + " " + args,
+                                   "ORVANE_SIM_LOG=sim.log");
     }
     Bytes Image() { return TestSupport::ReadFile(dir + "/fru.bin"); }
     bool Wrote() {
@@ -304,45 +298,49 @@ TEST_F(RelayoutCommandTest, RefusalsAndDryRunsWriteNothing) {
     }
 }
 
-// The real images beside the repository (or in ORVANE_CORPUS_DIR): a board
-// serial number grown past the area's padding on a copy with room behind the
-// image, then shrunk again.
-TEST_F(RelayoutCommandTest, CorpusImagesGrowAndShrinkAsIpmiFruSeesThem) {
-    const char* named = std::getenv("ORVANE_CORPUS_DIR");
-    const fs::path corpus =
-        named ? fs::path(named) : fs::path(ORVANE_SOURCE_DIR).parent_path() / "shared" / "corpus";
-    if (!fs::exists(corpus) || !fs::exists("/usr/sbin/ipmi-fru"))
-        GTEST_SKIP() << "no corpus at " << corpus << " or no ipmi-fru";
+// The real images beside the repository (or in ORVANE_CORPUS_DIR), on a copy
+// with room behind the image: a board serial number that fits written in
+// place, then grown past the area's padding and shrunk again; ipmi-fru reads
+// every other field as before each time.
+TEST_F(RelayoutCommandTest, CorpusImagesEditGrowAndShrinkAsIpmiFruSeesThem) {
+    if (TestSupport::CorpusImages().empty() || !fs::exists("/usr/sbin/ipmi-fru"))
+        GTEST_SKIP() << "no corpus or no ipmi-fru";
     const std::vector<std::string> serial = {"FRU Board Serial"};
-    int grown = 0;
-    for (const auto& e : fs::directory_iterator(corpus)) {
-        SCOPED_TRACE(e.path().filename().string());
-        Bytes image = TestSupport::ReadFile(e.path().string());
+    int edited = 0, grown = 0;
+    for (const auto& path : TestSupport::CorpusImages()) {
+        SCOPED_TRACE(path.filename().string());
+        Bytes image = TestSupport::ReadFile(path.string());
         image.resize(std::max<size_t>(image.size(), 1024), 0xFF);
         TestSupport::WriteFile(dir + "/fru.bin", image);
-        const auto show = TestSupport::RunIn(
-            dir, TestSupport::ShellQuote(std::string(ORVANE_BUILD_DIR) + "/orvane") +
-                     " show --image fru.bin --json");
+        const auto show = TestSupport::Orvane(dir, "show --image fru.bin --json");
         const auto json = nlohmann::json::parse(show.out, nullptr, false);
         size_t limit = 0; // what the serial number can hold now
-        if (e.path().extension() == ".bin" && !json.is_discarded() &&
-            json["frus"].at(0).value("editable", false))
+        if (!json.is_discarded() && json["frus"].at(0).value("editable", false))
             for (const auto& area : json["frus"].at(0)["areas"])
                 for (const auto& f : area.value("fields", nlohmann::json::array()))
                     if (f["name"] == "board.serial_number")
                         limit = (f["hex"].get<std::string>().size() + 1) / 3 +
                                 area["free_bytes"].get<size_t>();
-        if (limit == 0 || limit + 8 > 63)
+        if (limit < 2)
             continue;
         const auto before = IpmiFru(dir, serial);
-        auto r = Set("--image fru.bin",
-                     "board.serial_number ORV" + std::string(limit + 5, '7') + " --commit --grow");
-        if (r.code != 0 && r.err.find("othing was written") != std::string::npos) {
+        const std::string fits = std::string("ORV12345").substr(0, std::min<size_t>(limit, 8));
+        auto r = Set("--image fru.bin", "board.serial_number " + fits + " --commit");
+        if (r.code != 0) {
             // A backup that cannot hold the image (a text field with a 00h
             // byte does not survive a configuration file) refuses the commit.
+            EXPECT_NE(r.err.find("othing was written"), std::string::npos) << r.err;
             EXPECT_EQ(Image(), image) << r.err;
             continue;
         }
+        ++edited;
+        EXPECT_EQ(IpmiFru(dir, serial), before);
+        const auto all = TestSupport::IpmiFru(dir + "/fru.bin");
+        EXPECT_EQ(std::count(all.begin(), all.end(), "  FRU Board Serial Number: " + fits), 1);
+        if (limit + 8 > 63)
+            continue;
+        r = Set("--image fru.bin",
+                "board.serial_number ORV" + std::string(limit + 5, '7') + " --commit --grow");
         ASSERT_EQ(r.code, 0) << r.out << r.err;
         ++grown;
         EXPECT_EQ(IpmiFru(dir, serial), before);
@@ -350,6 +348,7 @@ TEST_F(RelayoutCommandTest, CorpusImagesGrowAndShrinkAsIpmiFruSeesThem) {
         ASSERT_EQ(r.code, 0) << r.out << r.err;
         EXPECT_EQ(IpmiFru(dir, serial), before);
     }
+    EXPECT_GE(edited, 10);
     EXPECT_GE(grown, 5);
 }
 } // namespace

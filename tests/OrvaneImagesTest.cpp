@@ -19,29 +19,15 @@ namespace fs = std::filesystem;
 using Json = nlohmann::ordered_json;
 using Lines = std::vector<std::pair<std::string, std::string>>;
 
-// ipmi-fru's "label: value" lines in order; the continuation lines of a
-// long OEM data dump join their label's value.
+// ipmi-fru's "label: value" lines in order.
 Lines IpmiFru(const fs::path& image) {
     Lines lines;
-    const std::string out =
-        TestSupport::RunIn(TestSupport::TempDir(),
-                           "ipmi-fru -v --fru-file=" + TestSupport::ShellQuote(image.string()) +
-                               " 2>&1")
-            .out;
-    size_t pos = 0;
-    while (pos < out.size()) {
-        size_t end = out.find('\n', pos);
-        if (end == std::string::npos)
-            end = out.size();
-        std::string line = out.substr(pos, end - pos);
-        pos = end + 1;
-        const size_t colon = line.find(": ");
-        if (line.rfind("  FRU ", 0) == 0 && colon != std::string::npos)
-            lines.push_back({line.substr(2, colon - 2), line.substr(colon + 2)});
-        else if (line.rfind("     ", 0) == 0 && !lines.empty())
-            lines.back().second += (lines.back().second.empty() ? "" : " ") + line.substr(5);
-        else if (line.rfind("  FRU ", 0) == 0 && line.back() == ':')
-            lines.push_back({line.substr(2, line.size() - 3), ""});
+    for (std::string line : TestSupport::IpmiFru(image.string())) {
+        line = line.substr(2);
+        if (const size_t colon = line.find(": "); colon != std::string::npos)
+            lines.push_back({line.substr(0, colon), line.substr(colon + 2)});
+        else if (line.back() == ':')
+            lines.push_back({line.substr(0, line.size() - 1), ""});
     }
     return lines;
 }

@@ -96,78 +96,53 @@ TEST_F(SalvageTest, DamagedImagesShowWhatCanBeReadAndRepairOnlyWhatIsSure) {
     const json base = Show(&code);
     ASSERT_EQ(code, 0);
     const struct {
-        const char* name;
-        std::function<void(Bytes&)> damage;
         std::set<std::string> problems;
         const char* text;       // in the show text
         size_t fields;          // info area fields shown (the sound image has 13)
         std::set<size_t> fixed; // bytes the repair changes; empty: refused
         bool backToSound;       // the repaired image is the sound one
+        std::function<void(Bytes&)> damage;
     } cases[] = {
-        {"area checksum",
-         [](Bytes& b) { b[kBoard + 39] ^= 0x5A; },
-         {"board:checksum"},
+        {{"board:checksum"},
          "its checksum (byte 47) is",
          13,
          {kBoard + 39},
-         true},
-        {"header checksum",
-         [](Bytes& b) { b[7] ^= 0x01; },
-         {"fru:header_checksum"},
-         "the header needs",
-         13,
-         {7},
-         true},
-        {"over-long length byte",
-         [](Bytes& b) {
-             b[kProduct + 1] = 0x30;
-             b[kProduct + 47] = 0;
-         },
-         {"product:length", "product:overlap"},
+         true,
+         [](Bytes& b) { b[kBoard + 39] ^= 0x5A; }},
+        {{"fru:header_checksum"}, "the header needs", 13, {7}, true, [](Bytes& b) { b[7] ^= 1; }},
+        {{"product:length", "product:overlap"},
          "it declares 384 bytes; 80 of them",
          13,
          {kProduct + 1, kProduct + 47},
-         true},
-        {"missing end marker",
-         [](Bytes& b) { b[kBoard + 38] = 0x00; },
-         {"board:end_marker", "board:checksum"},
+         true,
+         [](Bytes& b) { b[kProduct + 1] = 0x30, b[kProduct + 47] = 0; }}, // over-long length
+        {{"board:end_marker", "board:checksum"},
          "no end marker (C1h) before byte 48",
          13,
          {},
-         false},
-        {"overlapping areas",
-         [](Bytes& b) {
-             b[4] = 5; // the product area inside the board's bytes
-             FixHeader(b);
-         },
-         {"product:format_version", "product:overlap", "product:length", "product:end_marker"},
+         false,
+         [](Bytes& b) { b[kBoard + 38] = 0x00; }},
+        {{"product:format_version", "product:overlap", "product:length", "product:end_marker"},
          "inside the declared bytes 8 to 47",
          7,
          {},
-         false},
-        {"record header and data checksums",
-         [](Bytes& b) {
-             b[kMulti + 5] ^= 0xFF;
-             b[kRecord2 + 4] ^= 0x01;
-         },
-         {"multirecord:records"},
+         false,
+         [](Bytes& b) { b[4] = 5, FixHeader(b); }}, // the product area inside the board's bytes
+        {{"multirecord:records"},
          "its data checksum is",
          13,
          {kMulti + 3, kMulti + 4, kRecord2 + 4},
-         false},
-        {"last record unmarked",
-         [](Bytes& b) {
-             b[kRecord2 + 1] = 0x02;
-             b[kRecord2 + 4] += 0x80;
-         },
-         {"multirecord:records"},
+         false,
+         [](Bytes& b) { b[kMulti + 5] ^= 0xFF, b[kRecord2 + 4] ^= 0x01; }},
+        {{"multirecord:records"},
          "marked as the last one",
          13,
          {kRecord2 + 1, kRecord2 + 4},
-         true},
+         true,
+         [](Bytes& b) { b[kRecord2 + 1] = 0x02, b[kRecord2 + 4] += 0x80; }}, // last one unmarked
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
+        SCOPED_TRACE(c.text);
         Bytes damaged = sound;
         c.damage(damaged);
         TestSupport::WriteFile(dir + "/fru.bin", damaged);

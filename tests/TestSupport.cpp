@@ -270,9 +270,13 @@ std::vector<std::string> IpmiFru(const std::string& image) {
     const std::string path = std::filesystem::absolute(image).string();
     const std::string out =
         RunIn(TempDir(), "/usr/sbin/ipmi-fru -v --fru-file=" + ShellQuote(path)).out;
-    for (size_t pos = 0, end; (end = out.find('\n', pos)) != std::string::npos; pos = end + 1)
-        if (out.compare(pos, 5, "  FRU") == 0)
-            lines.push_back(out.substr(pos, end - pos));
+    for (size_t pos = 0, end; (end = out.find('\n', pos)) != std::string::npos; pos = end + 1) {
+        const std::string line = out.substr(pos, end - pos);
+        if (line.starts_with("  FRU"))
+            lines.push_back(line);
+        else if (line.starts_with("     ") && !lines.empty()) // a long value goes on
+            lines.back() += " " + line.substr(5);
+    }
     return lines;
 }
 

@@ -100,8 +100,9 @@ void Expect(const CommandResult& r, const Ending& want, const std::string& what)
 // The real FRU images (*.bin) of the corpus beside the repository or in
 // ORVANE_CORPUS_DIR, sorted; none when there is no corpus.
 std::vector<std::filesystem::path> CorpusImages();
-// FreeIPMI's ipmi-fru -v on an image file, its "  FRU ..." lines; empty when
-// ipmi-fru is not installed.
+// FreeIPMI's ipmi-fru -v on an image file, its "  FRU ..." lines (a value
+// continued on further lines joined to its own); empty when ipmi-fru is not
+// installed.
 std::vector<std::string> IpmiFru(const std::string& image);
 
 // Bytes as the simulated system's description writes them: "01 A0 ...".

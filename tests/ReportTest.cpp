@@ -195,7 +195,8 @@ TEST_F(ReportTest, EveryCaseOfTheCommandsOutputs) {
          "\"usage\", \"exit_code\": 2}\n",
          "orvane set: needs --commit (to the device) or --save CFG (to a file)\nTry 'orvane set "
          "--help'.\n"},
-        // The commit's progress names the areas written.
+        // The commit's progress names the areas written, not the board area
+        // it rewrites as it was.
         {"",
          "--progress set 3 chassis.serial_number X12 product.asset_tag NEW-TAG --commit --save "
          "x.cfg --json",

@@ -166,6 +166,8 @@ TEST_F(ReportTest, EveryCaseOfTheCommandsOutputs) {
         {"LANG=C ", "get Mainboard product.asset_tag", 0, "Gr\\u{FC}\\u{DF}e \\u{20AC}\n", ""},
         {"LANG=de_DE.UTF-8 ", "get Mainboard product.asset_tag", 0, "Grüße €\n", ""},
         {"LANG=C ", "--lang de get Chassis chassis.custom.9", 3, "", "~ist besch\\u{E4}digt"},
+        {"LANG=de_DE.UTF-8 ", "help", 0,
+         "~Befehle:\n  scan                     die FRUs des Systems auflisten\n", ""},
         {"LANG=C ", "get Mainboard product.asset_tag --json", 0, kGot.c_str(), ""},
         {"LANG=de_DE.UTF-8 ", "get Mainboard product.asset_tag --json", 0, kGot.c_str(), ""},
         // set takes what get prints; every write has a dry run.

@@ -108,33 +108,7 @@ TEST(IpmbMessage, ResponseIsAValidIpmbMessageInTheReceiveLayout) {
     EXPECT_EQ(Sum(cut, 3), 0);
 }
 
-TEST(DriverSettings, ParsesNamesAndNumbers) {
-    using DriverSettings::Interface;
-    Interface interface;
-    EXPECT_TRUE(DriverSettings::ParseInterface("", &interface) && interface == Interface::LanPlus);
-    EXPECT_TRUE(DriverSettings::ParseInterface("LAN", &interface) && interface == Interface::Lan);
-    EXPECT_FALSE(DriverSettings::ParseInterface("kcs", &interface));
-    // Privileges, cipher suites, auth types: the value taken, -1 for a refused text.
-    struct Case {
-        bool (*parse)(const std::string&, uint8_t*);
-        const char* text;
-        int value;
-    } cases[] = {{DriverSettings::ParsePrivilege, "Operator", 3},
-                 {DriverSettings::ParsePrivilege, "administrator", 4},
-                 {DriverSettings::ParsePrivilege, "2", 2},
-                 {DriverSettings::ParsePrivilege, "5", -1},
-                 {DriverSettings::ParsePrivilege, "root", -1},
-                 {DriverSettings::ParseCipher, "17", 17},
-                 {DriverSettings::ParseCipher, "20", -1},
-                 {DriverSettings::ParseCipher, "-1", -1},
-                 {DriverSettings::ParseCipher, "3x", -1},
-                 {DriverSettings::ParseAuthType, "MD5", 2},
-                 {DriverSettings::ParseAuthType, "straight", 4},
-                 {DriverSettings::ParseAuthType, "rc4", -1}};
-    for (const Case& c : cases) {
-        uint8_t value = 0xEE;
-        EXPECT_EQ(c.parse(c.text, &value) ? value : -1, c.value) << c.text;
-    }
+TEST(DriverSettings, ParsesKeys) {
     // K_g: text, hex, and what is refused (empty).
     const std::pair<const char*, Bytes> keys[] = {
         {"gate", {'g', 'a', 't', 'e'}},
@@ -240,12 +214,19 @@ TEST(DriverSettings, ReadsAndRefusesTheEnvironment) {
         {"IPMI_CIPHER=0 IPMI_INSECURE=1", "lanplus :hunter2 priv 2+ cipher 0 kg  auth 2 allowed 1"},
         {"IPMI_PASSWORD_FILE=@open IPMI_INSECURE=1",
          "lanplus :from-file priv 2+ cipher - kg  auth 2 allowed 1"},
-        {"IPMI_INTERFACE=lan IPMI_AUTH_TYPE=none IPMI_INSECURE=1",
-         "lan :hunter2 priv 2+ cipher - kg  auth 0 allowed 1"},
+        {"IPMI_INTERFACE=lan IPMI_AUTH_TYPE=straight IPMI_INSECURE=1",
+         "lan :hunter2 priv 2+ cipher - kg  auth 4 allowed 1"},
+        // Names in any case, levels by number.
+        {"IPMI_INTERFACE=LAN IPMI_AUTH_TYPE=MD5",
+         "lan :hunter2 priv 2+ cipher - kg  auth 2 allowed 0"},
+        {"IPMI_PRIVILEGE=administrator", "lanplus :hunter2 priv 4 cipher - kg  auth 2 allowed 0"},
+        {"IPMI_LEAST_PRIVILEGE=4", "lanplus :hunter2 priv 4+ cipher - kg  auth 2 allowed 0"},
         {"IPMI_PRIVILEGE=root", "refused: ORVANE_IPMI_PRIVILEGE"},
         {"IPMI_LEAST_PRIVILEGE=5", "refused: ORVANE_IPMI_LEAST_PRIVILEGE"},
-        {"IPMI_INTERFACE=serial", "refused: ORVANE_IPMI_INTERFACE"},
+        {"IPMI_INTERFACE=kcs", "refused: ORVANE_IPMI_INTERFACE"},
         {"IPMI_CIPHER=20", "refused: 0 to 19"},
+        {"IPMI_CIPHER=-1", "refused: 0 to 19"},
+        {"IPMI_CIPHER=3x", "refused: 0 to 19"},
         {"IPMI_CIPHER=0", "refused: cipher suite 0 (RAKP-none"},
         {"IPMI_CIPHER=16", "refused: cipher suite 16"},
         {"IPMI_CIPHER=0 IPMI_INSECURE=0", "refused: INSECURE"},

@@ -80,6 +80,17 @@ capture() {
   run restore-cfg "${sys[@]}" --backup-dir bk/restore-cfg restore fru1.cfg
   run write-bin "${sys[@]}" --backup-dir bk/write-bin write 0 fru0.bin
   run show-after "${sys[@]}" show --json
+  # Writes that the device refuses after the first request (rolled back, or
+  # told that they could not be), and writes with their progress shown.
+  run dump-after "${sys[@]}" dump 0 grown.bin
+  cp -r "$root/examples/demo-system" "$work/faulty-system"
+  sed -i '0,/^{/s//{ "faults": [ { "match": { "netfn": "0x0A", "command": "0x12" }, "completion_code": "0xD5", "skip": 1 } ],/' \
+    "$work/faulty-system/system.json"
+  local faulty=(--system faulty-system/system.json)
+  run failed-write "${faulty[@]}" --progress --backup-dir bk/failed-write write 0 grown.bin
+  run failed-set "${faulty[@]}" --progress --backup-dir bk/failed-set set 1 product.asset_tag TAG-F --commit
+  run progress-set "${sys[@]}" --progress --backup-dir bk/progress-set set 1 product.asset_tag TAG-P --commit
+  run progress-write "${sys[@]}" --progress --backup-dir bk/progress-write write 0 fru0.bin
   run bad-command "${sys[@]}" frobnicate
   run bad-fru "${sys[@]}" show 9
   for f in "$corpus"/*.bin; do
@@ -104,9 +115,9 @@ capture() {
   done)
 }
 
-# Backup names carry the time, and saves go through temporary folders: both
-# are written as fixed words, in file names and in every text, so that two runs
-# compare.
+# Backup names and origin records carry the time, and saves go through
+# temporary folders: all are written as fixed words, in file names and in
+# every text, so that two runs compare.
 normalize() {
   local dir=$1 p q
   find "$dir" -depth -name '*[0-9]T[0-9]*Z*' | while read -r p; do
@@ -114,7 +125,8 @@ normalize() {
     mv "$p" "$q"
   done
   find "$dir" -type f -print0 | xargs -0 sed -i -E \
-    -e 's/[0-9]{8}T[0-9]{6}Z/TIME/g' -e 's#/tmp/orvane-[A-Za-z0-9]{6}#/tmp/orvane-TMP#g'
+    -e 's/[0-9]{8}T[0-9]{6}Z/TIME/g' -e 's/[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9]{2}:[0-9]{2}:[0-9]{2}Z/TIME/g' \
+    -e 's#/tmp/orvane-[A-Za-z0-9]{6}#/tmp/orvane-TMP#g'
 }
 
 capture "$old" "$tmp/old"

@@ -47,4 +47,6 @@ bool ToMultibyte(const char16_t* text, std::string& out);
 // UTF-8 to UTF-16 and back, independent of the locale (catalogue sources, tools).
 std::u16string FromUtf8(const std::string& utf8);
 std::string ToUtf8(const std::u16string& text);
+// Appends the UTF-8 bytes of one code point (up to 0x1FFFFF in four bytes).
+void AppendUtf8(std::string& out, char32_t codePoint);
 } // namespace Utf16

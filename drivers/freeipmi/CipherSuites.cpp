@@ -5,35 +5,6 @@
 namespace CipherSuites {
 namespace {
 
-// The algorithms of the standard suites 0 to 19, by suite id.
-struct Suite {
-    const char* authentication;
-    const char* integrity;       // null: none
-    const char* confidentiality; // null: none
-};
-const Suite kSuites[kLastStandard + 1] = {
-    {"RAKP-none", nullptr, nullptr},
-    {"HMAC-SHA1", nullptr, nullptr},
-    {"HMAC-SHA1", "HMAC-SHA1-96", nullptr},
-    {"HMAC-SHA1", "HMAC-SHA1-96", "AES-CBC-128"},
-    {"HMAC-SHA1", "HMAC-SHA1-96", "xRC4-128"},
-    {"HMAC-SHA1", "HMAC-SHA1-96", "xRC4-40"},
-    {"HMAC-MD5", nullptr, nullptr},
-    {"HMAC-MD5", "HMAC-MD5-128", nullptr},
-    {"HMAC-MD5", "HMAC-MD5-128", "AES-CBC-128"},
-    {"HMAC-MD5", "HMAC-MD5-128", "xRC4-128"},
-    {"HMAC-MD5", "HMAC-MD5-128", "xRC4-40"},
-    {"HMAC-MD5", "MD5-128", nullptr},
-    {"HMAC-MD5", "MD5-128", "AES-CBC-128"},
-    {"HMAC-MD5", "MD5-128", "xRC4-128"},
-    {"HMAC-MD5", "MD5-128", "xRC4-40"},
-    {"HMAC-SHA256", nullptr, nullptr},
-    {"HMAC-SHA256", "HMAC-SHA256-128", nullptr},
-    {"HMAC-SHA256", "HMAC-SHA256-128", "AES-CBC-128"},
-    {"HMAC-SHA256", "HMAC-SHA256-128", "xRC4-128"},
-    {"HMAC-SHA256", "HMAC-SHA256-128", "xRC4-40"},
-};
-
 // The protecting suites libfreeipmi runs (it has no xRC4), strongest first.
 constexpr uint8_t kPreferred[] = {17, 3, 8, 12};
 
@@ -50,19 +21,6 @@ constexpr uint8_t kPayloadIpmi = 0x00;
 constexpr uint8_t kListBySuite = 0x80;
 
 } // namespace
-
-bool Protects(uint8_t id) {
-    return id <= kLastStandard && kSuites[id].integrity && kSuites[id].confidentiality;
-}
-
-std::string Describe(uint8_t id) {
-    std::string text = std::to_string(id) + " (";
-    if (id > kLastStandard)
-        return text + "unknown)";
-    const Suite& s = kSuites[id];
-    return text + s.authentication + ", " + (s.integrity ? s.integrity : "no integrity") + ", " +
-           (s.confidentiality ? s.confidentiality : "no encryption") + ")";
-}
 
 std::string List(const std::vector<uint8_t>& ids) {
     std::string text;

@@ -1,7 +1,10 @@
-// RMCP+ cipher suites: what each standard suite protects, which one a LAN+
-// session asks for among those the BMC offers, and the Get Channel Cipher
-// Suites request and answer that tell what it offers.
+// RMCP+ cipher suites: which one a LAN+ session asks for among those the BMC
+// offers, and the Get Channel Cipher Suites request and answer that tell what
+// it offers. What each standard suite protects is SessionSecurity's, which
+// the command's guard shares; its names stand here too.
 #pragma once
+#include "support/SessionSecurity.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -9,8 +12,10 @@
 
 namespace CipherSuites {
 
-// The highest standard suite id.
-constexpr uint8_t kLastStandard = 19;
+using SessionSecurity::Describe;
+using SessionSecurity::kLastStandard;
+using SessionSecurity::Protects;
+
 // The suite asked for when the BMC does not say what it offers.
 constexpr uint8_t kFallback = 3;
 // Get Channel Cipher Suites answers the list in pieces of this many bytes;
@@ -18,11 +23,6 @@ constexpr uint8_t kFallback = 3;
 constexpr size_t kPieceSize = 16;
 constexpr uint8_t kLastListIndex = 0x3F;
 
-// True for a suite with both integrity and confidentiality: one whose
-// session nobody on the path can read or forge.
-bool Protects(uint8_t id);
-// "17 (HMAC-SHA256, HMAC-SHA256-128, AES-CBC-128)"; "20 (unknown)".
-std::string Describe(uint8_t id);
 // "0, 1, 2"; "none" for an empty list.
 std::string List(const std::vector<uint8_t>& ids);
 

@@ -2,11 +2,11 @@
 
 #include "drivers/freeipmi/CipherSuites.h"
 #include "support/IpmiDefs.h"
+#include "support/SessionSecurity.h"
 
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -38,19 +38,6 @@ bool ParseNumber(const std::string& text, unsigned long low, unsigned long high,
         return false;
     *value = number;
     return true;
-}
-
-// Why an open file may not hold a secret: "" when only its owner can read it.
-std::string Exposure(const struct stat& st) {
-    char mode[8];
-    std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(st.st_mode & 07777));
-    if (!S_ISREG(st.st_mode))
-        return "is not a regular file";
-    if (st.st_uid != geteuid())
-        return "is owned by another user (uid " + std::to_string(st.st_uid) + ")";
-    if (st.st_mode & (S_IRWXG | S_IRWXO))
-        return std::string("is open to group or others (mode ") + mode + "; chmod 600 it)";
-    return "";
 }
 
 // The password, from a file or the environment, and the K_g file.
@@ -223,7 +210,7 @@ bool ReadSecretFile(const std::string& path, const char* what, bool insecure, st
             close(fd);
         return false;
     }
-    if (const std::string exposure = Exposure(st); !exposure.empty()) {
+    if (const std::string exposure = SessionSecurity::Exposure(st); !exposure.empty()) {
         if (!insecure) {
             close(fd);
             *why = std::string("the ") + what + " " + path + " " + exposure +

@@ -2,6 +2,7 @@
 
 #include "app/PasswordPrompt.h"
 #include "app/Report.h"
+#include "support/SessionSecurity.h"
 #include "view/Text.h"
 #include "view/Translate.h"
 
@@ -33,6 +34,17 @@ int Weak(const Options& o, const std::string& what) {
     return kExitOk;
 }
 
+// Why a credential file may not hold a secret: "" when only its owner, the
+// user running the command, can read it.
+std::string Exposure(const std::string& path) {
+    struct stat st {};
+    if (stat(path.c_str(), &st) != 0)
+        return Text::Format(_("cannot be read: %s"), std::strerror(errno));
+    return SessionSecurity::Exposure(
+        st, {_("is not a regular file"), _("is owned by another user (uid %u)"),
+             _("is open to group or others (mode %04o; chmod 600 it)")});
+}
+
 int CheckFiles(const Options& o) {
     const std::pair<const char*, const std::string*> files[] = {
         {N_("the password file %s %s"), &o.passwordFile}, {N_("the K_g file %s %s"), &o.kgFile}};
@@ -51,7 +63,7 @@ int CheckFiles(const Options& o) {
 
 int CheckWeakness(const Options& o) {
     const auto suite = Text::ParseNumber(o.cipherSuite, 19);
-    if (suite && WeakSuite(*suite))
+    if (suite && !SessionSecurity::Protects(*suite))
         if (int code = Weak(o, Text::Format(_("cipher suite %u has no integrity or no encryption: "
                                               "anyone on the path can read and forge the session"),
                                             *suite)))
@@ -86,27 +98,6 @@ int AskPassword(const Options& o, bool fleet) {
     return kExitOk;
 }
 } // namespace
-
-bool WeakSuite(uint32_t id) {
-    // The suites without an integrity or a confidentiality algorithm.
-    constexpr uint32_t kWeak[] = {0, 1, 2, 6, 7, 11, 15, 16};
-    return std::find(std::begin(kWeak), std::end(kWeak), id) != std::end(kWeak);
-}
-
-std::string Exposure(const std::string& path) {
-    struct stat st {};
-    if (stat(path.c_str(), &st) != 0)
-        return Text::Format(_("cannot be read: %s"), std::strerror(errno));
-    if (!S_ISREG(st.st_mode))
-        return _("is not a regular file");
-    if (st.st_uid != geteuid())
-        return Text::Format(_("is owned by another user (uid %u)"),
-                            static_cast<unsigned>(st.st_uid));
-    if (st.st_mode & (S_IRWXG | S_IRWXO))
-        return Text::Format(_("is open to group or others (mode %04o; chmod 600 it)"),
-                            static_cast<unsigned>(st.st_mode & 07777));
-    return "";
-}
 
 int Prepare(const Options& o, const char* leastPrivilege, const std::string& what, bool fleet) {
     if (!o.privilege.empty() && Rank(o.privilege) < Rank(leastPrivilege))

@@ -15,9 +15,4 @@ namespace BmcAccess {
 // refusal ("set --commit"). fleet: the options go on to worker processes,
 // which cannot prompt. kExitOk, or the exit code after a report.
 int Prepare(const Options& o, const char* leastPrivilege, const std::string& what, bool fleet);
-// Why a credential file may not hold a secret: "" when only its owner, the
-// user running the command, can read it.
-std::string Exposure(const std::string& path);
-// True for a cipher suite without integrity or without confidentiality.
-bool WeakSuite(uint32_t id);
 } // namespace BmcAccess

@@ -4,6 +4,8 @@
 #include "cmd/CommandTable.h"
 #include "view/FieldNames.h"
 
+#include <string_view>
+#include <utility>
 #include <vector>
 
 namespace Completion {
@@ -52,13 +54,57 @@ constexpr const char* kOperandKind =
     "         [ $n -gt $first ] && [ $(((n - first) % 2)) -eq 1 ] && kind=field ;;\n"
     "    show|save|dump|write) [ $n -eq $first ] && kind=fru ;;\n"
     "    esac\n";
+
+// Where the two shells keep the command line: the array of its words, the
+// index of the first word after "orvane" (bash counts from 0, zsh from 1)
+// and the index of the word being completed. They fill the slots @words@,
+// @first@ and @current@ of the script texts both shells share.
+struct Shell {
+    const char* words;
+    const char* first;
+    const char* current;
+};
+constexpr Shell kBash = {"COMP_WORDS", "1", "COMP_CWORD"};
+constexpr Shell kZsh = {"words", "2", "CURRENT"};
+
+std::string Filled(std::string text, const Shell& shell) {
+    const std::pair<std::string_view, std::string_view> slots[] = {
+        {"@words@", shell.words}, {"@first@", shell.first}, {"@current@", shell.current}};
+    for (const auto& [slot, value] : slots)
+        for (size_t at = text.find(slot); at != std::string::npos;
+             at = text.find(slot, at + value.size()))
+            text.replace(at, slot.size(), value);
+    return text;
+}
+
+// The word being completed and the one before it.
+constexpr const char* kCurrentWords =
+    "    local cur=${@words@[@current@]} prev=${@words@[@current@-1]}\n";
+
+// The words before the one being completed: the command, the --system
+// given, whether --file or --image stands in for the FRU (single), the
+// number of operands (n) and the first of them (fru); an option's value is
+// skipped.
+constexpr const char* kWordScan =
+    "    local cmd= system= single= n=0 i w kind= fru=\n"
+    "    for ((i = @first@; i < @current@; i++)); do\n"
+    "        w=${@words@[i]}\n"
+    "        case $w in\n"
+    "        --system) system=${@words@[i+1]} ;;\n"
+    "        --system=*) system=${w#--system=} ;;\n"
+    "        --file|--image|--file=*|--image=*) single=1 ;;\n"
+    "        esac\n"
+    "        if [[ $w == -* ]]; then\n"
+    "            [[ $w != *=* && $valued == *\" $w \"* ]] && ((i++))\n"
+    "        elif [ -z \"$cmd\" ]; then cmd=$w\n"
+    "        else [ $n -eq 0 ] && fru=$w; ((n++))\n"
+    "        fi\n"
+    "    done\n";
 } // namespace
 
 std::string Bash() {
     std::string s = "# bash completion for orvane, written from its command table.\n";
-    s += "_orvane() {\n"
-         "    local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD-1]}\n"
-         "    local commands=\"" +
+    s += "_orvane() {\n" + Filled(kCurrentWords, kBash) + "    local commands=\"" +
          Joined(Visible()) +
          "\"\n"
          "    local fields=\"" +
@@ -74,21 +120,8 @@ std::string Bash() {
          ";;\n"
          "    esac\n"
          "    if [[ $valued == *\" $prev \"* ]]; then COMPREPLY=($(compgen -f -- \"$cur\")); "
-         "return; fi\n"
-         "    local cmd= system= single= n=0 i w kind= fru=\n"
-         "    for ((i = 1; i < COMP_CWORD; i++)); do\n"
-         "        w=${COMP_WORDS[i]}\n"
-         "        case $w in\n"
-         "        --system) system=${COMP_WORDS[i+1]} ;;\n"
-         "        --system=*) system=${w#--system=} ;;\n"
-         "        --file|--image|--file=*|--image=*) single=1 ;;\n"
-         "        esac\n"
-         "        if [[ $w == -* ]]; then\n"
-         "            [[ $w != *=* && $valued == *\" $w \"* ]] && ((i++))\n"
-         "        elif [ -z \"$cmd\" ]; then cmd=$w\n"
-         "        else [ $n -eq 0 ] && fru=$w; ((n++))\n"
-         "        fi\n"
-         "    done\n"
+         "return; fi\n" +
+         Filled(kWordScan, kBash) +
          "    if [[ $cur == -* ]]; then\n"
          "        local opts=\"--help\"\n"
          "        case $cmd in\n" +
@@ -132,24 +165,9 @@ std::string Zsh() {
          Joined(FieldNames::All()) +
          ")\n"
          "    local valued=\" " +
-         Joined(Valued()) +
-         " \"\n"
-         "    local cur=${words[CURRENT]} prev=${words[CURRENT-1]}\n"
-         "    if [[ $valued == *\" $prev \"* ]]; then _files; return; fi\n"
-         "    local cmd= system= single= n=0 i w kind= fru=\n"
-         "    for ((i = 2; i < CURRENT; i++)); do\n"
-         "        w=${words[i]}\n"
-         "        case $w in\n"
-         "        --system) system=${words[i+1]} ;;\n"
-         "        --system=*) system=${w#--system=} ;;\n"
-         "        --file|--image|--file=*|--image=*) single=1 ;;\n"
-         "        esac\n"
-         "        if [[ $w == -* ]]; then\n"
-         "            [[ $w != *=* && $valued == *\" $w \"* ]] && ((i++))\n"
-         "        elif [ -z \"$cmd\" ]; then cmd=$w\n"
-         "        else [ $n -eq 0 ] && fru=$w; ((n++))\n"
-         "        fi\n"
-         "    done\n"
+         Joined(Valued()) + " \"\n" + Filled(kCurrentWords, kZsh) +
+         "    if [[ $valued == *\" $prev \"* ]]; then _files; return; fi\n" +
+         Filled(kWordScan, kZsh) +
          "    if [[ $cur == -* ]]; then\n"
          "        opts=(--help)\n"
          "        case $cmd in\n" +

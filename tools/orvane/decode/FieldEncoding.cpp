@@ -1,5 +1,6 @@
 #include "decode/FieldEncoding.h"
 
+#include "support/Utf16.h"
 #include "view/Text.h"
 #include "view/Translate.h"
 
@@ -63,12 +64,12 @@ std::string Utf8Text(const std::vector<uint8_t>& bytes) {
         const size_t n = std::mbrtowc(&wc, reinterpret_cast<const char*>(bytes.data() + i),
                                       bytes.size() - i, &state);
         if (n == 0 || n > bytes.size() - i) { // NUL, or a byte the locale cannot convert
-            Text::AppendUtf8(out, bytes[i]);
+            Utf16::AppendUtf8(out, bytes[i]);
             state = std::mbstate_t{};
             ++i;
             continue;
         }
-        Text::AppendUtf8(out, static_cast<uint32_t>(wc));
+        Utf16::AppendUtf8(out, static_cast<char32_t>(wc));
         i += n;
     }
     if (running)

@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 
 namespace SafeCommit {
 namespace {
@@ -206,6 +207,36 @@ Expected CommitExpected(const std::vector<uint8_t>& before) {
             put(area.commitOffset, area.bytes);
     return e;
 }
+
+// One write of a device, verified: the areas changed are marked for the
+// progress, the backup is kept, write writes the device (telling its own
+// failure) and returns its status; a changed area whose progress the write
+// did not show gets a line of its own. A failed write is rolled back, a
+// finished one read back and settled (differs tells what went wrong), and
+// verified is printed when the device holds what was meant.
+int WriteVerified(const FruAddress& address, Commands::PendingBackup& backup, const Expected& e,
+                  const std::vector<int32_t>& changed, const std::function<uint32_t()>& write,
+                  const char* differs, const std::string& verified) {
+    std::fill(std::begin(g_written), std::end(g_written), false);
+    std::fill(std::begin(g_shown), std::end(g_shown), false);
+    for (int32_t kind : changed)
+        g_written[kind] = true;
+    // From the first write on, the backup stays whatever happens.
+    backup.Keep();
+    const uint32_t status = write();
+    // The library tells no progress of some areas (the product area), a raw
+    // write none at all.
+    for (int32_t kind : changed)
+        if (status == ORVANE_OK && !g_shown[kind])
+            AreaWritten(kind);
+    Session::EndProgress();
+    if (status != ORVANE_OK)
+        return RollBack(address, backup, Changed(e, backup.raw, nullptr));
+    if (int code = Settle(address, backup, e, differs); code >= 0)
+        return code;
+    std::fputs(verified.c_str(), stdout);
+    return kExitOk;
+}
 } // namespace
 
 std::vector<uint8_t> CommittedImage(const std::vector<uint8_t>& before,
@@ -261,36 +292,23 @@ int Commit(Session& s, const FruAddress& address, Commands::PendingBackup& backu
     const Expected e = CommitExpected(backup.raw);
     // The commit writes some areas whose bytes stay as they were; its
     // progress names those that change.
-    std::fill(std::begin(g_written), std::end(g_written), false);
-    std::fill(std::begin(g_shown), std::end(g_shown), false);
     const std::vector<int32_t> changed = ChangedAreas(backup.raw, e.image);
-    for (int32_t kind : changed)
-        g_written[kind] = true;
-
-    // From the first write on, the backup stays whatever happens.
-    backup.Keep();
-    SetProgressCallback(s.Api(), CommitProgress);
-    FruEdit::SetCommitAreaHook(Reported);
-    const uint32_t status = CommitConfigurationToSystem(s.Api());
-    FruEdit::SetCommitAreaHook(nullptr);
-    SetProgressCallback(s.Api(), Session::ShowProgress);
-    // The library tells no progress of some areas (the product area).
-    for (int32_t kind : changed)
-        if (status == ORVANE_OK && !g_shown[kind])
-            AreaWritten(kind);
-    Session::EndProgress();
-    if (status != ORVANE_OK) {
-        s.Fail(_("committing the FRU"), status);
-        return RollBack(address, backup, Changed(e, backup.raw, nullptr));
-    }
-    if (int code =
-            Settle(address, backup, e, _("the commit did not leave the device as meant: %s\n"));
-        code >= 0)
-        return code;
-    std::printf(_("committed and verified (areas changed: %s; %zu bytes read back); the previous "
-                  "contents are in %s\n"),
-                AreaList(changed).c_str(), e.image.size(), backup.Describe().c_str());
-    return kExitOk;
+    const auto commit = [&] {
+        SetProgressCallback(s.Api(), CommitProgress);
+        FruEdit::SetCommitAreaHook(Reported);
+        const uint32_t status = CommitConfigurationToSystem(s.Api());
+        FruEdit::SetCommitAreaHook(nullptr);
+        SetProgressCallback(s.Api(), Session::ShowProgress);
+        if (status != ORVANE_OK)
+            s.Fail(_("committing the FRU"), status);
+        return status;
+    };
+    return WriteVerified(
+        address, backup, e, changed, commit,
+        _("the commit did not leave the device as meant: %s\n"),
+        Text::Format(_("committed and verified (areas changed: %s; %zu bytes read back); the "
+                       "previous contents are in %s\n"),
+                     AreaList(changed).c_str(), e.image.size(), backup.Describe().c_str()));
 }
 
 int WriteImage(const FruAddress& address, const std::vector<uint8_t>& image,
@@ -303,26 +321,21 @@ int WriteImage(const FruAddress& address, const std::vector<uint8_t>& image,
         e.written[i] = i >= backup.raw.size() || image[i] != backup.raw[i];
         e.image[i] = image[i];
     }
-    backup.Keep();
     const std::vector<int32_t> changed = ChangedAreas(backup.raw, image);
-    const uint32_t written = WriteRuns(address, e.image, RunsOf(e.written));
-    if (written == 0)
-        for (int32_t kind : changed)
-            AreaWritten(kind);
-    Session::EndProgress();
-    if (const uint32_t status = written) {
-        Report::Say(_("writing the image to %s failed (0x%08X)\n"), address.Format().c_str(),
-                    status);
-        return RollBack(address, backup, Changed(e, backup.raw, nullptr));
-    }
-    if (int code =
-            Settle(address, backup, e, _("the write did not leave the device as meant: %s\n"));
-        code >= 0)
-        return code;
-    std::printf(_("wrote and verified %zu bytes at %s (areas changed: %s); the previous contents "
-                  "are in %s\n"),
-                image.size(), address.Format().c_str(), AreaList(changed).c_str(),
-                backup.Describe().c_str());
-    return kExitOk;
+    const auto write = [&] {
+        const uint32_t status = WriteRuns(address, e.image, RunsOf(e.written));
+        if (status != ORVANE_OK) {
+            Session::EndProgress();
+            Report::Say(_("writing the image to %s failed (0x%08X)\n"), address.Format().c_str(),
+                        status);
+        }
+        return status;
+    };
+    return WriteVerified(
+        address, backup, e, changed, write, _("the write did not leave the device as meant: %s\n"),
+        Text::Format(_("wrote and verified %zu bytes at %s (areas changed: %s); the previous "
+                       "contents are in %s\n"),
+                     image.size(), address.Format().c_str(), AreaList(changed).c_str(),
+                     backup.Describe().c_str()));
 }
 } // namespace SafeCommit

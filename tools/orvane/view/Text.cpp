@@ -1,6 +1,7 @@
 #include "view/Text.h"
 
 #include "fru/FruAddress.h"
+#include "support/Utf16.h"
 
 #include <cctype>
 #include <cstdarg>
@@ -9,24 +10,6 @@
 #include <cwchar>
 
 namespace Text {
-void AppendUtf8(std::string& out, uint32_t cp) {
-    if (cp < 0x80) {
-        out.push_back(static_cast<char>(cp));
-    } else if (cp < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else if (cp < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    }
-}
-
 std::string ToUtf8(const OrvaneChar* text) {
     std::string out;
     if (!text)
@@ -39,7 +22,7 @@ std::string ToUtf8(const OrvaneChar* text) {
         } else if (c >= 0xD800 && c < 0xE000) {
             c = 0xFFFD;
         }
-        AppendUtf8(out, c);
+        Utf16::AppendUtf8(out, c);
     }
     return out;
 }

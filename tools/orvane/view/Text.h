@@ -10,8 +10,6 @@
 #include <vector>
 
 namespace Text {
-// Appends the UTF-8 bytes of one code point.
-void AppendUtf8(std::string& out, uint32_t codePoint);
 // UTF-8 of a NUL-terminated UTF-16 text; null gives "". Unpaired surrogates
 // become U+FFFD.
 std::string ToUtf8(const OrvaneChar* text);

@@ -25,6 +25,7 @@ import glob
 import json
 import lzma
 import os
+import re
 import shutil
 import socket
 import subprocess
@@ -236,19 +237,6 @@ def marker_value(console, marker):
     return next((l[len(marker):].strip() for l in console if l.startswith(marker)), None)
 
 
-def between(console, begin, end):
-    lines = []
-    inside = False
-    for line in console:
-        if line == begin:
-            inside = True
-        elif line.startswith(end):
-            return lines, line[len(end):].strip()
-        elif inside:
-            lines.append(line)
-    return lines, None
-
-
 # ---- checks -----------------------------------------------------------------
 
 def host_scan(args, sim, folder):
@@ -272,10 +260,11 @@ def first_difference(got, expected):
 def check_scan(checks, interface, console, lan_scan, printed):
     """The guest's scan against orvane's and ipmitool's over LAN, both taken
     before the guest ran."""
-    lines, code = between(console, MARK + " scan-begin", MARK + " scan-end")
-    checks.equal("guest scan exit code", code, "0")
+    found = re.search(r"(?s)^%s scan-begin\n(.*?)^%s scan-end (\d+)$" % (MARK, MARK),
+                      "\n".join(console), re.M)
+    checks.equal("guest scan exit code", found and found.group(2), "0")
     try:
-        scan = json.loads("\n".join(lines))
+        scan = json.loads(found.group(1) if found else "")
     except ValueError as error:
         checks.failures.append("the guest's scan is no JSON: %s" % error)
         return

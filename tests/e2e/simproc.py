@@ -571,14 +571,16 @@ def arguments(doc, *options):
     return parser.parse_args()
 
 
-def run(prefix, skip_reason, body):
-    """Runs body(checks, folder, simulators) in a fresh folder and returns
-    the exit code. Every simulator body adds to the list is stopped, also on
-    a CTest timeout or ^C; no run's output may hold a secret; the folder is
-    kept when a check failed."""
+def main(prefix, tools, test, args, skip_reason=None):
+    """Exits with the run of test(args, checks, folder, simulators) in a fresh
+    folder: skipped when a tool is missing or for skip_reason. Every
+    simulator the test adds to the list is stopped, also on a CTest timeout
+    or ^C; no run's output may hold a secret; the folder is kept when a check
+    failed."""
+    skip_reason = missing_tool(tools) or skip_reason
     if skip_reason:
         print("SKIP: %s; nothing is installed by this test" % skip_reason)
-        return SKIP
+        sys.exit(SKIP)
     for number in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP):
         signal.signal(number, lambda *_: sys.exit(1))
     checks = Checks()
@@ -586,7 +588,7 @@ def run(prefix, skip_reason, body):
     simulators = []
     started = time.time()
     try:
-        body(checks, folder, simulators)
+        test(args, checks, folder, simulators)
     except (RuntimeError, subprocess.SubprocessError, OSError, ValueError) as error:
         checks.failures.append(str(error))
     finally:
@@ -601,11 +603,4 @@ def run(prefix, skip_reason, body):
     print("%s in %.1f s" % ("passed" if not checks.failures else "FAILED", time.time() - started))
     if not checks.failures:
         shutil.rmtree(folder, ignore_errors=True)
-    return 1 if checks.failures else 0
-
-
-def main(prefix, tools, test, args, skip_reason=None):
-    """Exits with the run of test(args, checks, folder, simulators), skipped
-    when a tool is missing or for skip_reason."""
-    sys.exit(run(prefix, missing_tool(tools) or skip_reason,
-                 lambda *rest: test(args, *rest)))
+    sys.exit(1 if checks.failures else 0)

@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -35,9 +34,7 @@ class BackupTest : public ::testing::Test {
         TestSupport::WriteFile(dir + "/" + name + ".json", {json.begin(), json.end()});
     }
     TestSupport::CommandResult Orvane(const std::string& args) {
-        return TestSupport::RunIn(
-            dir, TestSupport::ShellQuote(std::string(ORVANE_BUILD_DIR) + "/orvane") +
-                     " --backup-dir backups " + args);
+        return TestSupport::Orvane(dir, "--backup-dir backups " + args);
     }
     // The files of the one backup, by extension.
     std::map<std::string, fs::path> Files() {
@@ -93,12 +90,10 @@ TEST_F(BackupTest, ABackupRecordsItsOriginAndIsRestoredOnlyThere) {
 
 // A custom field holding a 00h byte cannot go through a configuration file.
 TEST_F(BackupTest, AFruNoConfigurationFileHoldsIsEditedWithItsRawBackup) {
-    const char* named = std::getenv("ORVANE_CORPUS_DIR");
-    const fs::path adi =
-        (named ? fs::path(named) : fs::path(ORVANE_SOURCE_DIR) / "../shared/corpus") /
-        "adi-AD9467-FMC-250EBZ.bin";
-    if (!fs::exists(adi))
-        GTEST_SKIP() << "no " << adi;
+    const auto corpus = TestSupport::CorpusImages();
+    if (corpus.empty())
+        GTEST_SKIP() << "no corpus";
+    const fs::path adi = corpus[0].parent_path() / "adi-AD9467-FMC-250EBZ.bin";
     const auto before = TestSupport::ReadFile(adi.string());
     TestSupport::WriteFile(dir + "/adi.bin", before);
     const auto r = Orvane("set --image adi.bin board.serial_number SN1 --commit");

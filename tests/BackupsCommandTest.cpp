@@ -39,9 +39,7 @@ TEST(BackupsCommandTest, ListsNewestFirstAndPruneKeepsEveryFrusNewest) {
         }
     };
     const auto orvane = [](const std::string& dir, const std::string& args) {
-        return TestSupport::RunIn(
-            dir, TestSupport::ShellQuote(std::string(ORVANE_BUILD_DIR) + "/orvane") +
-                     " --backup-dir . backups " + args);
+        return TestSupport::Orvane(dir, "--backup-dir . backups " + args);
     };
     std::string dir = TestSupport::TempDir();
     fill(dir);

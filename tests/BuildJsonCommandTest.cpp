@@ -18,16 +18,6 @@ namespace fs = std::filesystem;
 using Json = nlohmann::ordered_json;
 using TestSupport::ShellQuote;
 
-std::string Orvane() {
-    return ShellQuote(std::string(ORVANE_BUILD_DIR) + "/orvane");
-}
-
-fs::path Corpus() {
-    if (const char* dir = std::getenv("ORVANE_CORPUS_DIR"))
-        return dir;
-    return fs::path(ORVANE_SOURCE_DIR).parent_path() / "shared" / "corpus";
-}
-
 // The bytes the common header describes: up to the end of its last area.
 std::vector<uint8_t> Extent(const std::vector<uint8_t>& image) {
     uint32_t end = ImageLayout::kCommonHeaderBytes;
@@ -41,7 +31,7 @@ class BuildJsonTest : public ::testing::Test {
     void SetUp() override { dir = TestSupport::TempDir(); }
 
     TestSupport::CommandResult Run(const std::string& args) {
-        return TestSupport::RunIn(dir, Orvane() + " " + args);
+        return TestSupport::Orvane(dir, args);
     }
     // Builds text (the JSON input) into out.bin.
     TestSupport::CommandResult Build(const std::string& text, const std::string& options = "") {
@@ -197,13 +187,9 @@ TEST_F(BuildJsonTest, BadInputNamesItsPathAndWritesNothing) {
 // show --json, then build --json of it: the same bytes, for every image the
 // library takes; each FRU of the demo system picked from the whole document.
 TEST_F(BuildJsonTest, ShowJsonBuildsTheSameImage) {
-    std::vector<fs::path> images;
-    std::error_code ec;
-    for (const auto& e : fs::directory_iterator(Corpus(), ec))
-        if (e.path().extension() == ".bin")
-            images.push_back(e.path());
+    const std::vector<fs::path> images = TestSupport::CorpusImages();
     if (images.empty())
-        std::cerr << "no FRU image corpus at " << Corpus() << "; the demo system only\n";
+        std::cerr << "no FRU image corpus; the demo system only\n";
     size_t built = 0;
     for (const fs::path& image : images) {
         const auto shown = Run("show --json --image " + ShellQuote(image.string()));
@@ -243,7 +229,7 @@ TEST_F(BuildJsonTest, ShowJsonBuildsTheSameImage) {
 // with areas behind it: ipmi-fru reads the built image with exactly that
 // field changed.
 TEST_F(BuildJsonTest, EditedValueGrowsItsAreaAndChangesNothingElse) {
-    if (TestSupport::RunIn(dir, "command -v ipmi-fru").code != 0)
+    if (!fs::exists("/usr/sbin/ipmi-fru"))
         GTEST_SKIP() << "ipmi-fru is not installed";
     const std::string board = std::string(ORVANE_SOURCE_DIR) + "/examples/demo-system/board.bin";
     Json fru = Show(board);
@@ -257,17 +243,8 @@ TEST_F(BuildJsonTest, EditedValueGrowsItsAreaAndChangesNothingElse) {
     ASSERT_EQ(r.code, 0) << r.err;
     const Json built = Show(dir + "/out.bin");
     EXPECT_GT(built["areas"][3]["offset"].get<int>(), 152); // the product area moved
-    const auto before = TestSupport::RunIn(dir, "ipmi-fru -v --fru-file=" + ShellQuote(board));
-    const auto after = TestSupport::RunIn(dir, "ipmi-fru -v --fru-file=out.bin");
-    auto lines = [](const std::string& text) {
-        std::vector<std::string> out;
-        for (size_t pos = 0, end; (end = text.find('\n', pos)) != std::string::npos; pos = end + 1)
-            if (text.compare(pos, 5, "  FRU") == 0)
-                out.push_back(text.substr(pos, end - pos));
-        return out;
-    };
-    std::vector<std::string> was = lines(before.out), is = lines(after.out);
-    ASSERT_EQ(was.size(), is.size()) << after.out;
+    const auto was = TestSupport::IpmiFru(board), is = TestSupport::IpmiFru(dir + "/out.bin");
+    ASSERT_EQ(was.size(), is.size());
     std::vector<std::string> changed;
     for (size_t i = 0; i < was.size(); ++i)
         if (was[i] != is[i])

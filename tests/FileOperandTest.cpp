@@ -59,10 +59,8 @@ TEST(FileOperandTest, BadFileOperandsFailWithAReason) {
             command.replace(command.find('F'), 1, operand);
             if (const size_t second = command.find(" F"); second != std::string::npos)
                 command.replace(second + 1, 1, operand);
-            const TestSupport::CommandResult r = TestSupport::RunIn(
-                dir, "timeout 20 " +
-                         TestSupport::ShellQuote(std::string(ORVANE_BUILD_DIR) + "/orvane") +
-                         " --backup-dir backups " + command);
+            const auto r =
+                TestSupport::Orvane(dir, "--backup-dir backups " + command, "timeout 20");
             EXPECT_GE(r.code, 1) << command;
             EXPECT_LE(r.code, 5) << command << "\n" << r.err;
             EXPECT_NE(r.err.find(operand), std::string::npos) << command << "\n" << r.err;

@@ -33,10 +33,8 @@ TEST(ImageCheckTest, BadImagesAreRefusedUnlessForced) {
     TestSupport::WriteFile(dir + "/system.json", {json.begin(), json.end()});
     const auto run = [&](const std::string& args) {
         std::remove((dir + "/requests.log").c_str());
-        return TestSupport::RunIn(
-            dir, "ORVANE_SIM_LOG=requests.log " +
-                     TestSupport::ShellQuote(std::string(ORVANE_BUILD_DIR) + "/orvane") +
-                     " --system system.json --backup-dir backups " + args);
+        return TestSupport::Orvane(dir, "--system system.json --backup-dir backups " + args,
+                                   "ORVANE_SIM_LOG=requests.log");
     };
     std::vector<uint8_t> badProduct = Image("Acme");
     badProduct[60] ^= 0x20;

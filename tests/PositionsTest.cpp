@@ -49,10 +49,8 @@ class PositionsTest : public ::testing::Test {
 
     Result Orvane(const std::string& args) {
         std::remove((dir + "/requests.log").c_str());
-        return TestSupport::RunIn(
-            dir, "ORVANE_SIM_LOG=requests.log " +
-                     TestSupport::ShellQuote(std::string(ORVANE_BUILD_DIR) + "/orvane") +
-                     " --system system.json --backup-dir backups " + args);
+        return TestSupport::Orvane(dir, "--system system.json --backup-dir backups " + args,
+                                   "ORVANE_SIM_LOG=requests.log");
     }
     std::string Log() { return TestSupport::ReadText(dir + "/requests.log"); }
 
@@ -140,29 +138,25 @@ TEST_F(PositionsTest, EveryWayOfNamingAFru) {
 // keeps the library's counts.
 TEST_F(PositionsTest, TheBmcsFru0WithoutARecord) {
     WriteSystem(true, false);
-    Result r = Orvane("scan");
-    EXPECT_EQ(r.code, 0) << r.err;
-    EXPECT_NE(r.out.find("4 FRU devices found, 4 read\n"), npos) << r.out;
-    EXPECT_NE(r.out.find("  3  id:0   (no name)            2:0:20:FF:20:00    board  "
-                         "(no SDR record)\n"),
-              npos)
-        << r.out;
+    const struct {
+        const char* args;
+        TestSupport::Ending end;
+    } cases[] = {
+        {"show id:0",
+         {0, "FRU 3: (no name) at 2:0:20:FF:20:00\n  found without an SDR record\n", ""}},
+        {"show --json",
+         {0, "\"id\": \"id:0\",\n      \"name\": \"\",\n      \"sdr_record\": false,", ""}},
+        {"props", {0, "Number of FRUs: 3\n", ""}},
+        {"scan", {0, "4 FRU devices found, 4 read\n", ""}},
+        {"scan",
+         {0, "  3  id:0   (no name)            2:0:20:FF:20:00    board  (no SDR record)\n", ""}},
+    };
+    for (const auto& c : cases)
+        TestSupport::Expect(Orvane(c.args), c.end, c.args);
+    // The scan asked FRU 0 by its address.
     EXPECT_NE(Log().find("send rs=20 netfn=0A lun=00 cmd=11 data=[00 00 00 08]"), npos);
-    r = Orvane("show id:0");
-    EXPECT_EQ(r.code, 0) << r.err;
-    EXPECT_NE(r.out.find("FRU 3: (no name) at 2:0:20:FF:20:00\n  found without an SDR record\n"),
-              npos)
-        << r.out;
-    EXPECT_NE(Orvane("show --json")
-                  .out.find("\"id\": \"id:0\",\n      \"name\": \"\",\n"
-                            "      \"sdr_record\": false,"),
-              npos);
-    EXPECT_NE(Orvane("props").out.find("Number of FRUs: 3\n"), npos);
 
     WriteSystem(false, false);
-    r = Orvane("scan");
-    EXPECT_EQ(r.code, 0) << r.err;
-    EXPECT_EQ(r.out.find("2:0:20:FF:20:00"), npos) << r.out;
-    EXPECT_EQ(r.err.find("orvane:"), npos) << r.err;
+    TestSupport::Expect(Orvane("scan"), {0, "!2:0:20:FF:20:00", "!orvane:"}, "no FRU 0");
 }
 } // namespace

@@ -169,19 +169,15 @@ TEST(RelayoutTest, RefusalsNameWhatIsMissing) {
     }
 }
 
-// ipmi-fru's "FRU ...: value" lines of an image file without those of the
-// given labels; empty when ipmi-fru is not installed.
+// ipmi-fru's "FRU ...: value" lines of fru.bin without those of the given
+// labels; empty when ipmi-fru is not installed.
 std::vector<std::string> IpmiFru(const std::string& folder, const std::vector<std::string>& skip) {
-    const auto r = TestSupport::RunIn(folder, "/usr/sbin/ipmi-fru -v --fru-file=fru.bin");
-    std::vector<std::string> lines;
-    for (size_t pos = 0, end; pos < r.out.size(); pos = end + 1) {
-        end = std::min(r.out.find('\n', pos), r.out.size());
-        const std::string line = r.out.substr(pos, end - pos);
-        if (line.find("FRU ") != std::string::npos &&
-            std::none_of(skip.begin(), skip.end(),
-                         [&](const std::string& label) { return line.starts_with("  " + label); }))
-            lines.push_back(line);
-    }
+    std::vector<std::string> lines = TestSupport::IpmiFru(folder + "/fru.bin");
+    std::erase_if(lines, [&](const std::string& line) {
+        return std::any_of(skip.begin(), skip.end(), [&](const std::string& label) {
+            return line.starts_with("  " + label);
+        });
+    });
     return lines;
 }
 
@@ -205,10 +201,8 @@ class RelayoutCommandTest : public ::testing::Test {
 
     // source: "--system system.json FRU" or "--image fru.bin".
     TestSupport::CommandResult Set(const std::string& source, const std::string& args) {
-        return TestSupport::RunIn(
-            dir, "ORVANE_SIM_LOG=sim.log " +
-                     TestSupport::ShellQuote(std::string(ORVANE_BUILD_DIR) + "/orvane") +
-                     " --backup-dir backups set " + source + " " + args);
+        return TestSupport::Orvane(dir, "--backup-dir backups set " + source + " " + args,
+                                   "ORVANE_SIM_LOG=sim.log");
     }
     Bytes Image() { return TestSupport::ReadFile(dir + "/fru.bin"); }
     bool Wrote() {
@@ -218,131 +212,92 @@ class RelayoutCommandTest : public ::testing::Test {
     std::string dir;
 };
 
-TEST_F(RelayoutCommandTest, BoardFieldsGrowBy1And8And100BytesAndShrinkBack) {
-    const struct {
-        std::vector<int32_t> order;
-        unsigned gap;
-        const char* source;
-    } layouts[] = {
-        {{kBoard, kProduct, kMulti}, 0, "--system system.json FRU"},
-        {{kInternal, kChassis, kProduct, kBoard}, 1, "--system system.json FRU"},
-        {{kChassis, kMulti, kBoard, kProduct}, 1, "--image fru.bin"},
-        {{kInternal, kProduct, kBoard, kMulti, kChassis}, 1, "--image fru.bin"},
-    };
-    const struct {
-        std::string grow, shrink; // set's field operands
-        std::vector<std::string> labels, values;
-    } growths[] = {
-        {"board.serial_number SN-12", "board.serial_number SN-1", {"FRU Board Serial"}, {"SN-12"}},
-        {"board.serial_number SN-1ABCDEFGH",
-         "board.serial_number SN-1",
-         {"FRU Board Serial"},
-         {"SN-1ABCDEFGH"}},
-        {"board.serial_number SN-1" + std::string(40, 'S') + " board.part_number PN-1" +
-             std::string(30, 'P') + " board.product_name PSU-650" + std::string(30, 'N'),
-         "board.serial_number SN-1 board.part_number PN-1 board.product_name PSU-650",
-         {"FRU Board Serial", "FRU Board Part", "FRU Board Product Name"},
-         {"SN-1" + std::string(40, 'S'), "PN-1" + std::string(30, 'P')}},
-    };
-    for (const auto& layout : layouts)
-        for (const auto& growth : growths) {
-            const Bytes image = Build(layout.order, layout.gap, 512);
-            SCOPED_TRACE(Text::Hex(image.data(), 8) + " " + growth.grow);
-            WriteSystem(image);
-            const auto before = IpmiFru(dir, growth.labels);
-            auto r = Set(layout.source, growth.grow + " --commit --grow");
-            ASSERT_EQ(r.code, 0) << r.out << r.err;
-            EXPECT_NE(r.out.find("board area grows from 40 to"), std::string::npos) << r.out;
-            EXPECT_NE(r.out.find("wrote and verified 512 bytes"), std::string::npos) << r.out;
-            EXPECT_EQ(IpmiFru(dir, growth.labels), before);
-            const std::string after = TestSupport::RunIn(dir, "ipmi-fru --fru-file=fru.bin").out;
-            for (const auto& value : growth.values)
-                EXPECT_TRUE(before.empty() || after.find(": " + value + "\n") != std::string::npos)
-                    << after;
-            r = Set(layout.source, growth.shrink + " --commit --shrink");
-            ASSERT_EQ(r.code, 0) << r.out << r.err;
-            EXPECT_EQ(Image(), image);
-        }
-}
-
-TEST_F(RelayoutCommandTest, RefusalsAndDryRunsWriteNothing) {
+// In turn on one device: refusals and dry runs send no Write FRU Data and
+// leave no backup; a grown board field moves the areas behind it, ipmi-fru
+// reading every other field as before, and shrinking gives the image back.
+TEST_F(RelayoutCommandTest, GrowsShrinksAndRefusesOnADevice) {
     // Board first, then the product and multi-record areas: 8 + 40 + 48 + 26
     // bytes on a device of 136.
     const Bytes image = Build({kBoard, kProduct, kMulti}, 0, 136);
+    WriteSystem(image);
+    const auto before = IpmiFru(dir, {"FRU Board Serial"});
     const struct {
         std::string args;
-        int code;
-        const char* out;
-        const char* err;
-    } cases[] = {
-        {"board.serial_number SN-1ABCDEFGH --commit --grow", 0, "wrote and verified", ""},
-        {"board.serial_number " + std::string(40, 'S') + " --commit --grow", 3, "",
-         "the image would need 162 bytes and the device holds 136: 26 bytes missing. Nothing "
-         "was written."},
-        {"board.serial_number SN-1ABCDEFGH --dry-run --grow", 0,
-         "layout after the change:\n  area          offset  length\n  board              8      "
-         "48\n  product           56      48\n  multirecord      104      26\n",
-         ""},
-        {"board.serial_number SN-1ABCDEFGH --commit", 3, "", "can take at most 4 bytes"},
-        {"board.serial_number SN-2 --commit --dry-run", 0,
-         "areas changed: board\nbytes that change: 2, in 2 ranges\n", ""},
+        TestSupport::Ending end;
+    } steps[] = {
+        {"SN-1ABCDEFGH --dry-run --grow",
+         {0,
+          "layout after the change:\n  area          offset  length\n  board              8      "
+          "48\n  product           56      48\n  multirecord      104      26\n",
+          ""}},
+        {"SN-1ABCDEFGH --commit", {3, "", "can take at most 4 bytes"}},
+        {std::string(40, 'S') + " --commit --grow",
+         {3, "",
+          "the image would need 162 bytes and the device holds 136: 26 bytes missing. Nothing "
+          "was written."}},
+        {"SN-2 --commit --dry-run",
+         {0, "areas changed: board\nbytes that change: 2, in 2 ranges\n", ""}},
+        {"SN-1ABCDEFGH --commit --grow", {0, "board area grows from 40 to 48", ""}},
+        {"SN-1 --commit --shrink", {0, "wrote and verified 136 bytes", ""}},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.args);
-        WriteSystem(image);
-        fs::remove_all(dir + "/backups");
-        const auto r = Set("--system system.json FRU", c.args);
-        EXPECT_EQ(r.code, c.code) << r.out << r.err;
-        EXPECT_NE(r.out.find(c.out), std::string::npos) << r.out;
-        EXPECT_NE(r.err.find(c.err), std::string::npos) << r.err;
-        if (c.code == 0 && c.args.find("--commit") != std::string::npos &&
-            c.args.find("--dry-run") == std::string::npos)
-            continue;
-        EXPECT_FALSE(Wrote()); // no Write FRU Data request at all
-        EXPECT_EQ(Image(), image);
-        EXPECT_FALSE(fs::exists(dir + "/backups") && !fs::is_empty(dir + "/backups"));
+    for (const auto& step : steps) {
+        fs::remove(dir + "/sim.log");
+        TestSupport::Expect(Set("--system system.json FRU", "board.serial_number " + step.args),
+                            step.end, step.args);
+        const bool writes = step.end.code == 0 && step.args.find("--dry-run") == std::string::npos;
+        EXPECT_EQ(Wrote(), writes) << step.args;
+        if (!writes) {
+            EXPECT_FALSE(fs::exists(dir + "/backups") && !fs::is_empty(dir + "/backups"));
+        } else if (step.args.find("--grow") != std::string::npos) {
+            EXPECT_EQ(IpmiFru(dir, {"FRU Board Serial"}), before);
+        }
     }
+    EXPECT_EQ(Image(), image);
 }
 
-// The real images beside the repository (or in ORVANE_CORPUS_DIR): a board
-// serial number grown past the area's padding on a copy with room behind the
-// image, then shrunk again.
-TEST_F(RelayoutCommandTest, CorpusImagesGrowAndShrinkAsIpmiFruSeesThem) {
-    const char* named = std::getenv("ORVANE_CORPUS_DIR");
-    const fs::path corpus =
-        named ? fs::path(named) : fs::path(ORVANE_SOURCE_DIR).parent_path() / "shared" / "corpus";
-    if (!fs::exists(corpus) || !fs::exists("/usr/sbin/ipmi-fru"))
-        GTEST_SKIP() << "no corpus at " << corpus << " or no ipmi-fru";
+// The real images beside the repository (or in ORVANE_CORPUS_DIR), on a copy
+// with room behind the image: a board serial number that fits written in
+// place, then grown past the area's padding and shrunk again; ipmi-fru reads
+// every other field as before each time.
+TEST_F(RelayoutCommandTest, CorpusImagesEditGrowAndShrinkAsIpmiFruSeesThem) {
+    if (TestSupport::CorpusImages().empty() || !fs::exists("/usr/sbin/ipmi-fru"))
+        GTEST_SKIP() << "no corpus or no ipmi-fru";
     const std::vector<std::string> serial = {"FRU Board Serial"};
-    int grown = 0;
-    for (const auto& e : fs::directory_iterator(corpus)) {
-        SCOPED_TRACE(e.path().filename().string());
-        Bytes image = TestSupport::ReadFile(e.path().string());
+    int edited = 0, grown = 0;
+    for (const auto& path : TestSupport::CorpusImages()) {
+        SCOPED_TRACE(path.filename().string());
+        Bytes image = TestSupport::ReadFile(path.string());
         image.resize(std::max<size_t>(image.size(), 1024), 0xFF);
         TestSupport::WriteFile(dir + "/fru.bin", image);
-        const auto show = TestSupport::RunIn(
-            dir, TestSupport::ShellQuote(std::string(ORVANE_BUILD_DIR) + "/orvane") +
-                     " show --image fru.bin --json");
+        const auto show = TestSupport::Orvane(dir, "show --image fru.bin --json");
         const auto json = nlohmann::json::parse(show.out, nullptr, false);
         size_t limit = 0; // what the serial number can hold now
-        if (e.path().extension() == ".bin" && !json.is_discarded() &&
-            json["frus"].at(0).value("editable", false))
+        if (!json.is_discarded() && json["frus"].at(0).value("editable", false))
             for (const auto& area : json["frus"].at(0)["areas"])
                 for (const auto& f : area.value("fields", nlohmann::json::array()))
                     if (f["name"] == "board.serial_number")
                         limit = (f["hex"].get<std::string>().size() + 1) / 3 +
                                 area["free_bytes"].get<size_t>();
-        if (limit == 0 || limit + 8 > 63)
+        if (limit < 2)
             continue;
         const auto before = IpmiFru(dir, serial);
-        auto r = Set("--image fru.bin",
-                     "board.serial_number ORV" + std::string(limit + 5, '7') + " --commit --grow");
-        if (r.code != 0 && r.err.find("othing was written") != std::string::npos) {
+        const std::string fits = std::string("ORV12345").substr(0, std::min<size_t>(limit, 8));
+        auto r = Set("--image fru.bin", "board.serial_number " + fits + " --commit");
+        if (r.code != 0) {
             // A backup that cannot hold the image (a text field with a 00h
             // byte does not survive a configuration file) refuses the commit.
+            EXPECT_NE(r.err.find("othing was written"), std::string::npos) << r.err;
             EXPECT_EQ(Image(), image) << r.err;
             continue;
         }
+        ++edited;
+        EXPECT_EQ(IpmiFru(dir, serial), before);
+        const auto all = TestSupport::IpmiFru(dir + "/fru.bin");
+        EXPECT_EQ(std::count(all.begin(), all.end(), "  FRU Board Serial Number: " + fits), 1);
+        if (limit + 8 > 63)
+            continue;
+        r = Set("--image fru.bin",
+                "board.serial_number ORV" + std::string(limit + 5, '7') + " --commit --grow");
         ASSERT_EQ(r.code, 0) << r.out << r.err;
         ++grown;
         EXPECT_EQ(IpmiFru(dir, serial), before);
@@ -350,6 +305,7 @@ TEST_F(RelayoutCommandTest, CorpusImagesGrowAndShrinkAsIpmiFruSeesThem) {
         ASSERT_EQ(r.code, 0) << r.out << r.err;
         EXPECT_EQ(IpmiFru(dir, serial), before);
     }
+    EXPECT_GE(edited, 10);
     EXPECT_GE(grown, 5);
 }
 } // namespace

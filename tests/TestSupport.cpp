@@ -5,6 +5,7 @@
 #include "support/Trace.h"
 #include "system/DriverModule.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -216,6 +217,60 @@ CommandResult RunIn(const std::string& folder, const std::string& command) {
         ("cd " + ShellQuote(folder) + " && " + command + " >out.txt 2>err.txt").c_str());
     return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadText(folder + "/out.txt"),
             ReadText(folder + "/err.txt")};
+}
+
+CommandResult Orvane(const std::string& folder, const std::string& args, const std::string& env) {
+    return RunIn(folder,
+                 env + " " + ShellQuote(std::string(ORVANE_BUILD_DIR) + "/orvane") + " " + args);
+}
+
+namespace {
+bool Matches(const std::string& text, const std::string& want) {
+    if (want.empty())
+        return true;
+    if (want[0] == '=')
+        return text == want.substr(1);
+    if (want[0] == '!')
+        return text.find(want.substr(1)) == std::string::npos;
+    return text.find(want) != std::string::npos;
+}
+} // namespace
+
+void Expect(const CommandResult& r, const Ending& want, const std::string& what) {
+    EXPECT_EQ(r.code, want.code) << what << "\n" << r.out << r.err;
+    EXPECT_TRUE(Matches(r.out, want.out)) << what << "\nout: " << r.out;
+    EXPECT_TRUE(Matches(r.err, want.err)) << what << "\nerr: " << r.err;
+}
+
+std::vector<std::filesystem::path> CorpusImages() {
+    const char* named = std::getenv("ORVANE_CORPUS_DIR");
+    const std::filesystem::path corpus =
+        named ? std::filesystem::path(named)
+              : std::filesystem::path(ORVANE_SOURCE_DIR).parent_path() / "shared" / "corpus";
+    std::vector<std::filesystem::path> images;
+    std::error_code ec;
+    for (const auto& e : std::filesystem::directory_iterator(corpus, ec))
+        if (e.path().extension() == ".bin")
+            images.push_back(e.path());
+    std::sort(images.begin(), images.end());
+    return images;
+}
+
+std::vector<std::string> IpmiFru(const std::string& image) {
+    std::vector<std::string> lines;
+    if (!std::filesystem::exists("/usr/sbin/ipmi-fru"))
+        return lines;
+    const std::string path = std::filesystem::absolute(image).string();
+    const std::string out =
+        RunIn(TempDir(), "/usr/sbin/ipmi-fru -v --fru-file=" + ShellQuote(path)).out;
+    for (size_t pos = 0, end; (end = out.find('\n', pos)) != std::string::npos; pos = end + 1) {
+        const std::string line = out.substr(pos, end - pos);
+        if (line.starts_with("  FRU"))
+            lines.push_back(line);
+        else if (line.starts_with("     ") && !lines.empty()) // a long value goes on
+            lines.back() += " " + line.substr(5);
+    }
+    return lines;
 }
 
 std::string Hex(const std::vector<uint8_t>& bytes) {

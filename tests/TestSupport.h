@@ -83,6 +83,24 @@ struct CommandResult {
 // Runs a shell command in a folder, its output collected in out.txt and
 // err.txt there.
 CommandResult RunIn(const std::string& folder, const std::string& command);
+// Runs the built orvane command in a folder: env goes before it (variable
+// settings), args after it (shell words).
+CommandResult Orvane(const std::string& folder, const std::string& args,
+                     const std::string& env = "");
+// How a run must end, each text given exactly ("=..."), as a part ("..."), as a
+// part that must be missing ("!...") or not at all (""): checked with Expect.
+struct Ending {
+    int code;
+    std::string out, err;
+};
+void Expect(const CommandResult& r, const Ending& want, const std::string& what);
+// The real FRU images (*.bin) of the corpus beside the repository or in
+// ORVANE_CORPUS_DIR, sorted; none when there is no corpus.
+std::vector<std::filesystem::path> CorpusImages();
+// FreeIPMI's ipmi-fru -v on an image file, its "  FRU ..." lines (a value
+// continued on further lines joined to its own); empty when ipmi-fru is not
+// installed.
+std::vector<std::string> IpmiFru(const std::string& image);
 
 // Bytes as the simulated system's description writes them: "01 A0 ...".
 std::string Hex(const std::vector<uint8_t>& bytes);

@@ -25,7 +25,6 @@ import shutil
 import socket
 import subprocess
 import sys
-import threading
 import time
 
 # The managed system, simulator and checks shared with the LAN tests.
@@ -186,27 +185,17 @@ def qemu_command(kernel, initramfs, vm_port):
 
 
 def run_guest(command):
-    """The guest's console lines, echoed as they come. A guest still running
-    at the deadline is stopped; its lines so far are checked as they are."""
-    console = []
+    """The guest's console lines; a guest still running at the deadline is
+    stopped and its lines so far are checked as they are."""
     started = time.time()
-    guest = subprocess.Popen(command, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
-                             stderr=subprocess.STDOUT, text=True, errors="replace")
-    deadline = threading.Timer(GUEST_DEADLINE, guest.kill)
-    deadline.start()
     try:
-        for line in guest.stdout:
-            line = line.rstrip("\r\n")
-            console.append(line)
-            print("guest| " + line, flush=True)
-        guest.wait()
-    finally:
-        deadline.cancel()
-        if guest.poll() is None:
-            guest.kill()
-            guest.wait()
-    elapsed = time.time() - started
-    print("guest ran %.1f s%s" % (elapsed, " and was stopped" if elapsed >= GUEST_DEADLINE else ""))
+        output = subprocess.run(command, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                                stderr=subprocess.STDOUT, timeout=GUEST_DEADLINE).stdout
+    except subprocess.TimeoutExpired as stopped:
+        output = (stopped.output or b"") + b"\n(stopped at the deadline)"
+    console = output.decode(errors="replace").replace("\r", "").splitlines()
+    print("".join("guest| %s\n" % line for line in console), end="")
+    print("guest ran %.1f s" % (time.time() - started))
     return console
 
 

@@ -39,9 +39,8 @@ def text_field(text):
 
 
 def info_area(head, fields, length=None):
-    """An info area: head bytes (version, length placeholder, ...), the
-    fields as 8-bit text, the end marker, zero padding to the next multiple
-    of 8 (or to `length`) and the checksum."""
+    """An info area of head bytes and 8-bit text fields, padded to a multiple
+    of 8 (or to `length`), with its length and checksum."""
     body = bytearray(head) + b"".join(text_field(field) for field in fields) + b"\xc1"
     if length is None:
         length = (len(body) + 8) // 8 * 8
@@ -52,8 +51,7 @@ def info_area(head, fields, length=None):
 
 
 def fru_image(internal=None, chassis=None, board=None, product=None, size=512):
-    """A FRU image with the given areas in the usual order; returns the bytes
-    and the byte offset of each area present."""
+    """A FRU image of the given areas and the byte offset of each."""
     areas = []
     if internal is not None:
         raw = bytes([1]) + internal
@@ -146,10 +144,9 @@ user 2 true "{user}" "{password}" admin 10 md5
 
 
 def write_system(folder, port, system, records, extra_conf="", lan_lines=""):
-    """ipmi_sim's LAN configuration (extra_conf after it, lan_lines inside
-    its LAN section, such as a `bmc_key` line), command file and image files
-    for a system (an entry's "raw" bytes, else the image of its areas);
-    returns {key: (path, image, offsets)}."""
+    """ipmi_sim's configuration (extra_conf after it, lan_lines in its LAN
+    section), command file and image files; returns {key: (path, image,
+    offsets)}."""
     images = {}
     lines = ["mc_setbmc 0x20",
              "mc_add 0x20 0 has-device-sdrs 0x23 9 8 0x9f 0x1291 0xf02",
@@ -177,8 +174,8 @@ def write_system(folder, port, system, records, extra_conf="", lan_lines=""):
 
 
 def with_field(image, offsets, area, index, text):
-    """The image with the index-th field of an info area replaced by a text
-    of the same length and the area checksum made right again."""
+    """The image with a field of an info area replaced by a text of the same
+    length, the area checksum made right again."""
     data = bytearray(image)
     area_start = offsets[area]
     position = area_start + {"chassis": 3, "board": 6, "product": 3}[area]
@@ -243,8 +240,7 @@ class Simulator:
              "-f", os.path.join(self.folder, "commands"), "-s", state],
             stdin=subprocess.DEVNULL, stdout=self.log, stderr=subprocess.STDOUT)
 
-    def ready(self):
-        """Whether it answers ipmitool within 10 s."""
+    def ready(self):  # answers ipmitool within 10 s
         deadline = time.time() + 10
         while time.time() < deadline and self.process.poll() is None:
             if ipmitool(self, "lan", "mc", "info", check=False).returncode == 0:
@@ -272,8 +268,7 @@ class Simulator:
         self.process = None
 
     def held(self, key):
-        """The bytes the simulator holds for a FRU, read with `ipmitool fru
-        read` (through Send Message for a satellite's FRU)."""
+        """The bytes the simulator holds for a FRU (`ipmitool fru read`)."""
         fru = self.system[key]
         target = [] if fru["controller"] == 0x20 else ["-b", "0", "-t",
                                                        "0x%02x" % fru["controller"]]
@@ -284,8 +279,8 @@ class Simulator:
 
 
 def fleet_variant(index):
-    """The system of BMC `index` and its SDR records: serial numbers of its
-    own; odd BMCs have no front panel FRU."""
+    """BMC `index`'s system (serial numbers of its own; no front panel on odd
+    ones) and SDR records."""
     system = copy.deepcopy(SYSTEM)
     system["bmc0"]["chassis"][2] = "CH-SN-%04d" % index
     system["bmc1"]["board"][2] = "PSU-SN-%02d" % index
@@ -300,11 +295,9 @@ def fleet_variant(index):
 
 
 def start_fleet(root, count, bmcs, wrong=True):
-    """Starts `count` BMCs of fleet_variant's systems (and one more for a
-    wrong password), all at once, adding them to bmcs; returns the host file
-    (the first line names the user and password file, the others take the
-    command's) and the hosts by kind: good, wrong, and dead, a port where
-    nothing answers."""
+    """Starts `count` BMCs of fleet_variant's systems (and one asked with a
+    wrong password) into bmcs; returns the host file and the hosts by kind:
+    good, wrong, and dead (a port where nothing answers)."""
     for index in range(count + (1 if wrong else 0)):
         bmcs.append(Simulator(os.path.join(root, "bmc%02d" % index), *fleet_variant(index)))
         bmcs[-1].launch()
@@ -341,10 +334,8 @@ def ipmitool(sim, interface, *args, check=True):
 
 
 def environment(sim=None, interface="lan", **settings):
-    """A run's environment: none of the caller's IPMI settings or passwords;
-    for a simulator the library's settings to reach it (the freeipmi module,
-    the test's user and password file, administrator, debug level 1, the SDR
-    cache in the simulator's folder); the module's statistics line; then
+    """A run's environment: none of the caller's IPMI settings, the module's
+    statistics line, for a simulator the settings that reach it, then
     `settings` (None removes a variable)."""
     env = {k: v for k, v in os.environ.items()
            if not k.startswith("ORVANE_IPMI") and k != "ORVANE_PASSWORD"}
@@ -460,8 +451,7 @@ def ipmitool_name(fru):
 
 
 def json_fields(fru):
-    """{title: (area.index, the library's string)} of a FRU of orvane's JSON,
-    the strings ipmitool prints too."""
+    """{title: (area.index, the library's string)} of a FRU of orvane's JSON."""
     return {field["title"]: ("%d.%d" % (number, index),
                              field.get("library_value", field["value"]))
             for number, area in enumerate(fru["areas"])
@@ -497,9 +487,8 @@ class Checks:
 
 
 def compare_with_tool(checks, what, orvane_fields, tool_fields, column):
-    """Every non-empty Orvane field ({title: (area.index, value)}) is shown by
-    the tool with the same value, and the tool shows no field Orvane lacks
-    (or holds empty). Column 0 is ipmitool's labels, 1 ipmi-fru's."""
+    """The tool shows every non-empty Orvane field ({title: (area.index,
+    value)}) alike and no other; column 0: ipmitool's labels, 1: ipmi-fru's."""
     shown = {}
     for title, (_, value) in orvane_fields.items():
         if title == INTERNAL_TITLE:
@@ -524,9 +513,8 @@ def compare_with_tool(checks, what, orvane_fields, tool_fields, column):
 
 
 def check_committed(checks, sim, what, key, changes):
-    """After a commit to FRU `key`: `ipmitool fru print` shows each changed
-    field's value, and the simulator holds the image before with only those
-    fields changed. changes: (ipmitool's label, area, field index, value)."""
+    """After a commit to FRU `key`, ipmitool shows each change (label, area,
+    field index, value) and the simulator holds the image with only those."""
     path, image, offsets = sim.images[key]
     printed = ipmitool_print(sim).get(ipmitool_name(sim.system[key]), {})
     for label, area, index, value in changes:
@@ -550,25 +538,19 @@ def missing_tool(tools):
     return None
 
 
-def arguments(doc, *options):
-    """The test's arguments: the programs CTest names (--orvane, --host-program,
-    --driver, --catalogue-dir; every test takes them all) and `options`,
-    (flags, keywords) pairs."""
+def arguments(doc):
+    """The programs CTest names; every test takes them all."""
     parser = argparse.ArgumentParser(description=doc,
                                      formatter_class=argparse.RawDescriptionHelpFormatter)
     for name in ("--orvane", "--host-program", "--driver", "--catalogue-dir"):
         parser.add_argument(name)
-    for flags, keywords in options:
-        parser.add_argument(*flags, **keywords)
     return parser.parse_args()
 
 
 def main(prefix, tools, test, args, skip_reason=None):
-    """Exits with the run of test(args, checks, folder, simulators) in a fresh
-    folder: skipped when a tool is missing or for skip_reason. Every
-    simulator the test adds to the list is stopped, also on a CTest timeout
-    or ^C; no run's output may hold a secret; the folder is kept when a check
-    failed."""
+    """Exits with the run of test(args, checks, folder, simulators) in a new
+    folder (kept when a check failed), or skips; stops every simulator, also
+    on a timeout or ^C; fails when an output holds a secret."""
     skip_reason = missing_tool(tools) or skip_reason
     if skip_reason:
         print("SKIP: %s; nothing is installed by this test" % skip_reason)

@@ -645,13 +645,7 @@ TEST(SdrCacheFile, OnlyACompleteIntactFileParses) {
     Bytes file = SdrCacheFile::Encode(contents);
     SdrCacheFile::Contents read;
     ASSERT_TRUE(SdrCacheFile::Parse(file.data(), file.size(), &read));
-    EXPECT_EQ(read.stamp, contents.stamp);
-    ASSERT_EQ(read.records.size(), 2u);
-    EXPECT_EQ(read.records[1].bytes, contents.records[1].bytes);
-    EXPECT_EQ(read.records[1].next, 0xFFFF);
-    ASSERT_EQ(read.sizes.size(), 1u);
-    EXPECT_EQ(read.sizes[0].controller, (ControllerKey{true, 0, 0x30}));
-    EXPECT_EQ(read.sizes[0].size.good, 34);
+    EXPECT_EQ(SdrCacheFile::Encode(read), file); // nothing lost on the way back
     for (size_t cut = 0; cut < file.size(); ++cut)
         EXPECT_FALSE(SdrCacheFile::Parse(file.data(), cut, &read)) << "cut at " << cut;
     for (size_t at = 0; at < file.size(); ++at) {

@@ -34,11 +34,8 @@ def internal_use(fru):
 
 
 def parse_orvane(output):
-    """FRUs as printed by e2e-host: a list of dicts with the position, the
-    device address, the FRU device id, the name and the fields {title:
-    (area.index, value)}; a FRU's SYSTEM entry under "key" (its device
-    address is the controller's, for a logical device and a controller's
-    device 0 alike)."""
+    """e2e-host's FRUs: position, SYSTEM key (by controller and device id),
+    name and fields {title: (area.index, value)}."""
     frus = []
     for line in output.splitlines():
         m = re.match(r"FRU (\d+) type=\d+ lun=\d+ device=0x(\w+) bus=0x\w+ controller=0x\w+ "
@@ -60,7 +57,7 @@ def parse_ipmi_fru(output):
 
 
 def value_of(frus, key, title):
-    """A field's value of the FRU of a SYSTEM entry in a list parse_orvane gave."""
+    """A field's value of a SYSTEM entry's FRU in parse_orvane's list."""
     fields = next((f["fields"] for f in frus if f["key"] == key), {})
     return fields.get(title, (None, None))[1]
 

@@ -82,7 +82,7 @@ TEST_F(ControllerRequestTest, DriverReceivesThePackedBlockAndTheAnswerComesBack)
     dlclose(driver);
 }
 
-TEST_F(ControllerRequestTest, MissingModuleOrFunctionGivesTheDriverResultAndALogLine) {
+TEST_F(ControllerRequestTest, ModulesByPathOrShortNameAndWhatIsMissing) {
     TestSupport::InTempDir folder;
     setenv("ORVANE_DRIVER", "/nonexistent/orvane-driver.so", 1);
     ControllerRequest request{}, response{};
@@ -97,9 +97,7 @@ TEST_F(ControllerRequestTest, MissingModuleOrFunctionGivesTheDriverResultAndALog
     uint32_t length = 64, flags = 0;
     EXPECT_EQ(DriverModule::ReceiveMessage(message, &length, 10, &flags, 0),
               KSB_RESULT_NO_FUNCTION);
-}
-
-TEST_F(ControllerRequestTest, ShortNamesResolveBesideTheLibrary) {
+    // Short names resolve beside the library.
     setenv("ORVANE_DRIVER", "sim", 1);
     std::string sim = DriverModule::ModulePath();
     EXPECT_EQ(sim.substr(sim.rfind('/') + 1), "orvane-driver-sim.so");

@@ -64,31 +64,23 @@ TEST_F(FrameApiTest, BeforeInitializeEveryOperationRefusesAndWritesOnlyItsEntryL
     EXPECT_EQ(DeInitialize(&api), ORVANE_OK); // never initialised
 }
 
-TEST_F(FrameApiTest, TraceLogIsByteExactAtLevelThree) {
+TEST_F(FrameApiTest, DebugLevelsThreeOneAndZero) {
     ASSERT_EQ(Initialize(&api), ORVANE_OK);
-    ASSERT_EQ(SetDebugLevel(&api, 3), ORVANE_OK);
-    std::filesystem::remove("DBGLOG.txt");
-    uint8_t loaded = 9;
-    ASSERT_EQ(IsLoaded(&api, &loaded), ORVANE_OK);
-    EXPECT_EQ(loaded, 0);
-    EXPECT_EQ(Log(), Lines({u"Orvane::IsLoaded [ENTRY]", u"Orvane::IsLoaded [EXIT]"}));
-    // Lines of earlier runs stay; new ones are appended.
-    ASSERT_EQ(IsLoaded(&api, &loaded), ORVANE_OK);
-    EXPECT_EQ(Log(), Lines({u"Orvane::IsLoaded [ENTRY]", u"Orvane::IsLoaded [EXIT]",
-                            u"Orvane::IsLoaded [ENTRY]", u"Orvane::IsLoaded [EXIT]"}));
-}
-
-TEST_F(FrameApiTest, DebugLevelsOneAndZero) {
-    ASSERT_EQ(Initialize(&api), ORVANE_OK);
-    uint8_t flag;
+    uint8_t flag = 9;
     // Level 1: success leaves the file untouched, a failure appends its line.
     ASSERT_EQ(IsLoaded(&api, &flag), ORVANE_OK);
+    EXPECT_EQ(flag, 0);
     EXPECT_FALSE(std::filesystem::exists("DBGLOG.txt"));
     EXPECT_EQ(IsModified(&api, &flag), ORVANE_E_NOT_LOADED);
     EXPECT_EQ(Log(), Lines({u"Orvane::IsModified - Unexpected"}));
+    // Level 3: entry and exit lines too, appended to those of earlier runs.
+    ASSERT_EQ(SetDebugLevel(&api, 3), ORVANE_OK);
+    ASSERT_EQ(IsLoaded(&api, &flag), ORVANE_OK);
+    EXPECT_EQ(Log(), Lines({u"Orvane::IsModified - Unexpected", u"Orvane::SetDebugLevel [EXIT]",
+                            u"Orvane::IsLoaded [ENTRY]", u"Orvane::IsLoaded [EXIT]"}));
     // Level 0: nothing at all.
-    std::filesystem::remove("DBGLOG.txt");
     ASSERT_EQ(SetDebugLevel(&api, 0), ORVANE_OK);
+    std::filesystem::remove("DBGLOG.txt");
     EXPECT_EQ(IsModified(&api, &flag), ORVANE_E_NOT_LOADED);
     EXPECT_FALSE(std::filesystem::exists("DBGLOG.txt"));
     // A log that cannot be written changes no status.

@@ -44,34 +44,13 @@ class FruFileReaderTest : public ::testing::Test {
     TestSupport::InTempDir folder;
 };
 
+// Read and saved again, the worked example is the same file: every item and
+// section reached the FRU.
 TEST_F(FruFileReaderTest, WorkedExampleReadsBack) {
     CFru fru;
     ASSERT_EQ(Read(Example(), fru), 0u) << std::string(Error().begin(), Error().end());
-    uint8_t header[8];
-    fru.SerializeCommonHeader(header);
-    EXPECT_EQ(std::vector<uint8_t>(header, header + 8),
-              (std::vector<uint8_t>{0x01, 0x01, 0x02, 0x04, 0x00, 0x08, 0x00, 0xF0}));
     EXPECT_EQ(std::u16string(fru.locator.GetName()), u"System Board");
-    EXPECT_EQ(fru.locator.nvsType, 2u);
-    EXPECT_EQ(fru.locator.bus, 0x00);
-    EXPECT_EQ(fru.locator.controller, 0x20);
-    EXPECT_EQ(fru.locator.deviceAddress, 0x20);
-    EXPECT_EQ(std::string(fru.fileHeader.GetLfVersion()), "1.05");
-    EXPECT_EQ(std::vector<uint8_t>(fru.internalArea.GetData(), fru.internalArea.GetData() + 8),
-              (std::vector<uint8_t>{0x01, 0, 0, 0, 0, 0, 0x01, 0x05}));
-    EXPECT_EQ(fru.chassisArea.GetLength(), 16u);
-    EXPECT_EQ(fru.chassisArea.GetType(), 0x17);
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(fru.chassisArea.GetPartNumber())), "AB123");
-    EXPECT_EQ(fru.boardArea.GetLength(), 32u);
     EXPECT_EQ(fru.boardArea.GetSerialNumberTL(), 0x43);
-    EXPECT_EQ(
-        std::vector<uint8_t>(fru.boardArea.GetSerialNumber(), fru.boardArea.GetSerialNumber() + 3),
-        (std::vector<uint8_t>{0x12, 0x34, 0x56}));
-    ASSERT_NE(fru.multiRecords, nullptr);
-    EXPECT_EQ(fru.multiRecLength, 8u);
-    EXPECT_EQ(fru.multiRecords->header[0], 0xC0);
-    EXPECT_EQ(fru.multiRecords->data[2], 0x33);
-    // Saved again, the file is the same.
     ASSERT_EQ(FruFileWriter::Save(fru, "board.cfg"), 0u);
     EXPECT_EQ(TestSupport::ReadText("board.cfg"), Example());
 }
@@ -94,17 +73,14 @@ TEST_F(FruFileReaderTest, WiderGrammar) {
     EXPECT_EQ(fru.locator.deviceId, 0x1F);
     EXPECT_EQ(fru.internalArea.GetLength(), 8u); // the unpaired 7 is dropped
     EXPECT_EQ(fru.internalArea.GetData()[7], 0x05);
-}
-
-TEST_F(FruFileReaderTest, ItemsOutOfOrderArePassedOver) {
     // _DEV_BUS before _DEV_ID: the bus is taken, the later id line passed over.
-    std::string text =
-        Replace(Example(), "_DEV_ID\t\t00\n_DEV_CNTR\t20\n_NVS_LUN\t00\n_DEV_BUS\t00\n",
-                "_DEV_BUS\t07\n_DEV_ID\t\t05\n");
-    CFru fru;
-    ASSERT_EQ(Read(text, fru), 0u);
-    EXPECT_EQ(fru.locator.bus, 0x07);
-    EXPECT_EQ(fru.locator.deviceId, 0x00);
+    CFru reordered;
+    ASSERT_EQ(Read(Replace(Example(), "_DEV_ID\t\t00\n_DEV_CNTR\t20\n_NVS_LUN\t00\n_DEV_BUS\t00\n",
+                           "_DEV_BUS\t07\n_DEV_ID\t\t05\n"),
+                   reordered),
+              0u);
+    EXPECT_EQ(reordered.locator.bus, 0x07);
+    EXPECT_EQ(reordered.locator.deviceId, 0x00);
 }
 
 TEST_F(FruFileReaderTest, FailuresAndTheirMessages) {

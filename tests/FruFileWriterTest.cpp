@@ -21,17 +21,15 @@ void BuildExample(CFru& fru) {
     std::vector<uint8_t> image(72, 0);
     Put(image, 0, {0x01, 0x01, 0x02, 0x04, 0x00, 0x08, 0x00, 0xF0});
     Put(image, 8, {0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x01, 0x05});
-    std::vector<uint8_t> chassis = {0x01, 0x02, 0x17, 0xC5, 'A', 'B',  '1', '2',
-                                    '3',  0xC3, '0',  '0',  '1', 0xC1, 0,   0};
-    std::vector<uint8_t> board = {0x01, 0x04, 0x00, 0x10, 0x2A, 0x00, 0xC4, 'A',  'B',  'C',  'D',
-                                  0xC5, 'B',  'O',  'A',  'R',  'D',  0x43, 0x12, 0x34, 0x56, 0xC0,
-                                  0xC0, 0xC1, 0,    0,    0,    0,    0,    0,    0,    0};
-    for (auto* area : {&chassis, &board}) {
-        uint8_t sum = 0;
-        for (size_t i = 0; i + 1 < area->size(); ++i)
-            sum = static_cast<uint8_t>(sum + (*area)[i]);
-        area->back() = static_cast<uint8_t>(0x100 - sum);
-    }
+    auto sealed = [](std::vector<uint8_t> area) {
+        area.push_back(FruTestImages::ZeroSum(area));
+        return area;
+    };
+    const auto chassis =
+        sealed({0x01, 0x02, 0x17, 0xC5, 'A', 'B', '1', '2', '3', 0xC3, '0', '0', '1', 0xC1, 0});
+    const auto board = sealed({0x01, 0x04, 0x00, 0x10, 0x2A, 0x00, 0xC4, 'A',  'B',  'C',  'D',
+                               0xC5, 'B',  'O',  'A',  'R',  'D',  0x43, 0x12, 0x34, 0x56, 0xC0,
+                               0xC0, 0xC1, 0,    0,    0,    0,    0,    0,    0});
     Put(image, 16, chassis);
     Put(image, 32, board);
     Put(image, 64, FruTestImages::Record(0xC0, {0x11, 0x22, 0x33}, true));
@@ -62,9 +60,14 @@ TEST_F(FruFileWriterTest, WorkedExampleIsWrittenByteForByte) {
         TestSupport::ReadText(std::string(ORVANE_SOURCE_DIR) + "/tests/data/worked-example.cfg");
     ASSERT_EQ(FruFileWriter::Save(fru, "board.cfg"), 0u);
     EXPECT_EQ(TestSupport::ReadText("board.cfg"), example);
-    // Saving again replaces the whole file.
+    // Saving again replaces the whole file; a file that cannot be opened
+    // fails before anything is made.
     ASSERT_EQ(FruFileWriter::Save(fru, "board.cfg"), 0u);
     EXPECT_EQ(TestSupport::ReadText("board.cfg").size(), example.size());
+    EXPECT_EQ(FruFileWriter::Save(fru, "no/such/folder/x.cfg"), ORVANE_E_FILE_CREATE);
+    EXPECT_FALSE(std::filesystem::exists("no"));
+    EXPECT_EQ(TestSupport::TakeError(),
+              u"Error writing the configuration file no/such/folder/x.cfg.");
 }
 
 TEST_F(FruFileWriterTest, OnlyDeclaredSectionsAndTheOpenChoices) {
@@ -130,15 +133,6 @@ TEST_F(FruFileWriterTest, TitlesGoBackAsTheBytesTheyCameAs) {
             << c.written;
     }
     std::setlocale(LC_ALL, saved.c_str());
-}
-
-TEST_F(FruFileWriterTest, UnopenableFileFailsInTheFirstStep) {
-    CFru fru;
-    BuildExample(fru);
-    EXPECT_EQ(FruFileWriter::Save(fru, "no/such/folder/x.cfg"), ORVANE_E_FILE_CREATE);
-    EXPECT_FALSE(std::filesystem::exists("no"));
-    EXPECT_EQ(TestSupport::TakeError(),
-              u"Error writing the configuration file no/such/folder/x.cfg.");
 }
 
 } // namespace

@@ -7,6 +7,14 @@
 #include <vector>
 
 namespace FruTestImages {
+// The byte that makes the bytes sum to zero.
+inline uint8_t ZeroSum(const std::vector<uint8_t>& bytes) {
+    uint8_t sum = 0;
+    for (uint8_t b : bytes)
+        sum = static_cast<uint8_t>(sum + b);
+    return static_cast<uint8_t>(0x100 - sum);
+}
+
 // head[1] is overwritten with the length in 8-byte units. Every field gets
 // the 8-bit text type code.
 inline std::vector<uint8_t> Area(std::vector<uint8_t> head, const std::vector<std::string>& fields,
@@ -19,37 +27,24 @@ inline std::vector<uint8_t> Area(std::vector<uint8_t> head, const std::vector<st
     }
     out.push_back(0xC1);
     out.resize(units * 8 - 1, 0);
-    uint8_t sum = 0;
-    for (uint8_t b : out)
-        sum = static_cast<uint8_t>(sum + b);
-    out.push_back(static_cast<uint8_t>(0x100 - sum));
+    out.push_back(ZeroSum(out));
     return out;
 }
 
 // A common header with these offsets (in 8-byte units) and its checksum.
 inline std::vector<uint8_t> Header(uint8_t internalUse, uint8_t chassis, uint8_t board,
                                    uint8_t product, uint8_t multiRecord) {
-    std::vector<uint8_t> h = {0x01, internalUse, chassis, board, product, multiRecord, 0x00, 0x00};
-    uint8_t sum = 0;
-    for (uint8_t b : h)
-        sum = static_cast<uint8_t>(sum + b);
-    h[7] = static_cast<uint8_t>(0x100 - sum);
+    std::vector<uint8_t> h = {0x01, internalUse, chassis, board, product, multiRecord, 0x00};
+    h.push_back(ZeroSum(h));
     return h;
 }
 
 // One multi-record with correct header and data checksums.
 inline std::vector<uint8_t> Record(uint8_t type, const std::vector<uint8_t>& data, bool last) {
-    std::vector<uint8_t> out(5 + data.size());
-    out[0] = type;
-    out[1] = static_cast<uint8_t>(last ? 0x82 : 0x02);
-    out[2] = static_cast<uint8_t>(data.size());
-    uint8_t dataSum = 0;
-    for (size_t i = 0; i < data.size(); ++i) {
-        out[5 + i] = data[i];
-        dataSum = static_cast<uint8_t>(dataSum + data[i]);
-    }
-    out[3] = static_cast<uint8_t>(0x100 - dataSum);
-    out[4] = static_cast<uint8_t>(0x100 - ((out[0] + out[1] + out[2] + out[3]) & 0xFF));
+    std::vector<uint8_t> out = {type, static_cast<uint8_t>(last ? 0x82 : 0x02),
+                                static_cast<uint8_t>(data.size()), ZeroSum(data)};
+    out.push_back(ZeroSum(out));
+    out.insert(out.end(), data.begin(), data.end());
     return out;
 }
 

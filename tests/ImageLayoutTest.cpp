@@ -60,13 +60,17 @@ TEST(ImageLayoutTest, RecordsAndChainsStopAtTheLastMarkOrTheBytesEnd) {
          {FruTestImages::Record(0x01, {4}, true),
           FruTestImages::Record(0x02, {5}, false)}) // after the last: ignored
         chain.insert(chain.end(), record.begin(), record.end());
-    const ImageLayout::Chain walked = ImageLayout::WalkChain(chain);
-    ASSERT_EQ(walked.records.size(), 2u);
-    EXPECT_EQ(walked.length, 14u);
-    EXPECT_TRUE(walked.endMarker);
-    EXPECT_EQ(walked.records[1].offset, 8u);
-    EXPECT_TRUE(walked.records[1].extent.last);
-    EXPECT_TRUE(walked.records[1].headerChecksumOk && walked.records[1].dataChecksumOk);
+    // The same with the bytes ending right after the last record.
+    for (size_t size : {chain.size(), size_t{14}}) {
+        const ImageLayout::Chain walked = ImageLayout::WalkChain(std::span(chain).first(size));
+        ASSERT_EQ(walked.records.size(), 2u);
+        EXPECT_EQ(walked.length, 14u);
+        EXPECT_TRUE(walked.endMarker);
+        EXPECT_EQ(walked.records[1].offset, 8u);
+        const auto& last = walked.records[1];
+        EXPECT_TRUE(last.extent.last && last.complete);
+        EXPECT_TRUE(last.headerChecksumOk && last.dataChecksumOk);
+    }
 
     // Cut inside the second record's data: its extent still counts, it is
     // not complete; a corrupt data byte shows in the first record's checksum.
@@ -127,12 +131,9 @@ TEST(ImageLayoutTest, AreasThatOverlapOrLieOutsideAreNamed) {
     // of 32 bytes that runs into the product area; a multi-record area past
     // the image.
     Put(image, 0, FruTestImages::Header(9, 1, 3, 6, 20));
-    image[8] = 0x01;
-    image[9] = 0x02; // chassis: 16 bytes, ending where the board area begins
-    image[24] = 0x01;
-    image[25] = 0x04; // board: 32 bytes, to 56
-    image[48] = 0x01;
-    image[49] = 0x01;
+    Put(image, 8, {0x01, 0x02});  // chassis: 16 bytes, ending where the board area begins
+    Put(image, 24, {0x01, 0x04}); // board: 32 bytes, to 56
+    Put(image, 48, {0x01, 0x01});
     image[72] = 0x01; // internal use data
     const ImageLayout::Layout layout = ImageLayout::Parse(image);
     ASSERT_EQ(layout.areas.size(), 5u);

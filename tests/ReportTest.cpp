@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -37,6 +38,30 @@ class ReportTest : public ::testing::Test {
 
     std::string dir;
 };
+
+// The documents of the Mainboard's asset tag: get --json, set --json.
+const std::string kAddress =
+    "{\"text\": \"2:0:20:FF:20:00\", \"nvs_type\": 2, \"lun\": 0, \"device_address\": 32, "
+    "\"bus\": 255, \"controller\": 32, \"device_id\": 0}";
+const std::string kGot =
+    "{\"fru\": \"Mainboard\", \"address\": " + kAddress +
+    ", \"field\": {\"name\": \"product.asset_tag\", \"title\": \"Product Asset "
+    "Tag\", \"value\": \"Grüße €\", \"library_value\": \"Grüße €\", \"hex\": "
+    "\"47 72 C3 BC C3 9F 65 20 E2 82 AC\", \"encoding\": \"8bit_text\"}}\n";
+const std::string kSetHead =
+    "{\n  \"fru\": \"Mainboard\",\n  \"address\": " + kAddress + ",\n  \"changed\": true,\n";
+const std::string kDryRun = kSetHead +
+                            "  \"dry_run\": true,\n  \"fields\": [\n"
+                            "    {\"name\": \"product.asset_tag\", \"old\": \"Grüße €\", \"new\": "
+                            "\"NEW-TAG\"}\n  ],\n  \"areas\": [\"product\"],\n"
+                            "  \"committed\": false,\n  \"saved\": null,\n  \"backup\": null\n}\n";
+const std::string kCommitted =
+    kSetHead +
+    "  \"dry_run\": false,\n  \"fields\": [\n"
+    "    {\"name\": \"chassis.serial_number\", \"old\": \"CHS0001234\", \"new\": \"X12\"},\n"
+    "    {\"name\": \"product.asset_tag\", \"old\": \"Grüße €\", \"new\": \"NEW-TAG\"}\n  ],\n"
+    "  \"areas\": [\"chassis\", \"product\"],\n  \"committed\": true,\n  \"saved\": \"x.cfg\",\n"
+    "  \"backup\": \"bk/NAME.bin\"\n}\n";
 
 TEST_F(ReportTest, ExitCodesMessagesAndTheJsonErrorObject) {
     const struct {
@@ -75,22 +100,59 @@ TEST_F(ReportTest, ExitCodesMessagesAndTheJsonErrorObject) {
         {"LANG=C ", "get Mainboard product.asset_tag", 0, "Gr\\u{FC}\\u{DF}e \\u{20AC}\n", ""},
         {"LANG=de_DE.UTF-8 ", "get Mainboard product.asset_tag", 0, "Grüße €\n", ""},
         {"LANG=C ", "--lang de get Chassis chassis.custom.9", 3, "", "ist besch\\u{E4}digt"},
-        {"LANG=de_DE.UTF-8 ", "get Mainboard product.asset_tag --json", 0, nullptr, ""},
+        {"LANG=C ", "get Mainboard product.asset_tag --json", 0, kGot.c_str(), ""},
+        {"LANG=de_DE.UTF-8 ", "get Mainboard product.asset_tag --json", 0, kGot.c_str(), ""},
+        // set --json: the one result document on standard output, the rest
+        // on standard error; the same in German.
+        {"", "set 3 product.asset_tag NEW-TAG --commit --dry-run --json", 0, kDryRun.c_str(),
+         "nothing was written (--dry-run)\n"},
+        {"LANG=de_DE.UTF-8 ", "--lang de set 3 product.asset_tag NEW-TAG --commit --dry-run --json",
+         0, kDryRun.c_str(), "bytes that change: 24"},
+        {"", "set 3 product.asset_tag ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789 --commit --json", 3,
+         "{\"error\": \"product.asset_tag can take at most 20 bytes here (11 now, 9 free in the "
+         "area, 63 at most); \\\"ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789\\\" needs 36; --grow gives "
+         "the area the room (the areas behind it move)\", \"status\": \"refused\", \"exit_code\": "
+         "3}\n",
+         "orvane: product.asset_tag can take at most 20 bytes"},
+        {"", "set 3 product.asset_tag X1 --json", 2,
+         "{\"error\": \"needs --commit (to the device) or --save CFG (to a file)\", \"status\": "
+         "\"usage\", \"exit_code\": 2}\n",
+         "orvane set: needs --commit (to the device) or --save CFG (to a file)\nTry 'orvane set "
+         "--help'.\n"},
+        {"",
+         "set 3 chassis.serial_number X12 product.asset_tag NEW-TAG --commit --save x.cfg --json",
+         0, kCommitted.c_str(),
+         "committed and verified (areas changed: chassis, product; 512 bytes"},
     };
+    std::vector<std::string> documents; // every JSON document printed
     for (const auto& c : cases) {
-        const Result r = Orvane(c.environment, c.args);
+        Result r = Orvane(c.environment, c.args);
         SCOPED_TRACE(std::string(c.environment) + c.args + "\n" + r.out + r.err);
         EXPECT_EQ(r.code, c.code);
+        r.out = std::regex_replace(r.out, std::regex("\"backup\": \"/[^\"]+/bk/[^\"]+\\.bin\""),
+                                   "\"backup\": \"bk/NAME.bin\"");
         if (c.out) {
             EXPECT_EQ(r.out, c.out);
         }
         EXPECT_NE(r.err.find(c.err), std::string::npos);
+        if (std::string(c.args).find("--json") != std::string::npos)
+            documents.push_back(r.out);
     }
-    const Result r = Orvane("LANG=C ", "get Mainboard product.asset_tag --json");
-    EXPECT_NE(r.out.find("\"value\": \"Grüße €\", \"library_value\": \"Grüße €\", \"hex\": \"47 "
-                         "72 C3 BC C3 9F 65 20 E2 82 AC\", \"encoding\": \"8bit_text\""),
-              std::string::npos)
-        << r.out;
+    // Each is one JSON document, and follows its definition in the schema.
+    for (size_t i = 0; i < documents.size(); ++i)
+        TestSupport::WriteFile(dir + "/doc" + std::to_string(i) + ".json",
+                               {documents[i].begin(), documents[i].end()});
+    const Result valid = TestSupport::RunIn(
+        dir,
+        "/usr/bin/python3 -c 'import json,sys,glob,jsonschema\n"
+        "defs = json.load(open(sys.argv[1]))[\"$defs\"]\n"
+        "for name in glob.glob(\"doc*.json\"):\n"
+        "  doc = json.load(open(name))\n"
+        "  kind = \"error\" if \"error\" in doc else \"change\" if \"fields\" in doc else 0\n"
+        "  if kind: jsonschema.validate(doc, {\"$defs\": defs, \"$ref\": \"#/$defs/\" + kind})' " +
+            TestSupport::ShellQuote(std::string(ORVANE_SOURCE_DIR) +
+                                    "/tools/orvane/show.schema.json"));
+    EXPECT_EQ(valid.code, 0) << valid.err;
 }
 
 // JSON does not depend on the locale: show --json and the inventory of the

@@ -15,38 +15,35 @@
 
 namespace {
 
-struct Catalogue {
-    std::vector<uint16_t> words;
+using Words = std::vector<uint16_t>;
 
-    // A valid catalogue of the given texts, with its check word.
-    static Catalogue Of(const std::vector<std::u16string>& texts) {
-        Catalogue c;
-        const std::vector<uint8_t> bytes = TestSupport::CatalogueBytes(texts);
-        for (size_t i = 0; i + 1 < bytes.size(); i += 2)
-            c.words.push_back(static_cast<uint16_t>(bytes[i] | bytes[i + 1] << 8));
-        return c;
-    }
-    // Appends the check word that makes the word sum 0.
-    void Seal() {
-        uint16_t sum = 0;
-        for (uint16_t w : words)
-            sum = static_cast<uint16_t>(sum + w);
-        words.push_back(static_cast<uint16_t>(0x10000 - sum));
-    }
-    std::vector<uint8_t> Bytes() const {
-        std::vector<uint8_t> bytes;
-        for (uint16_t w : words) {
-            bytes.push_back(static_cast<uint8_t>(w));
-            bytes.push_back(static_cast<uint8_t>(w >> 8));
-        }
-        return bytes;
-    }
-    std::u16string Write() const {
-        std::string path = TestSupport::TempDir() + "/c.str";
-        TestSupport::WriteFile(path, Bytes());
-        return std::u16string(path.begin(), path.end());
-    }
-};
+// The words of a valid catalogue of the given texts, its check word last.
+Words Of(const std::vector<std::u16string>& texts) {
+    const std::vector<uint8_t> bytes = TestSupport::CatalogueBytes(texts);
+    Words words;
+    for (size_t i = 0; i + 1 < bytes.size(); i += 2)
+        words.push_back(static_cast<uint16_t>(bytes[i] | bytes[i + 1] << 8));
+    return words;
+}
+// The words and the check word that makes their sum 0.
+Words Sealed(Words words) {
+    uint16_t sum = 0;
+    for (uint16_t w : words)
+        sum = static_cast<uint16_t>(sum + w);
+    words.push_back(static_cast<uint16_t>(0x10000 - sum));
+    return words;
+}
+std::vector<uint8_t> BytesOf(const Words& words) {
+    std::vector<uint8_t> bytes;
+    for (uint16_t w : words)
+        bytes.insert(bytes.end(), {static_cast<uint8_t>(w), static_cast<uint8_t>(w >> 8)});
+    return bytes;
+}
+std::u16string Write(const std::vector<uint8_t>& bytes) {
+    const std::string path = TestSupport::TempDir() + "/c.str";
+    TestSupport::WriteFile(path, bytes);
+    return TestSupport::Wide(path);
+}
 
 // 139 entries, each with the directives its index takes, one replaced.
 std::vector<std::u16string> Fitting(uint32_t index, const std::u16string& text) {
@@ -61,20 +58,8 @@ std::vector<std::u16string> Fitting(uint32_t index, const std::u16string& text) 
     return texts;
 }
 
-// The texts of the built English catalogue, every one loaded.
-std::vector<std::u16string> English() {
-    std::string path = std::string(ORVANE_BUILD_DIR) + "/enus/orvane/str/orvane.str";
-    std::u16string wide(path.begin(), path.end());
-    StringResource r;
-    std::vector<std::u16string> texts;
-    if (r.Open(wide.c_str(), 139) == StringResource::kOk && r.LoadAll() == StringResource::kOk)
-        for (uint32_t i = 0; i < 139; ++i)
-            texts.push_back(r.GetString(i) ? r.GetString(i) : u"");
-    return texts;
-}
-
 TEST(StringResourceTest, ValidCatalogueLoadsAndServesEveryEntry) {
-    auto path = Catalogue::Of({u"zero", u"", u"two"}).Write();
+    auto path = Write(BytesOf(Of({u"zero", u"", u"two"})));
     StringResource r;
     EXPECT_EQ(r.Open(nullptr, 0), StringResource::kNoPath);
     EXPECT_EQ(r.Open(u"/nonexistent/orvane.str", 0), StringResource::kOpen);
@@ -117,7 +102,7 @@ TEST(StringResourceTest, EntriesMustTakeExactlyTheArgumentsOfTheirIndex) {
     };
     for (const Case& c : cases) {
         StringResource r;
-        EXPECT_EQ(r.Open(Catalogue::Of(Fitting(c.index, c.text)).Write().c_str(), 0), c.code)
+        EXPECT_EQ(r.Open(Write(BytesOf(Of(Fitting(c.index, c.text)))).c_str(), 0), c.code)
             << c.index << " " << std::string(c.text.begin(), c.text.end());
     }
 }
@@ -125,81 +110,73 @@ TEST(StringResourceTest, EntriesMustTakeExactlyTheArgumentsOfTheirIndex) {
 // Malformed catalogues, tables and lengths that do not fit the file: each is
 // refused before anything is allocated for it, and never read in place.
 TEST(StringResourceTest, MalformedCataloguesAreRefused) {
-    auto sealed = [](std::vector<uint16_t> words) {
-        Catalogue c;
-        c.words = std::move(words);
-        c.Seal();
-        return c;
-    };
     // {a, b} with a word changed after the check word was dropped, then sealed.
-    auto changed = [&](size_t at, int delta) {
-        Catalogue c = Catalogue::Of({u"a", u"b"});
-        c.words.pop_back();
-        c.words[at] = static_cast<uint16_t>(c.words[at] + delta);
-        return sealed(c.words);
+    auto changed = [](size_t at, int delta) {
+        Words w = Of({u"a", u"b"});
+        w.pop_back();
+        w[at] = static_cast<uint16_t>(w[at] + delta);
+        return Sealed(w);
     };
-    Catalogue sumOne = Catalogue::Of({u"a", u"b"});
-    sumOne.words.back() = static_cast<uint16_t>(sumOne.words.back() + 1);
-    Catalogue noTerminator = Catalogue::Of({u"ab"});
-    noTerminator.words.pop_back();    // the check word
-    noTerminator.words.back() = u'c'; // the terminator
+    Words sumOne = Of({u"a", u"b"});
+    sumOne.back() = static_cast<uint16_t>(sumOne.back() + 1);
+    Words noTerminator = Of({u"ab"});
+    noTerminator.pop_back();    // the check word
+    noTerminator.back() = u'c'; // the terminator
     struct Case {
         const char* what;
-        Catalogue catalogue;
+        Words catalogue;
         uint32_t count, code;
     } cases[] = {
         {"check word one off", sumOne, 0, StringResource::kChecksum},
         {"the same, corrected", changed(0, 0), 0, StringResource::kOk},
-        {"no entries", sealed({0, 0}), 0, StringResource::kEmpty},
-        {"fewer entries than asked", Catalogue::Of({u"a"}), 2, StringResource::kCount},
+        {"no entries", Sealed({0, 0}), 0, StringResource::kEmpty},
+        {"fewer entries than asked", Of({u"a"}), 2, StringResource::kCount},
         {"odd offset", changed(4, 1), 0, StringResource::kBadOffset},
         {"gap between two strings", changed(4, 2), 0, StringResource::kBadOffset},
-        {"count larger than the file holds", sealed({0xFFFF, 0x0FFF}), 0, StringResource::kRead},
+        {"count larger than the file holds", Sealed({0xFFFF, 0x0FFF}), 0, StringResource::kRead},
         // 14 bytes announcing 0x5A000000 strings.
-        {"huge count", sealed({0, 0x5A00, 0, 0, 0, 0}), 0, StringResource::kRead},
+        {"huge count", Sealed({0, 0x5A00, 0, 0, 0, 0}), 0, StringResource::kRead},
         // One string at 12 whose length says 2.9 GB.
-        {"huge length", sealed({1, 0, 12, 0, 0, 0x5A00}), 0, StringResource::kRead},
-        {"length past the end", sealed({1, 0, 12, 0, 3, 0, u'a'}), 0, StringResource::kRead},
-        {"length 0", sealed({1, 0, 12, 0, 0, 0}), 0, StringResource::kBadEntry},
-        {"no terminator", sealed(noTerminator.words), 0, StringResource::kBadEntry},
-        {"shorter than its count", sealed({1}), 0, StringResource::kRead},
+        {"huge length", Sealed({1, 0, 12, 0, 0, 0x5A00}), 0, StringResource::kRead},
+        {"length past the end", Sealed({1, 0, 12, 0, 3, 0, u'a'}), 0, StringResource::kRead},
+        {"length 0", Sealed({1, 0, 12, 0, 0, 0}), 0, StringResource::kBadEntry},
+        {"no terminator", Sealed(noTerminator), 0, StringResource::kBadEntry},
+        {"shorter than its count", Sealed({1}), 0, StringResource::kRead},
     };
     // One reader throughout: a refused catalogue also drops the one before.
     StringResource r;
     for (const Case& c : cases) {
-        EXPECT_EQ(r.Open(c.catalogue.Write().c_str(), c.count), c.code) << c.what;
+        EXPECT_EQ(r.Open(Write(BytesOf(c.catalogue)).c_str(), c.count), c.code) << c.what;
         if (c.code != StringResource::kOk) {
             EXPECT_EQ(r.GetString(0), nullptr) << c.what;
         }
     }
     // A trailing odd byte is not summed, and a catalogue over 1 MiB is refused.
-    std::string path = TestSupport::TempDir() + "/c.str";
-    std::vector<uint8_t> bytes = Catalogue::Of({u"ab"}).Bytes();
+    std::vector<uint8_t> bytes = BytesOf(Of({u"ab"}));
     bytes.push_back(0x7F);
-    TestSupport::WriteFile(path, bytes);
-    EXPECT_EQ(r.Open(std::u16string(path.begin(), path.end()).c_str(), 0), StringResource::kOk);
+    EXPECT_EQ(r.Open(Write(bytes).c_str(), 0), StringResource::kOk);
     bytes.resize(StringResource::kMaxBytes + 2, 0);
-    TestSupport::WriteFile(path, bytes);
-    EXPECT_EQ(r.Open(std::u16string(path.begin(), path.end()).c_str(), 0),
-              StringResource::kTooLarge);
+    EXPECT_EQ(r.Open(Write(bytes).c_str(), 0), StringResource::kTooLarge);
 }
 
 // A catalogue planted in the current directory is found first; one whose
 // entry 109 reads two texts where one is passed is refused as a whole, the
 // log names the entry, and the catalogue in use stays.
 TEST(StringResourceTest, PlantedMismatchedCatalogueIsRefusedNamingTheEntry) {
-    std::vector<std::u16string> texts = English();
-    ASSERT_EQ(texts.size(), 139u); // the built English catalogue: 139 entries, none empty
-    for (size_t i = 0; i < texts.size(); ++i)
+    TestSupport::LoadEnglishCatalogue(); // 139 entries, none empty
+    std::vector<std::u16string> texts;
+    for (uint32_t i = 0; i < 139; ++i) {
+        texts.push_back(Frame::GetString(i) ? Frame::GetString(i) : u"");
         EXPECT_FALSE(texts[i].empty()) << "entry " << i;
+    }
+    EXPECT_EQ(Frame::GetString(139), nullptr);
     texts[109] = u"%ls%ls";
     const std::string dir = TestSupport::TempDir();
     std::filesystem::create_directories(dir + "/enus/orvane/str");
-    TestSupport::WriteFile(dir + "/enus/orvane/str/orvane.str", Catalogue::Of(texts).Bytes());
+    TestSupport::WriteFile(dir + "/enus/orvane/str/orvane.str", BytesOf(Of(texts)));
     const auto previous = std::filesystem::current_path();
     std::filesystem::current_path(dir);
     OrvaneInterface api{};
-    TestSupport::LoadEnglishCatalogue();
     const char16_t* before = Frame::GetString(109);
     Trace::SetDebugLevel(1);
     EXPECT_EQ(SetLanguageLocale(&api, u"en", u"us"), ORVANE_E_STRING_RESOURCE);

@@ -56,8 +56,8 @@ std::string TempDir() {
 }
 
 std::vector<uint8_t> ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+    const std::string text = ReadText(path);
+    return {text.begin(), text.end()};
 }
 
 void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
@@ -72,20 +72,18 @@ std::string ReadText(const std::string& path) {
 }
 
 std::vector<uint8_t> CatalogueBytes(const std::vector<std::u16string>& texts) {
-    std::vector<uint16_t> words;
-    auto put32 = [&](uint32_t v) {
-        words.push_back(static_cast<uint16_t>(v));
-        words.push_back(static_cast<uint16_t>(v >> 16));
-    };
-    const uint32_t n = static_cast<uint32_t>(texts.size());
-    put32(n);
-    uint32_t offset = 4 + 8 * n;
+    // The count, the offsets, the lengths (terminators counted), the texts.
+    std::vector<uint32_t> head = {static_cast<uint32_t>(texts.size())};
+    uint32_t offset = 4 + 8 * static_cast<uint32_t>(texts.size());
     for (const auto& t : texts) {
-        put32(offset);
+        head.push_back(offset);
         offset += 2 * static_cast<uint32_t>(t.size() + 1);
     }
     for (const auto& t : texts)
-        put32(static_cast<uint32_t>(t.size() + 1));
+        head.push_back(static_cast<uint32_t>(t.size() + 1));
+    std::vector<uint16_t> words;
+    for (uint32_t v : head)
+        words.insert(words.end(), {static_cast<uint16_t>(v), static_cast<uint16_t>(v >> 16)});
     for (const auto& t : texts) {
         words.insert(words.end(), t.begin(), t.end());
         words.push_back(0);
@@ -93,12 +91,10 @@ std::vector<uint8_t> CatalogueBytes(const std::vector<std::u16string>& texts) {
     uint16_t sum = 0;
     for (uint16_t w : words)
         sum = static_cast<uint16_t>(sum + w);
-    words.push_back(static_cast<uint16_t>(0x10000 - sum));
+    words.push_back(static_cast<uint16_t>(0x10000 - sum)); // the check word
     std::vector<uint8_t> bytes;
-    for (uint16_t w : words) {
-        bytes.push_back(static_cast<uint8_t>(w));
-        bytes.push_back(static_cast<uint8_t>(w >> 8));
-    }
+    for (uint16_t w : words)
+        bytes.insert(bytes.end(), {static_cast<uint8_t>(w), static_cast<uint8_t>(w >> 8)});
     return bytes;
 }
 
@@ -112,13 +108,10 @@ std::u16string ReadLog() {
 }
 
 std::string AsciiLog(bool take) {
-    const std::string bytes = ReadText("DBGLOG.txt");
-    std::string text;
-    for (size_t i = 0; i < bytes.size(); i += 2)
-        text.push_back(bytes[i]);
+    const std::u16string wide = ReadLog();
     if (take)
         std::filesystem::remove("DBGLOG.txt");
-    return text;
+    return std::string(wide.begin(), wide.end());
 }
 
 std::u16string TakeError() {

@@ -26,15 +26,14 @@ std::u16string ReadLog();
 std::string AsciiLog(bool take = false);
 // The library's last error, handed over; empty when there is none.
 std::u16string TakeError();
-// The lines of the log text that the function name (for example
-// "Orvane::GetAreaData") writes, each with its CR LF: its entry, exit and
-// failure lines without those of the helpers it calls.
+// The lines of the log that the function (e.g. "Orvane::GetAreaData") writes
+// itself, each with its CR LF.
 std::string LinesOf(const std::string& log, const std::string& function);
 // A text of the library, or "<null>".
 std::u16string Text(const OrvaneChar* text);
 std::u16string Wide(const std::string& text);
 // Runs destroy(chain) on a thread with a 128 KiB stack, which one frame per
-// link of a long chain would overflow.
+// link would overflow.
 void DestroyOnSmallStack(void* (*destroy)(void*), void* chain);
 // A chain of links of type T (linked through next): the head and then
 // 20,000 more, deleted from the head on a small stack.
@@ -68,8 +67,7 @@ struct Host {
     uint32_t SelectNamed(const std::u16string& name);
     OrvaneInterface api{};
 };
-// The current folder is a fresh temporary one (where the debug log lands)
-// while this lives.
+// The current folder is a fresh temporary one (for the debug log) while this lives.
 struct InTempDir {
     InTempDir();
     ~InTempDir();
@@ -77,8 +75,7 @@ struct InTempDir {
 };
 // The text quoted for a POSIX shell.
 std::string ShellQuote(const std::string& text);
-// What a shell command gave: its exit code (-1 when it did not exit) and its
-// standard output and error.
+// A shell command's exit code (-1 when it did not exit), standard output and error.
 struct CommandResult {
     int code;
     std::string out, err;

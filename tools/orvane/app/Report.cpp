@@ -4,6 +4,7 @@
 #include "view/Text.h"
 #include "view/Translate.h"
 
+#include <cerrno>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -62,6 +63,21 @@ int Finish(int code) {
     object["exit_code"] = code;
     std::printf("%s\n", JsonWriter::Inline(object).c_str());
     std::fflush(stdout);
+    return code;
+}
+
+int Diverted(bool diverted, const std::function<int()>& run) {
+    if (!diverted)
+        return run();
+    std::fflush(stdout);
+    const int saved = dup(STDOUT_FILENO);
+    if (saved < 0)
+        return Os(_("sending the command's remarks to standard error"), errno);
+    dup2(STDERR_FILENO, STDOUT_FILENO);
+    const int code = run();
+    std::fflush(stdout);
+    dup2(saved, STDOUT_FILENO);
+    close(saved);
     return code;
 }
 

@@ -6,6 +6,7 @@
 #include "orvane/orvane.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 // The exit codes of the orvane command (the README lists them).
@@ -58,4 +59,8 @@ void JsonMode(bool json);
 void Printed();
 // The exit code, after that object when it is due.
 int Finish(int code);
+// Runs run; when diverted (--json), what it writes on standard output goes
+// to standard error, so that the result document printed afterwards is all
+// that standard output holds. Returns run's exit code.
+int Diverted(bool diverted, const std::function<int()>& run);
 } // namespace Report

@@ -12,35 +12,10 @@
 #include "view/Translate.h"
 
 #include <cstdio>
-#include <unistd.h>
 
 namespace Commands {
 namespace {
 using DesiredFields::Change;
-
-// While it lives, what the write pipeline tells on standard output goes to
-// standard error, so that --json leaves one document on standard output.
-class OutputToErrors {
-  public:
-    explicit OutputToErrors(bool active) : saved(active ? dup(STDOUT_FILENO) : -1) {
-        if (saved >= 0) {
-            std::fflush(stdout);
-            dup2(STDERR_FILENO, STDOUT_FILENO);
-        }
-    }
-    ~OutputToErrors() {
-        if (saved < 0)
-            return;
-        std::fflush(stdout);
-        dup2(saved, STDOUT_FILENO);
-        close(saved);
-    }
-    OutputToErrors(const OutputToErrors&) = delete;
-    OutputToErrors& operator=(const OutputToErrors&) = delete;
-
-  private:
-    int saved;
-};
 
 // apply sets fields; what else the short form describes is for build.
 int Unappliable(const FruInput::Fru& wanted) {
@@ -56,20 +31,14 @@ int Unappliable(const FruInput::Fru& wanted) {
 }
 
 // What apply did (or, --dry-run, would do): text, or one JSON document.
-void Tell(const Options& o, const FruView& view, const std::vector<Change>& changes) {
+void Tell(const Options& o, const FruView& view, const std::vector<Change>& changes,
+          ChangeOutcome* outcome) {
     const bool changed = !changes.empty();
     if (o.json) {
-        JsonWriter::Value doc;
-        doc["fru"] = view.name;
-        doc["address"] = view.address.Format();
-        doc["changed"] = changed;
-        doc["dry_run"] = o.dryRun;
-        doc["fields"] = JsonWriter::Value::array();
         for (const Change& c : changes)
-            doc["fields"].push_back(
-                {{"name", c.key}, {"path", c.wanted->path}, {"old", c.before}, {"new", c.after}});
-        static const JsonWriter::Layout layout{true, {"fields"}, {}, {}};
-        std::fputs(JsonWriter::Write(doc, layout).c_str(), stdout);
+            outcome->fields.push_back(
+                {c.wanted->area, c.key, c.wanted->path, c.before, c.after, {}, {}});
+        PrintChange(view, o, *outcome);
         return;
     }
     for (const Change& c : changes)
@@ -123,25 +92,27 @@ int Apply(Session& s, const Options& o) {
     if (!o.grow)
         if (int code = DesiredFields::CheckRoom(view, changes))
             return code;
+    ChangeOutcome outcome;
     if (!changes.empty() && !o.dryRun) {
-        GuardedWrite::Target target{{}, position};
+        GuardedWrite::Target target{{}, position, &outcome.device};
         s.SelectedAddress(&target.address);
-        OutputToErrors quiet(o.json);
         std::set<int32_t> areas;
-        const int code =
-            o.grow
-                ? ApplyRebuilt(s, o, view, target, changes)
-                : GuardedWrite::Commit(s, o, target,
-                                       {[&](bool* any) {
-                                            *any = true;
-                                            return DesiredFields::Store(s, changes, false, &areas);
-                                        },
-                                        {},
-                                        false});
-        if (code)
+        const auto write = [&] {
+            return o.grow ? ApplyRebuilt(s, o, view, target, changes)
+                          : GuardedWrite::Commit(s, o, target,
+                                                 {[&](bool* any) {
+                                                      *any = true;
+                                                      return DesiredFields::Store(s, changes, false,
+                                                                                  &areas);
+                                                  },
+                                                  {},
+                                                  false});
+        };
+        if (int code = Report::Diverted(o.json, write))
             return code;
+        outcome.written = true;
     }
-    Tell(o, view, changes);
+    Tell(o, view, changes, &outcome);
     return kExitOk;
 }
 } // namespace Commands

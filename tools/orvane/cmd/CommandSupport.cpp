@@ -13,6 +13,8 @@
 #include "device/Unreadable.h"
 #include "view/FieldValues.h"
 #include "view/FruViews.h"
+#include "view/JsonWriter.h"
+#include "view/Render.h"
 #include "view/Spelling.h"
 #include "view/Text.h"
 #include "view/Translate.h"
@@ -22,6 +24,7 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -240,6 +243,13 @@ bool FieldBytes(const FieldNames::Field& field, uint32_t index, const std::strin
     return true;
 }
 
+std::vector<uint8_t> HeldBytes(const FieldNames::Field& field) {
+    ImageModel::ImageView held;
+    const ImageModel::AreaImage* area = HeldArea(FruEdit::SelectedFru(), &held, field.area);
+    const ImageModel::FieldImage* f = area ? FieldBySetter(*area, field.index) : nullptr;
+    return f ? f->data : std::vector<uint8_t>();
+}
+
 // Sets the selected field (or the internal use data) to bytes, after the
 // checks that keep a FRU readable. Returns an exit code.
 int ApplyValue(Session& s, const Options& o, const FieldNames::Field& field,
@@ -257,12 +267,10 @@ int ApplyValue(Session& s, const Options& o, const FieldNames::Field& field,
         return kExitOk;
     }
     // Texts (all fields but the date and the chassis type) are type/length coded.
-    const uint8_t* current = nullptr;
-    uint32_t currentLength = 0;
-    GetFieldDataValue(s.Api(), &current, &currentLength);
     const bool text =
         field.index != 0 || (field.area != ORVANE_AREA_BOARD && field.area != ORVANE_AREA_CHASSIS);
     if (text) {
+        const auto currentLength = static_cast<uint32_t>(HeldBytes(field).size());
         if (bytes.size() == 1 && typeBits == 0xC0 && !o.force) {
             return Report::Refused(
                 _("a one-byte text is stored with the type/length byte 0xC1, "
@@ -359,6 +367,68 @@ uint8_t KeepEncoding(const ImageModel::FieldImage& target, const std::string& ke
                    "cannot hold \"%s\"\n"),
                  key.c_str(), label, value.c_str());
     return FieldEncoding::TypeBits(FieldEncoding::Kind::Text);
+}
+
+const ImageModel::FieldImage* FieldBySetter(const ImageModel::AreaImage& area,
+                                            uint32_t valueIndex) {
+    for (const ImageModel::FieldImage& f : area.fields)
+        if (f.valueIndex == valueIndex)
+            return &f;
+    return nullptr;
+}
+
+std::string PrintedValue(const ImageModel::AreaImage& area, size_t index) {
+    const ImageModel::FieldImage& f = area.fields[index];
+    return f.typed ? FruViews::Decoded(area, index) : FruViews::Utf8(f.value);
+}
+
+std::vector<FieldChange> ChangedFields(const ImageModel::ImageView& before,
+                                       const ImageModel::ImageView& after) {
+    std::vector<FieldChange> changes;
+    for (const ImageModel::AreaImage& area : after.areas)
+        for (const ImageModel::AreaImage& old : before.areas)
+            for (size_t i = 0;
+                 old.kind == area.kind && i < area.fields.size() && i < old.fields.size(); ++i) {
+                const ImageModel::FieldImage &was = old.fields[i], &now = area.fields[i];
+                if (was.value != now.value || was.data != now.data)
+                    changes.push_back({area.kind, FruViews::Key(area, i), "", PrintedValue(old, i),
+                                       PrintedValue(area, i), was.data, now.data});
+            }
+    return changes;
+}
+
+void PrintChange(const FruView& view, const Options& o, const ChangeOutcome& outcome) {
+    JsonWriter::Value doc;
+    doc["fru"] = view.name;
+    doc["address"] = Render::JsonAddress(view.address);
+    doc["changed"] = !outcome.fields.empty() || !outcome.device.areas.empty();
+    doc["dry_run"] = o.dryRun;
+    doc["fields"] = JsonWriter::Value::array();
+    std::set<int32_t> kinds;
+    for (const FieldChange& c : outcome.fields) {
+        JsonWriter::Value field = {{"name", c.name}};
+        if (!c.path.empty())
+            field["path"] = c.path;
+        field["old"] = c.before;
+        field["new"] = c.after;
+        doc["fields"].push_back(std::move(field));
+        kinds.insert(c.area);
+    }
+    doc["areas"] = JsonWriter::Value::array();
+    const std::vector<int32_t> areas = outcome.device.areas.empty()
+                                           ? std::vector<int32_t>(kinds.begin(), kinds.end())
+                                           : outcome.device.areas;
+    for (int32_t kind : areas)
+        doc["areas"].push_back(FieldNames::AreaKey(kind));
+    doc["committed"] = outcome.written;
+    const auto path = [](const std::string& p) {
+        return p.empty() ? JsonWriter::Value() : JsonWriter::Value(p);
+    };
+    doc["saved"] = path(outcome.saved);
+    doc["backup"] = path(outcome.device.backup);
+    static const JsonWriter::Layout layout{true, {"fields"}, {}, {}};
+    std::fputs(JsonWriter::Write(doc, layout).c_str(), stdout);
+    Report::Printed();
 }
 
 const ImageModel::AreaImage* HeldArea(CFru* fru, ImageModel::ImageView* held, int32_t kind) {

@@ -3,6 +3,7 @@
 #pragma once
 #include "app/Options.h"
 #include "app/Session.h"
+#include "device/GuardedWrite.h"
 #include "view/FieldNames.h"
 
 #include <cstdint>
@@ -51,6 +52,11 @@ bool SelectNamedField(Session& s, const FieldNames::Field& field, const std::str
 bool FieldBytes(const FieldNames::Field& field, uint32_t index, const std::string& value,
                 const std::vector<uint8_t>& current, std::vector<uint8_t>* bytes,
                 std::string* problem);
+// The bytes the selected FRU holds now in a field named by its area and its
+// value and setter index (not by enumerator). The library's field-data
+// getter counts custom fields in image order, unlike its setters, so it
+// would read another custom field's bytes.
+std::vector<uint8_t> HeldBytes(const FieldNames::Field& field);
 // Sets the selected field (or the internal use data) to bytes, after the
 // checks that keep a FRU readable. Returns an exit code.
 // typeBits other than 8-bit text (0xC0) store the bytes in that encoding;
@@ -66,4 +72,35 @@ uint8_t KeepEncoding(const ImageModel::FieldImage& target, const std::string& ke
 // The area of kind as fru holds it now, described into *held; null when
 // absent.
 const ImageModel::AreaImage* HeldArea(CFru* fru, ImageModel::ImageView* held, int32_t kind);
+// The field of an area whose value and setter index is valueIndex: fields
+// are listed in image order, custom ones are set counting from the last.
+// Null when there is none.
+const ImageModel::FieldImage* FieldBySetter(const ImageModel::AreaImage& area, uint32_t valueIndex);
+
+// A field a change gives a new value (set, apply): its stable name, apply's
+// JSON path of it, and both values as a person reads them.
+struct FieldChange {
+    int32_t area = 0;
+    std::string name, path, before, after;
+    std::vector<uint8_t> bytesBefore, bytesAfter;
+};
+// What a change did or, --dry-run, would do.
+struct ChangeOutcome {
+    std::vector<FieldChange> fields;
+    // The device's areas written (or that would be) and the backup; without
+    // a device write, areas stays empty and the fields' areas are told.
+    GuardedWrite::Written device;
+    bool written = false; // the device or image file was written
+    std::string saved;    // the configuration file written, or ""
+};
+// A field's value as get prints it: typed fields decoded, the others as the
+// library renders them.
+std::string PrintedValue(const ImageModel::AreaImage& area, size_t index);
+// The fields whose value or bytes differ between two images of a FRU.
+std::vector<FieldChange> ChangedFields(const ImageModel::ImageView& before,
+                                       const ImageModel::ImageView& after);
+// The one JSON document of a change's result on standard output: the FRU,
+// its address, "changed", "dry_run", the fields (old and new), the areas,
+// "committed", "saved" and "backup".
+void PrintChange(const FruView& view, const Options& o, const ChangeOutcome& outcome);
 } // namespace Commands

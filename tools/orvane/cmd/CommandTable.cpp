@@ -66,7 +66,7 @@ const Command kCommands[] = {
      {3, 255, N_("takes FRU FIELD VALUE [FIELD VALUE ...]"), true},
      kFile | kImage,
      {2, 255, N_("takes FRU FIELD VALUE [FIELD VALUE ...]"), true},
-     kCommit | kSave | kForce | kRepack | kGrow | kShrink | kDryRun | kFile | kImage,
+     kJson | kCommit | kSave | kForce | kRepack | kGrow | kShrink | kDryRun | kFile | kImage,
      N_("usage: orvane set FRU FIELD VALUE [FIELD VALUE ...] (--commit | --save CFG)\n"
         "       orvane set --file CFG FIELD VALUE ... --save CFG\n"
         "A text keeps its field's encoding when it can be stored in it (6-bit\n"
@@ -92,7 +92,12 @@ const Command kCommands[] = {
         "device).\n"
         "--dry-run shows the fields that would change and, with --commit, the device's\n"
         "bytes that would change (with --grow or --shrink also the old and new layout),\n"
-        "after the same checks; nothing is written or saved.\n"),
+        "after the same checks; nothing is written or saved.\n"
+        "--json: standard output holds one object, like apply --json: \"fru\", \"address\",\n"
+        "\"changed\", \"dry_run\", \"fields\" (each \"name\", \"old\", \"new\" as get prints\n"
+        "them), \"areas\" (written, or that would be), \"committed\", \"saved\" (the CFG\n"
+        "or null) and \"backup\" (the raw backup's path or null); set's other lines go\n"
+        "to standard error.\n"),
      Access::kWritesWithCommit},
     {"save",
      Save,

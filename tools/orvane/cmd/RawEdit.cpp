@@ -7,6 +7,7 @@
 #include "device/GuardedWrite.h"
 #include "device/RawImage.h"
 #include "device/Relayout.h"
+#include "device/SafeCommit.h"
 #include "view/Text.h"
 #include "view/Translate.h"
 
@@ -113,29 +114,40 @@ bool OnlyMisplaced(const FruView& view) {
     return misplaced && view.headerProblems.empty() && FruViews::Problem(view).empty();
 }
 
-int Set(Session& s, const Options& o, const FruView& view, const std::vector<Change>& changes) {
+int Set(Session& s, const Options& o, const FruView& view, const std::vector<Change>& changes,
+        ChangeOutcome* outcome) {
     if (!o.commit && !o.dryRun)
         return Usage("set", _("an image whose internal use area lies after the other areas is "
                               "changed on the device only: it needs --commit or --dry-run"));
     std::printf(_("the library refuses this image only because its internal use area lies "
                   "after the other areas; set re-encodes the changed areas and writes the image "
                   "raw, backed up and verified\n"));
-    const GuardedWrite::Target target{view.address, std::nullopt};
+    GuardedWrite::Target target{view.address, std::nullopt, &outcome->device};
     uint32_t capacity = RawImage::KnownDeviceSize(target.address);
-    const auto make = [&](const Bytes& raw, Bytes* image) {
-        return Rebuilt(o, view, changes, capacity ? capacity : static_cast<uint32_t>(raw.size()),
-                       raw, image);
-    };
-    if (!o.dryRun)
-        return GuardedWrite::Rebuild(s, o, target, make);
     Bytes raw, image;
-    std::string source;
-    if (const uint32_t status = RawImage::ReadWholeDevice(target.address, &raw, &source))
-        return s.Fail(Text::Format(_("reading the device %s"), target.address.Format().c_str()),
-                      status);
-    if (int code = make(raw, &image))
+    const auto make = [&](const Bytes& before, Bytes* made) {
+        const int code =
+            Rebuilt(o, view, changes, capacity ? capacity : static_cast<uint32_t>(before.size()),
+                    before, made);
+        image = *made;
         return code;
-    std::printf(_("nothing was written (--dry-run)\n"));
+    };
+    if (!o.dryRun) {
+        if (int code = GuardedWrite::Rebuild(s, o, target, make))
+            return code;
+        outcome->written = true;
+    } else {
+        std::string source;
+        if (const uint32_t status = RawImage::ReadWholeDevice(target.address, &raw, &source))
+            return s.Fail(Text::Format(_("reading the device %s"), target.address.Format().c_str()),
+                          status);
+        Bytes made;
+        if (int code = make(raw, &made))
+            return code;
+        outcome->device.areas = SafeCommit::ChangedAreas(raw, image);
+        std::printf(_("nothing was written (--dry-run)\n"));
+    }
+    outcome->fields = ChangedFields(view.image, ImageModel::ParseImage(image, Wide(view.name)));
     return kExitOk;
 }
 } // namespace Commands::RawEdit

@@ -6,6 +6,7 @@
 #pragma once
 #include "app/Options.h"
 #include "app/Session.h"
+#include "cmd/CommandSupport.h"
 #include "view/FieldNames.h"
 
 #include <string>
@@ -20,7 +21,8 @@ struct Change {
 // area alone.
 bool OnlyMisplaced(const FruView& view);
 // Sets the text fields named (with --grow an area takes the 8-byte blocks a
-// value needs; --dry-run shows the new layout) and writes the image raw.
-// Returns an exit code.
-int Set(Session& s, const Options& o, const FruView& view, const std::vector<Change>& changes);
+// value needs; --dry-run shows the new layout) and writes the image raw;
+// *outcome gets what changed. Returns an exit code.
+int Set(Session& s, const Options& o, const FruView& view, const std::vector<Change>& changes,
+        ChangeOutcome* outcome);
 } // namespace Commands::RawEdit

@@ -34,15 +34,15 @@ bool InfoArea(int32_t kind) {
 // Gives the selected field's info area the fewest 8-byte units more that let
 // the field hold size bytes; the areas behind it move when the image is
 // rebuilt. Returns an exit code.
-int MakeRoom(Session& s, int32_t kind, size_t size, const std::string& key) {
+int MakeRoom(const FieldNames::Field& field, size_t size, const std::string& key) {
     ImageModel::ImageView held;
+    const int32_t kind = field.area;
     const ImageModel::AreaImage* area = HeldArea(FruEdit::SelectedFru(), &held, kind);
-    const uint8_t* current = nullptr;
-    uint32_t currentLength = 0;
-    if (!InfoArea(kind) || !area || size > kMaxFieldBytes ||
-        GetFieldDataValue(s.Api(), &current, &currentLength) != ORVANE_OK)
+    const ImageModel::FieldImage* current = area ? FieldBySetter(*area, field.index) : nullptr;
+    if (!InfoArea(kind) || !current || size > kMaxFieldBytes)
         return kExitOk; // nothing to grow, or the setter refuses the value with its reason
     const auto length = static_cast<uint32_t>(area->bytes.size());
+    const auto currentLength = static_cast<uint32_t>(current->data.size());
     const uint32_t needed = size > currentLength ? static_cast<uint32_t>(size) - currentLength : 0;
     const uint32_t grown = Relayout::GrownLength(length, area->padLength, needed);
     if (grown == length)
@@ -147,7 +147,7 @@ int ApplyChanges(Session& s, const Options& o, const FruView& view,
             return Report::Refused("%s: %s\n", c.name.c_str(), problem.c_str());
         const uint8_t typeBits = KeepEncoding(target, key, c.value, &bytes);
         if (o.grow)
-            if (int code = MakeRoom(s, c.field.area, bytes.size(), key))
+            if (int code = MakeRoom(resolved, bytes.size(), key))
                 return code;
         if (int code = ApplyValue(s, o, resolved, key, c.value, bytes, typeBits))
             return code;
@@ -156,10 +156,19 @@ int ApplyChanges(Session& s, const Options& o, const FruView& view,
     return kExitOk;
 }
 
+// The fields the change gave new values, from the FRU the library holds now.
+bool Account(Session& s, const FruView& before, uint32_t position, ChangeOutcome* outcome) {
+    FruView after;
+    if (!s.Describe(position, &after))
+        return false;
+    outcome->fields = ChangedFields(before.image, after.image);
+    return true;
+}
+
 // set --grow/--shrink: the changed areas take the room they need, the areas
 // behind them move, and the image is written whole (--dry-run: shown).
-int SetRebuilt(Session& s, const Options& o, const FruView& view, const GuardedWrite::Target& t,
-               const std::vector<Change>& changes) {
+int SetRebuilt(Session& s, const Options& o, const FruView& view, GuardedWrite::Target t,
+               const std::vector<Change>& changes, ChangeOutcome* outcome) {
     const auto make = [&](const std::vector<uint8_t>& raw, std::vector<uint8_t>* image) {
         std::set<int32_t> changed;
         if (int code = ApplyChanges(s, o, view, changes, &changed))
@@ -168,12 +177,19 @@ int SetRebuilt(Session& s, const Options& o, const FruView& view, const GuardedW
         if (int code = RebuiltImage(o, view, t.address, changed, raw, &plan))
             return code;
         *image = plan.image;
-        if (o.dryRun)
+        if (o.dryRun) {
             std::printf("%s", Relayout::Describe(plan, raw).c_str());
+            outcome->device.areas = SafeCommit::ChangedAreas(raw, plan.image);
+        }
         return kExitOk;
     };
-    if (!o.dryRun)
-        return GuardedWrite::Rebuild(s, o, t, make);
+    if (!o.dryRun) {
+        t.written = &outcome->device;
+        if (int code = GuardedWrite::Rebuild(s, o, t, make))
+            return code;
+        outcome->written = true;
+        return Account(s, view, *t.position, outcome) ? kExitOk : kExitLibrary;
+    }
     std::vector<uint8_t> raw, image;
     std::string source;
     if (const uint32_t status = RawImage::ReadWholeDevice(t.address, &raw, &source))
@@ -181,43 +197,29 @@ int SetRebuilt(Session& s, const Options& o, const FruView& view, const GuardedW
     if (int code = make(raw, &image))
         return code;
     std::printf(_("nothing was written (--dry-run)\n"));
-    return kExitOk;
+    return Account(s, view, *t.position, outcome) ? kExitOk : kExitLibrary;
 }
+
 // set of an image the library refuses only for where its areas lie.
-int SetRaw(Session& s, const Options& o, const FruView& view, const std::vector<Change>& changes) {
+int SetRaw(Session& s, const Options& o, const FruView& view, const std::vector<Change>& changes,
+           ChangeOutcome* outcome) {
     std::vector<RawEdit::Change> raw;
     for (const Change& c : changes)
         raw.push_back({c.field, c.name, c.value});
-    return RawEdit::Set(s, o, view, raw);
-}
-
-// A field's value as get prints it: typed fields decoded, the others as the
-// library renders them.
-std::string Printed(const ImageModel::AreaImage& area, size_t index) {
-    const ImageModel::FieldImage& f = area.fields[index];
-    return f.typed ? FruViews::Decoded(area, index) : FruViews::Utf8(f.value);
+    return RawEdit::Set(s, o, view, raw, outcome);
 }
 
 std::string Hex(const std::vector<uint8_t>& bytes) {
     return bytes.empty() ? "-" : Text::Hex(bytes.data(), bytes.size());
 }
 
-// The fields whose value or bytes differ between two views of a FRU, each
-// with its old and new value and bytes.
-std::string FieldChanges(const FruView& before, const FruView& after) {
+// Each changed field with its old and new value and bytes.
+std::string FieldLines(const std::vector<FieldChange>& fields) {
     std::string text;
-    for (const ImageModel::AreaImage& area : after.image.areas) {
-        const ImageModel::AreaImage* old = FruViews::Area(before, area.kind);
-        for (size_t i = 0; old && i < area.fields.size() && i < old->fields.size(); ++i) {
-            const ImageModel::FieldImage &was = old->fields[i], &now = area.fields[i];
-            if (was.value == now.value && was.data == now.data)
-                continue;
-            text += Text::Format(_("%s: \"%s\" -> \"%s\"\n  bytes %s -> %s\n"),
-                                 FruViews::Key(area, i).c_str(), Printed(*old, i).c_str(),
-                                 Printed(area, i).c_str(), Hex(was.data).c_str(),
-                                 Hex(now.data).c_str());
-        }
-    }
+    for (const FieldChange& c : fields)
+        text += Text::Format(_("%s: \"%s\" -> \"%s\"\n  bytes %s -> %s\n"), c.name.c_str(),
+                             c.before.c_str(), c.after.c_str(), Hex(c.bytesBefore).c_str(),
+                             Hex(c.bytesAfter).c_str());
     return text;
 }
 
@@ -225,7 +227,7 @@ std::string FieldChanges(const FruView& before, const FruView& after) {
 // with --commit, the device's bytes the commit would change, after the same
 // checks as a commit; nothing is written or saved.
 int SetDryRun(Session& s, const Options& o, const FruView& view, const GuardedWrite::Target& t,
-              const std::vector<Change>& changes) {
+              const std::vector<Change>& changes, ChangeOutcome* outcome) {
     std::vector<uint8_t> raw;
     if (o.commit) {
         if (int code = SafeCommit::GuardLayout(t.address, 0))
@@ -238,22 +240,90 @@ int SetDryRun(Session& s, const Options& o, const FruView& view, const GuardedWr
     std::set<int32_t> changed;
     if (int code = ApplyChanges(s, o, view, changes, &changed))
         return code;
-    FruView after;
-    if (!s.Describe(*t.position, &after))
+    if (!Account(s, view, *t.position, outcome))
         return kExitLibrary;
-    const std::string fields = FieldChanges(view, after);
+    const std::string fields = FieldLines(outcome->fields);
     std::printf("%s", fields.empty() ? _("no field changes\n") : fields.c_str());
     if (o.commit) {
         if (int code = SafeCommit::GuardLayout(t.address, RawImage::KnownDeviceSize(t.address)))
             return code;
         std::vector<bool> meant;
         const std::vector<uint8_t> image = SafeCommit::CommittedImage(raw, &meant);
-        std::printf(_("areas changed: %s\n"),
-                    SafeCommit::AreaList(SafeCommit::ChangedAreas(raw, image)).c_str());
+        outcome->device.areas = SafeCommit::ChangedAreas(raw, image);
+        std::printf(_("areas changed: %s\n"), SafeCommit::AreaList(outcome->device.areas).c_str());
         std::printf("%s", Relayout::ByteChanges(raw, image).c_str());
     }
     std::printf(_("nothing was written (--dry-run)\n"));
     return kExitOk;
+}
+
+// set --commit and/or --save of a FRU the library holds.
+int SetHeld(Session& s, const Options& o, const FruView& view, GuardedWrite::Target target,
+            const std::vector<Change>& changes, ChangeOutcome* outcome) {
+    const uint32_t position = *target.position;
+    std::set<int32_t> changed;
+    const auto change = [&](bool* any) {
+        *any = true;
+        return ApplyChanges(s, o, view, changes, &changed);
+    };
+    const auto save = [&]() {
+        if (o.save.empty())
+            return kExitOk;
+        const uint32_t list = o.file.empty() ? ORVANE_LIST_SYSTEM : ORVANE_LIST_FILE;
+        if (int code = SaveFruVerified(s, o.save, list, position))
+            return code;
+        std::printf(_("saved to %s\n"), o.save.c_str());
+        outcome->saved = o.save;
+        return kExitOk;
+    };
+    if (o.commit) {
+        target.written = &outcome->device;
+        if (int code = GuardedWrite::Commit(s, o, target, {change, save, o.repack}))
+            return code;
+        outcome->written = true;
+    } else {
+        bool any = false;
+        if (int code = change(&any))
+            return code;
+        if (int code = save())
+            return code;
+    }
+    return Account(s, view, position, outcome) ? kExitOk : kExitLibrary;
+}
+
+// The changes on the FRU the command names, by the path its image needs.
+int SetFields(Session& s, const Options& o, const std::vector<Change>& changes, FruView* view,
+              ChangeOutcome* outcome) {
+    if (!LoadSource(s, o))
+        return kExitLibrary;
+    if (!o.SingleFru())
+        if (const auto at = Unreadable::Named(s, o.operands[0])) {
+            DeviceAccess::LocatedDevice d = s.Slots()[*at].device;
+            if (d.damaged && Unreadable::Describe(&d, static_cast<uint32_t>(*at), view) &&
+                RawEdit::OnlyMisplaced(*view))
+                return SetRaw(s, o, *view, changes, outcome);
+            return Report::Refused(_("FRU %zu (%s at %s) was not read (0x%08X: %s); it cannot be "
+                                     "changed, and nothing was written (orvane show %zu tells "
+                                     "more)\n"),
+                                   *at, d.name.c_str(), d.address.Format().c_str(), d.status,
+                                   d.message.c_str(), *at);
+        }
+    uint32_t position = 0;
+    if (!DescribeTarget(s, o, &o.operands[0], &position, view))
+        return kExitLibrary;
+    if (!view->image.accepted && RawEdit::OnlyMisplaced(*view))
+        return SetRaw(s, o, *view, changes, outcome);
+    if (!view->image.accepted)
+        return Report::Refused(_("the FRU is damaged and shown from its raw bytes; it cannot be "
+                                 "changed (orvane show names the damaged areas, orvane repair "
+                                 "fixes what is unambiguous)\n"));
+    GuardedWrite::Target target{{}, position};
+    s.SelectedAddress(&target.address);
+    if (o.grow || o.shrink)
+        return SetRebuilt(s, o, *view, target, changes, outcome);
+    if (o.dryRun)
+        return SetDryRun(s, o, *view, target, changes, outcome);
+    return SetHeld(s, o, *view, target, changes, outcome);
 }
 } // namespace
 
@@ -268,56 +338,12 @@ int Set(Session& s, const Options& o) {
             return NoSuchField("set", o.operands[i]);
         changes.push_back({*field, o.operands[i], o.operands[i + 1]});
     }
-    if (!LoadSource(s, o))
-        return kExitLibrary;
-    if (!o.SingleFru())
-        if (const auto at = Unreadable::Named(s, o.operands[0])) {
-            DeviceAccess::LocatedDevice d = s.Slots()[*at].device;
-            if (FruView view; d.damaged &&
-                              Unreadable::Describe(&d, static_cast<uint32_t>(*at), &view) &&
-                              RawEdit::OnlyMisplaced(view))
-                return SetRaw(s, o, view, changes);
-            return Report::Refused(_("FRU %zu (%s at %s) was not read (0x%08X: %s); it cannot be "
-                                     "changed, and nothing was written (orvane show %zu tells "
-                                     "more)\n"),
-                                   *at, d.name.c_str(), d.address.Format().c_str(), d.status,
-                                   d.message.c_str(), *at);
-        }
-    uint32_t position = 0;
     FruView view;
-    if (!DescribeTarget(s, o, &o.operands[0], &position, &view))
-        return kExitLibrary;
-    if (!view.image.accepted && RawEdit::OnlyMisplaced(view))
-        return SetRaw(s, o, view, changes);
-    if (!view.image.accepted)
-        return Report::Refused(_("the FRU is damaged and shown from its raw bytes; it cannot be "
-                                 "changed (orvane show names the damaged areas, orvane repair "
-                                 "fixes what is unambiguous)\n"));
-    GuardedWrite::Target target{{}, position};
-    s.SelectedAddress(&target.address);
-    if (o.grow || o.shrink)
-        return SetRebuilt(s, o, view, target, changes);
-    if (o.dryRun)
-        return SetDryRun(s, o, view, target, changes);
-    std::set<int32_t> changed;
-    const auto change = [&](bool* any) {
-        *any = true;
-        return ApplyChanges(s, o, view, changes, &changed);
-    };
-    const auto save = [&]() {
-        if (o.save.empty())
-            return kExitOk;
-        const uint32_t list = o.file.empty() ? ORVANE_LIST_SYSTEM : ORVANE_LIST_FILE;
-        if (int code = SaveFruVerified(s, o.save, list, position))
-            return code;
-        std::printf(_("saved to %s\n"), o.save.c_str());
-        return kExitOk;
-    };
-    if (o.commit)
-        return GuardedWrite::Commit(s, o, target, {change, save, o.repack});
-    bool any = false;
-    if (int code = change(&any))
-        return code;
-    return save();
+    ChangeOutcome outcome;
+    const int code =
+        Report::Diverted(o.json, [&] { return SetFields(s, o, changes, &view, &outcome); });
+    if (code == kExitOk && o.json)
+        PrintChange(view, o, outcome);
+    return code;
 }
 } // namespace Commands

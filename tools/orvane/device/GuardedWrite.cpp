@@ -13,6 +13,14 @@ namespace {
 const uint32_t* PositionOf(const Target& target) {
     return target.position ? &*target.position : nullptr;
 }
+
+// Tells the target what a write of image over the backup did, once it did.
+int Tell(const Target& target, const Commands::PendingBackup& backup,
+         const std::vector<uint8_t>& image, int code) {
+    if (code == kExitOk && target.written)
+        *target.written = {SafeCommit::ChangedAreas(backup.raw, image), backup.bin};
+    return code;
+}
 } // namespace
 
 int Commit(Session& s, const Options& o, const Target& target, const Edit& edit) {
@@ -42,7 +50,9 @@ int Commit(Session& s, const Options& o, const Target& target, const Edit& edit)
     if (edit.beforeCommit)
         if (int code = edit.beforeCommit())
             return code;
-    return SafeCommit::Commit(s, address, backup);
+    std::vector<bool> written;
+    const std::vector<uint8_t> image = SafeCommit::CommittedImage(backup.raw, &written);
+    return Tell(target, backup, image, SafeCommit::Commit(s, address, backup));
 }
 
 namespace {
@@ -59,7 +69,7 @@ int RebuildFrom(Session& s, const Options& o, const Target& target, const MakeIm
     std::vector<uint8_t> image;
     if (int code = make(backup.raw, &image))
         return code;
-    return SafeCommit::WriteImage(target.address, image, backup);
+    return Tell(target, backup, image, SafeCommit::WriteImage(target.address, image, backup));
 }
 } // namespace
 

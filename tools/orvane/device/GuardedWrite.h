@@ -8,14 +8,25 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace GuardedWrite {
+// What a write that succeeded left: the areas whose bytes it changed
+// (ORVANE_AREA_COMMON_HEADER for the header) and the backup's raw image,
+// beside which its configuration file and record lie.
+struct Written {
+    std::vector<int32_t> areas;
+    std::string backup;
+};
+
 // The device to write, and the system list's FRU of it when the library
-// holds one (then selected, and saved as the backup's configuration file).
+// holds one (then selected, and saved as the backup's configuration file);
+// written, when given, gets what the write did.
 struct Target {
     FruAddress address;
     std::optional<uint32_t> position;
+    Written* written = nullptr;
 };
 
 // A change of the FRU the library holds at the target's position, which the

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Checks that the library's tests catch the faults in scripts/mutations.txt:
+# Checks that the tests catch the faults in scripts/mutations.txt (of the
+# library and of the command):
 # each mutation is applied alone to a copy of the working tree (in .mutation/,
 # built in its own build-dbg, so the shared compiler cache serves it), the test
 # programs named for it are built and run, and the mutation counts as caught

@@ -40,11 +40,7 @@ int Get(Session& s, const Options& o) {
         Report::Printed();
         return kExitOk;
     }
-    // Typed fields as their encoding means them; the date, the chassis type
-    // and the internal use data as the library renders them.
-    const ImageModel::FieldImage& f = area->fields[index];
-    std::printf("%s\n",
-                (f.typed ? FruViews::Decoded(*area, index) : FruViews::Utf8(f.value)).c_str());
+    std::printf("%s\n", PrintedValue(*area, index).c_str());
     return kExitOk;
 }
 } // namespace Commands

@@ -42,8 +42,7 @@ CFru* SelectedFru(const char16_t* name, Needs needs, uint32_t* status,
         return nullptr;
     }
     if (!state->loaded) {
-        Frame::Fail(traced, u"Unexpected", kMsgUnexpected);
-        *status = ORVANE_E_NOT_LOADED;
+        *status = Frame::Unexpected(traced, ORVANE_E_NOT_LOADED);
         return nullptr;
     }
     bool selected = state->selectedList != LibraryState::kNoList && state->currentList &&
@@ -53,14 +52,12 @@ CFru* SelectedFru(const char16_t* name, Needs needs, uint32_t* status,
     if (needs == Needs::Field)
         selected = selected && state->selectedField != kNoField;
     if (!selected) {
-        Frame::Fail(traced, u"Unexpected", kMsgUnexpected);
-        *status = ORVANE_E_NOT_SELECTED;
+        *status = Frame::Unexpected(traced, ORVANE_E_NOT_SELECTED);
         return nullptr;
     }
     CFru* fru = state->currentList->GetAt(state->selectedFru);
     if (!fru) {
-        Frame::Fail(traced, u"Unexpected", kMsgUnexpected);
-        *status = ORVANE_E_BAD_ARGUMENT;
+        *status = Frame::Unexpected(traced, ORVANE_E_BAD_ARGUMENT);
         return nullptr;
     }
     *status = ORVANE_OK;
@@ -122,10 +119,8 @@ uint32_t HasAreaOp(const char16_t* name, uint8_t* present, uint32_t kind) {
     CFru* fru = SelectedFru(name, Needs::Fru, &status);
     if (!fru)
         return status;
-    if (!present) {
-        Frame::Fail(name, u"Unexpected", kMsgUnexpected);
-        return ORVANE_E_BAD_ARGUMENT;
-    }
+    if (!present)
+        return Frame::Unexpected(name, ORVANE_E_BAD_ARGUMENT);
     *present = HasArea(*fru, kind) ? 1 : 0;
     ORV_EXIT_AT(name);
     return ORVANE_OK;
@@ -158,10 +153,8 @@ ORVANE_API uint32_t GetNumberOfAreas(OrvaneInterface*, uint32_t* count) {
     CFru* fru = SelectedFru(u"Orvane::GetNumberOfAreas", Needs::Fru, &status);
     if (!fru)
         return status;
-    if (!count) {
-        Frame::Fail(u"Orvane::GetNumberOfAreas", u"Unexpected", kMsgUnexpected);
-        return ORVANE_E_BAD_ARGUMENT;
-    }
+    if (!count)
+        return Frame::Unexpected(u"Orvane::GetNumberOfAreas", ORVANE_E_BAD_ARGUMENT);
     *count = fru->GetNumberOfAreas();
     ORV_EXIT(u"Orvane::GetNumberOfAreas");
     return ORVANE_OK;
@@ -174,10 +167,8 @@ ORVANE_API uint32_t SelectAreaInteger(OrvaneInterface*, uint32_t position) {
     if (!fru)
         return status;
     ClearAreaSelection();
-    if (position >= fru->GetNumberOfAreas()) {
-        Frame::Fail(u"Orvane::SelectAreaInteger", u"Unexpected", kMsgUnexpected);
-        return ORVANE_E_BAD_ARGUMENT;
-    }
+    if (position >= fru->GetNumberOfAreas())
+        return Frame::Unexpected(u"Orvane::SelectAreaInteger", ORVANE_E_BAD_ARGUMENT);
     // Present areas in the order internal use, chassis, board, product, multi-record.
     uint32_t seen = 0;
     for (uint32_t kind = ORVANE_AREA_INTERNAL_USE; kind <= ORVANE_AREA_MULTIRECORD; ++kind) {
@@ -199,10 +190,8 @@ ORVANE_API uint32_t SelectAreaEnum(OrvaneInterface*, int32_t kind) {
     if (!fru)
         return status;
     ClearAreaSelection();
-    if (kind < ORVANE_AREA_COMMON_HEADER || kind > ORVANE_AREA_MULTIRECORD) {
-        Frame::Fail(u"Orvane::SelectAreaEnum", u"Unexpected", kMsgUnexpected);
-        return ORVANE_E_BAD_ARGUMENT;
-    }
+    if (kind < ORVANE_AREA_COMMON_HEADER || kind > ORVANE_AREA_MULTIRECORD)
+        return Frame::Unexpected(u"Orvane::SelectAreaEnum", ORVANE_E_BAD_ARGUMENT);
     // An absent area is not an error: nothing is selected and the host asks
     // the Has...Area operations to tell why.
     if (HasArea(*fru, static_cast<uint32_t>(kind)))
@@ -225,10 +214,8 @@ ORVANE_API uint32_t GetAreaName(OrvaneInterface*, const OrvaneChar** name) {
                                                 kMsgProductName,
                                                 kMsgMultiRecordName};
     if (!name || state->selectedArea < ORVANE_AREA_INTERNAL_USE ||
-        state->selectedArea > ORVANE_AREA_MULTIRECORD) {
-        Frame::Fail(u"Orvane::GetAreaName", u"Unexpected", kMsgUnexpected);
-        return ORVANE_E_BAD_ARGUMENT;
-    }
+        state->selectedArea > ORVANE_AREA_MULTIRECORD)
+        return Frame::Unexpected(u"Orvane::GetAreaName", ORVANE_E_BAD_ARGUMENT);
     *name = Frame::GetString(kNameMessage[state->selectedArea]);
     ORV_EXIT(u"Orvane::GetAreaName");
     return ORVANE_OK;
@@ -260,10 +247,8 @@ ORVANE_API uint32_t GetNumberOfFields(OrvaneInterface*, uint32_t* count) {
     CFru* fru = SelectedFru(u"Orvane::GetNumberOfFields", Needs::Area, &status);
     if (!fru)
         return status;
-    if (!count || state->selectedArea == ORVANE_AREA_COMMON_HEADER) {
-        Frame::Fail(u"Orvane::GetNumberOfFields", u"Unexpected", kMsgUnexpected);
-        return ORVANE_E_BAD_ARGUMENT;
-    }
+    if (!count || state->selectedArea == ORVANE_AREA_COMMON_HEADER)
+        return Frame::Unexpected(u"Orvane::GetNumberOfFields", ORVANE_E_BAD_ARGUMENT);
     // The multi-record area has no fields: a count of 0.
     *count = FieldCount(*fru, state->selectedArea);
     ORV_EXIT(u"Orvane::GetNumberOfFields");
@@ -316,13 +301,10 @@ ORVANE_API uint32_t GetFieldTitle(OrvaneInterface*, const OrvaneChar** title) {
                                       text = area.GetFieldTitleFromIndex(index);
                                       return true;
                                   })) {
-        Frame::Fail(u"Orvane::GetFieldTitle", u"Unexpected", kMsgUnexpected);
-        return ORVANE_E_BAD_ARGUMENT;
+        return Frame::Unexpected(u"Orvane::GetFieldTitle", ORVANE_E_BAD_ARGUMENT);
     }
-    if (!title) {
-        Frame::Fail(u"Orvane::GetFieldTitle", u"Unexpected", kMsgUnexpected);
-        return ORVANE_E_BAD_ARGUMENT;
-    }
+    if (!title)
+        return Frame::Unexpected(u"Orvane::GetFieldTitle", ORVANE_E_BAD_ARGUMENT);
     *title = text;
     ORV_EXIT(u"Orvane::GetFieldTitle");
     return ORVANE_OK;
@@ -336,10 +318,8 @@ ORVANE_API uint32_t GetFieldStringValue(OrvaneInterface*, const OrvaneChar** val
     CFru* fru = SelectedFru(u"Orvane::GetFieldStringValue", Needs::Field, &status);
     if (!fru)
         return status;
-    if (!value) {
-        Frame::Fail(u"Orvane::GetFieldStringValue", u"Unexpected", kMsgUnexpected);
-        return ORVANE_E_BAD_ARGUMENT;
-    }
+    if (!value)
+        return Frame::Unexpected(u"Orvane::GetFieldStringValue", ORVANE_E_BAD_ARGUMENT);
     const uint32_t index = state->selectedField;
     if (!AreaKinds::WithFieldArea(*fru, static_cast<int32_t>(state->selectedArea), false,
                                   [&](auto& area) {
@@ -368,10 +348,8 @@ ORVANE_API uint32_t GetFieldDataValue(OrvaneInterface*, const uint8_t** data, ui
         Frame::Fail(u"Orvane::GetFieldDataValue", u"Unsupported", kMsgUnsupported);
         return ORVANE_E_UNSUPPORTED;
     }
-    if (!data || !length) {
-        Frame::Fail(u"Orvane::GetFieldDataValue", u"Unexpected", kMsgUnexpected);
-        return ORVANE_E_BAD_ARGUMENT;
-    }
+    if (!data || !length)
+        return Frame::Unexpected(u"Orvane::GetFieldDataValue", ORVANE_E_BAD_ARGUMENT);
     const uint32_t index = state->selectedField;
     bool ok = kind == ORVANE_AREA_CHASSIS ? fru->chassisArea.GetFieldData(index, data, length)
               : kind == ORVANE_AREA_BOARD ? fru->boardArea.GetFieldData(index, data, length)
@@ -428,10 +406,8 @@ ORVANE_API uint32_t GetMaxFieldSize(OrvaneInterface*, uint32_t* size) {
     CFru* fru = SelectedFru(u"Orvane::GetMaxFieldSize", Needs::Area, &status);
     if (!fru)
         return status;
-    if (!size) {
-        Frame::Fail(u"Orvane::GetMaxFieldSize", u"Unexpected", kMsgUnexpected);
-        return ORVANE_E_BAD_ARGUMENT;
-    }
+    if (!size)
+        return Frame::Unexpected(u"Orvane::GetMaxFieldSize", ORVANE_E_BAD_ARGUMENT);
     int32_t pad = 0;
     switch (state->selectedArea) {
     case ORVANE_AREA_COMMON_HEADER:

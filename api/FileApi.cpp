@@ -40,10 +40,8 @@ ORVANE_API uint32_t LoadConfigurationFromFile(OrvaneInterface* api, const Orvane
     }
     // A null path is handed on as a null narrow path; the reader refuses it.
     std::string narrow;
-    if (path && !NarrowPath(path, narrow)) {
-        Frame::Fail(u"Orvane::LoadConfigurationFromFile", u"Unexpected", kMsgUnexpected);
-        return ORVANE_E_BAD_ARGUMENT;
-    }
+    if (path && !NarrowPath(path, narrow))
+        return Frame::Unexpected(u"Orvane::LoadConfigurationFromFile", ORVANE_E_BAD_ARGUMENT);
     if (uint32_t status = FruFileReader::Read(*fru, path ? narrow.c_str() : nullptr); status != 0)
         return status;
     if (!state->fileList->Append(fru.get())) {
@@ -55,10 +53,8 @@ ORVANE_API uint32_t LoadConfigurationFromFile(OrvaneInterface* api, const Orvane
     state->selectedFru = LibraryState::kNone;
     state->selectedArea = 0;
     state->selectedField = LibraryState::kNone;
-    if (SelectList(api, LibraryState::kFileList) != ORVANE_OK) {
-        Frame::Fail(u"Orvane::LoadConfigurationFromFile", u"Unexpected", kMsgUnexpected);
-        return ORVANE_E_INTERNAL;
-    }
+    if (SelectList(api, LibraryState::kFileList) != ORVANE_OK)
+        return Frame::Unexpected(u"Orvane::LoadConfigurationFromFile", ORVANE_E_INTERNAL);
     state->selectedFru = state->currentList->GetCount() - 1;
     ORV_EXIT(u"Orvane::LoadConfigurationFromFile");
     return ORVANE_OK;
@@ -68,29 +64,19 @@ ORVANE_API uint32_t SaveConfigurationToFile(OrvaneInterface*, const OrvaneChar* 
     ORV_ENTRY(u"Orvane::SaveConfigurationToFile");
     if (!initialised)
         return ORVANE_E_NOT_INITIALIZED;
-    if (!state->loaded) {
-        Frame::Fail(u"Orvane::SaveConfigurationToFile", u"Unexpected", kMsgUnexpected);
-        return ORVANE_E_NOT_LOADED;
-    }
+    if (!state->loaded)
+        return Frame::Unexpected(u"Orvane::SaveConfigurationToFile", ORVANE_E_NOT_LOADED);
     if (state->selectedList == LibraryState::kNoList || !state->currentList ||
-        state->selectedFru == LibraryState::kNone) {
-        Frame::Fail(u"Orvane::SaveConfigurationToFile", u"Unexpected", kMsgUnexpected);
-        return ORVANE_E_NOT_SELECTED;
-    }
-    if (!path) {
-        Frame::Fail(u"Orvane::SaveConfigurationToFile", u"Unexpected", kMsgUnexpected);
-        return ORVANE_E_FILE_CREATE;
-    }
+        state->selectedFru == LibraryState::kNone)
+        return Frame::Unexpected(u"Orvane::SaveConfigurationToFile", ORVANE_E_NOT_SELECTED);
+    if (!path)
+        return Frame::Unexpected(u"Orvane::SaveConfigurationToFile", ORVANE_E_FILE_CREATE);
     std::string narrow;
-    if (!NarrowPath(path, narrow)) {
-        Frame::Fail(u"Orvane::SaveConfigurationToFile", u"Unexpected", kMsgUnexpected);
-        return ORVANE_E_BAD_ARGUMENT;
-    }
+    if (!NarrowPath(path, narrow))
+        return Frame::Unexpected(u"Orvane::SaveConfigurationToFile", ORVANE_E_BAD_ARGUMENT);
     CFru* fru = state->currentList->GetAt(state->selectedFru);
-    if (!fru) {
-        Frame::Fail(u"Orvane::SaveConfigurationToFile", u"Unexpected", kMsgUnexpected);
-        return ORVANE_E_BAD_ARGUMENT;
-    }
+    if (!fru)
+        return Frame::Unexpected(u"Orvane::SaveConfigurationToFile", ORVANE_E_BAD_ARGUMENT);
     const uint32_t status = FruFileWriter::Save(*fru, narrow.c_str());
     ORV_EXIT(u"Orvane::SaveConfigurationToFile");
     return status;

@@ -14,6 +14,19 @@
 
 using namespace Globals;
 
+namespace {
+// An operation that needs nothing but an initialised library: its entry
+// line, the check (no trace line), what it does, its exit line.
+template <typename Action> uint32_t WhenInitialised(const char16_t* name, Action action) {
+    ORV_ENTRY_AT(name);
+    if (!initialised)
+        return ORVANE_E_NOT_INITIALIZED;
+    action();
+    ORV_EXIT_AT(name);
+    return ORVANE_OK;
+}
+} // namespace
+
 extern "C" {
 
 const uint32_t Revision = 0x00020000;
@@ -54,52 +67,32 @@ ORVANE_API uint32_t DllMain(void*, uint32_t, void*) {
 }
 
 ORVANE_API uint32_t IsLoaded(OrvaneInterface*, uint8_t* loaded) {
-    ORV_ENTRY(u"Orvane::IsLoaded");
-    if (!initialised)
-        return ORVANE_E_NOT_INITIALIZED;
-    *loaded = state->loaded ? 1 : 0;
-    ORV_EXIT(u"Orvane::IsLoaded");
-    return ORVANE_OK;
+    return WhenInitialised(u"Orvane::IsLoaded", [&] { *loaded = state->loaded ? 1 : 0; });
 }
 
 ORVANE_API uint32_t IsModified(OrvaneInterface*, uint8_t* modified) {
     ORV_ENTRY(u"Orvane::IsModified");
     if (!initialised)
         return ORVANE_E_NOT_INITIALIZED;
-    if (!state->loaded) {
-        Frame::Fail(u"Orvane::IsModified", u"Unexpected", kMsgUnexpected);
-        return ORVANE_E_NOT_LOADED;
-    }
+    if (!state->loaded)
+        return Frame::Unexpected(u"Orvane::IsModified", ORVANE_E_NOT_LOADED);
     *modified = state->modified ? 1 : 0;
     ORV_EXIT(u"Orvane::IsModified");
     return ORVANE_OK;
 }
 
 ORVANE_API uint32_t SetDebugLevel(OrvaneInterface*, uint32_t level) {
-    ORV_ENTRY(u"Orvane::SetDebugLevel");
-    if (!initialised)
-        return ORVANE_E_NOT_INITIALIZED;
-    Trace::SetDebugLevel(level);
-    ORV_EXIT(u"Orvane::SetDebugLevel");
-    return ORVANE_OK;
+    return WhenInitialised(u"Orvane::SetDebugLevel", [&] { Trace::SetDebugLevel(level); });
 }
 
 ORVANE_API uint32_t SetProgressCallback(OrvaneInterface*, OrvaneProgressCallback callback) {
-    ORV_ENTRY(u"Orvane::SetProgressCallback");
-    if (!initialised)
-        return ORVANE_E_NOT_INITIALIZED;
-    state->progressCallback = callback;
-    ORV_EXIT(u"Orvane::SetProgressCallback");
-    return ORVANE_OK;
+    return WhenInitialised(u"Orvane::SetProgressCallback",
+                           [&] { state->progressCallback = callback; });
 }
 
 ORVANE_API uint32_t SetProgressCallbackInterval(OrvaneInterface*, uint32_t interval) {
-    ORV_ENTRY(u"Orvane::SetProgressCallbackInterval");
-    if (!initialised)
-        return ORVANE_E_NOT_INITIALIZED;
-    state->progressInterval = interval;
-    ORV_EXIT(u"Orvane::SetProgressCallbackInterval");
-    return ORVANE_OK;
+    return WhenInitialised(u"Orvane::SetProgressCallbackInterval",
+                           [&] { state->progressInterval = interval; });
 }
 
 ORVANE_API uint32_t GetLastErrorMessage(OrvaneInterface*, const OrvaneChar** message) {

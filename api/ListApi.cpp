@@ -40,10 +40,8 @@ ORVANE_API uint32_t SelectList(OrvaneInterface*, uint32_t listId) {
     ORV_ENTRY(u"Orvane::SelectList");
     if (!initialised)
         return ORVANE_E_NOT_INITIALIZED;
-    if (!state->loaded) {
-        Frame::Fail(u"Orvane::SelectList", u"Unexpected", kMsgUnexpected);
-        return ORVANE_E_NOT_LOADED;
-    }
+    if (!state->loaded)
+        return Frame::Unexpected(u"Orvane::SelectList", ORVANE_E_NOT_LOADED);
     state->currentList = nullptr;
     state->selectedList = LibraryState::kNoList;
     ResetFruSelection();
@@ -51,10 +49,8 @@ ORVANE_API uint32_t SelectList(OrvaneInterface*, uint32_t listId) {
         state->currentList = state->systemList.get();
     else if (listId == LibraryState::kFileList)
         state->currentList = state->fileList.get();
-    else {
-        Frame::Fail(u"Orvane::SelectList", u"Unexpected", kMsgUnexpected);
-        return ORVANE_E_BAD_ARGUMENT;
-    }
+    else
+        return Frame::Unexpected(u"Orvane::SelectList", ORVANE_E_BAD_ARGUMENT);
     state->selectedList = listId;
     ORV_EXIT(u"Orvane::SelectList");
     return ORVANE_OK;
@@ -64,14 +60,10 @@ ORVANE_API uint32_t GetNumberOfFrus(OrvaneInterface*, uint32_t* present, uint32_
     ORV_ENTRY(u"Orvane::GetNumberOfFrus");
     if (!initialised)
         return ORVANE_E_NOT_INITIALIZED;
-    if (!state->loaded) {
-        Frame::Fail(u"Orvane::GetNumberOfFrus", u"Unexpected", kMsgUnexpected);
-        return ORVANE_E_NOT_LOADED;
-    }
-    if (state->selectedList == LibraryState::kNoList || !state->currentList) {
-        Frame::Fail(u"Orvane::GetNumberOfFrus", u"Unexpected", kMsgUnexpected);
-        return ORVANE_E_NOT_SELECTED;
-    }
+    if (!state->loaded)
+        return Frame::Unexpected(u"Orvane::GetNumberOfFrus", ORVANE_E_NOT_LOADED);
+    if (state->selectedList == LibraryState::kNoList || !state->currentList)
+        return Frame::Unexpected(u"Orvane::GetNumberOfFrus", ORVANE_E_NOT_SELECTED);
     if (state->selectedList == LibraryState::kSystemList) {
         *present = state->locatorList->GetCount();
         *loaded = state->systemList->GetCount();
@@ -86,19 +78,13 @@ ORVANE_API uint32_t SelectFru(OrvaneInterface*, uint32_t index) {
     ORV_ENTRY(u"Orvane::SelectFru");
     if (!initialised)
         return ORVANE_E_NOT_INITIALIZED;
-    if (!state->loaded) {
-        Frame::Fail(u"Orvane::SelectFru", u"Unexpected", kMsgUnexpected);
-        return ORVANE_E_NOT_LOADED;
-    }
-    if (!state->currentList) {
-        Frame::Fail(u"Orvane::SelectFru", u"Unexpected", kMsgUnexpected);
-        return ORVANE_E_NOT_SELECTED;
-    }
+    if (!state->loaded)
+        return Frame::Unexpected(u"Orvane::SelectFru", ORVANE_E_NOT_LOADED);
+    if (!state->currentList)
+        return Frame::Unexpected(u"Orvane::SelectFru", ORVANE_E_NOT_SELECTED);
     ResetFruSelection();
-    if (index >= state->currentList->GetCount()) {
-        Frame::Fail(u"Orvane::SelectFru", u"Unexpected", kMsgUnexpected);
-        return ORVANE_E_BAD_ARGUMENT;
-    }
+    if (index >= state->currentList->GetCount())
+        return Frame::Unexpected(u"Orvane::SelectFru", ORVANE_E_BAD_ARGUMENT);
     state->selectedFru = index;
     ORV_EXIT(u"Orvane::SelectFru");
     return ORVANE_OK;
@@ -110,14 +96,10 @@ ORVANE_API uint32_t SelectFruByAddress(OrvaneInterface*, uint32_t nvsType, uint8
     ORV_ENTRY(u"Orvane::SelectFruByAddress");
     if (!initialised)
         return ORVANE_E_NOT_INITIALIZED;
-    if (!state->loaded) {
-        Frame::Fail(u"Orvane::SelectFruByAddress", u"Unexpected", kMsgUnexpected);
-        return ORVANE_E_NOT_LOADED;
-    }
-    if (!state->currentList) {
-        Frame::Fail(u"Orvane::SelectFruByAddress", u"Unexpected", kMsgUnexpected);
-        return ORVANE_E_NOT_SELECTED;
-    }
+    if (!state->loaded)
+        return Frame::Unexpected(u"Orvane::SelectFruByAddress", ORVANE_E_NOT_LOADED);
+    if (!state->currentList)
+        return Frame::Unexpected(u"Orvane::SelectFruByAddress", ORVANE_E_NOT_SELECTED);
     ResetFruSelection();
     for (uint32_t i = 0; i < state->currentList->GetCount(); ++i) {
         const FruLocator& l = state->currentList->GetAt(i)->locator;
@@ -140,21 +122,15 @@ ORVANE_API uint32_t GetFruAddress(OrvaneInterface*, uint32_t* nvsType, uint8_t* 
     ORV_ENTRY(u"Orvane::GetFruAddress");
     if (!initialised)
         return ORVANE_E_NOT_INITIALIZED;
-    if (!state->loaded) {
-        Frame::Fail(u"Orvane::GetFruAddress", u"Unexpected", kMsgUnexpected);
-        return ORVANE_E_NOT_LOADED;
-    }
-    if (!state->currentList || state->selectedFru == LibraryState::kNone) {
-        Frame::Fail(u"Orvane::GetFruAddress", u"Unexpected", kMsgUnexpected);
-        return ORVANE_E_NOT_SELECTED;
-    }
+    if (!state->loaded)
+        return Frame::Unexpected(u"Orvane::GetFruAddress", ORVANE_E_NOT_LOADED);
+    if (!state->currentList || state->selectedFru == LibraryState::kNone)
+        return Frame::Unexpected(u"Orvane::GetFruAddress", ORVANE_E_NOT_SELECTED);
     *nvsType = 3;
     *lun = *deviceAddress = *bus = *controller = *deviceId = 0;
     CFru* fru = state->currentList->GetAt(state->selectedFru);
-    if (!fru) {
-        Frame::Fail(u"Orvane::GetFruAddress", u"Unexpected", kMsgUnexpected);
-        return ORVANE_E_BAD_ARGUMENT;
-    }
+    if (!fru)
+        return Frame::Unexpected(u"Orvane::GetFruAddress", ORVANE_E_BAD_ARGUMENT);
     const FruLocator& l = fru->locator;
     *nvsType = l.nvsType;
     *lun = static_cast<uint8_t>(l.lun);
@@ -170,19 +146,13 @@ ORVANE_API uint32_t GetFruName(OrvaneInterface*, const OrvaneChar** name) {
     ORV_ENTRY(u"Orvane::GetFruName");
     if (!initialised)
         return ORVANE_E_NOT_INITIALIZED;
-    if (!state->loaded) {
-        Frame::Fail(u"Orvane::GetFruName", u"Unexpected", kMsgUnexpected);
-        return ORVANE_E_NOT_LOADED;
-    }
-    if (!state->currentList || state->selectedFru == LibraryState::kNone) {
-        Frame::Fail(u"Orvane::GetFruName", u"Unexpected", kMsgUnexpected);
-        return ORVANE_E_NOT_SELECTED;
-    }
+    if (!state->loaded)
+        return Frame::Unexpected(u"Orvane::GetFruName", ORVANE_E_NOT_LOADED);
+    if (!state->currentList || state->selectedFru == LibraryState::kNone)
+        return Frame::Unexpected(u"Orvane::GetFruName", ORVANE_E_NOT_SELECTED);
     CFru* fru = state->currentList->GetAt(state->selectedFru);
-    if (!fru) {
-        Frame::Fail(u"Orvane::GetFruName", u"Unexpected", kMsgUnexpected);
-        return ORVANE_E_BAD_ARGUMENT;
-    }
+    if (!fru)
+        return Frame::Unexpected(u"Orvane::GetFruName", ORVANE_E_BAD_ARGUMENT);
     *name = fru->locator.GetName();
     ORV_EXIT(u"Orvane::GetFruName");
     return ORVANE_OK;
@@ -207,8 +177,7 @@ ORVANE_API uint32_t LoadFruAtAddress(OrvaneInterface*, uint32_t nvsType, uint8_t
         fru.release(); // the list owns it now
     } else {
         fru.reset();
-        Frame::Fail(u"Orvane::LoadFruAtAddress", u"Unexpected", kMsgUnexpected);
-        return ORVANE_E_INTERNAL;
+        return Frame::Unexpected(u"Orvane::LoadFruAtAddress", ORVANE_E_INTERNAL);
     }
     state->loaded = true;
     ORV_EXIT(u"Orvane::LoadFruAtAddress");

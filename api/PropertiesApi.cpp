@@ -11,6 +11,20 @@ using Globals::state;
 
 namespace {
 constexpr uint32_t kPropertyCount = 3;
+
+// The checks the property operations make after their entry line, in their
+// fixed order: the library initialised (no trace line), the properties
+// loaded and, for those that read the selected one, a property selected.
+// ORVANE_OK, or the status after the failure line.
+uint32_t PropertiesReady(const char16_t* name, bool needsSelection) {
+    if (!initialised)
+        return ORVANE_E_NOT_INITIALIZED;
+    if (!state->propertiesLoaded)
+        return Frame::Unexpected(name, ORVANE_E_NOT_LOADED);
+    if (needsSelection && state->selectedProperty == LibraryState::kNone)
+        return Frame::Unexpected(name, ORVANE_E_NOT_SELECTED);
+    return ORVANE_OK;
+}
 } // namespace
 
 extern "C" {
@@ -28,12 +42,8 @@ ORVANE_API uint32_t LoadPropertiesFromSystem(OrvaneInterface*) {
 
 ORVANE_API uint32_t GetNumberOfProperties(OrvaneInterface*, uint32_t* count) {
     ORV_ENTRY(u"Orvane::GetNumberOfProperties");
-    if (!initialised)
-        return ORVANE_E_NOT_INITIALIZED;
-    if (!state->propertiesLoaded) {
-        Frame::Fail(u"Orvane::GetNumberOfProperties", u"Unexpected", kMsgUnexpected);
-        return ORVANE_E_NOT_LOADED;
-    }
+    if (uint32_t status = PropertiesReady(u"Orvane::GetNumberOfProperties", false))
+        return status;
     *count = kPropertyCount;
     ORV_EXIT(u"Orvane::GetNumberOfProperties");
     return ORVANE_OK;
@@ -41,17 +51,11 @@ ORVANE_API uint32_t GetNumberOfProperties(OrvaneInterface*, uint32_t* count) {
 
 ORVANE_API uint32_t SelectProperty(OrvaneInterface*, uint32_t index) {
     ORV_ENTRY(u"Orvane::SelectProperty");
-    if (!initialised)
-        return ORVANE_E_NOT_INITIALIZED;
-    if (!state->propertiesLoaded) {
-        Frame::Fail(u"Orvane::SelectProperty", u"Unexpected", kMsgUnexpected);
-        return ORVANE_E_NOT_LOADED;
-    }
+    if (uint32_t status = PropertiesReady(u"Orvane::SelectProperty", false))
+        return status;
     state->selectedProperty = LibraryState::kNone;
-    if (index >= kPropertyCount) {
-        Frame::Fail(u"Orvane::SelectProperty", u"Unexpected", kMsgUnexpected);
-        return ORVANE_E_BAD_ARGUMENT;
-    }
+    if (index >= kPropertyCount)
+        return Frame::Unexpected(u"Orvane::SelectProperty", ORVANE_E_BAD_ARGUMENT);
     state->selectedProperty = index;
     ORV_EXIT(u"Orvane::SelectProperty");
     return ORVANE_OK;
@@ -59,16 +63,8 @@ ORVANE_API uint32_t SelectProperty(OrvaneInterface*, uint32_t index) {
 
 ORVANE_API uint32_t GetPropertyTitle(OrvaneInterface*, const OrvaneChar** title) {
     ORV_ENTRY(u"Orvane::GetPropertyTitle");
-    if (!initialised)
-        return ORVANE_E_NOT_INITIALIZED;
-    if (!state->propertiesLoaded) {
-        Frame::Fail(u"Orvane::GetPropertyTitle", u"Unexpected", kMsgUnexpected);
-        return ORVANE_E_NOT_LOADED;
-    }
-    if (state->selectedProperty == LibraryState::kNone) {
-        Frame::Fail(u"Orvane::GetPropertyTitle", u"Unexpected", kMsgUnexpected);
-        return ORVANE_E_NOT_SELECTED;
-    }
+    if (uint32_t status = PropertiesReady(u"Orvane::GetPropertyTitle", true))
+        return status;
     *title = Frame::GetString(kMsgFirstPropertyTitle + state->selectedProperty);
     ORV_EXIT(u"Orvane::GetPropertyTitle");
     return ORVANE_OK;
@@ -76,16 +72,8 @@ ORVANE_API uint32_t GetPropertyTitle(OrvaneInterface*, const OrvaneChar** title)
 
 ORVANE_API uint32_t GetPropertyValue(OrvaneInterface*, const OrvaneChar** value) {
     ORV_ENTRY(u"Orvane::GetPropertyValue");
-    if (!initialised)
-        return ORVANE_E_NOT_INITIALIZED;
-    if (!state->propertiesLoaded) {
-        Frame::Fail(u"Orvane::GetPropertyValue", u"Unexpected", kMsgUnexpected);
-        return ORVANE_E_NOT_LOADED;
-    }
-    if (state->selectedProperty == LibraryState::kNone) {
-        Frame::Fail(u"Orvane::GetPropertyValue", u"Unexpected", kMsgUnexpected);
-        return ORVANE_E_NOT_SELECTED;
-    }
+    if (uint32_t status = PropertiesReady(u"Orvane::GetPropertyValue", true))
+        return status;
     const CFruProperties& p = state->properties;
     const char16_t* values[kPropertyCount] = {p.GetIpmiVersionString(), p.GetNumberOfFrusString(),
                                               p.GetNumberOfIpmiFrusString()};

@@ -82,18 +82,14 @@ ORVANE_API uint32_t CommitConfigurationToSystem(OrvaneInterface*) {
     ORV_ENTRY(u"Orvane::CommitConfigurationToSystem");
     if (!initialised)
         return ORVANE_E_NOT_INITIALIZED;
-    if (!state->loaded) {
-        Frame::Fail(u"Orvane::CommitConfigurationToSystem", u"Unexpected", kMsgUnexpected);
-        return ORVANE_E_NOT_LOADED;
-    }
+    if (!state->loaded)
+        return Frame::Unexpected(u"Orvane::CommitConfigurationToSystem", ORVANE_E_NOT_LOADED);
     CFru* fru = state->selectedList == LibraryState::kSystemList &&
                         state->selectedFru != LibraryState::kNone
                     ? state->systemList->GetAt(state->selectedFru)
                     : nullptr;
-    if (!fru) {
-        Frame::Fail(u"Orvane::CommitConfigurationToSystem", u"Unexpected", kMsgUnexpected);
-        return ORVANE_E_BAD_ARGUMENT;
-    }
+    if (!fru)
+        return Frame::Unexpected(u"Orvane::CommitConfigurationToSystem", ORVANE_E_BAD_ARGUMENT);
     uint32_t result = ORVANE_OK;
     if (FruImage::WriteToSystem(*fru, state->progressCallback) != 0) {
         ORV_FAIL(u"Orvane::CommitConfigurationToSystem", u"Write FRU Error");

@@ -10,10 +10,12 @@ import shutil
 import statistics
 import subprocess
 import sys
+import tempfile
 import time
 
-HERE = os.path.dirname(os.path.abspath(__file__))
-FLEET = os.path.join(HERE, "..", "tests", "e2e", "fleet-e2e.py")
+sys.dont_write_bytecode = True  # no __pycache__ in the source tree
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
+import simproc  # noqa: E402
 
 
 def main():
@@ -25,10 +27,11 @@ def main():
     if not shutil.which("ipmi_sim") or not shutil.which("ipmitool"):
         print("ipmi_sim or ipmitool not found (Debian packages openipmi, ipmitool)")
         return 77
-    server = subprocess.Popen([sys.executable, FLEET, "--start", str(count)],
-                              stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True)
+    root = tempfile.mkdtemp(prefix="orvane-fleet-")
+    bmcs = []
     try:
-        hosts, password = server.stdout.readline().split()
+        hosts, _ = simproc.start_fleet(root, count, bmcs, wrong=False)
+        password = simproc.password_file(root)
         env = dict(os.environ, ORVANE_DATA_DIR=build, ORVANE_IPMI_PRIVILEGE="admin")
         command = [os.path.join(build, "orvane"), "--hosts-file", hosts, "--user", "orvane",
                    "--password-file", password, "--interface", "lanplus",
@@ -53,8 +56,9 @@ def main():
             print("fanout %2d: %6.2f s  speed-up %4.1f  (%.3f s a BMC)"
                   % (fanout, median, base / median, median / count))
     finally:
-        server.stdin.close()
-        server.wait(30)
+        for bmc in bmcs:
+            bmc.stop()
+        shutil.rmtree(root, ignore_errors=True)
     return 0
 
 

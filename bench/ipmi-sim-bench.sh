@@ -9,7 +9,7 @@ runs=${2:-15}
 here=$(cd "$(dirname "$0")" && pwd)
 command -v ipmi_sim >/dev/null || { echo "ipmi_sim not found (Debian package openipmi)"; exit 77; }
 
-eval "$(python3 "$here/../tests/e2e/ipmi-sim-e2e.py" --hand-run lan --shell --system bench)"
+eval "$(python3 "$here/ipmi-sim-system.py" --interface lan --system bench)"
 trap 'kill "$ORVANE_E2E_SIM_PID" 2>/dev/null; rm -rf "$ORVANE_E2E_FOLDER"' EXIT INT TERM
 export ORVANE_DATA_DIR="$build" ORVANE_DRIVER=freeipmi
 unset ORVANE_IPMI_DEBUG ORVANE_IPMI_STATS

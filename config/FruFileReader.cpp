@@ -373,10 +373,8 @@ State Step(CFru& fru, State s, LineFile& file, uint32_t line, const char* path) 
 
 uint32_t FruFileReader::Read(CFru& fru, const char* path) {
     ORV_ENTRY(u"CFru::ReadFRUFromFile");
-    if (!path) {
-        Frame::Fail(u"CFru::ReadFRUFromFile", u"Unexpected", kMsgUnexpected);
-        return ORVANE_E_CONFIG_FILE_READ;
-    }
+    if (!path)
+        return Frame::Unexpected(u"CFru::ReadFRUFromFile", ORVANE_E_CONFIG_FILE_READ);
     LineFile file;
     if (!file.Open(path)) {
         Frame::Fail(u"CFru::ReadFRUFromFile", u"Unexpected", kMsgFileCannotOpen, path);

@@ -25,25 +25,6 @@ struct FieldOut {
     const uint8_t* data;
 };
 
-// The fixed part, the fields and the custom fields of an info area, then the
-// end marker. The section keyword is already written.
-void WriteInfoFields(std::FILE* f, const FieldOut* fields, size_t count, const CCustomField* custom,
-                     uint32_t customCount,
-                     uint32_t (*writeData)(std::FILE*, const uint8_t*, uint8_t)) {
-    for (size_t i = 0; i < count; ++i) {
-        std::fprintf(f, "%02X\n", fields[i].typeLength);
-        if (fields[i].typeLength != kEndOfFields)
-            writeData(f, fields[i].data, fields[i].typeLength);
-    }
-    const CCustomField* c = custom;
-    for (uint32_t i = 0; i < customCount && c; ++i, c = c->next) {
-        std::fprintf(f, "%02X\n", c->typeLength);
-        if (c->typeLength != kEndOfFields)
-            writeData(f, c->data, c->typeLength);
-    }
-    std::fprintf(f, "%02X\n\n", kEndOfFields);
-}
-
 uint32_t WriteDataToFRUFile(std::FILE* stream, const uint8_t* data, uint8_t typeLength) {
     const uint32_t length = FruDefs::DecodeLength(typeLength);
     if (typeLength == kEndOfFields || length == 0 || !data)
@@ -60,12 +41,49 @@ uint32_t WriteDataToFRUFile(std::FILE* stream, const uint8_t* data, uint8_t type
     return 0;
 }
 
+// One field: its type/length byte, then its data unless it is the end marker.
+void WriteField(std::FILE* f, uint8_t typeLength, const uint8_t* data) {
+    std::fprintf(f, "%02X\n", typeLength);
+    if (typeLength != kEndOfFields)
+        WriteDataToFRUFile(f, data, typeLength);
+}
+
+// The fixed fields and the custom fields of an info area, then the end
+// marker. The section's start is already written.
+void WriteInfoFields(std::FILE* f, const FieldOut* fields, size_t count, const CCustomField* custom,
+                     uint32_t customCount) {
+    for (size_t i = 0; i < count; ++i)
+        WriteField(f, fields[i].typeLength, fields[i].data);
+    const CCustomField* c = custom;
+    for (uint32_t i = 0; i < customCount && c; ++i, c = c->next)
+        WriteField(f, c->typeLength, c->data);
+    std::fprintf(f, "%02X\n\n", kEndOfFields);
+}
+
+// Opens the file for one step of the save ("w" for the first, "a" for the
+// others); null after the failure is reported in the step's name.
+std::FILE* OpenStep(const char* path, const char* mode, const char16_t* step) {
+    std::FILE* f = std::fopen(path, mode);
+    if (!f)
+        Frame::Fail(step, u"Error Writing File", kMsgFileWriteError, path);
+    return f;
+}
+
+// The section keyword of an info area, its format version, its length in
+// 8-byte units and the byte after them (the chassis type or the language
+// code), a line each.
+void WriteAreaStart(std::FILE* f, const char* keyword, unsigned version, uint32_t length,
+                    unsigned third) {
+    std::fprintf(f, "%s\n", keyword);
+    std::fprintf(f, "%02X\n", version);
+    std::fprintf(f, "%02X\n", length / FruDefs::kUnitBytes);
+    std::fprintf(f, "%02X\n", third);
+}
+
 uint32_t SaveFRUFileHeader(CFru& fru, const char* path) {
-    std::FILE* f = std::fopen(path, "w");
-    if (!f) {
-        Frame::Fail(u"CFru::SaveFRUFileHeader", u"Error Writing File", kMsgFileWriteError, path);
+    std::FILE* f = OpenStep(path, "w", u"CFru::SaveFRUFileHeader");
+    if (!f)
         return ORVANE_E_FILE_CREATE;
-    }
     // The file version comes from the last two internal use bytes; a FRU
     // with fewer has none, written as 0.00.
     unsigned major = 0, minor = 0;
@@ -103,11 +121,9 @@ uint32_t SaveFRUFileHeader(CFru& fru, const char* path) {
 }
 
 uint32_t SaveFRUCommonHeader(CFru& fru, const char* path) {
-    std::FILE* f = std::fopen(path, "a");
-    if (!f) {
-        Frame::Fail(u"CFru::SaveFRUCommonHeader", u"Error Writing File", kMsgFileWriteError, path);
+    std::FILE* f = OpenStep(path, "a", u"CFru::SaveFRUCommonHeader");
+    if (!f)
         return ORVANE_E_CONFIG_FILE_WRITE;
-    }
     uint8_t bytes[FruDefs::kCommonHeaderBytes];
     fru.SerializeCommonHeader(bytes);
     std::fprintf(f, "%s\n", "_SEE_COMMON");
@@ -119,12 +135,9 @@ uint32_t SaveFRUCommonHeader(CFru& fru, const char* path) {
 }
 
 uint32_t SaveInternalAreaToFile(CFru& fru, const char* path) {
-    std::FILE* f = std::fopen(path, "a");
-    if (!f) {
-        Frame::Fail(u"CFru::SaveInternalAreaToFile", u"Error Writing File", kMsgFileWriteError,
-                    path);
+    std::FILE* f = OpenStep(path, "a", u"CFru::SaveInternalAreaToFile");
+    if (!f)
         return ORVANE_E_CONFIG_FILE_WRITE;
-    }
     std::fprintf(f, "%s\n", "_SEE_INTERNAL");
     const uint8_t* bytes = fru.internalArea.GetData();
     for (uint32_t i = 0; i < fru.internalArea.GetLength(); ++i) {
@@ -138,36 +151,24 @@ uint32_t SaveInternalAreaToFile(CFru& fru, const char* path) {
 }
 
 uint32_t SaveChassisAreaToFile(CFru& fru, const char* path) {
-    std::FILE* f = std::fopen(path, "a");
-    if (!f) {
-        Frame::Fail(u"CFru::SaveChassisAreaToFile", u"Error Writing File", kMsgFileWriteError,
-                    path);
+    std::FILE* f = OpenStep(path, "a", u"CFru::SaveChassisAreaToFile");
+    if (!f)
         return ORVANE_E_CONFIG_FILE_WRITE;
-    }
     const CChassisInfoArea& a = fru.chassisArea;
-    std::fprintf(f, "%s\n", "_SEE_CHASSIS");
-    std::fprintf(f, "%02X\n", a.GetFormatVersion());
-    std::fprintf(f, "%02X\n", a.GetLength() / FruDefs::kUnitBytes);
-    std::fprintf(f, "%02X\n", a.GetType());
+    WriteAreaStart(f, "_SEE_CHASSIS", a.GetFormatVersion(), a.GetLength(), a.GetType());
     const FieldOut fields[] = {{a.GetPartNumberTL(), a.GetPartNumber()},
                                {a.GetSerialNumberTL(), a.GetSerialNumber()}};
-    WriteInfoFields(f, fields, 2, a.GetCustomFields(), a.GetNumberOfCustomFields(),
-                    WriteDataToFRUFile);
+    WriteInfoFields(f, fields, 2, a.GetCustomFields(), a.GetNumberOfCustomFields());
     std::fclose(f);
     return 0;
 }
 
 uint32_t SaveBoardAreaToFile(CFru& fru, const char* path) {
-    std::FILE* f = std::fopen(path, "a");
-    if (!f) {
-        Frame::Fail(u"CFru::SaveBoardAreaToFile", u"Error Writing File", kMsgFileWriteError, path);
+    std::FILE* f = OpenStep(path, "a", u"CFru::SaveBoardAreaToFile");
+    if (!f)
         return ORVANE_E_CONFIG_FILE_WRITE;
-    }
     const CBoardInfoArea& a = fru.boardArea;
-    std::fprintf(f, "%s\n", "_SEE_BOARD");
-    std::fprintf(f, "%02X\n", a.GetFormatVersion());
-    std::fprintf(f, "%02X\n", a.GetLength() / FruDefs::kUnitBytes);
-    std::fprintf(f, "%02X\n", a.GetLanguageCode());
+    WriteAreaStart(f, "_SEE_BOARD", a.GetFormatVersion(), a.GetLength(), a.GetLanguageCode());
     const uint8_t* date = a.GetMfgDateTime();
     std::fprintf(f, "%02X %02X %02X", date[0], date[1], date[2]);
     std::fprintf(f, "\n");
@@ -176,24 +177,17 @@ uint32_t SaveBoardAreaToFile(CFru& fru, const char* path) {
                                {a.GetSerialNumberTL(), a.GetSerialNumber()},
                                {a.GetPartNumberTL(), a.GetPartNumber()},
                                {a.GetFileIdTL(), a.GetFileId()}};
-    WriteInfoFields(f, fields, 5, a.GetCustomFields(), a.GetNumberOfCustomFields(),
-                    WriteDataToFRUFile);
+    WriteInfoFields(f, fields, 5, a.GetCustomFields(), a.GetNumberOfCustomFields());
     std::fclose(f);
     return 0;
 }
 
 uint32_t SaveProductAreaToFile(CFru& fru, const char* path) {
-    std::FILE* f = std::fopen(path, "a");
-    if (!f) {
-        Frame::Fail(u"CFru::SaveProductAreaToFile", u"Error Writing File", kMsgFileWriteError,
-                    path);
+    std::FILE* f = OpenStep(path, "a", u"CFru::SaveProductAreaToFile");
+    if (!f)
         return ORVANE_E_CONFIG_FILE_WRITE;
-    }
     const CProductInfoArea& a = fru.productArea;
-    std::fprintf(f, "%s\n", "_SEE_PRODUCT");
-    std::fprintf(f, "%02X\n", a.GetFormatVersion());
-    std::fprintf(f, "%02X\n", a.GetLength() / FruDefs::kUnitBytes);
-    std::fprintf(f, "%02X\n", a.GetLanguageCode());
+    WriteAreaStart(f, "_SEE_PRODUCT", a.GetFormatVersion(), a.GetLength(), a.GetLanguageCode());
     const FieldOut fields[] = {{a.GetManufacturerNameTL(), a.GetManufacturerName()},
                                {a.GetProductNameTL(), a.GetProductName()},
                                {a.GetPartNumberTL(), a.GetPartNumber()},
@@ -201,19 +195,15 @@ uint32_t SaveProductAreaToFile(CFru& fru, const char* path) {
                                {a.GetSerialNumberTL(), a.GetSerialNumber()},
                                {a.GetAssetTagTL(), a.GetAssetTag()},
                                {a.GetFileIdTL(), a.GetFileId()}};
-    WriteInfoFields(f, fields, 7, a.GetCustomFields(), a.GetNumberOfCustomFields(),
-                    WriteDataToFRUFile);
+    WriteInfoFields(f, fields, 7, a.GetCustomFields(), a.GetNumberOfCustomFields());
     std::fclose(f);
     return 0;
 }
 
 uint32_t SaveMultiRecAreaToFile(CFru& fru, const char* path) {
-    std::FILE* f = std::fopen(path, "a");
-    if (!f) {
-        Frame::Fail(u"CFru::SaveMultiRecAreaToFile", u"Error Writing File", kMsgFileWriteError,
-                    path);
+    std::FILE* f = OpenStep(path, "a", u"CFru::SaveMultiRecAreaToFile");
+    if (!f)
         return ORVANE_E_CONFIG_FILE_WRITE;
-    }
     std::fprintf(f, "%s\n", "_SEE_MULTIREC");
     for (const MultiRecord* r = fru.multiRecords; r; r = r->next) {
         for (uint8_t b : r->header)
@@ -252,11 +242,9 @@ uint32_t FruFileWriter::Save(CFru& fru, const char* path) {
         status = SaveMultiRecAreaToFile(fru, path);
     if (status != 0)
         return status;
-    std::FILE* f = std::fopen(path, "a");
-    if (!f) {
-        Frame::Fail(u"CFru::SaveFRUToFile", u"Error Writing File", kMsgFileWriteError, path);
+    std::FILE* f = OpenStep(path, "a", u"CFru::SaveFRUToFile");
+    if (!f)
         return ORVANE_E_CONFIG_FILE_WRITE;
-    }
     std::fprintf(f, "%s\n", ")");
     std::fclose(f);
     ORV_EXIT(u"CFru::SaveFRUToFile");

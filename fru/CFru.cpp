@@ -212,10 +212,8 @@ uint32_t CFru::SetMultiRecArea(const uint8_t* bytes, uint16_t length, uint8_t mo
     multiRecords = nullptr;
     multiRecLength = length;
     const uint32_t status = DecodeMultiRecArea(bytes);
-    if (status != ORVANE_OK) {
-        Frame::Fail(u"CFru::SetMultiRecArea", u"Unexpected", kMsgUnexpected);
-        return status;
-    }
+    if (status != ORVANE_OK)
+        return Frame::Unexpected(u"CFru::SetMultiRecArea", status);
     multiRecModified = modifiedFlag != 0;
     ORV_EXIT(u"CFru::SetMultiRecArea");
     return ORVANE_OK;

@@ -286,10 +286,8 @@ uint32_t CustomValue(const CCustomField* chain, uint32_t count, uint32_t positio
         return ORVANE_E_BAD_ARGUMENT;
     }
     const CCustomField* field = CustomAt(chain, position);
-    if (!field) {
-        Frame::Fail(operation, u"Unexpected", kMsgUnexpected);
-        return ORVANE_E_INTERNAL;
-    }
+    if (!field)
+        return Frame::Unexpected(operation, ORVANE_E_INTERNAL);
     char16_t* text = ToWide(field->data, FruDefs::kMaxFieldLength);
     if (!text) {
         Frame::Fail(traceNoMemory ? operation : nullptr, u"FRU Error Allocation", kMsgNoMemory);

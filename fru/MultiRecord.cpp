@@ -1,16 +1,10 @@
 #include "fru/MultiRecord.h"
 
+#include "fru/RecordChain.h"
 #include "support/Trace.h"
 
 MultiRecord::~MultiRecord() {
-    MultiRecord* rest = next;
-    next = nullptr;
-    while (rest) {
-        MultiRecord* after = rest->next;
-        rest->next = nullptr;
-        delete rest;
-        rest = after;
-    }
+    RecordChain::DeleteAfter(*this);
 }
 
 bool MultiRecord::IsValid() const {

@@ -57,6 +57,8 @@ capture() {
   run props-json "${sys[@]}" props --json
   run check "${sys[@]}" check 2:0:20:FF:20:00
   run trace "${sys[@]}" --debug-level 3 scan
+  run trace-props "${sys[@]}" --debug-level 3 props
+  run trace-save "${sys[@]}" --debug-level 3 save 0 trace.cfg
   local n
   for n in 0 1 2 3 4; do
     run "show-$n" "${sys[@]}" show "$n"
@@ -91,6 +93,7 @@ capture() {
   run failed-set "${faulty[@]}" --progress --backup-dir bk/failed-set set 1 product.asset_tag TAG-F --commit
   run progress-set "${sys[@]}" --progress --backup-dir bk/progress-set set 1 product.asset_tag TAG-P --commit
   run progress-write "${sys[@]}" --progress --backup-dir bk/progress-write write 0 fru0.bin
+  run trace-commit "${sys[@]}" --debug-level 3 --backup-dir bk/trace-commit set 3 chassis.serial_number CH-TRACE product.asset_tag TAG-T --commit
   run bad-command "${sys[@]}" frobnicate
   run bad-fru "${sys[@]}" show 9
   for f in "$corpus"/*.bin; do

@@ -1,5 +1,7 @@
 #include "support/Frame.h"
 
+#include "support/MessageIds.h"
+
 #include "support/CatalogueSignatures.h"
 #include "support/StringResource.h"
 #include "support/Trace.h"
@@ -50,6 +52,11 @@ const char16_t* SetLastError(const char16_t* format, ...) {
 void Fail(const char16_t* name, const char16_t* reason, uint32_t messageIndex) {
     Trace::Write(name, u" - ", reason, Trace::kFailure);
     SetLastErrorMessage(messageIndex);
+}
+
+uint32_t Unexpected(const char16_t* name, uint32_t status) {
+    Fail(name, u"Unexpected", kMsgUnexpected);
+    return status;
 }
 
 void SetLastErrorMessage(uint32_t messageIndex) {

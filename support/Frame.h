@@ -44,6 +44,10 @@ uint32_t LastErrorCount();
 // only after the trace line, for texts whose making writes trace lines of its
 // own); without, a text it takes is empty and a number 0.
 void Fail(const char16_t* name, const char16_t* reason, uint32_t messageIndex);
+// The failure of an operation called out of order or given a bad argument:
+// Fail with the reason "Unexpected" and its message. Gives back status, for
+// the operation to return.
+uint32_t Unexpected(const char16_t* name, uint32_t status);
 template <typename... Args>
 void Fail(const char16_t* name, const char16_t* reason, uint32_t messageIndex, Args&&... args) {
     Trace::Write(name, u" - ", reason, Trace::kFailure);

@@ -69,10 +69,8 @@ uint32_t WriteImageData(CFru& fru, uint32_t offset, uint32_t count, const uint8_
 
 uint32_t ReadFRUHeader(CFru&, const FruLocator* locator, uint8_t* buffer) {
     ORV_ENTRY(u"CFru::ReadFRUHeader");
-    if (!locator || !buffer) {
-        Frame::Fail(u"CFru::ReadFRUHeader", u"Unexpected", kMsgUnexpected);
-        return ORVANE_E_INTERNAL;
-    }
+    if (!locator || !buffer)
+        return Frame::Unexpected(u"CFru::ReadFRUHeader", ORVANE_E_INTERNAL);
     uint32_t status = ReadDataFromFRU(locator, 0, FruDefs::kCommonHeaderBytes, buffer);
     if (status != 0) {
         Frame::Fail(u"CFru::ReadFRUHeader", u"Invalid Header Area", kMsgBadHeader, NameOf(locator));
@@ -84,10 +82,8 @@ uint32_t ReadFRUHeader(CFru&, const FruLocator* locator, uint8_t* buffer) {
 
 uint32_t GetCommonHeader(CFru& fru, const FruLocator* locator) {
     ORV_ENTRY(u"CFru::GetCommonHeader");
-    if (!locator) {
-        Frame::Fail(u"CFru::GetCommonHeader", u"Unexpected", kMsgUnexpected);
-        return ORVANE_E_INTERNAL;
-    }
+    if (!locator)
+        return Frame::Unexpected(u"CFru::GetCommonHeader", ORVANE_E_INTERNAL);
     uint8_t bytes[FruDefs::kCommonHeaderBytes] = {};
     if (uint32_t status = ReadFRUHeader(fru, locator, bytes))
         return status;
@@ -255,10 +251,8 @@ uint32_t GetMultiRecArea(CFru& fru, const FruLocator* locator) {
 
 uint32_t ReadFruFromSystem(CFru& fru, const FruLocator* locator) {
     ORV_ENTRY(u"CFru::ReadFruFromSystem");
-    if (!locator) {
-        Frame::Fail(u"CFru::ReadFruFromSystem", u"Unexpected", kMsgUnexpected);
-        return ORVANE_E_INTERNAL;
-    }
+    if (!locator)
+        return Frame::Unexpected(u"CFru::ReadFruFromSystem", ORVANE_E_INTERNAL);
     if (uint32_t status = GetCommonHeader(fru, locator))
         return status;
     const CFruHeader& h = fru.header;
@@ -280,10 +274,8 @@ uint32_t ReadFruFromSystem(CFru& fru, const FruLocator* locator) {
 
 uint32_t LoadFromSystem(CFru& fru, const FruLocator* locator) {
     ORV_ENTRY(u"CFru::LoadFromSystem");
-    if (!locator) {
-        Frame::Fail(u"CFru::LoadFromSystem", u"Unexpected", kMsgUnexpected);
-        return ORVANE_E_INTERNAL;
-    }
+    if (!locator)
+        return Frame::Unexpected(u"CFru::LoadFromSystem", ORVANE_E_INTERNAL);
     fru.locator.deviceAddress = locator->deviceAddress;
     fru.locator.bus = locator->bus;
     fru.locator.deviceId = locator->deviceId;
@@ -357,33 +349,28 @@ uint32_t WriteToSystem(CFru& fru, OrvaneProgressCallback progress) {
     if (WriteImageData(fru, 0, FruDefs::kCommonHeaderBytes, fru.header.GetData()) != 0)
         return fail();
     Progress(progress, Frame::GetString(kMsgHeaderWritten), ORVANE_AREA_COMMON_HEADER);
+    // An info area the plan writes is marked unmodified and written whole.
+    const auto writeArea = [&](const CommitArea& area, auto& object) {
+        if (!area.written)
+            return true;
+        object.ClearModified();
+        return WriteImageData(fru, area.offset, area.length, object.GetData()) == 0;
+    };
 
-    if (internal.written) {
-        fru.internalArea.ClearModified();
-        if (WriteImageData(fru, internal.offset, internal.length, fru.internalArea.GetData()))
-            return fail();
-    }
+    if (!writeArea(internal, fru.internalArea))
+        return fail();
     Progress(progress, Frame::GetString(kMsgInternalUseWritten), ORVANE_AREA_INTERNAL_USE);
 
-    if (chassis.written) {
-        fru.chassisArea.ClearModified();
-        if (WriteImageData(fru, chassis.offset, chassis.length, fru.chassisArea.GetData()))
-            return fail();
-    }
+    if (!writeArea(chassis, fru.chassisArea))
+        return fail();
     Progress(progress, Frame::GetString(kMsgChassisWritten), ORVANE_AREA_CHASSIS);
 
-    if (board.written) {
-        fru.boardArea.ClearModified();
-        if (WriteImageData(fru, board.offset, board.length, fru.boardArea.GetData()))
-            return fail();
-    }
+    if (!writeArea(board, fru.boardArea))
+        return fail();
     Progress(progress, Frame::GetString(kMsgBoardWritten), ORVANE_AREA_BOARD);
 
-    if (product.written) {
-        fru.productArea.ClearModified();
-        if (WriteImageData(fru, product.offset, product.length, fru.productArea.GetData()))
-            return fail();
-    }
+    if (!writeArea(product, fru.productArea))
+        return fail();
 
     if (multiRec.written) {
         Progress(progress, Frame::GetString(kMsgWritingMultiRecords), ORVANE_AREA_MULTIRECORD);

@@ -94,7 +94,11 @@ class VisitedIds {
     std::vector<bool> seen = std::vector<bool>(0x10000, false);
 };
 
-uint32_t CheckLength(const uint8_t* record, const char16_t* failure) {
+// A locator record's header (DecodeHeader), then its length against its ID
+// string's; failure is the trace line of a wrong length.
+uint32_t CheckRecord(const uint8_t* record, const char16_t* failure) {
+    if (uint32_t status = DecodeHeader(record))
+        return status;
     if (record[4] + kHeaderBytes != 16u + IdStringLength(record)) {
         Trace::Write(failure, Trace::kFailure);
         return ORVANE_E_SDR_RECORD_LENGTH;
@@ -272,10 +276,8 @@ uint32_t DecodeHeader(const uint8_t* record) {
 
 uint32_t DecodeSDRType11V15(const uint8_t* record, FruDeviceLocatorInfo& info) {
     ORV_ENTRY(u"Orvane::DecodeSDRType11V15");
-    if (uint32_t status = DecodeHeader(record))
-        return status;
     if (uint32_t status =
-            CheckLength(record, u"Orvane::DecodeSDRType11V15 - Bad SDR Record Length"))
+            CheckRecord(record, u"Orvane::DecodeSDRType11V15 - Bad SDR Record Length"))
         return status;
     info.accessAddress = record[5] & 0xFE;
     info.logical = (record[7] & 0x80) != 0;
@@ -290,10 +292,8 @@ uint32_t DecodeSDRType11V15(const uint8_t* record, FruDeviceLocatorInfo& info) {
 
 uint32_t DecodeSDRType12V15(const uint8_t* record, ControllerLocatorInfo& info) {
     ORV_ENTRY(u"Orvane::DecodeSDRType12V15");
-    if (uint32_t status = DecodeHeader(record))
-        return status;
     if (uint32_t status =
-            CheckLength(record, u"Orvane::DecodeSDRType12V15 - Bad SDR Record Length"))
+            CheckRecord(record, u"Orvane::DecodeSDRType12V15 - Bad SDR Record Length"))
         return status;
     info.slaveAddress = record[5] & 0xFE;
     CopyIdString(record, info.idString);

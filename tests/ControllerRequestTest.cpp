@@ -48,14 +48,7 @@ TEST_F(ControllerRequestTest, DriverReceivesThePackedBlockAndTheAnswerComesBack)
     const uint8_t answerBytes[] = {0x08, 0x01, 0x02};
     answer(0, 0xC9, answerBytes, 3);
 
-    ControllerRequest request{};
-    request.responderAddress = 0x20;
-    request.netFn = 0x0A;
-    request.lun = 0x01;
-    request.command = 0x11;
-    const uint8_t data[] = {0x05, 0x10, 0x00, 0x08};
-    std::memcpy(request.data, data, sizeof data);
-    request.dataLength = 4;
+    ControllerRequest request{0x20, 0x0A, 0x01, 0x11, {0x05, 0x10, 0x00, 0x08}, 4, 0, {}};
     ControllerRequest response{};
     std::memset(response.data, 0xEE, sizeof response.data);
     ASSERT_EQ(SendRequest(&request, &response, 5000), 0u);

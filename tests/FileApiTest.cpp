@@ -142,7 +142,8 @@ TEST_F(FileApiTest, DemoSystemFrusSurviveARoundTripThroughFiles) {
         const std::u16string original = Snapshot(&api);
         const std::u16string path = Wide("fru" + std::to_string(i) + ".cfg");
         ASSERT_EQ(SaveConfigurationToFile(&api, path.c_str()), ORVANE_OK);
-        ASSERT_EQ(LoadConfigurationFromFile(&api, path.c_str()), ORVANE_OK) << host.LastError().size();
+        ASSERT_EQ(LoadConfigurationFromFile(&api, path.c_str()), ORVANE_OK)
+            << host.LastError().size();
         EXPECT_EQ(Snapshot(&api), original) << "FRU " << i;
     }
 }

@@ -6,8 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstring>
 #include <numeric>
 #include <string>
 
@@ -176,15 +174,11 @@ TEST(FruTransferTest, BridgedReadsTravelInSendMessage) {
     // checksum, the BMC as requester, the sequence number with the BMC's
     // message LUN 2 (where the answer is queued), Read FRU Data of
     // device 0 at offset 4 for 2 bytes, and the data checksum.
-    const uint8_t rqSeq = static_cast<uint8_t>(sequence << 2 | 0x02);
-    const uint8_t sum =
-        static_cast<uint8_t>(0x100 - ((0x20 + rqSeq + 0x11 + 0 + 4 + 0 + 2) & 0xFF));
-    char expected[128];
-    std::snprintf(
-        expected, sizeof expected,
-        "send rs=20 netfn=06 lun=00 cmd=34 data=[00 30 28 A8 20 %02X 11 00 04 00 02 %02X]", rqSeq,
-        sum);
-    EXPECT_EQ(log[0].substr(0, std::strlen(expected)), expected) << log[0];
+    const std::vector<uint8_t> inner = {
+        0x20, static_cast<uint8_t>(sequence << 2 | 0x02), 0x11, 0, 4, 0, 2};
+    const std::string expected = "send rs=20 netfn=06 lun=00 cmd=34 data=[00 30 28 A8 " +
+                                 Hex(inner) + " " + Hex({FruTestImages::ZeroSum(inner)}) + "]";
+    EXPECT_EQ(log[0].substr(0, expected.size()), expected) << log[0];
     EXPECT_EQ(log[1].rfind("recv -> result=00000000 data=[", 0), 0u) << log[1];
     // The sequence number runs 1 to 63 and around.
     for (int i = 0; i < 62; ++i) {

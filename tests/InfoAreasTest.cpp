@@ -24,25 +24,34 @@ namespace {
 // What tells the areas apart: their header bytes, the fields before the text
 // fields (board date, chassis type), the number of text fields, where their
 // titles and field enumerators start, and whether a refused setter leaves a
-// last error.
+// last error and a trace line (its words, the setter of each text field).
 template <typename A> struct Kind;
 template <> struct Kind<CBoardInfoArea> {
     static constexpr const char* kName = "CBoardInfoArea";
     static std::vector<uint8_t> Head() { return {0x01, 0, 0x19, 0x10, 0x20, 0x30}; }
     static constexpr uint32_t kFirstText = 1, kTexts = 5, kTitle = 14, kEnum = 5;
     static constexpr bool kSilent = false;
+    static constexpr const char* kTooLong = "FRU Data too long";
+    static constexpr const char* kSetters[] = {"SetManufacturer", "SetProductName",
+                                               "SetSerialNumber", "SetPartNumber", "SetFileId"};
 };
 template <> struct Kind<CChassisInfoArea> {
     static constexpr const char* kName = "CChassisInfoArea";
     static std::vector<uint8_t> Head() { return {0x01, 0, 0x17}; }
     static constexpr uint32_t kFirstText = 1, kTexts = 2, kTitle = 10, kEnum = 2;
     static constexpr bool kSilent = true;
+    static constexpr const char* kTooLong = "";
+    static constexpr const char* kSetters[] = {"", ""};
 };
 template <> struct Kind<CProductInfoArea> {
     static constexpr const char* kName = "CProductInfoArea";
     static std::vector<uint8_t> Head() { return {0x01, 0, 0x19}; }
     static constexpr uint32_t kFirstText = 0, kTexts = 7, kTitle = 21, kEnum = 11;
     static constexpr bool kSilent = false;
+    static constexpr const char* kTooLong = "FRU Data Too Long";
+    static constexpr const char* kSetters[] = {
+        "SetManufacturerName", "SetProductName", "SetPartNumber", "SetVersion",
+        "SetSerialNumber",     "SetAssetTag",    "SetFileId"};
 };
 
 const uint8_t* U8(const std::string& s) {
@@ -182,6 +191,32 @@ TYPED_TEST(InfoAreaTest, SettersTradeBytesWithPadding) {
     EXPECT_TRUE(roomy.SetCustomField(0, this->big, 63, 0xC0));
 }
 
+// A refused text field writes the line of its own setter and names the
+// field in the last error; the chassis area stays silent.
+TYPED_TEST(InfoAreaTest, RefusedFieldsNameTheirSetterAndTitle) {
+    using K = Kind<TypeParam>;
+    const auto image = this->Image({"M"}, 5);
+    TypeParam area;
+    this->Load(area, image);
+    std::string lines;
+    for (uint32_t i = 0; i < K::kTexts; ++i) {
+        const uint32_t at = K::kFirstText + i;
+        EXPECT_FALSE(area.SetFieldData(at, nullptr, 1, 0xC0));
+        EXPECT_EQ(K::kSilent ? u"" : Message(125), TakeError());
+        EXPECT_FALSE(area.SetFieldData(at, this->big, 64, 0xC0));
+        EXPECT_EQ(K::kSilent ? u""
+                             : Utf16::FormatString(Frame::GetString(137),
+                                                   Frame::GetString(K::kTitle + at)),
+                  TakeError());
+        const std::string setter = std::string(K::kName) + "::" + K::kSetters[i] + " - ";
+        if (!K::kSilent)
+            lines += setter + "Unexpected\r\n" + setter + K::kTooLong + "\r\n";
+    }
+    EXPECT_EQ(lines, AsciiLog(true));
+    EXPECT_EQ(image, Of(area));
+    EXPECT_FALSE(area.IsModified());
+}
+
 TYPED_TEST(InfoAreaTest, CustomFieldsAreNumberedFromTheLastForValues) {
     using K = Kind<TypeParam>;
     const uint32_t first = this->kFixed;
@@ -276,12 +311,7 @@ TEST_F(BoardTest, FailuresWriteTheirTraceLines) {
     const auto image = Area({0x01, 0, 0x19, 0x10, 0x20, 0x30}, {"M", "P", "S", "N", "F", "C1"}, 5);
     CBoardInfoArea area;
     Load(area, image);
-    EXPECT_FALSE(area.SetManufacturer(big, 64, 0xC0));
-    EXPECT_FALSE(area.SetFileId(nullptr, 1, 0xC0));
     EXPECT_FALSE(area.SetPartNumber(big, 40, 0xC0)); // no room in the padding
-    EXPECT_EQ(Utf16::FormatString(Frame::GetString(137), Frame::GetString(18)), TakeError());
-    EXPECT_FALSE(area.SetManufacturer(nullptr, 0, 0xC0));
-    EXPECT_EQ(Message(125), TakeError());
     EXPECT_FALSE(area.SetCustomField(0, nullptr, 1, 0xC0));
     EXPECT_FALSE(area.SetCustomField(0, big, 64, 0xC0));
     EXPECT_FALSE(area.SetCustomField(1, big, 1, 0xC0));
@@ -289,10 +319,7 @@ TEST_F(BoardTest, FailuresWriteTheirTraceLines) {
     EXPECT_EQ(Utf16::FormatString(Frame::GetString(137), Frame::GetString(20)), TakeError());
     EXPECT_EQ(-1, area.GetFieldIndexFromEnum(11));
     EXPECT_EQ(nullptr, area.GetFieldTitleFromIndex(7));
-    EXPECT_EQ("CBoardInfoArea::SetManufacturer - FRU Data too long\r\n"
-              "CBoardInfoArea::SetFileId - Unexpected\r\n"
-              "CBoardInfoArea::SetPartNumber - FRU Data too long\r\n"
-              "CBoardInfoArea::SetManufacturer - Unexpected\r\n"
+    EXPECT_EQ("CBoardInfoArea::SetPartNumber - FRU Data too long\r\n"
               "CBoardInfoArea::SetCustomField - Unexpected\r\n"
               "CBoardInfoArea::SetCustomField - FRU Data too long\r\n"
               "CBoardInfoArea::SetCustomField - No such FRU Field\r\n"
@@ -365,17 +392,12 @@ TEST_F(ProductTest, FailuresWriteTheirTraceLines) {
         Area({0x01, 0, 0x19}, {"Acme", "Server", "PN-7", "v2", "SN42", "AT", "fid", "F1"}, 6);
     CProductInfoArea area;
     Load(area, image);
-    EXPECT_FALSE(area.SetAssetTag(big, 64, 0xC0));
-    EXPECT_EQ(Utf16::FormatString(Frame::GetString(137), Frame::GetString(26)), TakeError());
-    EXPECT_FALSE(area.SetVersion(nullptr, 1, 0xC0));
     EXPECT_FALSE(area.SetCustomField(0, big, 30, 0xC0)); // no room in the padding
     EXPECT_FALSE(area.SetFieldData(9, big, 1, 0xC0));
     // Unknown enumerators and titles fail without a line.
     EXPECT_EQ(-1, area.GetFieldIndexFromEnum(18));
     EXPECT_EQ(nullptr, area.GetFieldTitleFromIndex(8));
-    EXPECT_EQ("CProductInfoArea::SetAssetTag - FRU Data Too Long\r\n"
-              "CProductInfoArea::SetVersion - Unexpected\r\n"
-              "CProductInfoArea::SetCustomField - FRU Data Too Long\r\n"
+    EXPECT_EQ("CProductInfoArea::SetCustomField - FRU Data Too Long\r\n"
               "CProductInfoArea::SetFieldData - No such FRU Field\r\n",
               AsciiLog());
     EXPECT_EQ(image, Of(area));

@@ -1,6 +1,7 @@
 // The parts of the freeipmi driver module that need no BMC: the IPMB codec of
-// Send Message, the settings from the environment, and the read-ahead and SDR
-// caches, which send through the wire seam to a scripted BMC here.
+// Send Message, the settings from the environment, the cipher suite choice,
+// and the read-ahead and SDR caches, which send through the wire seam to a
+// scripted BMC here.
 #include "drivers/freeipmi/CachingTransport.h"
 #include "drivers/freeipmi/CipherSuites.h"
 #include "drivers/freeipmi/DriverSettings.h"
@@ -17,6 +18,7 @@
 #include <iterator>
 #include <map>
 #include <numeric>
+#include <sstream>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -25,143 +27,103 @@ namespace {
 using Bytes = std::vector<uint8_t>;
 
 // A Send Message the library builds: channel 0, target 0x30, Read FRU Data
-// (netFn 0x0A, LUN 0) of device 0 at offset 0x0010, 8 bytes, sequence 5.
-std::vector<uint8_t> ReadFruSendMessage() {
-    std::vector<uint8_t> bytes = {0x00, 0x30, 0x0A << 2, 0,    0x20, (5 << 2) | 2,
-                                  0x11, 0x00, 0x10,      0x00, 0x08};
+// (netFn 0x0A, LUN 0) of device 0 at offset 0x0010, 8 bytes, sequence 5,
+// requester LUN 2.
+Bytes ReadFruSendMessage() {
+    Bytes bytes = {0x00, 0x30, 0x0A << 2, 0, 0x20, (5 << 2) | 2, 0x11, 0x00, 0x10, 0x00, 0x08};
     bytes[3] = IpmbMessage::Checksum(bytes.data() + 1, 2);
     bytes.push_back(IpmbMessage::Checksum(bytes.data() + 4, bytes.size() - 4));
     return bytes;
 }
 
-uint8_t Sum(const uint8_t* bytes, size_t count) {
-    return static_cast<uint8_t>(std::accumulate(bytes, bytes + count, 0u));
+uint8_t Sum(const Bytes& bytes, size_t from) {
+    return static_cast<uint8_t>(std::accumulate(bytes.begin() + from, bytes.end(), 0u));
 }
 
 } // namespace
 
-TEST(IpmbMessage, DecodesTheEmbeddedRequest) {
-    std::vector<uint8_t> bytes = ReadFruSendMessage();
-    IpmbMessage::Request request;
+TEST(IpmbMessage, DecodesTheEmbeddedRequestAndRefusesDamagedOnes) {
+    struct Case {
+        const char* what;
+        std::function<void(Bytes&)> change;
+        const char* refusal; // null: decoded
+        uint8_t channel;
+        size_t dataSize;
+    } cases[] = {
+        {"as built", [](Bytes&) {}, nullptr, 0, 4},
+        {"tracking bits are not part of the channel", [](Bytes& b) { b[0] = 0x47; }, nullptr, 7, 4},
+        {"no data, the shortest valid request",
+         [](Bytes& b) {
+             b.resize(7);
+             b.push_back(IpmbMessage::Checksum(b.data() + 4, 3));
+         },
+         nullptr, 0, 0},
+        {"7 bytes", [](Bytes& b) { b.resize(7); }, "at least 8", 0, 0},
+        {"header checksum", [](Bytes& b) { b[3] ^= 1; }, "header checksum", 0, 0},
+        {"data checksum", [](Bytes& b) { b[8] ^= 0x40; }, "data checksum", 0, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Bytes bytes = ReadFruSendMessage();
+        c.change(bytes);
+        IpmbMessage::Request r;
+        std::string why;
+        ASSERT_EQ(IpmbMessage::Decode(bytes.data(), bytes.size(), &r, &why), !c.refusal) << why;
+        if (c.refusal) {
+            EXPECT_NE(why.find(c.refusal), std::string::npos) << why;
+            continue;
+        }
+        EXPECT_EQ(std::tuple(r.channel, r.responderAddress, r.netFn, r.responderLun,
+                             r.requesterAddress, r.sequence, r.requesterLun, r.command),
+                  std::tuple(c.channel, 0x30, 0x0A, 0, 0x20, 5, 2, 0x11));
+        EXPECT_EQ(r.data, Bytes(bytes.begin() + 7, bytes.begin() + 7 + c.dataSize));
+    }
+    IpmbMessage::Request r;
     std::string why;
-    ASSERT_TRUE(IpmbMessage::Decode(bytes.data(), bytes.size(), &request, &why)) << why;
-    EXPECT_EQ(request.channel, 0);
-    EXPECT_EQ(request.responderAddress, 0x30);
-    EXPECT_EQ(request.netFn, 0x0A);
-    EXPECT_EQ(request.responderLun, 0);
-    EXPECT_EQ(request.requesterAddress, 0x20);
-    EXPECT_EQ(request.sequence, 5);
-    EXPECT_EQ(request.requesterLun, 2);
-    EXPECT_EQ(request.command, 0x11);
-    EXPECT_EQ(request.data, (std::vector<uint8_t>{0x00, 0x10, 0x00, 0x08}));
-    // The tracking bits are not part of the channel.
-    bytes[0] = 0x47; // track request, channel 7
-    ASSERT_TRUE(IpmbMessage::Decode(bytes.data(), bytes.size(), &request, &why));
-    EXPECT_EQ(request.channel, 7);
-}
-
-TEST(IpmbMessage, RefusesShortOrCorruptRequests) {
-    IpmbMessage::Request request;
-    std::string why;
-    std::vector<uint8_t> bytes = ReadFruSendMessage();
-    EXPECT_FALSE(IpmbMessage::Decode(bytes.data(), 7, &request, &why));
-    EXPECT_FALSE(IpmbMessage::Decode(nullptr, 12, &request, &why));
-
-    std::vector<uint8_t> badHeader = bytes;
-    badHeader[3] ^= 1;
-    EXPECT_FALSE(IpmbMessage::Decode(badHeader.data(), badHeader.size(), &request, &why));
-    EXPECT_NE(why.find("header checksum"), std::string::npos);
-
-    std::vector<uint8_t> badData = bytes;
-    badData[8] ^= 0x40;
-    EXPECT_FALSE(IpmbMessage::Decode(badData.data(), badData.size(), &request, &why));
-    EXPECT_NE(why.find("data checksum"), std::string::npos);
-
-    // A request without data is the shortest valid one.
-    std::vector<uint8_t> noData(bytes.begin(), bytes.begin() + 7);
-    noData.push_back(IpmbMessage::Checksum(noData.data() + 4, 3));
-    EXPECT_TRUE(IpmbMessage::Decode(noData.data(), noData.size(), &request, &why)) << why;
-    EXPECT_TRUE(request.data.empty());
+    EXPECT_FALSE(IpmbMessage::Decode(nullptr, 12, &r, &why));
 }
 
 TEST(IpmbMessage, ResponseIsAValidIpmbMessageInTheReceiveLayout) {
-    std::vector<uint8_t> bytes = ReadFruSendMessage();
+    const Bytes bytes = ReadFruSendMessage();
     IpmbMessage::Request request;
     std::string why;
     ASSERT_TRUE(IpmbMessage::Decode(bytes.data(), bytes.size(), &request, &why));
-    const uint8_t data[] = {0x08, 1, 2, 3, 4, 5, 6, 7, 8};
-    std::vector<uint8_t> message =
-        IpmbMessage::EncodeResponse(request, 0x00, data, sizeof data, 64);
-    ASSERT_EQ(message.size(), 7 + sizeof data + 1);
-    EXPECT_EQ(message[0], 0x20);                  // rqSA
-    EXPECT_EQ(message[1], (0x0B << 2) | 2);       // response netFn, rqLUN
-    EXPECT_EQ(Sum(message.data(), 3), 0);         // header checksum
-    EXPECT_EQ(message[3], 0x30);                  // rsSA
-    EXPECT_EQ(message[4] >> 2, request.sequence); // what the library matches on
-    EXPECT_EQ(message[5], 0x11);
-    EXPECT_EQ(message[6], 0x00); // completion code
-    EXPECT_TRUE(std::equal(data, data + sizeof data, message.begin() + 7));
-    EXPECT_EQ(Sum(message.data() + 3, message.size() - 3), 0);
+    const Bytes data = {0x08, 1, 2, 3, 4, 5, 6, 7, 8};
+    // rqSA, response netFn and rqLUN, header checksum, rsSA, the sequence the
+    // library matches on, command, completion code, data, checksum.
+    Bytes expected = {0x20, (0x0B << 2) | 2, 0, 0x30, 5 << 2, 0x11, 0x00};
+    expected[2] = IpmbMessage::Checksum(expected.data(), 2);
+    expected.insert(expected.end(), data.begin(), data.end());
+    expected.push_back(IpmbMessage::Checksum(expected.data() + 3, expected.size() - 3));
+    EXPECT_EQ(IpmbMessage::EncodeResponse(request, 0x00, data.data(), data.size(), 64), expected);
 
-    std::vector<uint8_t> refused = IpmbMessage::EncodeResponse(request, 0xC9, nullptr, 0, 64);
+    const Bytes refused = IpmbMessage::EncodeResponse(request, 0xC9, nullptr, 0, 64);
     ASSERT_EQ(refused.size(), 8u);
     EXPECT_EQ(refused[6], 0xC9);
+    EXPECT_EQ(Sum(refused, 3), 0);
     // Cut to the receive buffer, still a valid message.
-    std::vector<uint8_t> many(100, 0xAB);
-    message = IpmbMessage::EncodeResponse(request, 0, many.data(), many.size(), 64);
-    EXPECT_EQ(message.size(), 64u);
-    EXPECT_EQ(Sum(message.data() + 3, message.size() - 3), 0);
+    const Bytes many(100, 0xAB);
+    const Bytes cut = IpmbMessage::EncodeResponse(request, 0, many.data(), many.size(), 64);
+    EXPECT_EQ(cut.size(), 64u);
+    EXPECT_EQ(Sum(cut, 3), 0);
 }
 
-TEST(DriverSettings, ParsesNamesAndNumbers) {
-    using DriverSettings::Interface;
-    Interface interface;
-    EXPECT_TRUE(DriverSettings::ParseInterface("", &interface));
-    EXPECT_EQ(interface, Interface::LanPlus);
-    EXPECT_TRUE(DriverSettings::ParseInterface("LAN", &interface));
-    EXPECT_EQ(interface, Interface::Lan);
-    EXPECT_FALSE(DriverSettings::ParseInterface("kcs", &interface));
-    // Privileges, cipher suites, auth types: the value taken, -1 for a refused text.
-    struct Case {
-        bool (*parse)(const std::string&, uint8_t*);
-        const char* text;
-        int value;
-    } cases[] = {{DriverSettings::ParsePrivilege, "Operator", 3},
-                 {DriverSettings::ParsePrivilege, "administrator", 4},
-                 {DriverSettings::ParsePrivilege, "2", 2},
-                 {DriverSettings::ParsePrivilege, "5", -1},
-                 {DriverSettings::ParsePrivilege, "root", -1},
-                 {DriverSettings::ParseCipher, "17", 17},
-                 {DriverSettings::ParseCipher, "20", -1},
-                 {DriverSettings::ParseCipher, "-1", -1},
-                 {DriverSettings::ParseCipher, "3x", -1},
-                 {DriverSettings::ParseAuthType, "MD5", 2},
-                 {DriverSettings::ParseAuthType, "straight", 4},
-                 {DriverSettings::ParseAuthType, "rc4", -1}};
-    for (const Case& c : cases) {
-        uint8_t value = 0xEE;
-        EXPECT_EQ(c.parse(c.text, &value), c.value >= 0) << c.text;
-        if (c.value >= 0) {
-            EXPECT_EQ(value, c.value) << c.text;
-        }
-    }
-    // K_g: text, hex, and what is refused.
-    struct KgCase {
-        const char* line;
-        Bytes kg; // empty: refused
-    } keys[] = {{"gate", {'g', 'a', 't', 'e'}},
-                {"0x01aBff", {0x01, 0xAB, 0xFF}},
-                {"0x", {'0', 'x'}}, // no digits: the text "0x"
-                {"0x123", {}},
-                {"0xzz", {}},
-                {"", {}},
-                {"123456789012345678901", {}},
-                {"0x0102030405060708090a0b0c0d0e0f101112131415", {}}};
-    for (const KgCase& k : keys) {
+TEST(DriverSettings, ParsesKeys) {
+    // K_g: text, hex, and what is refused (empty).
+    const std::pair<const char*, Bytes> keys[] = {
+        {"gate", {'g', 'a', 't', 'e'}},
+        {"0x01aBff", {0x01, 0xAB, 0xFF}},
+        {"0x", {'0', 'x'}}, // no digits: the text "0x"
+        {"0x123", {}},
+        {"0xzz", {}},
+        {"", {}},
+        {"123456789012345678901", {}},
+        {"0x0102030405060708090a0b0c0d0e0f101112131415", {}}};
+    for (const auto& [line, expected] : keys) {
         Bytes kg;
         std::string why;
-        EXPECT_EQ(DriverSettings::ParseKg(k.line, &kg, &why), !k.kg.empty()) << k.line;
-        EXPECT_EQ(kg, k.kg) << k.line;
+        EXPECT_EQ(DriverSettings::ParseKg(line, &kg, &why), !expected.empty()) << line;
+        EXPECT_EQ(kg, expected) << line;
     }
 }
 
@@ -179,19 +141,17 @@ TEST(CipherSuites, ChoosesTheStrongestOfferedSuiteThatProtects) {
     // An OEM record (C1h, id, IANA number that holds C0h) is left out.
     EXPECT_EQ(CipherSuites::ParseRecords({0xC1, 0x50, 0xC0, 0x11, 0x00, 0x01, 0xC0, 0x11, 0x03}),
               Bytes{0x11});
-    struct Case {
-        Bytes offered;
-        int chosen; // -1: refused
-    } cases[] = {{all, 3},
-                 {{0, 1, 3, 17}, 17},
-                 {{12, 8, 1}, 8},
-                 {{12, 2}, 12},
-                 {{0, 1, 2, 6, 7, 11, 15, 16}, -1},
-                 {{4, 5, 18}, -1}, // xRC4 only: libfreeipmi has no xRC4
-                 {{}, -1}};
-    for (const Case& c : cases) {
-        auto chosen = CipherSuites::Choose(c.offered);
-        EXPECT_EQ(chosen ? *chosen : -1, c.chosen) << CipherSuites::List(c.offered);
+    const std::pair<Bytes, int> offers[] = {// the suite chosen, -1: refused
+                                            {all, 3},
+                                            {{0, 1, 3, 17}, 17},
+                                            {{12, 8, 1}, 8},
+                                            {{12, 2}, 12},
+                                            {{0, 1, 2, 6, 7, 11, 15, 16}, -1},
+                                            {{4, 5, 18}, -1}, // xRC4 only: libfreeipmi has no xRC4
+                                            {{}, -1}};
+    for (const auto& [offered, chosen] : offers) {
+        auto got = CipherSuites::Choose(offered);
+        EXPECT_EQ(got ? *got : -1, chosen) << CipherSuites::List(offered);
     }
     for (uint8_t id = 0; id <= CipherSuites::kLastStandard; ++id) {
         const bool weak = id <= 2 || id == 6 || id == 7 || id == 11 || id == 15 || id == 16;
@@ -201,147 +161,120 @@ TEST(CipherSuites, ChoosesTheStrongestOfferedSuiteThatProtects) {
     EXPECT_EQ(CipherSuites::Request(0x41), (Bytes{0x0E, 0x00, 0x81}));
 }
 
+namespace {
+// The settings a session would open with, as one line: interface, user,
+// password, privilege ("+" when it may rise), cipher suite, K_g in hex,
+// IPMI 1.5 authentication type, the weaknesses --insecure let through.
+std::string Render(const DriverSettings::Settings& s) {
+    static const char* const kInterfaces[] = {"inband", "lan", "lanplus"};
+    std::string kg;
+    for (uint8_t byte : s.kg) {
+        char hex[3];
+        std::snprintf(hex, sizeof hex, "%02x", byte);
+        kg += hex;
+    }
+    return std::string(kInterfaces[static_cast<int>(s.interface)]) + " " + s.user + ":" +
+           s.password + " priv " + std::to_string(s.privilege) + (s.privilegeFixed ? "" : "+") +
+           " cipher " + (s.cipher ? std::to_string(*s.cipher) : "-") + " kg " + kg + " auth " +
+           std::to_string(s.authType) + " allowed " + std::to_string(s.allowed.size());
+}
+} // namespace
+
 TEST(DriverSettings, ReadsAndRefusesTheEnvironment) {
-    const char* const names[] = {"ORVANE_IPMI_HOST",      "ORVANE_IPMI_INTERFACE",
-                                 "ORVANE_IPMI_USER",      "ORVANE_IPMI_PASSWORD",
-                                 "ORVANE_PASSWORD",       "ORVANE_IPMI_PASSWORD_FILE",
-                                 "ORVANE_IPMI_PRIVILEGE", "ORVANE_IPMI_LEAST_PRIVILEGE",
-                                 "ORVANE_IPMI_CIPHER",    "ORVANE_IPMI_KG_FILE",
-                                 "ORVANE_IPMI_AUTH_TYPE", "ORVANE_IPMI_INSECURE"};
     const std::string folder = ::testing::TempDir();
-    const auto file = [&](const char* name, const char* text, mode_t mode) {
-        const std::string path = folder + name;
-        std::ofstream(path) << text;
-        chmod(path.c_str(), mode);
-        return path;
+    std::map<std::string, std::string> files = {{"@folder", folder}};
+    for (auto [name, text, mode] : {std::tuple{"@good", "from-file\r\nsecond line\n", 0600},
+                                    {"@open", "from-file\n", 0644},
+                                    {"@kg-text", "gate\n", 0600},
+                                    {"@kg-hex", "0x0a0B\n", 0400},
+                                    {"@kg-bad", "0xabc\n", 0600},
+                                    {"@kg-open", "gate\n", 0640},
+                                    {"@foreign", "x\n", 0600}}) {
+        files[name] = folder + "orvane-" + (name + 1);
+        std::ofstream(files[name]) << text;
+        chmod(files[name].c_str(), mode);
+    }
+    const bool chowned = chown(files["@foreign"].c_str(), 65534, 65534) == 0;
+    // The variables (ORVANE_ left out, @name: one of the files above) beside
+    // IPMI_HOST=bmc and IPMI_PASSWORD=hunter2; the settings taken, or what
+    // the reason of the refusal names.
+    const std::pair<std::string, std::string> cases[] = {
+        {"IPMI_HOST= IPMI_INTERFACE=lan", "inband :hunter2 priv 2+ cipher - kg  auth 2 allowed 0"},
+        {"IPMI_PASSWORD_FILE=@good IPMI_USER=admin",
+         "lanplus admin:from-file priv 2+ cipher - kg  auth 2 allowed 0"},
+        // IPMI_PASSWORD set, even empty, wins over PASSWORD.
+        {"IPMI_PASSWORD= PASSWORD=from-orvane", "lanplus : priv 2+ cipher - kg  auth 2 allowed 0"},
+        {"PASSWORD=from-orvane", "lanplus :hunter2 priv 2+ cipher - kg  auth 2 allowed 0"},
+        {"IPMI_LEAST_PRIVILEGE=operator", "lanplus :hunter2 priv 3+ cipher - kg  auth 2 allowed 0"},
+        {"IPMI_LEAST_PRIVILEGE=operator IPMI_PRIVILEGE=user",
+         "lanplus :hunter2 priv 2 cipher - kg  auth 2 allowed 0"},
+        {"IPMI_CIPHER=17", "lanplus :hunter2 priv 2+ cipher 17 kg  auth 2 allowed 0"},
+        {"IPMI_KG_FILE=@kg-text", "lanplus :hunter2 priv 2+ cipher - kg 67617465 auth 2 allowed 0"},
+        {"IPMI_KG_FILE=@kg-hex", "lanplus :hunter2 priv 2+ cipher - kg 0a0b auth 2 allowed 0"},
+        {"IPMI_CIPHER=0 IPMI_INSECURE=1", "lanplus :hunter2 priv 2+ cipher 0 kg  auth 2 allowed 1"},
+        {"IPMI_PASSWORD_FILE=@open IPMI_INSECURE=1",
+         "lanplus :from-file priv 2+ cipher - kg  auth 2 allowed 1"},
+        {"IPMI_INTERFACE=lan IPMI_AUTH_TYPE=straight IPMI_INSECURE=1",
+         "lan :hunter2 priv 2+ cipher - kg  auth 4 allowed 1"},
+        // Names in any case, levels by number.
+        {"IPMI_INTERFACE=LAN IPMI_AUTH_TYPE=MD5",
+         "lan :hunter2 priv 2+ cipher - kg  auth 2 allowed 0"},
+        {"IPMI_PRIVILEGE=administrator", "lanplus :hunter2 priv 4 cipher - kg  auth 2 allowed 0"},
+        {"IPMI_LEAST_PRIVILEGE=4", "lanplus :hunter2 priv 4+ cipher - kg  auth 2 allowed 0"},
+        {"IPMI_PRIVILEGE=root", "refused: ORVANE_IPMI_PRIVILEGE"},
+        {"IPMI_LEAST_PRIVILEGE=5", "refused: ORVANE_IPMI_LEAST_PRIVILEGE"},
+        {"IPMI_INTERFACE=kcs", "refused: ORVANE_IPMI_INTERFACE"},
+        {"IPMI_CIPHER=20", "refused: 0 to 19"},
+        {"IPMI_CIPHER=-1", "refused: 0 to 19"},
+        {"IPMI_CIPHER=3x", "refused: 0 to 19"},
+        {"IPMI_CIPHER=0", "refused: cipher suite 0 (RAKP-none"},
+        {"IPMI_CIPHER=16", "refused: cipher suite 16"},
+        {"IPMI_CIPHER=0 IPMI_INSECURE=0", "refused: INSECURE"},
+        {"IPMI_INTERFACE=lan IPMI_AUTH_TYPE=straight", "refused: authentication type straight"},
+        {"IPMI_INTERFACE=lan IPMI_AUTH_TYPE=none", "refused: authentication type none"},
+        {"IPMI_AUTH_TYPE=rc4", "refused: ORVANE_IPMI_AUTH_TYPE"},
+        {"IPMI_PASSWORD_FILE=/nonexistent/orvane-pw", "refused: /nonexistent/orvane-pw"},
+        {"IPMI_PASSWORD_FILE=@open", "refused: open to group or others (mode 0644"},
+        {"IPMI_PASSWORD_FILE=@folder", "refused: not a regular file"},
+        {"IPMI_KG_FILE=@kg-open", "refused: K_g file"},
+        {"IPMI_KG_FILE=@kg-bad", "refused: even number of hex digits"},
+        {"IPMI_KG_FILE=@kg-text IPMI_INTERFACE=lan", "refused: needs a LAN+"},
+        {chowned ? "IPMI_PASSWORD_FILE=@foreign" : "IPMI_PASSWORD_FILE=@open",
+         chowned ? "refused: owned by another user" : "refused: mode 0644"},
     };
-    const std::string good = file("orvane-pw-good", "from-file\r\nsecond line\n", 0600);
-    const std::string open = file("orvane-pw-open", "from-file\n", 0644);
-    const std::string kgText = file("orvane-kg-text", "gate\n", 0600);
-    const std::string kgHex = file("orvane-kg-hex", "0x0a0B\n", 0400);
-    const std::string kgBad = file("orvane-kg-bad", "0xabc\n", 0600);
-    const std::string kgOpen = file("orvane-kg-open", "gate\n", 0640);
-    const std::string foreign = file("orvane-pw-foreign", "x\n", 0600);
-    const bool chowned = chown(foreign.c_str(), 65534, 65534) == 0;
-    struct Case {
-        std::vector<std::pair<const char*, std::string>> env; // beside HOST=bmc, PASSWORD=hunter2
-        const char* refusal;                                  // what the reason names; null: taken
-        std::function<void(const DriverSettings::Settings&)> check;
-    };
-    using S = DriverSettings::Settings;
-    const Case cases[] = {
-        {{{"ORVANE_IPMI_HOST", ""}, {"ORVANE_IPMI_INTERFACE", "lan"}},
-         nullptr,
-         [](const S& s) { EXPECT_EQ(s.interface, DriverSettings::Interface::InBand); }},
-        {{{"ORVANE_IPMI_PASSWORD_FILE", good}, {"ORVANE_IPMI_USER", "admin"}},
-         nullptr,
-         [](const S& s) {
-             EXPECT_EQ(s.interface, DriverSettings::Interface::LanPlus);
-             EXPECT_EQ(s.user, "admin");
-             EXPECT_EQ(s.password, "from-file");
-             EXPECT_EQ(s.privilege, 2);
-             EXPECT_FALSE(s.privilegeFixed);
-             EXPECT_FALSE(s.cipher);
-             EXPECT_TRUE(s.kg.empty());
-         }},
-        {{{"ORVANE_IPMI_PASSWORD", ""}, {"ORVANE_PASSWORD", "from-orvane"}},
-         nullptr,
-         [](const S& s) { EXPECT_EQ(s.password, ""); }}, // set, even empty, wins
-        {{{"ORVANE_PASSWORD", "from-orvane"}},
-         nullptr,
-         [](const S& s) { EXPECT_EQ(s.password, "hunter2"); }},
-        {{{"ORVANE_IPMI_LEAST_PRIVILEGE", "operator"}},
-         nullptr,
-         [](const S& s) { EXPECT_TRUE(s.privilege == 3 && !s.privilegeFixed); }},
-        {{{"ORVANE_IPMI_LEAST_PRIVILEGE", "operator"}, {"ORVANE_IPMI_PRIVILEGE", "user"}},
-         nullptr,
-         [](const S& s) { EXPECT_TRUE(s.privilege == 2 && s.privilegeFixed); }},
-        {{{"ORVANE_IPMI_CIPHER", "17"}}, nullptr, [](const S& s) { EXPECT_EQ(s.cipher, 17); }},
-        {{{"ORVANE_IPMI_KG_FILE", kgText}},
-         nullptr,
-         [](const S& s) {
-             EXPECT_EQ(s.kg, (Bytes{'g', 'a', 't', 'e'}));
-         }},
-        {{{"ORVANE_IPMI_KG_FILE", kgHex}},
-         nullptr,
-         [](const S& s) {
-             EXPECT_EQ(s.kg, (Bytes{0x0A, 0x0B}));
-         }},
-        {{{"ORVANE_IPMI_CIPHER", "0"}, {"ORVANE_IPMI_INSECURE", "1"}},
-         nullptr,
-         [](const S& s) { EXPECT_EQ(s.allowed.size(), 1u); }},
-        {{{"ORVANE_IPMI_PASSWORD_FILE", open}, {"ORVANE_IPMI_INSECURE", "1"}},
-         nullptr,
-         [](const S& s) {
-             EXPECT_EQ(s.password, "from-file");
-             ASSERT_EQ(s.allowed.size(), 1u);
-             EXPECT_NE(s.allowed[0].find("mode 0644"), std::string::npos);
-         }},
-        {{{"ORVANE_IPMI_INTERFACE", "lan"},
-          {"ORVANE_IPMI_AUTH_TYPE", "none"},
-          {"ORVANE_IPMI_INSECURE", "1"}},
-         nullptr,
-         [](const S& s) { EXPECT_EQ(s.authType, 0); }},
-        {{{"ORVANE_IPMI_PRIVILEGE", "root"}}, "ORVANE_IPMI_PRIVILEGE", nullptr},
-        {{{"ORVANE_IPMI_LEAST_PRIVILEGE", "5"}}, "ORVANE_IPMI_LEAST_PRIVILEGE", nullptr},
-        {{{"ORVANE_IPMI_INTERFACE", "serial"}}, "ORVANE_IPMI_INTERFACE", nullptr},
-        {{{"ORVANE_IPMI_CIPHER", "20"}}, "0 to 19", nullptr},
-        {{{"ORVANE_IPMI_CIPHER", "0"}}, "cipher suite 0 (RAKP-none", nullptr},
-        {{{"ORVANE_IPMI_CIPHER", "16"}}, "cipher suite 16", nullptr},
-        {{{"ORVANE_IPMI_CIPHER", "0"}, {"ORVANE_IPMI_INSECURE", "0"}}, "INSECURE", nullptr},
-        {{{"ORVANE_IPMI_INTERFACE", "lan"}, {"ORVANE_IPMI_AUTH_TYPE", "straight"}},
-         "authentication type straight",
-         nullptr},
-        {{{"ORVANE_IPMI_INTERFACE", "lan"}, {"ORVANE_IPMI_AUTH_TYPE", "none"}},
-         "authentication type none",
-         nullptr},
-        {{{"ORVANE_IPMI_AUTH_TYPE", "rc4"}}, "ORVANE_IPMI_AUTH_TYPE", nullptr},
-        {{{"ORVANE_IPMI_PASSWORD_FILE", "/nonexistent/orvane-pw"}},
-         "/nonexistent/orvane-pw",
-         nullptr},
-        {{{"ORVANE_IPMI_PASSWORD_FILE", open}}, "open to group or others (mode 0644", nullptr},
-        {{{"ORVANE_IPMI_PASSWORD_FILE", folder}}, "not a regular file", nullptr},
-        {{{"ORVANE_IPMI_KG_FILE", kgOpen}}, "K_g file", nullptr},
-        {{{"ORVANE_IPMI_KG_FILE", kgBad}}, "even number of hex digits", nullptr},
-        {{{"ORVANE_IPMI_KG_FILE", kgText}, {"ORVANE_IPMI_INTERFACE", "lan"}},
-         "needs a LAN+",
-         nullptr},
-    };
-    for (const Case& c : cases) {
-        for (const char* name : names)
-            unsetenv(name);
+    const auto npos = std::string::npos;
+    std::vector<std::string> set;
+    for (const auto& [variables, expected] : cases) {
+        for (const std::string& name : set)
+            unsetenv(name.c_str());
+        set = {"ORVANE_IPMI_HOST", "ORVANE_IPMI_PASSWORD"};
         setenv("ORVANE_IPMI_HOST", "bmc", 1);
         setenv("ORVANE_IPMI_PASSWORD", "hunter2", 1);
-        std::string what;
-        for (const auto& [name, value] : c.env) {
-            setenv(name, value.c_str(), 1);
-            what += std::string(name) + "=" + value + " ";
+        std::istringstream words(variables);
+        for (std::string word; words >> word;) {
+            const size_t equals = word.find('=');
+            const std::string value = word.substr(equals + 1);
+            set.push_back("ORVANE_" + word.substr(0, equals));
+            setenv(set.back().c_str(), files.count(value) ? files[value].c_str() : value.c_str(),
+                   1);
         }
         DriverSettings::Settings settings;
         std::string why;
         const bool taken = DriverSettings::FromEnvironment(&settings, &why);
-        EXPECT_EQ(taken, c.refusal == nullptr) << what << why;
-        if (taken && c.check)
-            c.check(settings);
-        if (!taken && c.refusal) {
-            EXPECT_NE(why.find(c.refusal), std::string::npos) << what << why;
-        }
+        std::string got = taken ? Render(settings) : "refused: " + why;
+        // A refusal is as expected when its reason names the expected text.
+        if (!taken && expected.rfind("refused: ", 0) == 0 && why.find(expected.substr(9)) != npos)
+            got = expected;
+        EXPECT_EQ(got, expected) << variables;
         // Neither the password nor a key is ever part of a reason.
-        EXPECT_EQ(why.find("hunter2"), std::string::npos) << why;
-        EXPECT_EQ(why.find("from-file"), std::string::npos) << why;
-        EXPECT_EQ(why.find("gate"), std::string::npos) << why;
+        for (const char* secret : {"hunter2", "from-file", "gate"})
+            EXPECT_EQ(why.find(secret), npos) << why;
     }
-    if (chowned) {
-        setenv("ORVANE_IPMI_PASSWORD_FILE", foreign.c_str(), 1);
-        DriverSettings::Settings settings;
-        std::string why;
-        EXPECT_FALSE(DriverSettings::FromEnvironment(&settings, &why));
-        EXPECT_NE(why.find("owned by another user"), std::string::npos) << why;
-    }
-    for (const char* name : names)
-        unsetenv(name);
-    for (const std::string& path : {good, open, kgText, kgHex, kgBad, kgOpen, foreign})
-        std::remove(path.c_str());
+    for (const std::string& name : set)
+        unsetenv(name.c_str());
+    for (const auto& [name, path] : files)
+        if (name != "@folder")
+            std::remove(path.c_str());
 }
 
 // ---- the caches, against a scripted BMC --------------------------------------
@@ -372,55 +305,50 @@ struct ScriptedBmc {
             return answer;
         };
     }
-    WireAnswer Code(uint8_t code) {
+    static WireAnswer Code(uint8_t code, Bytes data = {}) {
         WireAnswer answer;
         answer.completionCode = code;
+        answer.data = std::move(data);
         return answer;
     }
     WireAnswer Answer(const WireRequest& r) {
-        WireAnswer a;
         const Bytes& d = r.data;
         auto device = devices.find({r.responder, d.empty() ? 0 : d[0]});
+        const bool fru = r.command >= 0x10 && r.command <= 0x12;
+        if (fru && device == devices.end())
+            return Code(0xCB);
         switch (r.command) {
         case 0x10: // Get FRU Inventory Area Info
-            if (device == devices.end())
-                return Code(0xCB);
-            a.data = {uint8_t(device->second.size()), uint8_t(device->second.size() >> 8), 0};
-            return a;
+            return Code(0,
+                        {uint8_t(device->second.size()), uint8_t(device->second.size() >> 8), 0});
         case 0x11: { // Read FRU Data
-            uint32_t offset = d[1] | (d[2] << 8), n = d[3];
-            if (device == devices.end())
-                return Code(0xCB);
-            if (n > maxRead)
-                return Code(0xC8);
+            const uint32_t offset = d[1] | (d[2] << 8);
             const Bytes& bytes = device->second;
-            if (offset >= bytes.size() || (!truncateAtEnd && offset + n > bytes.size()))
+            if (d[3] > maxRead)
+                return Code(0xC8);
+            if (offset >= bytes.size() || (!truncateAtEnd && offset + d[3] > bytes.size()))
                 return Code(0xC9);
-            n = std::min<uint32_t>(n, bytes.size() - offset);
-            a.data.push_back(uint8_t(n));
-            a.data.insert(a.data.end(), bytes.begin() + offset, bytes.begin() + offset + n);
-            return a;
+            const uint32_t n = std::min<uint32_t>(d[3], bytes.size() - offset);
+            Bytes answer = {uint8_t(n)};
+            answer.insert(answer.end(), bytes.begin() + offset, bytes.begin() + offset + n);
+            return Code(0, answer);
         }
-        case 0x12: { // Write FRU Data
-            uint32_t offset = d[1] | (d[2] << 8);
-            std::copy(d.begin() + 3, d.end(), device->second.begin() + offset);
-            a.data = {uint8_t(d.size() - 3)};
-            return a;
-        }
+        case 0x12: // Write FRU Data
+            std::copy(d.begin() + 3, d.end(), device->second.begin() + (d[1] | (d[2] << 8)));
+            return Code(0, {uint8_t(d.size() - 3)});
         case 0x20: { // Get SDR Repository Info
-            a.data = {0x51, uint8_t(sdr.size()), 0, 0, 0x10};
+            Bytes info = {0x51, uint8_t(sdr.size()), 0, 0, 0x10};
             for (uint32_t time : {additionTime, 0u})
                 for (int i = 0; i < 4; ++i)
-                    a.data.push_back(uint8_t(time >> (8 * i)));
-            a.data.push_back(0x02);
-            return a;
+                    info.push_back(uint8_t(time >> (8 * i)));
+            info.push_back(0x02);
+            return Code(0, info);
         }
         case 0x22: // Reserve SDR Repository
-            a.data = {uint8_t(++reservation), 0};
-            return a;
+            return Code(0, {uint8_t(++reservation), 0});
         case 0x23: { // Get SDR
-            uint16_t id = d[2] | (d[3] << 8);
-            size_t index = id == 0 ? 0 : id - 1;
+            const uint16_t id = d[2] | (d[3] << 8);
+            const size_t index = id == 0 ? 0 : id - 1;
             if (index >= sdr.size())
                 return Code(0xCB);
             const Bytes& record = sdr[index];
@@ -428,13 +356,13 @@ struct ScriptedBmc {
                 return Code(0xC5);
             if (d[5] == 0xFF && !wholeRecords)
                 return Code(0xCA);
-            size_t n = std::min<size_t>(d[5], record.size() - d[4]);
-            uint16_t next = index + 1 == sdr.size() ? 0xFFFF : uint16_t(index + 2);
-            a.data = {uint8_t(next), uint8_t(next >> 8)};
-            a.data.insert(a.data.end(), record.begin() + d[4], record.begin() + d[4] + n);
+            const size_t n = std::min<size_t>(d[5], record.size() - d[4]);
+            const uint16_t next = index + 1 == sdr.size() ? 0xFFFF : uint16_t(index + 2);
+            Bytes answer = {uint8_t(next), uint8_t(next >> 8)};
+            answer.insert(answer.end(), record.begin() + d[4], record.begin() + d[4] + n);
             if (d[5] == 0xFF)
-                a.data.insert(a.data.end(), padding, 0xEE);
-            return a;
+                answer.insert(answer.end(), padding, 0xEE);
+            return Code(0, answer);
         }
         }
         return Code(0xC1);
@@ -468,21 +396,17 @@ Bytes SdrRecord(uint16_t id, size_t name) {
     return record;
 }
 
-WireRequest FruRead(uint8_t responder, uint8_t id, uint32_t offset, uint8_t count) {
+WireRequest Storage(uint8_t command, Bytes data, uint8_t responder = 0x20) {
     WireRequest r;
     r.responder = responder;
-    r.netFn = 0x0A;
-    r.command = 0x11;
-    r.data = {id, uint8_t(offset), uint8_t(offset >> 8), count};
-    return r;
-}
-
-WireRequest Storage(uint8_t command, Bytes data) {
-    WireRequest r;
     r.netFn = 0x0A;
     r.command = command;
     r.data = std::move(data);
     return r;
+}
+
+WireRequest FruRead(uint8_t responder, uint8_t id, uint32_t offset, uint8_t count) {
+    return Storage(0x11, {id, uint8_t(offset), uint8_t(offset >> 8), count}, responder);
 }
 
 // Reads a device as the library does, 8 bytes a request; the bytes answered.
@@ -542,8 +466,8 @@ class Caches : public ::testing::Test {
     }
     void TearDown() override { std::remove(path.c_str()); }
     Bytes& Device(uint8_t responder, uint8_t id) { return bmc.devices[{responder, id}]; }
-    CachingTransport Transport(std::string file = "") {
-        return CachingTransport(bmc.Wire(), {}, file, [this] { return now; });
+    CachingTransport Transport(std::string file = "", CachingTransport::Switches switches = {}) {
+        return CachingTransport(bmc.Wire(), switches, file, [this] { return now; });
     }
     ScriptedBmc bmc;
     std::string path;
@@ -578,8 +502,11 @@ TEST_F(Caches, MalformedOrShortAnswersNeverPutWrongBytesInTheCache) {
         {"count byte above the bytes", [](WireAnswer& a) { a.data[0] += 3; }},
         {"count byte below the bytes",
          [](WireAnswer& a) { a.data[0] -= 3, std::fill(a.data.end() - 3, a.data.end(), 0xEE); }},
-        {"fewer bytes than the count says",
-         [](WireAnswer& a) { a.data.resize(a.data.size() / 2); }},
+        {"fewer bytes than the count says", // what was cut off is wrong
+         [](WireAnswer& a) {
+             std::fill(a.data.end() - 5, a.data.end(), 0xEE);
+             a.data.resize(a.data.size() - 5);
+         }},
         {"more than asked", [](WireAnswer& a) { a.data.push_back(0xEE), a.data[0] += 1; }},
         {"a short, well-formed answer",
          [](WireAnswer& a) { a.data.erase(a.data.end() - 5, a.data.end()), a.data[0] -= 5; }},
@@ -602,24 +529,28 @@ TEST_F(Caches, MalformedOrShortAnswersNeverPutWrongBytesInTheCache) {
 TEST_F(Caches, BytesNeverOutliveTheLoadOrAWrite) {
     CachingTransport transport = Transport();
     Bytes& device = Device(0x20, 1);
+    // What changes the device or ends the load, each followed by a full read
+    // that must give the device's bytes.
+    const std::pair<const char*, std::function<void()>> events[] = {
+        {"a write through the module",
+         [&] {
+             transport.Send(Storage(0x12, {1, 10, 0, 0xA1, 0xA2}));
+         }},
+        {"a change behind the module's back, then a new scan",
+         [&] { device[50] ^= 0xFF, transport.Send(Storage(0x22, {})); }},
+        {"a change, then the idle time",
+         [&] {
+             device[70] ^= 0xFF, now += CachingTransport::kIdle + std::chrono::milliseconds(1);
+         }},
+        {"a change, then the command's read of the device itself (a backup)",
+         [&] { device[90] ^= 0xFF, transport.ForgetFruBytes(); }},
+    };
     ASSERT_EQ(LibraryRead(transport, 0x20, 1, 100), device);
-    // A write through the module: the next read fetches the range again.
-    WireRequest write = Storage(0x12, {1, 10, 0, 0xA1, 0xA2});
-    transport.Send(write);
-    EXPECT_EQ(LibraryRead(transport, 0x20, 1, 100), device);
+    for (const auto& [what, event] : events) {
+        event();
+        EXPECT_EQ(LibraryRead(transport, 0x20, 1, 100), device) << what;
+    }
     EXPECT_EQ(device[10], 0xA1);
-    // Changes behind the module's back are seen by the next load (a new scan)
-    // and after the idle time.
-    device[50] ^= 0xFF;
-    transport.Send(Storage(0x22, {}));
-    EXPECT_EQ(LibraryRead(transport, 0x20, 1, 100), device);
-    device[70] ^= 0xFF;
-    now += CachingTransport::kIdle + std::chrono::milliseconds(1);
-    EXPECT_EQ(LibraryRead(transport, 0x20, 1, 100), device);
-    // And when the command asks for a read of the device itself (a backup).
-    device[90] ^= 0xFF;
-    transport.ForgetFruBytes();
-    EXPECT_EQ(LibraryRead(transport, 0x20, 1, 100), device);
 }
 
 TEST_F(Caches, ReadsPastTheEndGetTheControllersOwnAnswer) {
@@ -658,49 +589,60 @@ TEST_F(Caches, SdrScansAreAnsweredFromHeldRecords) {
     EXPECT_EQ(bmc.Count(0x23), 4u);
 }
 
-TEST_F(Caches, SdrRecordsComeInPiecesWhenTheBmcRefusesWholeOnes) {
-    bmc.wholeRecords = false;
-    CachingTransport transport = Transport();
-    EXPECT_EQ(LibraryScan(transport), bmc.sdr);
-    EXPECT_EQ(bmc.Count(0x22), 3u); // a reservation per record
-    // Padding behind a whole record is not part of it.
-    SetUp();
-    bmc.padding = 6;
-    CachingTransport padded = Transport();
-    EXPECT_EQ(LibraryScan(padded), bmc.sdr);
-}
-
-TEST_F(Caches, ABrokenRepositoryReadLeavesTheScanToTheBmc) {
-    // Pieces shorter than asked: nothing is held, the library's own requests
-    // go out and get the BMC's answers.
-    bmc.wholeRecords = false;
-    bmc.tamper = [](const WireRequest& r, WireAnswer& a) {
-        if (r.command == 0x23 && r.data[4] != 0 && r.data[5] > 16)
-            a.data.pop_back();
+TEST_F(Caches, RepositoriesThatNeedMoreWorkStillScanRight) {
+    // What the BMC or the cache file does, the Get SDR and Reserve requests
+    // that go out for the scan, and whether a valid cache file is left.
+    struct Case {
+        const char* what;
+        std::function<void()> setUp;
+        size_t getSdr, reserve;
+        bool fileAfter;
+    } cases[] = {
+        // Whole records refused: per record the refused read, a reservation,
+        // the header and one piece.
+        {"pieces", [this] { bmc.wholeRecords = false; }, 3 * 3, 3, true},
+        // Padding behind a whole record is not part of it.
+        {"padding", [this] { bmc.padding = 6; }, 3, 0, true},
+        // Pieces shorter than asked: the fetch stops at the second record and
+        // nothing is held; the library's own requests (two passes, a
+        // reservation each record, 7 pieces of 16 bytes) go out and get the
+        // BMC's answers.
+        {"broken pieces",
+         [this] {
+             bmc.wholeRecords = false;
+             bmc.tamper = [](const WireRequest& r, WireAnswer& a) {
+                 if (r.command == 0x23 && r.data[4] != 0 && r.data[5] > 16)
+                     a.data.pop_back();
+             };
+         },
+         2 * 3 + 3 + 3 + 7, 2 + 3 + 3, false},
+        // A damaged cache file is ignored and replaced.
+        {"damaged file",
+         [this] {
+             {
+                 CachingTransport first = Transport(path);
+                 LibraryScan(first);
+             }
+             std::ifstream in(path, std::ios::binary);
+             Bytes file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+             in.close();
+             file[file.size() / 2] ^= 0x01;
+             std::ofstream(path, std::ios::binary)
+                 .write(reinterpret_cast<char*>(file.data()), file.size());
+             bmc.log.clear();
+         },
+         3, 0, true},
     };
-    CachingTransport transport = Transport(path);
-    EXPECT_EQ(LibraryScan(transport), bmc.sdr);
-    EXPECT_EQ(transport.SdrHits(), 0u);
-    SdrCacheFile::Contents contents;
-    EXPECT_FALSE(SdrCacheFile::Load(path, &contents));
-}
-
-TEST_F(Caches, ADamagedCacheFileIsIgnoredAndReplaced) {
-    {
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        SetUp();
+        c.setUp();
         CachingTransport transport = Transport(path);
-        LibraryScan(transport);
+        EXPECT_EQ(LibraryScan(transport), bmc.sdr);
+        EXPECT_EQ(std::pair(bmc.Count(0x23), bmc.Count(0x22)), std::pair(c.getSdr, c.reserve));
+        SdrCacheFile::Contents contents;
+        EXPECT_EQ(SdrCacheFile::Load(path, &contents), c.fileAfter);
     }
-    std::ifstream in(path, std::ios::binary);
-    Bytes file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    in.close();
-    file[file.size() / 2] ^= 0x01;
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<char*>(file.data()), file.size());
-    bmc.log.clear();
-    CachingTransport transport = Transport(path);
-    EXPECT_EQ(LibraryScan(transport), bmc.sdr);
-    EXPECT_EQ(bmc.Count(0x23), 3u);
-    SdrCacheFile::Contents contents;
-    EXPECT_TRUE(SdrCacheFile::Load(path, &contents));
 }
 
 TEST(SdrCacheFile, OnlyACompleteIntactFileParses) {
@@ -731,32 +673,28 @@ TEST_F(Caches, BehindTheBmcALargeFirstReadFallsBackToOneIpmbMessage) {
     // Over LAN the first read behind the BMC asks as much as a direct one; a
     // bridge or controller that will not answer it gets one IPMB message's
     // worth from then on, whatever way it refused.
-    struct Case {
-        const char* what;
-        std::function<void(WireAnswer&)> refuse; // null: the large read works
-        std::vector<std::string> secondLoad;
-    } cases[] = {
-        {"carried", nullptr, {"0+63"}},
-        {"count refused",
-         [](WireAnswer& a) { a.completionCode = 0xC8; },
-         {"0+23", "23+23", "46+23"}},
-        {"bridge NAK", [](WireAnswer& a) { a.completionCode = 0x83; }, {"0+23", "23+23", "46+23"}},
-        {"no answer", [](WireAnswer& a) { a.result = 0xE0000003; }, {"0+23", "23+23", "46+23"}},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
+    const std::vector<std::string> ipmb = {"0+23", "23+23", "46+23"};
+    const std::tuple<const char*, std::function<void(WireAnswer&)>, std::vector<std::string>>
+        cases[] = {
+            {"carried", nullptr, {"0+63"}},
+            {"count refused", [](WireAnswer& a) { a.completionCode = 0xC8; }, ipmb},
+            {"bridge NAK", [](WireAnswer& a) { a.completionCode = 0x83; }, ipmb},
+            {"no answer", [](WireAnswer& a) { a.result = 0xE0000003; }, ipmb},
+        };
+    for (const auto& [what, refuse, secondLoad] : cases) {
+        SCOPED_TRACE(what);
         SetUp();
         bmc.maxRead = 63;
-        if (c.refuse)
-            bmc.tamper = [&c](const WireRequest& r, WireAnswer& a) {
+        if (refuse)
+            bmc.tamper = [&refuse](const WireRequest& r, WireAnswer& a) {
                 if (r.command == 0x11 && r.data[3] > 23)
-                    a = WireAnswer{}, c.refuse(a);
+                    a = WireAnswer{}, refuse(a);
             };
-        CachingTransport transport(bmc.Wire(), {true, true, 63}, "", [this] { return now; });
+        CachingTransport transport = Transport("", {true, true, 63});
         EXPECT_EQ(LibraryRead(transport, 0x30, 0, 60), Device(0x30, 0));
         bmc.log.clear();
         transport.Send(Storage(0x22, {})); // a new load
         EXPECT_EQ(LibraryRead(transport, 0x30, 0, 60), Device(0x30, 0));
-        EXPECT_EQ(bmc.Reads(), c.secondLoad);
+        EXPECT_EQ(bmc.Reads(), secondLoad);
     }
 }

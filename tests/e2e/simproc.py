@@ -1,8 +1,11 @@
 """What the end-to-end tests against OpenIPMI's ipmi_sim share: the managed
 system (FRU images, SDR records, ipmi_sim's configuration), starting and
-stopping ipmi_sim, ipmitool, the checks, the comparison of Orvane's fields
-with what ipmitool and ipmi-fru print, and the run of a test (skip, clean-up,
-report, exit code: 0 passed, 1 failed, 77 skipped)."""
+stopping ipmi_sim, running orvane, e2e-host and ipmitool, the checks (a run's
+exit code and texts), the comparison of Orvane's fields with what ipmitool
+and ipmi-fru print, and the run of a test (arguments, skip, clean-up, no
+secret in any output, report, exit code: 0 passed, 1 failed, 77 skipped)."""
+import argparse
+import copy
 import os
 import re
 import shutil
@@ -16,6 +19,11 @@ import time
 SKIP = 77
 USER = "orvane"
 PASSWORD = "e2e-Secret9"  # passed to the tools through files and the environment only
+WRONG_PASSWORD = "not-the-password"
+# Texts no output or debug log of any run may hold; a test adds its keys.
+SECRETS = [PASSWORD, WRONG_PASSWORD]
+# The freeipmi module's statistics line (ORVANE_IPMI_STATS): the module was loaded.
+LOADED = "requests from the library"
 PACKAGES = {"ipmi_sim": "openipmi", "ipmitool": "ipmitool", "ipmi-fru": "freeipmi-tools",
             "qemu-system-x86_64": "qemu-system-x86", "busybox": "busybox-static",
             "ldd": "libc-bin", "strip": "binutils"}
@@ -170,27 +178,33 @@ def write_system(folder, port, system, records, extra_conf="", lan_lines=""):
     return images
 
 
-def find_field(image, area_offset, head, index):
-    """Offset and length of the index-th field of an info area."""
-    position = area_offset + head
-    for _ in range(index):
-        position += 1 + (image[position] & 0x3F)
-    return position + 1, image[position] & 0x3F
-
-
 def with_field(image, offsets, area, index, text):
-    """The image with one info-area field replaced by a text of the same
-    length and the area checksum made right again."""
-    head = {"chassis": 3, "board": 6, "product": 3}[area]
+    """The image with the index-th field of an info area replaced by a text
+    of the same length and the area checksum made right again."""
     data = bytearray(image)
-    start, length = find_field(data, offsets[area], head, index)
-    raw = text.encode("latin-1")
-    assert len(raw) == length, "the test keeps field lengths"
-    data[start:start + length] = raw
     area_start = offsets[area]
+    position = area_start + {"chassis": 3, "board": 6, "product": 3}[area]
+    for _ in range(index):
+        position += 1 + (data[position] & 0x3F)
+    raw = text.encode("latin-1")
+    assert len(raw) == data[position] & 0x3F, "the test keeps field lengths"
+    data[position + 1:position + 1 + len(raw)] = raw
     area_end = area_start + data[area_start + 1] * 8 - 1
     data[area_end] = checksum(data[area_start:area_end])
     return bytes(data)
+
+
+def secret_file(folder, name, text, mode=0o600):
+    path = os.path.join(folder, name)
+    with open(path, "w") as out:
+        out.write(text + "\n")
+    os.chmod(path, mode)
+    return path
+
+
+def password_file(folder, password=PASSWORD, name="password"):
+    path = os.path.join(folder, name)
+    return path if os.path.exists(path) else secret_file(folder, name, password)
 
 
 # ---- the simulator ----------------------------------------------------------
@@ -271,14 +285,50 @@ class Simulator:
             return held.read()
 
 
-def password_file(folder, password=PASSWORD, name="password"):
-    path = os.path.join(folder, name)
-    if not os.path.exists(path):
-        with open(path, "w") as out:
-            out.write(password + "\n")
-        os.chmod(path, 0o600)
-    return path
+def fleet_variant(index):
+    """The system of BMC `index` and its SDR records: serial numbers of its
+    own; odd BMCs have no front panel FRU."""
+    system = copy.deepcopy(SYSTEM)
+    system["bmc0"]["chassis"][2] = "CH-SN-%04d" % index
+    system["bmc1"]["board"][2] = "PSU-SN-%02d" % index
+    system["sat0"]["product"][4] = "SM-SN-%03d" % index
+    if index % 2:
+        del system["bmc2"]
+    records = [mc_locator(1, 0x20, "BMC", 0x0B)]
+    for number, key in enumerate(k for k in ("bmc1", "bmc2") if k in system):
+        records.append(fru_locator(2 + number, 0x20, system[key]["device"], system[key]["name"]))
+    records.append(mc_locator(5, 0x30, "Satellite", 0x08))
+    return system, records
 
+
+def start_fleet(root, count, bmcs, wrong=True):
+    """Starts `count` BMCs of fleet_variant's systems (and one more for a
+    wrong password), all at once, adding them to bmcs; returns the host file
+    (the first line names the user and password file, the others take the
+    command's) and the hosts by kind: good, wrong, and dead, a port where
+    nothing answers."""
+    for index in range(count + (1 if wrong else 0)):
+        bmcs.append(Simulator(os.path.join(root, "bmc%02d" % index), *fleet_variant(index)))
+        bmcs[-1].launch()
+    for bmc in bmcs:
+        if not bmc.ready():
+            raise RuntimeError("ipmi_sim did not come up; see " + bmc.log.name)
+    good = password_file(root)
+    lines = ["# the fleet of the test", "%s %s %s" % (bmcs[0].host, USER, good)]
+    lines += [bmc.host for bmc in bmcs[1:count]]
+    hosts = {"good": [bmc.host for bmc in bmcs[:count]]}
+    if wrong:
+        bad = password_file(root, WRONG_PASSWORD, "wrong-password")
+        dead = "127.0.0.1:%d" % free_port()
+        lines += ["%s %s %s" % (bmcs[count].host, USER, bad), dead]
+        hosts.update(wrong=bmcs[count].host, dead=dead)
+    path = os.path.join(root, "hosts")
+    with open(path, "w") as out:
+        out.write("\n".join(lines) + "\n")
+    return path, hosts
+
+
+# ---- running the programs ---------------------------------------------------
 
 def ipmitool(sim, interface, *args, check=True):
     command = ["ipmitool", "-I", interface, "-H", "127.0.0.1", "-p", str(sim.port),
@@ -292,16 +342,63 @@ def ipmitool(sim, interface, *args, check=True):
     return result
 
 
-def orvane_environment(sim, interface):
-    env = dict(os.environ)
-    env.update(ORVANE_DRIVER="freeipmi", ORVANE_IPMI_HOST=sim.host,
-               ORVANE_IPMI_INTERFACE=interface, ORVANE_IPMI_USER=USER,
-               ORVANE_IPMI_PASSWORD_FILE=password_file(sim.folder),
-               ORVANE_IPMI_PRIVILEGE="admin", ORVANE_IPMI_DEBUG="1",
-               ORVANE_IPMI_STATS="1", XDG_CACHE_HOME=os.path.join(sim.folder, "cache"))
-    for name in ("ORVANE_IPMI_READAHEAD", "ORVANE_IPMI_SDR_CACHE", "ORVANE_IPMI_PASSWORD"):
-        env.pop(name, None)
-    return env
+def environment(sim=None, interface="lan", **settings):
+    """A run's environment: none of the caller's IPMI settings or passwords;
+    for a simulator the library's settings to reach it (the freeipmi module,
+    the test's user and password file, administrator, debug level 1, the SDR
+    cache in the simulator's folder); the module's statistics line; then
+    `settings` (None removes a variable)."""
+    env = {k: v for k, v in os.environ.items()
+           if not k.startswith("ORVANE_IPMI") and k != "ORVANE_PASSWORD"}
+    env["ORVANE_IPMI_STATS"] = "1"
+    if sim:
+        env.update(ORVANE_DRIVER="freeipmi", ORVANE_IPMI_HOST=sim.host,
+                   ORVANE_IPMI_INTERFACE=interface, ORVANE_IPMI_USER=USER,
+                   ORVANE_IPMI_PASSWORD_FILE=password_file(sim.folder),
+                   ORVANE_IPMI_PRIVILEGE="admin", ORVANE_IPMI_DEBUG="1",
+                   XDG_CACHE_HOME=os.path.join(sim.folder, "cache"))
+    env.update(settings)
+    return {k: v for k, v in env.items() if v is not None}
+
+
+_OUTPUTS = []  # every output and debug log of the runs, searched for SECRETS
+
+
+def seen(text):
+    _OUTPUTS.append(text)
+
+
+def debug_log(folder):
+    """The library's debug log (DBGLOG.txt, UTF-16) a run wrote in its folder."""
+    path = os.path.join(folder, "DBGLOG.txt")
+    if not os.path.exists(path):
+        return ""
+    with open(path, "rb") as raw:
+        return raw.read().decode("utf-16-le", errors="replace")
+
+
+class Runner:
+    """Runs a program (orvane, e2e-host) in a folder of its own each time, so
+    that its debug log and, unless the environment names them, its cache and
+    state (backups) are its own; the result has .log, .loaded (the module's
+    statistics line came) and .text (all of it)."""
+
+    def __init__(self, program, folder, *always):
+        self.program, self.folder, self.always, self.runs = program, folder, list(always), 0
+
+    def __call__(self, *args, env=None, timeout=60):
+        self.runs += 1
+        cwd = tempfile.mkdtemp(prefix="run%02d-" % self.runs, dir=self.folder)
+        env = dict(env if env is not None else environment())
+        env.setdefault("XDG_CACHE_HOME", os.path.join(cwd, "cache"))
+        env.setdefault("XDG_STATE_HOME", os.path.join(cwd, "state"))
+        result = subprocess.run([self.program] + self.always + list(args), capture_output=True,
+                                text=True, env=env, timeout=timeout, cwd=cwd)
+        result.log = debug_log(cwd)
+        result.loaded = LOADED in result.stderr
+        result.text = result.stdout + result.stderr + result.log
+        seen(result.text)
+        return result
 
 
 # ---- what the tools print ---------------------------------------------------
@@ -367,6 +464,17 @@ def ipmitool_name(fru):
     return fru.get("ipmitool", fru["name"])
 
 
+def json_fields(fru):
+    """{title: (area.index, the library's string)} of a FRU of orvane's JSON,
+    the strings ipmitool prints too."""
+    return {field["title"]: ("%d.%d" % (number, index),
+                             field.get("library_value", field["value"]))
+            for number, area in enumerate(fru["areas"])
+            for index, field in enumerate(area.get("fields", []))}
+
+
+# ---- checks -----------------------------------------------------------------
+
 class Checks:
     def __init__(self):
         self.failures = []
@@ -378,6 +486,22 @@ class Checks:
     def true(self, what, condition):
         if not condition:
             self.failures.append(what)
+
+    def run(self, what, result, code, want=(), unwanted=()):
+        """A run's exit code and the texts its output and debug log hold: a
+        text, a (text or pattern, times) pair; none of `unwanted` (LOADED:
+        the module was not even loaded)."""
+        tell = "%s (exit %d): %s" % (what, result.returncode, result.text.strip()[-600:])
+        self.equal(tell + ": exit code", result.returncode, code)
+        for item in want:
+            text, times = item if isinstance(item, tuple) else (item, None)
+            found = (len(text.findall(result.text)) if isinstance(text, re.Pattern)
+                     else result.text.count(text))
+            self.true("%s: %r %s, not %d" % (tell, getattr(text, "pattern", text),
+                                           "expected" if times is None else "%d times" % times,
+                                           found), found > 0 if times is None else found == times)
+        for text in unwanted:
+            self.true("%s: unexpected %r" % (tell, text), text not in result.text)
 
 
 def compare_with_tool(checks, what, orvane_fields, tool_fields, column):
@@ -434,13 +558,29 @@ def missing_tool(tools):
     return None
 
 
-def run(prefix, skip_reason, body):
-    """Runs body(checks, folder, simulators) in a fresh folder and returns
-    the exit code. Every simulator body adds to the list is stopped, also on
-    a CTest timeout or ^C; the folder is kept when a check failed."""
+def arguments(doc, *options):
+    """The test's arguments: the programs CTest names (--orvane, --host-program,
+    --driver, --catalogue-dir; every test takes them all) and `options`,
+    (flags, keywords) pairs."""
+    parser = argparse.ArgumentParser(description=doc,
+                                     formatter_class=argparse.RawDescriptionHelpFormatter)
+    for name in ("--orvane", "--host-program", "--driver", "--catalogue-dir"):
+        parser.add_argument(name)
+    for flags, keywords in options:
+        parser.add_argument(*flags, **keywords)
+    return parser.parse_args()
+
+
+def main(prefix, tools, test, args, skip_reason=None):
+    """Exits with the run of test(args, checks, folder, simulators) in a fresh
+    folder: skipped when a tool is missing or for skip_reason. Every
+    simulator the test adds to the list is stopped, also on a CTest timeout
+    or ^C; no run's output may hold a secret; the folder is kept when a check
+    failed."""
+    skip_reason = missing_tool(tools) or skip_reason
     if skip_reason:
         print("SKIP: %s; nothing is installed by this test" % skip_reason)
-        return SKIP
+        sys.exit(SKIP)
     for number in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP):
         signal.signal(number, lambda *_: sys.exit(1))
     checks = Checks()
@@ -448,15 +588,19 @@ def run(prefix, skip_reason, body):
     simulators = []
     started = time.time()
     try:
-        body(checks, folder, simulators)
+        test(args, checks, folder, simulators)
     except (RuntimeError, subprocess.SubprocessError, OSError, ValueError) as error:
         checks.failures.append(str(error))
     finally:
         for sim in simulators:
             sim.stop()
+    everything = "".join(_OUTPUTS)
+    for secret in SECRETS:
+        checks.true("a secret (%d characters) appears in an output or log" % len(secret),
+                    secret not in everything)
     for failure in checks.failures:
         print("FAIL:", failure)
     print("%s in %.1f s" % ("passed" if not checks.failures else "FAILED", time.time() - started))
     if not checks.failures:
         shutil.rmtree(folder, ignore_errors=True)
-    return 1 if checks.failures else 0
+    sys.exit(1 if checks.failures else 0)

@@ -2,41 +2,32 @@
 """End-to-end test of the freeipmi driver module in-band, through a Linux
 guest's IPMI system interface.
 
-The managed system of the LAN test (tests/e2e/simproc.py: a BMC with
-three FRU devices, a satellite at 0x30 reached by bridging, SDR records of
-several types) runs in OpenIPMI's ipmi_sim, which also listens for QEMU's
-external BMC connection (ipmi-bmc-extern). A guest under qemu-system-x86_64
-(TCG) sees that BMC through a KCS interface (isa-ipmi-kcs); with
---interface ssif, through an SSIF interface on the SMBus (smbus-ipmi). The
-guest is the Debian kernel with an initramfs built here: busybox, the IPMI
-kernel modules, the orvane command, the freeipmi driver module, the English
-catalogue and the shared libraries found with ldd. Its init loads the
-modules, runs `orvane scan --json` and `orvane set ... --commit` through
-/dev/ipmi0 (the KCS guest commits the BMC's own FRU directly and the
-satellite's through the kernel's IPMB bridging), prints the results on the
-serial console between marker lines and powers off.
-
-The host then checks: the guest's kernel found the interface and counted
-the scan's transactions, the guest's JSON equals what orvane reads from the
-same ipmi_sim over LAN, its fields are what `ipmitool fru print` shows over
-LAN, and the committed fields are what `ipmitool fru print` and
-`ipmitool fru read` show afterwards.
+The LAN tests' managed system (simproc.SYSTEM) runs in OpenIPMI's ipmi_sim,
+which also serves QEMU's external BMC connection (ipmi-bmc-extern). A guest
+under qemu-system-x86_64 (TCG) sees that BMC through a KCS interface
+(isa-ipmi-kcs; with --interface ssif, an SSIF interface on the SMBus). The
+guest is the Debian kernel with an initramfs made here: busybox, the IPMI
+kernel modules, orvane, the freeipmi module, the English catalogue and the
+libraries ldd lists. Its init runs `orvane scan --json` and `orvane set ...
+--commit` through /dev/ipmi0 (the KCS guest commits the BMC's own FRU and,
+through the kernel's IPMB bridging, the satellite's), prints the results on
+the serial console between marker lines and powers off. The host checks that
+the guest's kernel found the interface and counted the scan's transactions,
+that the guest's JSON equals orvane's over LAN and its fields what `ipmitool
+fru print` shows, and that ipmitool shows the commits.
 
 By hand: `inband-e2e.py --build-dir build --shell` boots the same guest with
-its console on the terminal and leaves a shell after the run (`poweroff -f`
-ends it).
-
-Exit codes: 0 passed, 1 failed, 77 skipped (qemu, a kernel with the IPMI
-modules, busybox or an IPMI peer is missing).
+its console on the terminal and leaves a shell after the run (`poweroff -f`).
+It is skipped (exit 77) when qemu, a kernel with the IPMI modules, busybox or
+an IPMI peer is missing.
 """
-import argparse
 import glob
 import json
 import lzma
 import os
+import re
 import shutil
 import socket
-import stat
 import subprocess
 import sys
 import threading
@@ -126,51 +117,6 @@ def shared_libraries(programs):
     return found
 
 
-class Cpio:
-    """An initramfs in the kernel's "newc" cpio layout."""
-
-    def __init__(self):
-        self.data = bytearray()
-        self.folders = set()
-        self.inode = 1
-
-    def _entry(self, name, mode, body=b""):
-        fields = [self.inode, mode, 0, 0, 1, 0, len(body), 0, 0, 0, 0, len(name) + 1, 0]
-        self.inode += 1
-        self.data += b"070701" + b"".join(b"%08X" % value for value in fields)
-        self.data += name.encode() + b"\0"
-        self.data += bytes(-len(self.data) % 4)
-        self.data += body
-        self.data += bytes(-len(self.data) % 4)
-
-    def folder(self, path):
-        path = path.strip("/")
-        if path and path not in self.folders:
-            self.folder(os.path.dirname(path))
-            self.folders.add(path)
-            self._entry(path, stat.S_IFDIR | 0o755)
-
-    def file(self, path, body, executable=True):
-        self.folder(os.path.dirname(path.strip("/")))
-        self._entry(path.strip("/"), stat.S_IFREG | (0o755 if executable else 0o644), body)
-
-    def finish(self):
-        self._entry("TRAILER!!!", 0)
-        return bytes(self.data)
-
-
-def stripped(path, folder):
-    """The file without debug information (a smaller initramfs boots faster)."""
-    copy = os.path.join(folder, "strip-" + os.path.basename(path))
-    if subprocess.run(["strip", "--strip-debug", "-o", copy, path],
-                      capture_output=True).returncode != 0:
-        shutil.copyfile(path, copy)
-    with open(copy, "rb") as raw:
-        data = raw.read()
-    os.unlink(copy)
-    return data
-
-
 def guest_init(guest, shell):
     """The guest's /init: modules, scan, commits, results between markers."""
     orvane = "/orvane/orvane --driver freeipmi"
@@ -210,25 +156,40 @@ def guest_init(guest, shell):
 
 
 def build_initramfs(args, guest, modules, folder):
-    image = Cpio()
-    with open(shutil.which("busybox"), "rb") as raw:
-        image.file("/bin/busybox", raw.read())
+    """The guest's files in a folder, then busybox's "newc" cpio of them."""
+    root = os.path.join(folder, "initramfs-" + guest["interface"].lower())
+
+    def put(inside, data=None, copy=None, mode=0o755):
+        target = root + inside
+        os.makedirs(os.path.dirname(target), exist_ok=True)
+        # Without debug information a smaller initramfs boots faster.
+        if copy and subprocess.run(["strip", "--strip-debug", "-o", target, copy],
+                                   capture_output=True).returncode != 0:
+            shutil.copyfile(copy, target)
+        if data is not None:
+            with open(target, "wb") as out:
+                out.write(data)
+        os.chmod(target, mode)
+
+    busybox = shutil.which("busybox")
+    put("/bin/busybox", copy=busybox)
     for module in guest["modules"]:
-        image.file("/modules/%s.ko" % module_name(module),
-                   module_bytes(module_file(modules, module)), False)
-    image.file("/orvane/orvane", stripped(args.orvane, folder))
-    image.file("/orvane/orvane-driver-freeipmi.so", stripped(args.driver, folder))
-    catalogue = os.path.join("enus", "orvane", "str", "orvane.str")
-    with open(os.path.join(args.catalogue_dir, catalogue), "rb") as raw:
-        image.file("/orvane/" + catalogue, raw.read(), False)
-    for inside, outside in shared_libraries([shutil.which("busybox"), args.orvane,
-                                             args.driver]).items():
-        image.file(inside, stripped(outside, folder))
-    image.file("/init", guest_init(guest, args.shell).encode())
-    path = os.path.join(folder, "initramfs-%s.cpio" % guest["interface"].lower())
-    with open(path, "wb") as out:
-        out.write(image.finish())
-    return path
+        put("/modules/%s.ko" % module_name(module), module_bytes(module_file(modules, module)),
+            mode=0o644)
+    put("/orvane/orvane", copy=args.orvane)
+    put("/orvane/orvane-driver-freeipmi.so", copy=args.driver)
+    catalogue = "/enus/orvane/str/orvane.str"
+    put("/orvane" + catalogue, copy=args.catalogue_dir + catalogue, mode=0o644)
+    for inside, outside in shared_libraries([busybox, args.orvane, args.driver]).items():
+        put(inside, copy=outside)
+    put("/init", guest_init(guest, args.shell).encode())
+    names = [os.path.relpath(os.path.join(top, name), root)
+             for top, folders, files in os.walk(root) for name in folders + files]
+    with open(root + ".cpio", "wb") as out:
+        subprocess.run(["busybox", "cpio", "-o", "-H", "newc", "-R", "0:0"], cwd=root,
+                       input="\n".join(names).encode(), stdout=out, stderr=subprocess.DEVNULL,
+                       check=True)
+    return root + ".cpio"
 
 
 # ---- running the guest ------------------------------------------------------
@@ -276,36 +237,12 @@ def marker_value(console, marker):
     return next((l[len(marker):].strip() for l in console if l.startswith(marker)), None)
 
 
-def between(console, begin, end):
-    lines = []
-    inside = False
-    for line in console:
-        if line == begin:
-            inside = True
-        elif line.startswith(end):
-            return lines, line[len(end):].strip()
-        elif inside:
-            lines.append(line)
-    return lines, None
-
-
 # ---- checks -----------------------------------------------------------------
 
-def titled_fields(fru):
-    """{title: (area.index, value)} as the LAN test compares them."""
-    fields = {}
-    for number, area in enumerate(fru["areas"]):
-        for index, field in enumerate(area.get("fields", [])):
-            fields[field["title"]] = ("%d.%d" % (number, index), field["library_value"])
-    return fields
-
-
-def host_scan(args, sim):
-    """orvane's own scan of the same ipmi_sim over simproc."""
-    env = simproc.orvane_environment(sim, "lan")
-    env["ORVANE_DRIVER"] = args.driver
-    result = subprocess.run([args.orvane, "scan", "--json"], capture_output=True, text=True,
-                            env=env, timeout=60)
+def host_scan(args, sim, folder):
+    """orvane's own scan of the same ipmi_sim over LAN."""
+    result = simproc.Runner(args.orvane, folder)(
+        "scan", "--json", env=simproc.environment(sim, ORVANE_DRIVER=args.driver))
     if result.returncode != 0:
         raise RuntimeError("orvane scan over LAN failed: " + result.stderr.strip())
     return json.loads(result.stdout)
@@ -323,10 +260,11 @@ def first_difference(got, expected):
 def check_scan(checks, interface, console, lan_scan, printed):
     """The guest's scan against orvane's and ipmitool's over LAN, both taken
     before the guest ran."""
-    lines, code = between(console, MARK + " scan-begin", MARK + " scan-end")
-    checks.equal("guest scan exit code", code, "0")
+    found = re.search(r"(?s)^%s scan-begin\n(.*?)^%s scan-end (\d+)$" % (MARK, MARK),
+                      "\n".join(console), re.M)
+    checks.equal("guest scan exit code", found and found.group(2), "0")
     try:
-        scan = json.loads("\n".join(lines))
+        scan = json.loads(found.group(1) if found else "")
     except ValueError as error:
         checks.failures.append("the guest's scan is no JSON: %s" % error)
         return
@@ -344,8 +282,9 @@ def check_scan(checks, interface, console, lan_scan, printed):
     for fru in frus:
         key = next((k for k, v in simproc.SYSTEM.items() if v["name"] == fru["name"]), None)
         if key:
-            simproc.compare_with_tool(checks, "guest vs ipmitool FRU " + key, titled_fields(fru),
-                                  printed.get(simproc.ipmitool_name(simproc.SYSTEM[key]), {}), 0)
+            simproc.compare_with_tool(
+                checks, "guest vs ipmitool FRU " + key, simproc.json_fields(fru),
+                printed.get(simproc.ipmitool_name(simproc.SYSTEM[key]), {}), 0)
 
 
 def check_commits(checks, guest, sim, console):
@@ -359,21 +298,21 @@ def check_commits(checks, guest, sim, console):
 
 # ---- main -------------------------------------------------------------------
 
-def skip_reason(guests):
-    why = simproc.missing_tool(["qemu-system-x86_64", "busybox", "ipmi_sim", "ipmitool", "ipmi-fru",
-                            "ldd", "strip"])
-    if not why and not find_kernel(guests):
-        why = ("no kernel with the modules %s under %s (scripts/setup-debian.sh unpacks "
-               "linux-image-amd64 there)"
-               % (", ".join(map(module_name, all_modules(guests))),
-                  ", ".join(filter(None, KERNEL_ROOTS))))
-    return why
+TOOLS = ["qemu-system-x86_64", "busybox", "ipmi_sim", "ipmitool", "ipmi-fru", "ldd", "strip"]
 
 
-def run_and_check(checks, args, sim, guest, command):
+def kernel_missing(guests):
+    if find_kernel(guests):
+        return None
+    return ("no kernel with the modules %s under %s (scripts/setup-debian.sh unpacks "
+            "linux-image-amd64 there)" % (", ".join(map(module_name, all_modules(guests))),
+                                          ", ".join(filter(None, KERNEL_ROOTS))))
+
+
+def run_and_check(checks, args, sim, guest, command, folder):
     """One guest against the BMC as orvane and ipmitool see it over LAN just
     before it boots."""
-    lan_scan = host_scan(args, sim)
+    lan_scan = host_scan(args, sim, folder)
     printed = simproc.ipmitool_print(sim)
     console = run_guest(command)
     interface = guest["interface"]
@@ -387,17 +326,17 @@ def run_and_check(checks, args, sim, guest, command):
     check_commits(checks, guest, sim, console)
 
 
-def test(args, guests, checks, folder, simulators):
+def test(args, checks, folder, simulators):
     vm_port = simproc.free_port(socket.SOCK_STREAM)
     # ipmi_sim also serves a system interface on this port, in the protocol of
     # QEMU's external BMC; each guest connects to it in turn.
     sim = simproc.Simulator(folder, extra_conf="serial kcs 127.0.0.1 %d codec VM\n" % vm_port)
     simulators.append(sim)
-    kernel, modules = find_kernel(guests)
+    kernel, modules = find_kernel(args.guests)
     sim.start()
     print("ipmi_sim on %s (LAN) and :%d (QEMU's BMC connection), %s"
           % (sim.host, vm_port, folder))
-    for guest in guests:
+    for guest in args.guests:
         initramfs = build_initramfs(args, guest, modules, folder)
         print("%s guest: kernel %s, initramfs %d KiB"
               % (guest["interface"], kernel, os.path.getsize(initramfs) // 1024))
@@ -407,31 +346,24 @@ def test(args, guests, checks, folder, simulators):
                   % (sim.port, simproc.USER, simproc.password_file(folder)))
             subprocess.run(command)
         else:
-            run_and_check(checks, args, sim, guest, command)
+            run_and_check(checks, args, sim, guest, command, folder)
 
 
 if __name__ == "__main__":
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--build-dir", default="build",
-                        help="the build folder (orvane, the driver module, the catalogue)")
-    parser.add_argument("--orvane", help="the orvane command (default: in the build folder)")
-    parser.add_argument("--driver",
-                        help="the freeipmi driver module (default: in the build folder)")
-    parser.add_argument("--catalogue-dir",
-                        help="the folder holding enus/ (default: the build folder)")
-    parser.add_argument("--interface", dest="interfaces", action="append",
-                        choices=[g["interface"].lower() for g in GUESTS],
-                        help="the guests to run: kcs (the default) and ssif, whose "
-                             "interface does not come up reliably under QEMU")
-    parser.add_argument("--shell", action="store_true",
-                        help="console on the terminal and a shell in the guest after the run")
-    parsed = parser.parse_args()
+    parsed = simproc.arguments(
+        __doc__,
+        (["--build-dir"], dict(default="build", help="the build folder: orvane, the driver "
+                                                     "module and the catalogue not named")),
+        (["--interface"], dict(dest="interfaces", action="append",
+                               choices=[g["interface"].lower() for g in GUESTS],
+                               help="the guests to run: kcs (the default) and ssif, whose "
+                                    "interface does not come up reliably under QEMU")),
+        (["--shell"], dict(action="store_true",
+                           help="console on the terminal and a shell in the guest after the run")))
     build = os.path.abspath(parsed.build_dir)
     parsed.orvane = os.path.abspath(parsed.orvane or os.path.join(build, "orvane"))
     parsed.driver = os.path.abspath(parsed.driver or
                                     os.path.join(build, "orvane-driver-freeipmi.so"))
     parsed.catalogue_dir = os.path.abspath(parsed.catalogue_dir or build)
-    parsed.interfaces = parsed.interfaces or ["kcs"]
-    chosen = [g for g in GUESTS if g["interface"].lower() in parsed.interfaces]
-    sys.exit(simproc.run("orvane-inband-", skip_reason(chosen),
-                     lambda *rest: test(parsed, chosen, *rest)))
+    parsed.guests = [g for g in GUESTS if g["interface"].lower() in (parsed.interfaces or ["kcs"])]
+    simproc.main("orvane-inband-", TOOLS, test, parsed, kernel_missing(parsed.guests))

@@ -7,7 +7,6 @@
 #include "api/FruEdit.h"
 #include "cmd/CommandSupport.h"
 #include "device/Backup.h"
-#include "device/FileOperand.h"
 #include "device/GuardedWrite.h"
 #include "device/ImageCheck.h"
 #include "device/RawImage.h"
@@ -156,11 +155,7 @@ int PutSaved(Session& s, const FruView& saved, const FruView& device, bool* chan
 // orvane restore FILE.bin [FRU]: the raw image written like orvane write.
 int RestoreImage(Session& s, const Options& o) {
     std::vector<uint8_t> image;
-    std::string error;
-    if (!FileOperand::Read(o.operands[0], FileOperand::kImageBytes, &image, &error)) {
-        return Report::Fail("%s\n", error.c_str());
-    }
-    if (int code = ImageCheck::Admit(o, o.operands[0], image))
+    if (int code = ImageCheck::ReadAdmitted(o, o.operands[0], &image))
         return code;
     const auto named = BackupAddress(o.operands[0]);
     if (o.operands.size() == 1 && !named)

@@ -3,7 +3,6 @@
 #include "cmd/Commands.h"
 
 #include "cmd/CommandSupport.h"
-#include "device/FileOperand.h"
 #include "device/GuardedWrite.h"
 #include "device/ImageCheck.h"
 #include "device/RawImage.h"
@@ -18,11 +17,7 @@
 namespace Commands {
 int Write(Session& s, const Options& o) {
     std::vector<uint8_t> image;
-    std::string error;
-    if (!FileOperand::Read(o.operands[1], FileOperand::kImageBytes, &image, &error)) {
-        return Report::Fail("%s\n", error.c_str());
-    }
-    if (int code = ImageCheck::Admit(o, o.operands[1], image))
+    if (int code = ImageCheck::ReadAdmitted(o, o.operands[1], &image))
         return code;
     if (!LoadSource(s, o))
         return kExitLibrary;

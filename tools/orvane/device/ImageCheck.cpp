@@ -2,6 +2,7 @@
 
 #include "api/ImageModel.h"
 #include "app/Report.h"
+#include "device/FileOperand.h"
 #include "device/RawImage.h"
 #include "fru/ImageLayout.h"
 #include "view/FieldNames.h"
@@ -78,6 +79,13 @@ int Admit(const Options& o, const std::string& file, const std::vector<uint8_t>&
                                file.c_str(), problem.c_str());
     Report::Say(_("warning: writing %s although %s (--force)\n"), file.c_str(), problem.c_str());
     return kExitOk;
+}
+
+int ReadAdmitted(const Options& o, const std::string& file, std::vector<uint8_t>* image) {
+    std::string error;
+    if (!FileOperand::Read(file, FileOperand::kImageBytes, image, &error))
+        return Report::Fail("%s\n", error.c_str());
+    return Admit(o, file, *image);
 }
 
 std::string Changes(const std::vector<uint8_t>& before, const std::vector<uint8_t>& image) {

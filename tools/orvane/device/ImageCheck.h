@@ -17,6 +17,9 @@ std::string Problem(const std::vector<uint8_t>& image, const std::string& name);
 // kExitOk when the image file may be written: sound, or --force (then one
 // warning line says what is wrong). Otherwise the refusal (kExitRefused).
 int Admit(const Options& o, const std::string& file, const std::vector<uint8_t>& image);
+// Reads the image file (through FileOperand) into *image and admits it:
+// kExitOk, or the exit code after the failed read or the refusal.
+int ReadAdmitted(const Options& o, const std::string& file, std::vector<uint8_t>* image);
 // One line for the common header, each area either image declares, and the
 // bytes outside them: unchanged, changed (how many bytes), added, removed
 // or moved, when image is written from offset 0 over before.

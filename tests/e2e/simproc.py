@@ -414,7 +414,7 @@ INTERNAL_TITLE = "Internal Use Data"
 
 
 def date_key(text):
-    """The date and time of any of the three tools' presentations."""
+    """The date and time of Orvane's, ipmi-fru's or ipmitool's text."""
     text = text.strip()
     m = re.fullmatch(r"(\d\d)/(\d\d)/(\d{2,4})\s*-?\s*(\d\d):(\d\d):(\d\d)", text)
     if m:
@@ -422,9 +422,6 @@ def date_key(text):
         if year < 100:
             year += 1900 if year >= 70 else 2000
         return (year, month, day, hour, minute, second)
-    m = re.fullmatch(r"(\d{4})-(\d\d)-(\d\d)T(\d\d):(\d\d):(\d\d)Z", text)  # orvane's JSON
-    if m:
-        return tuple(int(g) for g in m.groups())
     return tuple(time.strptime(text.replace(" UTC", ""), "%a %b %d %H:%M:%S %Y")[:6])
 
 

@@ -6,6 +6,7 @@
 # when at least one of them fails.
 #
 # Usage: scripts/mutation-check.sh [ID...]   (no ID: every mutation)
+# With MUTATIONS=<file>, the mutations are read from that file instead.
 # With TESTS_REV=<commit>, the copy's tests/ are those of that commit (to see
 # what an earlier suite caught); otherwise those of the working tree.
 # Prints one line a mutation: its id, CAUGHT or MISSED, and the failing tests.
@@ -15,6 +16,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 copy=${MUTATION_DIR:-$root/.mutation}
 build=$copy/build-dbg
 jobs=${JOBS:-2}
+list=${MUTATIONS:-$root/scripts/mutations.txt}
 
 # The copy follows the working tree; a file is copied only when its content
 # differs, with a new time, so the build sees exactly the changed files.
@@ -85,5 +87,5 @@ while IFS=$'\t' read -r id file script tests; do
         fi
     fi
     cp "$root/$file" "$copy/$file"
-done <"$root/scripts/mutations.txt"
+done <"$list"
 exit $status

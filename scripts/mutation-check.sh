@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Checks that the library's tests catch the faults in scripts/mutations.txt:
+# Checks that the tests catch the faults in scripts/mutations.txt (of the
+# library and of the command):
 # each mutation is applied alone to a copy of the working tree (in .mutation/,
 # built in its own build-dbg, so the shared compiler cache serves it), the test
 # programs named for it are built and run, and the mutation counts as caught
@@ -17,6 +18,12 @@ copy=${MUTATION_DIR:-$root/.mutation}
 build=$copy/build-dbg
 jobs=${JOBS:-2}
 list=${MUTATIONS:-$root/scripts/mutations.txt}
+# The copy lies inside the tree, so the tests would not find the FRU image
+# corpus beside it: they are told where the tree's own one lies.
+if [ -z "${ORVANE_CORPUS_DIR:-}" ] && [ -d "$root/../shared/corpus" ]; then
+    export ORVANE_CORPUS_DIR
+    ORVANE_CORPUS_DIR=$(cd "$root/../shared/corpus" && pwd)
+fi
 
 # The copy follows the working tree; a file is copied only when its content
 # differs, with a new time, so the build sees exactly the changed files.
@@ -68,14 +75,14 @@ while IFS=$'\t' read -r id file script tests; do
     fi
     log=$copy/$id.log
     # shellcheck disable=SC2086
-    if ! nice -n 5 cmake --build "$build" -j"$jobs" --target $tests >"$log" 2>&1; then
+    if ! nice -n 5 cmake --build "$build" -j"$jobs" --target $tests >"$log" 2>&1 </dev/null; then
         echo "$id NO-BUILD (see $log)"
         status=1
     else
         failed=""
         for t in $tests; do
             if ! ctest --test-dir "$build" -R "^$t\$" --no-tests=error --timeout 600 \
-                >>"$log" 2>&1; then
+                >>"$log" 2>&1 </dev/null; then
                 failed="$failed $t"
             fi
         done
@@ -87,5 +94,5 @@ while IFS=$'\t' read -r id file script tests; do
         fi
     fi
     cp "$root/$file" "$copy/$file"
-done <"$list"
+done <"$list" # the tests read no line of it: their input is /dev/null
 exit $status

@@ -81,7 +81,7 @@ TEST_F(CommandTableTest, ProgressBarOnATerminalOnly) {
     const auto tty = [&](const std::string& args) {
         return TestSupport::RunIn(dir + "/demo", "script -qec " +
                                                      TestSupport::ShellQuote(command + args) +
-                                                     " /dev/null")
+                                                     " /dev/null </dev/null")
             .out;
     };
     EXPECT_NE(tty("").find("\r\033[K[##############################] 5/5 Read FRU 5 of 5"),

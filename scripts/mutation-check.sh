@@ -7,6 +7,7 @@
 # when at least one of them fails.
 #
 # Usage: scripts/mutation-check.sh [ID...]   (no ID: every mutation)
+# With MUTATIONS=<file>, the mutations are read from that file instead.
 # With TESTS_REV=<commit>, the copy's tests/ are those of that commit (to see
 # what an earlier suite caught); otherwise those of the working tree.
 # Prints one line a mutation: its id, CAUGHT or MISSED, and the failing tests.
@@ -16,6 +17,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 copy=${MUTATION_DIR:-$root/.mutation}
 build=$copy/build-dbg
 jobs=${JOBS:-2}
+list=${MUTATIONS:-$root/scripts/mutations.txt}
 # The copy lies inside the tree, so the tests would not find the FRU image
 # corpus beside it: they are told where the tree's own one lies.
 if [ -z "${ORVANE_CORPUS_DIR:-}" ] && [ -d "$root/../shared/corpus" ]; then
@@ -92,5 +94,5 @@ while IFS=$'\t' read -r id file script tests; do
         fi
     fi
     cp "$root/$file" "$copy/$file"
-done <"$root/scripts/mutations.txt" # the tests read no line of it: their input is /dev/null
+done <"$list" # the tests read no line of it: their input is /dev/null
 exit $status

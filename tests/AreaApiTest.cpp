@@ -12,30 +12,11 @@
 #include <string>
 
 namespace {
-using FruTestImages::Area;
 using FruTestImages::Bytes;
 using FruTestImages::Header;
-using FruTestImages::Put;
+using FruTestImages::Image;
 using FruTestImages::Record;
 using TestSupport::Text;
-
-// Every area: internal use at 8, chassis at 16, board at 40, product at 72,
-// one multi-record at 112. Without internal use, chassis and records, the
-// board lies at 8 and the product area at 40.
-std::vector<uint8_t> Image(bool full = true) {
-    std::vector<uint8_t> image(full ? 256 : 128, 0xFF);
-    const size_t board = full ? 40 : 8;
-    Put(image, 0, full ? Header(1, 2, 5, 9, 14) : Header(0, 0, 1, 5, 0));
-    Put(image, board, Area({0x01, 0, 0x19, 0, 0, 0}, {"Acme", "Widget", "SN1", "PN1", ""}, 4));
-    Put(image, board + 32,
-        Area({0x01, 0, 0x19}, {"Acme", "Server", "M1", "V1", "PSN", "Asset", ""}, 5));
-    if (full) {
-        Put(image, 8, {0x01, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77});
-        Put(image, 16, Area({0x01, 0, 0x17}, {"CPN", "CSN", "Custom1"}, 3));
-        Put(image, 112, Record(0x00, {1, 2, 3, 4}, true));
-    }
-    return image;
-}
 
 class AreaApiTest : public ::testing::Test {
   protected:

@@ -50,11 +50,13 @@ TEST(BackupsCommandTest, ListsNewestFirstAndPruneKeepsEveryFrusNewest) {
     for (const auto& b : list)
         order += fs::path(b["bin"].get<std::string>()).stem().string() + " ";
     EXPECT_EQ(order, "a2 a3 " + old + " b1 a1 a4 ");
-    EXPECT_EQ(list[1].dump(), "{\"address\":\"2:0:20:00:20:01\",\"bin\":\"./a3.bin\",\"cfg\":null,"
-                              "\"name\":\"PSU\",\"origin\":\"bmc-a\",\"size\":1,\"time\":"
-                              "\"2005-06-01T00:00:00Z\"}");
+    EXPECT_EQ(list[1].dump(),
+              "{\"address\":{\"bus\":0,\"controller\":32,\"device_address\":32,"
+              "\"device_id\":1,\"lun\":0,\"nvs_type\":2,\"text\":\"2:0:20:00:20:01\"},"
+              "\"bin\":\"./a3.bin\",\"cfg\":null,\"name\":\"PSU\",\"origin\":\"bmc-a\","
+              "\"size\":1,\"time\":\"2005-06-01T00:00:00Z\"}");
     EXPECT_TRUE(list[2]["origin"].is_null());
-    EXPECT_EQ(list[2]["address"], "2:0:20:00:20:01");
+    EXPECT_EQ(list[2]["address"]["text"], "2:0:20:00:20:01");
 
     const struct {
         const char* args;

@@ -9,19 +9,13 @@
 
 namespace {
 
-using FruTestImages::Area;
 using FruTestImages::Bytes;
 using TestSupport::SimulatedSystem;
 
-// Header, board area (offset 1, 32 bytes), product area (offset 5, 40 bytes),
-// multi-record chain of one record (offset 10).
+// The board and product areas at 8 and 40, a multi-record of one record at 80.
 std::vector<uint8_t> Image() {
-    std::vector<uint8_t> image(256, 0xFF);
+    std::vector<uint8_t> image = FruTestImages::Image(false);
     FruTestImages::Put(image, 0, FruTestImages::Header(0, 0, 1, 5, 10));
-    FruTestImages::Put(image, 8,
-                       Area({0x01, 0, 0x19, 0, 0, 0}, {"Acme", "Board", "SN1", "PN1", ""}, 4));
-    FruTestImages::Put(image, 40,
-                       Area({0x01, 0, 0x19}, {"Acme", "Server", "M1", "1.0", "S2", "Tag", ""}, 5));
     FruTestImages::Put(image, 80, FruTestImages::Record(0x00, {0x11, 0x22}, true));
     return image;
 }

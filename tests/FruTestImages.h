@@ -91,4 +91,22 @@ inline std::vector<uint8_t> CutAfterEndMarker(std::vector<uint8_t> image) {
 inline std::vector<uint8_t> Bytes(const uint8_t* p, uint32_t n) {
     return {p, p + n};
 }
+
+// A FRU image of 128 bytes: the board area at 8 (32 bytes) and the product
+// area at 40 (40 bytes). Full, of 256 bytes: internal use at 8, chassis at 16,
+// the board area at 40, the product area at 72 and one multi-record at 112.
+inline std::vector<uint8_t> Image(bool full = true) {
+    std::vector<uint8_t> image(full ? 256 : 128, 0xFF);
+    const size_t board = full ? 40 : 8;
+    Put(image, 0, full ? Header(1, 2, 5, 9, 14) : Header(0, 0, 1, 5, 0));
+    Put(image, board, Area({0x01, 0, 0x19, 0, 0, 0}, {"Acme", "Widget", "SN1", "PN1", ""}, 4));
+    Put(image, board + 32,
+        Area({0x01, 0, 0x19}, {"Acme", "Server", "M1", "V1", "PSN", "Asset", ""}, 5));
+    if (full) {
+        Put(image, 8, {0x01, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77});
+        Put(image, 16, Area({0x01, 0, 0x17}, {"CPN", "CSN", "Custom1"}, 3));
+        Put(image, 112, Record(0x00, {1, 2, 3, 4}, true));
+    }
+    return image;
+}
 } // namespace FruTestImages

@@ -191,11 +191,11 @@ TYPED_TEST(InfoAreaTest, SettersTradeBytesWithPadding) {
     EXPECT_TRUE(roomy.SetCustomField(0, this->big, 63, 0xC0));
 }
 
-// A refused text field writes the line of its own setter and names the
-// field in the last error; the chassis area stays silent.
+// A refused field writes the line of its own setter and names the field in
+// the last error; the chassis area stays silent.
 TYPED_TEST(InfoAreaTest, RefusedFieldsNameTheirSetterAndTitle) {
     using K = Kind<TypeParam>;
-    const auto image = this->Image({"M"}, 5);
+    const auto image = this->Image({"M"}, 5, {"C1"});
     TypeParam area;
     this->Load(area, image);
     std::string lines;
@@ -212,6 +212,20 @@ TYPED_TEST(InfoAreaTest, RefusedFieldsNameTheirSetterAndTitle) {
         if (!K::kSilent)
             lines += setter + "Unexpected\r\n" + setter + K::kTooLong + "\r\n";
     }
+    // The custom field: null, 64 bytes, a position past the last, no room.
+    const std::string custom = std::string(K::kName) + "::SetCustomField - ";
+    for (const auto& [at, length, word] : {std::tuple{0u, 0u, "Unexpected"},
+                                           {0u, 64u, K::kTooLong},
+                                           {1u, 1u, "No such FRU Field"},
+                                           {0u, 40u, K::kTooLong}}) {
+        EXPECT_FALSE(area.SetCustomField(at, length ? this->big : nullptr, length + !length, 0xC0));
+        if (!K::kSilent)
+            lines += custom + word + "\r\n";
+    }
+    EXPECT_EQ(K::kSilent ? u""
+                         : Utf16::FormatString(Frame::GetString(137),
+                                               Frame::GetString(K::kTitle + this->kFixed)),
+              TakeError());
     EXPECT_EQ(lines, AsciiLog(true));
     EXPECT_EQ(image, Of(area));
     EXPECT_FALSE(area.IsModified());
@@ -312,18 +326,9 @@ TEST_F(BoardTest, FailuresWriteTheirTraceLines) {
     CBoardInfoArea area;
     Load(area, image);
     EXPECT_FALSE(area.SetPartNumber(big, 40, 0xC0)); // no room in the padding
-    EXPECT_FALSE(area.SetCustomField(0, nullptr, 1, 0xC0));
-    EXPECT_FALSE(area.SetCustomField(0, big, 64, 0xC0));
-    EXPECT_FALSE(area.SetCustomField(1, big, 1, 0xC0));
-    EXPECT_FALSE(area.SetCustomField(0, big, 40, 0xC0));
-    EXPECT_EQ(Utf16::FormatString(Frame::GetString(137), Frame::GetString(20)), TakeError());
     EXPECT_EQ(-1, area.GetFieldIndexFromEnum(11));
     EXPECT_EQ(nullptr, area.GetFieldTitleFromIndex(7));
     EXPECT_EQ("CBoardInfoArea::SetPartNumber - FRU Data too long\r\n"
-              "CBoardInfoArea::SetCustomField - Unexpected\r\n"
-              "CBoardInfoArea::SetCustomField - FRU Data too long\r\n"
-              "CBoardInfoArea::SetCustomField - No such FRU Field\r\n"
-              "CBoardInfoArea::SetCustomField - FRU Data too long\r\n"
               "CBoardInfoArea::GetFieldIndexFromEnum - Invalid Selection\r\n"
               "CBoardInfoArea::GetFieldTitleFromIndex - Null selection\r\n",
               AsciiLog(true));
@@ -373,9 +378,6 @@ TEST_F(ChassisTest, TypesAndSilentSetters) {
     EXPECT_FALSE(silent.SetPartNumber(big, 64, 0xC0));
     EXPECT_FALSE(silent.SetSerialNumber(nullptr, 1, 0xC0));
     EXPECT_FALSE(silent.SetSerialNumber(big, 40, 0xC0)); // no room in the padding
-    EXPECT_FALSE(silent.SetCustomField(0, nullptr, 1, 0xC0));
-    EXPECT_FALSE(silent.SetCustomField(0, big, 64, 0xC0));
-    EXPECT_FALSE(silent.SetCustomField(1, big, 1, 0xC0));
     EXPECT_FALSE(silent.SetFieldData(4, big, 1, 0xC0));
     EXPECT_FALSE(silent.SetType(24));
     EXPECT_EQ(nullptr, Frame::TakeLastError());
@@ -392,14 +394,11 @@ TEST_F(ProductTest, FailuresWriteTheirTraceLines) {
         Area({0x01, 0, 0x19}, {"Acme", "Server", "PN-7", "v2", "SN42", "AT", "fid", "F1"}, 6);
     CProductInfoArea area;
     Load(area, image);
-    EXPECT_FALSE(area.SetCustomField(0, big, 30, 0xC0)); // no room in the padding
     EXPECT_FALSE(area.SetFieldData(9, big, 1, 0xC0));
     // Unknown enumerators and titles fail without a line.
     EXPECT_EQ(-1, area.GetFieldIndexFromEnum(18));
     EXPECT_EQ(nullptr, area.GetFieldTitleFromIndex(8));
-    EXPECT_EQ("CProductInfoArea::SetCustomField - FRU Data Too Long\r\n"
-              "CProductInfoArea::SetFieldData - No such FRU Field\r\n",
-              AsciiLog());
+    EXPECT_EQ("CProductInfoArea::SetFieldData - No such FRU Field\r\n", AsciiLog());
     EXPECT_EQ(image, Of(area));
     EXPECT_FALSE(area.IsModified());
 }

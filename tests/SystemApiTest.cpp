@@ -18,14 +18,6 @@ namespace {
 using FruTestImages::Locator;
 using TestSupport::SimulatedSystem;
 
-std::vector<uint8_t> BoardImage() {
-    std::vector<uint8_t> image = {0x01, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0xFE};
-    auto board = FruTestImages::Area({0x01, 0, 0x19, 0, 0, 0}, {"Acme", "B", "S", "P", ""}, 4);
-    image.insert(image.end(), board.begin(), board.end());
-    image.resize(128, 0xFF);
-    return image;
-}
-
 std::vector<uint32_t> g_progress; // phase * 1000 + the first value, a text each
 
 void Record(uint32_t phase, const OrvaneChar*, uint32_t value1, uint32_t) {
@@ -57,7 +49,7 @@ TEST_F(SystemApiTest, SelectionNeedsALoadAndAList) {
     uint32_t present, loaded;
     EXPECT_EQ(AddFruToSystemList(nullptr), ORVANE_E_NOT_IMPLEMENTED);
     EXPECT_EQ(SelectList(api, ORVANE_LIST_SYSTEM), ORVANE_E_NOT_LOADED);
-    SimulatedSystem bmc(BoardImage());
+    SimulatedSystem bmc(FruTestImages::Image(false));
     ASSERT_EQ(LoadConfigurationFromSystem(api), ORVANE_OK);
     EXPECT_EQ(GetNumberOfFrus(api, &present, &loaded), ORVANE_E_NOT_SELECTED);
     EXPECT_EQ(SelectList(api, 3), ORVANE_E_BAD_ARGUMENT);
@@ -69,7 +61,7 @@ TEST_F(SystemApiTest, SelectionNeedsALoadAndAList) {
 TEST_F(SystemApiTest, LoadSkipsUnreadableDevicesAndReportsProgress) {
     // No controller answers at 0x40.
     SimulatedSystem bmc(
-        BoardImage(),
+        FruTestImages::Image(false),
         {Locator(0x20, 2, "Board"), Locator(0x40, 0, "Gone"), Locator(0x20, 1, "Second")}, 3);
     ASSERT_EQ(SetProgressCallback(api, Record), ORVANE_OK);
     ASSERT_EQ(LoadConfigurationFromSystem(api), ORVANE_OK);
@@ -109,7 +101,7 @@ TEST_F(SystemApiTest, SingleDevicesByAddressAndTheirHeaderChecks) {
                  {0, 0x02, ORVANE_E_NOT_IPMI_FRU},
                  {7, 0x00, ORVANE_E_HEADER_CHECKSUM}};
     for (const auto& c : cases) {
-        std::vector<uint8_t> image = BoardImage();
+        std::vector<uint8_t> image = FruTestImages::Image(false);
         image[c.at] = c.value;
         SimulatedSystem bmc(image);
         EXPECT_EQ(FindFruAtAddressAndChecksumHeader(api, 2, 0, 0x20, 0xFF, 0x20, 0), c.status);
@@ -118,7 +110,7 @@ TEST_F(SystemApiTest, SingleDevicesByAddressAndTheirHeaderChecks) {
     EXPECT_EQ(host.LastError(),
               u"The common header of FRU 0 at controller 20h, device 20h, bus 255 is invalid.");
 
-    SimulatedSystem bmc(BoardImage());
+    SimulatedSystem bmc(FruTestImages::Image(false));
     EXPECT_EQ(LoadFruAtAddress(api, 2, 0, 0x20, 0xFF, 0x40, 0), KSB_RESULT_TIMEOUT);
     uint8_t flag = 1;
     IsLoaded(api, &flag);
@@ -135,12 +127,12 @@ TEST_F(SystemApiTest, PropertiesCountModulo256) {
     uint32_t count = 0;
     EXPECT_EQ(GetNumberOfProperties(api, &count), ORVANE_E_NOT_LOADED);
     {
-        SimulatedSystem bmc(BoardImage());
+        SimulatedSystem bmc(FruTestImages::Image(false));
         ASSERT_EQ(LoadPropertiesFromSystem(api), ORVANE_OK);
         EXPECT_EQ(Property(1) + Property(2), u"00");
     }
     // Locators found, never readable.
-    SimulatedSystem bmc(BoardImage(),
+    SimulatedSystem bmc(FruTestImages::Image(false),
                         std::vector<std::vector<uint8_t>>(300, Locator(0x40, 0, "x")));
     ASSERT_EQ(LoadConfigurationFromSystem(api), ORVANE_OK);
     ASSERT_EQ(LoadPropertiesFromSystem(api), ORVANE_OK);
@@ -162,7 +154,7 @@ TEST_F(SystemApiTest, ALoadReadsAtMostSeventeenImages) {
     std::vector<std::vector<uint8_t>> sdr;
     for (uint8_t id = 1; id <= 20; ++id)
         sdr.push_back(Locator(0x20, id, "F"));
-    SimulatedSystem bmc(BoardImage(), sdr, 21);
+    SimulatedSystem bmc(FruTestImages::Image(false), sdr, 21);
     ASSERT_EQ(LoadConfigurationFromSystem(api), ORVANE_OK);
     uint32_t present = 0;
     EXPECT_EQ(Frus(&present), 17u);

@@ -5,6 +5,7 @@
 
 #include "cmd/CommandSupport.h"
 #include "device/Backup.h"
+#include "view/Render.h"
 #include "view/Text.h"
 #include "view/Translate.h"
 
@@ -32,13 +33,19 @@ std::string ShownOrigin(const BackupRecord& r) {
     return r.origin.empty() ? _("(unknown)") : r.origin;
 }
 
+// A backup's address as every JSON document gives one: the address object.
+nlohmann::json JsonAddress(const std::string& text) {
+    const auto address = FruAddress::Parse(text);
+    return address ? nlohmann::json(Render::JsonAddress(*address)) : nlohmann::json(text);
+}
+
 int List(const Options& o, const std::vector<BackupRecord>& backups) {
     if (o.json) {
         nlohmann::json list = nlohmann::json::array();
         for (const auto& r : backups)
             list.push_back(
                 {{"origin", r.origin.empty() ? nlohmann::json() : nlohmann::json(r.origin)},
-                 {"address", r.address},
+                 {"address", JsonAddress(r.address)},
                  {"name", r.name},
                  {"size", r.size},
                  {"time", r.time},

@@ -567,29 +567,12 @@ TEST_F(Caches, ReadsPastTheEndGetTheControllersOwnAnswer) {
 }
 
 TEST_F(Caches, SdrScansAreAnsweredFromHeldRecords) {
-    CachingTransport transport = Transport(path);
-    EXPECT_EQ(LibraryScan(transport), bmc.sdr);
-    // The repository's stamp, then each record whole.
-    EXPECT_EQ(bmc.log.size(), 1u + 3u);
-    EXPECT_EQ(bmc.Count(0x20), 1u);
-    EXPECT_EQ(bmc.Count(0x23), 3u);
-
-    // Unchanged: a scan costs the stamp alone, in this process and the next.
-    bmc.log.clear();
-    EXPECT_EQ(LibraryScan(transport), bmc.sdr);
-    CachingTransport next = Transport(path);
-    EXPECT_EQ(LibraryScan(next), bmc.sdr);
-    EXPECT_EQ(bmc.log.size(), 2u);
-
-    // A record added: fetched again.
-    bmc.sdr.push_back(SdrRecord(4, 5));
-    bmc.additionTime += 60;
-    bmc.log.clear();
-    EXPECT_EQ(LibraryScan(next), bmc.sdr);
-    EXPECT_EQ(bmc.Count(0x23), 4u);
-}
-
-TEST_F(Caches, RepositoriesThatNeedMoreWorkStillScanRight) {
+    // A scan of the repository into the cache file, as an earlier process did.
+    const auto scanned = [this] {
+        CachingTransport first = Transport(path);
+        LibraryScan(first);
+        bmc.log.clear();
+    };
     // What the BMC or the cache file does, the Get SDR and Reserve requests
     // that go out for the scan, and whether a valid cache file is left.
     struct Case {
@@ -598,6 +581,15 @@ TEST_F(Caches, RepositoriesThatNeedMoreWorkStillScanRight) {
         size_t getSdr, reserve;
         bool fileAfter;
     } cases[] = {
+        {"each record whole", [] {}, 3, 0, true},
+        {"unchanged since the file was written", scanned, 0, 0, true},
+        {"a record added since",
+         [&] {
+             scanned();
+             bmc.sdr.push_back(SdrRecord(4, 5));
+             bmc.additionTime += 60;
+         },
+         4, 0, true},
         // Whole records refused: per record the refused read, a reservation,
         // the header and one piece.
         {"pieces", [this] { bmc.wholeRecords = false; }, 3 * 3, 3, true},
@@ -618,18 +610,14 @@ TEST_F(Caches, RepositoriesThatNeedMoreWorkStillScanRight) {
          2 * 3 + 3 + 3 + 7, 2 + 3 + 3, false},
         // A damaged cache file is ignored and replaced.
         {"damaged file",
-         [this] {
-             {
-                 CachingTransport first = Transport(path);
-                 LibraryScan(first);
-             }
+         [&] {
+             scanned();
              std::ifstream in(path, std::ios::binary);
              Bytes file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
              in.close();
              file[file.size() / 2] ^= 0x01;
              std::ofstream(path, std::ios::binary)
                  .write(reinterpret_cast<char*>(file.data()), file.size());
-             bmc.log.clear();
          },
          3, 0, true},
     };
@@ -642,6 +630,10 @@ TEST_F(Caches, RepositoriesThatNeedMoreWorkStillScanRight) {
         EXPECT_EQ(std::pair(bmc.Count(0x23), bmc.Count(0x22)), std::pair(c.getSdr, c.reserve));
         SdrCacheFile::Contents contents;
         EXPECT_EQ(SdrCacheFile::Load(path, &contents), c.fileAfter);
+        // Held records answer the next scan in the process for the stamp alone.
+        bmc.log.clear();
+        EXPECT_EQ(LibraryScan(transport), bmc.sdr);
+        EXPECT_TRUE(!c.fileAfter || bmc.log.size() == 1u) << bmc.log.size();
     }
 }
 
@@ -653,13 +645,7 @@ TEST(SdrCacheFile, OnlyACompleteIntactFileParses) {
     Bytes file = SdrCacheFile::Encode(contents);
     SdrCacheFile::Contents read;
     ASSERT_TRUE(SdrCacheFile::Parse(file.data(), file.size(), &read));
-    EXPECT_EQ(read.stamp, contents.stamp);
-    ASSERT_EQ(read.records.size(), 2u);
-    EXPECT_EQ(read.records[1].bytes, contents.records[1].bytes);
-    EXPECT_EQ(read.records[1].next, 0xFFFF);
-    ASSERT_EQ(read.sizes.size(), 1u);
-    EXPECT_EQ(read.sizes[0].controller, (ControllerKey{true, 0, 0x30}));
-    EXPECT_EQ(read.sizes[0].size.good, 34);
+    EXPECT_EQ(SdrCacheFile::Encode(read), file); // nothing lost on the way back
     for (size_t cut = 0; cut < file.size(); ++cut)
         EXPECT_FALSE(SdrCacheFile::Parse(file.data(), cut, &read)) << "cut at " << cut;
     for (size_t at = 0; at < file.size(); ++at) {

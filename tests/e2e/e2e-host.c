@@ -35,14 +35,8 @@ static int failed(OrvaneInterface* api, const char* what, uint32_t status) {
 }
 
 static void print_area(OrvaneInterface* api, int kind) {
-    const OrvaneChar* name = NULL;
     uint32_t count = 0;
-    if (SelectAreaEnum(api, kind) != ORVANE_OK || GetAreaName(api, &name) != ORVANE_OK)
-        return;
-    printf("  AREA %d ", kind);
-    print_text(name);
-    putchar('\n');
-    if (GetNumberOfFields(api, &count) != ORVANE_OK)
+    if (SelectAreaEnum(api, kind) != ORVANE_OK || GetNumberOfFields(api, &count) != ORVANE_OK)
         return;
     for (uint32_t i = 0; i < count; ++i) {
         const OrvaneChar* title = NULL;

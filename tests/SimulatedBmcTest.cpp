@@ -85,7 +85,8 @@ Bytes Bridge(uint8_t channel, uint8_t target, uint8_t netFn, uint8_t cmd, const 
                0x20,
                uint8_t(seq << 2 | 2),
                cmd};
-    m.insert(m.end(), data.begin(), data.end());
+    for (const uint8_t b : data) // an insert() here trips GCC 12's -Warray-bounds at -O2
+        m.push_back(b);
     uint8_t sum = 0;
     for (size_t i = 4; i < m.size(); ++i)
         sum = uint8_t(sum + m[i]);

@@ -18,8 +18,7 @@ class CommandTableTest : public ::testing::Test {
   protected:
     void SetUp() override {
         dir = TestSupport::TempDir();
-        fs::copy(std::string(ORVANE_SOURCE_DIR) + "/examples/demo-system", dir + "/demo",
-                 fs::copy_options::recursive);
+        TestSupport::DemoCopy(dir + "/demo");
     }
 
     // The command on a copy of the demo system.

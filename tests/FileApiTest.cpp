@@ -71,8 +71,7 @@ class FileApiTest : public ::testing::Test {
     void LoadSystem(bool demo = false) {
         DriverModule::Unload();
         if (demo) {
-            fs::copy(std::string(ORVANE_SOURCE_DIR) + "/examples/demo-system", dir + "/demo",
-                     fs::copy_options::recursive);
+            TestSupport::DemoCopy(dir + "/demo");
             setenv("ORVANE_SIM_SYSTEM", (dir + "/demo/system.json").c_str(), 1);
         }
         setenv("ORVANE_DRIVER", demo ? "sim" : (dir + "/no-such-driver.so").c_str(), 1);

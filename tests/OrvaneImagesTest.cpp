@@ -193,11 +193,7 @@ TEST_F(OrvaneImagesTest, EveryCorpusImageReadsAsIpmiFruReadsIt) {
 // The demo system: custom fields in image order, German output.
 class OrvaneDemoTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        dir = TestSupport::TempDir();
-        fs::copy(fs::path(ORVANE_SOURCE_DIR) / "examples" / "demo-system", dir,
-                 fs::copy_options::recursive | fs::copy_options::overwrite_existing);
-    }
+    void SetUp() override { dir = TestSupport::DemoCopy(TestSupport::TempDir()); }
     TestSupport::CommandResult Demo(const std::string& args, const std::string& env = "") {
         return TestSupport::Orvane(dir, "--system system.json --backup-dir backups " + args, env);
     }

@@ -17,9 +17,7 @@ using Result = TestSupport::CommandResult;
 class ReportTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        dir = TestSupport::TempDir();
-        fs::copy(fs::path(ORVANE_SOURCE_DIR) / "examples" / "demo-system", dir,
-                 fs::copy_options::recursive);
+        dir = TestSupport::DemoCopy(TestSupport::TempDir());
         // A chassis area whose checksum is wrong, and a UTF-8 asset tag.
         auto chassis = TestSupport::ReadFile(dir + "/chassis.bin");
         chassis[12] ^= 0x55;

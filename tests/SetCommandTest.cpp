@@ -19,11 +19,7 @@ using Result = TestSupport::CommandResult;
 
 class SetCommandTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        dir = TestSupport::TempDir() + "/demo";
-        fs::copy(std::string(ORVANE_SOURCE_DIR) + "/examples/demo-system", dir,
-                 fs::copy_options::recursive);
-    }
+    void SetUp() override { dir = TestSupport::DemoCopy(TestSupport::TempDir() + "/demo"); }
 
     Result Orvane(const std::vector<std::string>& args, const std::string& prefix = "") {
         std::string command = prefix +

@@ -55,6 +55,14 @@ std::string TempDir() {
     return dir.string();
 }
 
+std::string DemoCopy(const std::string& dest) {
+    std::filesystem::copy(std::filesystem::path(ORVANE_SOURCE_DIR) / "examples" / "demo-system",
+                          dest,
+                          std::filesystem::copy_options::recursive |
+                              std::filesystem::copy_options::overwrite_existing);
+    return dest;
+}
+
 std::vector<uint8_t> ReadFile(const std::string& path) {
     const std::string text = ReadText(path);
     return {text.begin(), text.end()};

@@ -14,6 +14,8 @@ namespace TestSupport {
 void LoadEnglishCatalogue();
 // A fresh empty temporary folder, removed at exit of the test program.
 std::string TempDir();
+// A copy of examples/demo-system (FRU images and system.json) at dest.
+std::string DemoCopy(const std::string& dest);
 std::vector<uint8_t> ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes);
 std::string ReadText(const std::string& path);
